@@ -1,0 +1,43 @@
+#include "draw/tuDraw.h"
+#include "platform/keyboard.h"
+#include "shell/tuSystem.h"
+
+namespace tuSystem {
+
+void GetKey(int vk, int* state) {
+  if (!state) return;
+  bool down = (platform::KeyDownState(vk) & 0x80) != 0;
+  if (down)
+    *state = *state == 0 ? 1 : 3;
+  else
+    *state = (*state == 1 || *state == 3) ? 2 : 0;
+  // Fades, the scrolling view and key capture hide the keys from polling.
+  if (tuDraw::draw.fadeStep != 0 || tuDraw::draw.scrollViewOn || sys.keyCaptureMode) *state = 0;
+}
+
+int GetTrigger(const int* codes) {
+  if (sys.triggerState == 0 && sys.heldKey == 0 && sys.buttonState == 0) sys.triggerState = 1;
+  if (sys.triggerState == 1 && codes) {
+    for (const int* c = codes; *c; ++c) {
+      if (*c == sys.lastKey || *c == sys.lastButton) {
+        sys.triggerCode = *c;
+        sys.triggerState = 2;
+        break;
+      }
+    }
+  }
+  if (sys.triggerState == 2) {
+    bool mouse = sys.triggerCode == 1 || sys.triggerCode == 2;
+    if ((!mouse && sys.lastKey != sys.triggerCode) || (mouse && sys.lastButton != sys.triggerCode))
+      sys.triggerState = 0;
+    if ((!mouse && sys.heldKey == 0) || (mouse && sys.buttonState == 0)) {
+      sys.triggerState = 0;
+      sys.lastKey = 0;
+      sys.lastButton = 0;
+      return sys.triggerCode;
+    }
+  }
+  return 0;
+}
+
+}  // namespace tuSystem

@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Message boxes and the beep. In headless mode a box is recorded and answered by the test.
+namespace platform {
+
+// Style bits of the host's message box that the library uses.
+constexpr unsigned MB_OK = 0x0, MB_YESNO = 0x4, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30,
+                   MB_SYSTEMMODAL = 0x1000;
+constexpr int IDOK = 1, IDYES = 6, IDNO = 7;
+
+// Shows a box (UTF-8 text) and waits for it to close; returns IDOK, IDYES or IDNO.
+int MessageBox(const char* text, const char* caption, unsigned style);
+void Beep();
+
+struct RecordedBox {
+  std::string caption, text;
+  unsigned style;
+};
+const std::vector<RecordedBox>& RecordedBoxes();
+void ClearRecordedBoxes();
+// Headless answer to Yes/No boxes (Yes unless set to false).
+void SetQuestionAnswer(bool yes);
+int BeepCount();
+
+}  // namespace platform

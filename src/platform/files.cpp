@@ -1,0 +1,96 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/statvfs.h>
+#include <sys/sysinfo.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace platform {
+namespace {
+std::string exeOverride;
+}
+
+std::string ExeFolder() {
+  if (!exeOverride.empty()) return exeOverride;
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "./";
+  buf[n] = 0;
+  std::string path(buf);
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+void SetExeFolderOverride(const std::string& folder) {
+  exeOverride = folder;
+  if (!exeOverride.empty() && exeOverride.back() != '/') exeOverride += '/';
+}
+
+std::string ConfigFolder() {
+  const char* xdg = getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg) return xdg;
+  const char* home = getenv("HOME");
+  return std::string(home && *home ? home : ".") + "/.config";
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  // "*.EXT" matches names ending in ".EXT" in any case; "*" or "*.*" matches every file.
+  std::string suffix;
+  if (pattern.size() > 1 && pattern[0] == '*' && pattern != "*.*") suffix = pattern.substr(1);
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return names;
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (e->d_type == DT_DIR) continue;
+    if (!suffix.empty() &&
+        (name.size() < suffix.size() ||
+         strcasecmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) != 0))
+      continue;
+    names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+LocalDateTime Now() {
+  time_t t = time(nullptr);
+  struct tm tmv {};
+  localtime_r(&t, &tmv);
+  return {tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday, tmv.tm_wday,
+          tmv.tm_hour,        tmv.tm_min,     tmv.tm_sec};
+}
+
+uint64_t DiskFreeBytes(const std::string& path) {
+  struct statvfs s {};
+  if (statvfs(path.c_str(), &s) != 0) return 0;
+  return static_cast<uint64_t>(s.f_bavail) * s.f_frsize;
+}
+
+uint64_t FreeMemoryBytes() {
+  struct sysinfo si {};
+  if (sysinfo(&si) != 0) return 0;
+  return static_cast<uint64_t>(si.freeram + si.bufferram) * si.mem_unit;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
+  out.clear();
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  uint8_t buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+  bool ok = !ferror(f);
+  fclose(f);
+  return ok;
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Files and system queries.
+namespace platform {
+
+// The executable's folder, ending in "/". Tests may override it.
+std::string ExeFolder();
+void SetExeFolderOverride(const std::string& folder);  // empty restores the real one
+
+// The user's configuration folder ($XDG_CONFIG_HOME, else ~/.config), without trailing "/".
+std::string ConfigFolder();
+
+// File names in `folder` matching a "*.EXT" pattern, case-insensitively, sorted.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern);
+
+struct LocalDateTime {
+  int year, month, day, weekday, hour, minute, second;  // weekday 0 = Sunday
+};
+LocalDateTime Now();
+
+// Free bytes of the file system holding `path` (0 on failure).
+uint64_t DiskFreeBytes(const std::string& path);
+// Available physical memory in bytes.
+uint64_t FreeMemoryBytes();
+
+// Whole-file read; false when the file cannot be read.
+bool ReadFile(const std::string& path, std::vector<uint8_t>& out);
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+#include "platform/headless.h"
+
+#include "platform/clock.h"
+
+namespace platform {
+namespace {
+bool headless = false;
+}
+
+void SetHeadless(bool on) {
+  headless = on;
+  UseManualClock(on);
+}
+bool Headless() { return headless; }
+
+}  // namespace platform

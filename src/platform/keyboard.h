@@ -1,0 +1,19 @@
+#pragma once
+#include <SDL2/SDL_keycode.h>
+
+// Per-key down state by Windows virtual-key code; the library keeps those codes as its key codes.
+namespace platform {
+
+// 0x80 when the key is down, else 0. Codes outside 0..255 read as up.
+int KeyDownState(int vk);
+
+// Virtual-key code for an SDL key (0 when the key has no code).
+int VirtualKeyFromSdl(SDL_Keycode key, SDL_Scancode scancode);
+// SDL scancode for a virtual-key code (SDL_SCANCODE_UNKNOWN when none).
+SDL_Scancode ScancodeFromVirtualKey(int vk);
+
+// Injected state, used in headless mode (tests and the simulator).
+void InjectKey(int vk, bool down);
+void ClearInjectedKeys();
+
+}  // namespace platform

@@ -1,0 +1,73 @@
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/dialog.h"
+#include "platform/window.h"
+#include "shell/text.h"
+#include "shell/tuSystem.h"
+
+namespace tuSystem {
+
+int Error(const char* context, const char* message, int /*code*/) {
+  char text[256];
+  tu::JoinCut(text, sizeof text, context, " : ", message);
+  platform::Beep();
+  platform::MessageBox(text, "エラー発生",
+                       platform::MB_ICONEXCLAMATION | platform::MB_SYSTEMMODAL);
+  sys.errorFlag = 1;
+  return 0;
+}
+
+int ErrorRaised() { return sys.errorFlag; }
+
+int ExitOnError() {
+  if (sys.errorFlag) Exit();
+  return sys.errorFlag;
+}
+
+namespace {
+// Shows an information or question box; the frame stopwatch restarts afterwards.
+int Box(const char* format, va_list args, const char* caption, unsigned style) {
+  char text[256];
+  tu::FormatCut(text, sizeof text, format, args);
+  tu::JoinCut(text, sizeof text, text, "\n", "");
+  if (!sys.cursorShown) {
+    platform::ShowCursor(true);
+    sys.cursorShown = 1;
+  }
+  sys.messageBoxUp = 1;
+  int answer = platform::MessageBox(text, caption, style);
+  sys.messageBoxUp = 0;
+  ResetFrameTime();
+  return answer;
+}
+}  // namespace
+
+void Message(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Box(format, args, "メッセージ", platform::MB_ICONEXCLAMATION | platform::MB_SYSTEMMODAL);
+  va_end(args);
+}
+
+int Question(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int answer = Box(format, args, "メッセージ", platform::MB_YESNO | platform::MB_ICONQUESTION);
+  va_end(args);
+  return answer == platform::IDYES ? 1 : 0;
+}
+
+void Log(const char* format, ...) {
+  FILE* f = fopen("DEBUG.TXT", "a");
+  if (!f) return;
+  va_list args;
+  va_start(args, format);
+  vfprintf(f, format, args);
+  va_end(args);
+  fputc('\n', f);
+  fclose(f);
+}
+
+}  // namespace tuSystem

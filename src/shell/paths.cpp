@@ -1,0 +1,138 @@
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "draw/tuDraw.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/window.h"
+#include "shell/text.h"
+#include "shell/tuSystem.h"
+
+namespace tuSystem {
+
+const char* GetPath(int flag) {
+  tu::CopyCut(sys.path, sizeof sys.path, platform::ExeFolder().c_str());
+  if (flag == 0 || sys.altRoot[0] == 0) return sys.path;
+  // The executable's own folder name, with its trailing "/", becomes the tail below the root.
+  int n = static_cast<int>(strlen(sys.path));
+  for (int i = n - 2; i >= 0; --i) {
+    if (sys.path[i] == '/') {
+      tu::CopyCut(sys.tail, sizeof sys.tail, sys.path + i + 1);
+      break;
+    }
+  }
+  tu::JoinCut(sys.path, sizeof sys.path, sys.altRoot, "/", sys.tail);
+  return sys.path;
+}
+
+void SetDataRoot(const char* fileName) {
+  std::string file = platform::ConfigFolder() + "/" + fileName;
+  FILE* f = fopen(file.c_str(), "r");
+  if (!f) {
+    sys.altRoot[0] = 0;
+    return;
+  }
+  char line[256] = {};
+  if (!fgets(line, sizeof line, f)) line[0] = 0;
+  fclose(f);
+  size_t n = strlen(line);
+  if (n > 0 && line[n - 1] == '\n') line[--n] = 0;
+  if (n > 0 && line[n - 1] == '\r') line[--n] = 0;
+  if (n > 0 && line[n - 1] == '/') line[--n] = 0;
+  tu::CopyCut(sys.altRoot, sizeof sys.altRoot, line);
+}
+
+void WriteNumber(const char* fileName, int value) {
+  char name[512];
+  tu::JoinCut(name, sizeof name, GetPath(1), fileName, "");
+  FILE* f = fopen(name, "w");
+  if (!f) return;
+  fprintf(f, "%d", value);
+  fclose(f);
+}
+
+int ReadNumber(const char* fileName) {
+  char name[512];
+  tu::JoinCut(name, sizeof name, GetPath(1), fileName, "");
+  FILE* f = fopen(name, "r");
+  if (!f) return 0;
+  int value = 0;
+  if (fscanf(f, "%d", &value) != 1) value = 0;
+  fclose(f);
+  return value;
+}
+
+void GetDate(int* year, int* month, int* day, char* weekday) {
+  static const char* const kNames[7] = {"日", "月", "火", "水", "木", "金", "土"};
+  platform::LocalDateTime t = platform::Now();
+  *year = t.year;
+  *month = t.month;
+  *day = t.day;
+  if (weekday) strcpy(weekday, kNames[t.weekday % 7]);
+}
+
+void GetTime(int* hour, int* minute, int* second) {
+  platform::LocalDateTime t = platform::Now();
+  *hour = t.hour;
+  *minute = t.minute;
+  *second = t.second;
+}
+
+int GetDiskFree(char /*drive*/) {
+  // One file system tree: the drive is the one holding the program's folder.
+  uint64_t bytes = platform::DiskFreeBytes(platform::ExeFolder());
+  const uint64_t cap = static_cast<uint64_t>(std::numeric_limits<int>::max());
+  return static_cast<int>(bytes > cap ? cap : bytes);
+}
+
+uint32_t GetFreeMemory() {
+  uint64_t bytes = platform::FreeMemoryBytes();
+  return bytes > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+}
+
+void SetMousePos(int x, int y) { platform::SetGlobalCursorPos(sys.clientX + x, sys.clientY + y); }
+
+const char* GetCommandLine() { return sys.commandLine; }
+
+int GetOsVersion() { return -1; }
+
+int IsWindowed() { return sys.fullScreen == 0 ? 1 : 0; }
+
+int CheckDepth(const char* settingFile) {
+  static const char* const kColours[4] = {"16", "256", "65536", "1670万"};
+  int depth = tuDraw::draw.displayDepth;
+  int cls = depth == 8 ? 1 : depth == 16 ? 2 : (depth == 24 || depth == 32) ? 3 : 0;
+  if (cls == 0) return 1;
+  if (sys.fullScreen || platform::DesktopDepth() >= depth) return 1;
+  Message(
+      "　ウィンドウ状態で実行しようとしていますが、画面が%s色以下に設定されています。\n"
+      "正しく動作させるには、%s色以上に設定するか、フルスクリーンで実行させて下さい。",
+      kColours[cls - 1], kColours[cls]);
+  const char* question = nullptr;
+  if (settingFile && settingFile[0]) {
+    question = strcmp(settingFile, "*") == 0 ? "フルスクリーンに切り換えますか？"
+                                              : "フルスクリーンに設定し直しますか？";
+  }
+  if (question && Question("%s", question)) {
+    if (strcmp(settingFile, "*") != 0) WriteNumber(settingFile, 1);
+    sys.fullScreen = 1;
+    return 1;
+  }
+  Exit();
+  return 0;
+}
+
+void CaptureKeys() { sys.keyCaptureMode = 1; }
+void ReleaseKeys() {
+  sys.keyCaptureMode = 0;
+  sys.heldKey = 0;
+}
+void WatchKey(int vk) {
+  sys.watchedKey = vk;
+  sys.watchedKeyReleases = 0;
+}
+int GetWatchCount() { return sys.watchedKeyReleases; }
+
+}  // namespace tuSystem

@@ -1,0 +1,172 @@
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "draw/tuDraw.h"
+#include "platform/clock.h"
+#include "platform/instance.h"
+#include "platform/window.h"
+#include "shell/text.h"
+#include "shell/tuSystem.h"
+#include "sound/tuSound.h"
+
+namespace tuSystem {
+
+SystemState sys;
+
+namespace {
+Program program;
+}
+
+const Program& CurrentProgram() { return program; }
+
+void Init() {
+  sys = SystemState{};
+  sys.fullScreen = 1;  // the entry point clears it before the window exists
+  sys.lastFrameTime = platform::Tick();
+  sys.nextBlink = platform::Tick() + 1000;
+}
+
+int CheckInstance(const char* title) {
+  char name[128];
+  tu::JoinCut(name, sizeof name, title, ":TuMutex", "");
+  // An unusable lock folder starts the program without the guard (the reason is on stderr).
+  return platform::AcquireInstance(name) == platform::InstanceResult::OtherRunning ? 0 : 1;
+}
+
+void SetIme(int on) {
+  sys.imeOn = on;
+  if (!platform::MainSdlWindow()) return;
+  if (on)
+    SDL_StartTextInput();
+  else
+    SDL_StopTextInput();
+}
+
+void OnActivate(int /*reason*/) {}
+
+int Exit() {
+  if (sys.shutdownDone) return 1;
+  sys.shutdownDone = 1;
+  UnclipCursor();
+  tuDraw::FreeFonts();
+  tuSound::Release();
+  tuDraw::Release();
+  if (platform::InstanceHeld()) platform::ReleaseInstance();
+  if (sys.closeState == 0) platform::PostMessage(platform::WM_CLOSE);
+  sys.closeState = 2;
+  return 1;
+}
+
+int Start(int argc, char** argv, const Program& p) {
+  program = p;
+  tu::CopyCut(sys.title, sizeof sys.title, "Quorbistane");
+  Init();
+  tu::CopyCut(sys.title, sizeof sys.title, "Quorbistane");
+  if (!CheckInstance(sys.title)) return 0;
+  // The command line: the arguments joined by spaces, at most 255 characters.
+  sys.commandLine[0] = 0;
+  for (int i = 1; i < argc; ++i)
+    tu::JoinCut(sys.commandLine, sizeof sys.commandLine, sys.commandLine, i > 1 ? " " : "", argv[i]);
+  sys.fullScreen = 0;
+  sys.desktopFullScreen = 0;
+  sys.windowWidth = 640;
+  sys.windowHeight = 480;
+  platform::WindowOptions options;
+  options.title = sys.title;
+  options.width = sys.windowWidth;
+  options.height = sys.windowHeight;
+  options.topmost = (sys.configFlags & 1) == 0;
+  options.hidden = (sys.configFlags & 4) != 0;
+  const char* why = nullptr;
+  if (!platform::CreateMainWindow(options, &why)) {
+    fprintf(stderr, "Quorbistane: cannot start: %s\n", why);
+    platform::ReleaseInstance();
+    return 0;
+  }
+  srand(static_cast<unsigned>(time(nullptr)));
+  SetIme(0);
+  if (program.loadAssets) program.loadAssets();
+  ResetFrameTime();
+  OnActivate(0);
+  return 1;
+}
+
+void FrameStep() {
+  // Frame time: the second tick reading becomes the stopwatch.
+  UpdateFrameTime();
+  sys.mouseMoveX = sys.mouseX - sys.prevMouseX;
+  sys.mouseMoveY = sys.mouseY - sys.prevMouseY;
+  if (sys.prevSceneNo == 0 && sys.sceneNo != 0) {
+    sys.sceneEntered = 1;
+    sys.prevSceneNo = sys.sceneNo;
+  }
+  if (!sys.scenesSuspended) {
+    if (tuDraw::draw.fadeDirection == 1) {
+      tuDraw::Present();
+      if (tuDraw::draw.fadeDirection == 0) sys.sceneNo = sys.nextSceneNo;
+    } else if (sys.sceneNo >= 1 && sys.sceneNo <= 3 && program.scenes[sys.sceneNo]) {
+      program.scenes[sys.sceneNo]();
+    }
+  }
+  if (sys.sceneNo != sys.prevSceneNo) {
+    sys.sceneEntered = 1;
+    if (tuDraw::draw.wipeState > 0) {
+      tuDraw::draw.clipRect = tuDraw::draw.wipeSaved;
+      tuDraw::draw.wipeState = 0;
+    }
+  } else {
+    sys.sceneEntered = 0;
+  }
+  sys.prevSceneNo = sys.sceneNo;
+  if (platform::Tick() >= sys.nextBlink) {
+    sys.blinkOn = !sys.blinkOn;
+    sys.nextBlink = platform::Tick() + (sys.blinkOn ? 1000 : 200);
+  }
+  sys.prevMouseX = sys.mouseX;
+  sys.prevMouseY = sys.mouseY;
+  sys.leftPressed = sys.rightPressed = sys.leftDoubleClick = sys.rightDoubleClick = 0;
+  if (sys.fullScreen == 0 && !sys.messageBoxUp) {
+    int x, y;
+    platform::GlobalCursorPos(&x, &y);
+    bool inside = sys.clientX <= x && x < sys.clientX + sys.windowWidth && sys.clientY <= y &&
+                  y < sys.clientY + sys.windowHeight;
+    if (inside && sys.cursorShown) {
+      platform::ShowCursor(false);
+      sys.cursorShown = 0;
+    } else if (!inside && !sys.cursorShown) {
+      platform::ShowCursor(true);
+      sys.cursorShown = 1;
+    }
+  }
+}
+
+int Turn() {
+  if (sys.quit) return 0;
+  platform::Message m;
+  if (platform::PeekMessage(&m)) {
+    if (m.message == platform::WM_QUIT) {
+      sys.quit = 1;
+      return 0;
+    }
+    WndProc(m.message, m.wParam, m.lParam);
+    return 1;
+  }
+  if (sys.isActive || (sys.configFlags & 2))
+    FrameStep();
+  else
+    platform::WaitMessage();
+  return 1;
+}
+
+int Main(int argc, char** argv, const Program& p) {
+  if (!Start(argc, argv, p)) return 0;
+  while (Turn()) {
+  }
+  platform::DestroyMainWindow();
+  return 0;
+}
+
+}  // namespace tuSystem

@@ -1,0 +1,146 @@
+#pragma once
+#include <cstdint>
+
+#include "shell/types.h"
+
+// tuSystem: entry point and frame loop, window procedure, timing, diagnostics, paths and
+// system services, keyboard polling.
+namespace tuSystem {
+
+constexpr uint32_t WAIT_NEVER = 999999999u;
+constexpr int kWaitSlots = 11;
+
+using SceneFn = void (*)();
+
+// What the game hands to the entry point: its asset loader and its scene routines.
+struct Program {
+  void (*loadAssets)() = nullptr;
+  SceneFn scenes[4] = {};  // index = scene number 1..3; 0 unused
+};
+
+// The shell's state: plain fields, reset by Init.
+struct SystemState {
+  // Start-up, loop and scenes
+  char title[64] = {};
+  char commandLine[256] = {};
+  uint32_t configFlags = 0;
+  int fullScreen = 0;
+  int desktopFullScreen = 0;
+  int windowWidth = 640, windowHeight = 480;
+  int isActive = 0;
+  int sceneNo = 0;
+  int prevSceneNo = 0;
+  int sceneEntered = 0;
+  int nextSceneNo = 0;
+  int scenesSuspended = 0;
+  float frameSeconds = 0.0f;
+  uint32_t lastFrameTime = 0;
+  int blinkOn = 1;
+  uint32_t nextBlink = 0;
+  int cursorShown = 1;
+  int messageBoxUp = 0;
+  int dialogMode = 0;
+  int mouseX = 0, mouseY = 0, prevMouseX = 0, prevMouseY = 0, mouseMoveX = 0, mouseMoveY = 0;
+  int closeState = 0;
+  int shutdownDone = 0;
+  int quit = 0;  // the quit message was seen
+  // Window procedure
+  int clientX = 0, clientY = 0;
+  tu::Rect clientRect;
+  int heldKey = 0, lastKey = 0, scrollKey = 0, capturedKey = 0;
+  int shiftToggle = 0;
+  int watchedKey = 0, watchedKeyReleases = 0;
+  int leftHeld = 0, rightHeld = 0, leftPressed = 0, rightPressed = 0;
+  int leftDoubleClick = 0, rightDoubleClick = 0, leftLatch = 0, rightLatch = 0;
+  int buttonState = 0, lastButton = 0, capturedClick = 0;
+  int keyCaptureMode = 0, sysKeyMode = 0;
+  int cursorClipEnabled = 0, cursorClipped = 0;
+  int imeOn = 0;
+  // Timing
+  uint32_t waitSlots[kWaitSlots + 1] = {};  // 1..11 used
+  int waitArmed[kWaitSlots + 1] = {};       // WAIT_NEVER slots are disarmed, whatever the tick
+  // Diagnostics
+  int errorFlag = 0;
+  // Paths
+  char path[256] = {};
+  char altRoot[256] = {};
+  char tail[128] = {};
+  // Trigger
+  int triggerState = 0, triggerCode = 0;
+};
+extern SystemState sys;
+
+// Load-time stamps: game stopwatches and the meter's next sample tick.
+extern uint32_t loadStamps[4];
+extern const double kPi;
+
+// ---- Start-up, loop, scenes, shutdown
+void Init();
+int CheckInstance(const char* title);
+void SetIme(int on);
+void OnActivate(int reason);
+int Exit();
+// The entry point: start-up, loop until quit; returns 0 in every case.
+int Main(int argc, char** argv, const Program& program);
+// Start-up only (steps up to the loop); 1 when the loop may run, 0 when start-up ended the program.
+int Start(int argc, char** argv, const Program& program);
+// One turn of the loop: one message, or a frame when the queue is empty. 0 after the quit message.
+int Turn();
+// The frame step alone.
+void FrameStep();
+const Program& CurrentProgram();
+
+// ---- Window procedure
+intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
+void KeyDownHandler(int vk);
+void ClipCursorToClient();
+void UnclipCursor();
+int CursorClipped();
+
+// ---- Frame timing and wait slots
+uint32_t ResetFrameTime();
+uint32_t UpdateFrameTime();
+int SetWait(int n, uint32_t ms);
+int InitWait(int n);
+int CheckWait(int n);
+void Delay(uint32_t ms);
+void ResetWaits();  // every slot to WAIT_NEVER (display set-up)
+
+// ---- Diagnostics
+int Error(const char* context, const char* message, int code);
+int ErrorRaised();
+int ExitOnError();
+void Message(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int Question(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ---- Paths, setting files and system queries
+const char* GetPath(int flag);
+void SetDataRoot(const char* fileName);
+void WriteNumber(const char* fileName, int value);
+int ReadNumber(const char* fileName);
+// `weekday` receives the UTF-8 day name: a buffer of at least 4 bytes.
+void GetDate(int* year, int* month, int* day, char* weekday);
+void GetTime(int* hour, int* minute, int* second);
+int GetDiskFree(char drive);
+uint32_t GetFreeMemory();
+void SetMousePos(int x, int y);
+const char* GetCommandLine();
+int GetOsVersion();
+int IsWindowed();
+int CheckDepth(const char* settingFile);
+void CaptureKeys();
+void ReleaseKeys();
+void WatchKey(int vk);
+int GetWatchCount();
+
+// ---- Keyboard polling
+// KeyState values: 0 up, 1 pressed, 3 held, 2 released.
+void GetKey(int vk, int* state);
+// `codes` ends with 0; 1 and 2 are the mouse buttons. Returns the code that fired, or 0.
+int GetTrigger(const int* codes);
+
+// ---- Frames-per-second meter (draws into the back buffer)
+void DrawFps();
+
+}  // namespace tuSystem

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "shell/tuSystem.h"
+TEST(Smoke, Builds) { EXPECT_EQ(tuSystem::WAIT_NEVER, 999999999u); }
