@@ -40,7 +40,3 @@ void EndWipe() {}
 void FreeFonts() {}
 
 }  // namespace tuDraw
-
-namespace tuSystem {
-void DrawFps() {}
-}  // namespace tuSystem

@@ -1,0 +1,32 @@
+#pragma once
+// Shared set-up for tests: the library in headless mode with the manual clock, a clean shell
+// and display state, no recorded boxes and no injected keys.
+#include <gtest/gtest.h>
+
+#include "draw/tuDraw.h"
+#include "platform/clock.h"
+#include "platform/dialog.h"
+#include "platform/headless.h"
+#include "platform/keyboard.h"
+#include "platform/window.h"
+#include "shell/tuSystem.h"
+
+namespace testing_support {
+
+inline void ResetHeadless(uint32_t tick = 0) {
+  platform::SetHeadless(true);
+  platform::SetTick(tick);
+  platform::ClearMessages();
+  platform::ClearRecordedBoxes();
+  platform::SetQuestionAnswer(true);
+  platform::ClearInjectedKeys();
+  tuSystem::Init();
+  tuDraw::draw = tuDraw::DrawState{};
+}
+
+class HeadlessTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetHeadless(); }
+};
+
+}  // namespace testing_support
