@@ -37,6 +37,7 @@ void Present() {}
 int StartWipe(int, int, float, int) { return 0; }
 int StepWipe() { return 0; }
 void EndWipe() {}
+int EnumFonts() { return 0; }
 void FreeFonts() {}
 
 }  // namespace tuDraw

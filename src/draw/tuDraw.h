@@ -42,6 +42,7 @@ void Draw(int x, int y, int id, int left, int top, int right, int bottom);
 void DrawOpaque(int x, int y, int id, int left, int top, int right, int bottom);
 
 // ---- Text
+int EnumFonts();
 void FreeFonts();
 
 // ---- Frame end: fade overlay, scrolling view, vertical-blank wait, copy to the window

@@ -140,6 +140,9 @@ void GetKey(int vk, int* state);
 // `codes` ends with 0; 1 and 2 are the mouse buttons. Returns the code that fired, or 0.
 int GetTrigger(const int* codes);
 
+// ---- Joysticks
+void InitJoystick();
+
 // ---- Frames-per-second meter (draws into the back buffer)
 void DrawFps();
 

@@ -6,6 +6,8 @@ namespace tuSound {
 
 int Init() { return 0; }
 void Release() {}
+void ResetObjects() {}
+int InitMidi() { return 1; }
 int LoadObject(const char*, int) { return -1; }
 void Play(int, int) {}
 void PlayLoop(int, int) {}

@@ -9,6 +9,10 @@ constexpr int kMaxSounds = 70;
 
 int Init();
 void Release();
+// Empties the sound object table (display set-up calls it after Init).
+void ResetObjects();
+// Resets the MIDI state: open 0, loop 1. Returns 1.
+int InitMidi();
 
 // Loads a WAV file (relative to the program folder) or resource into a sound object with
 // `mix` channels; returns the sound id or -1.
