@@ -1,5 +1,7 @@
 #include "platform/instance.h"
 
+#include "platform/headless.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,18 +14,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace platform {
 namespace {
 int lockFd = -1;
 int listenFd = -1;
+std::string privateLockPath;  // a headless run's own lock file, removed on release
 
-// The socket lives in the abstract namespace: nothing to clean up after a crash.
+// The socket lives in the abstract namespace (nothing to clean up after a crash) under a name
+// derived from the lock file, so that separate runtime folders never meet.
 socklen_t SocketAddress(const char* name, sockaddr_un* addr) {
   memset(addr, 0, sizeof *addr);
   addr->sun_family = AF_UNIX;
-  int n = snprintf(addr->sun_path + 1, sizeof addr->sun_path - 1, "%s-%u", name,
-                   static_cast<unsigned>(getuid()));
+  size_t h = std::hash<std::string>{}(InstanceLockPath(name));
+  int n = snprintf(addr->sun_path + 1, sizeof addr->sun_path - 1, "quorbistane-%zx", h);
   if (n < 0) n = 0;
   size_t len = 1 + std::min<size_t>(static_cast<size_t>(n), sizeof addr->sun_path - 2);
   return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + len);
@@ -60,8 +65,11 @@ std::string InstanceLockPath(const char* name) {
   return "/tmp/" + std::string(name) + "-" + std::to_string(getuid()) + ".lock";
 }
 
-InstanceResult AcquireInstance(const char* name) {
+InstanceResult AcquireInstance(const char* baseName) {
   if (lockFd >= 0) return InstanceResult::Acquired;
+  // Headless runs (tests, tools) never meet each other or a running game.
+  std::string own = Headless() ? std::string(baseName) + "-headless-" + std::to_string(getpid()) : baseName;
+  const char* name = own.c_str();
   std::string path = InstanceLockPath(name);
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) {
@@ -82,6 +90,7 @@ InstanceResult AcquireInstance(const char* name) {
     return InstanceResult::Unguarded;
   }
   lockFd = fd;
+  if (Headless()) privateLockPath = path;
   Listen(name);
   return InstanceResult::Acquired;
 }
@@ -90,9 +99,11 @@ void ReleaseInstance() {
   if (listenFd >= 0) close(listenFd);
   listenFd = -1;
   if (lockFd >= 0) {
+    if (!privateLockPath.empty()) unlink(privateLockPath.c_str());
     flock(lockFd, LOCK_UN);
     close(lockFd);
   }
+  privateLockPath.clear();
   lockFd = -1;
 }
 

@@ -1,0 +1,101 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "headless.h"
+#include "shell/text.h"
+
+using testing_support::HeadlessTest;
+
+namespace {
+
+class Diagnostics : public HeadlessTest {};
+
+TEST_F(Diagnostics, ErrorShowsContextAndMessageBeepsAndSetsTheFlag) {
+  int beeps = platform::BeepCount();
+  EXPECT_EQ(tuSystem::ErrorRaised(), 0);
+  EXPECT_EQ(tuSystem::Error("tuDraw::LoadObject", "BMPファイルを読み込めません", -5), 0);
+  ASSERT_EQ(platform::RecordedBoxes().size(), 1u);
+  const auto& box = platform::RecordedBoxes()[0];
+  EXPECT_EQ(box.text, "tuDraw::LoadObject : BMPファイルを読み込めません");
+  EXPECT_EQ(box.caption, "エラー発生");
+  EXPECT_EQ(box.style, 0x1030u);
+  EXPECT_EQ(platform::BeepCount(), beeps + 1);
+  EXPECT_EQ(tuSystem::ErrorRaised(), 1);
+  EXPECT_EQ(tuSystem::sys.messageBoxUp, 0);
+}
+
+TEST_F(Diagnostics, ExitOnErrorShutsDownOnlyAfterAnError) {
+  EXPECT_EQ(tuSystem::ExitOnError(), 0);
+  EXPECT_EQ(tuSystem::sys.shutdownDone, 0);
+  tuSystem::Error("x", "y", 0);
+  EXPECT_EQ(tuSystem::ExitOnError(), 1);
+  EXPECT_EQ(tuSystem::sys.shutdownDone, 1);
+}
+
+TEST_F(Diagnostics, MessageAndQuestionRestartTheStopwatchAndAnswer) {
+  platform::SetTick(5000);
+  tuSystem::sys.lastFrameTime = 100;
+  tuSystem::sys.cursorShown = 0;
+  tuSystem::Message("score %d", 12);
+  ASSERT_EQ(platform::RecordedBoxes().size(), 1u);
+  EXPECT_EQ(platform::RecordedBoxes()[0].text, "score 12\n");
+  EXPECT_EQ(platform::RecordedBoxes()[0].caption, "メッセージ");
+  EXPECT_EQ(tuSystem::sys.lastFrameTime, 5000u);
+  EXPECT_EQ(tuSystem::sys.cursorShown, 1);
+  EXPECT_EQ(tuSystem::Question("again?"), 1);
+  EXPECT_EQ(platform::RecordedBoxes()[1].style, 0x24u);
+  platform::SetQuestionAnswer(false);
+  EXPECT_EQ(tuSystem::Question("again?"), 0);
+  EXPECT_EQ(tuSystem::ErrorRaised(), 0);
+}
+
+TEST_F(Diagnostics, LongTextsAreCutToTheBufferOnACharacterBoundary) {
+  std::string longContext(300, 'c');
+  std::string jp;
+  for (int i = 0; i < 200; ++i) jp += "あ";
+  tuSystem::Error(longContext.c_str(), "m", 0);
+  tuSystem::Message("%s", jp.c_str());
+  ASSERT_EQ(platform::RecordedBoxes().size(), 2u);
+  EXPECT_EQ(platform::RecordedBoxes()[0].text, std::string(255, 'c'));
+  const std::string& cut = platform::RecordedBoxes()[1].text;
+  EXPECT_LE(cut.size(), 255u);
+  EXPECT_EQ(cut.size() % 3, 0u);  // whole three-byte characters only
+}
+
+TEST(TextCut, NeverSplitsACharacterAndAlwaysTerminates) {
+  char out[5];
+  tu::CopyCut(out, sizeof out, "aあい");  // 1 + 3 + 3 bytes: "aあ" fits in 4
+  EXPECT_STREQ(out, "aあ");
+  tu::JoinCut(out, sizeof out, "ab", "cd", "ef");
+  EXPECT_STREQ(out, "abcd");
+  char one[1];
+  tu::CopyCut(one, sizeof one, "xyz");
+  EXPECT_EQ(one[0], 0);
+}
+
+TEST_F(Diagnostics, LogAppendsOneLinePerCallInTheCurrentFolder) {
+  char dir[] = "/tmp/qlogXXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  char old[4096];
+  ASSERT_NE(getcwd(old, sizeof old), nullptr);
+  ASSERT_EQ(chdir(dir), 0);
+  tuSystem::Log("first %d", 1);
+  tuSystem::Log("second");
+  std::ifstream in("DEBUG.TXT");
+  std::string a, b, c;
+  std::getline(in, a);
+  std::getline(in, b);
+  EXPECT_EQ(a, "first 1");
+  EXPECT_EQ(b, "second");
+  EXPECT_FALSE(std::getline(in, c));
+  unlink("DEBUG.TXT");
+  ASSERT_EQ(chdir(old), 0);
+  rmdir(dir);
+}
+
+}  // namespace
