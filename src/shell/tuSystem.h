@@ -140,8 +140,42 @@ void GetKey(int vk, int* state);
 // `codes` ends with 0; 1 and 2 are the mouse buttons. Returns the code that fired, or 0.
 int GetTrigger(const int* codes);
 
-// ---- Joysticks
+// ---- Joysticks (ids 0 and 1; buttons 1..4 for states and timers)
+struct JoystickRecord {
+  float analogX = 0.0f, analogY = 0.0f;  // -100..100
+  float analogSpeed = 0.0f;              // units per second
+  float holdTime[4] = {};                // 0..100
+  float holdRate = 0.0f;                 // units per second
+  int buttonState[4] = {};               // KeyState per button
+};
+struct JoystickState {
+  int centerX[2] = {}, centerY[2] = {};
+  JoystickRecord records[2];
+};
+extern JoystickState joy;
+
 void InitJoystick();
+void CalibrateJoystick();
+void ResetJoystick();
+void SetJoystickSpeed(int id, float analogSpeed, float holdRate);
+void GetJoystickCenter(int id, int* x, int* y);
+// Raw position; 0, 0 when the read fails.
+void GetJoyPosition(int id, int* x, int* y);
+// Each axis -1 (low), 0 or 1 (high); 0, 0 when the read fails.
+void GetJoyAxes(int id, int* x, int* y);
+// 1..9 as on a numeric keypad; 5 when the read fails.
+int GetJoyDirection(int id);
+// The virtual analog stick, truncated; 0, 0 when the read fails.
+void GetJoyAnalog(int id, int* x, int* y);
+// Button 1..32 held: 1, else 0.
+int JoyButton(int id, int button);
+void GetJoyButtons(int id, int* b1, int* b2, int* b3, int* b4);
+// KeyState of button 1..4.
+int GetJoyButton(int id, int button);
+void GetJoyButtonStates(int id, int* s1, int* s2, int* s3, int* s4);
+// Hold time of button 1..4, truncated.
+int GetJoyButtonTime(int id, int button);
+void GetJoyButtonTimes(int id, int* t1, int* t2, int* t3, int* t4);
 
 // ---- Frames-per-second meter (draws into the back buffer)
 void DrawFps();
