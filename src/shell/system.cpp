@@ -86,7 +86,7 @@ int Start(int argc, char** argv, const Program& p) {
     platform::ReleaseInstance();
     return 0;
   }
-  srand(static_cast<unsigned>(time(nullptr)));
+  srand(program.fixedSeed ? program.seed : static_cast<unsigned>(time(nullptr)));
   SetIme(0);
   if (program.loadAssets) program.loadAssets();
   ResetFrameTime();
@@ -95,6 +95,7 @@ int Start(int argc, char** argv, const Program& p) {
 }
 
 void FrameStep() {
+  ++sys.frameCount;
   // Frame time: the second tick reading becomes the stopwatch.
   UpdateFrameTime();
   sys.mouseMoveX = sys.mouseX - sys.prevMouseX;

@@ -16,6 +16,9 @@ using SceneFn = void (*)();
 struct Program {
   void (*loadAssets)() = nullptr;
   SceneFn scenes[4] = {};  // index = scene number 1..3; 0 unused
+  // Tools replay runs exactly: a fixed seed takes the place of seeding with the time.
+  int fixedSeed = 0;
+  unsigned seed = 0;
 };
 
 // The shell's state: plain fields, reset by Init.
@@ -44,6 +47,7 @@ struct SystemState {
   int closeState = 0;
   int shutdownDone = 0;
   int quit = 0;  // the quit message was seen
+  uint32_t frameCount = 0;  // frame steps run since start-up
   // Window procedure
   int clientX = 0, clientY = 0;
   tu::Rect clientRect;
