@@ -3,21 +3,66 @@
 
 #include "shell/types.h"
 
+namespace platform {
+struct Surface;
+}
+
 // tuDraw: display, sprites, drawing into the back buffer, text, primitives, effects, frame end.
 namespace tuDraw {
 
 constexpr int kMaxSprites = 1024;
+constexpr int kFirstFreeSprite = 4;  // 0..3 are the internal sprites
+constexpr int kMaxNameLength = 30;
 
-// Display, transition and wipe state read by the shell's frame loop and keyboard polling.
+// One entry of the sprite table. A free entry has an empty name.
+struct SpriteObject {
+  platform::Surface* surface = nullptr;
+  char name[32] = {};  // file or resource name; "*" for a blank sprite
+  int fromPack = 0;
+  int memoryKind = 2;
+  int colorKey = 0;  // host colour value (0x00BBGGRR), or -1 for the top-left pixel's colour
+  uint16_t width = 0, height = 0;
+};
+
+// One colour channel of the back buffer's pixel format.
+struct Channel {
+  uint32_t mask = 0;
+  uint16_t shift = 0;     // trailing zero bits of the mask
+  uint32_t max = 0;       // mask >> shift: 31 or 63 at 16 bits
+  uint16_t shift5 = 0;    // where a 5-bit intensity goes: shift + 1 for a 6-bit channel
+};
+
+struct PixelFormatInfo {
+  Channel red, green, blue;
+  uint32_t halfMask = 0;  // every channel without its top bit
+  uint32_t fullMask = 0;  // every channel bit
+  int bitsPerPixel = 0;
+};
+
+// Display, sprite, transition and wipe state read by the shell's frame loop and keyboard polling.
 struct DrawState {
   int screenWidth = 0, screenHeight = 0;
   int displayDepth = 16;  // asked of a full-screen display; the desktop's depth when windowed
+  int fallbackDepth1 = 0, fallbackDepth2 = 0;
+  int hardwareDevice = 0;
+  int canStretch = 0;
+  int displayOpen = 0;  // the platform display (primary surface) exists
+  platform::Surface* backSurface = nullptr;
   tu::Rect clipRect;
   tu::Rect presentSourceRect;
   int waitForVBlank = 1;
+  PixelFormatInfo pixelFormat;
+  // Sprites and the colour-key setting for images put into sprites
+  SpriteObject sprites[kMaxSprites];
+  int colorKeyValue = 0;
+  int colorKeyFromCorner = 0;
   // Transitions and the scrolling view
   int fadeStep = 0, fadeDirection = 0, fadePattern = 0, fadeBand = 10;
+  int fadeTileSprite = 0;
   int scrollViewOn = 0;
+  int viewHeight = 0;
+  float scrollPos = 0.0f, scrollTileX = 0.0f, scrollTileY = 0.0f;
+  int viewSprite = 0, viewTileSprite = 0;
   // Clip-rectangle wipe
   int wipeState = 0, wipeDone = 0, wipeAux = 0;
   tu::Rect wipeSaved;
@@ -26,20 +71,73 @@ struct DrawState {
 };
 extern DrawState draw;
 
+// Lookup tables of the software effects; the 16-bit ones only on a 16-bit desktop.
+struct DrawTables {
+  int sinTable[450] = {};  // trunc(360 sin(2 pi i / 360)), one and a quarter turns
+  int built16 = 0;         // the tables below are filled
+  uint8_t rgbOfPixel[65536][3] = {};
+  uint16_t fadeAddTable[3 * 32768] = {};  // [channel][level][destination][source]
+  uint16_t fadeSatTable[3 * 32768] = {};
+  uint16_t subTable[3 * 1024] = {};       // [channel][destination][source]
+  uint16_t avg3Table[94] = {};
+  uint8_t randomTable[10000] = {};
+};
+extern DrawTables tables;
+
 // ---- Display
+// Sets up the back buffer, the internal sprites, the pixel format and tables, then starts the
+// other services. width -1 takes the shell's window size. 1, or 0 after a reported failure.
 int Screen(int width, int height, int memoryMode);
+// Frees every sprite and the display.
 void Release();
+void SetDepths(int depth, int fallback1, int fallback2);
 void SetClip(int left, int top, int right, int bottom);
 void SetVSync(int on);
 int DesktopDepth();
 
-// ---- Sprites
+// ---- Sprites (ids 0..1023; anything else is ignored)
+// Loads a BMP file beside the program, else a bitmap resource of that name. Sprite id or 0.
 int LoadObject(const char* name, int memoryKind);
+// A blank (black) sprite. Sprite id or 0.
+int CreateObject(int width, int height, int memoryKind);
+// Replaces the image of an existing entry, keeping its id. 1, or 0 after a report.
+int SwapObject(const char* name, int id, int memoryKind);
+void DeleteObject(int id);
+// Brings every surface back after a loss and reloads every file sprite.
+void Restore();
+void SetColorKey(int colorref);
+void SetColorKeyFromCorner();
+void SetObjectColorKey(int id, int colorref);
+void SetObjectColorKeyFromCorner(int id);
+void CopyColorKey(int destId, int sourceId);
+// Picture packs: reloads a pack sprite (owned by the picture-pack module).
+int SwapPack(const char* name, int id, int memoryKind);
 
-// ---- Drawing into the back buffer
+// ---- Drawing into the back buffer; every draw clips against clipRect
 void Clear();
+void ClearObject(int id);
 void Draw(int x, int y, int id, int left, int top, int right, int bottom);
 void DrawOpaque(int x, int y, int id, int left, int top, int right, int bottom);
+void DrawTo(int destId, int x, int y, int id, int left, int top, int right, int bottom);
+void DrawToOpaque(int destId, int x, int y, int id, int left, int top, int right, int bottom);
+void DrawScaled(int x, int y, int id, int left, int top, int right, int bottom, int width,
+                int height);
+void DrawScaledOpaque(int x, int y, int id, int left, int top, int right, int bottom, int width,
+                      int height);
+// Row effects (one source row per copy).
+void DrawWave(int x, int y, int amplitude, int period, float speed, int id, int left, int top,
+              int right, int bottom, int alternate);
+void DrawTiled(float speedX, float speedY, int id, int left, int top, int right, int bottom);
+void DrawWaveScroll(int x, int y, int amplitude, int period, float waveSpeed, float scrollSpeed,
+                    int id, int left, int top, int right, int bottom);
+void DrawWaveColumns(int topY, int bottomY, int amplitude, int period, float waveSpeed,
+                     float scrollSpeed, int id, int left, int top, int right, int bottom);
+void DrawStretchRows(int x, int y, int band, int id, int left, int top, int right, int bottom);
+void DrawScanlines(int x, int y, int step, int id, int left, int top, int right, int bottom);
+void DrawJitter(int x, int y, int jitter, int id, int left, int top, int right, int bottom);
+void DrawRoll(int x, int y, int forward, float speed, int id, int left, int top, int right,
+              int bottom);
+void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, int bottom);
 
 // ---- Text
 int EnumFonts();
@@ -47,6 +145,14 @@ void FreeFonts();
 
 // ---- Frame end: fade overlay, scrolling view, vertical-blank wait, copy to the window
 void Present();
+void FadeOut();
+void FadeIn();
+// Fade pattern 0 (tile fade) or 1..12, and the band width of patterns 1..12 (at least 1).
+void SetFade(int pattern, int band);
+// Loads the fade tile strip: ten 64 x 48 frames side by side.
+void SetFadeTile(const char* fileName);
+void SetScrollView(const char* viewFile, const char* tileFile, int viewHeight);
+void ToggleScrollView();
 
 // ---- Clip-rectangle wipe
 int StartWipe(int direction, int pattern, float speed, int band);

@@ -1,0 +1,259 @@
+// Drawing sprites into the back buffer or into other sprites, clipped to clipRect, and the
+// row-by-row effect draws built on them.
+#include <cmath>
+#include <cstdlib>
+
+#include "draw/tuDraw.h"
+#include "platform/surface.h"
+#include "shell/tuSystem.h"
+
+namespace tuDraw {
+
+namespace {
+inline platform::Surface* SurfaceOf(int id) {
+  return static_cast<unsigned>(id) < static_cast<unsigned>(kMaxSprites) ? draw.sprites[id].surface
+                                                                        : nullptr;
+}
+
+// Clips a copy of (left, top, right, bottom) to (x, y) against clipRect: right, bottom, left,
+// top in that order. False when nothing is left; an empty rectangle still counts as a copy.
+inline bool Clip(int& x, int& y, int& left, int& top, int& right, int& bottom) {
+  const tu::Rect& c = draw.clipRect;
+  if (x + (right - left) > c.right) right -= x + (right - left) - c.right;
+  if (y + (bottom - top) > c.bottom) bottom -= y + (bottom - top) - c.bottom;
+  if (x < c.left) {
+    left += c.left - x;
+    x = c.left;
+  }
+  if (y < c.top) {
+    top += c.top - y;
+    y = c.top;
+  }
+  return right >= left && bottom >= top;
+}
+
+inline void Blit(platform::Surface* dest, int x, int y, int id, int left, int top, int right,
+                 int bottom, bool keyed) {
+  if (static_cast<unsigned>(id) >= static_cast<unsigned>(kMaxSprites)) return;
+  if (!Clip(x, y, left, top, right, bottom)) return;
+  platform::CopyResult r =
+      platform::Copy(dest, x, y, draw.sprites[id].surface, {left, top, right, bottom}, keyed);
+  if (r == platform::CopyResult::Lost) Restore();
+}
+
+void Scaled(int x, int y, int id, int left, int top, int right, int bottom, int width, int height,
+            bool keyed) {
+  platform::Surface* src = SurfaceOf(id);
+  if (static_cast<unsigned>(id) >= static_cast<unsigned>(kMaxSprites)) return;
+  if (draw.canStretch) {
+    platform::CopyResult r = platform::StretchCopy(draw.backSurface, {x, y, x + width, y + height},
+                                                   src, {left, top, right, bottom}, keyed);
+    if (r == platform::CopyResult::Lost) Restore();
+    return;
+  }
+  // Without a stretching blitter the picture is stretched into the Buffer sprite first.
+  platform::StretchCopy(draw.sprites[0].surface, {0, 0, width, height}, src,
+                        {left, top, right, bottom}, false);
+  if (keyed)
+    Draw(x, y, 0, 0, 0, width, height);
+  else
+    DrawOpaque(x, y, 0, 0, 0, width, height);
+}
+
+inline int WaveShift(int amplitude, int q, float phase) {
+  return static_cast<int>(amplitude * std::cos((q + static_cast<int>(phase)) * tuSystem::kPi / 360.0));
+}
+
+inline void AdvancePhase(float& phase, float speed) {
+  phase += speed * tuSystem::sys.frameSeconds;
+  if (phase >= 360.0f) phase -= 360.0f;
+}
+
+// Keeps a scroll offset within [0, size).
+inline void WrapInto(float& v, int size) {
+  v = std::fmod(v, static_cast<float>(size));
+  if (v < 0.0f) v += static_cast<float>(size);
+  if (v >= static_cast<float>(size)) v = 0.0f;
+}
+}  // namespace
+
+void Clear() {
+  platform::Fill(draw.backSurface, {0, 0, draw.screenWidth, draw.screenHeight}, 0);
+}
+
+void ClearObject(int id) {
+  platform::Surface* s = SurfaceOf(id);
+  if (!s) return;
+  platform::Fill(s, {0, 0, draw.sprites[id].width, draw.sprites[id].height}, 0);
+}
+
+void Draw(int x, int y, int id, int left, int top, int right, int bottom) {
+  Blit(draw.backSurface, x, y, id, left, top, right, bottom, true);
+}
+
+void DrawOpaque(int x, int y, int id, int left, int top, int right, int bottom) {
+  Blit(draw.backSurface, x, y, id, left, top, right, bottom, false);
+}
+
+void DrawTo(int destId, int x, int y, int id, int left, int top, int right, int bottom) {
+  Blit(SurfaceOf(destId), x, y, id, left, top, right, bottom, true);
+}
+
+void DrawToOpaque(int destId, int x, int y, int id, int left, int top, int right, int bottom) {
+  Blit(SurfaceOf(destId), x, y, id, left, top, right, bottom, false);
+}
+
+void DrawScaled(int x, int y, int id, int left, int top, int right, int bottom, int width,
+                int height) {
+  Scaled(x, y, id, left, top, right, bottom, width, height, true);
+}
+
+void DrawScaledOpaque(int x, int y, int id, int left, int top, int right, int bottom, int width,
+                      int height) {
+  Scaled(x, y, id, left, top, right, bottom, width, height, false);
+}
+
+void DrawWave(int x, int y, int amplitude, int period, float speed, int id, int left, int top,
+              int right, int bottom, int alternate) {
+  static float phase = 0.0f;
+  static int sign = 1;
+  for (int r = top; r < bottom; ++r) {
+    int q = period != 0 ? r / period : r;
+    int s = WaveShift(amplitude, q, phase);
+    if (alternate) {
+      s *= sign;
+      sign = -sign;
+    }
+    Draw(x + s, y + r - top, id, left, r, right, r + 1);
+  }
+  AdvancePhase(phase, speed);
+}
+
+void DrawTiled(float speedX, float speedY, int id, int left, int top, int right, int bottom) {
+  static float offsetX = 0.0f, offsetY = 0.0f;
+  int tw = right - left, th = bottom - top;
+  if (tw <= 0 || th <= 0) return;
+  for (int i = 0; i <= draw.screenWidth / tw + 1; ++i)
+    for (int j = 0; j <= draw.screenHeight / th + 1; ++j)
+      Draw(i * tw + static_cast<int>(offsetX), j * th + static_cast<int>(offsetY), id, left, top,
+           right, bottom);
+  offsetX += speedX * tuSystem::sys.frameSeconds;
+  offsetY += speedY * tuSystem::sys.frameSeconds;
+  if (offsetX < -tw) offsetX += tw;
+  if (offsetX > 0) offsetX -= tw;
+  if (offsetY < -th) offsetY += th;
+  if (offsetY > 0) offsetY -= th;
+}
+
+void DrawWaveScroll(int x, int y, int amplitude, int period, float waveSpeed, float scrollSpeed,
+                    int id, int left, int top, int right, int bottom) {
+  static float phase = 0.0f, scroll = 0.0f;
+  int h = bottom - top;
+  if (h <= 0) return;
+  for (int r = top; r < bottom; ++r) {
+    int row = static_cast<int>(scroll) + r;
+    if (row >= bottom) row = top + (row - bottom) + 1;
+    int q = period != 0 ? r / period : r;
+    Draw(x + WaveShift(amplitude, q, phase), y + r, id, left, row, right, row + 1);
+  }
+  AdvancePhase(phase, waveSpeed);
+  scroll -= scrollSpeed * tuSystem::sys.frameSeconds;
+  WrapInto(scroll, h);
+}
+
+void DrawWaveColumns(int topY, int bottomY, int amplitude, int period, float waveSpeed,
+                     float scrollSpeed, int id, int left, int top, int right, int bottom) {
+  static float phase = 0.0f, scroll = 0.0f;
+  int w = right - left, h = bottom - top;
+  if (w <= 0 || h <= 0) return;
+  for (int k = 0; topY + k < bottomY; ++k) {
+    int src = k % h + static_cast<int>(scroll);
+    if (src >= h) src -= h;
+    int row = top + src;
+    int q = period != 0 ? k / period : k;
+    int s = WaveShift(amplitude, q, phase) - amplitude;
+    for (int x = s; x < draw.screenWidth; x += w) Draw(x, topY + k, id, left, row, right, row + 1);
+  }
+  AdvancePhase(phase, waveSpeed);
+  scroll -= scrollSpeed * tuSystem::sys.frameSeconds;
+  WrapInto(scroll, h);
+}
+
+void DrawStretchRows(int x, int y, int band, int id, int left, int top, int right, int bottom) {
+  if (band < 1) band = 1;
+  for (int r = top; r < bottom; ++r) {
+    int src = top + (r - top) / band * band;
+    Draw(x, y + r - top, id, left, src, right, src + 1);
+  }
+}
+
+void DrawScanlines(int x, int y, int step, int id, int left, int top, int right, int bottom) {
+  if (step > 0) {
+    for (int64_t r = static_cast<int64_t>(top) + step; r < bottom; r += step)
+      Draw(x, y + static_cast<int>(r) - top, id, left, static_cast<int>(r), right,
+           static_cast<int>(r) + 1);
+  } else if (step < 0) {
+    int64_t span = -static_cast<int64_t>(step);
+    auto gap = [span] { return static_cast<int64_t>(rand()) % span + 1; };
+    for (int64_t r = top + gap(); r < bottom; r += gap())
+      Draw(x, y + static_cast<int>(r) - top, id, left, static_cast<int>(r), right,
+           static_cast<int>(r) + 1);
+  }
+}
+
+void DrawJitter(int x, int y, int jitter, int id, int left, int top, int right, int bottom) {
+  if (jitter <= 0) {
+    Draw(x, y, id, left, top, right, bottom);
+    return;
+  }
+  if (jitter > 1 << 20) jitter = 1 << 20;
+  for (int r = top; r < bottom; ++r)
+    Draw(x + rand() % (2 * jitter) - jitter, y + r - top, id, left, r, right, r + 1);
+}
+
+void DrawRoll(int x, int y, int forward, float speed, int id, int left, int top, int right,
+              int bottom) {
+  static float phase = 0.0f;
+  // Source rows run from 0 to n - 1 whatever `top` is.
+  int n = bottom - top;
+  if (n <= 0) return;
+  if (n == 1) {
+    DrawOpaque(x, y, id, left, 0, right, 1);
+    return;
+  }
+  int end = 0;
+  for (int i = 0; i < n; ++i) {
+    int to = static_cast<int>(n / 2.0 + n / 2.0 * std::cos((phase + i) * 2.0 * tuSystem::kPi / (n - 1)));
+    for (; end < to; ++end) DrawOpaque(x, y + end, id, left, i, right, i + 1);
+  }
+  phase += (forward ? speed : -speed) * tuSystem::sys.frameSeconds;
+  WrapInto(phase, n);
+}
+
+void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, int bottom) {
+  platform::Surface* src = SurfaceOf(id);
+  platform::Surface* dst = draw.backSurface;
+  if (!src || !dst) return;
+  if (platform::IsLost(src) || platform::IsLost(dst)) {
+    Restore();
+    return;
+  }
+  int w = right - left, h = bottom - top;
+  const tu::Rect& c = draw.clipRect;
+  for (int j = 0; j < h; ++j) {
+    int dy = y + j;
+    if (dy < c.top || dy >= c.bottom) continue;
+    int sy = (mode & 2) ? bottom - 1 - j : top + j;
+    for (int i = 0; i < w; ++i) {
+      int dx = x + i;
+      if (dx < c.left || dx >= c.right) continue;
+      int sx = (mode & 1) ? right - 1 - i : left + i;
+      if (sx < 0 || sy < 0 || sx >= platform::SurfaceWidth(src) || sy >= platform::SurfaceHeight(src))
+        continue;
+      uint32_t v = platform::ReadPixel(src, sx, sy);
+      if (v != 0) platform::WritePixel(dst, dx, dy, v);
+    }
+  }
+}
+
+}  // namespace tuDraw

@@ -1,0 +1,186 @@
+// The sprite table: loading bitmaps, blank sprites, swapping images, colour keys, and the
+// restore after a surface loss.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "draw/tuDraw.h"
+#include "platform/display.h"
+#include "platform/files.h"
+#include "platform/resources.h"
+#include "platform/surface.h"
+#include "shell/text.h"
+#include "shell/tuSystem.h"
+
+namespace tuDraw {
+
+namespace {
+const char kTooLong[] = "ファイル名またはリソース名が長すぎます";
+const char kTooMany[] = "オブジェクト数が多過ぎます";
+const char kCannotRead[] = "BMPファイルを読み込めません";
+
+bool ValidId(int id) { return id >= 0 && id < kMaxSprites; }
+
+// Memory kind 2 lets the host place the surface; every other kind asks for system memory.
+bool SystemMemory(int memoryKind) { return memoryKind != 2; }
+
+int FirstFreeEntry() {
+  for (int i = kFirstFreeSprite; i < kMaxSprites; ++i)
+    if (draw.sprites[i].name[0] == 0) return i;
+  return -1;
+}
+
+void ApplyColorKeySetting(SpriteObject& e) {
+  if (!e.surface) return;
+  if (draw.colorKeyFromCorner) {
+    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, -1));
+    e.colorKey = -1;
+  } else {
+    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, draw.colorKeyValue));
+    e.colorKey = draw.colorKeyValue;
+  }
+}
+
+void TakeSize(SpriteObject& e) {
+  e.width = static_cast<uint16_t>(platform::SurfaceWidth(e.surface));
+  e.height = static_cast<uint16_t>(platform::SurfaceHeight(e.surface));
+}
+
+// A resource named by the full path wins over the file, as the host's image loader has it.
+platform::Surface* LoadBitmapSurface(const std::string& path, int memoryKind) {
+  platform::PixelFormat format = platform::DesktopPixelFormat();
+  if (const auto* res = platform::FindResource("BITMAP", path))
+    return platform::DecodeBmpResource(res->data(), res->size(), format, SystemMemory(memoryKind));
+  std::vector<uint8_t> bytes;
+  if (!platform::ReadFile(path, bytes)) return nullptr;
+  return platform::DecodeBmp(bytes.data(), bytes.size(), format, SystemMemory(memoryKind));
+}
+
+platform::Surface* LoadBitmapResource(const char* name, int memoryKind) {
+  const auto* res = platform::FindResource("BITMAP", name);
+  if (!res) return nullptr;
+  return platform::DecodeBmpResource(res->data(), res->size(), platform::DesktopPixelFormat(),
+                                     SystemMemory(memoryKind));
+}
+
+// File beside the program, else a bitmap resource of that name; the key is applied after the
+// image is in, on both paths, so a corner key always sees the picture.
+bool LoadInto(SpriteObject& e, const char* name, int memoryKind) {
+  std::string path = std::string(tuSystem::GetPath(0)) + name;
+  e.surface = LoadBitmapSurface(path, memoryKind);
+  if (!e.surface) e.surface = LoadBitmapResource(name, memoryKind);
+  if (!e.surface) return false;
+  TakeSize(e);
+  ApplyColorKeySetting(e);
+  return true;
+}
+}  // namespace
+
+int LoadObject(const char* name, int memoryKind) {
+  const char* context = "tuDraw::LoadObject";
+  if (!name) return tuSystem::Error(context, kCannotRead, 0);
+  if (strlen(name) > kMaxNameLength) return tuSystem::Error(context, kTooLong, 0);
+  int id = FirstFreeEntry();
+  if (id < 0) return tuSystem::Error(context, kTooMany, 0);
+  SpriteObject& e = draw.sprites[id];
+  tu::CopyCut(e.name, sizeof e.name, name);
+  e.fromPack = 0;
+  e.memoryKind = 2;
+  if (!LoadInto(e, name, memoryKind)) return tuSystem::Error(context, kCannotRead, 0);
+  return id;
+}
+
+int CreateObject(int width, int height, int memoryKind) {
+  const char* context = "tuDraw::CreateObject";
+  int id = FirstFreeEntry();
+  if (id < 0) return tuSystem::Error(context, kTooMany, 0);
+  SpriteObject& e = draw.sprites[id];
+  tu::CopyCut(e.name, sizeof e.name, "*");
+  e.fromPack = 0;
+  e.memoryKind = 2;
+  e.surface = platform::CreateSurface(width, height, platform::DesktopPixelFormat(),
+                                      SystemMemory(memoryKind));
+  if (!e.surface) return tuSystem::Error(context, "スプライトを作成できません", 0);
+  TakeSize(e);
+  ApplyColorKeySetting(e);
+  return id;
+}
+
+int SwapObject(const char* name, int id, int memoryKind) {
+  const char* context = "tuDraw::SwapObject";
+  if (!ValidId(id)) return 0;
+  if (!name) return tuSystem::Error(context, kCannotRead, 0);
+  if (strlen(name) > kMaxNameLength) return tuSystem::Error(context, kTooLong, 0);
+  char copy[sizeof SpriteObject::name];  // the name may be the entry's own
+  tu::CopyCut(copy, sizeof copy, name);
+  SpriteObject& e = draw.sprites[id];
+  if (e.surface) {
+    platform::FreeSurface(e.surface);
+    e.surface = nullptr;
+  }
+  tu::CopyCut(e.name, sizeof e.name, copy);
+  e.fromPack = 0;
+  e.memoryKind = 2;
+  if (!LoadInto(e, copy, memoryKind)) {
+    e.width = e.height = 0;
+    return tuSystem::Error(context, kCannotRead, 0);
+  }
+  return 1;
+}
+
+void DeleteObject(int id) {
+  if (!ValidId(id)) return;
+  SpriteObject& e = draw.sprites[id];
+  if (!e.surface) return;
+  platform::FreeSurface(e.surface);
+  e.surface = nullptr;
+  e.name[0] = 0;
+  e.colorKey = 0;
+  e.width = e.height = 0;
+}
+
+void Restore() {
+  platform::RestorePrimary();
+  if (platform::IsLost(draw.backSurface)) platform::RestoreSurface(draw.backSurface);
+  for (int i = 0; i < kFirstFreeSprite; ++i)
+    if (platform::IsLost(draw.sprites[i].surface)) platform::RestoreSurface(draw.sprites[i].surface);
+  for (int i = kFirstFreeSprite; i < kMaxSprites; ++i) {
+    SpriteObject& e = draw.sprites[i];
+    if (e.name[0] == 0 || !e.surface || !platform::IsLost(e.surface)) continue;
+    platform::RestoreSurface(e.surface);
+    if (e.name[0] == '*') continue;
+    SetColorKey(e.colorKey);
+    char name[sizeof e.name];
+    tu::CopyCut(name, sizeof name, e.name);
+    if (e.fromPack)
+      SwapPack(name, i, e.memoryKind);
+    else
+      SwapObject(name, i, e.memoryKind);
+  }
+}
+
+void SetColorKey(int colorref) {
+  draw.colorKeyValue = colorref;
+  draw.colorKeyFromCorner = 0;
+}
+
+void SetColorKeyFromCorner() { draw.colorKeyFromCorner = 1; }
+
+void SetObjectColorKey(int id, int colorref) {
+  if (!ValidId(id)) return;
+  SpriteObject& e = draw.sprites[id];
+  e.colorKey = colorref;
+  if (e.surface) platform::SetColorKey(e.surface, platform::MatchColor(e.surface, colorref));
+}
+
+void SetObjectColorKeyFromCorner(int id) { SetObjectColorKey(id, -1); }
+
+void CopyColorKey(int destId, int sourceId) {
+  if (!ValidId(destId) || !ValidId(sourceId)) return;
+  uint32_t key;
+  platform::Surface* src = draw.sprites[sourceId].surface;
+  platform::Surface* dst = draw.sprites[destId].surface;
+  if (src && dst && platform::GetColorKey(src, &key)) platform::SetColorKey(dst, key);
+}
+
+}  // namespace tuDraw

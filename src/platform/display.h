@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "platform/surface.h"
+
+// The primary surface: an SDL renderer with a streaming texture on the main window, showing
+// one rectangle of a back-buffer surface per frame. In headless mode the presented frame is
+// kept in memory, where tests and tools read it.
+namespace platform {
+
+// Opens the renderer on the main window (headless: nothing to open). False when no renderer
+// can be created.
+bool OpenDisplay();
+// Creates the primary surface: a streaming texture of width x height in `format`.
+bool CreatePrimary(int width, int height, PixelFormat format);
+// Destroys texture and renderer.
+void CloseDisplay();
+bool DisplayOpen();
+
+// Copies `src` of `back` into `dst` of the window's client area (window coordinates),
+// stretching when the sizes differ. With `waitForVBlank` one frame is shown per display
+// refresh: by the renderer's vsync where it blocks, else by sleeping to the refresh interval.
+// Lost when the primary surface is lost (until RestorePrimary); Invalid for a bad rectangle.
+CopyResult PresentFrame(Surface* back, const PixelRect& src, const PixelRect& dst,
+                        bool waitForVBlank);
+
+// Loss of the primary surface: renderer resets mark it; MarkAllSurfacesLost too.
+bool PrimaryLost();
+void MarkPrimaryLost();
+// Clears the loss, recreating renderer and texture after a device reset.
+void RestorePrimary();
+
+// The display's refresh rate in hertz (60 when unknown or headless).
+int RefreshRate();
+
+// The last presented frame (headless mode, and kept in windowed mode when enabled below):
+// client-sized, in the display's format. Null before the first present.
+const Surface* LastPresentedFrame();
+// The same frame as 8-bit R, G, B triples, row by row; false before the first present.
+bool LastFrameRgb(std::vector<uint8_t>& rgb, int* width, int* height);
+// Number of frames presented since the display opened.
+uint64_t PresentCount();
+// Keeps the presented frame also when a window is shown (tools taking screenshots).
+void KeepPresentedFrames(bool on);
+
+// Fault injection for tests: the next OpenDisplay or CreatePrimary fails.
+void FailNextDisplayOpen();
+void FailNextPrimary();
+
+}  // namespace platform

@@ -1,0 +1,455 @@
+#include "platform/surface.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "platform/display.h"
+
+namespace platform {
+
+struct Surface {
+  SDL_Surface* sdl = nullptr;
+  uint8_t* pixels = nullptr;  // ours (SDL_PREALLOC), so it survives SDL's run-length encoding
+  int width = 0, height = 0, pitch = 0, bytes = 2;
+  PixelFormat format = PixelFormat::Rgb565;
+  bool systemMemory = true;
+  bool lost = false;
+  bool keyed = false;
+  uint32_t key = 0;
+  Surface* prev = nullptr;
+  Surface* next = nullptr;
+};
+
+namespace {
+Surface* liveList = nullptr;
+int liveCount = 0;
+int failAfter = -1;
+
+// Largest surface accepted: 32767 per side (sizes are kept in 16 bits) and 64 Mi pixels.
+constexpr int kMaxSide = 32767;
+constexpr int64_t kMaxPixels = 64ll * 1024 * 1024;
+
+Uint32 SdlFormat(PixelFormat f) {
+  switch (f) {
+    case PixelFormat::Rgb565: return SDL_PIXELFORMAT_RGB565;
+    case PixelFormat::Rgb555: return SDL_PIXELFORMAT_RGB555;
+    case PixelFormat::Xrgb8888: return SDL_PIXELFORMAT_RGB888;
+  }
+  return SDL_PIXELFORMAT_RGB565;
+}
+
+// Writes go through SDL's lock so that a run-length encoded source is decoded first and
+// re-encoded afterwards; surfaces without the encoding lock for free.
+struct WriteLock {
+  SDL_Surface* s;
+  explicit WriteLock(Surface* surface) : s(surface->sdl) {
+    if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
+  }
+  ~WriteLock() {
+    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+  }
+};
+
+inline uint32_t Get(const Surface* s, int x, int y) {
+  const uint8_t* row = s->pixels + static_cast<size_t>(y) * s->pitch;
+  if (s->bytes == 2) {
+    uint16_t v;
+    memcpy(&v, row + x * 2, 2);
+    return v;
+  }
+  uint32_t v;
+  memcpy(&v, row + x * 4, 4);
+  return v;
+}
+
+inline void Put(Surface* s, int x, int y, uint32_t v) {
+  uint8_t* row = s->pixels + static_cast<size_t>(y) * s->pitch;
+  if (s->bytes == 2) {
+    uint16_t w = static_cast<uint16_t>(v);
+    memcpy(row + x * 2, &w, 2);
+  } else {
+    memcpy(row + x * 4, &v, 4);
+  }
+}
+
+// A pixel of one format as the nearest value of another (only tests mix formats).
+uint32_t Convert(const Surface* from, const Surface* to, uint32_t v) {
+  if (from->format == to->format) return v;
+  Uint8 r, g, b;
+  SDL_GetRGB(v, from->sdl->format, &r, &g, &b);
+  return SDL_MapRGB(to->sdl->format, r, g, b);
+}
+
+bool Inside(const Surface* s, int l, int t, int r, int b) {
+  return l >= 0 && t >= 0 && r <= s->width && b <= s->height && l < r && t < b;
+}
+
+// Pixel-by-pixel copy for overlapping copies within one surface and for mixed formats;
+// the walking direction keeps overlapping rows and columns intact.
+void SlowCopy(Surface* d, int x, int y, Surface* s, const PixelRect& r, bool keyed) {
+  int w = r.right - r.left, h = r.bottom - r.top;
+  bool up = d == s && y > r.top;
+  bool left = d == s && y == r.top && x > r.left;
+  for (int j0 = 0; j0 < h; ++j0) {
+    int j = up ? h - 1 - j0 : j0;
+    for (int i0 = 0; i0 < w; ++i0) {
+      int i = left ? w - 1 - i0 : i0;
+      uint32_t v = Get(s, r.left + i, r.top + j);
+      if (keyed && v == s->key) continue;
+      Put(d, x + i, y + j, Convert(s, d, v));
+    }
+  }
+}
+
+uint32_t ReadU32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+int32_t ReadI32(const uint8_t* p) { return static_cast<int32_t>(ReadU32(p)); }
+uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+// Checks what SDL's reader would otherwise trust: sizes, depth, compression, palette and
+// pixel data all inside the file. `info` points at the info header, `end` past the data.
+struct BmpHeader {
+  uint32_t headerSize = 0;
+  int64_t width = 0, height = 0;
+  int bpp = 0;
+  uint32_t compression = 0;
+  uint32_t colors = 0;
+  size_t paletteBytes = 0, maskBytes = 0;
+};
+
+bool ParseInfo(const uint8_t* info, size_t avail, BmpHeader& h) {
+  if (avail < 12) return false;
+  h.headerSize = ReadU32(info);
+  if (h.headerSize == 12) {
+    h.width = ReadU16(info + 4);
+    h.height = static_cast<int16_t>(ReadU16(info + 6));
+    h.bpp = ReadU16(info + 10);
+  } else if (h.headerSize == 40 || h.headerSize == 52 || h.headerSize == 56 ||
+             h.headerSize == 64 || h.headerSize == 108 || h.headerSize == 124) {
+    if (avail < 40) return false;
+    h.width = ReadI32(info + 4);
+    h.height = ReadI32(info + 8);
+    h.bpp = ReadU16(info + 14);
+    h.compression = ReadU32(info + 16);
+    h.colors = ReadU32(info + 32);
+  } else {
+    return false;
+  }
+  if (h.headerSize > avail) return false;
+  int64_t absH = h.height < 0 ? -h.height : h.height;
+  if (h.width <= 0 || h.width > kMaxSide || absH == 0 || absH > kMaxSide) return false;
+  if (h.width * absH > kMaxPixels) return false;
+  switch (h.compression) {
+    case 0:  // plain
+      if (h.bpp != 1 && h.bpp != 4 && h.bpp != 8 && h.bpp != 16 && h.bpp != 24 && h.bpp != 32)
+        return false;
+      break;
+    case 1:  // run-length, 8 bits
+      if (h.bpp != 8 || h.height < 0) return false;
+      break;
+    case 2:  // run-length, 4 bits
+      if (h.bpp != 4 || h.height < 0) return false;
+      break;
+    case 3:  // bit fields
+      if (h.bpp != 16 && h.bpp != 32) return false;
+      if (h.headerSize == 40) h.maskBytes = 12;
+      break;
+    default: return false;
+  }
+  if (h.bpp <= 8) {
+    uint32_t max = 1u << h.bpp;
+    if (h.colors == 0) h.colors = max;
+    if (h.colors > max) return false;
+    h.paletteBytes = static_cast<size_t>(h.colors) * (h.headerSize == 12 ? 3 : 4);
+  }
+  return true;
+}
+
+// Rows of uncompressed data must all be there.
+bool PixelsFit(const BmpHeader& h, size_t dataOffset, size_t size) {
+  if (dataOffset > size) return false;
+  if (h.compression == 1 || h.compression == 2) return dataOffset < size;
+  int64_t absH = h.height < 0 ? -h.height : h.height;
+  int64_t row = ((h.width * h.bpp + 31) / 32) * 4;
+  return static_cast<int64_t>(size - dataOffset) >= row * absH;
+}
+
+Surface* FromSdl(SDL_Surface* loaded, PixelFormat format, bool systemMemory) {
+  Surface* s = CreateSurface(loaded->w, loaded->h, format, systemMemory);
+  if (!s) return nullptr;
+  SDL_SetSurfaceBlendMode(loaded, SDL_BLENDMODE_NONE);
+  WriteLock lock(s);
+  if (SDL_BlitSurface(loaded, nullptr, s->sdl, nullptr) != 0) {
+    FreeSurface(s);
+    return nullptr;
+  }
+  return s;
+}
+
+Surface* DecodeChecked(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory) {
+  SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size));
+  if (!rw) return nullptr;
+  SDL_Surface* loaded = SDL_LoadBMP_RW(rw, 1);
+  if (!loaded) return nullptr;
+  Surface* s = FromSdl(loaded, format, systemMemory);
+  SDL_FreeSurface(loaded);
+  return s;
+}
+}  // namespace
+
+PixelFormat DesktopPixelFormat() {
+  return DesktopDepth() == 32 ? PixelFormat::Xrgb8888 : PixelFormat::Rgb565;
+}
+
+FormatInfo DescribeFormat(PixelFormat f) {
+  switch (f) {
+    case PixelFormat::Rgb565: return {16, 0xF800, 0x07E0, 0x001F};
+    case PixelFormat::Rgb555: return {16, 0x7C00, 0x03E0, 0x001F};
+    case PixelFormat::Xrgb8888: return {32, 0xFF0000, 0xFF00, 0xFF};
+  }
+  return {16, 0xF800, 0x07E0, 0x001F};
+}
+
+Surface* CreateSurface(int width, int height, PixelFormat format, bool systemMemory) {
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return nullptr;
+  if (static_cast<int64_t>(width) * height > kMaxPixels) return nullptr;
+  if (failAfter == 0) return nullptr;
+  if (failAfter > 0) --failAfter;
+  int bytes = format == PixelFormat::Xrgb8888 ? 4 : 2;
+  int pitch = (width * bytes + 3) & ~3;
+  size_t total = static_cast<size_t>(pitch) * height;
+  auto* pixels = static_cast<uint8_t*>(aligned_alloc(64, (total + 63) & ~size_t{63}));
+  if (!pixels) return nullptr;
+  memset(pixels, 0, total);
+  SDL_Surface* sdl = SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, bytes * 8, pitch,
+                                                        SdlFormat(format));
+  if (!sdl) {
+    free(pixels);
+    return nullptr;
+  }
+  auto* s = new (std::nothrow) Surface;
+  if (!s) {
+    SDL_FreeSurface(sdl);
+    free(pixels);
+    return nullptr;
+  }
+  s->sdl = sdl;
+  s->pixels = pixels;
+  s->width = width;
+  s->height = height;
+  s->pitch = pitch;
+  s->bytes = bytes;
+  s->format = format;
+  s->systemMemory = systemMemory;
+  s->next = liveList;
+  if (liveList) liveList->prev = s;
+  liveList = s;
+  ++liveCount;
+  return s;
+}
+
+Surface* CreateSurface(int width, int height) {
+  return CreateSurface(width, height, DesktopPixelFormat(), true);
+}
+
+void FreeSurface(Surface* s) {
+  if (!s) return;
+  if (s->prev) s->prev->next = s->next;
+  if (s->next) s->next->prev = s->prev;
+  if (liveList == s) liveList = s->next;
+  --liveCount;
+  SDL_FreeSurface(s->sdl);
+  free(s->pixels);
+  delete s;
+}
+
+int SurfaceWidth(const Surface* s) { return s ? s->width : 0; }
+int SurfaceHeight(const Surface* s) { return s ? s->height : 0; }
+int SurfacePitch(const Surface* s) { return s ? s->pitch : 0; }
+PixelFormat SurfaceFormat(const Surface* s) { return s ? s->format : DesktopPixelFormat(); }
+bool SurfaceInSystemMemory(const Surface* s) { return s && s->systemMemory; }
+
+void SetColorKey(Surface* s, uint32_t key) {
+  if (!s) return;
+  if (s->bytes == 2) key &= 0xFFFF;
+  s->keyed = true;
+  s->key = key;
+  SDL_SetColorKey(s->sdl, SDL_TRUE, key);
+  // Run-length encoding turns keyed copies into runs of plain copies.
+  SDL_SetSurfaceRLE(s->sdl, 1);
+}
+
+bool GetColorKey(const Surface* s, uint32_t* key) {
+  if (!s || !s->keyed) return false;
+  if (key) *key = s->key;
+  return true;
+}
+
+void* Lock(Surface* s, int* pitch) {
+  if (!s || s->lost) return nullptr;
+  if (SDL_MUSTLOCK(s->sdl)) SDL_LockSurface(s->sdl);
+  if (pitch) *pitch = s->pitch;
+  return s->pixels;
+}
+
+void Unlock(Surface* s) {
+  if (s && SDL_MUSTLOCK(s->sdl) && s->sdl->locked) SDL_UnlockSurface(s->sdl);
+}
+
+uint32_t ReadPixel(const Surface* s, int x, int y) {
+  if (!s || x < 0 || y < 0 || x >= s->width || y >= s->height) return 0;
+  return Get(s, x, y);
+}
+
+void WritePixel(Surface* s, int x, int y, uint32_t value) {
+  if (!s || x < 0 || y < 0 || x >= s->width || y >= s->height) return;
+  WriteLock lock(s);
+  Put(s, x, y, value);
+}
+
+bool IsLost(const Surface* s) { return s && s->lost; }
+
+void RestoreSurface(Surface* s) {
+  if (!s) return;
+  s->lost = false;
+  WriteLock lock(s);
+  memset(s->pixels, 0, static_cast<size_t>(s->pitch) * s->height);
+}
+
+void MarkSurfaceLost(Surface* s) {
+  if (s) s->lost = true;
+}
+
+void MarkAllSurfacesLost() {
+  for (Surface* s = liveList; s; s = s->next) s->lost = true;
+  MarkPrimaryLost();
+}
+
+CopyResult Copy(Surface* dest, int x, int y, Surface* source, const PixelRect& r, bool keyed) {
+  if (!dest || !source) return CopyResult::Invalid;
+  if (dest->lost || source->lost) return CopyResult::Lost;
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (!Inside(source, r.left, r.top, r.right, r.bottom) ||
+      !Inside(dest, x, y, x + w, y + h))
+    return CopyResult::Invalid;
+  keyed = keyed && source->keyed;
+  if (dest == source || dest->format != source->format) {
+    WriteLock lock(dest);
+    SlowCopy(dest, x, y, source, r, keyed);
+    return CopyResult::Ok;
+  }
+  if (keyed) {
+    SDL_Rect s{r.left, r.top, w, h}, d{x, y, w, h};
+    return SDL_LowerBlit(source->sdl, &s, dest->sdl, &d) == 0 ? CopyResult::Ok
+                                                               : CopyResult::Invalid;
+  }
+  WriteLock lock(dest);
+  size_t rowBytes = static_cast<size_t>(w) * dest->bytes;
+  const uint8_t* from = source->pixels + static_cast<size_t>(r.top) * source->pitch +
+                        static_cast<size_t>(r.left) * source->bytes;
+  uint8_t* to = dest->pixels + static_cast<size_t>(y) * dest->pitch +
+                static_cast<size_t>(x) * dest->bytes;
+  for (int j = 0; j < h; ++j) memcpy(to + j * static_cast<size_t>(dest->pitch),
+                                     from + j * static_cast<size_t>(source->pitch), rowBytes);
+  return CopyResult::Ok;
+}
+
+CopyResult StretchCopy(Surface* dest, const PixelRect& d, Surface* source, const PixelRect& r,
+                       bool keyed) {
+  if (!dest || !source) return CopyResult::Invalid;
+  if (dest->lost || source->lost) return CopyResult::Lost;
+  if (!Inside(source, r.left, r.top, r.right, r.bottom) ||
+      !Inside(dest, d.left, d.top, d.right, d.bottom))
+    return CopyResult::Invalid;
+  int sw = r.right - r.left, sh = r.bottom - r.top;
+  int dw = d.right - d.left, dh = d.bottom - d.top;
+  if (sw == dw && sh == dh && dest != source) return Copy(dest, d.left, d.top, source, r, keyed);
+  keyed = keyed && source->keyed;
+  // Stretching within one surface reads pixels it may already have written; the host leaves
+  // that undefined and so do we, but it never reaches outside the surface.
+  WriteLock lock(dest);
+  for (int j = 0; j < dh; ++j) {
+    int sy = r.top + static_cast<int>(static_cast<int64_t>(j) * sh / dh);
+    for (int i = 0; i < dw; ++i) {
+      int sx = r.left + static_cast<int>(static_cast<int64_t>(i) * sw / dw);
+      uint32_t v = Get(source, sx, sy);
+      if (keyed && v == source->key) continue;
+      Put(dest, d.left + i, d.top + j, Convert(source, dest, v));
+    }
+  }
+  return CopyResult::Ok;
+}
+
+CopyResult Fill(Surface* dest, const PixelRect& r, uint32_t pixel) {
+  if (!dest) return CopyResult::Invalid;
+  if (dest->lost) return CopyResult::Lost;
+  if (!Inside(dest, r.left, r.top, r.right, r.bottom)) return CopyResult::Invalid;
+  WriteLock lock(dest);
+  SDL_Rect rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  SDL_FillRect(dest->sdl, &rect, pixel);
+  return CopyResult::Ok;
+}
+
+uint32_t MatchColor(Surface* s, int32_t colorref) {
+  if (!s || s->lost) return 0xFFFFFFFFu;
+  if (colorref == -1) {
+    uint32_t v = Get(s, 0, 0);
+    return s->bytes == 2 ? (v & 0xFFFF) : v;
+  }
+  uint32_t c = static_cast<uint32_t>(colorref);
+  return SDL_MapRGB(s->sdl->format, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+uint32_t PixelToColorref(PixelFormat format, uint32_t pixel) {
+  FormatInfo f = DescribeFormat(format);
+  auto channel = [pixel](uint32_t mask) {
+    int shift = 0;
+    while (shift < 32 && !((mask >> shift) & 1)) ++shift;
+    uint32_t max = mask >> shift;
+    uint32_t v = (pixel & mask) >> shift;
+    return max ? (v * 255 + max / 2) / max : 0;
+  };
+  return channel(f.redMask) | channel(f.greenMask) << 8 | channel(f.blueMask) << 16;
+}
+
+Surface* DecodeBmp(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory) {
+  if (!data || size < 14 + 12 || size > 0x7FFFFFFF) return nullptr;
+  if (data[0] != 'B' || data[1] != 'M') return nullptr;
+  BmpHeader h;
+  if (!ParseInfo(data + 14, size - 14, h)) return nullptr;
+  size_t tables = 14 + static_cast<size_t>(h.headerSize) + h.maskBytes + h.paletteBytes;
+  if (tables > size) return nullptr;
+  size_t offset = ReadU32(data + 10);
+  if (offset < 14 + static_cast<size_t>(h.headerSize) || !PixelsFit(h, offset, size))
+    return nullptr;
+  return DecodeChecked(data, size, format, systemMemory);
+}
+
+Surface* DecodeBmpResource(const uint8_t* data, size_t size, PixelFormat format,
+                           bool systemMemory) {
+  if (!data || size < 12 || size > 0x7FFFFFF0) return nullptr;
+  BmpHeader h;
+  if (!ParseInfo(data, size, h)) return nullptr;
+  size_t offset = 14 + static_cast<size_t>(h.headerSize) + h.maskBytes + h.paletteBytes;
+  // Rebuild the file header the resource leaves out.
+  std::vector<uint8_t> file(14 + size);
+  uint32_t total = static_cast<uint32_t>(file.size());
+  uint8_t header[14] = {'B', 'M',
+                        static_cast<uint8_t>(total), static_cast<uint8_t>(total >> 8),
+                        static_cast<uint8_t>(total >> 16), static_cast<uint8_t>(total >> 24),
+                        0, 0, 0, 0,
+                        static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
+                        static_cast<uint8_t>(offset >> 16), static_cast<uint8_t>(offset >> 24)};
+  memcpy(file.data(), header, 14);
+  memcpy(file.data() + 14, data, size);
+  return DecodeBmp(file.data(), file.size(), format, systemMemory);
+}
+
+void FailSurfaceCreationAfter(int n) { failAfter = n; }
+int LiveSurfaceCount() { return liveCount; }
+
+}  // namespace platform

@@ -1,0 +1,85 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Software pixel surfaces in the emulated desktop's format, with the host blitter's rules:
+// a source colour key, lock and unlock, a lost flag, rectangle copies that refuse rectangles
+// reaching outside either surface, stretch copies and colour fills.
+namespace platform {
+
+enum class PixelFormat { Rgb565, Rgb555, Xrgb8888 };
+
+// The desktop's format: 5-6-5 at 16 bits, x8-8-8-8 at 32 (platform/desktop.h).
+PixelFormat DesktopPixelFormat();
+
+struct FormatInfo {
+  int bitsPerPixel;
+  uint32_t redMask, greenMask, blueMask;
+};
+FormatInfo DescribeFormat(PixelFormat format);
+
+// Left, top, right, bottom; right and bottom exclusive.
+struct PixelRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct Surface;
+
+// A black surface, or null when the size is 0, negative or too large to allocate.
+// `systemMemory` only records where the host would have placed it.
+Surface* CreateSurface(int width, int height, PixelFormat format, bool systemMemory = true);
+Surface* CreateSurface(int width, int height);  // desktop format, system memory
+void FreeSurface(Surface* surface);
+
+int SurfaceWidth(const Surface* s);
+int SurfaceHeight(const Surface* s);
+int SurfacePitch(const Surface* s);
+PixelFormat SurfaceFormat(const Surface* s);
+bool SurfaceInSystemMemory(const Surface* s);
+
+// Source colour key in the surface's own pixel value.
+void SetColorKey(Surface* s, uint32_t key);
+bool GetColorKey(const Surface* s, uint32_t* key);  // false when none is set
+
+// Direct pixel access. Lock fails on a lost surface. Writes must happen between Lock and Unlock.
+void* Lock(Surface* s, int* pitch);
+void Unlock(Surface* s);
+// Single pixels for tools and tests (0 outside the surface).
+uint32_t ReadPixel(const Surface* s, int x, int y);
+void WritePixel(Surface* s, int x, int y, uint32_t value);
+
+// Loss, as when the host takes video memory away. Restore clears the flag and blackens the surface.
+bool IsLost(const Surface* s);
+void RestoreSurface(Surface* s);
+void MarkSurfaceLost(Surface* s);
+// Marks every live surface and the display's primary surface lost.
+void MarkAllSurfacesLost();
+
+enum class CopyResult { Ok, Lost, Invalid };
+
+// Copies `src` of `source` to (x, y) of `dest`, skipping colour-keyed pixels when `keyed`.
+// Both rectangles must lie inside their surfaces and be non-empty, else nothing is drawn.
+CopyResult Copy(Surface* dest, int x, int y, Surface* source, const PixelRect& src, bool keyed);
+// The same with the source stretched (nearest pixel) to `dst`.
+CopyResult StretchCopy(Surface* dest, const PixelRect& dst, Surface* source, const PixelRect& src,
+                       bool keyed);
+// Fills `rect` (inside the surface) with a pixel value.
+CopyResult Fill(Surface* dest, const PixelRect& rect, uint32_t pixel);
+
+// A host colour value (0x00BBGGRR) as the surface's pixel value; -1 gives the top-left pixel.
+// Returns all bits set when the surface cannot be read.
+uint32_t MatchColor(Surface* s, int32_t colorref);
+// The pixel value as a host colour value (channels widened by repeating their top bits).
+uint32_t PixelToColorref(PixelFormat format, uint32_t pixel);
+
+// Decodes a BMP file image (1, 4, 8, 16, 24, 32 bits, bottom-up or top-down, uncompressed,
+// bit fields or run-length) into a new surface of `format`. Null for anything malformed.
+Surface* DecodeBmp(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory);
+// The same for a resource image: the bitmap without its 14-byte file header.
+Surface* DecodeBmpResource(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory);
+
+// Fault injection for tests: creations fail once `n` more have succeeded (-1 = never).
+void FailSurfaceCreationAfter(int n);
+int LiveSurfaceCount();
+
+}  // namespace platform
