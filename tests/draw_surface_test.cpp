@@ -1,0 +1,216 @@
+#include "draw_support.h"
+
+using namespace draw_support;
+using platform::CopyResult;
+using platform::PixelFormat;
+
+namespace {
+
+class Surfaces : public DrawTest {
+ public:
+  platform::Surface* Make(int w, int h, PixelFormat f) {
+    platform::Surface* s = platform::CreateSurface(w, h, f, true);
+    made.push_back(s);
+    return s;
+  }
+  void TearDown() override {
+    for (auto* s : made) platform::FreeSurface(s);
+    DrawTest::TearDown();
+  }
+  std::vector<platform::Surface*> made;
+};
+
+// A 4 x 2 source: row 0 = key, 1, 2, 3; row 1 = 4, key, 6, 7 (key = 0).
+platform::Surface* Pattern(Surfaces* t, PixelFormat f) {
+  platform::Surface* s = t->Make(4, 2, f);
+  uint32_t v[8] = {0, 1, 2, 3, 4, 0, 6, 7};
+  for (int i = 0; i < 8; ++i) platform::WritePixel(s, i % 4, i / 4, v[i] * 0x0101);
+  platform::SetColorKey(s, 0);
+  return s;
+}
+
+TEST_F(Surfaces, KeyedAndOpaqueCopiesPixelByPixelIn16And32Bits) {
+  for (PixelFormat f : {PixelFormat::Rgb565, PixelFormat::Xrgb8888}) {
+    SCOPED_TRACE(int(f));
+    platform::Surface* src = Pattern(this, f);
+    platform::Surface* dst = Make(6, 4, f);
+    platform::Fill(dst, {0, 0, 6, 4}, 0x0909);
+    ASSERT_EQ(platform::Copy(dst, 1, 1, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+    EXPECT_EQ(platform::ReadPixel(dst, 1, 1), 0x0909u);  // keyed: background shows
+    EXPECT_EQ(platform::ReadPixel(dst, 2, 1), 0x0101u);
+    EXPECT_EQ(platform::ReadPixel(dst, 4, 1), 0x0303u);
+    EXPECT_EQ(platform::ReadPixel(dst, 2, 2), 0x0909u);
+    EXPECT_EQ(platform::ReadPixel(dst, 4, 2), 0x0707u);
+    EXPECT_EQ(platform::ReadPixel(dst, 0, 0), 0x0909u);  // untouched outside
+    EXPECT_EQ(platform::ReadPixel(dst, 5, 3), 0x0909u);
+    ASSERT_EQ(platform::Copy(dst, 1, 1, src, {0, 0, 4, 2}, false), CopyResult::Ok);
+    EXPECT_EQ(platform::ReadPixel(dst, 1, 1), 0u);  // opaque: the key colour is copied
+    EXPECT_EQ(platform::ReadPixel(dst, 2, 2), 0u);
+    EXPECT_EQ(platform::ReadPixel(dst, 3, 2), 0x0606u);
+  }
+}
+
+TEST_F(Surfaces, CopiesReachingOutsideEitherSurfaceOrEmptyAreRefusedWhole) {
+  platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
+  platform::Surface* dst = Make(4, 4, PixelFormat::Rgb565);
+  platform::Fill(dst, {0, 0, 4, 4}, 0x1234);
+  EXPECT_EQ(platform::Copy(dst, 1, 0, src, {0, 0, 4, 2}, false), CopyResult::Invalid);  // right
+  EXPECT_EQ(platform::Copy(dst, -1, 0, src, {0, 0, 2, 2}, false), CopyResult::Invalid);
+  EXPECT_EQ(platform::Copy(dst, 0, 3, src, {0, 0, 2, 2}, false), CopyResult::Invalid);  // bottom
+  EXPECT_EQ(platform::Copy(dst, 0, 0, src, {2, 0, 5, 2}, false), CopyResult::Invalid);  // source
+  EXPECT_EQ(platform::Copy(dst, 0, 0, src, {0, -1, 2, 1}, true), CopyResult::Invalid);
+  EXPECT_EQ(platform::Copy(dst, 0, 0, src, {1, 0, 1, 2}, false), CopyResult::Invalid);  // empty
+  EXPECT_EQ(platform::Copy(dst, 0, 0, nullptr, {0, 0, 1, 1}, false), CopyResult::Invalid);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(platform::ReadPixel(dst, x, y), 0x1234u);
+  EXPECT_EQ(platform::Fill(dst, {2, 2, 5, 4}, 0), CopyResult::Invalid);
+  EXPECT_EQ(platform::StretchCopy(dst, {0, 0, 5, 4}, src, {0, 0, 4, 2}, false), CopyResult::Invalid);
+  EXPECT_EQ(platform::ReadPixel(dst, 3, 3), 0x1234u);
+}
+
+TEST_F(Surfaces, OverlappingCopyWithinOneSurfaceKeepsTheSource) {
+  platform::Surface* s = Make(5, 5, PixelFormat::Rgb565);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 5; ++x) platform::WritePixel(s, x, y, uint32_t(y * 10 + x + 1));
+  ASSERT_EQ(platform::Copy(s, 1, 1, s, {0, 0, 4, 4}, false), CopyResult::Ok);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(platform::ReadPixel(s, x + 1, y + 1), uint32_t(y * 10 + x + 1));
+}
+
+TEST_F(Surfaces, KeyedSourceRewrittenAfterACopyCopiesItsNewPixels) {
+  // Keyed sources are run-length encoded for copying; writes must reach the next copy.
+  platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
+  platform::Surface* dst = Make(4, 2, PixelFormat::Rgb565);
+  ASSERT_EQ(platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+  EXPECT_EQ(platform::ReadPixel(src, 1, 0), 0x0101u);
+  platform::WritePixel(src, 1, 0, 0);
+  platform::WritePixel(src, 0, 0, 0x5555);
+  platform::Fill(dst, {0, 0, 4, 2}, 0x2222);
+  ASSERT_EQ(platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+  EXPECT_EQ(platform::ReadPixel(dst, 0, 0), 0x5555u);
+  EXPECT_EQ(platform::ReadPixel(dst, 1, 0), 0x2222u);
+  platform::Fill(src, {0, 0, 4, 2}, 0x0707);
+  ASSERT_EQ(platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+  EXPECT_EQ(platform::ReadPixel(dst, 1, 1), 0x0707u);
+}
+
+TEST_F(Surfaces, StretchCopyTakesTheNearestPixelAndHonoursTheKey) {
+  platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
+  platform::Surface* dst = Make(8, 4, PixelFormat::Rgb565);
+  platform::Fill(dst, {0, 0, 8, 4}, 0x0909);
+  ASSERT_EQ(platform::StretchCopy(dst, {0, 0, 8, 4}, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+  EXPECT_EQ(platform::ReadPixel(dst, 0, 0), 0x0909u);
+  EXPECT_EQ(platform::ReadPixel(dst, 3, 1), 0x0101u);
+  EXPECT_EQ(platform::ReadPixel(dst, 7, 3), 0x0707u);
+  EXPECT_EQ(platform::ReadPixel(dst, 2, 3), 0x0909u);
+  ASSERT_EQ(platform::StretchCopy(dst, {0, 0, 2, 1}, src, {0, 0, 4, 2}, false), CopyResult::Ok);
+  EXPECT_EQ(platform::ReadPixel(dst, 1, 0), 0x0202u);
+}
+
+TEST_F(Surfaces, ColourMatchingTruncatesChannelsAndMinusOneReadsTheCorner) {
+  platform::Surface* s16 = Make(2, 2, PixelFormat::Rgb565);
+  platform::Surface* s15 = Make(2, 2, PixelFormat::Rgb555);
+  platform::Surface* s32 = Make(2, 2, PixelFormat::Xrgb8888);
+  EXPECT_EQ(platform::MatchColor(s16, Ref(0xFFFFFF)), 0xFFFFu);
+  EXPECT_EQ(platform::MatchColor(s16, Ref(0x0F0703)), 0x0820u);  // 15>>3, 7>>2, 3>>3
+  EXPECT_EQ(platform::MatchColor(s15, Ref(0xFFFFFF)), 0x7FFFu);
+  EXPECT_EQ(platform::MatchColor(s32, Ref(0x123456)), 0x123456u);
+  platform::WritePixel(s16, 0, 0, 0xBEEF);
+  platform::WritePixel(s32, 0, 0, 0xABCDEF);
+  EXPECT_EQ(platform::MatchColor(s16, -1), 0xBEEFu);
+  EXPECT_EQ(platform::MatchColor(s32, -1), 0xABCDEFu);
+  platform::MarkSurfaceLost(s16);
+  EXPECT_EQ(platform::MatchColor(s16, 0), 0xFFFFFFFFu);
+}
+
+TEST_F(Surfaces, LossRefusesUseUntilRestoredAndRestoreBlackens) {
+  platform::Surface* a = Make(2, 2, PixelFormat::Rgb565);
+  platform::Surface* b = Make(2, 2, PixelFormat::Rgb565);
+  platform::Fill(a, {0, 0, 2, 2}, 0x1111);
+  platform::MarkAllSurfacesLost();
+  EXPECT_TRUE(platform::IsLost(a));
+  EXPECT_TRUE(platform::IsLost(b));
+  EXPECT_EQ(platform::Copy(b, 0, 0, a, {0, 0, 1, 1}, false), CopyResult::Lost);
+  EXPECT_EQ(platform::Fill(b, {0, 0, 1, 1}, 1), CopyResult::Lost);
+  EXPECT_EQ(platform::Lock(a, nullptr), nullptr);
+  platform::RestoreSurface(a);
+  EXPECT_FALSE(platform::IsLost(a));
+  EXPECT_EQ(platform::ReadPixel(a, 1, 1), 0u);
+  EXPECT_EQ(platform::Copy(b, 0, 0, a, {0, 0, 1, 1}, false), CopyResult::Lost);  // b still lost
+}
+
+TEST_F(Surfaces, SizesOfZeroNegativeOrTooLargeAreRefused) {
+  EXPECT_EQ(platform::CreateSurface(0, 10), nullptr);
+  EXPECT_EQ(platform::CreateSurface(10, -1), nullptr);
+  EXPECT_EQ(platform::CreateSurface(40000, 2), nullptr);
+  EXPECT_EQ(platform::CreateSurface(30000, 30000), nullptr);
+}
+
+// Every depth and row order decodes to the same pixels.
+TEST_F(Surfaces, BmpOfEveryDepthAndRowOrderDecodes) {
+  auto colour = [](int x, int y) -> uint32_t { return x == 0 ? 0xF80000 : (y == 0 ? 0x00FC00 : 0x0000F8); };
+  std::vector<std::vector<uint8_t>> files = {
+      MakeBmp(3, 2, 16, colour), MakeBmp(3, 2, 24, colour), MakeBmp(3, 2, 32, colour),
+      MakeBmp(3, 2, 24, colour, true), MakeBmp(3, 2, 32, colour, true),
+      MakeIndexedBmp(3, 2, 8, {0xF80000, 0x00FC00, 0x0000F8}, [](int x, int y) { return x == 0 ? 0 : (y == 0 ? 1 : 2); }),
+      MakeIndexedBmp(3, 2, 4, {0xF80000, 0x00FC00, 0x0000F8}, [](int x, int y) { return x == 0 ? 0 : (y == 0 ? 1 : 2); }),
+  };
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE(i);
+    platform::Surface* s = platform::DecodeBmp(files[i].data(), files[i].size(), PixelFormat::Rgb565, true);
+    ASSERT_NE(s, nullptr);
+    made.push_back(s);
+    EXPECT_EQ(platform::SurfaceWidth(s), 3);
+    EXPECT_EQ(platform::SurfaceHeight(s), 2);
+    EXPECT_EQ(platform::ReadPixel(s, 0, 1), 0xF800u);
+    EXPECT_EQ(platform::ReadPixel(s, 1, 0), 0x07E0u);  // 5-bit channels widen to full
+    EXPECT_EQ(platform::ReadPixel(s, 2, 1), 0x001Fu);
+  }
+  auto mono = MakeIndexedBmp(9, 1, 1, {0x000000, 0xFFFFFF}, [](int x, int) { return x & 1; });
+  platform::Surface* m = platform::DecodeBmp(mono.data(), mono.size(), PixelFormat::Xrgb8888, true);
+  ASSERT_NE(m, nullptr);
+  made.push_back(m);
+  EXPECT_EQ(platform::ReadPixel(m, 0, 0), 0u);
+  EXPECT_EQ(platform::ReadPixel(m, 8, 0), 0u);
+  EXPECT_EQ(platform::ReadPixel(m, 7, 0), 0xFFFFFFu);
+}
+
+TEST_F(Surfaces, MalformedBmpIsRefusedWithoutReadingPastTheData) {
+  auto good = MakeBmp(5, 3, 24, [](int x, int y) { return uint32_t(x * 40 + y); });
+  // Every truncation, header or pixels, fails cleanly.
+  for (size_t n = 0; n < good.size(); ++n) {
+    std::vector<uint8_t> cut(good.begin(), good.begin() + n);  // exact size, so ASan sees over-reads
+    EXPECT_EQ(platform::DecodeBmp(cut.data(), cut.size(), PixelFormat::Rgb565, true), nullptr) << n;
+  }
+  auto patched = [&](size_t at, uint32_t value, bool wide = true) {
+    auto v = good;
+    if (wide) Put32(v, at, value); else Put16(v, at, value);
+    return platform::DecodeBmp(v.data(), v.size(), PixelFormat::Rgb565, true);
+  };
+  EXPECT_EQ(patched(18, 0), nullptr);            // zero width
+  EXPECT_EQ(patched(18, uint32_t(-5)), nullptr); // negative width
+  EXPECT_EQ(patched(22, 0), nullptr);            // zero height
+  EXPECT_EQ(patched(18, 100000), nullptr);       // absurd width
+  EXPECT_EQ(patched(22, 0x7FFFFFFF), nullptr);   // absurd height
+  EXPECT_EQ(patched(30, 4), nullptr);            // embedded JPEG: unknown to us
+  EXPECT_EQ(patched(30, 99), nullptr);           // unknown compression
+  EXPECT_EQ(patched(28, 7, false), nullptr);     // odd depth
+  EXPECT_EQ(patched(10, 0x7FFFFFF0), nullptr);   // pixel data beyond the end
+  EXPECT_EQ(patched(14, 41), nullptr);           // unknown header size
+  EXPECT_EQ(patched(0, 0x4D42 + 1, false), nullptr);  // signature
+  auto pal = MakeIndexedBmp(2, 2, 8, {0, 0xFFFFFF}, [](int, int) { return 1; });
+  Put32(pal, 46, 300);  // more colours than 8 bits hold
+  EXPECT_EQ(platform::DecodeBmp(pal.data(), pal.size(), PixelFormat::Rgb565, true), nullptr);
+}
+
+TEST_F(Surfaces, ResourceBitmapWithoutFileHeaderDecodes) {
+  auto file = MakeBmp(2, 2, 24, [](int x, int) { return x ? 0xFFFFFFu : 0u; });
+  std::vector<uint8_t> res(file.begin() + 14, file.end());
+  platform::Surface* s = platform::DecodeBmpResource(res.data(), res.size(), PixelFormat::Rgb565, true);
+  ASSERT_NE(s, nullptr);
+  made.push_back(s);
+  EXPECT_EQ(platform::ReadPixel(s, 1, 1), 0xFFFFu);
+  EXPECT_EQ(platform::DecodeBmpResource(res.data(), 20, PixelFormat::Rgb565, true), nullptr);
+}
+
+}  // namespace
