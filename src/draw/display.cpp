@@ -119,6 +119,20 @@ bool MakeInternalSprite(int id, const char* name, int width, int height, bool sy
 }
 }  // namespace
 
+PixelFormatInfo DescribePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
+                                    int bitsPerPixel) {
+  PixelFormatInfo f;
+  f.bitsPerPixel = bitsPerPixel;
+  f.red = DescribeChannel(redMask);
+  f.green = DescribeChannel(greenMask);
+  f.blue = DescribeChannel(blueMask);
+  f.halfMask = ((f.red.max >> 1) << f.red.shift) | ((f.green.max >> 1) << f.green.shift) |
+               ((f.blue.max >> 1) << f.blue.shift);
+  f.fullMask = (f.red.max << f.red.shift) | (f.green.max << f.green.shift) |
+               (f.blue.max << f.blue.shift);
+  return f;
+}
+
 int Screen(int width, int height, int memoryMode) {
   // A second set-up replaces the first instead of leaking its surfaces.
   Release();
@@ -172,17 +186,11 @@ int Screen(int width, int height, int memoryMode) {
   draw.canStretch = 1;
 
   platform::FormatInfo info = platform::DescribeFormat(platform::SurfaceFormat(draw.backSurface));
-  PixelFormatInfo& f = draw.pixelFormat;
-  f.bitsPerPixel = info.bitsPerPixel;
-  f.red = DescribeChannel(info.redMask);
-  f.green = DescribeChannel(info.greenMask);
-  f.blue = DescribeChannel(info.blueMask);
+  draw.pixelFormat =
+      DescribePixelFormat(info.redMask, info.greenMask, info.blueMask, info.bitsPerPixel);
+  const PixelFormatInfo& f = draw.pixelFormat;
   if (f.red.mask == 0 || f.green.mask == 0 || f.blue.mask == 0)
     return tuSystem::Error(kContext, "ピクセル情報が取得できません", 0);
-  f.halfMask = ((f.red.max >> 1) << f.red.shift) | ((f.green.max >> 1) << f.green.shift) |
-               ((f.blue.max >> 1) << f.blue.shift);
-  f.fullMask = (f.red.max << f.red.shift) | (f.green.max << f.green.shift) |
-               (f.blue.max << f.blue.shift);
 
   BuildSinTable();
   if (DesktopDepth() == 16)

@@ -90,6 +90,9 @@ extern DrawTables tables;
 int Screen(int width, int height, int memoryMode);
 // Frees every sprite and the display.
 void Release();
+// The channel shifts, maxima and masks of a pixel format given by its channel masks.
+PixelFormatInfo DescribePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
+                                    int bitsPerPixel);
 void SetDepths(int depth, int fallback1, int fallback2);
 void SetClip(int left, int top, int right, int bottom);
 void SetVSync(int on);
