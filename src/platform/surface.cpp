@@ -278,6 +278,9 @@ void SetColorKey(Surface* s, uint32_t key) {
   if (s->bytes == 2) key &= 0xFFFF;
   s->keyed = true;
   s->key = key;
+  // SDL keeps a cached (run-length encoded) blit when only the key's value changes: switching
+  // the key off first drops that cache.
+  SDL_SetColorKey(s->sdl, SDL_FALSE, 0);
   SDL_SetColorKey(s->sdl, SDL_TRUE, key);
   // Run-length encoding turns keyed copies into runs of plain copies.
   SDL_SetSurfaceRLE(s->sdl, 1);
