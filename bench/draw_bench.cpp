@@ -1,0 +1,193 @@
+// Drawing benchmarks: each library operation beside a direct SDL or memcpy baseline doing the
+// same work in the same run. The "allocs" counter is heap allocations per iteration.
+#include <SDL2/SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "draw/tuDraw.h"
+#include "platform/desktop.h"
+#include "platform/display.h"
+#include "platform/headless.h"
+#include "platform/surface.h"
+#include "shell/tuSystem.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+// Counting replacement of the global allocator (malloc underneath, so free matches it).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void* operator new(size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+
+namespace {
+
+constexpr int W = 640, H = 480;
+int tile = 0;
+SDL_Surface* sdlBack = nullptr;
+SDL_Surface* sdlTile = nullptr;
+SDL_Surface* sdlTileRle = nullptr;
+SDL_Surface* sdlScreen = nullptr;
+
+// A diamond on black, like the game's blocks: the corners are transparent.
+uint16_t TilePixel(int x, int y) {
+  int dx = x < 16 ? 15 - x : x - 16, dy = y < 16 ? 15 - y : y - 16;
+  return dx + dy < 16 ? uint16_t(0x0841 * ((x + y) % 31 + 1)) : 0;
+}
+
+void SetUpOnce() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  platform::SetHeadless(true);
+  platform::SetDesktopDepth(16);
+  tuSystem::Init();
+  tuSystem::sys.fullScreen = 0;
+  tuDraw::Screen(W, H, 1);
+  tuDraw::SetVSync(0);
+  tile = tuDraw::CreateObject(32, 32, 2);
+  platform::Surface* t = tuDraw::draw.sprites[tile].surface;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) platform::WritePixel(t, x, y, TilePixel(x, y));
+  platform::Surface* screen = tuDraw::draw.sprites[1].surface;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) platform::WritePixel(screen, x, y, uint32_t(x ^ y));
+
+  sdlBack = SDL_CreateRGBSurfaceWithFormat(0, W, H, 16, SDL_PIXELFORMAT_RGB565);
+  sdlScreen = SDL_CreateRGBSurfaceWithFormat(0, W, H, 16, SDL_PIXELFORMAT_RGB565);
+  sdlTile = SDL_CreateRGBSurfaceWithFormat(0, 32, 32, 16, SDL_PIXELFORMAT_RGB565);
+  sdlTileRle = SDL_CreateRGBSurfaceWithFormat(0, 32, 32, 16, SDL_PIXELFORMAT_RGB565);
+  for (SDL_Surface* s : {sdlTile, sdlTileRle})
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x)
+        reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch)[x] = TilePixel(x, y);
+  SDL_SetColorKey(sdlTile, SDL_TRUE, 0);
+  SDL_SetColorKey(sdlTileRle, SDL_TRUE, 0);
+  SDL_SetSurfaceRLE(sdlTileRle, 1);
+}
+
+// Tile positions cycle over the screen, all inside it.
+struct Walker {
+  int i = 0;
+  void Next(int* x, int* y) {
+    i = (i + 1) % 300;
+    *x = (i * 37) % (W - 32);
+    *y = (i * 23) % (H - 32);
+  }
+};
+
+void Finish(benchmark::State& state, long before) {
+  state.counters["allocs"] = benchmark::Counter(
+      double(allocations.load() - before) / double(state.iterations()));
+}
+
+void BM_DrawKeyedTile(benchmark::State& state) {
+  SetUpOnce();
+  Walker w;
+  int x, y;
+  long before = allocations.load();
+  for (auto _ : state) {
+    w.Next(&x, &y);
+    tuDraw::Draw(x, y, tile, 0, 0, 32, 32);
+  }
+  Finish(state, before);
+}
+BENCHMARK(BM_DrawKeyedTile);
+
+void BM_SdlBlitKeyedTile(benchmark::State& state) {
+  SetUpOnce();
+  Walker w;
+  int x, y;
+  long before = allocations.load();
+  for (auto _ : state) {
+    w.Next(&x, &y);
+    SDL_Rect d{x, y, 32, 32};
+    SDL_BlitSurface(sdlTile, nullptr, sdlBack, &d);
+  }
+  Finish(state, before);
+}
+BENCHMARK(BM_SdlBlitKeyedTile);
+
+void BM_SdlBlitKeyedTileRle(benchmark::State& state) {
+  SetUpOnce();
+  Walker w;
+  int x, y;
+  long before = allocations.load();
+  for (auto _ : state) {
+    w.Next(&x, &y);
+    SDL_Rect d{x, y, 32, 32};
+    SDL_BlitSurface(sdlTileRle, nullptr, sdlBack, &d);
+  }
+  Finish(state, before);
+}
+BENCHMARK(BM_SdlBlitKeyedTileRle);
+
+void BM_DrawOpaqueFullScreen(benchmark::State& state) {
+  SetUpOnce();
+  long before = allocations.load();
+  for (auto _ : state) tuDraw::DrawOpaque(0, 0, 1, 0, 0, W, H);
+  Finish(state, before);
+}
+BENCHMARK(BM_DrawOpaqueFullScreen);
+
+void BM_SdlBlitOpaqueFullScreen(benchmark::State& state) {
+  SetUpOnce();
+  long before = allocations.load();
+  for (auto _ : state) SDL_BlitSurface(sdlScreen, nullptr, sdlBack, nullptr);
+  Finish(state, before);
+}
+BENCHMARK(BM_SdlBlitOpaqueFullScreen);
+
+void BM_Clear(benchmark::State& state) {
+  SetUpOnce();
+  long before = allocations.load();
+  for (auto _ : state) tuDraw::Clear();
+  Finish(state, before);
+}
+BENCHMARK(BM_Clear);
+
+void BM_SdlFillRect(benchmark::State& state) {
+  SetUpOnce();
+  long before = allocations.load();
+  for (auto _ : state) SDL_FillRect(sdlBack, nullptr, 0);
+  Finish(state, before);
+}
+BENCHMARK(BM_SdlFillRect);
+
+// Headless present: the frame copy that replaces the texture upload.
+void BM_PresentHeadless(benchmark::State& state) {
+  SetUpOnce();
+  tuDraw::Present();  // the kept frame is allocated once
+  long before = allocations.load();
+  for (auto _ : state) tuDraw::Present();
+  Finish(state, before);
+}
+BENCHMARK(BM_PresentHeadless);
+
+void BM_MemcpyFrame(benchmark::State& state) {
+  SetUpOnce();
+  static std::vector<uint8_t> from(size_t(W) * H * 2, 1), to(size_t(W) * H * 2);
+  long before = allocations.load();
+  for (auto _ : state) {
+    memcpy(to.data(), from.data(), from.size());
+    benchmark::ClobberMemory();
+  }
+  Finish(state, before);
+}
+BENCHMARK(BM_MemcpyFrame);
+
+}  // namespace
+
+BENCHMARK_MAIN();
