@@ -203,6 +203,45 @@ TEST_F(Surfaces, MalformedBmpIsRefusedWithoutReadingPastTheData) {
   EXPECT_EQ(platform::DecodeBmp(pal.data(), pal.size(), PixelFormat::Rgb565, true), nullptr);
 }
 
+// 3 x 2, 8-bit run-length: bottom row blue x3, top row red then green x2.
+std::vector<uint8_t> Rle8() {
+  auto v = MakeIndexedBmp(3, 2, 8, {0xF80000, 0x00FC00, 0x0000F8}, [](int, int) { return 0; });
+  std::vector<uint8_t> data = {3, 2, 0, 0, 1, 0, 2, 1, 0, 0, 0, 1};
+  v.resize(54 + 12);
+  v.insert(v.end(), data.begin(), data.end());
+  Put32(v, 2, uint32_t(v.size()));
+  Put32(v, 30, 1);
+  Put32(v, 34, uint32_t(data.size()));
+  return v;
+}
+
+TEST_F(Surfaces, RunLengthBmpDecodesAndMutatedFilesNeverCrash) {
+  auto rle = Rle8();
+  platform::Surface* s = platform::DecodeBmp(rle.data(), rle.size(), PixelFormat::Rgb565, true);
+  ASSERT_NE(s, nullptr);
+  made.push_back(s);
+  EXPECT_EQ(platform::ReadPixel(s, 0, 0), 0xF800u);
+  EXPECT_EQ(platform::ReadPixel(s, 2, 0), 0x07E0u);
+  EXPECT_EQ(platform::ReadPixel(s, 1, 1), 0x001Fu);
+  // Random byte changes in headers, tables and data: a surface or null, never a fault.
+  std::vector<std::vector<uint8_t>> seeds = {
+      rle, MakeBmp(5, 3, 24, [](int x, int y) { return uint32_t(x * 50 + y); }),
+      MakeIndexedBmp(6, 2, 4, {0, 0xFFFFFF, 0x808080}, [](int x, int) { return x % 3; }),
+      MakeBmp(4, 2, 16, [](int x, int) { return uint32_t(x) << 20; }, true)};
+  srand(7);
+  for (int round = 0; round < 3000; ++round) {
+    auto v = seeds[round % seeds.size()];
+    int changes = rand() % 4 + 1;
+    for (int c = 0; c < changes; ++c) v[rand() % v.size()] = uint8_t(rand());
+    if (round % 7 == 0) v.resize(rand() % v.size());
+    platform::Surface* m = platform::DecodeBmp(v.data(), v.size(), PixelFormat::Rgb565, true);
+    if (m) {
+      EXPECT_GT(platform::SurfaceWidth(m), 0);
+      platform::FreeSurface(m);
+    }
+  }
+}
+
 TEST_F(Surfaces, ResourceBitmapWithoutFileHeaderDecodes) {
   auto file = MakeBmp(2, 2, 24, [](int x, int) { return x ? 0xFFFFFFu : 0u; });
   std::vector<uint8_t> res(file.begin() + 14, file.end());
