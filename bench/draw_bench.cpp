@@ -134,6 +134,28 @@ void BM_SdlBlitKeyedTileRle(benchmark::State& state) {
 }
 BENCHMARK(BM_SdlBlitKeyedTileRle);
 
+// A sprite rewritten every frame (text, work sprites) and drawn keyed: no re-encoding, no
+// allocation once it has settled.
+void BM_DrawRewrittenTile(benchmark::State& state) {
+  SetUpOnce();
+  static int work = tuDraw::CreateObject(32, 32, 2);
+  platform::Surface* s = tuDraw::draw.sprites[work].surface;
+  for (int i = 0; i < 3; ++i) {
+    platform::WritePixel(s, 1, 1, 0x1234);
+    tuDraw::Draw(0, 0, work, 0, 0, 32, 32);
+  }
+  Walker w;
+  int x, y;
+  long before = allocations.load();
+  for (auto _ : state) {
+    w.Next(&x, &y);
+    platform::WritePixel(s, x & 31, y & 31, uint32_t(x));
+    tuDraw::Draw(x, y, work, 0, 0, 32, 32);
+  }
+  Finish(state, before);
+}
+BENCHMARK(BM_DrawRewrittenTile);
+
 void BM_DrawOpaqueFullScreen(benchmark::State& state) {
   SetUpOnce();
   long before = allocations.load();

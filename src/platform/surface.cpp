@@ -21,6 +21,7 @@ struct Surface {
   bool lost = false;
   bool keyed = false;
   uint32_t key = 0;
+  bool runLength = true;  // keyed copies may be run-length encoded (until the first rewrite)
   Surface* prev = nullptr;
   Surface* next = nullptr;
 };
@@ -43,11 +44,34 @@ Uint32 SdlFormat(PixelFormat f) {
   return SDL_PIXELFORMAT_RGB565;
 }
 
-// Writes go through SDL's lock so that a run-length encoded source is decoded first and
-// re-encoded afterwards; surfaces without the encoding lock for free.
+SDL_Surface* Wrap(uint8_t* pixels, int width, int height, int bytes, int pitch, PixelFormat f) {
+  return SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, bytes * 8, pitch, SdlFormat(f));
+}
+
+// Run-length encoding pays for pictures that are drawn often and never changed. A surface that
+// is written after it was encoded (a text or work sprite) would be re-encoded, with allocation,
+// after every write: it loses the encoding for good. The pixels are ours, so a fresh SDL
+// wrapper without the encoding is all it takes.
+void DropRunLength(Surface* s) {
+  if (!(s->sdl->flags & SDL_RLEACCEL) && s->runLength == false) return;
+  s->runLength = false;
+  if (!(s->sdl->flags & SDL_RLEACCEL)) {
+    SDL_SetSurfaceRLE(s->sdl, 0);
+    return;
+  }
+  SDL_Surface* fresh = Wrap(s->pixels, s->width, s->height, s->bytes, s->pitch, s->format);
+  if (!fresh) return;  // keeps the encoded wrapper: slower writes, same pixels
+  SDL_FreeSurface(s->sdl);
+  s->sdl = fresh;
+  if (s->keyed) SDL_SetColorKey(s->sdl, SDL_TRUE, s->key);
+}
+
+// Every write goes through here: an encoded surface drops its encoding first.
 struct WriteLock {
   SDL_Surface* s;
-  explicit WriteLock(Surface* surface) : s(surface->sdl) {
+  explicit WriteLock(Surface* surface) {
+    if (surface->sdl->flags & SDL_RLEACCEL) DropRunLength(surface);
+    s = surface->sdl;
     if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
   }
   ~WriteLock() {
@@ -225,8 +249,7 @@ Surface* CreateSurface(int width, int height, PixelFormat format, bool systemMem
   auto* pixels = static_cast<uint8_t*>(aligned_alloc(64, (total + 63) & ~size_t{63}));
   if (!pixels) return nullptr;
   memset(pixels, 0, total);
-  SDL_Surface* sdl = SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, bytes * 8, pitch,
-                                                        SdlFormat(format));
+  SDL_Surface* sdl = Wrap(pixels, width, height, bytes, pitch, format);
   if (!sdl) {
     free(pixels);
     return nullptr;
@@ -283,7 +306,7 @@ void SetColorKey(Surface* s, uint32_t key) {
   SDL_SetColorKey(s->sdl, SDL_FALSE, 0);
   SDL_SetColorKey(s->sdl, SDL_TRUE, key);
   // Run-length encoding turns keyed copies into runs of plain copies.
-  SDL_SetSurfaceRLE(s->sdl, 1);
+  if (s->runLength) SDL_SetSurfaceRLE(s->sdl, 1);
 }
 
 bool GetColorKey(const Surface* s, uint32_t* key) {
@@ -294,6 +317,7 @@ bool GetColorKey(const Surface* s, uint32_t* key) {
 
 void* Lock(Surface* s, int* pitch) {
   if (!s || s->lost) return nullptr;
+  if (s->sdl->flags & SDL_RLEACCEL) DropRunLength(s);
   if (SDL_MUSTLOCK(s->sdl)) SDL_LockSurface(s->sdl);
   if (pitch) *pitch = s->pitch;
   return s->pixels;
@@ -346,6 +370,7 @@ CopyResult Copy(Surface* dest, int x, int y, Surface* source, const PixelRect& r
     return CopyResult::Ok;
   }
   if (keyed) {
+    if (dest->sdl->flags & SDL_RLEACCEL) DropRunLength(dest);
     SDL_Rect s{r.left, r.top, w, h}, d{x, y, w, h};
     return SDL_LowerBlit(source->sdl, &s, dest->sdl, &d) == 0 ? CopyResult::Ok
                                                                : CopyResult::Invalid;
