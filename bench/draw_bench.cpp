@@ -14,6 +14,7 @@
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/surface.h"
+#include "platform/window.h"
 #include "shell/tuSystem.h"
 
 namespace {
@@ -40,6 +41,8 @@ SDL_Surface* sdlBack = nullptr;
 SDL_Surface* sdlTile = nullptr;
 SDL_Surface* sdlTileRle = nullptr;
 SDL_Surface* sdlScreen = nullptr;
+// With QUORBISTANE_BENCH_WINDOW=1 (and a display) presents go to a real window.
+bool windowed = false;
 
 // A diamond on black, like the game's blocks: the corners are transparent.
 uint16_t TilePixel(int x, int y) {
@@ -51,10 +54,21 @@ void SetUpOnce() {
   static bool done = false;
   if (done) return;
   done = true;
-  platform::SetHeadless(true);
+  const char* env = getenv("QUORBISTANE_BENCH_WINDOW");
+  windowed = env && *env == '1';
+  platform::SetHeadless(!windowed);
   platform::SetDesktopDepth(16);
   tuSystem::Init();
   tuSystem::sys.fullScreen = 0;
+  if (windowed) {
+    platform::WindowOptions o;
+    o.title = "draw bench";
+    const char* why = nullptr;
+    if (!platform::CreateMainWindow(o, &why)) {
+      fprintf(stderr, "no window: %s\n", why);
+      exit(1);
+    }
+  }
   tuDraw::Screen(W, H, 1);
   tuDraw::SetVSync(0);
   tile = tuDraw::CreateObject(32, 32, 2);
@@ -209,6 +223,43 @@ void BM_MemcpyFrame(benchmark::State& state) {
   Finish(state, before);
 }
 BENCHMARK(BM_MemcpyFrame);
+
+// Windowed: tuDraw::Present (texture upload, copy, present; no vsync) beside the same SDL calls
+// made directly on a second window.
+void BM_PresentWindow(benchmark::State& state) {
+  SetUpOnce();
+  if (!windowed) {
+    state.SkipWithError("set QUORBISTANE_BENCH_WINDOW=1 under a display");
+    return;
+  }
+  tuDraw::Present();
+  long before = allocations.load();
+  for (auto _ : state) tuDraw::Present();
+  Finish(state, before);
+}
+BENCHMARK(BM_PresentWindow);
+
+void BM_SdlTexturePresent(benchmark::State& state) {
+  SetUpOnce();
+  if (!windowed) {
+    state.SkipWithError("set QUORBISTANE_BENCH_WINDOW=1 under a display");
+    return;
+  }
+  static SDL_Window* win = SDL_CreateWindow("baseline", 0, 0, W, H, SDL_WINDOW_SHOWN);
+  static SDL_Renderer* ren = SDL_CreateRenderer(win, -1, SDL_RENDERER_ACCELERATED);
+  static SDL_Texture* tex =
+      SDL_CreateTexture(ren, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, W, H);
+  SDL_RenderSetVSync(ren, 0);
+  long before = allocations.load();
+  for (auto _ : state) {
+    SDL_UpdateTexture(tex, nullptr, sdlScreen->pixels, sdlScreen->pitch);
+    SDL_RenderClear(ren);
+    SDL_RenderCopy(ren, tex, nullptr, nullptr);
+    SDL_RenderPresent(ren);
+  }
+  Finish(state, before);
+}
+BENCHMARK(BM_SdlTexturePresent);
 
 }  // namespace
 
