@@ -1,17 +1,14 @@
-// Placeholder definitions of the sound routines the shell and the game call, until the sound
-// modules provide them: the library runs silent.
+// Placeholder definitions of sound routines that later work provides (MIDI, sound packs and
+// streaming): MIDI stays closed, and no object is ever loaded from a pack or as a stream, so
+// the rebuild never reaches the pack and stream loaders.
 #include "sound/tuSound.h"
 
 namespace tuSound {
 
-int Init() { return 0; }
-void Release() {}
-void ResetObjects() {}
 int InitMidi() { return 1; }
-int LoadObject(const char*, int) { return -1; }
-void Play(int, int) {}
-void PlayLoop(int, int) {}
-void Stop(int, int) {}
 void MidiNotifyMessage(int) {}
+int LoadPack(const char*, int) { return -1; }
+int LoadStream(const char*, int) { return -1; }
+int ResetStream(int) { return 0; }
 
 }  // namespace tuSound

@@ -1,25 +1,118 @@
 #pragma once
 #include <cstdint>
 
+namespace platform {
+struct AudioBuffer;
+}
+
 // tuSound: the sound device, WAV reading, the 70-entry sound object table and playback,
 // sound packs, streaming and MIDI.
 namespace tuSound {
 
 constexpr int kMaxSounds = 70;
+constexpr int kMaxChannels = 10;
+constexpr int kNameLength = 30;  // characters of a stored name, without the terminator
 
+// One mix channel of a sound object: its buffer and the settings a rebuild re-applies.
+struct SoundChannel {
+  platform::AudioBuffer* buffer = nullptr;
+  uint32_t frequency = 0;      // Hz
+  int pan = 0;                 // -10000..10000
+  int volume = 0;              // -10000..0, hundredths of a decibel
+  uint32_t savedPosition = 0;  // play cursor in bytes, written by Pause
+};
+
+// Refill state of a streamed object; dataSize != 0 marks the object as a stream.
+struct StreamRecord {
+  uint32_t start = 0, loopPosition = 0, readPosition = 0, dataSize = 0, consumed = 0;
+  uint32_t lastWriteStart = 0, writePosition = 0, halfSize = 0, bufferSize = 0;
+  uint32_t wrapMark = 0xFFFFFFFFu, lastPlayCursor = 0;
+  uint8_t endCountdown = 0;
+  char packPath[260] = {};
+};
+
+struct SoundObject {
+  int used = 0;
+  char name[kNameLength + 1] = {};
+  int channelCount = 1;
+  int nextChannel = 0;
+  int echoState = -1;  // -1 cannot echo, 0 idle, n >= 1 the next echo to sound
+  float echoTime = 0.0f;
+  int echoLooping = 0;
+  float sweepPan = 0.0f;
+  int sweepDirection = 1;
+  int looping = 0;  // the last start was PlayLoop
+  uint32_t baseFrequency = 0;
+  int fromPack = 0;
+  StreamRecord stream;
+  SoundChannel channels[kMaxChannels];
+};
+
+// The module's state: device flags, the rebuild cursor and the object table.
+struct SoundState {
+  int available = 0;     // Init succeeded; otherwise every call does nothing
+  int rebuilding = 0;    // loaders refill `currentEntry` instead of taking a new one
+  int currentEntry = 0;
+  SoundObject objects[kMaxSounds];
+};
+extern SoundState snd;
+
+// ---- Device and mix format
+// Opens the sound device; 1 on success, 0 when there is none (the library then runs silent).
 int Init();
+// Releases every buffer and the device; names and settings stay for Restore.
 void Release();
+// Re-opens the device and rebuilds every loaded object under its old id and settings.
+void Restore();
+// Changes the mix format (channels 1/2; rate 8, 11, 22, 44 or Hz; bits 8/16) and rebuilds
+// every object. 1 done (also without sound), 0 the device refused the format.
+int SelectFormat(int channels, int rate, int bits);
+// Plays a WAV file (relative to the program folder, or absolute) to its end, then rebuilds.
+void PlaySystemSound(const char* name);
 // Empties the sound object table (display set-up calls it after Init).
 void ResetObjects();
 // Resets the MIDI state: open 0, loop 1. Returns 1.
 int InitMidi();
 
+// ---- WAV reading
+// Reads a RIFF WAVE file into a format block (18 + extra bytes) and a data block, both
+// allocated with malloc and freed by the caller with free(). 0 success, 1 failure (then both
+// blocks are null and the sizes 0).
+int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** data,
+             int* dataSize);
+
+// ---- Sound objects
 // Loads a WAV file (relative to the program folder) or resource into a sound object with
-// `mix` channels; returns the sound id or -1.
+// |mix| channels (mix 2..10 can echo); returns the sound id or -1.
 int LoadObject(const char* name, int mix);
+void DeleteObject(int id);
+// Channel selector `ch`: 0..count-1 one channel; -2 echo start (Play/PlayLoop) or the next
+// channel (parameters); other negatives the next channel (Play/PlayLoop) or all channels.
 void Play(int id, int ch);
 void PlayLoop(int id, int ch);
 void Stop(int id, int ch);
+void Pause(int id, int ch);  // toggles
+void AddFrequency(int id, int delta, int ch);
+void SetFrequency(int id, int offset, int ch);  // base frequency + offset
+void ResetFrequency(int id, int ch);
+void AddPan(int id, int delta, int ch);
+void SetPan(int id, int pan, int ch);
+void ResetPan(int id, int ch);
+void PanLeft(int id, int ch);
+void PanRight(int id, int ch);
+void AddVolume(int id, int delta, int ch);
+void SetVolume(int id, int volume, int ch);
+void ResetVolume(int id, int ch);
+// Call once per frame while an echo runs (after Play/PlayLoop with ch -2).
+void Echo(int id, int interval, int count, int step);
+void EchoSweep(int id, int interval, int count, int step, int speed);
+// Play cursor of channel 0 in bytes.
+uint32_t GetPosition(int id);
+
+// ---- Sound packs and streaming (loaders the rebuild calls for such objects)
+int LoadPack(const char* name, int mix);
+int LoadStream(const char* name, int loopOffset);
+int ResetStream(int id);
 
 // The window procedure's MIDI notify branch: `flag` 1 is a successful end of the piece.
 void MidiNotifyMessage(int flag);

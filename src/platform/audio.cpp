@@ -1,0 +1,576 @@
+#include "platform/audio.h"
+
+#include <SDL2/SDL.h>
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "platform/headless.h"
+
+namespace platform {
+
+struct AudioBuffer {
+  WaveFormat format;
+  uint8_t* data = nullptr;
+  uint32_t bytes = 0;
+  uint32_t frames = 0;  // whole blocks in the buffer
+  uint32_t frequency = 0;
+  int volume = 0;
+  int pan = 0;
+  float gainLeft = 1.0f, gainRight = 1.0f;
+  uint64_t position = 0;  // frames, 32.32 fixed point
+  uint64_t step = 0;      // position advance per output frame, 32.32
+  bool playing = false;
+  bool looping = false;
+  uint32_t mixedFrames = 0;  // output frames this buffer has sounded (for the one-shot player)
+};
+
+namespace {
+
+constexpr int kMaxVoices = 1024;
+constexpr int kMaxSources = 4;
+constexpr int kChunk = 1024;  // frames mixed per pass
+
+struct Source {
+  AudioSourceFn render = nullptr;
+  void* user = nullptr;
+};
+
+struct State {
+  bool open = false;
+  bool available = true;  // headless: whether a device "exists"
+  bool sdlAudio = false;
+  SDL_AudioDeviceID device = 0;
+  WaveFormat primary;
+  AudioBuffer* voices[kMaxVoices] = {};
+  int voiceCount = 0;
+  Source sources[kMaxSources];
+  float mix[kChunk * 2] = {};
+  float sourceMix[kChunk * 2] = {};
+  uint32_t lastPlayToEndFrames = 0;
+};
+State st;
+
+// Holds the device callback off for the lifetime of the guard.
+class MixerGuard {
+ public:
+  MixerGuard() : device_(st.device) {
+    if (device_) SDL_LockAudioDevice(device_);
+  }
+  ~MixerGuard() {
+    if (device_) SDL_UnlockAudioDevice(device_);
+  }
+  MixerGuard(const MixerGuard&) = delete;
+  MixerGuard& operator=(const MixerGuard&) = delete;
+
+ private:
+  SDL_AudioDeviceID device_;
+};
+
+WaveFormat MakeFormat(int channels, uint32_t rate, int bits) {
+  WaveFormat f;
+  f.formatTag = WAVE_FORMAT_PCM;
+  f.channels = static_cast<uint16_t>(channels);
+  f.samplesPerSec = rate;
+  f.blockAlign = static_cast<uint16_t>(channels * (bits / 8));
+  f.avgBytesPerSec = rate * f.blockAlign;
+  f.bitsPerSample = static_cast<uint16_t>(bits);
+  f.extraSize = 0;
+  return f;
+}
+
+bool PcmFormatOk(const WaveFormat& f) {
+  if (f.formatTag != WAVE_FORMAT_PCM) return false;
+  if (f.channels != 1 && f.channels != 2) return false;
+  if (f.bitsPerSample != 8 && f.bitsPerSample != 16) return false;
+  if (f.blockAlign != f.channels * (f.bitsPerSample / 8)) return false;
+  return f.samplesPerSec >= AUDIO_FREQUENCY_MIN && f.samplesPerSec <= AUDIO_FREQUENCY_MAX;
+}
+
+// Amplitude factor of an attenuation in hundredths of a decibel; the floor is silence.
+float Attenuation(int hundredths) {
+  if (hundredths <= AUDIO_VOLUME_MIN) return 0.0f;
+  if (hundredths >= 0) return 1.0f;
+  return std::pow(10.0f, static_cast<float>(hundredths) / 2000.0f);
+}
+
+void UpdateGains(AudioBuffer* b) {
+  float g = Attenuation(b->volume);
+  b->gainLeft = g * (b->pan > 0 ? Attenuation(-b->pan) : 1.0f);
+  b->gainRight = g * (b->pan < 0 ? Attenuation(b->pan) : 1.0f);
+}
+
+void UpdateStep(AudioBuffer* b) {
+  uint32_t rate = st.primary.samplesPerSec ? st.primary.samplesPerSec : 44100;
+  b->step = (static_cast<uint64_t>(b->frequency) << 32) / rate;
+  if (b->step == 0) b->step = 1;
+}
+
+int16_t Sample16(const uint8_t* p) {
+  int16_t v;
+  memcpy(&v, p, 2);
+  return v;
+}
+
+template <int Bits, int Channels>
+void Fetch(const uint8_t* frame, float* left, float* right) {
+  if constexpr (Bits == 16) {
+    *left = Sample16(frame);
+    *right = Channels == 2 ? Sample16(frame + 2) : *left;
+  } else {
+    *left = static_cast<float>((frame[0] - 128) * 256);
+    *right = Channels == 2 ? static_cast<float>((frame[1] - 128) * 256) : *left;
+  }
+}
+
+// Adds `n` output frames of one voice into the stereo accumulator, interpolating linearly
+// between neighbouring frames (across the loop point when looping).
+template <int Bits, int Channels>
+void MixVoice(AudioBuffer* b, float* acc, int n) {
+  constexpr int kBlock = Channels * Bits / 8;
+  const uint8_t* data = b->data;
+  const uint32_t frames = b->frames;
+  const uint64_t end = static_cast<uint64_t>(frames) << 32;
+  const uint64_t step = b->step;
+  const float gl = b->gainLeft, gr = b->gainRight;
+  uint64_t pos = b->position;
+  int i = 0;
+  for (; i < n; ++i) {
+    uint32_t idx = static_cast<uint32_t>(pos >> 32);
+    uint32_t next = idx + 1;
+    if (next >= frames) next = b->looping ? 0 : idx;
+    float frac = static_cast<float>(static_cast<uint32_t>(pos)) * (1.0f / 4294967296.0f);
+    float l0, r0, l1, r1;
+    Fetch<Bits, Channels>(data + static_cast<size_t>(idx) * kBlock, &l0, &r0);
+    Fetch<Bits, Channels>(data + static_cast<size_t>(next) * kBlock, &l1, &r1);
+    acc[2 * i] += (l0 + (l1 - l0) * frac) * gl;
+    acc[2 * i + 1] += (r0 + (r1 - r0) * frac) * gr;
+    pos += step;
+    if (pos >= end) {
+      if (b->looping) {
+        pos %= end;
+      } else {
+        // A one-shot buffer stops at its end and its cursor goes back to the start.
+        b->playing = false;
+        pos = 0;
+        ++i;
+        break;
+      }
+    }
+  }
+  b->position = pos;
+  b->mixedFrames += static_cast<uint32_t>(i);
+}
+
+void Mix(AudioBuffer* b, float* acc, int n) {
+  if (b->frames == 0) {
+    b->playing = false;
+    return;
+  }
+  bool stereo = b->format.channels == 2;
+  if (b->format.bitsPerSample == 16) {
+    if (stereo)
+      MixVoice<16, 2>(b, acc, n);
+    else
+      MixVoice<16, 1>(b, acc, n);
+  } else {
+    if (stereo)
+      MixVoice<8, 2>(b, acc, n);
+    else
+      MixVoice<8, 1>(b, acc, n);
+  }
+}
+
+// Mixes `frames` frames in the primary format into `out`; the caller holds the mixer.
+void Render(uint8_t* out, int frames) {
+  const WaveFormat& f = st.primary;
+  const int rate = static_cast<int>(f.samplesPerSec);
+  while (frames > 0) {
+    int n = frames < kChunk ? frames : kChunk;
+    float* acc = st.mix;
+    std::memset(acc, 0, sizeof(float) * 2 * n);
+    for (int v = 0; v < st.voiceCount; ++v)
+      if (st.voices[v]->playing) Mix(st.voices[v], acc, n);
+    for (const Source& s : st.sources) {
+      if (!s.render) continue;
+      std::memset(st.sourceMix, 0, sizeof(float) * 2 * n);
+      s.render(s.user, st.sourceMix, n, rate);
+      for (int i = 0; i < 2 * n; ++i) acc[i] += st.sourceMix[i] * 32767.0f;
+    }
+    // Saturate rather than wrap.
+    for (int i = 0; i < n; ++i) {
+      float l = acc[2 * i], r = acc[2 * i + 1];
+      float vals[2] = {l, r};
+      int count = f.channels;
+      if (count == 1) vals[0] = (l + r) * 0.5f;
+      for (int c = 0; c < count; ++c) {
+        if (f.bitsPerSample == 16) {
+          long s = std::lrintf(vals[c]);
+          if (s > 32767) s = 32767;
+          if (s < -32768) s = -32768;
+          int16_t v = static_cast<int16_t>(s);
+          memcpy(out, &v, 2);
+          out += 2;
+        } else {
+          long s = std::lrintf(vals[c] / 256.0f) + 128;
+          if (s > 255) s = 255;
+          if (s < 0) s = 0;
+          *out++ = static_cast<uint8_t>(s);
+        }
+      }
+    }
+    frames -= n;
+  }
+}
+
+void SDLCALL Callback(void* /*user*/, Uint8* stream, int len) {
+  // SDL holds the device lock around the callback.
+  int block = st.primary.blockAlign ? st.primary.blockAlign : 4;
+  int frames = len / block;
+  Render(stream, frames);
+  int rest = len - frames * block;
+  if (rest > 0) std::memset(stream + frames * block, st.primary.bitsPerSample == 8 ? 0x80 : 0, rest);
+}
+
+// Sample frames per device callback: about 23 ms, never more than 1024.
+Uint16 DeviceFrames(uint32_t rate) {
+  Uint16 n = 1024;
+  while (n > 128 && static_cast<uint64_t>(n) * 43 > rate) n /= 2;
+  return n;
+}
+
+bool OpenSdlDevice(const WaveFormat& f) {
+  if (!st.sdlAudio) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    st.sdlAudio = true;
+  }
+  SDL_AudioSpec want{}, have{};
+  want.freq = static_cast<int>(f.samplesPerSec);
+  want.format = f.bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16SYS;
+  want.channels = static_cast<Uint8>(f.channels);
+  want.samples = DeviceFrames(f.samplesPerSec);
+  want.callback = Callback;
+  // No allowed changes: SDL converts from exactly this format if the hardware wants another.
+  SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (id == 0) return false;
+  st.device = id;
+  SDL_PauseAudioDevice(id, 0);
+  return true;
+}
+
+void CloseSdlDevice() {
+  if (st.device) {
+    SDL_CloseAudioDevice(st.device);  // waits for the callback to finish
+    st.device = 0;
+  }
+}
+
+void QuitSdlAudio() {
+  if (st.sdlAudio) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    st.sdlAudio = false;
+  }
+}
+
+}  // namespace
+
+// ---- Device and primary format
+
+int AudioOpen() {
+  if (st.open) return AUDIO_OK;
+  st.primary = MakeFormat(2, 44100, 16);
+  if (Headless()) {
+    if (!st.available) return AUDIO_ERR_NODEVICE;
+    st.open = true;
+    return AUDIO_OK;
+  }
+  if (!OpenSdlDevice(st.primary)) {
+    QuitSdlAudio();
+    return AUDIO_ERR_NODEVICE;
+  }
+  st.open = true;
+  return AUDIO_OK;
+}
+
+void AudioClose() {
+  if (!st.open) return;
+  CloseSdlDevice();
+  for (int v = 0; v < st.voiceCount; ++v) {
+    delete[] st.voices[v]->data;
+    delete st.voices[v];
+    st.voices[v] = nullptr;
+  }
+  st.voiceCount = 0;
+  QuitSdlAudio();
+  st.open = false;
+}
+
+bool AudioIsOpen() { return st.open; }
+
+int AudioSetPrimaryFormat(const WaveFormat& format) {
+  if (!st.open) return AUDIO_ERR_NODEVICE;
+  if (!PcmFormatOk(format)) return AUDIO_ERR_BADFORMAT;
+  WaveFormat wanted = MakeFormat(format.channels, format.samplesPerSec, format.bitsPerSample);
+  if (!Headless()) {
+    WaveFormat old = st.primary;
+    CloseSdlDevice();
+    if (!OpenSdlDevice(wanted)) {
+      if (!OpenSdlDevice(old)) {
+        // The device is gone altogether: carry on without output rather than fail later.
+        st.primary = old;
+      }
+      return AUDIO_ERR_BADFORMAT;
+    }
+  }
+  MixerGuard guard;
+  st.primary = wanted;
+  for (int v = 0; v < st.voiceCount; ++v) UpdateStep(st.voices[v]);
+  return AUDIO_OK;
+}
+
+WaveFormat AudioPrimaryFormat() { return st.primary; }
+
+void AudioSetDeviceAvailable(bool available) { st.available = available; }
+
+// ---- Secondary buffers
+
+int AudioCreateBuffer(const WaveFormat& format, uint32_t bytes, AudioBuffer** out) {
+  if (!out) return AUDIO_ERR_INVALIDPARAM;
+  *out = nullptr;
+  if (!st.open) return AUDIO_ERR_NODEVICE;
+  if (!PcmFormatOk(format)) return AUDIO_ERR_BADFORMAT;
+  if (bytes < format.blockAlign || bytes < 4 || bytes > 0x0FFFFFFFu) return AUDIO_ERR_INVALIDPARAM;
+  if (st.voiceCount >= kMaxVoices) return AUDIO_ERR_OUTOFMEMORY;
+  AudioBuffer* b = new (std::nothrow) AudioBuffer;
+  if (!b) return AUDIO_ERR_OUTOFMEMORY;
+  b->data = new (std::nothrow) uint8_t[bytes];
+  if (!b->data) {
+    delete b;
+    return AUDIO_ERR_OUTOFMEMORY;
+  }
+  memset(b->data, format.bitsPerSample == 8 ? 0x80 : 0, bytes);
+  b->format = format;
+  b->format.extraSize = 0;
+  b->bytes = bytes;
+  b->frames = bytes / format.blockAlign;
+  b->frequency = format.samplesPerSec;
+  UpdateGains(b);
+  UpdateStep(b);
+  MixerGuard guard;
+  st.voices[st.voiceCount++] = b;
+  *out = b;
+  return AUDIO_OK;
+}
+
+void AudioReleaseBuffer(AudioBuffer* buffer) {
+  if (!buffer) return;
+  {
+    MixerGuard guard;
+    for (int v = 0; v < st.voiceCount; ++v) {
+      if (st.voices[v] == buffer) {
+        st.voices[v] = st.voices[--st.voiceCount];
+        st.voices[st.voiceCount] = nullptr;
+        break;
+      }
+    }
+  }
+  delete[] buffer->data;
+  delete buffer;
+}
+
+uint32_t AudioBufferBytes(const AudioBuffer* buffer) { return buffer ? buffer->bytes : 0; }
+
+int AudioLock(AudioBuffer* b, uint32_t offset, uint32_t bytes, void** first, uint32_t* firstBytes,
+              void** second, uint32_t* secondBytes) {
+  if (!b || !first || !firstBytes) return AUDIO_ERR_INVALIDPARAM;
+  if (offset >= b->bytes || bytes == 0 || bytes > b->bytes) return AUDIO_ERR_INVALIDPARAM;
+  uint32_t head = b->bytes - offset;
+  uint32_t n1 = bytes < head ? bytes : head;
+  *first = b->data + offset;
+  *firstBytes = n1;
+  if (second) *second = bytes > n1 ? b->data : nullptr;
+  if (secondBytes) *secondBytes = bytes - n1;
+  if (bytes > n1 && (!second || !secondBytes)) return AUDIO_ERR_INVALIDPARAM;
+  return AUDIO_OK;
+}
+
+int AudioUnlock(AudioBuffer* b, void* first, uint32_t firstBytes, void* second,
+                uint32_t secondBytes) {
+  // The regions are the buffer's own memory: the writes are already in place.
+  if (!b || !first) return AUDIO_ERR_INVALIDPARAM;
+  auto inside = [b](void* p, uint32_t n) {
+    auto* q = static_cast<uint8_t*>(p);
+    return q >= b->data && n <= b->bytes && q - b->data <= static_cast<ptrdiff_t>(b->bytes - n);
+  };
+  if (!inside(first, firstBytes) || (second && !inside(second, secondBytes)))
+    return AUDIO_ERR_INVALIDPARAM;
+  return AUDIO_OK;
+}
+
+int AudioPlay(AudioBuffer* b, bool loop) {
+  if (!b) return AUDIO_ERR_INVALIDPARAM;
+  MixerGuard guard;
+  b->looping = loop;
+  b->playing = true;
+  return AUDIO_OK;
+}
+
+int AudioStop(AudioBuffer* b) {
+  if (!b) return AUDIO_ERR_INVALIDPARAM;
+  MixerGuard guard;
+  b->playing = false;
+  return AUDIO_OK;
+}
+
+int AudioGetPosition(AudioBuffer* b, uint32_t* play, uint32_t* write) {
+  if (!b) return AUDIO_ERR_INVALIDPARAM;
+  MixerGuard guard;
+  uint32_t frame = static_cast<uint32_t>(b->position >> 32);
+  if (play) *play = frame * b->format.blockAlign;
+  if (write) *write = ((frame + 1) % b->frames) * b->format.blockAlign;
+  return AUDIO_OK;
+}
+
+int AudioSetPosition(AudioBuffer* b, uint32_t play) {
+  if (!b || play >= b->bytes) return AUDIO_ERR_INVALIDPARAM;
+  MixerGuard guard;
+  uint32_t frame = play / b->format.blockAlign;
+  if (frame >= b->frames) frame = b->frames - 1;
+  b->position = static_cast<uint64_t>(frame) << 32;
+  return AUDIO_OK;
+}
+
+int AudioGetStatus(AudioBuffer* b, uint32_t* status) {
+  if (!b || !status) return AUDIO_ERR_INVALIDPARAM;
+  MixerGuard guard;
+  *status = b->playing ? (AUDIO_STATUS_PLAYING | (b->looping ? AUDIO_STATUS_LOOPING : 0)) : 0;
+  return AUDIO_OK;
+}
+
+int AudioSetVolume(AudioBuffer* b, int volume) {
+  if (!b || volume < AUDIO_VOLUME_MIN || volume > AUDIO_VOLUME_MAX) return AUDIO_ERR_INVALIDPARAM;
+  MixerGuard guard;
+  b->volume = volume;
+  UpdateGains(b);
+  return AUDIO_OK;
+}
+
+int AudioGetVolume(AudioBuffer* b, int* volume) {
+  if (!b || !volume) return AUDIO_ERR_INVALIDPARAM;
+  *volume = b->volume;
+  return AUDIO_OK;
+}
+
+int AudioSetPan(AudioBuffer* b, int pan) {
+  if (!b || pan < AUDIO_PAN_LEFT || pan > AUDIO_PAN_RIGHT) return AUDIO_ERR_INVALIDPARAM;
+  MixerGuard guard;
+  b->pan = pan;
+  UpdateGains(b);
+  return AUDIO_OK;
+}
+
+int AudioGetPan(AudioBuffer* b, int* pan) {
+  if (!b || !pan) return AUDIO_ERR_INVALIDPARAM;
+  *pan = b->pan;
+  return AUDIO_OK;
+}
+
+int AudioSetFrequency(AudioBuffer* b, uint32_t hz) {
+  if (!b) return AUDIO_ERR_INVALIDPARAM;
+  if (hz == AUDIO_FREQUENCY_ORIGINAL) hz = b->format.samplesPerSec;
+  if (hz < AUDIO_FREQUENCY_MIN || hz > AUDIO_FREQUENCY_MAX) return AUDIO_ERR_INVALIDPARAM;
+  MixerGuard guard;
+  b->frequency = hz;
+  UpdateStep(b);
+  return AUDIO_OK;
+}
+
+int AudioGetFrequency(AudioBuffer* b, uint32_t* hz) {
+  if (!b || !hz) return AUDIO_ERR_INVALIDPARAM;
+  *hz = b->frequency;
+  return AUDIO_OK;
+}
+
+// ---- Extra sources
+
+int AudioAddSource(AudioSourceFn render, void* user) {
+  if (!render) return -1;
+  MixerGuard guard;
+  for (int i = 0; i < kMaxSources; ++i) {
+    if (!st.sources[i].render) {
+      st.sources[i].user = user;
+      st.sources[i].render = render;
+      return i;
+    }
+  }
+  return -1;
+}
+
+void AudioRemoveSource(int id) {
+  if (id < 0 || id >= kMaxSources) return;
+  MixerGuard guard;
+  st.sources[id] = Source{};
+}
+
+void AudioLockMixer() {
+  if (st.device) SDL_LockAudioDevice(st.device);
+}
+
+void AudioUnlockMixer() {
+  if (st.device) SDL_UnlockAudioDevice(st.device);
+}
+
+// ---- Headless mixing
+
+void AudioPull(void* out, int frames) {
+  if (!out || frames <= 0) return;
+  if (!st.open || !Headless()) {
+    size_t block = st.primary.blockAlign ? st.primary.blockAlign : 4;
+    memset(out, st.primary.bitsPerSample == 8 ? 0x80 : 0, block * static_cast<size_t>(frames));
+    return;
+  }
+  Render(static_cast<uint8_t*>(out), frames);
+}
+
+// ---- The one-shot system player
+
+void AudioPlayToEnd(const WaveFormat& format, const void* data, uint32_t bytes) {
+  st.lastPlayToEndFrames = 0;
+  if (!data) return;
+  bool opened = false;
+  if (!st.open) {
+    if (AudioOpen() != AUDIO_OK) return;
+    opened = true;
+  }
+  AudioBuffer* b = nullptr;
+  if (AudioCreateBuffer(format, bytes, &b) == AUDIO_OK) {
+    memcpy(b->data, data, bytes);
+    AudioPlay(b, false);
+    if (Headless()) {
+      uint8_t scratch[kChunk * 4];
+      uint32_t block = st.primary.blockAlign;
+      int frames = static_cast<int>(sizeof scratch / block);
+      // A one-shot buffer always reaches its end: the loop ends.
+      while (b->playing) Render(scratch, frames);
+      st.lastPlayToEndFrames = b->mixedFrames;
+    } else {
+      // Real time: wait for the mixer to finish it, with a bound in case the device stalls.
+      double seconds = static_cast<double>(b->frames) / b->frequency;
+      Uint32 limit = SDL_GetTicks() + static_cast<Uint32>(seconds * 2000.0) + 2000;
+      for (;;) {
+        uint32_t status = 0;
+        AudioGetStatus(b, &status);
+        if (!(status & AUDIO_STATUS_PLAYING)) break;
+        if (static_cast<int32_t>(SDL_GetTicks() - limit) >= 0) break;
+        SDL_Delay(5);
+      }
+    }
+    AudioReleaseBuffer(b);
+  }
+  if (opened) AudioClose();
+}
+
+uint32_t AudioLastPlayToEndFrames() { return st.lastPlayToEndFrames; }
+
+}  // namespace platform

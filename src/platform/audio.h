@@ -1,0 +1,115 @@
+#pragma once
+#include <cstdint>
+
+// The sound device: one output device at the primary format, mixed by our own mixer, and
+// secondary buffers with the host's semantics (volume in 1/100 dB, pan, frequency, loop,
+// play cursor, lock in two regions). In headless mode there is no device: tests pull mixed
+// frames with AudioPull. Where no device can be opened, AudioOpen fails and the caller runs
+// silent.
+//
+// Threads: the device callback is the only other thread. Every function here takes the mixer
+// lock where it touches state the callback reads; the callback never allocates.
+namespace platform {
+
+// The host's WAVEFORMATEX, byte for byte (18 bytes, little-endian fields).
+#pragma pack(push, 1)
+struct WaveFormat {
+  uint16_t formatTag = 1;  // 1 = PCM
+  uint16_t channels = 2;
+  uint32_t samplesPerSec = 44100;
+  uint32_t avgBytesPerSec = 176400;
+  uint16_t blockAlign = 4;
+  uint16_t bitsPerSample = 16;
+  uint16_t extraSize = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(WaveFormat) == 18, "WaveFormat must match the 18-byte host layout");
+
+constexpr uint16_t WAVE_FORMAT_PCM = 1;
+
+// Result codes: 0 success, negative failures.
+constexpr int AUDIO_OK = 0;
+constexpr int AUDIO_ERR_NODEVICE = -1;     // no device could be opened / device not open
+constexpr int AUDIO_ERR_BADFORMAT = -2;    // a format the device does not take
+constexpr int AUDIO_ERR_INVALIDPARAM = -3;
+constexpr int AUDIO_ERR_OUTOFMEMORY = -4;  // no memory or no free voice
+
+// Volume and pan limits, frequency range.
+constexpr int AUDIO_VOLUME_MIN = -10000, AUDIO_VOLUME_MAX = 0;
+constexpr int AUDIO_PAN_LEFT = -10000, AUDIO_PAN_RIGHT = 10000;
+constexpr uint32_t AUDIO_FREQUENCY_MIN = 100, AUDIO_FREQUENCY_MAX = 100000;
+constexpr uint32_t AUDIO_FREQUENCY_ORIGINAL = 0;  // SetFrequency(0): back to the format's rate
+
+// Status bits.
+constexpr uint32_t AUDIO_STATUS_PLAYING = 0x1, AUDIO_STATUS_LOOPING = 0x4;
+
+// ---- Device and primary format
+// Opens the device at the default primary format (44100 Hz, 16-bit, stereo). Opening again
+// while open is a no-op success.
+int AudioOpen();
+// Closes the device and releases every secondary buffer still alive.
+void AudioClose();
+bool AudioIsOpen();
+// Changes the primary format (PCM, 1 or 2 channels, 8 or 16 bits, 100..100000 Hz); the real
+// device is reopened with it. On failure the old format stays.
+int AudioSetPrimaryFormat(const WaveFormat& format);
+WaveFormat AudioPrimaryFormat();
+// Headless only: whether a device "exists" (tests of the silent mode set false).
+void AudioSetDeviceAvailable(bool available);
+
+// ---- Secondary buffers
+struct AudioBuffer;
+// A silent, stopped buffer of `bytes` bytes in `format` (PCM 8 or 16 bits, 1 or 2 channels,
+// matching block align, 100..100000 Hz; at least one block); frequency = the format's rate,
+// volume 0, pan 0, cursor 0.
+int AudioCreateBuffer(const WaveFormat& format, uint32_t bytes, AudioBuffer** out);
+// Stops and frees the buffer (null is ignored).
+void AudioReleaseBuffer(AudioBuffer* buffer);
+uint32_t AudioBufferBytes(const AudioBuffer* buffer);
+// Write access to `bytes` bytes from `offset`; where the range passes the end of the buffer
+// the rest is the second region at its start (otherwise *second is null and *secondBytes 0).
+int AudioLock(AudioBuffer* buffer, uint32_t offset, uint32_t bytes, void** first,
+              uint32_t* firstBytes, void** second, uint32_t* secondBytes);
+int AudioUnlock(AudioBuffer* buffer, void* first, uint32_t firstBytes, void* second,
+                uint32_t secondBytes);
+int AudioPlay(AudioBuffer* buffer, bool loop);
+// Stops without moving the play cursor.
+int AudioStop(AudioBuffer* buffer);
+// Play cursor in bytes (a whole block); the write cursor is the first byte the mixer has not
+// taken yet, which is where it is safe to write ahead of the play cursor.
+int AudioGetPosition(AudioBuffer* buffer, uint32_t* play, uint32_t* write);
+int AudioSetPosition(AudioBuffer* buffer, uint32_t play);
+int AudioGetStatus(AudioBuffer* buffer, uint32_t* status);
+int AudioSetVolume(AudioBuffer* buffer, int volume);  // -10000..0 hundredths of a dB
+int AudioGetVolume(AudioBuffer* buffer, int* volume);
+int AudioSetPan(AudioBuffer* buffer, int pan);  // -10000 (left only)..10000 (right only)
+int AudioGetPan(AudioBuffer* buffer, int* pan);
+int AudioSetFrequency(AudioBuffer* buffer, uint32_t hz);  // 100..100000, or 0 for the original
+int AudioGetFrequency(AudioBuffer* buffer, uint32_t* hz);
+
+// ---- Extra sources mixed into the same output (a software synthesiser, for instance)
+// Called from the mixer with the lock held: add `frames` stereo frames (interleaved L, R,
+// full scale ±1.0) at `rate` Hz into `mix`. Must not allocate or block.
+using AudioSourceFn = void (*)(void* user, float* mix, int frames, int rate);
+// Returns a source id >= 0, or -1 when all slots are taken.
+int AudioAddSource(AudioSourceFn render, void* user);
+void AudioRemoveSource(int id);
+// Holds the mixer off while a source's owner changes what its render function reads.
+void AudioLockMixer();
+void AudioUnlockMixer();
+
+// ---- Headless mixing
+// Mixes `frames` frames at the primary format into `out` (frames × block align bytes) and
+// advances every playing buffer. Only in headless mode with the device open; otherwise the
+// output is silence and nothing advances.
+void AudioPull(void* out, int frames);
+
+// ---- The one-shot system player
+// Plays the PCM sound to its end through the device and returns afterwards. Opens the device
+// for the time of the sound if it is closed; does nothing where there is no device. In
+// headless mode the sound is mixed off-line (deterministically) instead of in real time.
+void AudioPlayToEnd(const WaveFormat& format, const void* data, uint32_t bytes);
+// Frames the last AudioPlayToEnd mixed in headless mode (0 when it played nothing).
+uint32_t AudioLastPlayToEndFrames();
+
+}  // namespace platform

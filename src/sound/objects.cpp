@@ -1,0 +1,372 @@
+// The sound object table: loading, playback on mix channels, parameters and the echo.
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/audio.h"
+#include "platform/resources.h"
+#include "shell/text.h"
+#include "shell/tuSystem.h"
+#include "sound/internal.h"
+
+namespace tuSound {
+namespace {
+
+using detail::UsedObject;
+constexpr const char* kLoadContext = "tuSound::LoadObject";
+
+int64_t Clamp(int64_t v, int64_t lo, int64_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+int FirstFreeEntry() {
+  for (int e = 0; e < kMaxSounds; ++e)
+    if (!snd.objects[e].used) return e;
+  return -1;
+}
+
+// A resource image is a canonical WAV file: format at byte 20, data size at 40, samples from
+// 44. One too short for its header or its stated data cannot be used.
+bool ResourceImageUsable(const std::vector<uint8_t>& image) {
+  if (image.size() < 44) return false;
+  const uint8_t* p = image.data() + 40;
+  uint32_t size = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                  static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  return size <= image.size() - 44;
+}
+
+// Which channels a parameter or pause call addresses: [first, last).
+bool Channels(const SoundObject& o, int ch, bool nextForMinusTwo, int* first, int* last) {
+  if (ch >= o.channelCount) return false;
+  if (ch >= 0) {
+    *first = ch;
+    *last = ch + 1;
+  } else if (ch == -2 && nextForMinusTwo) {
+    if (o.channelCount == 0) return false;
+    *first = o.nextChannel;
+    *last = o.nextChannel + 1;
+  } else {
+    *first = 0;
+    *last = o.channelCount;
+  }
+  return true;
+}
+
+void ApplyFrequency(SoundChannel& c, int64_t hz) {
+  c.frequency = static_cast<uint32_t>(hz);
+  if (c.buffer) platform::AudioSetFrequency(c.buffer, c.frequency);
+}
+void ApplyPan(SoundChannel& c, int64_t pan) {
+  c.pan = static_cast<int>(pan);
+  if (c.buffer) platform::AudioSetPan(c.buffer, c.pan);
+}
+void ApplyVolume(SoundChannel& c, int64_t volume) {
+  c.volume = static_cast<int>(volume);
+  if (c.buffer) platform::AudioSetVolume(c.buffer, c.volume);
+}
+
+template <class F>
+void ForChannels(int id, int ch, F apply) {
+  SoundObject* o = UsedObject(id);
+  int first, last;
+  if (!o || !Channels(*o, ch, true, &first, &last)) return;
+  for (int c = first; c < last; ++c) apply(*o, o->channels[c]);
+}
+
+void StartChannel(int id, SoundObject& o, int c, bool loop) {
+  platform::AudioBuffer* b = o.channels[c].buffer;
+  if (!b) return;
+  platform::AudioStop(b);
+  if (o.stream.dataSize != 0) {
+    // A stream's buffer is a ring: it always plays looping and is refilled from the start.
+    if (loop) {
+      ResetStream(id);
+      platform::AudioSetPosition(b, 0);
+    } else {
+      platform::AudioSetPosition(b, 0);
+      ResetStream(id);
+    }
+    platform::AudioPlay(b, true);
+  } else {
+    platform::AudioSetPosition(b, 0);
+    platform::AudioPlay(b, loop);
+  }
+}
+
+void Start(int id, int ch, bool loop) {
+  SoundObject* o = UsedObject(id);
+  if (!o || ch >= o->channelCount) return;
+  if (ch >= 0) {
+    StartChannel(id, *o, ch, loop);
+  } else if (o->channelCount > 0) {
+    if (o->nextChannel < 0 || o->nextChannel >= o->channelCount) o->nextChannel = 0;
+    if (ch == -2 && o->echoState >= 0) {
+      ResetFrequency(id, -1);
+      ResetPan(id, -1);
+      ResetVolume(id, -1);
+      o->echoState = 1;
+      o->echoTime = 0.0f;
+      o->echoLooping = loop ? 1 : 0;
+      o->sweepPan = static_cast<float>(o->channels[o->nextChannel].pan);
+      o->sweepDirection = rand() % 2 == 0 ? -1 : 1;
+    }
+    StartChannel(id, *o, o->nextChannel, loop);
+    if (++o->nextChannel >= o->channelCount) o->nextChannel = 0;
+  }
+  o->looping = loop ? 1 : 0;
+}
+
+void EchoStep(int id, int interval, int count, int step, bool sweep, int speed) {
+  SoundObject* o = UsedObject(id);
+  if (!o || o->echoState < 1 || count < 1) return;
+  float frameSeconds = tuSystem::sys.frameSeconds;
+  o->echoTime += frameSeconds * 1000.0f;
+  if (static_cast<float>(interval) > o->echoTime) return;
+  o->echoTime = 0.0f;
+  if (sweep) {
+    o->sweepPan += static_cast<float>(o->sweepDirection) * frameSeconds * 100.0f *
+                   static_cast<float>(speed);
+    if (o->sweepPan < -30.0f) {
+      o->sweepPan = -30.0f;
+      o->sweepDirection = -o->sweepDirection;
+    }
+    if (o->sweepPan > 30.0f) {
+      o->sweepPan = 30.0f;
+      o->sweepDirection = -o->sweepDirection;
+    }
+    SetPan(id, static_cast<int>(o->sweepPan), -2);
+  }
+  int64_t volume = -static_cast<int64_t>(o->echoState) * step;
+  SetVolume(id, static_cast<int>(Clamp(volume, platform::AUDIO_VOLUME_MIN, 0)), -2);
+  if (o->echoLooping)
+    PlayLoop(id, -3);
+  else
+    Play(id, -3);
+  if (++o->echoState > count) o->echoState = 0;
+}
+
+}  // namespace
+
+int LoadObject(const char* name, int mix) {
+  if (!snd.available) return -1;
+  if (!name) name = "";
+  if (mix > kMaxChannels || mix < -kMaxChannels) {
+    tuSystem::Error(kLoadContext, "ミックス数が多過ぎます", 0);
+    return -1;
+  }
+  int e;
+  if (!snd.rebuilding) {
+    if (strlen(name) > static_cast<size_t>(kNameLength)) {
+      tuSystem::Error(kLoadContext, "ファイル名またはリソース名が長すぎます", 0);
+      return -1;
+    }
+    e = FirstFreeEntry();
+    if (e < 0) {
+      tuSystem::Error(kLoadContext, "オブジェクト数が多過ぎます", 0);
+      return -1;
+    }
+  } else {
+    e = snd.currentEntry;
+    if (e < 0 || e >= kMaxSounds) return -1;
+  }
+  SoundObject& o = snd.objects[e];
+
+  char path[256];
+  tu::JoinCut(path, sizeof path, tuSystem::GetPath(0), name, "");
+  uint8_t* formatBlock = nullptr;
+  uint8_t* dataBlock = nullptr;
+  int formatLength = 0, dataSize = 0;
+  platform::WaveFormat format;
+  const uint8_t* samples = nullptr;
+  uint32_t bytes = 0;
+  if (ReadWave(path, &formatBlock, &formatLength, &dataBlock, &dataSize) == 0) {
+    memcpy(&format, formatBlock, sizeof format);
+    samples = dataBlock;
+    bytes = static_cast<uint32_t>(dataSize);
+  } else {
+    const std::vector<uint8_t>* image = platform::FindResource("WAVE", name);
+    if (!image) image = platform::FindResource("RCDATA", name);
+    if (!image || !ResourceImageUsable(*image)) {
+      tuSystem::Error(kLoadContext, "WAVEリソースが見つかりません", 0);
+      return -1;
+    }
+    memcpy(&format, image->data() + 20, sizeof format);
+    const uint8_t* p = image->data() + 40;
+    bytes = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+    samples = image->data() + 44;
+  }
+
+  // A rebuild replaces whatever the entry still holds.
+  detail::ReleaseBuffers(o);
+  int count = mix < 0 ? -mix : mix;
+  o.channelCount = count;
+  o.echoState = mix > 1 ? 0 : -1;
+  if (!snd.rebuilding) {
+    o.nextChannel = 0;
+    o.looping = 0;
+    o.echoTime = 0.0f;
+  }
+  for (int c = 0; c < count; ++c) {
+    SoundChannel& channel = o.channels[c];
+    int result = platform::AudioCreateBuffer(format, bytes, &channel.buffer);
+    if (result != platform::AUDIO_OK) {
+      // Nothing of the failed load stays behind; a fresh entry stays free.
+      detail::ReleaseBuffers(o);
+      free(formatBlock);
+      free(dataBlock);
+      tuSystem::Error(kLoadContext, "サウンドバッファが生成できません", result);
+      return -1;
+    }
+    void* first = nullptr;
+    void* second = nullptr;
+    uint32_t firstBytes = 0, secondBytes = 0;
+    if (platform::AudioLock(channel.buffer, 0, bytes, &first, &firstBytes, &second,
+                            &secondBytes) == platform::AUDIO_OK) {
+      memcpy(first, samples, firstBytes);
+      if (second) memcpy(second, samples + firstBytes, secondBytes);
+      platform::AudioUnlock(channel.buffer, first, firstBytes, second, secondBytes);
+    }
+    if (!snd.rebuilding) {
+      platform::AudioGetFrequency(channel.buffer, &channel.frequency);
+      o.baseFrequency = channel.frequency;
+      channel.volume = 0;
+      channel.pan = 0;
+      channel.savedPosition = 0;
+    } else {
+      platform::AudioSetVolume(channel.buffer, channel.volume);
+      platform::AudioSetFrequency(channel.buffer, channel.frequency);
+      platform::AudioSetPan(channel.buffer, channel.pan);
+    }
+  }
+  o.used = 1;
+  o.fromPack = 0;
+  free(formatBlock);
+  free(dataBlock);
+  o.stream.dataSize = 0;
+  if (!snd.rebuilding) tu::CopyCut(o.name, sizeof o.name, name);
+  return e;
+}
+
+void DeleteObject(int id) {
+  SoundObject* o = UsedObject(id);
+  if (!o) return;
+  o->used = 0;
+  o->baseFrequency = 0;
+  o->name[0] = 0;
+  o->fromPack = 0;
+  o->stream = StreamRecord{};
+  for (SoundChannel& c : o->channels) {
+    c.volume = 0;
+    c.frequency = 0;
+    c.pan = 0;
+  }
+  detail::ReleaseBuffers(*o);
+  o->channelCount = 1;
+}
+
+void Play(int id, int ch) { Start(id, ch, false); }
+void PlayLoop(int id, int ch) { Start(id, ch, true); }
+
+void Stop(int id, int ch) {
+  SoundObject* o = UsedObject(id);
+  if (!o || ch >= o->channelCount) return;
+  if (ch < 0 && o->echoState >= 0) o->echoState = 0;
+  int first, last;
+  Channels(*o, ch, false, &first, &last);
+  for (int c = first; c < last; ++c) {
+    platform::AudioBuffer* b = o->channels[c].buffer;
+    if (!b) continue;
+    platform::AudioStop(b);
+    platform::AudioSetPosition(b, 0);
+  }
+}
+
+void Pause(int id, int ch) {
+  SoundObject* o = UsedObject(id);
+  int first, last;
+  if (!o || !Channels(*o, ch, false, &first, &last)) return;
+  for (int c = first; c < last; ++c) {
+    SoundChannel& channel = o->channels[c];
+    if (!channel.buffer) continue;
+    uint32_t status = 0;
+    platform::AudioGetStatus(channel.buffer, &status);
+    if (status & platform::AUDIO_STATUS_PLAYING) {
+      platform::AudioGetPosition(channel.buffer, &channel.savedPosition, nullptr);
+      platform::AudioStop(channel.buffer);
+    } else {
+      platform::AudioSetPosition(channel.buffer, channel.savedPosition);
+      // A stream's ring buffer must keep looping whatever the sound does.
+      bool loop = o->looping == 1 || o->stream.dataSize != 0;
+      platform::AudioPlay(channel.buffer, loop);
+    }
+  }
+}
+
+void AddFrequency(int id, int delta, int ch) {
+  ForChannels(id, ch, [&](SoundObject&, SoundChannel& c) {
+    ApplyFrequency(c, Clamp(static_cast<int64_t>(c.frequency) + delta, 100, 100000));
+  });
+}
+
+void SetFrequency(int id, int offset, int ch) {
+  ForChannels(id, ch, [&](SoundObject& o, SoundChannel& c) {
+    ApplyFrequency(c, Clamp(static_cast<int64_t>(o.baseFrequency) + offset, 100, 100000));
+  });
+}
+
+void ResetFrequency(int id, int ch) {
+  ForChannels(id, ch, [&](SoundObject& o, SoundChannel& c) { ApplyFrequency(c, o.baseFrequency); });
+}
+
+void AddPan(int id, int delta, int ch) {
+  ForChannels(id, ch, [&](SoundObject&, SoundChannel& c) {
+    ApplyPan(c, Clamp(static_cast<int64_t>(c.pan) + delta, -10000, 10000));
+  });
+}
+
+void SetPan(int id, int pan, int ch) {
+  ForChannels(id, ch, [&](SoundObject&, SoundChannel& c) { ApplyPan(c, Clamp(pan, -10000, 10000)); });
+}
+
+void ResetPan(int id, int ch) {
+  ForChannels(id, ch, [](SoundObject&, SoundChannel& c) { ApplyPan(c, 0); });
+}
+
+void PanLeft(int id, int ch) {
+  ForChannels(id, ch, [](SoundObject&, SoundChannel& c) { ApplyPan(c, -10000); });
+}
+
+void PanRight(int id, int ch) {
+  ForChannels(id, ch, [](SoundObject&, SoundChannel& c) { ApplyPan(c, 10000); });
+}
+
+void AddVolume(int id, int delta, int ch) {
+  ForChannels(id, ch, [&](SoundObject&, SoundChannel& c) {
+    ApplyVolume(c, Clamp(static_cast<int64_t>(c.volume) + delta, -10000, 0));
+  });
+}
+
+void SetVolume(int id, int volume, int ch) {
+  ForChannels(id, ch,
+              [&](SoundObject&, SoundChannel& c) { ApplyVolume(c, Clamp(volume, -10000, 0)); });
+}
+
+void ResetVolume(int id, int ch) {
+  ForChannels(id, ch, [](SoundObject&, SoundChannel& c) { ApplyVolume(c, 0); });
+}
+
+void Echo(int id, int interval, int count, int step) {
+  EchoStep(id, interval, count, step, false, 0);
+}
+
+void EchoSweep(int id, int interval, int count, int step, int speed) {
+  EchoStep(id, interval, count, step, true, speed);
+}
+
+uint32_t GetPosition(int id) {
+  SoundObject* o = UsedObject(id);
+  if (!o || o->channelCount < 1 || !o->channels[0].buffer) return 0;
+  uint32_t play = 0;
+  platform::AudioGetPosition(o->channels[0].buffer, &play, nullptr);
+  return play;
+}
+
+}  // namespace tuSound
