@@ -198,7 +198,7 @@ TEST_F(Mixer, PlayCursorIsSetAndReadInWholeBlocks) {
   uint32_t play, write;
   platform::AudioGetPosition(b, &play, &write);
   EXPECT_EQ(play, 100u);
-  EXPECT_EQ(write, 104u);
+  EXPECT_EQ(write, 108u);
   EXPECT_NE(platform::AudioSetPosition(b, 400), 0);
   platform::AudioPlay(b, false);
   Pull(30);

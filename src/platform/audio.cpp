@@ -273,6 +273,13 @@ void QuitSdlAudio() {
   }
 }
 
+// Sets the mix format and the resampling steps that depend on its rate.
+void SetPrimary(const WaveFormat& f) {
+  MixerGuard guard;
+  st.primary = f;
+  for (int v = 0; v < st.voiceCount; ++v) UpdateStep(st.voices[v]);
+}
+
 }  // namespace
 
 // ---- Device and primary format
@@ -312,21 +319,19 @@ int AudioSetPrimaryFormat(const WaveFormat& format) {
   if (!st.open) return AUDIO_ERR_NODEVICE;
   if (!PcmFormatOk(format)) return AUDIO_ERR_BADFORMAT;
   WaveFormat wanted = MakeFormat(format.channels, format.samplesPerSec, format.bitsPerSample);
-  if (!Headless()) {
-    WaveFormat old = st.primary;
-    CloseSdlDevice();
-    if (!OpenSdlDevice(wanted)) {
-      if (!OpenSdlDevice(old)) {
-        // The device is gone altogether: carry on without output rather than fail later.
-        st.primary = old;
-      }
-      return AUDIO_ERR_BADFORMAT;
-    }
+  if (Headless()) {
+    SetPrimary(wanted);
+    return AUDIO_OK;
   }
-  MixerGuard guard;
-  st.primary = wanted;
-  for (int v = 0; v < st.voiceCount; ++v) UpdateStep(st.voices[v]);
-  return AUDIO_OK;
+  // The callback reads the primary format: change it only while no device runs.
+  WaveFormat old = st.primary;
+  CloseSdlDevice();
+  SetPrimary(wanted);
+  if (OpenSdlDevice(wanted)) return AUDIO_OK;
+  SetPrimary(old);
+  // If even the old format cannot be reopened the buffers live on without output.
+  OpenSdlDevice(old);
+  return AUDIO_ERR_BADFORMAT;
 }
 
 WaveFormat AudioPrimaryFormat() { return st.primary; }
@@ -428,7 +433,7 @@ int AudioGetPosition(AudioBuffer* b, uint32_t* play, uint32_t* write) {
   MixerGuard guard;
   uint32_t frame = static_cast<uint32_t>(b->position >> 32);
   if (play) *play = frame * b->format.blockAlign;
-  if (write) *write = ((frame + 1) % b->frames) * b->format.blockAlign;
+  if (write) *write = ((frame + 2) % b->frames) * b->format.blockAlign;
   return AUDIO_OK;
 }
 

@@ -75,8 +75,9 @@ int AudioUnlock(AudioBuffer* buffer, void* first, uint32_t firstBytes, void* sec
 int AudioPlay(AudioBuffer* buffer, bool loop);
 // Stops without moving the play cursor.
 int AudioStop(AudioBuffer* buffer);
-// Play cursor in bytes (a whole block); the write cursor is the first byte the mixer has not
-// taken yet, which is where it is safe to write ahead of the play cursor.
+// Play cursor in bytes (a whole block): the next frame the mixer takes. The write cursor is the
+// first byte it has not read yet (it interpolates towards the frame after the play cursor):
+// everything from there round to the play cursor may be rewritten while the buffer plays.
 int AudioGetPosition(AudioBuffer* buffer, uint32_t* play, uint32_t* write);
 int AudioSetPosition(AudioBuffer* buffer, uint32_t play);
 int AudioGetStatus(AudioBuffer* buffer, uint32_t* status);
