@@ -132,3 +132,46 @@ TEST_F(WaveReader, RefusesBadFilesWithoutBlocks) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged copies of a valid file (bytes changed, sizes rewritten, cut short) either read
+// with sizes that fit the file or fail cleanly.
+TEST_F(WaveReader, DamagedFilesNeverReadPastTheirEnd) {
+  Bytes fmt = FmtBody(2, 44100, 16);
+  Bytes base = Riff({Chunk("fmt ", fmt), Chunk("LIST", Bytes(7, 'i')),
+                     Chunk("data", Bytes(64, 0x55))});
+  uint32_t seed = 12345;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 400; ++round) {
+    Bytes b = base;
+    int edits = 1 + static_cast<int>(next() % 4);
+    for (int e = 0; e < edits; ++e) {
+      size_t at = next() % b.size();
+      switch (next() % 3) {
+        case 0: b[at] = static_cast<uint8_t>(next()); break;
+        case 1:  // a size field claiming a great deal
+          if (at + 4 <= b.size()) memset(&b[at], 0xFF, 4);
+          break;
+        default: b.resize(at); break;
+      }
+      if (b.empty()) break;
+    }
+    int r = Read(b);
+    if (r == 0) {
+      ASSERT_NE(format_, nullptr);
+      ASSERT_NE(data_, nullptr);
+      EXPECT_GE(formatLength_, 18);
+      EXPECT_LE(static_cast<size_t>(dataSize_) + 44, b.size() + 8) << round;
+    } else {
+      EXPECT_EQ(r, 1);
+      EXPECT_EQ(format_, nullptr);
+      EXPECT_EQ(data_, nullptr);
+    }
+  }
+}
+
+}  // namespace
