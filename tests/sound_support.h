@@ -1,10 +1,9 @@
 #pragma once
 // Shared set-up for the sound tests: WAV images built in memory, a scratch program folder,
-// the sound device in headless mode and pulled mix frames.
+// the device in headless mode and pulled mix frames (16-bit stereo unless changed).
 #include <stdlib.h>
 
 #include <cmath>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,19 +19,14 @@ namespace sound_support {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
+inline void Put(Bytes& b, uint32_t v, int n) {
+  for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-// One chunk: id, size, body and the pad byte of an odd size. `statedSize` overrides the size.
-inline Bytes Chunk(const char* id, const Bytes& body, int64_t statedSize = -1) {
+// One chunk with its pad byte; `size` overrides the stated size.
+inline Bytes Chunk(const char* id, const Bytes& body, int64_t size = -1) {
   Bytes b(id, id + 4);
-  Put32(b, statedSize >= 0 ? static_cast<uint32_t>(statedSize) : static_cast<uint32_t>(body.size()));
+  Put(b, static_cast<uint32_t>(size >= 0 ? size : static_cast<int64_t>(body.size())), 4);
   b.insert(b.end(), body.begin(), body.end());
   if (body.size() & 1) b.push_back(0);
   return b;
@@ -44,53 +38,41 @@ inline Bytes Riff(const std::vector<Bytes>& chunks, const char* form = "WAVE") {
   return Chunk("RIFF", body);
 }
 
-// The 16 PCM bytes of a "fmt " chunk; `blockAlign` 0 means the matching value.
-inline Bytes FmtBody(int channels, uint32_t rate, int bits, int tag = 1, int blockAlign = 0) {
+// The 16 bytes of a "fmt " chunk; `align` 0 means the matching block align.
+inline Bytes Fmt(int channels, uint32_t rate, int bits, int tag = 1, int align = 0) {
   Bytes b;
-  int align = blockAlign ? blockAlign : channels * (bits / 8);
-  Put16(b, static_cast<uint32_t>(tag));
-  Put16(b, static_cast<uint32_t>(channels));
-  Put32(b, rate);
-  Put32(b, rate * static_cast<uint32_t>(align));
-  Put16(b, static_cast<uint32_t>(align));
-  Put16(b, static_cast<uint32_t>(bits));
+  align = align ? align : channels * (bits / 8);
+  Put(b, static_cast<uint32_t>(tag), 2);
+  Put(b, static_cast<uint32_t>(channels), 2);
+  Put(b, rate, 4);
+  Put(b, rate * static_cast<uint32_t>(align), 4);
+  Put(b, static_cast<uint32_t>(align), 2);
+  Put(b, static_cast<uint32_t>(bits), 2);
   return b;
 }
 
 inline Bytes Samples16(const std::vector<int16_t>& s) {
   Bytes b;
-  for (int16_t v : s) Put16(b, static_cast<uint16_t>(v));
+  for (int16_t v : s) Put(b, static_cast<uint16_t>(v), 2);
   return b;
 }
 
-inline Bytes Wav(int channels, uint32_t rate, int bits, const Bytes& data) {
-  return Riff({Chunk("fmt ", FmtBody(channels, rate, bits)), Chunk("data", data)});
-}
-
-// A mono 16-bit sound of `frames` frames of one value.
+// A canonical mono 16-bit WAV (44-byte header) of `frames` frames of one value.
 inline Bytes Dc16(int frames, int16_t value, uint32_t rate = 44100) {
-  return Wav(1, rate, 16, Samples16(std::vector<int16_t>(static_cast<size_t>(frames), value)));
+  Bytes data = Samples16(std::vector<int16_t>(static_cast<size_t>(frames), value));
+  return Riff({Chunk("fmt ", Fmt(1, rate, 16)), Chunk("data", data)});
 }
 
-// A full-scale sine with a whole number of periods (period in frames).
-inline std::vector<int16_t> Sine(int frames, int period, double amplitude = 32767.0) {
-  std::vector<int16_t> s(static_cast<size_t>(frames));
-  for (int i = 0; i < frames; ++i)
-    s[static_cast<size_t>(i)] =
-        static_cast<int16_t>(std::lround(amplitude * std::sin(2.0 * M_PI * i / period)));
-  return s;
-}
-
-// Pulls stereo 16-bit frames (the default primary format) from the headless mixer.
 inline std::vector<int16_t> Pull(int frames) {
   std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
   platform::AudioPull(out.data(), frames);
   return out;
 }
 
-inline int PeakOf(const std::vector<int16_t>& s, int channel, int channels = 2) {
+// Largest magnitude on one side (0 left, 1 right) of stereo frames.
+inline int Peak(const std::vector<int16_t>& s, int side) {
   int peak = 0;
-  for (size_t i = static_cast<size_t>(channel); i < s.size(); i += static_cast<size_t>(channels))
+  for (size_t i = static_cast<size_t>(side); i < s.size(); i += 2)
     peak = std::max(peak, std::abs(static_cast<int>(s[i])));
   return peak;
 }
@@ -114,35 +96,17 @@ class SoundTest : public testing_support::HeadlessTest {
     platform::AudioSetDeviceAvailable(true);
     platform::ClearResources();
     platform::SetExeFolderOverride("");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
+    std::filesystem::remove_all(dir_);
   }
-
-  // Writes a file below the scratch program folder (creating sub-folders).
   void WriteFile(const std::string& name, const Bytes& bytes) {
-    std::filesystem::path p = std::filesystem::path(dir_) / name;
-    std::filesystem::create_directories(p.parent_path());
-    std::ofstream f(p, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::filesystem::create_directories(std::filesystem::path(Path(name)).parent_path());
+    std::ofstream(dir_ + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
-  platform::AudioBuffer* Buffer(int id, int ch) { return tuSound::snd.objects[id].channels[ch].buffer; }
-  bool Playing(int id, int ch) {
-    uint32_t status = 0;
-    platform::AudioGetStatus(Buffer(id, ch), &status);
-    return (status & platform::AUDIO_STATUS_PLAYING) != 0;
-  }
-  uint32_t Cursor(int id, int ch) {
-    uint32_t play = 0;
-    platform::AudioGetPosition(Buffer(id, ch), &play, nullptr);
-    return play;
-  }
-  size_t Boxes() const { return platform::RecordedBoxes().size(); }
   std::string LastBox() const {
     return platform::RecordedBoxes().empty() ? "" : platform::RecordedBoxes().back().text;
   }
-
   std::string dir_;
 };
 
