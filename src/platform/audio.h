@@ -89,8 +89,9 @@ int AudioSetFrequency(AudioBuffer* buffer, uint32_t hz);  // 100..100000, or 0 f
 int AudioGetFrequency(AudioBuffer* buffer, uint32_t* hz);
 
 // ---- Extra sources mixed into the same output (a software synthesiser, for instance)
-// Called from the mixer with the lock held: add `frames` stereo frames (interleaved L, R,
-// full scale ±1.0) at `rate` Hz into `mix`. Must not allocate or block.
+// Called from the mixer with the lock held: puts `frames` stereo frames (interleaved L, R,
+// full scale ±1.0) at `rate` Hz into `mix`, which arrives zeroed (writing or adding both
+// work). Must not allocate or block.
 using AudioSourceFn = void (*)(void* user, float* mix, int frames, int rate);
 // Returns a source id >= 0, or -1 when all slots are taken.
 int AudioAddSource(AudioSourceFn render, void* user);
