@@ -377,10 +377,17 @@ Image MakeHardBack() {
       float ang = std::atan2(float(y) - cy, float(x) - cx);
       float ray = std::sin(ang * 18.0f);
       c = ray > 0 ? Mix(c, Col{255, 190, 90}, 0.22f * ray) : Mix(c, Col{40, 0, 10}, -0.18f * ray);
-      float n = ValueNoise(float(x), float(y), 28.0f, 7);
-      c = Mix(c, Col{255, 230, 150}, std::max(0.0f, n - 0.6f) * 0.7f);
+      float n = ValueNoise(float(x), float(y), 70.0f, 7) * 0.6f + ValueNoise(float(x), float(y), 23.0f, 8) * 0.4f;
+      c = Mix(c, Col{60, 0, 10}, (1.0f - n) * 0.18f);
       img.set(x, y, c);
     }
+  // Embers rising through the rays.
+  Rand rnd(29);
+  for (int i = 0; i < 70; ++i) {
+    float x = rnd.unit() * 640, y = rnd.unit() * 480, r = 1.2f + rnd.unit() * 2.2f;
+    FillCircle(img, x, y, r * 3.0f, Col{255, 170, 60}, 0.12f);
+    FillCircle(img, x, y, r, Col{255, 240, 190}, 0.75f);
+  }
   return img;
 }
 
