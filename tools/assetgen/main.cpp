@@ -1,0 +1,65 @@
+// Writes the game's pictures and sounds into a game folder, and review pictures of them.
+//   quorbistane_assetgen GAME_FOLDER [--review REVIEW_FOLDER]
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "music.h"
+#include "pictures.h"
+#include "synth.h"
+#include "text.h"
+
+using namespace assetgen;
+
+int main(int argc, char** argv) {
+  std::string outDir, reviewDir;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--review") == 0 && i + 1 < argc) reviewDir = argv[++i];
+    else if (outDir.empty() && argv[i][0] != '-') outDir = argv[i];
+    else {
+      std::fprintf(stderr, "usage: %s GAME_FOLDER [--review REVIEW_FOLDER]\n", argv[0]);
+      return 2;
+    }
+  }
+  if (outDir.empty()) {
+    std::fprintf(stderr, "usage: %s GAME_FOLDER [--review REVIEW_FOLDER]\n", argv[0]);
+    return 2;
+  }
+  if (!MakeDirs(outDir + "/BMP") || !MakeDirs(outDir + "/BGM") || !MakeDirs(outDir + "/SE")) return 1;
+  if (!reviewDir.empty() && !MakeDirs(reviewDir + "/sounds")) return 1;
+
+  TextSetter text;
+  if (!text.Open()) return 1;
+  PictureSet pics;
+  bool ok = MakePictures(text, pics);
+  text.Close();
+  if (!ok) {
+    std::fprintf(stderr, "assetgen: pictures could not be made\n");
+    return 1;
+  }
+  const std::pair<const char*, const Image*> files[] = {
+      {"BMP/block.bmp", &pics.block},      {"BMP/Field.bmp", &pics.field},
+      {"BMP/EasyBack.bmp", &pics.back[0]}, {"BMP/NomalBack.bmp", &pics.back[1]},
+      {"BMP/HardBack.bmp", &pics.back[2]}, {"BMP/BlackBack.bmp", &pics.back[3]},
+      {"BMP/Title.bmp", &pics.title},      {"BMP/Font.bmp", &pics.font},
+  };
+  for (const auto& [name, img] : files)
+    if (!WriteBmp(outDir + "/" + name, *img)) return 1;
+  if (!reviewDir.empty() && !WritePng(reviewDir + "/contact-sheet.png", MakeContactSheet(pics))) return 1;
+
+  std::vector<Sound> sounds;
+  if (!MakeSounds(sounds)) return 1;
+  for (const Sound& s : sounds) {
+    std::vector<int16_t> pcm = ToPcm16(s.samples);
+    if (!WriteWav(outDir + "/" + s.file, pcm, s.rate)) return 1;
+    if (!reviewDir.empty()) {
+      std::string base = s.file.substr(s.file.find('/') + 1);
+      base = base.substr(0, base.size() - 4);
+      if (!WritePng(reviewDir + "/sounds/" + base + ".png", WaveformPicture(pcm, s.rate, 1200, 200))) return 1;
+    }
+  }
+  std::printf("assetgen: 8 pictures and %zu sounds in %s (letters set in %s)\n", sounds.size(), outDir.c_str(),
+              text.facePath().c_str());
+  return 0;
+}
