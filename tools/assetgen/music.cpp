@@ -322,7 +322,7 @@ bool Hidden(Sound& out) {
       " F6/4 Eb6/2 D6/2 C6/8  Bb5/2 Bb5/2 D6/2 Bb5/2 F6/4 D6/4  G6/4 F6/2 Eb6/2 D6/8 "
       " D6/2 B5/2 G5/2 B5/2 D6/2 F6/2 Eb6/2 D6/2  B5/8 G5/8";
   const std::string z =
-      "Eb6/8 D6/8  C6/16  Eb6/8 F6/8  G6/16  F6/8 D6/8  Bb5/16  D6/8 F6/8  B5/8 D6/4 G5/4";
+      "Eb6/8 D6/8  C6/16  Eb6/8 F6/8  Ab6/8 Eb6/8  F6/8 D6/8  Bb5/16  D6/8 F6/8  B5/8 D6/4 G5/4";
   m.melody(lead, x, 0, 8, 1.0f);
   m.melody(lead, y, 8, 8, 1.0f);
   m.melody(lead, x, 16, 8, 1.0f);
