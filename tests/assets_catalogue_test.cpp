@@ -1,0 +1,132 @@
+// LoadAssets through the library: the display, eight pictures and twelve sounds in the designed
+// order, the menu as the first scene, and a missing file reported once without stopping.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "assets_support.h"
+#include "draw/tuDraw.h"
+#include "game/game.h"
+#include "headless.h"
+#include "platform/files.h"
+#include "present/assets.h"
+#include "sound/tuSound.h"
+
+namespace {
+
+const char* const kPictures[] = {"BMP/block.bmp",     "BMP/Field.bmp",     "BMP/EasyBack.bmp",
+                                 "BMP/NomalBack.bmp", "BMP/HardBack.bmp",  "BMP/BlackBack.bmp",
+                                 "BMP/Title.bmp",     "BMP/Font.bmp"};
+const char* const kSounds[] = {"BGM/eBGM.wav", "BGM/nBGM.wav",  "BGM/hBGM.wav",  "BGM/bBGM.wav",
+                               "BGM/vsBGM.wav", "SE/sliset.wav", "SE/set.wav",    "SE/erase.wav",
+                               "BGM/RANK.wav",  "BGM/RANK2.wav", "SE/BUTTON.wav", "SE/BUTTONK.wav"};
+
+class Catalogue : public testing_support::HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    assets = GameAssets{};
+    platform::SetExeFolderOverride(asset_files::Dir() + "/");
+  }
+  void TearDown() override {
+    tuSound::Release();
+    tuDraw::Release();
+    platform::SetExeFolderOverride("");
+    if (!scratch_.empty()) std::system(("rm -rf '" + scratch_ + "'").c_str());
+  }
+  // A game folder holding every file but `left out`, as links to the built ones.
+  void UseFolderWithout(const std::string& leftOut) {
+    char tmpl[] = "/tmp/quorbistane-catalogue-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    scratch_ = tmpl;
+    for (const char* sub : {"/BMP", "/BGM", "/SE"}) ASSERT_EQ(mkdir((scratch_ + sub).c_str(), 0755), 0);
+    auto link = [&](const char* name) {
+      if (leftOut == name) return;
+      ASSERT_EQ(symlink(asset_files::PathOf(name).c_str(), (scratch_ + "/" + name).c_str()), 0);
+    };
+    for (const char* n : kPictures) link(n);
+    for (const char* n : kSounds) link(n);
+    platform::SetExeFolderOverride(scratch_ + "/");
+  }
+  std::string scratch_;
+};
+
+TEST_F(Catalogue, LoadsEightPicturesAndTwelveSoundsInOrderThenShowsTheMenu) {
+  tuSystem::sys.sceneNo = 0;
+  tuSystem::sys.prevSceneNo = 5;
+  LoadAssets();
+  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_EQ(tuDraw::draw.screenWidth, 640);
+  EXPECT_EQ(tuDraw::draw.screenHeight, 480);
+  const int sprites[] = {assets.blockSprite,    assets.fieldSprite,    assets.backSprites[0], assets.backSprites[1],
+                         assets.backSprites[2], assets.backSprites[3], assets.titleSprite,    assets.fontSprite};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(sprites[i], 4 + i) << kPictures[i];
+  const int sounds[] = {assets.music[0],      assets.music[1],    assets.music[2],   assets.music[3],
+                        assets.music[4],      assets.slideSetSound, assets.setSound, assets.eraseSound,
+                        assets.rankMusic1,    assets.rankMusic2, assets.buttonSound, assets.buttonSound2};
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(sounds[i], i) << kSounds[i];
+  EXPECT_EQ(tuSystem::sys.sceneNo, 2);
+  EXPECT_EQ(tuSystem::sys.prevSceneNo, 0);
+  // Each picture came in whole, at its own size.
+  asset_files::Picture p;
+  for (int i = 0; i < 8; ++i) {
+    ASSERT_TRUE(asset_files::ReadBmp(kPictures[i], p));
+    EXPECT_EQ(tuDraw::draw.sprites[sprites[i]].width, p.w) << kPictures[i];
+    EXPECT_EQ(tuDraw::draw.sprites[sprites[i]].height, p.h) << kPictures[i];
+  }
+}
+
+TEST(CatalogueFiles, EverySoundReadsThroughTheLibraryInAFormatTheDeviceTakes) {
+  for (const char* name : kSounds) {
+    uint8_t *format = nullptr, *data = nullptr;
+    int formatLength = 0, dataSize = 0;
+    ASSERT_EQ(tuSound::ReadWave(asset_files::PathOf(name).c_str(), &format, &formatLength, &data, &dataSize), 0)
+        << name;
+    ASSERT_GE(formatLength, 18) << name;
+    const int tag = format[0] | format[1] << 8, channels = format[2] | format[3] << 8;
+    const int rate = int(asset_files::U32(std::vector<uint8_t>(format, format + 8), 4));
+    const int align = format[12] | format[13] << 8, bits = format[14] | format[15] << 8;
+    EXPECT_EQ(tag, 1) << name;
+    EXPECT_TRUE(channels == 1 || channels == 2) << name;
+    EXPECT_TRUE(rate == 22050 || rate == 44100) << name;
+    EXPECT_EQ(bits, 16) << name;
+    EXPECT_EQ(align, channels * 2) << name;
+    EXPECT_GT(dataSize, 0) << name;
+    EXPECT_EQ(dataSize % align, 0) << name;
+    std::free(format);
+    std::free(data);
+  }
+}
+
+TEST_F(Catalogue, AMissingEffectIsReportedOnceAndTheRestStillLoads) {
+  UseFolderWithout("SE/erase.wav");
+  LoadAssets();
+  ASSERT_EQ(platform::RecordedBoxes().size(), 1u);
+  EXPECT_NE(platform::RecordedBoxes()[0].text.find("tuSound::LoadObject"), std::string::npos);
+  EXPECT_EQ(assets.eraseSound, -1);
+  EXPECT_EQ(assets.fontSprite, 11);
+  // The sounds after the missing one still load, each under an id of its own.
+  const int after[] = {assets.rankMusic1, assets.rankMusic2, assets.buttonSound, assets.buttonSound2};
+  int prev = assets.setSound;
+  for (int id : after) {
+    EXPECT_GT(id, prev);
+    prev = id;
+  }
+  EXPECT_EQ(tuSystem::sys.sceneNo, 2);
+}
+
+TEST_F(Catalogue, AMissingPictureLeavesSpriteZeroAndTheNextPicturesLoad) {
+  UseFolderWithout("BMP/NomalBack.bmp");
+  LoadAssets();
+  ASSERT_EQ(platform::RecordedBoxes().size(), 1u);
+  EXPECT_NE(platform::RecordedBoxes()[0].text.find("tuDraw::LoadObject"), std::string::npos);
+  EXPECT_EQ(assets.backSprites[1], 0);
+  EXPECT_GT(assets.backSprites[2], assets.backSprites[0]);
+  EXPECT_GT(assets.fontSprite, assets.titleSprite);
+  EXPECT_EQ(assets.buttonSound2, 11);
+}
+
+}  // namespace
