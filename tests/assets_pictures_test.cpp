@@ -84,6 +84,15 @@ TEST(PictureFiles, EveryPictureIsA24BitBitmapOfItsSize) {
       EXPECT_GE(p.h, f.minH) << f.name;
     }
   }
+  // Every pixel is the key itself or a colour that stays apart from it on a 16-bit (5-6-5)
+  // display, where the lowest bits are dropped.
+  for (const auto& f : files) {
+    Picture p;
+    ASSERT_TRUE(ReadBmp(f.name, p));
+    int lost = 0;
+    for (const Pixel& q : p.px) lost += !q.key() && q.r < 8 && q.g < 4 && q.b < 8;
+    EXPECT_EQ(lost, 0) << f.name << " has near-black pixels that turn transparent at 16 bits";
+  }
   Picture wrong;
   EXPECT_FALSE(ReadBmp("BMP/NormalBack.bmp", wrong)) << "only the game's own spelling exists";
 }

@@ -43,7 +43,9 @@ void Image::blend(int x, int y, Col c, float a) {
   if (a > 1.0f) a = 1.0f;
   Rgb& p = at(x, y);
   Rgb out = ToRgb(Mix(ToCol(p), c, a));
-  if (out == kKey) out = Rgb{1, 1, 1};
+  // On a 16-bit (5-6-5) display these colours all become the key and turn transparent: a faint
+  // touch on the key stays key, anything else is lifted to the darkest colour that survives.
+  if (out.r < 8 && out.g < 4 && out.b < 8) out = (p == kKey && a < 0.5f) ? kKey : Rgb{8, 8, 8};
   p = out;
 }
 

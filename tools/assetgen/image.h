@@ -34,8 +34,8 @@ struct Image {
   Rgb& at(int x, int y) { return px[size_t(y) * w + x]; }
   const Rgb& at(int x, int y) const { return px[size_t(y) * w + x]; }
   bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < w && y < h; }
-  // Blends `c` over the pixel with coverage `a` (0..1). A result that would be exactly the key
-  // colour while something was drawn is nudged to the nearest non-key colour.
+  // Blends `c` over the pixel with coverage `a` (0..1). A result that a 16-bit display would
+  // turn into the key is either left as key (a faint touch on key) or lifted to RGB(8, 8, 8).
   void blend(int x, int y, Col c, float a);
   void set(int x, int y, Col c) { blend(x, y, c, 1.0f); }
   void fillRect(int l, int t, int r, int b, Col c);
