@@ -18,17 +18,18 @@ find_window() {
 # press KEY: holds the key for a tenth of a second, as a person would.
 press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; }
 
-# wait_exit PID SECONDS: waits for the process to end; prints its exit code.
+# wait_exit PID SECONDS: waits for the process to end; sets EXIT_CODE to its exit code, or
+# to "timeout" (the process is then killed). Not for use inside $(...): only this shell can wait.
 wait_exit() {
   local pid=$1 limit=$2 i
+  EXIT_CODE=timeout
   for ((i = 0; i < limit * 10; i++)); do
     if ! kill -0 "$pid" 2>/dev/null; then
       wait "$pid"
-      echo $?
+      EXIT_CODE=$?
       return 0
     fi
     sleep 0.1
   done
   kill -9 "$pid" 2>/dev/null
-  echo timeout
 }
