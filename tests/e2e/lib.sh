@@ -32,3 +32,20 @@ wait_exit() {
   kill -9 "$pid" 2>/dev/null
   echo timeout
 }
+
+# wait_for_exit PID SECONDS: waits for the process to end and sets exit_code to its exit code
+# ("timeout" if it had to be killed). Call it directly, not inside $(...): a subshell cannot
+# collect the shell's child, and an exit during its wait reads as -1 there.
+wait_for_exit() {
+  local pid=$1 limit=$2 i
+  for ((i = 0; i < limit * 10; i++)); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      exit_code=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null
+  exit_code=timeout
+}

@@ -21,6 +21,7 @@ kill -0 "$pid" 2>/dev/null || fail "the first copy ended when the second started
 
 xdotool windowactivate --sync "$wid" 2>/dev/null || true
 press Escape
-code=$(wait_exit "$pid" 2)
+wait_for_exit "$pid" 2
+code=$exit_code
 [ "$code" = 0 ] || { cat "$log"; fail "after Escape the game gave '$code'"; }
 echo "PASS: one window of $geometry, second copy refused in $elapsed ms, Escape ended the game"
