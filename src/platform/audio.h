@@ -2,10 +2,9 @@
 #include <cstdint>
 
 // The sound device: one output device at the primary format, mixed by our own mixer, and
-// secondary buffers (volume in 1/100 dB, pan, frequency, loop,
-// play cursor, lock in two regions). In headless mode there is no device: tests pull mixed
-// frames with AudioPull. Where no device can be opened, AudioOpen fails and the caller runs
-// silent.
+// secondary buffers (volume in 1/100 dB, pan, frequency, loop, play cursor, lock in two
+// regions). In headless mode there is no device: tests pull mixed frames with AudioPull.
+// Where no device can be opened, AudioOpen fails and the caller runs silent.
 //
 // Threads: the device callback is the only other thread. Every function here takes the mixer
 // lock where it touches state the callback reads; the callback never allocates.
