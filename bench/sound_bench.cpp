@@ -60,5 +60,3 @@ void BM_Mix16LoopingVoices(benchmark::State& state) {
 BENCHMARK(BM_Mix16LoopingVoices);
 
 }  // namespace
-
-BENCHMARK_MAIN();

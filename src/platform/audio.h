@@ -2,16 +2,15 @@
 #include <cstdint>
 
 // The sound device: one output device at the primary format, mixed by our own mixer, and
-// secondary buffers with the host's semantics (volume in 1/100 dB, pan, frequency, loop,
-// play cursor, lock in two regions). In headless mode there is no device: tests pull mixed
-// frames with AudioPull. Where no device can be opened, AudioOpen fails and the caller runs
-// silent.
+// secondary buffers (volume in 1/100 dB, pan, frequency, loop, play cursor, lock in two
+// regions). In headless mode there is no device: tests pull mixed frames with AudioPull.
+// Where no device can be opened, AudioOpen fails and the caller runs silent.
 //
 // Threads: the device callback is the only other thread. Every function here takes the mixer
 // lock where it touches state the callback reads; the callback never allocates.
 namespace platform {
 
-// The host's WAVEFORMATEX, byte for byte (18 bytes, little-endian fields).
+// A WAV file's format block as it lies in the file: 18 bytes, little-endian fields.
 #pragma pack(push, 1)
 struct WaveFormat {
   uint16_t formatTag = 1;  // 1 = PCM
@@ -23,7 +22,7 @@ struct WaveFormat {
   uint16_t extraSize = 0;
 };
 #pragma pack(pop)
-static_assert(sizeof(WaveFormat) == 18, "WaveFormat must match the 18-byte host layout");
+static_assert(sizeof(WaveFormat) == 18, "WaveFormat must match the 18-byte format block");
 
 constexpr uint16_t WAVE_FORMAT_PCM = 1;
 

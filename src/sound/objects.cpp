@@ -208,8 +208,9 @@ int LoadObject(const char* name, int mix) {
     SoundChannel& channel = o.channels[c];
     int result = platform::AudioCreateBuffer(format, bytes, &channel.buffer);
     if (result != platform::AUDIO_OK) {
-      // Nothing of the failed load stays behind; a fresh entry stays free.
+      // Nothing of the failed load stays behind; a fresh entry stays free and as it was.
       detail::ReleaseBuffers(o);
+      if (!snd.rebuilding) o = SoundObject{};
       free(formatBlock);
       free(dataBlock);
       tuSystem::Error(kLoadContext, "サウンドバッファが生成できません", result);
