@@ -103,7 +103,7 @@ bool OpenDisplay() {
   open = true;
   primaryLost = deviceReset = false;
   presents = 0;
-  presentAverageMs = 0.0;
+  presentAverageMs = 1000.0 / RefreshRate();  // vsync is trusted until presents prove it away
   nextDeadline = {};
   return true;
 }
