@@ -1,3 +1,5 @@
+#include <climits>
+
 #include "draw_support.h"
 
 using namespace draw_support;
@@ -40,6 +42,8 @@ TEST_F(Drawing, ClipAtRightAndBottomEdges) {
   tuDraw::Draw(100, 0, tile, 0, 0, 32, 32);  // at the edge: an empty copy, refused quietly
   tuDraw::Draw(0, 80, tile, 0, 0, 32, 32);
   tuDraw::Draw(-40, 0, tile, 0, 0, 32, 32);
+  tuDraw::Draw(INT_MAX - 3, INT_MIN + 2, tile, 0, 0, 32, 32);  // wild values clip to nothing
+  tuDraw::DrawOpaque(INT_MIN, 0, tile, INT_MIN, 0, INT_MAX, 32);
   for (int y = 0; y < 80; ++y)
     for (int x = 0; x < 100; ++x) ASSERT_EQ(Back(x, y), 0x0001u) << x << "," << y;
   EXPECT_EQ(Boxes(), 0u);

@@ -18,18 +18,24 @@ inline platform::Surface* SurfaceOf(int id) {
 // Clips a copy of (left, top, right, bottom) to (x, y) against clipRect: right, bottom, left,
 // top in that order. False when nothing is left; an empty rectangle still counts as a copy.
 inline bool Clip(int& x, int& y, int& left, int& top, int& right, int& bottom) {
+  // 64-bit sums: wild coordinates from a caller clip to nothing instead of overflowing.
   const tu::Rect& c = draw.clipRect;
-  if (x + (right - left) > c.right) right -= x + (right - left) - c.right;
-  if (y + (bottom - top) > c.bottom) bottom -= y + (bottom - top) - c.bottom;
-  if (x < c.left) {
-    left += c.left - x;
-    x = c.left;
+  int64_t l = left, t = top, r = right, b = bottom, px = x, py = y;
+  if (px + (r - l) > c.right) r -= px + (r - l) - c.right;
+  if (py + (b - t) > c.bottom) b -= py + (b - t) - c.bottom;
+  if (px < c.left) {
+    l += c.left - px;
+    px = c.left;
   }
-  if (y < c.top) {
-    top += c.top - y;
-    y = c.top;
+  if (py < c.top) {
+    t += c.top - py;
+    py = c.top;
   }
-  return right >= left && bottom >= top;
+  if (r < l || b < t) return false;
+  x = static_cast<int>(px), y = static_cast<int>(py);
+  left = static_cast<int>(l), top = static_cast<int>(t);
+  right = static_cast<int>(r), bottom = static_cast<int>(b);
+  return true;
 }
 
 inline void Blit(platform::Surface* dest, int x, int y, int id, int left, int top, int right,

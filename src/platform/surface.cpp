@@ -109,7 +109,7 @@ uint32_t Convert(const Surface* from, const Surface* to, uint32_t v) {
   return SDL_MapRGB(to->sdl->format, r, g, b);
 }
 
-bool Inside(const Surface* s, int l, int t, int r, int b) {
+bool Inside(const Surface* s, int64_t l, int64_t t, int64_t r, int64_t b) {
   return l >= 0 && t >= 0 && r <= s->width && b <= s->height && l < r && t < b;
 }
 
@@ -359,10 +359,10 @@ void MarkAllSurfacesLost() {
 CopyResult Copy(Surface* dest, int x, int y, Surface* source, const PixelRect& r, bool keyed) {
   if (!dest || !source) return CopyResult::Invalid;
   if (dest->lost || source->lost) return CopyResult::Lost;
-  int w = r.right - r.left, h = r.bottom - r.top;
   if (!Inside(source, r.left, r.top, r.right, r.bottom) ||
-      !Inside(dest, x, y, x + w, y + h))
+      !Inside(dest, x, y, int64_t{x} + r.right - r.left, int64_t{y} + r.bottom - r.top))
     return CopyResult::Invalid;
+  int w = r.right - r.left, h = r.bottom - r.top;
   keyed = keyed && source->keyed;
   if (dest == source || dest->format != source->format) {
     WriteLock lock(dest);
