@@ -35,7 +35,8 @@ void RestorePrimary();
 int RefreshRate();
 
 // The last presented frame (headless mode, and kept in windowed mode when enabled below):
-// client-sized, in the display's format. Null before the first present.
+// client-sized, in the display's format. Null before the first present; valid until the next
+// present or CloseDisplay.
 const Surface* LastPresentedFrame();
 // The same frame as 8-bit R, G, B triples, row by row; false before the first present.
 bool LastFrameRgb(std::vector<uint8_t>& rgb, int* width, int* height);
