@@ -263,4 +263,4 @@ BENCHMARK(BM_SdlTexturePresent);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// main() comes from the benchmark binary's other file (one BENCHMARK_MAIN per binary).
