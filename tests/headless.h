@@ -10,11 +10,15 @@
 #include "platform/keyboard.h"
 #include "platform/window.h"
 #include "shell/tuSystem.h"
+#include "sound/tuSound.h"
 
 namespace testing_support {
 
 inline void ResetHeadless(uint32_t tick = 0) {
   platform::SetHeadless(true);
+  // What an earlier test set up is taken down first, so nothing carries over.
+  tuSound::Release();
+  tuDraw::Release();
   platform::SetTick(tick);
   platform::ClearMessages();
   platform::ClearRecordedBoxes();
