@@ -1,0 +1,157 @@
+// Steering the falling piece: turns, moves, slides, falls and setting it into the field.
+#include "game/model.h"
+#include "game/output.h"
+#include "present/assets.h"
+#include "shell/tuSystem.h"
+
+namespace {
+
+// Satellite edges of the four orientations: 1 pivot on top, 2 pivot right, 3 pivot at the
+// bottom, 4 pivot left.
+constexpr Edge kOrientation[5][2] = {
+    {LowerLeft, LowerRight},  // unused
+    {LowerLeft, LowerRight},
+    {UpperLeft, LowerLeft},
+    {UpperRight, UpperLeft},
+    {LowerRight, UpperRight},
+};
+
+struct Block {
+  int slot, line;
+};
+
+void PieceBlocks(const PlayerState& p, Block out[3]) {
+  out[0] = {p.pieceSlot, p.pieceLine};
+  for (int k = 0; k < 2; ++k) out[k + 1] = {p.pieceSlot + p.satellite[k][0], p.pieceLine + p.satellite[k][1]};
+}
+
+bool SatellitesBlocked(const PlayerState& p) {
+  for (int k = 0; k < 2; ++k)
+    if (Occupied(p, p.pieceSlot + p.satellite[k][0], p.pieceLine + p.satellite[k][1])) return true;
+  return false;
+}
+
+// Turns the piece one step (dir +1 clockwise, -1 anticlockwise), with the blocked-turn rules.
+void Turn(PlayerState& p, int dir) {
+  int from = PieceOrientation(p);
+  if (from == 0) return;
+  int to = (from - 1 + dir + 4) % 4 + 1;
+  SetOrientation(p, to);
+  if (!SatellitesBlocked(p)) return;
+  if (from == 1) {
+    // At the top line a turn out of the entry shape is kept with a satellite above the field.
+    if (p.pieceLine != 0) SetOrientation(p, from);
+  } else if (from == 3) {
+    // Kick: one block height up, without testing the new place.
+    p.pieceLine -= 2;
+    p.stepFlag = 0;
+  } else {
+    SetOrientation(p, from);
+  }
+}
+
+bool ColumnFree(const PlayerState& p, const Block b[3], int dslot) {
+  for (int i = 0; i < 3; ++i)
+    if (Occupied(p, b[i].slot + dslot, b[i].line)) return false;
+  return true;
+}
+
+void SetPiece(PlayerState& p, const Block b[3], uint32_t now) {
+  for (int i = 0; i < 3; ++i) {
+    // A satellite left above the field by a turn at the top line has no cell: it is dropped.
+    if (!InStorage(b[i].slot, b[i].line)) continue;
+    p.cells[b[i].slot][b[i].line] = p.pieceColor[i];
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!InStorage(b[i].slot, b[i].line)) continue;
+    p.tileFrame[b[i].slot][b[i].line] = 3;
+    p.justSet[b[i].slot][b[i].line] = 1;
+  }
+  for (int& c : p.pieceColor) c = 0;
+  p.setTime = now;
+  gameout::Play(assets.setSound);
+  p.phase = kPhaseSetFlash;
+}
+
+}  // namespace
+
+int PieceOrientation(const PlayerState& p) {
+  for (int o = 1; o <= 4; ++o) {
+    Edge e = kOrientation[o][0];
+    if (p.satellite[0][0] == EdgeSlot(p.pieceLine, e) && p.satellite[0][1] == EdgeLine(e)) return o;
+  }
+  return 0;
+}
+
+void SetOrientation(PlayerState& p, int o) {
+  for (int k = 0; k < 2; ++k) {
+    Edge e = kOrientation[o][k];
+    p.satellite[k][0] = EdgeSlot(p.pieceLine, e);
+    p.satellite[k][1] = EdgeLine(e);
+  }
+}
+
+void PhaseControl(int pl, uint32_t now) {
+  PlayerState& p = game.player[pl];
+  GameKeys& k = game.keys;
+  static constexpr int kKeys[2][5] = {{vk::Left, vk::Right, vk::Down, vk::X, vk::Z},
+                                      {vk::A, vk::D, vk::S, vk::J, vk::H}};
+  tuSystem::GetKey(kKeys[pl][0], &k.left[pl]);
+  tuSystem::GetKey(kKeys[pl][1], &k.right[pl]);
+  tuSystem::GetKey(kKeys[pl][2], &k.drop[pl]);
+  tuSystem::GetKey(kKeys[pl][3], &k.turnCw[pl]);
+  tuSystem::GetKey(kKeys[pl][4], &k.turnCcw[pl]);
+  int left = k.left[pl], right = k.right[pl], drop = k.drop[pl];
+
+  if (k.turnCw[pl] == 1)
+    Turn(p, +1);
+  else if (k.turnCcw[pl] == 1)
+    Turn(p, -1);
+
+  Block b[3];
+  PieceBlocks(p, b);
+  bool even = (p.pieceLine & 1) == 0;
+  if (left == 1 || (left == 3 && now - p.repeatTime > 150u)) {
+    p.repeatTime = now;
+    if (ColumnFree(p, b, -1)) p.pieceSlot -= 1;
+  } else if (right == 1 || (right == 3 && now - p.repeatTime > 150u)) {
+    p.repeatTime = now;
+    if (ColumnFree(p, b, +1)) p.pieceSlot += 1;
+  } else if (left == 3 && even) {
+    // Half a block down and to the left, under an overhang that stops a plain move.
+    bool underFree = !Occupied(p, b[0].slot - 1, b[0].line + 1) && !Occupied(p, b[1].slot, b[1].line + 1) &&
+                     !Occupied(p, b[2].slot, b[2].line + 1);
+    if (!ColumnFree(p, b, -1) && underFree && now - p.fallTime > static_cast<uint32_t>(p.fallInterval) &&
+        p.pieceSlot > 1) {
+      p.pieceLine += 1;
+      p.pieceSlot -= 1;
+      p.satellite[0][0] += 1;
+      p.satellite[1][0] += 1;
+      if (p.stepFlag) p.fallTime = now;
+    }
+  } else if (right == 3 && even) {
+    bool underFree = !Occupied(p, b[0].slot, b[0].line + 1) && !Occupied(p, b[1].slot + 1, b[1].line + 1) &&
+                     !Occupied(p, b[2].slot + 1, b[2].line + 1);
+    if (!ColumnFree(p, b, +1) && underFree && now - p.fallTime > static_cast<uint32_t>(p.fallInterval) &&
+        p.pieceSlot < 5) {
+      p.pieceLine += 1;
+      p.satellite[0][0] += 1;
+      p.satellite[1][0] += 1;
+      if (p.stepFlag) p.fallTime = now;
+    }
+  }
+
+  if (drop == 1 || (drop == 3 && now - p.dropTime > 20u) || now - p.fallTime > static_cast<uint32_t>(p.fallInterval)) {
+    PieceBlocks(p, b);
+    bool below = true;
+    for (const Block& x : b)
+      if (Occupied(p, x.slot, x.line + 2)) below = false;
+    if (below) {
+      p.pieceLine += 2;
+      p.dropTime = now;
+      if (p.stepFlag) p.fallTime = now;
+    } else if (now - p.fallTime > static_cast<uint32_t>(p.lockDelay) || drop == 3) {
+      SetPiece(p, b, now);
+    }
+  }
+}

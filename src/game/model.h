@@ -1,0 +1,170 @@
+#pragma once
+#include <cstdint>
+
+// The game's state: the two players' fields and pieces, the menu and result state, the key
+// states and the constant tables. Everything is plain static data, read and set by name.
+
+// Block codes of the colour grid.
+constexpr int kEmpty = 0;
+constexpr int kErasing = 6;
+constexpr int kWall = 7;
+constexpr int kGarbage = 9;  // entered garbage that has no colour yet
+
+// Phases of a player (stored and compared by number).
+constexpr int kPhaseSpawn = 0;
+constexpr int kPhaseControl = 1;
+constexpr int kPhaseSettle = 2;
+constexpr int kPhaseGlide = 3;
+constexpr int kPhaseMatch = 4;
+constexpr int kPhaseErase = 5;
+constexpr int kPhaseSetFlash = 6;
+constexpr int kPhaseInit = 7;
+constexpr int kPhaseWipeIn = 8;
+constexpr int kPhaseOver = 9;
+constexpr int kPhaseColorGarbage = 11;
+constexpr int kPhasePaused = 12;
+
+// Field storage: slots 0..6 across, lines 0..17 down; slot 0, slot 6, line 17 and slot 5 of odd
+// lines are walls. Live cells: slots 1..5 (1..4 on odd lines) by lines 0..16.
+constexpr int kSlots = 7;
+constexpr int kLines = 18;
+constexpr int kLiveCells = 77;
+// A scan hands out at most one group number per live cell; flags cover 0..kLiveCells.
+constexpr int kEraseFlags = kLiveCells + 1;
+
+constexpr int kScoreMax = 99999;
+
+// Virtual-key codes the game polls.
+namespace vk {
+constexpr int Space = 32, Left = 37, Up = 38, Right = 39, Down = 40;
+constexpr int A = 65, D = 68, H = 72, J = 74, S = 83, W = 87, X = 88, Z = 90;
+}  // namespace vk
+
+struct PlayerState {
+  int phase = kPhaseInit;
+  int cells[kSlots][kLines] = {};
+  int tileFrame[kSlots][kLines] = {};  // 0..2 shimmer row, 3 the freshly set look
+  int offsetX[kSlots][kLines] = {};    // subtracted from the screen position while gliding
+  int offsetY[kSlots][kLines] = {};
+  int moveDir[kSlots][kLines] = {};  // 0 none, 1 down, 2 lower-left, 3 lower-right
+  int justSet[kSlots][kLines] = {};
+  uint8_t eraseFlag[kEraseFlags] = {};
+  int pieceSlot = 3, pieceLine = 0;
+  int pieceColor[3] = {};           // pivot, satellite 1, satellite 2; 0 once set
+  int satellite[2][2] = {{-1, 1}, {0, 1}};  // (slot, line) offsets in the pivot line's parity
+  int next[6] = {};
+  int colorCount = 4;
+  int fallInterval = 1200;
+  int lockDelay = 960;
+  uint32_t fallTime = 0;
+  uint32_t dropTime = 0;
+  uint32_t repeatTime = 700;
+  uint32_t setTime = 0, eraseTime = 0, animTime = 0, shimmerTime = 0, chainTime = 0;
+  uint8_t stepFlag = 0;
+  int animCounter = 0;
+  int shimmerFrame = 0;
+  int score = 0;
+  int chain = 0;
+  int maxChain = 0;
+  int chainShown = 0;
+  int erasedCount = 0;
+  int garbageIn = 0;
+  int garbageOut = 0;
+  uint8_t garbageFalling = 0;
+  uint8_t gameOver = 0;
+};
+
+// One key state per key and use (0 up, 1 pressed, 3 held, 2 released), index = player.
+struct GameKeys {
+  int left[2] = {}, right[2] = {}, drop[2] = {}, turnCw[2] = {}, turnCcw[2] = {};  // piece control
+  int menuUp[2] = {}, menuDown[2] = {};  // up arrow / W, down arrow / S in the menu
+  int confirm[2] = {};                   // X / J: menu and result sequence
+  int pause = 0;
+};
+
+struct GameState {
+  PlayerState player[2];
+  int gameMode = 0;  // 0 one player, 1 versus; also the menu's first-level cursor
+  int menuLevel = 0;
+  int levelCursor[2] = {};
+  int difficulty[2] = {};
+  int pausedPhase[2] = {kPhasePaused, kPhasePaused};
+  int resultStep = 0;
+  uint32_t resultTime = 0;
+  int groupMarks[kSlots][kLines] = {};
+  int groupNo = 0;
+  GameKeys keys;
+};
+extern GameState game;
+
+// Puts the whole game state back to its process-start values (timers from the load stamps).
+void ResetGame();
+
+// ---- Tables
+struct DifficultyInfo {
+  int colorCount;
+  int fallInterval;
+};
+extern const DifficultyInfo kDifficulty[4];
+extern const int kGarbageSlots[5];  // slots of line 0 that garbage fills, in order
+
+// ---- Lattice geometry
+enum Edge { UpperLeft, LowerLeft, UpperRight, LowerRight };
+// Slot offset of the edge neighbour `e` of a cell on `line` (line offset: -1 upper, +1 lower).
+int EdgeSlot(int line, Edge e);
+int EdgeLine(Edge e);
+bool IsLiveCell(int slot, int line);
+bool InStorage(int slot, int line);
+// The code at (slot, line); places outside the storage (line -1 above the field included) read
+// as wall, so every movement test treats them as occupied.
+int CellAt(const PlayerState& p, int slot, int line);
+inline bool Occupied(const PlayerState& p, int slot, int line) { return CellAt(p, slot, line) != kEmpty; }
+// Screen position of the top-left corner of the tile at (slot, line) in player `pl`'s field.
+int CellX(int pl, int slot, int line);
+int CellY(int line);
+
+// Calls `fn(slot, line)` for every live cell: lines `from` to `to` (either direction), slots 1..5.
+template <class Fn>
+void ForLiveCells(int from, int to, Fn fn) {
+  int step = from <= to ? 1 : -1;
+  for (int line = from;; line += step) {
+    for (int slot = 1; slot <= 5; ++slot)
+      if (slot < 5 || (line & 1) == 0) fn(slot, line);
+    if (line == to) break;
+  }
+}
+
+// ---- Menu (menu.cpp)
+int ResetRound();
+
+// ---- Gameplay (play.cpp); `now` is the frame's tick
+void RunPhase(int pl, uint32_t now);
+void PhaseInit(int pl);
+void PhaseWipeIn(int pl);
+void PhaseSpawn(int pl);
+void PhaseSetFlash(int pl, uint32_t now);
+void HandlePause();
+
+// ---- Piece control (control.cpp)
+void PhaseControl(int pl, uint32_t now);
+// Orientation 1..4 of the piece from satellite 1 (0 if it is none of them).
+int PieceOrientation(const PlayerState& p);
+void SetOrientation(PlayerState& p, int orientation);
+
+// ---- Gravity (gravity.cpp)
+void PhaseSettle(int pl);
+void PhaseGlide(int pl);
+void PhaseColorGarbage(int pl);
+
+// ---- Matching (match.cpp)
+int CountGroup(int pl, int slot, int line, int color, int mark);
+void PhaseMatch(int pl);
+void PhaseErase(int pl, uint32_t now);
+
+// ---- Rendering (render.cpp)
+int DrawNumber(int x, int y, int value);
+void DrawPlayer(int pl, uint32_t now);
+void DrawLabels();
+
+// ---- Game over (result.cpp)
+void ResultSequence(uint32_t now);

@@ -1,0 +1,33 @@
+#pragma once
+// Every picture and sound the game puts out passes through here on its way to tuDraw and
+// tuSound, so that tests and tools can record what a frame drew and played.
+namespace gameout {
+
+struct DrawCall {
+  int x, y, id, left, top, right, bottom;
+};
+enum SoundKind { SoundPlay, SoundLoop, SoundStop };
+struct SoundCall {
+  SoundKind kind;
+  int id;
+};
+
+constexpr int kMaxDraws = 2048;
+constexpr int kMaxSounds = 256;
+
+// Off unless switched on; records past the capacity are counted in `lost`, not stored.
+struct Recorder {
+  bool on = false;
+  int drawCount = 0, soundCount = 0, lost = 0;
+  DrawCall draws[kMaxDraws];
+  SoundCall sounds[kMaxSounds];
+  void Start() { *this = Recorder{}; on = true; }
+};
+extern Recorder recorder;
+
+void Draw(int x, int y, int id, int left, int top, int right, int bottom);
+void Play(int id);      // once, on any channel
+void PlayLoop(int id);  // looping, on any channel
+void Stop(int id);      // every channel
+
+}  // namespace gameout

@@ -1,0 +1,203 @@
+// The gameplay scene: the frame, the phase dispatch, starting a game, bringing in pieces and
+// garbage, the set flash and the pause.
+#include <cstdlib>
+
+#include "draw/tuDraw.h"
+#include "game/game.h"
+#include "game/model.h"
+#include "game/output.h"
+#include "platform/clock.h"
+#include "present/assets.h"
+#include "shell/tuSystem.h"
+
+namespace {
+
+bool EntryBlocked(const PlayerState& p) {
+  return p.cells[3][0] != 0 || p.cells[2][1] != 0 || p.cells[3][1] != 0;
+}
+
+}  // namespace
+
+void PhaseInit(int pl) {
+  PlayerState& p = game.player[pl];
+  int d = game.difficulty[pl];
+  if (d >= 0 && d <= 3) {
+    p.colorCount = kDifficulty[d].colorCount;
+    p.fallInterval = kDifficulty[d].fallInterval;
+  }
+  for (int k = 0; k < 3; ++k) p.pieceColor[k] = rand() % p.colorCount + 1;
+  for (int k = 0; k < 6; ++k) p.next[k] = rand() % p.colorCount + 1;
+  p.stepFlag = 1;
+  ForLiveCells(16, 0, [&](int slot, int line) {
+    game.groupMarks[slot][line] = 0;
+    p.cells[slot][line] = 0;
+    p.tileFrame[slot][line] = 0;
+  });
+  // A game ended by the other player's top-out can leave a glide or a set flash half done;
+  // none of it may reach the new game.
+  for (int s = 0; s < kSlots; ++s)
+    for (int l = 0; l < kLines; ++l) {
+      p.offsetX[s][l] = p.offsetY[s][l] = 0;
+      p.moveDir[s][l] = 0;
+      p.justSet[s][l] = 0;
+    }
+  for (int line = 0; line < kLines; ++line) {
+    p.cells[0][line] = kWall;
+    p.cells[6][line] = kWall;
+    if (line & 1) p.cells[5][line] = kWall;
+  }
+  for (int slot = 0; slot < kSlots; ++slot) p.cells[slot][17] = kWall;
+  p.maxChain = 0;
+  // A new game starts its chain count afresh, so the first erasure scores as a first step.
+  p.chain = 0;
+  p.gameOver = 0;
+  p.phase = kPhaseWipeIn;
+}
+
+void PhaseWipeIn(int pl) {
+  PlayerState& p = game.player[pl];
+  if (pl == 0) {
+    tuDraw::StartWipe(0, 0, 500.0f, 3);
+    tuDraw::StepWipe();
+    if (tuDraw::draw.wipeDone) {
+      p.phase = kPhaseControl;
+      gameout::PlayLoop(assets.music[game.gameMode == 0 ? game.difficulty[0] : 4]);
+    }
+  } else if (game.player[0].phase == kPhaseControl) {
+    p.phase = kPhaseControl;
+  }
+}
+
+void PhaseSpawn(int pl) {
+  PlayerState& p = game.player[pl];
+  PlayerState& q = game.player[1 - pl];
+  if (EntryBlocked(p)) {
+    p.gameOver = 1;
+    return;
+  }
+  ForLiveCells(0, 16, [&](int slot, int line) { p.tileFrame[slot][line] = p.shimmerFrame; });
+  q.garbageIn += p.garbageOut;
+  p.garbageOut = 0;
+  if (p.garbageIn != 0) {
+    p.garbageFalling = 1;
+    if (p.garbageIn > 5) {
+      for (int slot : kGarbageSlots) p.cells[slot][0] = kGarbage;
+      p.garbageIn -= 5;
+    }
+    // Six to ten enter as one full row; the rest of such a count is dropped.
+    if (p.garbageIn <= 5) {
+      for (int i = 0; i < p.garbageIn; ++i) p.cells[kGarbageSlots[i]][0] = kGarbage;
+      p.garbageIn = 0;
+    }
+    p.phase = kPhaseSettle;
+    return;
+  }
+  ForLiveCells(0, 16, [&](int slot, int line) { p.offsetX[slot][line] = p.offsetY[slot][line] = 0; });
+  for (int k = 0; k < 3; ++k) p.pieceColor[k] = p.next[k];
+  SetOrientation(p, 1);
+  for (int k = 0; k < 3; ++k) {
+    p.next[k] = p.next[k + 3];
+    p.next[k + 3] = rand() % p.colorCount + 1;
+  }
+  p.pieceSlot = 3;
+  p.pieceLine = 0;
+  p.chain = 0;
+  p.fallTime = platform::Tick();
+  if (p.fallInterval > 100)
+    p.fallInterval -= 10;
+  else
+    p.fallInterval -= 1;
+  if (p.fallInterval < 10) p.fallInterval = 10;
+  p.phase = kPhaseControl;
+  p.stepFlag = 1;
+}
+
+void PhaseSetFlash(int pl, uint32_t now) {
+  PlayerState& p = game.player[pl];
+  p.stepFlag = 0;
+  if (now - p.setTime > 100u) {
+    for (int slot = 1; slot <= 5; ++slot)
+      for (int line = 0; line < kLines; ++line) {
+        if (slot == 5 && (line & 1)) continue;
+        if (p.justSet[slot][line] == 1) {
+          p.tileFrame[slot][line] = p.shimmerFrame;
+          p.justSet[slot][line] = 0;
+        }
+      }
+    p.stepFlag = 1;
+  }
+  if (p.stepFlag) p.phase = kPhaseSettle;
+}
+
+void RunPhase(int pl, uint32_t now) {
+  switch (game.player[pl].phase) {
+    case kPhaseSpawn:
+      PhaseSpawn(pl);
+      break;
+    case kPhaseControl:
+      PhaseControl(pl, now);
+      break;
+    case kPhaseSettle:
+      PhaseSettle(pl);
+      break;
+    case kPhaseGlide:
+      PhaseGlide(pl);
+      break;
+    case kPhaseMatch:
+      PhaseMatch(pl);
+      break;
+    case kPhaseErase:
+      PhaseErase(pl, now);
+      break;
+    case kPhaseSetFlash:
+      PhaseSetFlash(pl, now);
+      break;
+    case kPhaseInit:
+      PhaseInit(pl);
+      break;
+    case kPhaseWipeIn:
+      PhaseWipeIn(pl);
+      break;
+    case kPhaseColorGarbage:
+      PhaseColorGarbage(pl);
+      break;
+    default:  // game over, paused
+      break;
+  }
+}
+
+void HandlePause() {
+  tuSystem::GetKey(vk::Space, &game.keys.pause);
+  if (game.keys.pause != 1) return;
+  PlayerState* p = game.player;
+  if (p[0].phase != kPhasePaused && p[1].phase != kPhasePaused) {
+    for (int i = 0; i < 2; ++i) {
+      game.pausedPhase[i] = p[i].phase;
+      p[i].phase = kPhasePaused;
+    }
+  } else {
+    for (int i = 0; i < 2; ++i) p[i].phase = game.pausedPhase[i];
+  }
+}
+
+void GameScene() {
+  tuDraw::Clear();
+  int back = -1;
+  if (game.gameMode == 0) {
+    if (game.difficulty[0] >= 0 && game.difficulty[0] <= 3) back = assets.backSprites[game.difficulty[0]];
+  } else {
+    back = assets.backSprites[3];
+  }
+  if (back >= 0) gameout::Draw(0, 0, back, 0, 0, 640, 480);
+  uint32_t now = platform::Tick();
+  HandlePause();
+  int players = game.gameMode == 0 ? 1 : 2;
+  for (int pl = 0; pl < players; ++pl) {
+    RunPhase(pl, now);
+    DrawPlayer(pl, now);
+    if (game.player[pl].gameOver) game.player[0].phase = game.player[1].phase = kPhaseOver;
+  }
+  DrawLabels();
+  if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) ResultSequence(now);
+  tuDraw::Present();
+}

@@ -1,0 +1,94 @@
+// Drawing of the game: numbers, each player's field, piece and coming pieces, the labels.
+#include "game/model.h"
+#include "game/output.h"
+#include "present/assets.h"
+#include "shell/tuSystem.h"
+
+namespace {
+
+constexpr int kDigitLeft[10] = {140, 161, 178, 197, 215, 236, 254, 273, 292, 311};
+constexpr int kDigitRight[10] = {158, 176, 196, 215, 235, 253, 272, 291, 310, 330};
+
+void DrawDigit(int x, int y, int d) { gameout::Draw(x, y, assets.fontSprite, kDigitLeft[d], 139, kDigitRight[d], 162); }
+
+void DrawTile(int x, int y, int code, int row) {
+  gameout::Draw(x, y, assets.blockSprite, 32 * code, 32 * row, 32 * code + 32, 32 * row + 32);
+}
+
+struct PlayerLayout {
+  int chainTensX, chainTensY, chainUnitsX, chainUnitsY, chainLabelX, chainLabelY;
+  int scoreLabelX, scoreNumberX;
+  int next[6][2];
+};
+
+constexpr PlayerLayout kLayout[2] = {
+    {239, 181, 256, 181, 266, 207, 214, 209, {{151, 66}, {135, 82}, {167, 82}, {54, 63}, {38, 79}, {70, 79}}},
+    {242, 303, 259, 303, 269, 329, 311, 306, {{423, 66}, {407, 82}, {439, 82}, {520, 63}, {504, 79}, {536, 79}}},
+};
+
+}  // namespace
+
+int DrawNumber(int x, int y, int value) {
+  int digits[5] = {value / 10000, (value / 1000) % 10, (value / 100) % 10, (value / 10) % 10, value % 10};
+  int advance = 0;
+  for (int d : digits) {
+    // Values outside 0..99 999 would index past the glyph table; show the nearest digit.
+    if (d < 0) d = 0;
+    if (d > 9) d = 9;
+    DrawDigit(x + advance, y, d);
+    advance += kDigitRight[d] - kDigitLeft[d];
+  }
+  return 1;
+}
+
+void DrawPlayer(int pl, uint32_t now) {
+  PlayerState& p = game.player[pl];
+  const PlayerLayout& L = kLayout[pl];
+  if (now - p.chainTime <= 3000u) {
+    if (p.chainShown >= 10) DrawDigit(L.chainTensX, L.chainTensY, 1);
+    int units = p.chainShown % 10;
+    if (units < 0) units = -units;
+    DrawDigit(L.chainUnitsX, L.chainUnitsY, units);
+    gameout::Draw(L.chainLabelX, L.chainLabelY, assets.fontSprite, 258, 169, 355, 186);
+  }
+  if (now - p.shimmerTime > 330u) {
+    p.shimmerFrame = (p.shimmerFrame + 1) % 3;
+    for (int slot = 1; slot <= 5; ++slot)
+      for (int line = 0; line < kLines; ++line) {
+        if (slot == 5 && (line & 1)) continue;
+        int code = p.cells[slot][line];
+        if (p.tileFrame[slot][line] <= 2 && code >= 1 && code <= 5) p.tileFrame[slot][line] = p.shimmerFrame;
+      }
+    p.shimmerTime = now;
+  }
+  if (pl == 0) gameout::Draw(0, 0, assets.fieldSprite, 0, 0, 640, 480);
+
+  int row = p.shimmerFrame;
+  DrawTile(CellX(pl, p.pieceSlot, p.pieceLine), CellY(p.pieceLine), p.pieceColor[0], row);
+  if (p.pieceColor[0] != 0) DrawTile(CellX(pl, p.pieceSlot, p.pieceLine), CellY(p.pieceLine), 8, row);
+  for (int k = 0; k < 2; ++k) {
+    int s = p.pieceSlot + p.satellite[k][0], l = p.pieceLine + p.satellite[k][1];
+    DrawTile(CellX(pl, s, l), CellY(l), p.pieceColor[k + 1], row);
+  }
+
+  if (pl == 0) tuSystem::DrawFps();
+
+  gameout::Draw(L.scoreLabelX, 16, assets.fontSprite, 244, 56, 324, 75);
+  DrawNumber(L.scoreNumberX, 40, p.score);
+
+  ForLiveCells(0, 16, [&](int slot, int line) {
+    DrawTile(CellX(pl, slot, line) - p.offsetX[slot][line], CellY(line) - p.offsetY[slot][line],
+             p.cells[slot][line], p.tileFrame[slot][line]);
+  });
+
+  for (int k = 0; k < 6; ++k) DrawTile(L.next[k][0], L.next[k][1], p.next[k], 0);
+}
+
+void DrawLabels() {
+  int font = assets.fontSprite;
+  gameout::Draw(4, 135, font, 0, 416, 61, 457);
+  bool versus = game.gameMode != 0;
+  if (versus) gameout::Draw(544, 135, font, 78, 416, 142, 457);
+  if (game.player[0].phase == kPhasePaused) gameout::Draw(77, 234, font, 0, 594, 160, 632);
+  if (versus && game.player[1].phase == kPhasePaused) gameout::Draw(371, 234, font, 0, 594, 160, 632);
+}

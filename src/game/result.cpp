@@ -1,0 +1,85 @@
+// The end of a game: the outcome pictures, the continue question, and what its answer starts.
+#include "game/model.h"
+#include "game/output.h"
+#include "platform/clock.h"
+#include "present/assets.h"
+#include "shell/tuSystem.h"
+
+namespace {
+
+void DrawFont(int x, int y, int left, int top, int right, int bottom) {
+  gameout::Draw(x, y, assets.fontSprite, left, top, right, bottom);
+}
+
+void DrawWin(int x) { DrawFont(x, 234, 220, 192, 354, 230); }
+void DrawLose(int x) { DrawFont(x, 234, 176, 241, 355, 279); }
+
+}  // namespace
+
+void ResultSequence(uint32_t now) {
+  GameKeys& k = game.keys;
+  tuSystem::GetKey(vk::Right, &k.right[0]);
+  tuSystem::GetKey(vk::Left, &k.left[0]);
+  tuSystem::GetKey(vk::D, &k.right[1]);
+  tuSystem::GetKey(vk::A, &k.left[1]);
+  tuSystem::GetKey(vk::X, &k.confirm[0]);
+  tuSystem::GetKey(vk::J, &k.confirm[1]);
+  bool versus = game.gameMode != 0;
+  PlayerState* p = game.player;
+
+  switch (game.resultStep) {
+    case 0:
+      game.resultTime = platform::Tick();
+      game.resultStep = 1;
+      break;
+    case 1:
+      game.levelCursor[0] = 0;
+      if (!versus) {
+        DrawFont(149, 234, 0, 295, 303, 333);
+      } else if (p[0].gameOver == 0 && p[1].gameOver == 1) {
+        DrawWin(93);
+        DrawLose(359);
+      } else if (p[0].gameOver == 1 && p[1].gameOver == 0) {
+        DrawLose(71);
+        DrawWin(392);
+      }
+      if (now - game.resultTime > 5000u || k.confirm[0] == 1 || k.confirm[1] == 1) game.resultStep = 2;
+      break;
+    case 2: {
+      int& cursor = game.levelCursor[0];
+      if (cursor == 0)
+        DrawFont(222, 284, 0, 552, 46, 573);
+      else
+        DrawFont(337, 284, 0, 552, 36, 573);
+      DrawFont(154, 234, 0, 505, 296, 546);
+      DrawFont(222, 284, 164, 462, 210, 483);
+      DrawFont(337, 284, 219, 462, 255, 483);
+      bool toggle = k.right[0] == 1 || k.left[0] == 1 || (versus && (k.right[1] == 1 || k.left[1] == 1));
+      if (toggle) {
+        if (++cursor > 1) cursor = 0;
+        gameout::Play(assets.buttonSound);
+      }
+      if (k.confirm[0] == 1 || (versus && k.confirm[1] == 1)) {
+        game.resultStep = 3;
+        gameout::Play(assets.buttonSound2);
+      }
+      break;
+    }
+    case 3: {
+      game.menuLevel = 0;
+      game.resultStep = 0;
+      for (int id : assets.music) gameout::Stop(id);
+      ResetRound();
+      p[0].phase = p[1].phase = kPhaseInit;
+      bool no = game.levelCursor[0] == 1;
+      game.levelCursor[0] = game.levelCursor[1] = 0;
+      if (no) {
+        tuSystem::sys.sceneNo = 2;
+        tuSystem::sys.prevSceneNo = 0;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
