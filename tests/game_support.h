@@ -1,0 +1,101 @@
+#pragma once
+// Shared set-up for the game's tests: headless library, a fresh game state, distinct asset ids
+// so that recorded draws and sounds can be told apart, and helpers to build fields.
+#include <cstdlib>
+#include <initializer_list>
+
+#include "game/model.h"
+#include "game/output.h"
+#include "headless.h"
+#include "present/assets.h"
+
+namespace game_support {
+
+enum Ids {
+  kBlock = 4, kField, kBackEasy, kBackNormal, kBackHard, kBackBlack, kTitle, kFont,
+  kMusic0 = 20, kSliSet = 25, kSet, kErase, kButton = 30, kButtonK,
+};
+
+inline void UseTestAssets() {
+  assets = GameAssets{};
+  assets.blockSprite = kBlock;
+  assets.fieldSprite = kField;
+  for (int i = 0; i < 4; ++i) assets.backSprites[i] = kBackEasy + i;
+  assets.titleSprite = kTitle;
+  assets.fontSprite = kFont;
+  for (int i = 0; i < 5; ++i) assets.music[i] = kMusic0 + i;
+  assets.slideSetSound = kSliSet;
+  assets.setSound = kSet;
+  assets.eraseSound = kErase;
+  assets.buttonSound = kButton;
+  assets.buttonSound2 = kButtonK;
+}
+
+struct Cell {
+  int slot, line, code;
+};
+
+class GameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::ResetHeadless(100000);
+    ResetGame();
+    UseTestAssets();
+    gameout::recorder.Start();
+    srand(1);
+  }
+  void TearDown() override { gameout::recorder.on = false; }
+
+  PlayerState& P(int pl = 0) { return game.player[pl]; }
+
+  // An empty field with its walls, as a started game has it.
+  void EmptyField(int pl = 0) {
+    PlayerState& p = P(pl);
+    for (auto& col : p.cells)
+      for (int& c : col) c = 0;
+    for (int line = 0; line < kLines; ++line) {
+      p.cells[0][line] = p.cells[6][line] = kWall;
+      if (line & 1) p.cells[5][line] = kWall;
+    }
+    for (int slot = 0; slot < kSlots; ++slot) p.cells[slot][17] = kWall;
+  }
+  void Put(std::initializer_list<Cell> cells, int pl = 0) {
+    for (const Cell& c : cells) P(pl).cells[c.slot][c.line] = c.code;
+  }
+  // Fills every live cell: even lines with `even`, odd lines with `odd` (neighbours are always
+  // on adjacent lines, so two different codes never touch themselves).
+  void FillAlternating(int even, int odd, int pl = 0) {
+    ForLiveCells(0, 16, [&](int s, int l) { P(pl).cells[s][l] = (l & 1) ? odd : even; });
+  }
+  int CountCode(int code, int pl = 0) {
+    int n = 0;
+    ForLiveCells(0, 16, [&](int s, int l) { n += P(pl).cells[s][l] == code; });
+    return n;
+  }
+  int SoundCount(gameout::SoundKind kind, int id) {
+    int n = 0;
+    for (int i = 0; i < gameout::recorder.soundCount; ++i)
+      n += gameout::recorder.sounds[i].kind == kind && gameout::recorder.sounds[i].id == id;
+    return n;
+  }
+  // Index of the first recorded draw matching these values, or -1.
+  int FindDraw(int x, int y, int id, int left, int top, int from = 0) {
+    for (int i = from; i < gameout::recorder.drawCount; ++i) {
+      const gameout::DrawCall& d = gameout::recorder.draws[i];
+      if (d.x == x && d.y == y && d.id == id && d.left == left && d.top == top) return i;
+    }
+    return -1;
+  }
+  int CountDraws(int id, int left, int top) {
+    int n = 0;
+    for (int i = 0; i < gameout::recorder.drawCount; ++i) {
+      const gameout::DrawCall& d = gameout::recorder.draws[i];
+      n += d.id == id && d.left == left && d.top == top;
+    }
+    return n;
+  }
+  void Key(int vk, bool down) { platform::InjectKey(vk, down); }
+  uint32_t Now() { return platform::Tick(); }
+};
+
+}  // namespace game_support
