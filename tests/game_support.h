@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
 #include "headless.h"

@@ -94,7 +94,10 @@ void PhaseSpawn(int pl) {
   }
   ForLiveCells(0, 16, [&](int slot, int line) { p.offsetX[slot][line] = p.offsetY[slot][line] = 0; });
   for (int k = 0; k < 3; ++k) p.pieceColor[k] = p.next[k];
-  SetOrientation(p, 1);
+  p.satellite[0][0] = -1;
+  p.satellite[0][1] = 1;
+  p.satellite[1][0] = 0;
+  p.satellite[1][1] = 1;
   for (int k = 0; k < 3; ++k) {
     p.next[k] = p.next[k + 3];
     p.next[k + 3] = rand() % p.colorCount + 1;
