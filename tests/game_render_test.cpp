@@ -1,0 +1,226 @@
+// Drawing of the game: numbers, the chain display, the piece, the field, the shimmer, labels.
+#include "game_support.h"
+
+using namespace game_support;
+
+namespace {
+
+class Render : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    EmptyField();
+    EmptyField(1);
+    for (PlayerState& p : game.player) {
+      p.chainTime = Now() - 100000;
+      p.shimmerTime = Now();
+    }
+  }
+  // Recorded draws between `from` and the end whose source is the font's digit band.
+  int DigitDraws(int from = 0) {
+    int n = 0;
+    for (int i = from; i < gameout::recorder.drawCount; ++i)
+      n += gameout::recorder.draws[i].id == kFont && gameout::recorder.draws[i].top == 139;
+    return n;
+  }
+};
+
+TEST_F(Render, DrawNumberSetsFiveDigitsEachItsOwnWidthApart) {
+  EXPECT_EQ(DrawNumber(209, 40, 7), 1);
+  ASSERT_EQ(gameout::recorder.drawCount, 5);
+  for (int i = 0; i < 4; ++i) {
+    const gameout::DrawCall& d = gameout::recorder.draws[i];
+    EXPECT_EQ(d.x, 209 + 18 * i);
+    EXPECT_EQ(d.y, 40);
+    EXPECT_EQ(d.left, 140);
+    EXPECT_EQ(d.right, 158);
+  }
+  const gameout::DrawCall& last = gameout::recorder.draws[4];
+  EXPECT_EQ(last.x, 209 + 72);
+  EXPECT_EQ(last.left, 273);
+  EXPECT_EQ(last.top, 139);
+  EXPECT_EQ(last.right, 291);
+  EXPECT_EQ(last.bottom, 162);
+  // 41 907: 4 (20 wide), 1 (15), 9 (19), 0 (18), 7.
+  gameout::recorder.Start();
+  DrawNumber(0, 0, 41907);
+  int xs[5], lefts[5];
+  for (int i = 0; i < 5; ++i) {
+    xs[i] = gameout::recorder.draws[i].x;
+    lefts[i] = gameout::recorder.draws[i].left;
+  }
+  EXPECT_EQ(xs[1], 20);
+  EXPECT_EQ(xs[2], 35);
+  EXPECT_EQ(xs[3], 54);
+  EXPECT_EQ(xs[4], 72);
+  EXPECT_EQ(lefts[0], 215);
+  EXPECT_EQ(lefts[1], 161);
+  EXPECT_EQ(lefts[2], 311);
+  EXPECT_EQ(lefts[3], 140);
+  EXPECT_EQ(lefts[4], 273);
+}
+
+TEST_F(Render, TheChainDisplayShowsTwoDigitsForThreeSeconds) {
+  PlayerState& p = P();
+  p.chainShown = 12;
+  uint32_t t = Now();
+  p.chainTime = t;
+  DrawPlayer(0, t + 3000);
+  EXPECT_GE(FindDraw(239, 181, kFont, 161, 139), 0);  // tens: 1
+  EXPECT_GE(FindDraw(256, 181, kFont, 178, 139), 0);  // units: 2
+  EXPECT_GE(FindDraw(266, 207, kFont, 258, 169), 0);  // label
+  gameout::recorder.Start();
+  DrawPlayer(0, t + 3001);
+  EXPECT_EQ(FindDraw(256, 181, kFont, 178, 139), -1);
+  EXPECT_EQ(FindDraw(266, 207, kFont, 258, 169), -1);
+  // Ten: 1 and 0; nine: no tens digit. Player 2's places.
+  P(1).chainShown = 10;
+  P(1).chainTime = t;
+  gameout::recorder.Start();
+  DrawPlayer(1, t + 10);
+  EXPECT_GE(FindDraw(242, 303, kFont, 161, 139), 0);
+  EXPECT_GE(FindDraw(259, 303, kFont, 140, 139), 0);
+  P(1).chainShown = 9;
+  gameout::recorder.Start();
+  DrawPlayer(1, t + 10);
+  EXPECT_EQ(FindDraw(242, 303, kFont, 161, 139), -1);
+  EXPECT_GE(FindDraw(259, 303, kFont, 311, 139), 0);
+}
+
+TEST_F(Render, TilesSitAtTheirLatticePositionsLessTheGlideOffsets) {
+  PlayerState& p = P();
+  p.cells[2][5] = 3;
+  p.tileFrame[2][5] = 1;
+  p.cells[4][16] = 5;
+  p.offsetX[4][16] = -8;
+  p.offsetY[4][16] = 8;
+  DrawPlayer(0, Now());
+  EXPECT_GE(FindDraw(47 + 64 + 16, 157 + 80, kBlock, 96, 32), 0);
+  EXPECT_GE(FindDraw(47 + 128 + 8, 157 + 256 - 8, kBlock, 160, 0), 0);
+  // Player 2's field lies 289 pixels further right.
+  P(1).cells[1][0] = 9;
+  gameout::recorder.Start();
+  DrawPlayer(1, Now());
+  EXPECT_GE(FindDraw(336 + 32, 157, kBlock, 288, 0), 0);
+  // 77 field tiles, empty ones included, and no field frame for player 2.
+  EXPECT_EQ(CountDraws(kField, 0, 0), 0);
+}
+
+TEST_F(Render, ThePieceAndItsMarkerThenTheComingPieces) {
+  PlayerState& p = P();
+  p.pieceSlot = 3;
+  p.pieceLine = 4;
+  SetOrientation(p, 1);
+  p.pieceColor[0] = 2;
+  p.pieceColor[1] = 4;
+  p.pieceColor[2] = 1;
+  p.shimmerFrame = 2;
+  int next[6] = {1, 2, 3, 4, 5, 1};
+  for (int k = 0; k < 6; ++k) p.next[k] = next[k];
+  p.shimmerTime = Now();
+  DrawPlayer(0, Now());
+  int pivot = FindDraw(143, 221, kBlock, 64, 64);
+  int marker = FindDraw(143, 221, kBlock, 256, 64);
+  EXPECT_GE(pivot, 0);
+  EXPECT_EQ(marker, pivot + 1);
+  EXPECT_GE(FindDraw(127, 237, kBlock, 128, 64), 0);  // satellite (2,5)
+  EXPECT_GE(FindDraw(159, 237, kBlock, 32, 64), 0);   // satellite (3,5)
+  EXPECT_GE(FindDraw(151, 66, kBlock, 32, 0), 0);
+  EXPECT_GE(FindDraw(135, 82, kBlock, 64, 0), 0);
+  EXPECT_GE(FindDraw(167, 82, kBlock, 96, 0), 0);
+  EXPECT_GE(FindDraw(54, 63, kBlock, 128, 0), 0);
+  EXPECT_GE(FindDraw(38, 79, kBlock, 160, 0), 0);
+  EXPECT_GE(FindDraw(70, 79, kBlock, 32, 0), 0);
+  // Once set, the colours are 0: column 0 tiles and no marker.
+  for (int& c : p.pieceColor) c = 0;
+  gameout::recorder.Start();
+  DrawPlayer(0, Now());
+  EXPECT_GE(FindDraw(143, 221, kBlock, 0, 64), 0);
+  EXPECT_EQ(CountDraws(kBlock, 256, 64), 0);
+}
+
+TEST_F(Render, OrderFromTheFieldFrameToTheComingPieces) {
+  PlayerState& p = P();
+  p.chainShown = 2;
+  p.chainTime = Now();
+  p.cells[1][16] = 1;
+  DrawPlayer(0, Now());
+  int chain = FindDraw(266, 207, kFont, 258, 169);
+  int frame = FindDraw(0, 0, kField, 0, 0);
+  int piece = FindDraw(CellX(0, 3, 0), CellY(0), kBlock, 0, 0);
+  int score = FindDraw(214, 16, kFont, 244, 56);
+  int block = FindDraw(CellX(0, 1, 16), CellY(16), kBlock, 32, 0);
+  int coming = FindDraw(151, 66, kBlock, 0, 0);
+  EXPECT_LT(chain, frame);
+  EXPECT_LT(frame, piece);
+  EXPECT_LT(piece, score);
+  EXPECT_LT(score, block);
+  EXPECT_LT(block, coming);
+  EXPECT_EQ(coming, gameout::recorder.drawCount - 6);
+}
+
+TEST_F(Render, SettledBlocksShimmerInStepEvenWhilePaused) {
+  game.gameMode = 0;
+  PlayerState& p = P();
+  p.cells[2][10] = 1;
+  p.cells[3][12] = 2;
+  p.tileFrame[3][12] = 3;  // just set
+  p.cells[4][14] = kErasing;
+  p.tileFrame[4][14] = 1;
+  p.phase = P(1).phase = kPhasePaused;
+  uint32_t t = Now();
+  p.shimmerTime = t;
+  p.shimmerFrame = 0;
+  platform::SetTick(t + 330);
+  GameScene();
+  EXPECT_EQ(p.shimmerFrame, 0);
+  platform::SetTick(t + 331);
+  GameScene();
+  EXPECT_EQ(p.shimmerFrame, 1);
+  EXPECT_EQ(p.tileFrame[2][10], 1);
+  EXPECT_EQ(p.tileFrame[3][12], 3);
+  EXPECT_EQ(p.tileFrame[4][14], 1);
+  EXPECT_EQ(p.phase, kPhasePaused);
+  platform::SetTick(t + 662);
+  GameScene();
+  platform::SetTick(t + 993);
+  GameScene();
+  EXPECT_EQ(p.shimmerFrame, 0);
+  EXPECT_EQ(p.tileFrame[2][10], 0);
+}
+
+TEST_F(Render, LabelsAndPausePictures) {
+  game.gameMode = 0;
+  P(0).phase = kPhasePaused;
+  P(1).phase = kPhasePaused;
+  DrawLabels();
+  EXPECT_GE(FindDraw(4, 135, kFont, 0, 416), 0);
+  EXPECT_EQ(FindDraw(544, 135, kFont, 78, 416), -1);
+  EXPECT_GE(FindDraw(77, 234, kFont, 0, 594), 0);
+  EXPECT_EQ(FindDraw(371, 234, kFont, 0, 594), -1);
+  game.gameMode = 1;
+  P(0).phase = kPhaseControl;
+  gameout::recorder.Start();
+  DrawLabels();
+  EXPECT_GE(FindDraw(544, 135, kFont, 78, 416), 0);
+  EXPECT_EQ(FindDraw(77, 234, kFont, 0, 594), -1);
+  EXPECT_GE(FindDraw(371, 234, kFont, 0, 594), 0);
+}
+
+TEST_F(Render, TheFrameDrawsTheBackgroundOfTheModeFirst) {
+  game.gameMode = 0;
+  game.difficulty[0] = 1;
+  P(0).phase = kPhaseOver;
+  P(1).phase = kPhaseInit;
+  GameScene();
+  EXPECT_EQ(FindDraw(0, 0, kBackNormal, 0, 0), 0);
+  EXPECT_EQ(DigitDraws(), 5);  // player 1's score only
+  gameout::recorder.Start();
+  game.gameMode = 1;
+  P(1).phase = kPhaseOver;
+  GameScene();
+  EXPECT_EQ(FindDraw(0, 0, kBackBlack, 0, 0), 0);
+  EXPECT_EQ(DigitDraws(), 10);
+}
+
+}  // namespace
