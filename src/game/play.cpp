@@ -198,7 +198,9 @@ void GameScene() {
   for (int pl = 0; pl < players; ++pl) {
     RunPhase(pl, now);
     DrawPlayer(pl, now);
-    if (game.player[pl].gameOver) game.player[0].phase = game.player[1].phase = kPhaseOver;
+    // A paused game-over sequence stays paused: the top-out is not written over the pause.
+    const PlayerState& p = game.player[pl];
+    if (p.gameOver && p.phase != kPhasePaused) game.player[0].phase = game.player[1].phase = kPhaseOver;
   }
   DrawLabels();
   if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) ResultSequence(now);
