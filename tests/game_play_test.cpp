@@ -310,4 +310,49 @@ TEST_F(Play, AOnePlayerGamePlaysToTheEndWithTheDropHeld) {
   EXPECT_LE(pieces, 40);
 }
 
+TEST_F(Play, RandomVersusPlayKeepsTheFieldsSound) {
+  // Both players mash keys for a long time; menus and continue questions included.
+  const int keys[] = {vk::Left, vk::Right, vk::Down, vk::X, vk::Z, vk::A, vk::D, vk::S,
+                      vk::J, vk::H, vk::Up, vk::W};
+  game.gameMode = 1;
+  tuSystem::sys.sceneNo = 1;
+  srand(2024);
+  unsigned mix = 12345;
+  int games = 0, garbageSeen = 0, kicksOrSlides = 0;
+  for (int frame = 0; frame < 40000; ++frame) {
+    mix = mix * 1103515245u + 12345u;
+    for (int k = 0; k < 12; ++k) Key(keys[k], ((mix >> (k + 8)) & 7) == 0);
+    FinishWipe();
+    platform::AdvanceTick(16);
+    if (tuSystem::sys.sceneNo == 1) {
+      GameScene();
+    } else {
+      game.gameMode = 1;  // never quit, always back to a versus game
+      MenuScene();
+    }
+    for (int pl = 0; pl < 2; ++pl) {
+      const PlayerState& p = P(pl);
+      if (p.phase == kPhaseInit) continue;
+      for (int l = 0; l < kLines; ++l) {
+        ASSERT_EQ(p.cells[0][l], kWall);
+        ASSERT_EQ(p.cells[6][l], kWall);
+      }
+      ForLiveCells(0, 16, [&](int s, int l) {
+        int c = p.cells[s][l];
+        ASSERT_TRUE((c >= 0 && c <= 6) || c == kGarbage) << c;
+      });
+      ASSERT_LE(p.score, kScoreMax);
+      if (p.phase == kPhaseControl) {
+        ASSERT_NE(PieceOrientation(p), 0);
+      }
+      if (p.phase == kPhaseControl && (p.pieceLine & 1)) ++kicksOrSlides;
+      garbageSeen += p.garbageFalling;
+    }
+    if (game.resultStep == 3) ++games;
+  }
+  EXPECT_GE(games, 3);
+  EXPECT_GT(garbageSeen, 0);
+  EXPECT_GT(kicksOrSlides, 0);
+}
+
 }  // namespace
