@@ -322,6 +322,19 @@ TEST_F(Control, HeldDropCarriesIntoTheNextPiece) {
   EXPECT_EQ(p.cells[3][12], 1);
 }
 
+TEST_F(Control, APivotOnTheBottomLineRestsThere) {
+  PlayerState& p = P();
+  Place(3, 14, 3);  // pivot at the bottom of the shape, satellites on line 13
+  Key(vk::Down, true);
+  Frame();
+  EXPECT_EQ(p.pieceLine, 16);
+  Frame(21);  // held; below line 16 there is no cell: blocked
+  EXPECT_EQ(p.phase, kPhaseSetFlash);
+  EXPECT_EQ(p.cells[3][16], 1);
+  EXPECT_EQ(p.cells[3][15], 2);
+  EXPECT_EQ(p.cells[2][15], 3);
+}
+
 TEST_F(Control, PieceSetWithASatelliteAboveTheFieldWritesOnlyCellsInTheGrid) {
   PlayerState& p = P();
   Place(3, 0, 1);
