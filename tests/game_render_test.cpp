@@ -26,38 +26,26 @@ class Render : public GameTest {
 };
 
 TEST_F(Render, DrawNumberSetsFiveDigitsEachItsOwnWidthApart) {
-  EXPECT_EQ(DrawNumber(209, 40, 7), 1);
-  ASSERT_EQ(gameout::recorder.drawCount, 5);
-  for (int i = 0; i < 4; ++i) {
-    const gameout::DrawCall& d = gameout::recorder.draws[i];
-    EXPECT_EQ(d.x, 209 + 18 * i);
-    EXPECT_EQ(d.y, 40);
-    EXPECT_EQ(d.left, 140);
-    EXPECT_EQ(d.right, 158);
+  struct Case {
+    int value, xs[5], lefts[5];
+  } cases[] = {
+      {7, {0, 18, 36, 54, 72}, {140, 140, 140, 140, 273}},
+      {41907, {0, 20, 35, 54, 72}, {215, 161, 311, 140, 273}},  // widths 20, 15, 19, 18
+  };
+  for (const Case& c : cases) {
+    gameout::recorder.Start();
+    EXPECT_EQ(DrawNumber(209, 40, c.value), 1);
+    ASSERT_EQ(gameout::recorder.drawCount, 5);
+    for (int i = 0; i < 5; ++i) {
+      const gameout::DrawCall& d = gameout::recorder.draws[i];
+      EXPECT_EQ(d.x, 209 + c.xs[i]) << c.value << " digit " << i;
+      EXPECT_EQ(d.y, 40);
+      EXPECT_EQ(d.left, c.lefts[i]) << c.value << " digit " << i;
+      EXPECT_EQ(d.top, 139);
+      EXPECT_EQ(d.bottom, 162);
+    }
   }
-  const gameout::DrawCall& last = gameout::recorder.draws[4];
-  EXPECT_EQ(last.x, 209 + 72);
-  EXPECT_EQ(last.left, 273);
-  EXPECT_EQ(last.top, 139);
-  EXPECT_EQ(last.right, 291);
-  EXPECT_EQ(last.bottom, 162);
-  // 41 907: 4 (20 wide), 1 (15), 9 (19), 0 (18), 7.
-  gameout::recorder.Start();
-  DrawNumber(0, 0, 41907);
-  int xs[5], lefts[5];
-  for (int i = 0; i < 5; ++i) {
-    xs[i] = gameout::recorder.draws[i].x;
-    lefts[i] = gameout::recorder.draws[i].left;
-  }
-  EXPECT_EQ(xs[1], 20);
-  EXPECT_EQ(xs[2], 35);
-  EXPECT_EQ(xs[3], 54);
-  EXPECT_EQ(xs[4], 72);
-  EXPECT_EQ(lefts[0], 215);
-  EXPECT_EQ(lefts[1], 161);
-  EXPECT_EQ(lefts[2], 311);
-  EXPECT_EQ(lefts[3], 140);
-  EXPECT_EQ(lefts[4], 273);
+  EXPECT_EQ(gameout::recorder.draws[4].right, 291);
 }
 
 TEST_F(Render, TheChainDisplayShowsTwoDigitsForThreeSeconds) {
