@@ -22,11 +22,8 @@ press x  # Easy
 sleep 2.5  # the opening wipe (500 pixels a second) and the first frames of play
 import -window "$wid" "$work/game.png"
 press Escape
-for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && { kill -9 "$pid"; fail "the game did not end on Escape"; }
-wait "$pid"
-code=$?
-[ "$code" = 0 ] || { cat "$log"; fail "the game ended with $code"; }
+wait_exit "$pid" 3
+[ "$EXIT_CODE" = 0 ] || { cat "$log"; fail "after Escape the game gave '$EXIT_CODE'"; }
 
 # colours X Y W H FILE: the number of distinct colours in that rectangle of the picture.
 colours() { convert "$5" -crop "$3x$4+$1+$2" +repage -format %k info:; }
