@@ -77,6 +77,18 @@ TEST_F(Play, InitClearsAGlideLeftHalfDone) {
   EXPECT_EQ(p.justSet[2][4], 0);
 }
 
+TEST_F(Play, ColourCountsSetFromOutsideStillDrawColours) {
+  for (int count : {0, -3, 9}) {
+    P().colorCount = count;
+    game.difficulty[0] = -1;  // keeps the count
+    PhaseInit(0);
+    for (int c : P().next) {
+      EXPECT_GE(c, 1);
+      EXPECT_LE(c, 5);
+    }
+  }
+}
+
 TEST_F(Play, WipeInWaitsForTheWipeThenStartsBothPlayersAndTheMusic) {
   game.gameMode = 1;
   PhaseInit(0);

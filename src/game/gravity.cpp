@@ -113,7 +113,7 @@ void PhaseColorGarbage(int pl) {
   ForScanCells(17, [&](int slot, int line) {
     if (p.cells[slot][line] != kGarbage) return;
     for (int attempt = 1; attempt <= 19; ++attempt) {
-      int color = rand() % p.colorCount + 1;
+      int color = RandomColor(p.colorCount);
       p.cells[slot][line] = color;
       for (auto& row : game.groupMarks)
         for (int& m : row) m = 0;

@@ -11,8 +11,6 @@
 
 namespace {
 
-int RandomColor(int colorCount) { return rand() % colorCount + 1; }
-
 void ResetSatellites(PlayerState& p) {
   p.satellite[0][0] = -1;
   p.satellite[0][1] = 1;

@@ -1,5 +1,7 @@
 #include "game/model.h"
 
+#include <cstdlib>
+
 #include "shell/tuSystem.h"
 
 GameState game;
@@ -13,6 +15,12 @@ void ResetGame() {
   game.player[0].fallTime = tuSystem::loadStamps[0];
   game.player[1].fallTime = tuSystem::loadStamps[1];
   game.resultTime = tuSystem::loadStamps[2];
+}
+
+int RandomColor(int colorCount) {
+  if (colorCount < 1) colorCount = 1;
+  if (colorCount > 5) colorCount = 5;
+  return rand() % colorCount + 1;
 }
 
 int EdgeSlot(int line, Edge e) {

@@ -134,6 +134,10 @@ void ForLiveCells(int from, int to, Fn fn) {
   }
 }
 
+// One rand() draw of a block colour 1..colorCount; a count outside 1..5 (set from outside the
+// game) is taken as the nearest valid one, so no draw divides by zero or yields a non-colour.
+int RandomColor(int colorCount);
+
 // ---- Menu (menu.cpp)
 int ResetRound();
 

@@ -25,8 +25,8 @@ void PhaseInit(int pl) {
     p.colorCount = kDifficulty[d].colorCount;
     p.fallInterval = kDifficulty[d].fallInterval;
   }
-  for (int k = 0; k < 3; ++k) p.pieceColor[k] = rand() % p.colorCount + 1;
-  for (int k = 0; k < 6; ++k) p.next[k] = rand() % p.colorCount + 1;
+  for (int k = 0; k < 3; ++k) p.pieceColor[k] = RandomColor(p.colorCount);
+  for (int k = 0; k < 6; ++k) p.next[k] = RandomColor(p.colorCount);
   p.stepFlag = 1;
   ForLiveCells(16, 0, [&](int slot, int line) {
     game.groupMarks[slot][line] = 0;
@@ -61,7 +61,8 @@ void PhaseWipeIn(int pl) {
     tuDraw::StepWipe();
     if (tuDraw::draw.wipeDone) {
       p.phase = kPhaseControl;
-      gameout::PlayLoop(assets.music[game.gameMode == 0 ? game.difficulty[0] : 4]);
+      int music = game.gameMode == 0 ? game.difficulty[0] : 4;
+      if (music >= 0 && music <= 4) gameout::PlayLoop(assets.music[music]);
     }
   } else if (game.player[0].phase == kPhaseControl) {
     p.phase = kPhaseControl;
@@ -100,7 +101,7 @@ void PhaseSpawn(int pl) {
   p.satellite[1][1] = 1;
   for (int k = 0; k < 3; ++k) {
     p.next[k] = p.next[k + 3];
-    p.next[k + 3] = rand() % p.colorCount + 1;
+    p.next[k + 3] = RandomColor(p.colorCount);
   }
   p.pieceSlot = 3;
   p.pieceLine = 0;
