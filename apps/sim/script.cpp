@@ -1,0 +1,79 @@
+#include "script.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <sstream>
+
+namespace sim {
+
+int KeyCode(const std::string& name) {
+  static const struct {
+    const char* name;
+    int vk;
+  } kNames[] = {{"left", 37},  {"right", 39}, {"up", 38}, {"down", 40}, {"space", 32},
+                {"escape", 27}, {"x", 'X'},    {"z", 'Z'},  {"a", 'A'},   {"d", 'D'},
+                {"s", 'S'},     {"w", 'W'},    {"j", 'J'},  {"h", 'H'}};
+  for (const auto& k : kNames)
+    if (name == k.name) return k.vk;
+  if (name.empty() || name.size() > 3) return -1;
+  for (char c : name)
+    if (!isdigit(static_cast<unsigned char>(c))) return -1;
+  int vk = atoi(name.c_str());
+  return vk >= 1 && vk <= 255 ? vk : -1;
+}
+
+namespace {
+bool ParseFrame(const std::string& s, int* frame) {
+  if (s.empty() || s.size() > 9) return false;
+  for (char c : s)
+    if (!isdigit(static_cast<unsigned char>(c))) return false;
+  *frame = atoi(s.c_str());
+  return true;
+}
+}  // namespace
+
+bool ParseScript(const std::string& text, Script* out, std::string* error) {
+  *out = Script{};
+  std::istringstream in(text);
+  std::string line;
+  int number = 0;
+  struct Timed {
+    KeyEvent e;
+    int order;
+  };
+  std::vector<Timed> timed;
+  while (std::getline(in, line)) {
+    ++number;
+    auto hash = line.find('#');
+    if (hash != std::string::npos) line.erase(hash);
+    std::istringstream words(line);
+    std::string f, key, action, extra;
+    if (!(words >> f)) continue;  // blank or comment only
+    auto fail = [&](const std::string& why) {
+      *error = "script line " + std::to_string(number) + ": " + why + ": \"" + line + "\"";
+      return false;
+    };
+    if (!(words >> key >> action) || (words >> extra))
+      return fail("expected FRAME KEY down|up|tap");
+    int frame;
+    if (!ParseFrame(f, &frame)) return fail("bad frame number");
+    int vk = KeyCode(key);
+    if (vk < 0) return fail("unknown key '" + key + "'");
+    if (action == "down" || action == "up") {
+      timed.push_back({{frame, vk, action == "down"}, static_cast<int>(timed.size())});
+    } else if (action == "tap") {
+      timed.push_back({{frame, vk, true}, static_cast<int>(timed.size())});
+      timed.push_back({{frame + 1, vk, false}, static_cast<int>(timed.size())});
+    } else {
+      return fail("unknown action '" + action + "'");
+    }
+    out->lastFrame = std::max(out->lastFrame, frame);
+  }
+  std::stable_sort(timed.begin(), timed.end(),
+                   [](const Timed& a, const Timed& b) { return a.e.frame < b.e.frame; });
+  for (const Timed& t : timed) out->events.push_back(t.e);
+  return true;
+}
+
+}  // namespace sim

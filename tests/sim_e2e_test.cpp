@@ -1,0 +1,228 @@
+// The simulator end to end: the real program in headless mode driven by small key scripts.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using nlohmann::json;
+
+struct Result {
+  int exitCode = -1;
+  json dump;
+  std::string err;
+};
+
+class Sim : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/qsimXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+  }
+  void TearDown() override {
+    std::string cmd = "rm -rf '" + dir + "'";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+  }
+  std::string Write(const std::string& name, const std::string& text) {
+    std::string path = dir + "/" + name;
+    std::ofstream(path) << text;
+    return path;
+  }
+  std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // Runs the simulator with `args`, an optional script and state; the dump goes to a file.
+  Result Run(const std::string& args, const std::string& script = "", const std::string& state = "") {
+    std::string cmd = std::string(QUORBISTANE_SIM) + " " + args + " --dump " + dir + "/dump.json";
+    if (!script.empty()) cmd += " --script " + Write("script.txt", script);
+    if (!state.empty()) cmd += " --state " + Write("state.json", state);
+    cmd += " 2>" + dir + "/err.txt";
+    Result r;
+    int status = system(cmd.c_str());
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = Read(dir + "/err.txt");
+    std::string text = Read(dir + "/dump.json");
+    if (!text.empty()) r.dump = json::parse(text, nullptr, false);
+    remove((dir + "/dump.json").c_str());
+    return r;
+  }
+  static const json& P(const Result& r, int i) { return r.dump["players"][i]; }
+  std::string dir;
+};
+
+// A field state for --state: 17 lines, the given ones filled from the bottom up.
+std::string Field(std::initializer_list<const char*> bottomUp) {
+  std::vector<std::string> lines(17);
+  for (int l = 0; l < 17; ++l) lines[l] = (l & 1) ? "...." : ".....";
+  int l = 16;
+  for (const char* s : bottomUp) lines[l--] = s;
+  std::string out = "[";
+  for (int i = 0; i < 17; ++i) out += (i ? ", \"" : "\"") + lines[i] + "\"";
+  return out + "]";
+}
+
+TEST_F(Sim, MenuLeadsIntoEachDifficultyAndIntoVersus) {
+  struct Case {
+    const char* script;
+    int mode, difficulty, colours;
+  } cases[] = {
+      {"2 x tap\n6 x tap\n", 0, 0, 4},                          // one player, Easy
+      {"2 x tap\n6 down tap\n10 x tap\n", 0, 1, 4},             // Normal
+      {"2 x tap\n6 down tap\n10 down tap\n14 x tap\n", 0, 2, 5},  // Hard
+      {"2 x tap\n6 up tap\n10 x tap\n", 0, 3, 5},               // up from Easy: the hidden level
+  };
+  for (const Case& c : cases) {
+    Result r = Run("--frames 40", c.script);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.dump["sceneNo"], 1) << c.script;
+    EXPECT_EQ(r.dump["gameMode"], c.mode);
+    EXPECT_EQ(r.dump["difficulty"][0], c.difficulty) << c.script;
+    EXPECT_EQ(P(r, 0)["colorCount"], c.colours) << c.script;
+  }
+  // Versus: down to the second item, player 1 takes Normal, player 2 (W S J) the hidden level.
+  Result v = Run("--frames 200", "2 down tap\n6 x tap\n10 down tap\n14 x tap\n18 w tap\n22 j tap\n");
+  ASSERT_EQ(v.exitCode, 0) << v.err;
+  EXPECT_EQ(v.dump["sceneNo"], 1);
+  EXPECT_EQ(v.dump["gameMode"], 1);
+  EXPECT_EQ(v.dump["difficulty"], json({1, 3}));
+  EXPECT_EQ(v.dump["sounds"]["BGM/vsBGM.wav"]["playing"], true);
+  EXPECT_EQ(v.dump["sounds"]["SE/BUTTONK.wav"]["started"], 3);
+}
+
+TEST_F(Sim, OnePlayerGameChainsScoresAndSetsPieces) {
+  // A column of 1s ready to erase; the 2s above fall onto a fourth 2 and erase in turn.
+  std::string state = R"({"sceneNo": 1, "gameMode": 0, "difficulty": [0, 0],
+    "players": [{"phase": 4, "field": )" +
+                      Field({"12...", "1...", "1....", "1...", "2....", "2...", "2...."}) + "}]}";
+  Result chain = Run("--frames 200", "", state);
+  ASSERT_EQ(chain.exitCode, 0) << chain.err;
+  EXPECT_EQ(P(chain, 0)["maxChain"], 2);
+  EXPECT_EQ(P(chain, 0)["score"], 120);  // 40 for the first erasure, 80 for the second
+  EXPECT_EQ(chain.dump["sounds"]["SE/erase.wav"]["started"], 2);
+  // Then the down arrow is held: the pieces that follow drop and are set.
+  Result r = Run("--frames 900", "300 down down\n899 down up\n", state);
+  EXPECT_GE(P(r, 0)["score"].get<int>(), 120);
+  EXPECT_GE(r.dump["sounds"]["SE/set.wav"]["started"].get<int>(), 5);
+}
+
+TEST_F(Sim, VersusChainSendsGarbageToTheOtherField) {
+  std::string state = R"({"sceneNo": 1, "gameMode": 1, "difficulty": [0, 0],
+    "players": [{"phase": 4, "field": )" +
+                      Field({"12...", "1...", "1....", "1...", "2....", "2...", "2...."}) +
+                      R"(}, {"phase": 7}]})";
+  // A chain of two earns three garbage blocks for the other player...
+  Result sent = Run("--frames 200", "", state);
+  ASSERT_EQ(sent.exitCode, 0) << sent.err;
+  EXPECT_EQ(P(sent, 0)["maxChain"], 2);
+  EXPECT_EQ(P(sent, 1)["garbageIn"], 3);
+  // ...which enter player 2's field at a following spawn and settle into coloured blocks.
+  Result r = Run("--frames 1200", "", state);
+  int blocks = 0;
+  for (int s = 1; s <= 5; ++s)
+    for (int l = 0; l <= 16; ++l) {
+      int c = P(r, 1)["cells"][s][l];
+      if (c != 0 && c != 7) ++blocks;
+    }
+  EXPECT_EQ(P(r, 1)["garbageIn"], 0);
+  EXPECT_GE(blocks, 3);
+}
+
+TEST_F(Sim, TopOutEndsInTheGameOverPicturesAndTheContinueQuestion) {
+  std::string full = R"({"sceneNo": 1, "gameMode": 1, "difficulty": [0, 0],
+    "players": [{"phase": 0, "field": )" +
+                     Field({"12341", "2341", "34123", "4123", "12341", "2341", "34123", "4123", "12341",
+                            "2341", "34123", "4123", "12341", "2341", "34123", "4123", "12341"}) +
+                     R"(}, {"phase": 1}]})";
+  // Yes: X cuts the result picture short, X again answers the question at its first item.
+  Result yes = Run("--frames 60", "10 x tap\n20 x tap\n", full);
+  ASSERT_EQ(yes.exitCode, 0) << yes.err;
+  EXPECT_EQ(yes.dump["sceneNo"], 1);
+  EXPECT_EQ(yes.dump["resultStep"], 0);
+  EXPECT_EQ(P(yes, 0)["gameOver"], 0);
+  EXPECT_EQ(P(yes, 0)["cells"][3][16], 0);  // a fresh field
+  EXPECT_EQ(P(yes, 0)["score"], 0);
+  // No: right moves the cursor to no, J confirms in the versus mode; the menu follows.
+  Result no = Run("--frames 60", "10 j tap\n20 right tap\n30 j tap\n", full);
+  ASSERT_EQ(no.exitCode, 0) << no.err;
+  EXPECT_EQ(no.dump["sceneNo"], 2);
+  EXPECT_EQ(no.dump["sounds"]["BGM/vsBGM.wav"]["playing"], false);
+  // Left alone, the game-over picture gives way to the question after five seconds.
+  Result wait = Run("--frames 330 --frame-ms 16", "", full);
+  EXPECT_EQ(wait.dump["resultStep"], 2);
+  Result early = Run("--frames 300 --frame-ms 16", "", full);
+  EXPECT_EQ(early.dump["resultStep"], 1);
+}
+
+TEST_F(Sim, SpacePausesAndResumesBothPlayers) {
+  std::string script = "2 down tap\n6 x tap\n10 x tap\n14 j tap\n120 space tap\n";
+  Result paused = Run("--frames 200", script);
+  ASSERT_EQ(paused.exitCode, 0) << paused.err;
+  EXPECT_EQ(P(paused, 0)["phase"], 12);
+  EXPECT_EQ(P(paused, 1)["phase"], 12);
+  Result resumed = Run("--frames 200", script + "160 space tap\n");
+  EXPECT_NE(P(resumed, 0)["phase"], 12);
+  EXPECT_NE(P(resumed, 1)["phase"], 12);
+}
+
+TEST_F(Sim, EscapeEndsTheProgramAndTheRunSaysSo) {
+  Result r = Run("--frames 100", "5 escape tap\n");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.dump["ended"], true);
+  EXPECT_LT(r.dump["frames"].get<int>(), 100);
+}
+
+TEST_F(Sim, BadArgumentsScriptsAndStatesExitWithTwo) {
+  EXPECT_EQ(Run("--frames").exitCode, 2);
+  EXPECT_EQ(Run("--bogus 1").exitCode, 2);
+  EXPECT_EQ(Run("--shot 12").exitCode, 2);
+  Result script = Run("", "1 x tap\n2 x jump\n");
+  EXPECT_EQ(script.exitCode, 2);
+  EXPECT_NE(script.err.find("line 2"), std::string::npos) << script.err;
+  Result state = Run("", "", R"({"players": [{"colour": 1}]})");
+  EXPECT_EQ(state.exitCode, 2);
+  EXPECT_NE(state.err.find("players[0].colour"), std::string::npos) << state.err;
+  EXPECT_EQ(Run("", "", "{not json").exitCode, 2);
+}
+
+TEST_F(Sim, MissingAssetsAreReportedInTheBoxesAndTheRunGoesOn) {
+  Result r = Run("--frames 3 --assets " + dir + "/nothing-here");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_EQ(r.dump["boxes"].size(), 20u);  // eight pictures and twelve sounds
+  EXPECT_EQ(r.dump["boxes"][0]["caption"], "エラー発生");
+  EXPECT_EQ(r.dump["boxes"][0]["text"].get<std::string>().rfind("tuDraw::LoadObject : ", 0), 0u);
+  EXPECT_EQ(r.dump["sceneNo"], 2);
+}
+
+TEST_F(Sim, SameArgumentsGiveTheSameDumpAndPictures) {
+  std::string script =
+      "# versus, both at Normal, then both players busy\n"
+      "2 down tap\n6 x tap\n10 down tap\n14 x tap\n18 s tap\n22 j tap\n"
+      "60 left down\n90 left up\n100 x tap\n130 d down\n170 d up\n180 j tap\n"
+      "200 down down\n260 down up\n300 s down\n360 s up\n400 h tap\n";
+  std::string args = "--seed 7 --frames 1500 --shot 1499:" + dir + "/a.png --trace " + dir + "/a.txt";
+  Result a = Run(args, script);
+  ASSERT_EQ(a.exitCode, 0) << a.err;
+  std::string pngA = Read(dir + "/a.png"), traceA = Read(dir + "/a.txt");
+  Result b = Run(args, script);
+  EXPECT_EQ(a.dump, b.dump);
+  EXPECT_EQ(pngA, Read(dir + "/a.png"));
+  EXPECT_EQ(traceA, Read(dir + "/a.txt"));
+  EXPECT_EQ(pngA.substr(1, 3), "PNG");
+  EXPECT_EQ(std::count(traceA.begin(), traceA.end(), '\n'), 1500);
+  Result other = Run("--seed 8 --frames 1500", script);
+  EXPECT_NE(a.dump["players"], other.dump["players"]);
+}
+
+}  // namespace
