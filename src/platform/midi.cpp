@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kDefaultSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 // The synthesiser's default gain is quiet beside the sound effects.
-constexpr double kGain = 0.6;
+constexpr double kGain = 0.8;
 
 struct Device {
   std::string fontPath = kDefaultSoundFont;
@@ -72,6 +72,9 @@ bool EnsureSynth() {
   if (!settings) return false;
   fluid_settings_setnum(settings, "synth.sample-rate", rate);
   fluid_settings_setnum(settings, "synth.gain", kGain);
+  // No reverb or chorus: their tails would carry one piece into the start of the next.
+  fluid_settings_setint(settings, "synth.reverb.active", 0);
+  fluid_settings_setint(settings, "synth.chorus.active", 0);
   fluid_synth_t* synth = new_fluid_synth(settings);
   if (!synth || fluid_synth_sfload(synth, dev.fontPath.c_str(), 1) == FLUID_FAILED) {
     if (synth) delete_fluid_synth(synth);
@@ -102,9 +105,11 @@ void Render(void*, float* mix, int frames, int rate) {
   fluid_player_stop(dev.player);
   dev.playing = false;
   dev.atEnd = true;
+  // A file the sequencer could not read ends before it began: that is a failure, which
+  // nobody restarts.
   if (dev.notifyPending) {
     dev.notifyPending = false;
-    PostMessageAsync(MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 1);
+    PostMessageAsync(MM_MCINOTIFY, total > 0 ? MCI_NOTIFY_SUCCESSFUL : MCI_NOTIFY_FAILURE, 1);
   }
 }
 
@@ -182,6 +187,18 @@ int Open(const std::vector<std::string>& w) {
   dev.file.swap(bytes);
   dev.alias = w[5];
   dev.notifyPending = false;
+  // A new piece starts from silence: no voice and no reverb tail of the last one.
+  // Voices that were cut off fade out over a few blocks of 64 frames: let them, unheard.
+  if (dev.synth) {
+    fluid_synth_system_reset(dev.synth);
+    float scratch[2 * 64];
+    for (int block = 0; block < 64; ++block) {
+      fluid_synth_write_float(dev.synth, 64, scratch, 0, 2, scratch, 1, 2);
+      bool silent = true;
+      for (float v : scratch) silent = silent && v == 0.0f;
+      if (silent && fluid_synth_get_active_voice_count(dev.synth) == 0) break;
+    }
+  }
   Rewind();
   dev.open = true;
   return MIDI_OK;
