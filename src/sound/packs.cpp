@@ -189,6 +189,8 @@ int LoadPack(const char* name, int mix) {
   int result = detail::MakeBuffers(o, format, data, entry.dataSize, mix);
   free(data);
   if (result != 0) {
+    // A fresh entry stays free and as it was.
+    if (!snd.rebuilding) o = SoundObject{};
     tuSystem::Error(context, "サウンドバッファが生成できません", result);
     return -1;
   }

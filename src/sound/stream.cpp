@@ -144,6 +144,7 @@ int LoadStream(const char* name, int loopOffset) {
   int result = platform::AudioCreateBuffer(format, r.bufferSize, &channel.buffer);
   if (result != platform::AUDIO_OK) {
     channel.buffer = nullptr;
+    if (!snd.rebuilding) o = SoundObject{};
     tuSystem::Error(context, "サウンドバッファが生成できません", result);
     return -1;
   }
