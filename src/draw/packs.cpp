@@ -281,7 +281,12 @@ int SwapPack(const char* name, int id, int memoryKind) {
   }
   int ok = Expand(context, f, e, id);
   fclose(f);
-  if (!ok) return 0;
+  if (!ok) {
+    // The entry stays a pack sprite, so that a later restore tries it again.
+    tu::CopyCut(t.name, sizeof t.name, upper);
+    t.fromPack = 1;
+    return 0;
+  }
   Finish(t, upper, e);
   return id;
 }
