@@ -107,7 +107,13 @@ int LoadStream(const char* name, int loopOffset) {
     return -1;
   }
   uint32_t avg = format.avgBytesPerSec;
-  if (avg == 0 || format.blockAlign == 0 || entry.dataSize / avg < 5) {
+  if (format.blockAlign == 0 || avg != format.samplesPerSec * format.blockAlign) {
+    // The ring's size follows the bytes per second: a format that misstates them is unusable.
+    fclose(f);
+    tuSystem::Error(context, "WAVEファイルを読み込めません", 0);
+    return -1;
+  }
+  if (avg == 0 || entry.dataSize / avg < 5) {
     // Under five seconds the sound is held whole, as an ordinary one-channel object.
     fclose(f);
     return LoadPack(name, 1);
