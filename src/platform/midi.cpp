@@ -188,9 +188,10 @@ int Open(const std::vector<std::string>& w) {
   dev.alias = w[5];
   dev.notifyPending = false;
   // A new piece starts from silence: no voice and no reverb tail of the last one.
-  // Voices that were cut off fade out over a few blocks of 64 frames: let them, unheard.
+  // Voices that were cut off end at the next block of 64 frames: render them here, unheard.
+  // (A system reset would drop the pending cut-off and leave them sounding.)
   if (dev.synth) {
-    fluid_synth_system_reset(dev.synth);
+    fluid_synth_all_sounds_off(dev.synth, -1);
     float scratch[2 * 64];
     for (int block = 0; block < 64; ++block) {
       fluid_synth_write_float(dev.synth, 64, scratch, 0, 2, scratch, 1, 2);
