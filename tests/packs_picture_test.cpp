@@ -1,5 +1,5 @@
 // Picture packs: the exact entries Convert writes, loading entries into sprites on 16- and
-// 32-bit desktops, damaged packs, and the reload of pack sprites after a surface loss.
+// 32-bit desktops and after a surface loss, and damaged packs.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -82,7 +82,7 @@ TEST_F(PicturePacks, ConvertWritesFiveBitWordsOnlyFromAFullColourDesktop) {
   EXPECT_EQ(NextFreeId(), 4);
 }
 
-TEST_F(PicturePacks, EntriesLoadInAnyCaseOnBothDesktopsAndSwapKeepsTheId) {
+TEST_F(PicturePacks, EntriesLoadInAnyCaseOnBothDesktopsAndAfterALoss) {
   WriteFile("p.pak", kA + kB + Entry(1, 1, "B.BMP", {0x001F}));
   tuDraw::SetPackFile("p.pak");
   int b = tuDraw::LoadPack("b.bmp", 2);
@@ -100,6 +100,14 @@ TEST_F(PicturePacks, EntriesLoadInAnyCaseOnBothDesktopsAndSwapKeepsTheId) {
   ASSERT_EQ(tuDraw::SwapPack("b.bmp", a, 2), a);
   EXPECT_EQ(Sprite(a).width, 1);
   EXPECT_EQ(Pixel(a, 0, 0), 0xFFDFu);
+  // After a loss pack sprites are reloaded from the pack named at that moment.
+  WriteFile("q.pak", Entry(1, 1, "B.BMP", {31 << 10}));
+  tuDraw::SetPackFile("q.pak");
+  platform::MarkAllSurfacesLost();
+  tuDraw::Draw(0, 0, b, 0, 0, 1, 1);  // meets the loss and restores
+  EXPECT_EQ(Pixel(b, 0, 0), 0xF800u);
+  EXPECT_STREQ(Sprite(b).name, "B.BMP");
+  EXPECT_EQ(Sprite(b).fromPack, 1);
   EXPECT_EQ(NextFreeId(), 6);  // the scratch sprites are gone
   EXPECT_EQ(Boxes(), 0u);
 
@@ -139,25 +147,6 @@ TEST_F(PicturePacks, MissingEmptyAndDamagedPacksReportAndLeaveNothingTaken) {
     EXPECT_EQ(Boxes(), 1u);
     EXPECT_EQ(NextFreeId(), 4);
   }
-}
-
-TEST_F(PicturePacks, RestoreReloadsPackSpritesFromThePackNamedAtThatMoment) {
-  WriteFile("p.pak", kA + kB);
-  WriteFile("q.pak", Entry(1, 1, "B.BMP", {31 << 10}));
-  tuDraw::SetPackFile("p.pak");
-  int b = tuDraw::LoadPack("b.bmp", 2);
-  platform::MarkAllSurfacesLost();
-  tuDraw::Restore();
-  EXPECT_EQ(Pixel(b, 0, 0), 0xFFDFu);
-  EXPECT_STREQ(Sprite(b).name, "B.BMP");
-  EXPECT_EQ(Sprite(b).fromPack, 1);
-
-  tuDraw::SetPackFile("q.pak");
-  platform::MarkAllSurfacesLost();
-  tuDraw::Draw(0, 0, b, 0, 0, 1, 1);  // meets the loss and restores
-  EXPECT_EQ(Pixel(b, 0, 0), 0xF800u);
-  EXPECT_EQ(NextFreeId(), 5);
-  EXPECT_EQ(Boxes(), 0u);
 }
 
 }  // namespace

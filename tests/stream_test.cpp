@@ -89,8 +89,6 @@ TEST_F(Streams, UnderFiveSecondsLoadsWholeAndLongerSoundsRefillTwoSecondsAtATime
   EXPECT_EQ(Record(five).dataSize, uint32_t(kRate * 5 * 2));
   EXPECT_EQ(Record(five).bufferSize, 176400u);
   EXPECT_EQ(Record(five).halfSize, 88200u);
-  EXPECT_EQ(platform::AudioBufferBytes(tuSound::snd.objects[five].channels[0].buffer), 176400u);
-  EXPECT_STREQ(Record(five).packPath, tuSound::CurrentPackPath());
 
   // 10.5 s: 88200-byte refills, except that the last two of a pass share what is left.
   int id = tuSound::LoadStream("long.wav", 0);
