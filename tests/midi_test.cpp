@@ -119,6 +119,12 @@ TEST_F(Midi, OnlyASuccessfulNotifyWhileStoppedRestartsAndANewPieceAbortsTheOld) 
   EXPECT_NEAR(PullUntilNotify(6.0, &code, &peak), 1.5, 0.1);
   EXPECT_EQ(code, MCI_NOTIFY_SUCCESSFUL);
   EXPECT_GT(peak, 1000);
+
+  // A piece goes on across a change of the mix rate: half the frames now last as long.
+  tuSound::PlayMidi("my music/long tune.mid", 0);
+  ASSERT_EQ(tuSound::SelectFormat(2, 22, 16), 1);
+  EXPECT_NEAR(PullUntilNotify(6.0, &code), 0.75, 0.05);
+  EXPECT_EQ(code, MCI_NOTIFY_SUCCESSFUL);
 }
 
 TEST_F(Midi, BadFilesAndAMissingSoundFontLeaveMidiSilentAndHarmNothing) {

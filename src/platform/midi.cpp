@@ -95,7 +95,15 @@ bool EnsureSynth() {
 
 // Runs in the mixer: renders the synthesiser and notices the end of the piece.
 void Render(void*, float* mix, int frames, int rate) {
-  if (!dev.open || !dev.synth || rate != dev.synthRate) return;
+  if (!dev.open || !dev.synth || rate <= 0) return;
+  if (rate != dev.synthRate) {
+    // The mix format changed under a playing piece: it goes on at the new rate.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    fluid_synth_set_sample_rate(dev.synth, static_cast<float>(rate));
+#pragma GCC diagnostic pop
+    dev.synthRate = rate;
+  }
   fluid_synth_write_float(dev.synth, frames, mix, 0, 2, mix, 1, 2);
   if (!dev.playing || !dev.player) return;
   int total = fluid_player_get_total_ticks(dev.player);
