@@ -136,7 +136,7 @@ TEST_F(Midi, BadFilesAndAMissingSoundFontLeaveMidiSilentAndHarmNothing) {
   for (const char* name : {"garbage.mid", "text.mid", "missing.mid"}) {
     SCOPED_TRACE(name);
     tuSound::PlayMidi(name, 1);
-    EXPECT_EQ(tuSound::midi.open, 1);  // as designed: the failure is not noticed
+    EXPECT_EQ(tuSound::midi.open, 1);  // the failed open goes unnoticed
     uintptr_t code = 0;
     int peak = 0;
     PullUntilNotify(0.5, &code, &peak);

@@ -13,7 +13,7 @@ namespace tuSound {
 MidiState midi;
 
 namespace {
-// Results are ignored by design: a missing file or device leaves the commands failing quietly.
+// Results are ignored: a missing file or device leaves the commands failing quietly.
 void Send(const char* command) { platform::MidiCommand(command, nullptr, 0); }
 }  // namespace
 
