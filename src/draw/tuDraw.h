@@ -113,8 +113,18 @@ void SetColorKeyFromCorner();
 void SetObjectColorKey(int id, int colorref);
 void SetObjectColorKeyFromCorner(int id);
 void CopyColorKey(int destId, int sourceId);
-// Picture packs: reloads a pack sprite (owned by the picture-pack module).
+
+// ---- Picture packs (entries of 16-bit 5-5-5 pixels under upper-cased file names)
+// The pack file, relative to the program folder, that LoadPack, SwapPack and Restore read.
+void SetPackFile(const char* name);
+const char* PackFile();  // the full path, empty before SetPackFile
+// Loads an entry (any case) into a new sprite. Sprite id, or 0 after a report.
+int LoadPack(const char* name, int memoryKind);
+// Loads an entry into sprite `id`, keeping the id. The id, or 0 after a report.
 int SwapPack(const char* name, int id, int memoryKind);
+// Appends every BMP of `folder` ("" = the program folder) to the pack, emptied first when
+// `startAfresh`. Needs a desktop of more than 16 bits. 1, or 0 after a report.
+int Convert(const char* packName, const char* folder, int startAfresh);
 
 // ---- Drawing into the back buffer; every draw clips against clipRect
 void Clear();

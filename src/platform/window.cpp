@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
 
 #include "platform/headless.h"
 #include "platform/instance.h"
@@ -74,7 +75,19 @@ void Translate(const SDL_Event& e) {
   }
 }
 
+// Messages posted from other threads, waiting for the main thread to queue them.
+std::mutex asyncLock;
+Message asyncMessages[64];
+int asyncCount = 0;
+
+void DrainAsync() {
+  std::lock_guard<std::mutex> hold(asyncLock);
+  for (int i = 0; i < asyncCount; ++i) queue.push_back(asyncMessages[i]);
+  asyncCount = 0;
+}
+
 void Pump() {
+  DrainAsync();
   if (TakeRaiseRequest()) RaiseMainWindow();
   if (!window) return;
   SDL_Event e;
@@ -169,8 +182,25 @@ void PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   queue.push_back({message, wParam, lParam});
 }
 
+void PostMessageAsync(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  {
+    std::lock_guard<std::mutex> hold(asyncLock);
+    if (asyncCount == 64) return;
+    asyncMessages[asyncCount++] = {message, wParam, lParam};
+  }
+  if (SDL_WasInit(SDL_INIT_EVENTS)) {
+    SDL_Event wake{};
+    wake.type = SDL_USEREVENT;
+    SDL_PushEvent(&wake);
+  }
+}
+
 void PostQuitMessage(int code) { PostMessage(WM_QUIT, static_cast<uintptr_t>(code), 0); }
-void ClearMessages() { queue.clear(); }
+void ClearMessages() {
+  queue.clear();
+  std::lock_guard<std::mutex> hold(asyncLock);
+  asyncCount = 0;
+}
 
 void ShowCursor(bool show) {
   cursorVisible = show;

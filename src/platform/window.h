@@ -70,6 +70,9 @@ bool PeekMessage(Message* out);
 void WaitMessage();
 void PostMessage(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
 void PostQuitMessage(int code);
+// PostMessage for other threads (the audio mixer): the message joins the queue at the next
+// PeekMessage and wakes WaitMessage. Never allocates; drops the message if 64 are waiting.
+void PostMessageAsync(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
 void ClearMessages();
 
 // Cursor: shown or hidden, global position, warping, confinement to a screen rectangle.

@@ -41,6 +41,7 @@ void Rebuild() {
     tu::CopyCut(name, sizeof name, o.name);
     if (o.stream.dataSize != 0) {
       // A stream reloads from the pack path kept in its own record.
+      UsePackPath(o.stream.packPath);
       LoadStream(name, static_cast<int>(o.stream.loopPosition - o.stream.start));
     } else if (o.fromPack) {
       LoadPack(name, o.channelCount);

@@ -1,5 +1,8 @@
 #pragma once
 // Helpers shared by the tuSound sources.
+#include <cstdio>
+
+#include "platform/audio.h"
 #include "sound/tuSound.h"
 
 namespace tuSound::detail {
@@ -10,5 +13,26 @@ SoundObject* UsedObject(int id);
 void ReleaseBuffers(SoundObject& o);
 // Re-creates the buffers of every used entry in place, from its stored name and settings.
 void Rebuild();
+
+// Makes `path` (a full path) the current pack path, as a rebuilt stream needs.
+void UsePackPath(const char* path);
+
+// One sound pack entry found by FindPackEntry.
+struct PackEntryInfo {
+  uint32_t dataSize = 0, formatSize = 0;
+};
+// Searches the open pack from its start for the entry `upper` (already upper-cased). On
+// success the file stands at the entry's format block. Sizes beyond what the file holds and
+// names without a zero byte within the limit end the search.
+bool FindPackEntry(FILE* f, const char* upper, PackEntryInfo* out);
+// Reads a format block of `size` bytes as the 18-byte format (missing bytes are zero).
+bool ReadPackFormat(FILE* f, uint32_t size, platform::WaveFormat* format);
+// Upper-cases ASCII letters; other bytes stay.
+void UpperAscii(char* s);
+// Creates the |mix| buffers of entry `o` from the samples, as the WAV loader does (fresh
+// settings, or the stored ones while rebuilding). 0, or the failing call's result code after
+// the buffers are released again.
+int MakeBuffers(SoundObject& o, const platform::WaveFormat& format, const uint8_t* samples,
+                uint32_t bytes, int mix);
 
 }  // namespace tuSound::detail

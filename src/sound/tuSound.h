@@ -71,8 +71,6 @@ int SelectFormat(int channels, int rate, int bits);
 void PlaySystemSound(const char* name);
 // Empties the sound object table (display set-up calls it after Init).
 void ResetObjects();
-// Resets the MIDI state: open 0, loop 1. Returns 1.
-int InitMidi();
 
 // ---- WAV reading
 // Reads a RIFF WAVE file into a format block (18 + extra bytes) and a data block, both
@@ -109,12 +107,43 @@ void EchoSweep(int id, int interval, int count, int step, int speed);
 // Play cursor of channel 0 in bytes.
 uint32_t GetPosition(int id);
 
-// ---- Sound packs and streaming (loaders the rebuild calls for such objects)
+// ---- Sound packs (entries: data size, upper-cased name, format size, format, samples)
+// The pack file, relative to the program folder, that LoadPack and LoadStream read.
+void PackPath(const char* name);
+const char* CurrentPackPath();  // the full path, empty before PackPath
+// Loads a pack entry (any case) into a sound object of |mix| channels; sound id or -1.
 int LoadPack(const char* name, int mix);
-int LoadStream(const char* name, int loopOffset);
-int ResetStream(int id);
+// Appends every WAV of `folder` ("" = the program folder) to the pack, emptied first when
+// `replace`. Always 1; files that cannot be read are left out.
+int MakePack(const char* pack, const char* folder, int replace);
+// Appends one WAV file (relative to the program folder) to the pack.
+void WritePackEntry(const char* pack, const char* name);
 
+// ---- Streaming (a four-second ring buffer refilled two seconds at a time from a pack)
+// Loads a pack entry as a stream that loops back to `loopOffset` bytes after its first
+// sample; entries under five seconds load whole. Sound id or -1.
+int LoadStream(const char* name, int loopOffset);
+// Rewinds a stream to its first sample. 1, or 0 after a report.
+int ResetStream(int id);
+// Refills every playing stream whose play cursor has left the last refill. Call it at
+// least every second or two of playback. 1, or 0 without sound or after a report.
+int Streaming();
+
+// ---- MIDI music (one Standard MIDI File at a time, mixed into the same output)
+int InitMidi();  // open 0, loop 1; returns 1
+// Plays a file relative to the program folder; `loop` 1 restarts it at every end.
+void PlayMidi(const char* file, int loop);
+void StopMidi();   // stops and closes, if open
+void CloseMidi();  // stops and closes unconditionally; the open flag stays
+void MidiOnce();   // the piece playing ends and closes at its end
+void MidiNotify(); // the end of the piece: restart when looping, else stop
 // The window procedure's MIDI notify branch: `flag` 1 is a successful end of the piece.
 void MidiNotifyMessage(int flag);
+// MIDI state: a piece is open; it restarts when it ends.
+struct MidiState {
+  int open = 0;
+  int loop = 1;
+};
+extern MidiState midi;
 
 }  // namespace tuSound

@@ -1,0 +1,243 @@
+// Sound packs: many WAV sounds in one file, each split into its format block and samples and
+// stored under its upper-cased file name. Building a pack from a folder; loading an entry.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+#include "shell/text.h"
+#include "shell/tuSystem.h"
+#include "sound/internal.h"
+
+namespace tuSound {
+
+namespace {
+
+char packPath[256];
+
+// The longest name an entry may store, without its zero byte.
+constexpr size_t kStoredNameLimit = 255;
+
+bool Read32(FILE* f, uint32_t* v) {
+  uint8_t b[4];
+  if (fread(b, 1, 4, f) != 4) return false;
+  *v = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+       static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+  return true;
+}
+
+void Put32(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+}
+
+int FirstFreeEntry() {
+  for (int e = 0; e < kMaxSounds; ++e)
+    if (!snd.objects[e].used) return e;
+  return -1;
+}
+
+}  // namespace
+
+namespace detail {
+
+void UsePackPath(const char* path) { tu::CopyCut(packPath, sizeof packPath, path ? path : ""); }
+
+void UpperAscii(char* s) {
+  for (; *s; ++s)
+    if (*s >= 'a' && *s <= 'z') *s = static_cast<char>(*s - 'a' + 'A');
+}
+
+bool FindPackEntry(FILE* f, const char* upper, PackEntryInfo* out) {
+  if (fseek(f, 0, SEEK_END) != 0) return false;
+  long end = ftell(f);
+  if (end < 0 || fseek(f, 0, SEEK_SET) != 0) return false;
+  char stored[kStoredNameLimit + 1];
+  while (!feof(f)) {
+    PackEntryInfo e;
+    if (!Read32(f, &e.dataSize)) return false;
+    size_t n = 0;
+    for (;;) {
+      int c = fgetc(f);
+      if (c == EOF || n > kStoredNameLimit) return false;
+      stored[n++] = static_cast<char>(c);
+      if (c == 0) break;
+    }
+    if (!Read32(f, &e.formatSize)) return false;
+    long here = ftell(f);
+    if (here < 0) return false;
+    // The format block and the samples must both be in the file.
+    uint64_t rest = static_cast<uint64_t>(end - here);
+    if (static_cast<uint64_t>(e.formatSize) + e.dataSize > rest) return false;
+    if (strcmp(stored, upper) == 0) {
+      *out = e;
+      return true;
+    }
+    // Each entry is skipped by its own format size, so entries after a non-PCM one stay
+    // reachable (a PCM pack has 18 everywhere).
+    if (fseek(f, static_cast<long>(e.formatSize) + static_cast<long>(e.dataSize), SEEK_CUR) != 0)
+      return false;
+  }
+  return false;
+}
+
+bool ReadPackFormat(FILE* f, uint32_t size, platform::WaveFormat* format) {
+  uint8_t block[sizeof(platform::WaveFormat)] = {};
+  uint32_t take = size < sizeof block ? size : static_cast<uint32_t>(sizeof block);
+  if (fread(block, 1, take, f) != take) return false;
+  if (size > take && fseek(f, static_cast<long>(size - take), SEEK_CUR) != 0) return false;
+  memcpy(format, block, sizeof block);
+  return true;
+}
+
+int MakeBuffers(SoundObject& o, const platform::WaveFormat& format, const uint8_t* samples,
+                uint32_t bytes, int mix) {
+  ReleaseBuffers(o);
+  int count = mix < 0 ? -mix : mix;
+  o.channelCount = count;
+  o.echoState = mix > 1 ? 0 : -1;
+  if (!snd.rebuilding) {
+    o.nextChannel = 0;
+    o.looping = 0;
+    o.echoTime = 0.0f;
+  }
+  for (int c = 0; c < count; ++c) {
+    SoundChannel& channel = o.channels[c];
+    int result = platform::AudioCreateBuffer(format, bytes, &channel.buffer);
+    if (result != platform::AUDIO_OK) {
+      ReleaseBuffers(o);
+      return result;
+    }
+    void* first = nullptr;
+    void* second = nullptr;
+    uint32_t firstBytes = 0, secondBytes = 0;
+    if (platform::AudioLock(channel.buffer, 0, bytes, &first, &firstBytes, &second,
+                            &secondBytes) == platform::AUDIO_OK) {
+      memcpy(first, samples, firstBytes);
+      if (second) memcpy(second, samples + firstBytes, secondBytes);
+      platform::AudioUnlock(channel.buffer, first, firstBytes, second, secondBytes);
+    }
+    if (!snd.rebuilding) {
+      platform::AudioGetFrequency(channel.buffer, &channel.frequency);
+      o.baseFrequency = channel.frequency;
+      channel.volume = 0;
+      channel.pan = 0;
+      channel.savedPosition = 0;
+    } else {
+      platform::AudioSetVolume(channel.buffer, channel.volume);
+      platform::AudioSetFrequency(channel.buffer, channel.frequency);
+      platform::AudioSetPan(channel.buffer, channel.pan);
+    }
+  }
+  return 0;
+}
+
+}  // namespace detail
+
+void PackPath(const char* name) {
+  tu::JoinCut(packPath, sizeof packPath, tuSystem::GetPath(0), name ? name : "", "");
+}
+
+const char* CurrentPackPath() { return packPath; }
+
+int LoadPack(const char* name, int mix) {
+  const char* context = "tuSound::LoadPack";
+  if (!snd.available) return -1;
+  if (!name) name = "";
+  if (mix > kMaxChannels || mix < -kMaxChannels) {
+    tuSystem::Error(context, "ミックス数が多過ぎます", 0);
+    return -1;
+  }
+  int e;
+  if (!snd.rebuilding) {
+    if (strlen(name) > static_cast<size_t>(kNameLength)) {
+      tuSystem::Error(context, "ファイル名が長すぎます", 0);
+      return -1;
+    }
+    e = FirstFreeEntry();
+    if (e < 0) {
+      tuSystem::Error(context, "オブジェクト数が多過ぎます", 0);
+      return -1;
+    }
+  } else {
+    e = snd.currentEntry;
+    if (e < 0 || e >= kMaxSounds) return -1;
+  }
+  FILE* f = packPath[0] ? fopen(packPath, "rb") : nullptr;
+  if (!f) {
+    tuSystem::Error(context, "パックファイル名が指定されていません", 0);
+    return -1;
+  }
+  char upper[kNameLength + 1];
+  tu::CopyCut(upper, sizeof upper, name);
+  detail::UpperAscii(upper);
+  detail::PackEntryInfo entry;
+  platform::WaveFormat format;
+  uint8_t* data = nullptr;
+  bool found = detail::FindPackEntry(f, upper, &entry) &&
+               detail::ReadPackFormat(f, entry.formatSize, &format);
+  if (found) {
+    data = static_cast<uint8_t*>(malloc(entry.dataSize > 0 ? entry.dataSize : 1));
+    found = data && fread(data, 1, entry.dataSize, f) == entry.dataSize;
+  }
+  fclose(f);
+  if (!found) {
+    free(data);
+    tuSystem::Error(context, "WAVEファイルを読み込めません", 0);
+    return -1;
+  }
+  SoundObject& o = snd.objects[e];
+  int result = detail::MakeBuffers(o, format, data, entry.dataSize, mix);
+  free(data);
+  if (result != 0) {
+    // A fresh entry stays free and as it was.
+    if (!snd.rebuilding) o = SoundObject{};
+    tuSystem::Error(context, "サウンドバッファが生成できません", result);
+    return -1;
+  }
+  o.used = 1;
+  o.fromPack = 1;
+  o.stream.dataSize = 0;
+  if (!snd.rebuilding) tu::CopyCut(o.name, sizeof o.name, name);
+  return e;
+}
+
+void WritePackEntry(const char* pack, const char* name) {
+  if (!pack || !name) return;
+  std::string base = tuSystem::GetPath(0);
+  uint8_t* format = nullptr;
+  uint8_t* data = nullptr;
+  int formatLength = 0, dataSize = 0;
+  if (ReadWave((base + name).c_str(), &format, &formatLength, &data, &dataSize) != 0) return;
+  // The entry's name is the file name alone, upper-cased. The file itself is read by its own
+  // spelling, since the file system tells cases apart.
+  const char* slash = strrchr(name, '/');
+  std::string stored = slash ? slash + 1 : name;
+  detail::UpperAscii(stored.data());
+  std::string entry;
+  Put32(entry, static_cast<uint32_t>(dataSize));
+  entry.append(stored.c_str(), stored.size() + 1);
+  Put32(entry, static_cast<uint32_t>(formatLength));
+  entry.append(reinterpret_cast<const char*>(format), static_cast<size_t>(formatLength));
+  entry.append(reinterpret_cast<const char*>(data), static_cast<size_t>(dataSize));
+  if (FILE* f = fopen((base + pack).c_str(), "ab")) {
+    fwrite(entry.data(), 1, entry.size(), f);
+    fclose(f);
+  }
+  free(format);
+  free(data);
+}
+
+int MakePack(const char* pack, const char* folder, int replace) {
+  if (!pack) return 1;
+  if (!folder) folder = "";
+  std::string base = tuSystem::GetPath(0);
+  if (replace) remove((base + pack).c_str());
+  std::string dir = *folder ? base + folder : base;
+  for (const std::string& file : platform::ListFiles(dir, "*.WAV")) {
+    std::string relative = *folder ? std::string(folder) + "/" + file : file;
+    WritePackEntry(pack, relative.c_str());
+  }
+  return 1;
+}
+
+}  // namespace tuSound

@@ -1,0 +1,171 @@
+// MIDI music: Standard MIDI Files written here, played through the synthesiser in headless
+// mode, with the end of a piece arriving as the window's notify message.
+#include "platform/midi.h"
+#include "sound_support.h"
+
+namespace {
+
+using sound_support::Bytes;
+using platform::MCI_NOTIFY_ABORTED;
+using platform::MCI_NOTIFY_SUCCESSFUL;
+
+// A format-0 file at 96 ticks a quarter note and 120 beats a minute: `notes` notes of half a
+// second, one after the other.
+Bytes Smf(int notes) {
+  Bytes t;
+  for (int i = 0; i < notes; ++i) {
+    uint8_t key = static_cast<uint8_t>(60 + i);
+    t.insert(t.end(), {0x00, 0x90, key, 100, 0x60, 0x80, key, 0});
+  }
+  t.insert(t.end(), {0x00, 0xFF, 0x2F, 0x00});
+  const uint8_t head[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                          'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(t.size())};
+  Bytes b(std::begin(head), std::end(head));
+  for (uint8_t v : t) b.push_back(v);
+  return b;
+}
+
+std::string Mode() {
+  char answer[32];
+  platform::MidiCommand("status midi mode", answer, sizeof answer);
+  return answer;
+}
+
+// Hands a notify message to the window procedure, as the frame loop does.
+void Dispatch(uintptr_t code) { tuSystem::WndProc(platform::MM_MCINOTIFY, code, 1); }
+
+class Midi : public sound_support::SoundTest {
+ protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    platform::SetMidiSoundFont(nullptr);
+    tuSound::InitMidi();
+  }
+  void TearDown() override {
+    tuSound::CloseMidi();
+    platform::ClearMessages();
+    SoundTest::TearDown();
+  }
+  // Pulls at most `seconds` of the mix until a notify message is queued; `code` gets its code
+  // (0 if none came), `peak` the loudest sample. Returns the seconds pulled.
+  double PullUntilNotify(double seconds, uintptr_t* code, int* peak = nullptr) {
+    *code = 0;
+    int frames = 0;
+    platform::Message m;
+    while (frames < seconds * 44100 && !*code) {
+      std::vector<int16_t> s = sound_support::Pull(1024);
+      frames += 1024;
+      if (peak) *peak = std::max({*peak, sound_support::Peak(s, 0), sound_support::Peak(s, 1)});
+      while (platform::PeekMessage(&m))
+        if (m.message == platform::MM_MCINOTIFY) *code = m.wParam;
+    }
+    return frames / 44100.0;
+  }
+};
+
+TEST_F(Midi, APieceLoopsAtEachEndWhileLoopingIsOnAndClosesOnceItIsOff) {
+  WriteFile("tune.mid", Smf(2));
+  tuSound::PlayMidi("tune.mid", 1);
+  EXPECT_EQ(tuSound::midi.open, 1);
+  for (int pass = 0; pass < 3; ++pass) {
+    SCOPED_TRACE(pass);
+    if (pass == 2) tuSound::MidiOnce();  // this pass is the last
+    EXPECT_EQ(Mode(), "playing");
+    uintptr_t code = 0;
+    int peak = 0;
+    EXPECT_NEAR(PullUntilNotify(6.0, &code, &peak), 1.0, 0.1);  // two half-second notes
+    EXPECT_EQ(code, MCI_NOTIFY_SUCCESSFUL);
+    EXPECT_GT(peak, 1000);
+    EXPECT_EQ(Mode(), "stopped");
+    Dispatch(code);
+  }
+  EXPECT_EQ(tuSound::midi.open, 0);
+  EXPECT_EQ(Mode(), "");  // closed
+  uintptr_t code = 0;
+  PullUntilNotify(2.0, &code);
+  int peak = 0;
+  PullUntilNotify(0.5, &code, &peak);
+  EXPECT_EQ(peak, 0);
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(Midi, OnlyASuccessfulNotifyWhileStoppedRestartsAndANewPieceAbortsTheOld) {
+  WriteFile("tune.mid", Smf(1));
+  tuSound::PlayMidi("tune.mid", 1);
+  uintptr_t code = 0;
+  PullUntilNotify(6.0, &code);
+  ASSERT_EQ(code, MCI_NOTIFY_SUCCESSFUL);
+  for (uintptr_t other : {platform::MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED,
+                          platform::MCI_NOTIFY_FAILURE}) {
+    Dispatch(other);
+    EXPECT_EQ(Mode(), "stopped") << other;
+  }
+  Dispatch(MCI_NOTIFY_SUCCESSFUL);
+  EXPECT_EQ(Mode(), "playing");
+  // A success that arrives after a restart (the reply is "playing") does nothing: a restart
+  // would supersede the pending notify.
+  Dispatch(MCI_NOTIFY_SUCCESSFUL);
+  platform::Message m;
+  EXPECT_FALSE(platform::PeekMessage(&m));
+
+  // A new piece, its path with spaces, aborts the old one's notify and plays to its own end.
+  WriteFile("my music/long tune.mid", Smf(3));
+  tuSound::PlayMidi("my music/long tune.mid", 0);
+  ASSERT_TRUE(platform::PeekMessage(&m));
+  EXPECT_EQ(m.wParam, MCI_NOTIFY_ABORTED);
+  Dispatch(m.wParam);
+  EXPECT_EQ(Mode(), "playing");
+  int peak = 0;
+  EXPECT_NEAR(PullUntilNotify(6.0, &code, &peak), 1.5, 0.1);
+  EXPECT_EQ(code, MCI_NOTIFY_SUCCESSFUL);
+  EXPECT_GT(peak, 1000);
+
+  // A piece goes on across a change of the mix rate: half the frames now last as long.
+  tuSound::PlayMidi("my music/long tune.mid", 0);
+  ASSERT_EQ(tuSound::SelectFormat(2, 22, 16), 1);
+  EXPECT_NEAR(PullUntilNotify(6.0, &code), 0.75, 0.05);
+  EXPECT_EQ(code, MCI_NOTIFY_SUCCESSFUL);
+}
+
+TEST_F(Midi, BadFilesAndAMissingSoundFontLeaveMidiSilentAndHarmNothing) {
+  WriteFile("text.mid", Bytes{'h', 'e', 'l', 'l', 'o'});
+  WriteFile("garbage.mid", Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'X', 0, 0, 9});
+  WriteFile("tune.mid", Smf(3));
+  tuSound::PlayMidi("tune.mid", 1);
+  sound_support::Pull(4410);  // cut off while its first note sounds
+  for (const char* name : {"garbage.mid", "text.mid", "missing.mid"}) {
+    SCOPED_TRACE(name);
+    tuSound::PlayMidi(name, 1);
+    EXPECT_EQ(tuSound::midi.open, 1);  // the failed open goes unnoticed
+    uintptr_t code = 0;
+    int peak = 0;
+    PullUntilNotify(0.5, &code, &peak);
+    EXPECT_EQ(peak, 0);
+    // A header without a readable track fails at once; a failure restarts nothing.
+    EXPECT_EQ(code, std::string(name) == "garbage.mid" ? platform::MCI_NOTIFY_FAILURE : 0u);
+    Dispatch(code);
+    PullUntilNotify(0.5, &code);
+    EXPECT_EQ(code, 0u);
+    tuSound::StopMidi();
+    EXPECT_EQ(tuSound::midi.open, 0);
+  }
+  EXPECT_NE(platform::MidiCommand("rewind midi", nullptr, 0), platform::MIDI_OK);
+  EXPECT_NE(platform::MidiCommand("open \"unterminated type sequencer alias midi", nullptr, 0),
+            platform::MIDI_OK);
+
+  WriteFile("beep.wav", sound_support::Dc16(4410, 8000));
+  platform::SetMidiSoundFont(Path("nothing.sf2").c_str());
+  testing::internal::CaptureStderr();
+  tuSound::PlayMidi("tune.mid", 1);
+  tuSound::PlayMidi("tune.mid", 1);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("nothing.sf2"), std::string::npos);
+  EXPECT_EQ(Mode(), "");
+  int id = tuSound::LoadObject("beep.wav", 1);
+  tuSound::Play(id, 0);
+  EXPECT_NEAR(sound_support::Peak(sound_support::Pull(1024), 0), 8000, 200);
+  EXPECT_TRUE(platform::RecordedBoxes().empty());
+}
+
+}  // namespace
