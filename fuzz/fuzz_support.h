@@ -13,6 +13,7 @@
 #include "platform/dialog.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/window.h"
 #include "shell/tuSystem.h"
 
 namespace fuzz {
