@@ -46,12 +46,12 @@ int Rotate(int dl, int dt, int dr, int db, int angle, float scale, bool paint, i
   const int64_t dw = int64_t(dr) - dl, dh = int64_t(db) - dt;
   const int64_t sw = int64_t(right) - left, sh = int64_t(bottom) - top;
 
-  // Doubled offsets from the destination centre (u2, v2) map to doubled offsets from the
-  // source centre: x = u cos + v sin, y = v cos - u sin; the pixel index is then
-  // floor((offset + size - 1) / 2). Numerators are kept non-negative with a bias so that the
+  // Doubled offsets of pixel centres from the destination centre (u2, v2) map to doubled
+  // offsets from the source centre: x = u cos + v sin, y = v cos - u sin (divided by the
+  // scale); the source pixel is then floor((offset + size) / 2). Numerators are kept non-negative with a bias so that the
   // division is a plain unsigned one.
-  auto numX = [&](int64_t u2, int64_t v2) { return u2 * cs + v2 * sn + (sw - 1) * 360 * kUnit; };
-  auto numY = [&](int64_t u2, int64_t v2) { return v2 * cs - u2 * sn + (sh - 1) * 360 * kUnit; };
+  auto numX = [&](int64_t u2, int64_t v2) { return u2 * cs + v2 * sn + sw * 360 * kUnit; };
+  auto numY = [&](int64_t u2, int64_t v2) { return v2 * cs - u2 * sn + sh * 360 * kUnit; };
   const int64_t u0 = 2 * (int64_t(dst.left) - dl) + 1 - dw, u1 = u0 + 2 * (dst.right - dst.left - 1);
   const int64_t v0 = 2 * (int64_t(dst.top) - dt) + 1 - dh, v1 = v0 + 2 * (dst.bottom - dst.top - 1);
   int64_t low = 0;
