@@ -103,7 +103,8 @@ int FrameRect(int left, int top, int right, int bottom);
 int FillScreenWhite();
 int FillRectWhite(int left, int top, int right, int bottom);
 int FillRectValue(int left, int top, int right, int bottom, int value);
-// Halves every component `value` times (held to 0..5), within clipRect as well.
+// Halves every channel `value` times (held to 0..6: six make any pixel black), within
+// clipRect as well.
 int DarkenRect(int left, int top, int right, int bottom, int value);
 
 // The fadeAddTable mix of two pixel values at a level 0..31 (as DrawFade: 0 gives

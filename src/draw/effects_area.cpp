@@ -148,7 +148,7 @@ int DarkenRect(int left, int top, int right, int bottom, int value) {
   if (!fx::Ready()) return 0;
   const tu::Rect a = fx::AreaBounds(left, top, int(std::clamp<int64_t>(int64_t(right) - left, 0, INT32_MAX)),
                                     int(std::clamp<int64_t>(int64_t(bottom) - top, 0, INT32_MAX)));
-  const int times = std::clamp(value, 0, 5);
+  const int times = std::clamp(value, 0, 6);
   if (times == 0) return 1;
   fx::Pixels p;
   int result = 1;
