@@ -15,25 +15,58 @@ using fx::Rgb;
 
 namespace {
 
-// Index of a three-channel table entry: [channel][level][destination][source].
-inline int At(int channel, int level, int q, int s) {
-  return channel * 32768 + level * 1024 + q * 32 + s;
+// Components are taken apart and put together with the five-bit shifts (the values
+// rgbOfPixel holds), fixed at compile time for the two 16-bit layouts, so that the hot loops
+// touch only the few kilobytes of table they use.
+template <int RS, int GS>
+struct Parts {
+  static constexpr int kRed = RS, kGreen = GS;
+  static unsigned R(uint16_t p) { return (p >> RS) & 31u; }
+  static unsigned G(uint16_t p) { return (p >> GS) & 31u; }
+  static unsigned B(uint16_t p) { return p & 31u; }
+  static uint16_t Put(unsigned r, unsigned g, unsigned b) {
+    return static_cast<uint16_t>(r << RS | g << GS | b);
+  }
+  // The grey of a pixel, avg3Table[r + g + b].
+  static unsigned Grey(uint16_t p) { return tables.avg3Table[R(p) + G(p) + B(p)]; }
+};
+
+// Runs body(Parts<...>{}) for the back buffer's layout: 5-6-5 or 5-5-5, blue lowest.
+template <class Body>
+int ForLayout(Body&& body) {
+  const PixelFormatInfo& pf = draw.pixelFormat;
+  if (pf.blue.shift5 == 0 && pf.red.shift5 == 11 && pf.green.shift5 == 6) return body(Parts<11, 6>{});
+  if (pf.blue.shift5 == 0 && pf.red.shift5 == 10 && pf.green.shift5 == 5) return body(Parts<10, 5>{});
+  return 0;
 }
 
-inline uint16_t FadeAdd(const int lv[3], uint16_t s, uint16_t d) {
-  const uint8_t* a = Rgb(s);
-  const uint8_t* b = Rgb(d);
-  const uint16_t* t = tables.fadeAddTable;
-  return static_cast<uint16_t>(t[At(0, lv[0], b[0], a[0])] | t[At(1, lv[1], b[1], a[1])] |
-                               t[At(2, lv[2], b[2], a[2])]);
-}
+// One 32 x 32 table per channel, indexed [destination][source] and holding the result already
+// shifted into place: a level's slice of fadeAddTable or fadeSatTable, or subTable.
+template <class P>
+struct Mixer {
+  const uint16_t* t[3];
+  // Index destination << 5 | source of each channel, formed with as few shifts as possible.
+  uint16_t operator()(uint16_t source, uint16_t destination) const {
+    const uint32_t s = source, d = destination;
+    return static_cast<uint16_t>(t[0][((d >> (P::kRed - 5)) & 0x3E0) | ((s >> P::kRed) & 31)] |
+                                 t[1][((d >> (P::kGreen - 5)) & 0x3E0) | ((s >> P::kGreen) & 31)] |
+                                 t[2][((d << 5) & 0x3E0) | (s & 31)]);
+  }
+};
 
-inline uint16_t FadeSat(int level, uint16_t s, uint16_t d) {
-  const uint8_t* a = Rgb(s);
-  const uint8_t* b = Rgb(d);
-  const uint16_t* t = tables.fadeSatTable;
-  return static_cast<uint16_t>(t[At(0, level, b[0], a[0])] | t[At(1, level, b[1], a[1])] |
-                               t[At(2, level, b[2], a[2])]);
+// A slice of a [channel][level][destination][source] table, one level per channel.
+template <class P>
+Mixer<P> Levels(P, const uint16_t* table, int red, int green, int blue) {
+  return {{table + fx::ClampLevel(red) * 1024, table + 32768 + fx::ClampLevel(green) * 1024,
+           table + 65536 + fx::ClampLevel(blue) * 1024}};
+}
+template <class P>
+Mixer<P> FadeAdd(P p, int red, int green, int blue) {
+  return Levels(p, tables.fadeAddTable, red, green, blue);
+}
+template <class P>
+Mixer<P> FadeSat(P p, int level) {
+  return Levels(p, tables.fadeSatTable, level, level, level);
 }
 
 inline float Unit(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }  // NaN gives 0
@@ -63,11 +96,6 @@ struct Reciprocals {
 };
 const Reciprocals reciprocals;
 
-uint16_t GreyOf(uint16_t s) {
-  const uint8_t* c = Rgb(s);
-  return tables.avg3Table[c[0] + c[1] + c[2]];
-}
-
 int SubScaled(int x, int y, int id, int left, int top, int right, int bottom, const int lv[3]) {
   // Source component c scaled to c * level / 31 before the subtraction.
   uint8_t scaled[3][32];
@@ -76,12 +104,12 @@ int SubScaled(int x, int y, int id, int left, int top, int right, int bottom, co
     for (int c = 0; c < 32; ++c) scaled[ch][c] = static_cast<uint8_t>(c * l / 31);
   }
   const uint16_t* t = tables.subTable;
-  return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t d) {
-    const uint8_t* a = Rgb(s);
-    const uint8_t* b = Rgb(d);
-    return static_cast<uint16_t>(t[b[0] * 32 + scaled[0][a[0]]] |
-                                 t[1024 + b[1] * 32 + scaled[1][a[1]]] |
-                                 t[2048 + b[2] * 32 + scaled[2][a[2]]]);
+  return ForLayout([&](auto p) {
+    return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t d) {
+      return static_cast<uint16_t>(t[p.R(d) * 32 + scaled[0][p.R(s)]] |
+                                   t[1024 + p.G(d) * 32 + scaled[1][p.G(s)]] |
+                                   t[2048 + p.B(d) * 32 + scaled[2][p.B(s)]]);
+    });
   });
 }
 
@@ -105,9 +133,10 @@ int Alpha(int x, int y, int id, int left, int top, int right, int bottom, float 
 int Bright(int x, int y, int id, int left, int top, int right, int bottom, float r, float g,
            float b) {
   const ScaleTable tr(r), tg(g), tb(b);
-  return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t) {
-    const uint8_t* c = Rgb(s);
-    return Compose(tr.v[c[0]], tg.v[c[1]], tb.v[c[2]]);
+  return ForLayout([&](auto p) {
+    return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t) {
+      return p.Put(tr.v[p.R(s)], tg.v[p.G(s)], tb.v[p.B(s)]);
+    });
   });
 }
 
@@ -135,30 +164,30 @@ int DrawFade(int x, int y, int id, int left, int top, int right, int bottom, int
 
 int DrawFadeRGB(int x, int y, int id, int left, int top, int right, int bottom, int redLevel,
                 int greenLevel, int blueLevel) {
-  const int lv[3] = {fx::ClampLevel(redLevel), fx::ClampLevel(greenLevel),
-                     fx::ClampLevel(blueLevel)};
-  return fx::CopyPixels(x, y, id, left, top, right, bottom,
-                        [&](uint16_t s, uint16_t d) { return FadeAdd(lv, s, d); });
+  return ForLayout([&](auto p) {
+    return fx::CopyPixels(x, y, id, left, top, right, bottom,
+                          FadeAdd(p, redLevel, greenLevel, blueLevel));
+  });
 }
 
 int DrawAdd(int x, int y, int id, int left, int top, int right, int bottom) {
-  return fx::CopyPixels(x, y, id, left, top, right, bottom,
-                        [](uint16_t s, uint16_t d) { return FadeSat(0, s, d); });
+  return ForLayout([&](auto p) {
+    return fx::CopyPixels(x, y, id, left, top, right, bottom, FadeSat(p, 0));
+  });
 }
 
 int DrawAddLevel(int x, int y, int id, int left, int top, int right, int bottom, float amount) {
   const int level = fx::LevelOf(amount);
-  return fx::CopyPixels(x, y, id, left, top, right, bottom,
-                        [level](uint16_t s, uint16_t d) { return FadeSat(level, s, d); });
+  return ForLayout([&](auto p) {
+    return fx::CopyPixels(x, y, id, left, top, right, bottom, FadeSat(p, level));
+  });
 }
 
 int DrawSub(int x, int y, int id, int left, int top, int right, int bottom) {
   const uint16_t* t = tables.subTable;
-  return fx::CopyPixels(x, y, id, left, top, right, bottom, [t](uint16_t s, uint16_t d) {
-    const uint8_t* a = Rgb(s);
-    const uint8_t* b = Rgb(d);
-    return static_cast<uint16_t>(t[b[0] * 32 + a[0]] | t[1024 + b[1] * 32 + a[1]] |
-                                 t[2048 + b[2] * 32 + a[2]]);
+  return ForLayout([&](auto p) {
+    return fx::CopyPixels(x, y, id, left, top, right, bottom,
+                          Mixer<decltype(p)>{{t, t + 1024, t + 2048}});
   });
 }
 
@@ -174,9 +203,11 @@ int DrawSubRGB(int x, int y, int id, int left, int top, int right, int bottom, i
 }
 
 int DrawGrey(int x, int y, int id, int left, int top, int right, int bottom) {
-  return fx::CopyPixels(x, y, id, left, top, right, bottom, [](uint16_t s, uint16_t) {
-    uint16_t g = GreyOf(s);
-    return Compose(g, g, g);
+  return ForLayout([&](auto p) {
+    uint16_t grey[32];
+    for (unsigned g = 0; g < 32; ++g) grey[g] = p.Put(g, g, g);
+    return fx::CopyPixels(x, y, id, left, top, right, bottom,
+                          [&](uint16_t s, uint16_t) { return grey[p.Grey(s)]; });
   });
 }
 
@@ -268,39 +299,36 @@ int DrawBrightRGB(int x, int y, int id, int left, int top, int right, int bottom
 int DrawTint(int x, int y, int id, int left, int top, int right, int bottom, float red,
              float green, float blue, int useGrey, int low, int high) {
   const ScaleTable tr(red, low, high), tg(green, low, high), tb(blue, low, high);
-  if (useGrey)
+  return ForLayout([&](auto p) {
+    if (useGrey)
+      return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t) {
+        const unsigned g = p.Grey(s);
+        return p.Put(tr.v[g], tg.v[g], tb.v[g]);
+      });
     return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t) {
-      uint16_t g = GreyOf(s);
-      return Compose(tr.v[g], tg.v[g], tb.v[g]);
+      return p.Put(tr.v[p.R(s)], tg.v[p.G(s)], tb.v[p.B(s)]);
     });
-  return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t) {
-    const uint8_t* c = Rgb(s);
-    return Compose(tr.v[c[0]], tg.v[c[1]], tb.v[c[2]]);
   });
 }
 
 int DrawTintFade(int x, int y, int id, int left, int top, int right, int bottom, int redLevel,
                  int greenLevel, int blueLevel, int useGrey, int low, int high) {
-  const int lv[3] = {fx::ClampLevel(redLevel), fx::ClampLevel(greenLevel),
-                     fx::ClampLevel(blueLevel)};
+  // The fade, then each result held to low..high: the held value is found with the mixed
+  // pixel's own components.
+  uint8_t hold[32];
   const int lo = fx::ClampLevel(low), hi = std::clamp(high, lo, 31);
-  const PixelFormatInfo& pf = draw.pixelFormat;
-  const int sh[3] = {pf.red.shift5, pf.green.shift5, pf.blue.shift5};
-  const uint16_t* t = tables.fadeAddTable;
-  auto mix = [&](const uint8_t* a, uint16_t d) {
-    const uint8_t* b = Rgb(d);
-    int out[3];
-    for (int c = 0; c < 3; ++c) out[c] = std::clamp(t[At(c, lv[c], b[c], a[c])] >> sh[c], lo, hi);
-    return Compose(out[0], out[1], out[2]);
-  };
-  if (useGrey)
-    return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t d) {
-      const uint8_t g = static_cast<uint8_t>(GreyOf(s));
-      const uint8_t a[3] = {g, g, g};
-      return mix(a, d);
-    });
-  return fx::CopyPixels(x, y, id, left, top, right, bottom,
-                        [&](uint16_t s, uint16_t d) { return mix(Rgb(s), d); });
+  for (int c = 0; c < 32; ++c) hold[c] = static_cast<uint8_t>(std::clamp(c, lo, hi));
+  return ForLayout([&](auto p) {
+    const auto mix = FadeAdd(p, redLevel, greenLevel, blueLevel);
+    auto held = [&](uint16_t v) { return p.Put(hold[p.R(v)], hold[p.G(v)], hold[p.B(v)]); };
+    if (useGrey)
+      return fx::CopyPixels(x, y, id, left, top, right, bottom, [&](uint16_t s, uint16_t d) {
+        const unsigned g = p.Grey(s);
+        return held(mix(p.Put(g, g, g), d));
+      });
+    return fx::CopyPixels(x, y, id, left, top, right, bottom,
+                          [&](uint16_t s, uint16_t d) { return held(mix(s, d)); });
+  });
 }
 
 int DrawSwirl(int x, int y, int id, int left, int top, int right, int bottom, int amplitude,
@@ -337,16 +365,19 @@ int DrawRowOffset(int x, int y, int id, int left, int top, int right, int bottom
     offsets = nullptr;
     count = 1;
   }
-  return fx::CopyRows(x, y, id, left, top, right, bottom,
-                      [&](const CopyFrame& f, const uint16_t* s, uint16_t* d, int j) {
-    const int64_t width = f.source.right - f.source.left;
-    const int64_t shift = offsets ? offsets[(f.sy + j - int64_t(top)) % count] : 0;
-    const uint16_t* row = s - f.sx;
-    int64_t u = ((f.sx - f.source.left - shift) % width + width) % width;
-    for (int i = 0; i < f.w; ++i) {
-      if (uint16_t v = row[f.source.left + u]) d[i] = FadeSat(level, v, d[i]);
-      if (++u == width) u = 0;
-    }
+  return ForLayout([&](auto p) {
+    const auto mix = FadeSat(p, level);
+    return fx::CopyRows(x, y, id, left, top, right, bottom,
+                        [&](const CopyFrame& f, const uint16_t* s, uint16_t* d, int j) {
+      const int64_t width = f.source.right - f.source.left;
+      const int64_t shift = offsets ? offsets[(f.sy + j - int64_t(top)) % count] : 0;
+      const uint16_t* row = s - f.sx;
+      int64_t u = ((f.sx - f.source.left - shift) % width + width) % width;
+      for (int i = 0; i < f.w; ++i) {
+        if (uint16_t v = row[f.source.left + u]) d[i] = mix(v, d[i]);
+        if (++u == width) u = 0;
+      }
+    });
   });
 }
 
@@ -356,27 +387,32 @@ int DrawCopy16(int x, int y, int id, int left, int top, int right, int bottom) {
 
 int DrawNoise(int x, int y, int id, int left, int top, int right, int bottom, int color,
               int level, int flags) {
+  // Level by n: none, half, all.
   const int l = fx::ClampLevel(level);
-  const int lv[3][3] = {{0, 0, 0}, {l / 2, l / 2, l / 2}, {l, l, l}};
   const uint16_t paint = static_cast<uint16_t>(color);
   const bool dissolve = flags & 2;
   int k = (flags & 1) ? 0 : rand() % 10000;
-  return fx::CopyRows(x, y, id, left, top, right, bottom,
-                      [&](const CopyFrame& f, const uint16_t* s, uint16_t* d, int) {
-    for (int i = 0; i < f.w; ++i) {
-      const int n = tables.randomTable[k];
-      if (++k == 10000) k = 0;
-      if (!s[i] || (dissolve && n == 0)) continue;
-      d[i] = FadeAdd(lv[n], paint, s[i]);
-    }
+  return ForLayout([&](auto p) {
+    const decltype(FadeAdd(p, 0, 0, 0)) mix[3] = {FadeAdd(p, 0, 0, 0), FadeAdd(p, l / 2, l / 2, l / 2),
+                                                  FadeAdd(p, l, l, l)};
+    return fx::CopyRows(x, y, id, left, top, right, bottom,
+                        [&](const CopyFrame& f, const uint16_t* s, uint16_t* d, int) {
+      for (int i = 0; i < f.w; ++i) {
+        const int n = tables.randomTable[k];
+        if (++k == 10000) k = 0;
+        if (!s[i] || (dissolve && n == 0)) continue;
+        d[i] = mix[n](paint, s[i]);
+      }
+    });
   });
 }
 
 int MixPixels(int destination, int source, int level) {
   if (!fx::Ready()) return 0;
-  const int l = fx::ClampLevel(level);
-  const int lv[3] = {l, l, l};
-  return FadeAdd(lv, static_cast<uint16_t>(source), static_cast<uint16_t>(destination));
+  return ForLayout([&](auto p) -> int {
+    return FadeAdd(p, level, level, level)(static_cast<uint16_t>(source),
+                                           static_cast<uint16_t>(destination));
+  });
 }
 
 }  // namespace tuDraw
