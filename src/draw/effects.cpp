@@ -350,7 +350,7 @@ int DrawSwirl(int x, int y, int id, int left, int top, int right, int bottom, in
   });
 }
 
-int DrawStrip(int x, int y, int type, int id, int left, int top, int right, int bottom) {
+int DrawStrip(int x, int y, int id, int left, int top, int right, int bottom, int type) {
   if (!fx::Ready()) return 0;
   if (type < 0 || type > 2) return 1;
   if (type != 1) right = draw.screenWidth;

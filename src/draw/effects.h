@@ -67,7 +67,7 @@ int DrawSwirl(int x, int y, int id, int left, int top, int right, int bottom, in
               float frequency, float phase);
 // Keyed copy whose right (type 0), bottom (type 1) or both (type 2) source edges are taken
 // from the screen size; any other type draws nothing and returns 1.
-int DrawStrip(int x, int y, int type, int id, int left, int top, int right, int bottom);
+int DrawStrip(int x, int y, int id, int left, int top, int right, int bottom, int type);
 // fadeSatTable copy at level trunc(31 - 31 * amount) (as DrawAddLevel) whose row r reads the
 // source shifted right by offsets[r % count] pixels, wrapping within the source rectangle.
 // A null table or count < 1 means no offsets.
