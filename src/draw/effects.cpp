@@ -10,35 +10,12 @@
 namespace tuDraw {
 
 using fx::CopyFrame;
+using fx::ForLayout;
+using fx::Parts;
 using fx::Compose;
 using fx::Rgb;
 
 namespace {
-
-// Components are taken apart and put together with the five-bit shifts (the values
-// rgbOfPixel holds), fixed at compile time for the two 16-bit layouts, so that the hot loops
-// touch only the few kilobytes of table they use.
-template <int RS, int GS>
-struct Parts {
-  static constexpr int kRed = RS, kGreen = GS;
-  static unsigned R(uint16_t p) { return (p >> RS) & 31u; }
-  static unsigned G(uint16_t p) { return (p >> GS) & 31u; }
-  static unsigned B(uint16_t p) { return p & 31u; }
-  static uint16_t Put(unsigned r, unsigned g, unsigned b) {
-    return static_cast<uint16_t>(r << RS | g << GS | b);
-  }
-  // The grey of a pixel, avg3Table[r + g + b].
-  static unsigned Grey(uint16_t p) { return tables.avg3Table[R(p) + G(p) + B(p)]; }
-};
-
-// Runs body(Parts<...>{}) for the back buffer's layout: 5-6-5 or 5-5-5, blue lowest.
-template <class Body>
-int ForLayout(Body&& body) {
-  const PixelFormatInfo& pf = draw.pixelFormat;
-  if (pf.blue.shift5 == 0 && pf.red.shift5 == 11 && pf.green.shift5 == 6) return body(Parts<11, 6>{});
-  if (pf.blue.shift5 == 0 && pf.red.shift5 == 10 && pf.green.shift5 == 5) return body(Parts<10, 5>{});
-  return 0;
-}
 
 // One 32 x 32 table per channel, indexed [destination][source] and holding the result already
 // shifted into place: a level's slice of fadeAddTable or fadeSatTable, or subTable.

@@ -56,26 +56,31 @@ int SmokeArea(int color, int x, int y, int width, int height, int fade, int drif
       if (next() == 0) row[i] = static_cast<uint16_t>(color);
   }
   const uint16_t* sub = tables.subTable;
-  for (int j = a.top + 1; j + 1 < a.bottom; ++j) {
-    uint16_t* row = p.Row(j);
-    uint16_t* up = p.Row(j - 1);
-    const uint16_t* down = p.Row(j + 1);
-    for (int i = a.left + 1; i + 1 < a.right; ++i) {
-      const int n = next();
-      if (!dense && n != 0) continue;
-      const uint8_t* c0 = Rgb(up[i]);
-      const uint8_t* c1 = Rgb(down[i]);
-      const uint8_t* c2 = Rgb(row[i - 1]);
-      const uint8_t* c3 = Rgb(row[i + 1]);
-      const int r = (c0[0] + c1[0] + c2[0] + c3[0]) >> 2;
-      const int g = (c0[1] + c1[1] + c2[1] + c3[1]) >> 2;
-      const int b = (c0[2] + c1[2] + c2[2] + c3[2]) >> 2;
-      const int to = drift ? i + n - 1 : i;
-      up[to] = fade ? static_cast<uint16_t>(sub[r * 32 + 1] | sub[1024 + g * 32 + 1] |
-                                            sub[2048 + b * 32 + 1])
-                    : Compose(r, g, b);
+  fx::ForLayout([&](auto parts) {
+    using P = decltype(parts);
+    // The components of a pixel spread over one word, ten bits apart, so that four of them
+    // add up without carries and the sums shift right by 2 together.
+    auto spread = [](uint16_t v) { return P::R(v) << 20 | P::G(v) << 10 | P::B(v); };
+    constexpr uint32_t kFields = 31u << 20 | 31u << 10 | 31u;
+    for (int j = a.top + 1; j + 1 < a.bottom; ++j) {
+      uint16_t* row = p.Row(j);
+      uint16_t* up = p.Row(j - 1);
+      const uint16_t* down = p.Row(j + 1);
+      for (int i = a.left + 1; i + 1 < a.right; ++i) {
+        const int n = next();
+        if (!dense && n != 0) continue;
+        const uint32_t avg =
+            ((spread(up[i]) + spread(down[i]) + spread(row[i - 1]) + spread(row[i + 1])) >> 2) &
+            kFields;
+        const unsigned r = avg >> 20, g = (avg >> 10) & 31, b = avg & 31;
+        const int to = drift ? i + n - 1 : i;
+        up[to] = fade ? static_cast<uint16_t>(sub[r * 32 + 1] | sub[1024 + g * 32 + 1] |
+                                              sub[2048 + b * 32 + 1])
+                      : P::Put(r, g, b);
+      }
     }
-  }
+    return 1;
+  });
   platform::Unlock(draw.backSurface);
   return 1;
 }
