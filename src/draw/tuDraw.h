@@ -173,3 +173,5 @@ int StepWipe();
 void EndWipe();
 
 }  // namespace tuDraw
+
+#include "draw/effects.h"
