@@ -14,6 +14,11 @@ void ReleaseBuffers(SoundObject& o);
 // Re-creates the buffers of every used entry in place, from its stored name and settings.
 void Rebuild();
 
+// The entry a loader fills: the lowest free one, or while rebuilding the entry being rebuilt.
+// Reports under `context` (a name longer than the table holds, with `tooLong`; a full table)
+// and returns -1 when there is none.
+int EntryForLoad(const char* context, const char* name, const char* tooLong);
+
 // Makes `path` (a full path) the current pack path, as a rebuilt stream needs.
 void UsePackPath(const char* path);
 

@@ -9,18 +9,29 @@
 #include "sound/internal.h"
 
 namespace tuSound {
+
+namespace detail {
+int EntryForLoad(const char* context, const char* name, const char* tooLong) {
+  if (snd.rebuilding) {
+    int e = snd.currentEntry;
+    return e >= 0 && e < kMaxSounds ? e : -1;
+  }
+  if (strlen(name) > static_cast<size_t>(kNameLength)) {
+    tuSystem::Error(context, tooLong, 0);
+    return -1;
+  }
+  for (int e = 0; e < kMaxSounds; ++e)
+    if (!snd.objects[e].used) return e;
+  tuSystem::Error(context, "オブジェクト数が多過ぎます", 0);
+  return -1;
+}
+}  // namespace detail
 namespace {
 
 using detail::UsedObject;
 constexpr const char* kLoadContext = "tuSound::LoadObject";
 
 int64_t Clamp(int64_t v, int64_t lo, int64_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
-int FirstFreeEntry() {
-  for (int e = 0; e < kMaxSounds; ++e)
-    if (!snd.objects[e].used) return e;
-  return -1;
-}
 
 // A resource image is a canonical WAV file: format at byte 20, data size at 40, samples from
 // 44. One too short for its header or its stated data cannot be used.
@@ -151,21 +162,8 @@ int LoadObject(const char* name, int mix) {
     tuSystem::Error(kLoadContext, "ミックス数が多過ぎます", 0);
     return -1;
   }
-  int e;
-  if (!snd.rebuilding) {
-    if (strlen(name) > static_cast<size_t>(kNameLength)) {
-      tuSystem::Error(kLoadContext, "ファイル名またはリソース名が長すぎます", 0);
-      return -1;
-    }
-    e = FirstFreeEntry();
-    if (e < 0) {
-      tuSystem::Error(kLoadContext, "オブジェクト数が多過ぎます", 0);
-      return -1;
-    }
-  } else {
-    e = snd.currentEntry;
-    if (e < 0 || e >= kMaxSounds) return -1;
-  }
+  int e = detail::EntryForLoad(kLoadContext, name, "ファイル名またはリソース名が長すぎます");
+  if (e < 0) return -1;
   SoundObject& o = snd.objects[e];
 
   char path[256];

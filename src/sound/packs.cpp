@@ -30,11 +30,6 @@ void Put32(std::string& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
 }
 
-int FirstFreeEntry() {
-  for (int e = 0; e < kMaxSounds; ++e)
-    if (!snd.objects[e].used) return e;
-  return -1;
-}
 
 }  // namespace
 
@@ -147,21 +142,8 @@ int LoadPack(const char* name, int mix) {
     tuSystem::Error(context, "ミックス数が多過ぎます", 0);
     return -1;
   }
-  int e;
-  if (!snd.rebuilding) {
-    if (strlen(name) > static_cast<size_t>(kNameLength)) {
-      tuSystem::Error(context, "ファイル名が長すぎます", 0);
-      return -1;
-    }
-    e = FirstFreeEntry();
-    if (e < 0) {
-      tuSystem::Error(context, "オブジェクト数が多過ぎます", 0);
-      return -1;
-    }
-  } else {
-    e = snd.currentEntry;
-    if (e < 0 || e >= kMaxSounds) return -1;
-  }
+  int e = detail::EntryForLoad(context, name, "ファイル名が長すぎます");
+  if (e < 0) return -1;
   FILE* f = packPath[0] ? fopen(packPath, "rb") : nullptr;
   if (!f) {
     tuSystem::Error(context, "パックファイル名が指定されていません", 0);

@@ -18,11 +18,6 @@ const char kCannotStream[] = "ストリーミング再生できません";
 // The byte value of silence per entry: 0x80 for 8-bit samples, 0 for 16-bit ones.
 uint8_t silenceByte[kMaxSounds];
 
-int FirstFreeEntry() {
-  for (int e = 0; e < kMaxSounds; ++e)
-    if (!snd.objects[e].used) return e;
-  return -1;
-}
 
 // Reads `n` bytes at the file's position into `out`; what the file no longer holds (it was
 // changed since the load) becomes silence rather than stale samples.
@@ -73,21 +68,8 @@ int LoadStream(const char* name, int loopOffset) {
   const char* context = "tuSound::LoadStream";
   if (!snd.available) return -1;
   if (!name) name = "";
-  int e;
-  if (!snd.rebuilding) {
-    if (strlen(name) > static_cast<size_t>(kNameLength)) {
-      tuSystem::Error(context, "ファイル名が長すぎます", 0);
-      return -1;
-    }
-    e = FirstFreeEntry();
-    if (e < 0) {
-      tuSystem::Error(context, "オブジェクト数が多過ぎます", 0);
-      return -1;
-    }
-  } else {
-    e = snd.currentEntry;
-    if (e < 0 || e >= kMaxSounds) return -1;
-  }
+  int e = detail::EntryForLoad(context, name, "ファイル名が長すぎます");
+  if (e < 0) return -1;
   char path[sizeof StreamRecord::packPath];
   tu::CopyCut(path, sizeof path, CurrentPackPath());
   FILE* f = path[0] ? fopen(path, "rb") : nullptr;
