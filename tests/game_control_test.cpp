@@ -139,6 +139,34 @@ TEST_F(Control, BlockedTurnFromPivotAtTheBottomKicksUpAndStopsRefreshingTheFallT
   EXPECT_EQ(p.phase, kPhaseSetFlash);
 }
 
+TEST_F(Control, KickNearTheTopLiftsNoBlockMoreThanHalfABlockAboveTheField) {
+  PlayerState& p = P();
+  // From line 2 the kick reaches line 0 with one satellite on line -1: allowed.
+  Place(3, 2, 3);
+  Put({{3, 3, 1}});  // O4's lower-right cell
+  Tap(vk::X);
+  EXPECT_EQ(PieceOrientation(p), 4);
+  EXPECT_EQ(p.pieceLine, 0);
+  // From line 1 it would put a satellite on line -2: the turn is refused, nothing moves.
+  EmptyField();
+  Place(3, 1, 3);
+  p.stepFlag = 1;
+  Put({{4, 2, 1}});
+  Tap(vk::X);
+  EXPECT_EQ(PieceOrientation(p), 3);
+  EXPECT_EQ(p.pieceLine, 1);
+  EXPECT_EQ(p.stepFlag, 1);
+  // From line 0, in either direction.
+  EmptyField();
+  Place(3, 0, 3);
+  Put({{3, 1, 1}, {2, 1, 1}});
+  Tap(vk::X);
+  EXPECT_EQ(PieceOrientation(p), 3);
+  Tap(vk::Z);
+  EXPECT_EQ(PieceOrientation(p), 3);
+  EXPECT_EQ(p.pieceLine, 0);
+}
+
 TEST_F(Control, MovesRepeatEvery150MsWhileHeld) {
   PlayerState& p = P();
   Place(3, 4, 1);

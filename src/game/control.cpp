@@ -1,4 +1,6 @@
 // Steering the falling piece: turns, moves, slides, falls and setting it into the field.
+#include <algorithm>
+
 #include "game/model.h"
 #include "game/output.h"
 #include "present/assets.h"
@@ -42,7 +44,14 @@ void Turn(PlayerState& p, int dir) {
     // At the top line a turn out of the entry shape is kept with a satellite above the field.
     if (p.pieceLine != 0) SetOrientation(p, from);
   } else if (from == 3) {
-    // Kick: one block height up, without testing the new place.
+    // Kick: one block height up, without testing the new place. Near the top it may not lift
+    // any block more than half a block above the field: there the turn is refused instead.
+    int top = p.pieceLine - 2;
+    for (int k = 0; k < 2; ++k) top = std::min(top, p.pieceLine - 2 + p.satellite[k][1]);
+    if (top < -1) {
+      SetOrientation(p, from);
+      return;
+    }
     p.pieceLine -= 2;
     p.stepFlag = 0;
   } else {

@@ -1,0 +1,358 @@
+// The soak: the real program, headless, through the simulator's frame path, for many frames of
+// random but valid key input. It plays one-player games at every difficulty and versus games in
+// turn, answers the continue question both ways, never presses Escape and never picks the
+// menu's quit item. After every frame it checks the game state's invariants; the first broken
+// one is printed with the frame and the seed, and the exit code is 1.
+//
+//   quorbistane-soak [FRAMES] [SEED]      (defaults: 1000000 frames, seed 1)
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "game/game.h"
+#include "game/model.h"
+#include "platform/clock.h"
+#include "platform/headless.h"
+#include "platform/keyboard.h"
+#include "platform/window.h"
+#include "shell/tuSystem.h"
+
+namespace {
+
+constexpr int kFrameMs = 16;
+
+// The kinds of game the soak plays in turn: one player at difficulty 0..3, and versus.
+constexpr int kVersus = 4;
+constexpr int kPlan[8] = {0, kVersus, 1, kVersus, 2, kVersus, 3, kVersus};
+
+struct Counts {
+  long long frames = 0;
+  long long games[5] = {};
+  long long pieces = 0;
+  long long continues[2] = {};  // yes, no
+  long long pauses = 0;
+  int maxChain = 0;
+};
+
+class Keys {
+ public:
+  // Presses or releases a key as a keyboard would: the state changes and the window hears of it.
+  void Set(int vk, bool down) {
+    if (down_[vk] == down) return;
+    down_[vk] = down;
+    platform::InjectKey(vk, down);
+    platform::PostMessage(down ? platform::WM_KEYDOWN : platform::WM_KEYUP, static_cast<uintptr_t>(vk));
+  }
+  bool Down(int vk) const { return down_[vk]; }
+  // A tap: down now, up after `frames` frame steps.
+  void Tap(int vk, int frames) {
+    Set(vk, true);
+    if (releaseIn_[vk] < frames) releaseIn_[vk] = frames;
+  }
+  // Held: down now, up after `frames` frame steps (0 = until released by hand).
+  void Hold(int vk, int frames) { Tap(vk, frames); }
+  // Counts down the taps; releases the keys whose time is up.
+  void Tick() {
+    for (int vk = 0; vk < 256; ++vk)
+      if (releaseIn_[vk] > 0 && --releaseIn_[vk] == 0) Set(vk, false);
+  }
+  void ReleaseAll() {
+    for (int vk = 0; vk < 256; ++vk) {
+      releaseIn_[vk] = 0;
+      Set(vk, false);
+    }
+  }
+  bool AnyDown() const {
+    for (bool d : down_)
+      if (d) return true;
+    return false;
+  }
+
+ private:
+  bool down_[256] = {};
+  int releaseIn_[256] = {};
+};
+
+class Driver {
+ public:
+  explicit Driver(unsigned seed) : rng_(seed) {}
+
+  // Puts this frame's key changes in place (before the frame runs).
+  void Input() {
+    keys_.Tick();
+    int scene = tuSystem::sys.sceneNo;
+    if (scene != 1) paused_ = 0;
+    if (scene == 2)
+      Menu();
+    else if (scene == 1 && (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver))
+      Result();
+    else if (scene == 1)
+      Play();
+    else if (Chance(30) && !keys_.AnyDown())
+      keys_.Tap(vk::X, 1);  // any other scene: confirm now and then
+  }
+
+  int Kind() const { return kPlan[plan_ % 8]; }
+  void NextPlan() { ++plan_; }
+
+ private:
+  bool Chance(int oneIn) { return std::uniform_int_distribution<int>(0, oneIn - 1)(rng_) == 0; }
+  int Range(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+
+  // Menu keys are single taps with a pause between them, so every tap is seen as a press.
+  bool MenuReady() {
+    if (keys_.AnyDown()) return false;
+    if (wait_ > 0) {
+      --wait_;
+      return false;
+    }
+    wait_ = Range(1, 6);
+    return true;
+  }
+
+  // Moves a cursor over 0..4 one tap at a time towards `target`.
+  void Steer(int cursor, int target, int up, int down, int confirm) {
+    if (cursor == target)
+      keys_.Tap(confirm, 1);
+    else
+      keys_.Tap(cursor < target ? down : up, 1);
+  }
+
+  void Menu() {
+    answer_ = -1;
+    if (!MenuReady()) return;
+    int kind = Kind();
+    switch (game.menuLevel) {
+      case 0:
+        // Items 0 one player, 1 versus, 2 quit: the quit item is never confirmed.
+        Steer(game.gameMode, kind == kVersus ? 1 : 0, vk::Up, vk::Down, vk::X);
+        break;
+      case 1: {
+        // Difficulties 0..2 at their items, 3 at the hidden fifth position; the fourth item
+        // (back) is confirmed now and then on purpose.
+        if (levelTarget_[0] < 0)
+          levelTarget_[0] = Chance(40) ? 3 : kind == kVersus ? Range(0, 2) : kind == 3 ? 4 : kind;
+        Steer(game.levelCursor[0], levelTarget_[0], vk::Up, vk::Down, vk::X);
+        if (game.levelCursor[0] == levelTarget_[0]) levelTarget_[0] = -1;
+        break;
+      }
+      case 2: {
+        if (levelTarget_[1] < 0) levelTarget_[1] = Chance(20) ? 3 : Range(0, 4);
+        Steer(game.levelCursor[1], levelTarget_[1], vk::W, vk::S, vk::J);
+        if (game.levelCursor[1] == levelTarget_[1]) levelTarget_[1] = -1;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  void Result() {
+    if (answer_ < 0) answer_ = Range(0, 1);  // 0 continue, 1 back to the menu
+    if (!MenuReady()) return;
+    if (game.resultStep == 1) {
+      // Waiting for the outcome pictures: a confirm now and then cuts it short.
+      if (Chance(3)) keys_.Tap(Chance(2) ? vk::X : vk::J, 1);
+      return;
+    }
+    if (game.resultStep != 2) return;
+    bool versus = game.gameMode != 0;
+    static constexpr int kToggle[4] = {vk::Left, vk::Right, vk::A, vk::D};
+    if (game.levelCursor[0] != answer_)
+      keys_.Tap(kToggle[versus ? Range(0, 3) : Range(0, 1)], 1);
+    else
+      keys_.Tap(versus && Chance(2) ? vk::J : vk::X, 1);
+  }
+
+  void Play() {
+    answer_ = -1;
+    // The pause: Space now and then, and again a little later.
+    if (paused_ > 0) {
+      if (--paused_ == 0) keys_.Tap(vk::Space, 1);
+      return;
+    }
+    if (!keys_.Down(vk::Space) && Chance(1500)) {
+      keys_.Tap(vk::Space, 1);
+      paused_ = Range(3, 120);
+      return;
+    }
+    static constexpr int kPlayer[2][5] = {{vk::Left, vk::Right, vk::Down, vk::X, vk::Z},
+                                          {vk::A, vk::D, vk::S, vk::J, vk::H}};
+    int players = game.gameMode == 0 ? 1 : 2;
+    for (int pl = 0; pl < players; ++pl) {
+      if (!Chance(4)) continue;
+      int vk = kPlayer[pl][Range(0, 4)];
+      if (keys_.Down(vk)) continue;
+      if (Chance(3))
+        keys_.Hold(vk, Range(5, 90));  // held: repeats, slides and fast drops
+      else
+        keys_.Tap(vk, Range(1, 3));
+    }
+  }
+
+  std::mt19937 rng_;
+  Keys keys_;
+  unsigned plan_ = 0;
+  int wait_ = 0;
+  int paused_ = 0;
+  int answer_ = -1;
+  int levelTarget_[2] = {-1, -1};
+};
+
+bool StepFrame() {
+  uint32_t before = tuSystem::sys.frameCount;
+  for (int turns = 0; turns < 100000; ++turns) {
+    if (!tuSystem::Turn()) return false;
+    if (tuSystem::sys.frameCount != before) return true;
+  }
+  return false;
+}
+
+bool DesignedPhase(int phase) { return (phase >= kPhaseSpawn && phase <= kPhaseOver) || phase == kPhaseColorGarbage || phase == kPhasePaused; }
+
+// The first broken invariant of player `pl`, or null.
+const char* BrokenInvariant(int pl, char* buf, size_t size) {
+  const PlayerState& p = game.player[pl];
+  if (!DesignedPhase(p.phase)) {
+    snprintf(buf, size, "player %d: phase %d is not a designed phase", pl + 1, p.phase);
+    return buf;
+  }
+  // A pause keeps the phase it interrupted: a player paused before its start phase ran has no
+  // walls yet.
+  // Player 2 of a one-player game has no field: it only shares the pause and the game over.
+  int shown = p.phase == kPhasePaused ? game.pausedPhase[pl] : p.phase;
+  bool inPlay = pl == 0 || game.gameMode == 1;
+  for (int s = 0; s < kSlots; ++s)
+    for (int l = 0; l < kLines; ++l) {
+      int c = p.cells[s][l];
+      if (!((c >= 0 && c <= kWall) || c == kGarbage)) {
+        snprintf(buf, size, "player %d: code %d at slot %d, line %d", pl + 1, c, s, l);
+        return buf;
+      }
+      bool wall = s == 0 || s == 6 || l == 17 || (s == 5 && (l & 1));
+      if (inPlay && shown != kPhaseInit && wall && c != kWall) {
+        snprintf(buf, size, "player %d: wall missing at slot %d, line %d (code %d, phase %d)", pl + 1, s, l, c,
+                 p.phase);
+        return buf;
+      }
+    }
+  if (p.score < 0 || p.score > kScoreMax) {
+    snprintf(buf, size, "player %d: score %d outside 0..%d", pl + 1, p.score, kScoreMax);
+    return buf;
+  }
+  if (p.garbageIn < 0 || p.garbageOut < 0) {
+    snprintf(buf, size, "player %d: garbage counter negative (in %d, out %d)", pl + 1, p.garbageIn, p.garbageOut);
+    return buf;
+  }
+  // The falling piece: every block on a live cell, or one half-block (line -1) above the field.
+  bool pieceLive = inPlay && (p.phase == kPhaseControl || (p.phase == kPhasePaused && game.pausedPhase[pl] == kPhaseControl));
+  if (pieceLive) {
+    int blocks[3][2] = {{p.pieceSlot, p.pieceLine},
+                        {p.pieceSlot + p.satellite[0][0], p.pieceLine + p.satellite[0][1]},
+                        {p.pieceSlot + p.satellite[1][0], p.pieceLine + p.satellite[1][1]}};
+    for (auto& b : blocks) {
+      bool ok = b[1] == -1 ? (b[0] >= 1 && b[0] <= 5) : IsLiveCell(b[0], b[1]);
+      if (!ok) {
+        snprintf(buf, size, "player %d: piece block at slot %d, line %d is outside the lattice", pl + 1, b[0], b[1]);
+        return buf;
+      }
+    }
+  }
+  return nullptr;
+}
+
+int Fail(long long frame, unsigned seed, const char* what) {
+  fprintf(stderr, "quorbistane-soak: frame %lld, seed %u: %s\n", frame, seed, what);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long long frames = 1000000;
+  unsigned seed = 1;
+  if (argc > 1) {
+    char* end = nullptr;
+    frames = strtoll(argv[1], &end, 10);
+    if (*end || frames < 0) {
+      fprintf(stderr, "usage: quorbistane-soak [FRAMES] [SEED]\n");
+      return 2;
+    }
+  }
+  if (argc > 2) {
+    char* end = nullptr;
+    unsigned long s = strtoul(argv[2], &end, 10);
+    if (*end) {
+      fprintf(stderr, "usage: quorbistane-soak [FRAMES] [SEED]\n");
+      return 2;
+    }
+    seed = static_cast<unsigned>(s);
+  }
+
+  platform::SetHeadless(true);
+  platform::SetTick(0);
+  tuSystem::Program program = GameProgram();
+  program.fixedSeed = 1;
+  program.seed = seed;
+  char arg0[] = "quorbistane";
+  char* args[] = {arg0};
+  if (!tuSystem::Start(1, args, program)) {
+    fprintf(stderr, "quorbistane-soak: the program did not start\n");
+    return 1;
+  }
+
+  Driver driver(seed);
+  Counts n;
+  int lastPhase[2] = {game.player[0].phase, game.player[1].phase};
+  int lastScene = tuSystem::sys.sceneNo;
+  int lastResultStep = game.resultStep;
+  auto start = std::chrono::steady_clock::now();
+  char buf[256];
+  for (long long f = 0; f < frames; ++f) {
+    driver.Input();
+    platform::AdvanceTick(kFrameMs);
+    if (!StepFrame()) return Fail(f, seed, "the program ended (a quit was never asked for)");
+    ++n.frames;
+
+    for (int pl = 0; pl < 2; ++pl)
+      if (const char* why = BrokenInvariant(pl, buf, sizeof buf)) return Fail(f, seed, why);
+
+    // Counting: a game starts when player 1 leaves the start phase; a piece is set when a
+    // player passes from control to the set flash.
+    const PlayerState* p = game.player;
+    if (lastPhase[0] == kPhaseInit && p[0].phase != kPhaseInit) {
+      if (game.gameMode == 0 && game.difficulty[0] >= 0 && game.difficulty[0] <= 3)
+        ++n.games[game.difficulty[0]];
+      else if (game.gameMode == 1)
+        ++n.games[kVersus];
+    }
+    for (int pl = 0; pl < 2; ++pl) {
+      if (lastPhase[pl] == kPhaseControl && p[pl].phase == kPhaseSetFlash) ++n.pieces;
+      if (p[pl].maxChain > n.maxChain) n.maxChain = p[pl].maxChain;
+      if (p[pl].phase == kPhasePaused && lastPhase[pl] != kPhasePaused && pl == 0) ++n.pauses;
+      lastPhase[pl] = p[pl].phase;
+    }
+    // The answer is taken when the result sequence leaves its question.
+    if (lastResultStep == 3 && game.resultStep == 0) {
+      if (tuSystem::sys.sceneNo == 1)
+        ++n.continues[0];
+      else
+        ++n.continues[1];
+    }
+    lastResultStep = game.resultStep;
+    // Each visit to the menu plays the next kind of game.
+    if (lastScene != 2 && tuSystem::sys.sceneNo == 2) driver.NextPlan();
+    lastScene = tuSystem::sys.sceneNo;
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  printf("frames %lld (seed %u)\n", n.frames, seed);
+  printf("one-player games by difficulty: %lld %lld %lld %lld\n", n.games[0], n.games[1], n.games[2], n.games[3]);
+  printf("versus games: %lld\n", n.games[kVersus]);
+  printf("continue answered yes %lld, no %lld; pauses %lld\n", n.continues[0], n.continues[1], n.pauses);
+  printf("pieces set %lld, max chain %d\n", n.pieces, n.maxChain);
+  printf("%.0f frames/s (%.1f s)\n", seconds > 0 ? n.frames / seconds : 0.0, seconds);
+  return 0;
+}
