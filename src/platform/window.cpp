@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <mutex>
+#include <vector>
 
 #include "platform/headless.h"
 #include "platform/instance.h"
@@ -16,7 +16,35 @@ namespace {
 SDL_Window* window = nullptr;
 bool headlessWindow = false;
 bool closeSeen = false;
-std::deque<Message> queue;
+// The message queue: a ring over storage made once, so posting and taking messages never
+// allocates in play. Only a burst beyond its size (no normal frame comes near) makes it grow.
+class MessageRing {
+ public:
+  MessageRing() : slots_(1024) {}
+  bool empty() const { return count_ == 0; }
+  const Message& front() const { return slots_[head_]; }
+  void pop_front() {
+    head_ = (head_ + 1) % slots_.size();
+    --count_;
+  }
+  void push_back(const Message& m) {
+    if (count_ == slots_.size()) Grow();
+    slots_[(head_ + count_) % slots_.size()] = m;
+    ++count_;
+  }
+  void clear() { head_ = count_ = 0; }
+
+ private:
+  void Grow() {
+    std::vector<Message> bigger(slots_.size() * 2);
+    for (size_t i = 0; i < count_; ++i) bigger[i] = slots_[(head_ + i) % slots_.size()];
+    slots_.swap(bigger);
+    head_ = 0;
+  }
+  std::vector<Message> slots_;
+  size_t head_ = 0, count_ = 0;
+};
+MessageRing queue;
 int headlessCursorX = 0, headlessCursorY = 0;
 int headlessOriginX = 0, headlessOriginY = 0;
 bool cursorVisible = true;

@@ -1,0 +1,235 @@
+// No heap allocation during play: the real program, headless, through the simulator's frame
+// path, plays a versus game with random keys of both players; from the first frame of play on,
+// 10,000 frames and the sound mixer's pulls between them must not allocate at all.
+//
+// Every allocation function of the process is replaced here (malloc, calloc, realloc, the
+// aligned forms and the C++ operators), so the count covers the libraries underneath too.
+// With QUORBISTANE_ALLOC_TRAP=1 the first counted allocation aborts, for a debugger's backtrace.
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "game/game.h"
+#include "game/model.h"
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "platform/headless.h"
+#include "platform/keyboard.h"
+#include "platform/window.h"
+#include "shell/tuSystem.h"
+
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void* __libc_memalign(size_t, size_t);
+void __libc_free(void*);
+}
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+bool trap = false;
+
+void Count() {
+  if (!counting.load(std::memory_order_relaxed)) return;
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (trap) abort();
+}
+}  // namespace
+
+extern "C" {
+void* malloc(size_t n) {
+  Count();
+  return __libc_malloc(n);
+}
+void* calloc(size_t n, size_t size) {
+  Count();
+  return __libc_calloc(n, size);
+}
+void* realloc(void* p, size_t n) {
+  Count();
+  return __libc_realloc(p, n);
+}
+void free(void* p) { __libc_free(p); }
+void* memalign(size_t align, size_t n) {
+  Count();
+  return __libc_memalign(align, n);
+}
+void* aligned_alloc(size_t align, size_t n) {
+  Count();
+  return __libc_memalign(align, n);
+}
+int posix_memalign(void** out, size_t align, size_t n) {
+  Count();
+  void* p = __libc_memalign(align, n);
+  if (!p) return ENOMEM;
+  *out = p;
+  return 0;
+}
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void* operator new(size_t n) {
+  if (void* p = malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](size_t n) {
+  if (void* p = malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(size_t n, const std::nothrow_t&) noexcept { return malloc(n ? n : 1); }
+void* operator new[](size_t n, const std::nothrow_t&) noexcept { return malloc(n ? n : 1); }
+void* operator new(size_t n, std::align_val_t a) {
+  if (void* p = aligned_alloc(static_cast<size_t>(a), n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](size_t n, std::align_val_t a) {
+  if (void* p = aligned_alloc(static_cast<size_t>(a), n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { free(p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { free(p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { free(p); }
+
+namespace {
+
+uint32_t rngState = 12345;
+uint32_t Next() {
+  rngState = rngState * 1664525u + 1013904223u;
+  return rngState >> 8;
+}
+
+bool down[256] = {};
+int releaseIn[256] = {};
+
+void SetKey(int vk, bool d) {
+  if (down[vk] == d) return;
+  down[vk] = d;
+  platform::InjectKey(vk, d);
+  platform::PostMessage(d ? platform::WM_KEYDOWN : platform::WM_KEYUP, static_cast<uintptr_t>(vk));
+}
+
+void Tap(int vk, int frames) {
+  SetKey(vk, true);
+  releaseIn[vk] = frames;
+}
+
+void TickKeys() {
+  for (int vk = 0; vk < 256; ++vk)
+    if (releaseIn[vk] > 0 && --releaseIn[vk] == 0) SetKey(vk, false);
+}
+
+bool StepFrame() {
+  uint32_t before = tuSystem::sys.frameCount;
+  for (int turns = 0; turns < 100000; ++turns) {
+    if (!tuSystem::Turn()) return false;
+    if (tuSystem::sys.frameCount != before) return true;
+  }
+  return false;
+}
+
+// One frame: 16 ms of time and the frame step, then the taps that are over are released.
+bool Frame() {
+  platform::AdvanceTick(16);
+  bool ran = StepFrame();
+  TickKeys();
+  return ran;
+}
+
+int Fail(const char* what) {
+  counting = false;
+  fprintf(stderr, "alloc test: %s\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  trap = getenv("QUORBISTANE_ALLOC_TRAP") && *getenv("QUORBISTANE_ALLOC_TRAP") == '1';
+  platform::SetHeadless(true);
+  platform::SetTick(0);
+  tuSystem::Program program = GameProgram();
+  program.fixedSeed = 1;
+  program.seed = 3;
+  char arg0[] = "quorbistane";
+  char* args[] = {arg0};
+  if (!tuSystem::Start(1, args, program)) return Fail("the program did not start");
+
+  // Through the menu into a versus game: versus, player 1 easy, player 2 easy.
+  const int menuKeys[] = {vk::Down, vk::X, vk::X, vk::J};
+  int key = 0;
+  for (int f = 0; f < 2000 && !(tuSystem::sys.sceneNo == 1 && game.player[0].phase == kPhaseControl &&
+                                 game.player[1].phase == kPhaseControl);
+       ++f) {
+    if (tuSystem::sys.sceneNo == 2 && key < 4 && f % 4 == 0) Tap(menuKeys[key++], 1);
+    if (!Frame()) return Fail("the program ended in the menu");
+  }
+  if (tuSystem::sys.sceneNo != 1 || game.gameMode != 1 || game.player[1].phase != kPhaseControl)
+    return Fail("no versus game started from the menu");
+  // The first frame of play.
+  if (!Frame()) return Fail("the program ended");
+
+  // The mixer is only proven if it runs: the device must be open and the game's sounds heard.
+  if (!platform::AudioIsOpen()) return Fail("the sound device is not open: the mixer would not run");
+  static int16_t mix[2 * 1024];
+  bool heard = false;
+  long frameAllocs = 0, mixAllocs = 0;
+  int games = 1, pieces = 0, pulls = 0;
+  int lastPhase[2] = {game.player[0].phase, game.player[1].phase};
+  static constexpr int kPlayer[2][5] = {{vk::Left, vk::Right, vk::Down, vk::X, vk::Z},
+                                        {vk::A, vk::D, vk::S, vk::J, vk::H}};
+  for (int f = 0; f < 10000; ++f) {
+    // Random keys of both players; at the result, continue with another game.
+    bool over = game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver;
+    if (over) {
+      if (f % 8 == 0) Tap(vk::X, 1);  // the cursor rests on "continue"
+    } else {
+      for (int pl = 0; pl < 2; ++pl)
+        if (Next() % 4 == 0) {
+          int vk = kPlayer[pl][Next() % 5];
+          if (!down[vk]) Tap(vk, 1 + static_cast<int>(Next() % 40));
+        }
+    }
+    allocations = 0;
+    counting = true;
+    bool ran = Frame();
+    counting = false;
+    frameAllocs += allocations;
+    if (!ran) return Fail("the program ended during play");
+
+    // The mixer's work for the frame, as the device callback would ask for it.
+    allocations = 0;
+    counting = true;
+    platform::AudioPull(mix, 706);
+    counting = false;
+    mixAllocs += allocations;
+    for (int i = 0; i < 2 * 706 && !heard; ++i) heard = mix[i] != 0;
+    ++pulls;
+
+    if (tuSystem::sys.sceneNo != 1) return Fail("play left the game scene");
+    for (int pl = 0; pl < 2; ++pl) {
+      if (lastPhase[pl] == kPhaseControl && game.player[pl].phase == kPhaseSetFlash) ++pieces;
+      if (pl == 0 && lastPhase[pl] == kPhaseInit && game.player[pl].phase != kPhaseInit) ++games;
+      lastPhase[pl] = game.player[pl].phase;
+    }
+  }
+  printf("10000 versus frames (%d games, %d pieces set), %d mixer pulls: %ld allocations in frames, %ld in the "
+         "mixer\n",
+         games, pieces, pulls, frameAllocs, mixAllocs);
+  if (pieces == 0) return Fail("no piece was set: the keys did not reach the game");
+  if (!heard) return Fail("the mixer gave only silence: no sound was mixed");
+  if (frameAllocs != 0) return Fail("frames of play allocated");
+  if (mixAllocs != 0) return Fail("the mixer allocated");
+  return 0;
+}
