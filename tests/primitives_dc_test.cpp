@@ -51,8 +51,8 @@ TEST(DcPixels, ColoursRoundTripInBothFormatsAndOutsideReadsInvalid) {
     if (bits == 32) {
       EXPECT_EQ(got, 0x102030u);
     } else {
-      // 5-6-5 keeps the top bits of each channel and repeats them downwards.
-      EXPECT_EQ(got & 0xFF, 0x31u);  // red 0x30: 5 bits 00110, widened to 00110001
+      // 5-6-5 keeps the top bits of each channel, read back scaled to 0..255.
+      EXPECT_EQ(got & 0xFF, 0x31u);  // red 0x30 keeps 6 of 31
       EXPECT_EQ((got >> 8) & 0xFF, 0x20u);
       EXPECT_EQ((got >> 16) & 0xFF, 0x10u);
     }

@@ -27,12 +27,10 @@ uint32_t Narrow(uint32_t v8, Chan c) {
 
 uint32_t Widen(uint32_t pixel, uint32_t mask, Chan c) {
   if (c.bits == 0) return 0;
+  uint32_t max = (1u << c.bits) - 1;
   uint32_t v = (pixel & mask) >> c.shift;
-  if (c.bits >= 8) return v & 0xFF;
-  uint32_t out = v << (8 - c.bits);
-  // Repeat the top bits into the low ones so full intensity is 255.
-  for (int have = c.bits; have < 8; have += c.bits) out |= v << (8 - c.bits) >> have;
-  return out & 0xFF;
+  // Scaled so that full intensity is 255, rounded to the nearest step.
+  return (v * 255 + max / 2) / max;
 }
 
 inline uint32_t R(uint32_t c) { return c & 0xFF; }

@@ -18,7 +18,7 @@ struct PixelTarget {
 };
 
 // The host colour value as a pixel value of the target's format, and back (channels widened
-// by repeating their top bits).
+// to 0..255 with rounding).
 uint32_t ColorToPixel(const PixelTarget& t, uint32_t colorref);
 uint32_t PixelToColor(const PixelTarget& t, uint32_t pixel);
 uint32_t ReadTargetPixel(const PixelTarget& t, int x, int y);  // 0 outside
