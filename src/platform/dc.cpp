@@ -181,13 +181,38 @@ void DeviceContext::StrokeSegment(int x1, int y1, int x2, int y2, bool lastPoint
   int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
   int err = dx + dy;
   int x = x1, y = y1;
+  if (!wide) {
+    // One-pixel pens: the same steps, written straight into the rows.
+    uint8_t* base = static_cast<uint8_t*>(target_.pixels);
+    const int pitch = target_.pitch;
+    const bool small = target_.bitsPerPixel == 16;
+    for (;;) {
+      bool end = (x == x2 && y == y2);
+      if (end && !lastPoint) break;
+      if (x >= clip_.left && y >= clip_.top && x < clip_.right && y < clip_.bottom) {
+        uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * pitch;
+        if (small)
+          reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(pixel);
+        else
+          reinterpret_cast<uint32_t*>(row)[x] = pixel;
+      }
+      if (end) break;
+      int e2 = 2 * err;
+      if (e2 >= dy) {
+        err += dy;
+        x += sx;
+      }
+      if (e2 <= dx) {
+        err += dx;
+        y += sy;
+      }
+    }
+    return;
+  }
   for (;;) {
     bool end = (x == x2 && y == y2);
     if (end && !lastPoint) break;
-    if (wide)
-      Stamp(x, y, pixel);
-    else
-      Plot(x, y, pixel);
+    Stamp(x, y, pixel);
     if (end) break;
     int e2 = 2 * err;
     if (e2 >= dy) {
