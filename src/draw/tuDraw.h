@@ -210,7 +210,9 @@ void PrintFormat(int x, int y, const char* format, ...) __attribute__((format(pr
 // it. style: bits 0..7 extra line spacing, 0x100 shadow, 0x200 doubled right, 0x400 doubled down.
 void TextBox(int x, int y, int rightLimit, int bottomLimit, const char* text, int style);
 void TextBoxLayout(int x, int y, int rightLimit, int bottomLimit, const char* text, int style);
-// The same, rendered at twice the size and reduced for smooth edges (inside a smooth scope).
+// The same, rendered at twice the size into the Font buffer sprite and reduced for smooth edges
+// (inside a smooth scope). The doubled box must fit the screen-sized buffer: up to half the
+// screen's width and height from (x, y).
 void TextBoxSmooth(int x, int y, int rightLimit, int bottomLimit, const char* text, int style);
 void TextBoxSmoothLayout(int x, int y, int rightLimit, int bottomLimit, const char* text,
                          int style);

@@ -432,9 +432,19 @@ bool DeviceContext::TextOut(int x, int y, const char* utf8) {
 
 bool DeviceContext::TextOutBytes(int x, int y, const char* utf8, int bytes) {
   if (!Attached() || !font_ || bytes <= 0) return false;
-  std::string line(utf8, static_cast<size_t>(bytes));
+  // The renderer takes a terminated string: short lines are copied on the stack.
+  char small[256];
+  std::string large;
+  const char* line = small;
+  if (bytes < static_cast<int>(sizeof small)) {
+    memcpy(small, utf8, static_cast<size_t>(bytes));
+    small[bytes] = 0;
+  } else {
+    large.assign(utf8, static_cast<size_t>(bytes));
+    line = large.c_str();
+  }
   Coverage cov;
-  if (!RenderCoverage(font_, line.c_str(), &cov)) return false;
+  if (!RenderCoverage(font_, line, &cov)) return false;
   uint32_t fgPixel = ColorToPixel(target_, textColor_);
   uint32_t bkPixel = ColorToPixel(target_, bkColor_);
   int esc = FontEscapement(font_);
