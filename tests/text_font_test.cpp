@@ -132,6 +132,30 @@ TEST(Fonts, HeightIsTheCellHeightAndEqualRequestsShareOneFont) {
   platform::CloseFont(em);
 }
 
+TEST(Fonts, RepeatedLinesAreKeptPerFontAndText) {
+  platform::Font* small = platform::OpenFont(Request("標準ゴシック", 12));
+  platform::Font* large = platform::OpenFont(Request("標準ゴシック", 24));
+  ASSERT_NE(small, nullptr);
+  ASSERT_NE(large, nullptr);
+  platform::Coverage a, b, c, d;
+  ASSERT_TRUE(platform::RenderCoverage(small, "60.0 fps", &a));
+  std::vector<uint8_t> first(a.pixels, a.pixels + a.width * a.height);
+  ASSERT_TRUE(platform::RenderCoverage(large, "60.0 fps", &b));
+  EXPECT_GT(b.height, a.height);
+  ASSERT_TRUE(platform::RenderCoverage(small, "59.5 fps", &c));
+  ASSERT_TRUE(platform::RenderCoverage(small, "60.0 fps", &d));
+  EXPECT_EQ(d.pixels, a.pixels) << "served from the kept line";
+  EXPECT_EQ(std::vector<uint8_t>(d.pixels, d.pixels + d.width * d.height), first);
+  // Every slot replaced by other lines: the line is rendered again, the same.
+  for (int i = 0; i < 20; ++i) platform::RenderCoverage(small, std::to_string(i).c_str(), &c);
+  ASSERT_TRUE(platform::RenderCoverage(small, "60.0 fps", &d));
+  EXPECT_EQ(std::vector<uint8_t>(d.pixels, d.pixels + d.width * d.height), first);
+  EXPECT_FALSE(platform::RenderCoverage(small, "", &d));
+  EXPECT_FALSE(platform::RenderCoverage(nullptr, "x", &d));
+  platform::CloseFont(small);
+  platform::CloseFont(large);
+}
+
 TEST(DcText, OpaqueTextFillsItsCellAndTransparentTextKeepsTheBackground) {
   platform::Font* f = platform::OpenFont(Request("標準ゴシック", 16));
   ASSERT_NE(f, nullptr);

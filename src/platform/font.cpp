@@ -27,6 +27,7 @@ struct Font {
   int ascent = 0;
   int refs = 0;
   uint64_t lastUse = 0;
+  uint64_t generation = 0;
 };
 
 namespace {
@@ -42,13 +43,24 @@ struct Resolved {
   bool used = false;
 };
 
+// Recently rendered lines: a line drawn every frame (the frame meter) is rendered once.
+constexpr int kCachedLines = 8;
+struct RenderedLine {
+  const Font* font = nullptr;
+  uint64_t fontGeneration = 0;
+  std::string text;
+  std::vector<uint8_t> coverage;
+  int width = 0, height = 0;
+  uint64_t lastUse = 0;
+};
+
 struct FontCache {
   Font fonts[kCachedFonts];
   Resolved names[kCachedNames];
   int nextName = 0;
   uint64_t clock = 0;
-  SDL_Surface* rendered = nullptr;
-  std::vector<uint8_t> coverage;
+  uint64_t generation = 0;  // stamps each opened font, so a reused slot never matches old lines
+  RenderedLine lines[kCachedLines];
 };
 FontCache cache;
 
@@ -262,6 +274,7 @@ Font* OpenFont(const FontRequest& request) {
   f.cellHeight = TTF_FontHeight(ttf);
   f.refs = 1;
   f.lastUse = cache.clock;
+  f.generation = ++cache.generation;
   return &f;
 }
 
@@ -305,37 +318,56 @@ bool RenderCoverage(Font* font, const char* utf8, Coverage* out) {
   if (!out) return false;
   *out = Coverage{};
   if (!font || !font->ttf || !utf8 || !utf8[0]) return false;
-  if (cache.rendered) {
-    SDL_FreeSurface(cache.rendered);
-    cache.rendered = nullptr;
+  ++cache.clock;
+  RenderedLine* slot = &cache.lines[0];
+  for (RenderedLine& l : cache.lines) {
+    if (l.font == font && l.fontGeneration == font->generation && l.text == utf8) {
+      l.lastUse = cache.clock;
+      out->pixels = l.coverage.data();
+      out->width = l.width;
+      out->height = l.height;
+      out->pitch = l.width;
+      return true;
+    }
+    if (l.lastUse < slot->lastUse) slot = &l;
   }
-  SDL_Color white{255, 255, 255, 255};
   // One-bit glyphs, as the host draws text at its default quality: exact colours, and nothing
   // half-transparent around glyphs drawn into colour-keyed sprites.
+  SDL_Color white{255, 255, 255, 255};
   SDL_Surface* s = TTF_RenderUTF8_Solid(font->ttf, utf8, white);
   if (!s) return false;
-  cache.rendered = s;
-  if (s->format->BitsPerPixel != 8 || !s->format->palette) return false;
-  // The palette runs from the background to the text colour: its red is the coverage.
-  uint8_t level[256] = {};
-  for (int i = 0; i < s->format->palette->ncolors && i < 256; ++i)
-    level[i] = s->format->palette->colors[i].r;
-  cache.coverage.resize(static_cast<size_t>(s->w) * s->h);
-  const uint8_t* src = static_cast<const uint8_t*>(s->pixels);
-  for (int y = 0; y < s->h; ++y)
-    for (int x = 0; x < s->w; ++x)
-      cache.coverage[static_cast<size_t>(y) * s->w + x] = level[src[y * s->pitch + x]];
-  out->pixels = cache.coverage.data();
-  out->width = s->w;
-  out->height = s->h;
-  out->pitch = s->w;
-  return true;
+  bool ok = s->format->BitsPerPixel == 8 && s->format->palette;
+  if (ok) {
+    // The palette's red is the coverage: 0 for the background, 255 for the glyphs.
+    uint8_t level[256] = {};
+    for (int i = 0; i < s->format->palette->ncolors && i < 256; ++i)
+      level[i] = s->format->palette->colors[i].r;
+    RenderedLine& l = *slot;
+    l.font = font;
+    l.fontGeneration = font->generation;
+    l.text = utf8;
+    l.width = s->w;
+    l.height = s->h;
+    l.lastUse = cache.clock;
+    l.coverage.resize(static_cast<size_t>(s->w) * s->h);
+    const uint8_t* src = static_cast<const uint8_t*>(s->pixels);
+    for (int y = 0; y < s->h; ++y)
+      for (int x = 0; x < s->w; ++x)
+        l.coverage[static_cast<size_t>(y) * s->w + x] = level[src[y * s->pitch + x]];
+    out->pixels = l.coverage.data();
+    out->width = l.width;
+    out->height = l.height;
+    out->pitch = l.width;
+  }
+  SDL_FreeSurface(s);
+  return ok;
 }
 
 void ResetFontCache() {
   for (Font& f : cache.fonts)
     if (f.refs == 0) DropFont(f);
   for (Resolved& r : cache.names) r = Resolved{};
+  for (RenderedLine& l : cache.lines) l = RenderedLine{};
   cache.nextName = 0;
 }
 

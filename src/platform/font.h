@@ -57,7 +57,8 @@ bool MeasureText(Font* font, const char* utf8, int* width, int* height);
 int FitText(Font* font, const char* utf8, int maxWidth, int* width);
 
 // An 8-bit coverage picture of a string (0 empty .. 255 full), cell-high, owned by the font
-// module until the next RenderCoverage call.
+// module until the next RenderCoverage call. Recent lines are kept: drawing the same line again
+// renders nothing and allocates nothing.
 struct Coverage {
   const uint8_t* pixels = nullptr;
   int width = 0, height = 0, pitch = 0;
