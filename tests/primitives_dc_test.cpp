@@ -1,6 +1,7 @@
 // The device context's rasteriser on plain pixel buffers of both desktop formats.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "platform/dc.h"
@@ -79,6 +80,37 @@ TEST(DcLines, OnePixelLinesLeaveOutTheirEndPoint) {
   b.dc.MoveTo(12, 12);
   b.dc.LineTo(12, 12);
   EXPECT_EQ(b.At(12, 12), 0u);
+}
+
+TEST(DcLines, LinesCrossingTheEdgesKeepTheirPixelsInside) {
+  Buffer b(8, 8);
+  b.dc.SetPen(kRed, 1);
+  b.dc.MoveTo(-5, -5);
+  b.dc.LineTo(5, 5);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(b.At(i, i), kRed) << i;
+  EXPECT_EQ(b.At(5, 5), 0u);
+  b.dc.SetPen(kGreen, 1);
+  b.dc.MoveTo(10, -2);
+  b.dc.LineTo(-2, 10);
+  EXPECT_EQ(b.Count(kGreen), 7);  // (7, 1) .. (1, 7); (4, 4) is the red line's
+  b.dc.SetPen(kBlue, 1);
+  b.dc.MoveTo(3, 20);
+  b.dc.LineTo(3, -20);  // upwards through the whole column
+  for (int y = 0; y < 8; ++y) EXPECT_EQ(b.At(3, y), kBlue) << y;
+  b.dc.SetPen(kWhite, 1);
+  b.dc.MoveTo(-3, 6);
+  b.dc.LineTo(30, 7);  // a shallow line, stepped pixel by pixel
+  EXPECT_EQ(b.At(0, 6), kWhite);
+  EXPECT_EQ(b.At(7, 6), kWhite);
+  EXPECT_EQ(b.Count(kWhite), 8);
+  // Entirely outside: nothing, in every direction.
+  std::vector<uint32_t> before = b.data;
+  for (auto [x1, y1, x2, y2] : {std::array<int, 4>{-10, -1, -1, -10}, {9, 0, 20, 11},
+                                {0, 8, 7, 8}, {-1, 0, -1, 7}, {20, -100, -100, 20}}) {
+    b.dc.MoveTo(x1, y1);
+    b.dc.LineTo(x2, y2);
+  }
+  EXPECT_EQ(b.data, before);
 }
 
 TEST(DcLines, WidePensCoverTheirWidthWithRoundEndsAndClipAtTheEdges) {

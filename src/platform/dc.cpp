@@ -186,6 +186,32 @@ void DeviceContext::StrokeSegment(int x1, int y1, int x2, int y2, bool lastPoint
     uint8_t* base = static_cast<uint8_t*>(target_.pixels);
     const int pitch = target_.pitch;
     const bool small = target_.bitsPerPixel == 16;
+    if (dx == 0 || dy == 0 || dx == -dy) {
+      // Straight and 45-degree lines step both ways evenly: clip their step range up front.
+      int ux = dx == 0 ? 0 : sx, uy = dy == 0 ? 0 : sy;
+      int t0 = 0, t1 = std::max(dx, -dy) + (lastPoint ? 1 : 0);
+      auto limit = [&](int p, int u, int lo, int hi) {
+        if (u == 0) {
+          if (p < lo || p >= hi) t1 = t0;
+        } else if (u > 0) {
+          t0 = std::max(t0, lo - p);
+          t1 = std::min(t1, hi - p);
+        } else {
+          t0 = std::max(t0, p - hi + 1);
+          t1 = std::min(t1, p - lo + 1);
+        }
+      };
+      limit(x1, ux, clip_.left, clip_.right);
+      limit(y1, uy, clip_.top, clip_.bottom);
+      for (int t = t0; t < t1; ++t) {
+        uint8_t* row = base + static_cast<std::ptrdiff_t>(y1 + t * uy) * pitch;
+        if (small)
+          reinterpret_cast<uint16_t*>(row)[x1 + t * ux] = static_cast<uint16_t>(pixel);
+        else
+          reinterpret_cast<uint32_t*>(row)[x1 + t * ux] = pixel;
+      }
+      return;
+    }
     for (;;) {
       bool end = (x == x2 && y == y2);
       if (end && !lastPoint) break;
