@@ -156,43 +156,6 @@ TEST(DcShapes, RectangleFillsInsideItsEdgeAndLeavesRightAndBottomOut) {
   EXPECT_EQ(c.data, b.data);
 }
 
-TEST(DcShapes, HollowPolygonDrawsOnlyItsOutline) {
-  Buffer b(30, 30);
-  b.dc.SetPen(kWhite, 1);
-  b.dc.SetBrush(platform::BrushKind::Null, kWhite);
-  DcPoint square[] = {{5, 5}, {20, 5}, {20, 20}, {5, 20}};
-  ASSERT_TRUE(b.dc.Polygon(square, 4));
-  EXPECT_EQ(b.At(5, 5), kWhite);
-  EXPECT_EQ(b.At(20, 20), kWhite);  // closed: every corner is the start of an edge
-  EXPECT_EQ(b.At(12, 12), 0u);
-  EXPECT_EQ(b.Count(kWhite), 4 * 15);
-  EXPECT_FALSE(b.dc.Polygon(square, 1));
-  EXPECT_FALSE(b.dc.Polygon(nullptr, 4));
-}
-
-TEST(DcShapes, DiagonalCrossHatchWithTransparentAndFilledGaps) {
-  DcPoint box[] = {{0, 0}, {16, 0}, {16, 16}, {0, 16}};
-  for (bool transparent : {true, false}) {
-    Buffer b(20, 20);
-    for (int y = 0; y < 20; ++y)
-      for (int x = 0; x < 20; ++x) b.dc.SetPixel(x, y, kGreen);
-    b.dc.SetPen(kRed, 1, /*null=*/true);
-    b.dc.SetBrush(platform::BrushKind::DiagCross, kRed);
-    b.dc.SetBkColor(kBlue);
-    b.dc.SetBkTransparent(transparent);
-    b.dc.Polygon(box, 4);
-    // Both diagonals through the origin, every 8 pixels.
-    EXPECT_EQ(b.At(3, 3), kRed);
-    EXPECT_EQ(b.At(5, 3), kRed);
-    EXPECT_EQ(b.At(8, 8), kRed);
-    EXPECT_EQ(b.At(1, 7), kRed);
-    uint32_t gap = b.At(2, 3);
-    EXPECT_EQ(gap, transparent ? kGreen : kBlue);
-    EXPECT_EQ(b.At(17, 3), kGreen) << "outside the polygon";
-    EXPECT_EQ(b.At(3, 16), kGreen) << "bottom edge is not filled";
-  }
-}
-
 TEST(DcShapes, PolygonFillsByAlternationAndStaysInside) {
   Buffer b(40, 40);
   b.dc.SetPen(0, 1, true);
