@@ -113,8 +113,8 @@ bool MatchPattern(FcPattern* pattern, char* path, int pathSize, int* index,
   return ok;
 }
 
-bool MatchNamed(const char* spec, char* path, int pathSize, int* index) {
-  FcPattern* p = FcNameParse(reinterpret_cast<const FcChar8*>(spec));
+bool MatchNamed(const char* name, char* path, int pathSize, int* index) {
+  FcPattern* p = FcNameParse(reinterpret_cast<const FcChar8*>(name));
   return p && MatchPattern(p, path, pathSize, index, nullptr);
 }
 
