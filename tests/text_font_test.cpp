@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/dc.h"
@@ -103,6 +104,35 @@ TEST(Fonts, StandardNamesResolveToMinchoAndGothicAndUnknownNamesFallBack) {
   EXPECT_STREQ(unknown, gothic);
   EXPECT_STREQ(empty, gothic);
   EXPECT_NE(std::string(dejavu).find("DejaVuSans"), std::string::npos) << dejavu;
+}
+
+TEST(Fonts, WithoutJapaneseFacesEveryNameFallsBackToAnInstalledFaceThatDraws) {
+  const char* latinOnly = "/usr/share/fonts/truetype/dejavu";
+  if (access(latinOnly, R_OK) != 0) GTEST_SKIP() << "no DejaVu faces here";
+  platform::RestrictFontsTo(latinOnly);
+  char gothic[512] = {}, mincho[512] = {}, unknown[512] = {};
+  bool found = platform::ResolveFace("標準ゴシック", gothic, sizeof gothic) &&
+               platform::ResolveFace("標準明朝", mincho, sizeof mincho) &&
+               platform::ResolveFace("IPAGothic", unknown, sizeof unknown);
+  platform::Font* f = platform::OpenFont(Request("標準ゴシック", 16));
+  Canvas c(200, 40);
+  c.dc.SelectFont(f);
+  c.dc.SetTextColor(0xFFFFFF);
+  c.dc.SetBkTransparent(true);
+  bool drawn = c.dc.TextOut(0, 0, "テスト ABC");
+  DcRect ink;
+  bool inked = c.Bounds(0xFFFFFF, &ink);
+  platform::CloseFont(f);
+  platform::RestrictFontsTo(nullptr);
+  ASSERT_TRUE(found);
+  EXPECT_NE(std::string(gothic).find("dejavu"), std::string::npos) << gothic;
+  EXPECT_NE(std::string(mincho).find("dejavu"), std::string::npos) << mincho;
+  EXPECT_STREQ(unknown, gothic);
+  EXPECT_TRUE(drawn);
+  EXPECT_TRUE(inked);
+  char back[512];
+  ASSERT_TRUE(platform::ResolveFace("標準ゴシック", back, sizeof back));
+  EXPECT_NE(RealName(back).find("ipag"), std::string::npos) << "the system's faces are back";
 }
 
 TEST(Fonts, HeightIsTheCellHeightAndEqualRequestsShareOneFont) {

@@ -363,6 +363,24 @@ bool RenderCoverage(Font* font, const char* utf8, Coverage* out) {
   return ok;
 }
 
+void RestrictFontsTo(const char* folder) {
+  static FcConfig* systemConfig = nullptr;
+  if (!systemConfig) {
+    systemConfig = FcConfigGetCurrent();
+    if (systemConfig) FcConfigReference(systemConfig);
+  }
+  ResetFontCache();
+  if (!folder) {
+    if (systemConfig) FcConfigSetCurrent(systemConfig);
+    return;
+  }
+  FcConfig* only = FcConfigCreate();
+  if (!only) return;
+  FcConfigAppFontAddDir(only, reinterpret_cast<const FcChar8*>(folder));
+  FcConfigSetCurrent(only);  // holds its own reference
+  FcConfigDestroy(only);
+}
+
 void ResetFontCache() {
   for (Font& f : cache.fonts)
     if (f.refs == 0) DropFont(f);

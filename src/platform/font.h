@@ -73,4 +73,8 @@ bool ResolveFace(const char* face, char* path, int pathSize);
 // Drops every cached face and resolution (fonts still held stay valid until closed).
 void ResetFontCache();
 
+// For tests: only the faces in `folder` count as installed, no configuration rules apply;
+// null brings back the system's faces and rules.
+void RestrictFontsTo(const char* folder);
+
 }  // namespace platform
