@@ -62,6 +62,16 @@ TEST_F(TextTest, FontListHoldsInstalledFacesWithTheirKinds) {
   EXPECT_EQ(t.fontBlockAllocated, 0);
 }
 
+TEST_F(TextTest, DisplayReleasedUnderAnOpenScopeIsNotTouchedAgain) {
+  tuDraw::BeginText(1, 12, 0, 0, 0, 0);
+  tuDraw::Release();
+  tuDraw::Text(0, 0, "x");  // the scope's surface is gone: nothing is drawn
+  ASSERT_EQ(tuDraw::Screen(640, 480, 0), 1);  // lists the fonts again, ending the stale scope
+  EXPECT_EQ(tuDraw::text.scopeOpen, 0);
+  tuDraw::PrintAt(0, 0, "ok");
+  EXPECT_NE(Back(1, 1), 0u);
+}
+
 TEST_F(TextTest, BeginTextFillsTheDescriptionAndFaceTwoKeepsTheLastFace) {
   const tuDraw::FontDescription& fb = tuDraw::text.fontBlock;
   tuDraw::BeginText(0, 20, 90, 1, 1, 0);

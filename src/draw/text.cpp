@@ -54,12 +54,25 @@ void OpenScope(platform::Surface* surface, int kind) {
   text.scopeOpen = kind;
 }
 
+// The display may have been released under an open scope: its surface is then no longer one
+// of the display's, and the context lets go of the pixels without touching them.
+bool ScopeSurfaceLive() {
+  return scope.surface && (scope.surface == draw.backSurface ||
+                           scope.surface == SpriteSurface(kFontBufferSprite));
+}
+
+// The scope's context for drawing; detached (drawing nothing) when its surface is gone.
+platform::DeviceContext& ScopeDC() {
+  if (scope.dc.Attached() && !ScopeSurfaceLive()) scope.dc.Detach();
+  return scope.dc;
+}
+
 void CloseScope() {
   if (!text.scopeOpen) return;
   scope.dc.SelectFont(scope.previousFont);
   platform::CloseFont(scope.font);
   scope.font = nullptr;
-  ReleaseSurfaceDC(scope.surface, scope.dc);
+  ReleaseSurfaceDC(ScopeSurfaceLive() ? scope.surface : nullptr, scope.dc);
   scope.surface = nullptr;
   text.scopeOpen = 0;
 }
@@ -342,15 +355,15 @@ void BeginTextFace(const char* faceName, int height, int angle, int weight, int 
 }
 
 void SetTextColors(uint32_t textColor, uint32_t backColor, int transparent) {
-  scope.dc.SetTextColor(textColor);
-  scope.dc.SetBkColor(backColor);
-  scope.dc.SetBkTransparent(transparent != 0);
+  ScopeDC().SetTextColor(textColor);
+  ScopeDC().SetBkColor(backColor);
+  ScopeDC().SetBkTransparent(transparent != 0);
   text.textColor = textColor;
   text.backColor = backColor;
 }
 
 void Text(int x, int y, const char* str) {
-  if (str) scope.dc.TextOut(x, y, str);
+  if (str) ScopeDC().TextOut(x, y, str);
 }
 
 int TextRect(int left, int top, int right, int bottom, const char* str, int align) {
@@ -358,13 +371,13 @@ int TextRect(int left, int top, int right, int bottom, const char* str, int alig
   int flags = platform::kDtNoPrefix | platform::kDtWordBreak |
               (align == 1 ? platform::kDtCenter : align == 2 ? platform::kDtRight : 0);
   platform::DcRect r{left, top, right, bottom};
-  return scope.dc.DrawText(str, &r, flags);
+  return ScopeDC().DrawText(str, &r, flags);
 }
 
 int MeasureTextRect(int left, int top, int right, int bottom, const char* str) {
   if (!str) return 0;
   platform::DcRect r{left, top, right, bottom};
-  return scope.dc.DrawText(str, &r,
+  return ScopeDC().DrawText(str, &r,
                            platform::kDtNoPrefix | platform::kDtCalcRect | platform::kDtWordBreak);
 }
 
