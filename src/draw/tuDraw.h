@@ -152,9 +152,98 @@ void DrawRoll(int x, int y, int forward, float speed, int id, int left, int top,
               int bottom);
 void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, int bottom);
 
-// ---- Text
+// ---- Text (UTF-8). A scope holds the back buffer's device context with one font; it must be
+// ended before the next begins, and no sprite may be drawn into the back buffer meanwhile.
+constexpr int kMaxFonts = 200;
+constexpr int kTextBoxRects = 1024;  // entry 0 is the bounding rectangle, then one per character
+
+// One installed face: kind 1 Japanese (character set 128), 3 symbol (2), 2 other; -1 empty.
+struct FontEntry {
+  char faceName[36] = {};
+  int kind = -1;
+  uint8_t charSet = 0;
+};
+
+// The font description every scope writes into and creates its font from.
+struct FontDescription {
+  int height = 0, width = 0, escapement = 0, orientation = 0, weight = 0;
+  uint8_t italic = 0, underline = 0, strikeOut = 0, charSet = 0;
+  char faceName[32] = {};
+};
+
+struct TextState {
+  FontDescription fontBlock;
+  int fontBlockAllocated = 0;
+  FontEntry fonts[kMaxFonts];
+  int fontCount = 0;
+  int textBoxDraws = 0;
+  int fontHeight = 0;
+  uint32_t textColor = 0, backColor = 0;
+  int scopeOpen = 0;  // 0 none, 1 on the back buffer, 2 on the Font buffer sprite
+  tu::Rect charRects[kTextBoxRects];
+  int charCount = 0;   // characters laid out by the last text box
+  int shownCount = 0;  // RevealText's count
+  float revealSeconds = 0.0f;
+};
+extern TextState text;
+
+// Allocates the font description and lists up to 200 installed faces. 1.
 int EnumFonts();
 void FreeFonts();
+// face 0 "標準明朝", 1 "標準ゴシック", other values keep the last face; weight 0 normal, 1 bold,
+// other values the default; angle in degrees.
+void BeginText(int face, int height, int angle, int weight, int italic, int underline);
+void BeginTextFace(const char* faceName, int height, int angle, int weight, int italic,
+                   int underline);
+void SetTextColors(uint32_t textColor, uint32_t backColor, int transparent);
+void Text(int x, int y, const char* text);
+// align 0 left, 1 centred, 2 right (anything else draws nothing); words wrap. Returns the
+// height of the text.
+int TextRect(int left, int top, int right, int bottom, const char* text, int align);
+// The height the text takes in the rectangle, drawing nothing.
+int MeasureTextRect(int left, int top, int right, int bottom, const char* text);
+void EndText();
+// One-call white-on-blue text in the Gothic face, 12 pixels high.
+void PrintAt(int x, int y, const char* text);
+void PrintFormat(int x, int y, const char* format, ...) __attribute__((format(printf, 3, 4)));
+// Lays text out from (x, y) within the right and bottom limits into the Font sprite and draws
+// it. style: bits 0..7 extra line spacing, 0x100 shadow, 0x200 doubled right, 0x400 doubled down.
+void TextBox(int x, int y, int rightLimit, int bottomLimit, const char* text, int style);
+void TextBoxLayout(int x, int y, int rightLimit, int bottomLimit, const char* text, int style);
+// The same, rendered at twice the size into the Font buffer sprite and reduced for smooth edges
+// (inside a smooth scope). The doubled box must fit the screen-sized buffer: up to half the
+// screen's width and height from (x, y).
+void TextBoxSmooth(int x, int y, int rightLimit, int bottomLimit, const char* text, int style);
+void TextBoxSmoothLayout(int x, int y, int rightLimit, int bottomLimit, const char* text,
+                         int style);
+void BeginSmoothText(int face, int height);
+void BeginSmoothTextFace(const char* faceName, int height);
+void EndSmoothText();
+// Shows the last text box one more character each `secondsPerChar`; 1 once it is all shown.
+int RevealText(float secondsPerChar);
+
+// ---- Primitives on the back buffer (clipped to the surface, not to clipRect) and capture.
+// Colours are host colour values 0x00BBGGRR.
+struct Point {
+  int x = 0, y = 0;
+};
+void GetPixel(int x, int y, int* red, int* green, int* blue);
+void SetPixel(int x, int y, uint32_t color);
+// From (x1, y1) to (x2, y2) without the end point.
+void Line(int x1, int y1, int x2, int y2, uint32_t color, int width);
+void Rect(int left, int top, int right, int bottom, uint32_t fill, uint32_t edge, int width);
+// Cubic curves through 1 + 3n points.
+void Bezier(const Point* points, int count, uint32_t color, int width);
+// hatch 0 hollow; otherwise a diagonal cross hatch whose gaps are transparent (hatch 2) or
+// filled with `background`.
+void Polygon(const Point* points, int count, uint32_t color, uint32_t background, int width,
+             int hatch);
+void InvertRect(int left, int top, int right, int bottom);
+// Copies that rectangle of the back buffer to (0, 0) of the sprite.
+void GrabScreen(int id, int left, int top, int right, int bottom);
+// Writes the top-left width x height of the back buffer as a 24-bit BMP file beside the program.
+// 1, or 0 when the back buffer cannot be locked.
+int SaveScreen(const char* fileName, int width, int height);
 
 // ---- Frame end: fade overlay, scrolling view, vertical-blank wait, copy to the window
 void Present();

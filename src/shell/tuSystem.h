@@ -182,6 +182,16 @@ int GetJoyButtonTime(int id, int button);
 void GetJoyButtonTimes(int id, int* t1, int* t2, int* t3, int* t4);
 
 // ---- Frames-per-second meter (draws into the back buffer)
+struct FpsState {
+  int frameCount = 0;  // calls in the running two-second window, 0..999
+  float current = 0.0f, highest = 0.0f, lowest = 999.9f;
+  uint32_t nextSample = 0;
+  int started = 0;     // nextSample holds a tick (the load time until the first sample)
+  char text[64] = {};  // the last line drawn
+};
+extern FpsState fps;
+
+// Counts the call, samples the rate every two seconds and draws the meter line at (0, 0).
 void DrawFps();
 
 }  // namespace tuSystem

@@ -1,0 +1,112 @@
+// Drawing on the back buffer through its device context: pixels, lines, rectangles, polygons,
+// curves and inversion. Each call takes the context, draws and gives it back.
+#include <vector>
+
+#include "draw/surface_dc.h"
+#include "draw/tuDraw.h"
+
+namespace tuDraw {
+
+bool LockTarget(platform::Surface* surface, platform::PixelTarget* target) {
+  if (!surface || !target) return false;
+  int pitch = 0;
+  void* pixels = platform::Lock(surface, &pitch);
+  if (!pixels) return false;
+  platform::FormatInfo f = platform::DescribeFormat(platform::SurfaceFormat(surface));
+  target->pixels = pixels;
+  target->width = platform::SurfaceWidth(surface);
+  target->height = platform::SurfaceHeight(surface);
+  target->pitch = pitch;
+  target->bitsPerPixel = f.bitsPerPixel;
+  target->redMask = f.redMask;
+  target->greenMask = f.greenMask;
+  target->blueMask = f.blueMask;
+  return true;
+}
+
+bool GetSurfaceDC(platform::Surface* surface, platform::DeviceContext& dc) {
+  // A fresh context: default colours, opaque background, no font.
+  dc = platform::DeviceContext{};
+  platform::PixelTarget t;
+  if (!LockTarget(surface, &t)) return false;
+  dc.Attach(t);
+  return true;
+}
+
+void ReleaseSurfaceDC(platform::Surface* surface, platform::DeviceContext& dc) {
+  if (dc.Attached() && surface) platform::Unlock(surface);
+  dc.Detach();
+}
+
+namespace {
+
+// The context of one primitive call on the back buffer.
+struct BackDC {
+  platform::DeviceContext dc;
+  BackDC() { GetSurfaceDC(draw.backSurface, dc); }
+  ~BackDC() { ReleaseSurfaceDC(draw.backSurface, dc); }
+};
+
+std::vector<platform::DcPoint> ToDc(const Point* points, int count) {
+  std::vector<platform::DcPoint> out(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) out[i] = {points[i].x, points[i].y};
+  return out;
+}
+
+}  // namespace
+
+void GetPixel(int x, int y, int* red, int* green, int* blue) {
+  BackDC b;
+  uint32_t c = b.dc.GetPixel(x, y);  // all bits set outside, as the host reports
+  if (red) *red = static_cast<int>(c & 0xFF);
+  if (green) *green = static_cast<int>((c >> 8) & 0xFF);
+  if (blue) *blue = static_cast<int>((c >> 16) & 0xFF);
+}
+
+void SetPixel(int x, int y, uint32_t color) {
+  BackDC b;
+  b.dc.SetPixel(x, y, color);
+}
+
+void Line(int x1, int y1, int x2, int y2, uint32_t color, int width) {
+  BackDC b;
+  b.dc.SetPen(color, width);
+  b.dc.MoveTo(x1, y1);
+  b.dc.LineTo(x2, y2);
+}
+
+void Rect(int left, int top, int right, int bottom, uint32_t fill, uint32_t edge, int width) {
+  BackDC b;
+  b.dc.SetPen(edge, width);
+  b.dc.SetBrush(platform::BrushKind::Solid, fill);
+  b.dc.Rectangle(left, top, right, bottom);
+}
+
+void Bezier(const Point* points, int count, uint32_t color, int width) {
+  if (!points || count <= 0) return;
+  BackDC b;
+  b.dc.SetPen(color, width);
+  std::vector<platform::DcPoint> p = ToDc(points, count);
+  b.dc.PolyBezier(p.data(), count);
+}
+
+void Polygon(const Point* points, int count, uint32_t color, uint32_t background, int width,
+             int hatch) {
+  if (!points || count <= 0) return;
+  BackDC b;
+  b.dc.SetPen(color, width);
+  b.dc.SetBrush(hatch ? platform::BrushKind::DiagCross : platform::BrushKind::Null, color);
+  if (hatch == 2)
+    b.dc.SetBkTransparent(true);
+  else
+    b.dc.SetBkColor(background);
+  std::vector<platform::DcPoint> p = ToDc(points, count);
+  b.dc.Polygon(p.data(), count);
+}
+
+void InvertRect(int left, int top, int right, int bottom) {
+  BackDC b;
+  b.dc.InvertRect(left, top, right, bottom);
+}
+
+}  // namespace tuDraw

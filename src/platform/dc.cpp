@@ -1,0 +1,608 @@
+#include "platform/dc.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+struct Chan {
+  int shift, bits;
+};
+Chan ChanOf(uint32_t mask) {
+  if (!mask) return {0, 0};
+  return {std::countr_zero(mask), std::popcount(mask)};
+}
+
+uint32_t Narrow(uint32_t v8, Chan c) {
+  if (c.bits == 0) return 0;
+  return (v8 >> (8 - c.bits)) << c.shift;
+}
+
+uint32_t Widen(uint32_t pixel, uint32_t mask, Chan c) {
+  if (c.bits == 0) return 0;
+  uint32_t max = (1u << c.bits) - 1;
+  uint32_t v = (pixel & mask) >> c.shift;
+  // Scaled so that full intensity is 255, rounded to the nearest step.
+  return (v * 255 + max / 2) / max;
+}
+
+inline uint32_t R(uint32_t c) { return c & 0xFF; }
+inline uint32_t G(uint32_t c) { return (c >> 8) & 0xFF; }
+inline uint32_t B(uint32_t c) { return (c >> 16) & 0xFF; }
+inline uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+
+inline uint32_t Mix(uint32_t from, uint32_t to, uint32_t a) {
+  return (R(from) * (255 - a) + R(to) * a + 127) / 255 |
+         ((G(from) * (255 - a) + G(to) * a + 127) / 255) << 8 |
+         ((B(from) * (255 - a) + B(to) * a + 127) / 255) << 16;
+}
+
+// Decodes one UTF-8 character at s[i] (bounded by n); returns its code point, advances i.
+uint32_t NextCodePoint(const char* s, int n, int* i) {
+  unsigned char c = static_cast<unsigned char>(s[*i]);
+  int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+  uint32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+  int k = 1;
+  for (; k < len && *i + k < n; ++k) {
+    unsigned char d = static_cast<unsigned char>(s[*i + k]);
+    if ((d & 0xC0) != 0x80) break;
+    cp = (cp << 6) | (d & 0x3F);
+  }
+  *i += k;
+  return cp;
+}
+
+// Scripts written without spaces may break between any two characters.
+bool BreaksAnywhere(uint32_t cp) { return cp >= 0x2E80; }
+
+}  // namespace
+
+uint32_t ColorToPixel(const PixelTarget& t, uint32_t c) {
+  return Narrow(R(c), ChanOf(t.redMask)) | Narrow(G(c), ChanOf(t.greenMask)) |
+         Narrow(B(c), ChanOf(t.blueMask));
+}
+
+uint32_t PixelToColor(const PixelTarget& t, uint32_t p) {
+  return Rgb(Widen(p, t.redMask, ChanOf(t.redMask)), Widen(p, t.greenMask, ChanOf(t.greenMask)),
+             Widen(p, t.blueMask, ChanOf(t.blueMask)));
+}
+
+uint32_t ReadTargetPixel(const PixelTarget& t, int x, int y) {
+  if (!t.pixels || x < 0 || y < 0 || x >= t.width || y >= t.height) return 0;
+  const uint8_t* row = static_cast<const uint8_t*>(t.pixels) + static_cast<std::ptrdiff_t>(y) * t.pitch;
+  if (t.bitsPerPixel == 16) return reinterpret_cast<const uint16_t*>(row)[x];
+  return reinterpret_cast<const uint32_t*>(row)[x];
+}
+
+void WriteTargetPixel(const PixelTarget& t, int x, int y, uint32_t p) {
+  if (!t.pixels || x < 0 || y < 0 || x >= t.width || y >= t.height) return;
+  uint8_t* row = static_cast<uint8_t*>(t.pixels) + static_cast<std::ptrdiff_t>(y) * t.pitch;
+  if (t.bitsPerPixel == 16)
+    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(p);
+  else
+    reinterpret_cast<uint32_t*>(row)[x] = p;
+}
+
+// ---- Binding and state
+
+void DeviceContext::Attach(const PixelTarget& target) {
+  target_ = target;
+  if (target_.bitsPerPixel != 16 && target_.bitsPerPixel != 32) target_.pixels = nullptr;
+  clip_ = {0, 0, target_.pixels ? target_.width : 0, target_.pixels ? target_.height : 0};
+}
+
+void DeviceContext::Detach() {
+  target_ = PixelTarget{};
+  target_.pixels = nullptr;
+  clip_ = {};
+}
+
+uint32_t DeviceContext::SetTextColor(uint32_t color) {
+  uint32_t old = textColor_;
+  textColor_ = color & 0xFFFFFF;
+  return old;
+}
+uint32_t DeviceContext::SetBkColor(uint32_t color) {
+  uint32_t old = bkColor_;
+  bkColor_ = color & 0xFFFFFF;
+  return old;
+}
+void DeviceContext::SetBkTransparent(bool transparent) { bkTransparent_ = transparent; }
+
+void DeviceContext::SetPen(uint32_t color, int width, bool null) {
+  penColor_ = color & 0xFFFFFF;
+  penWidth_ = std::max(width, 1);
+  penNull_ = null;
+}
+void DeviceContext::SetBrush(BrushKind kind, uint32_t color) {
+  brushKind_ = kind;
+  brushColor_ = color & 0xFFFFFF;
+}
+Font* DeviceContext::SelectFont(Font* font) {
+  Font* old = font_;
+  font_ = font;
+  return old;
+}
+
+// ---- Pixels
+
+inline void DeviceContext::Plot(int x, int y, uint32_t pixel) {
+  if (x < clip_.left || y < clip_.top || x >= clip_.right || y >= clip_.bottom) return;
+  WriteTargetPixel(target_, x, y, pixel);
+}
+
+uint32_t DeviceContext::SetPixel(int x, int y, uint32_t color) {
+  if (!Attached() || x < 0 || y < 0 || x >= target_.width || y >= target_.height)
+    return kInvalidColor;
+  uint32_t p = ColorToPixel(target_, color);
+  WriteTargetPixel(target_, x, y, p);
+  return PixelToColor(target_, p);
+}
+
+uint32_t DeviceContext::GetPixel(int x, int y) const {
+  if (!Attached() || x < 0 || y < 0 || x >= target_.width || y >= target_.height)
+    return kInvalidColor;
+  return PixelToColor(target_, ReadTargetPixel(target_, x, y));
+}
+
+// ---- Lines
+
+// A round pen tip of the pen's width, centred on the point; a width-2 tip covers the point and
+// the pixels left of and above it.
+void DeviceContext::Stamp(int x, int y, uint32_t pixel) {
+  int w = penWidth_;
+  int lo = -(w / 2);
+  int even = (w % 2 == 0) ? 1 : 0;
+  for (int dy = lo; dy < lo + w; ++dy) {
+    int yy = 2 * dy + even;
+    for (int dx = lo; dx < lo + w; ++dx) {
+      int xx = 2 * dx + even;
+      if (xx * xx + yy * yy <= w * w) Plot(x + dx, y + dy, pixel);
+    }
+  }
+}
+
+void DeviceContext::StrokeSegment(int x1, int y1, int x2, int y2, bool lastPoint) {
+  uint32_t pixel = ColorToPixel(target_, penColor_);
+  bool wide = penWidth_ > 1;
+  // Lines wholly outside the clip (pen reach included) cost nothing.
+  int reach = penWidth_;
+  if (std::max(x1, x2) + reach < clip_.left || std::min(x1, x2) - reach >= clip_.right ||
+      std::max(y1, y2) + reach < clip_.top || std::min(y1, y2) - reach >= clip_.bottom)
+    return;
+  int dx = std::abs(x2 - x1), dy = -std::abs(y2 - y1);
+  int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
+  int err = dx + dy;
+  int x = x1, y = y1;
+  if (!wide) {
+    // One-pixel pens: the same steps, written straight into the rows.
+    uint8_t* base = static_cast<uint8_t*>(target_.pixels);
+    const int pitch = target_.pitch;
+    const bool small = target_.bitsPerPixel == 16;
+    if (dx == 0 || dy == 0 || dx == -dy) {
+      // Straight and 45-degree lines step both ways evenly: clip their step range up front.
+      int ux = dx == 0 ? 0 : sx, uy = dy == 0 ? 0 : sy;
+      int t0 = 0, t1 = std::max(dx, -dy) + (lastPoint ? 1 : 0);
+      auto limit = [&](int p, int u, int lo, int hi) {
+        if (u == 0) {
+          if (p < lo || p >= hi) t1 = t0;
+        } else if (u > 0) {
+          t0 = std::max(t0, lo - p);
+          t1 = std::min(t1, hi - p);
+        } else {
+          t0 = std::max(t0, p - hi + 1);
+          t1 = std::min(t1, p - lo + 1);
+        }
+      };
+      limit(x1, ux, clip_.left, clip_.right);
+      limit(y1, uy, clip_.top, clip_.bottom);
+      for (int t = t0; t < t1; ++t) {
+        uint8_t* row = base + static_cast<std::ptrdiff_t>(y1 + t * uy) * pitch;
+        if (small)
+          reinterpret_cast<uint16_t*>(row)[x1 + t * ux] = static_cast<uint16_t>(pixel);
+        else
+          reinterpret_cast<uint32_t*>(row)[x1 + t * ux] = pixel;
+      }
+      return;
+    }
+    for (;;) {
+      bool end = (x == x2 && y == y2);
+      if (end && !lastPoint) break;
+      if (x >= clip_.left && y >= clip_.top && x < clip_.right && y < clip_.bottom) {
+        uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * pitch;
+        if (small)
+          reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(pixel);
+        else
+          reinterpret_cast<uint32_t*>(row)[x] = pixel;
+      }
+      if (end) break;
+      int e2 = 2 * err;
+      if (e2 >= dy) {
+        err += dy;
+        x += sx;
+      }
+      if (e2 <= dx) {
+        err += dx;
+        y += sy;
+      }
+    }
+    return;
+  }
+  for (;;) {
+    bool end = (x == x2 && y == y2);
+    if (end && !lastPoint) break;
+    Stamp(x, y, pixel);
+    if (end) break;
+    int e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+
+void DeviceContext::MoveTo(int x, int y) {
+  curX_ = x;
+  curY_ = y;
+}
+
+void DeviceContext::LineTo(int x, int y) {
+  if (Attached() && !penNull_) StrokeSegment(curX_, curY_, x, y, penWidth_ > 1);
+  curX_ = x;
+  curY_ = y;
+}
+
+// ---- Filled shapes
+
+void DeviceContext::BrushPixel(int x, int y) {
+  switch (brushKind_) {
+    case BrushKind::Null:
+      return;
+    case BrushKind::Solid:
+      Plot(x, y, ColorToPixel(target_, brushColor_));
+      return;
+    case BrushKind::DiagCross: {
+      // Both diagonals every 8 pixels, aligned to the surface's origin.
+      bool line = ((static_cast<unsigned>(x + y) & 7u) == 0) ||
+                  ((static_cast<unsigned>(x - y) & 7u) == 0);
+      if (line)
+        Plot(x, y, ColorToPixel(target_, brushColor_));
+      else if (!bkTransparent_)
+        Plot(x, y, ColorToPixel(target_, bkColor_));
+      return;
+    }
+  }
+}
+
+void DeviceContext::Rectangle(int left, int top, int right, int bottom) {
+  if (!Attached()) return;
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  if (right - left < 1 || bottom - top < 1) return;
+  if (penNull_) {
+    // Without an edge the filled area is one pixel smaller each way.
+    --right;
+    --bottom;
+  }
+  if (brushKind_ != BrushKind::Null) {
+    int y0 = std::max(top, clip_.top), y1 = std::min(bottom, clip_.bottom);
+    int x0 = std::max(left, clip_.left), x1 = std::min(right, clip_.right);
+    if (brushKind_ == BrushKind::Solid) {
+      uint32_t p = ColorToPixel(target_, brushColor_);
+      for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) WriteTargetPixel(target_, x, y, p);
+    } else {
+      for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) BrushPixel(x, y);
+    }
+  }
+  if (penNull_) return;
+  int r = right - 1, b = bottom - 1;
+  if (penWidth_ <= 1) {
+    uint32_t p = ColorToPixel(target_, penColor_);
+    for (int x = left; x <= r; ++x) {
+      Plot(x, top, p);
+      Plot(x, b, p);
+    }
+    for (int y = top; y <= b; ++y) {
+      Plot(left, y, p);
+      Plot(r, y, p);
+    }
+  } else {
+    StrokeSegment(left, top, r, top, true);
+    StrokeSegment(r, top, r, b, true);
+    StrokeSegment(r, b, left, b, true);
+    StrokeSegment(left, b, left, top, true);
+  }
+}
+
+void DeviceContext::FillSpans(const DcPoint* pts, int n) {
+  int ymin = pts[0].y, ymax = pts[0].y;
+  for (int i = 1; i < n; ++i) {
+    ymin = std::min(ymin, pts[i].y);
+    ymax = std::max(ymax, pts[i].y);
+  }
+  ymin = std::max(ymin, clip_.top);
+  ymax = std::min(ymax, clip_.bottom);
+  std::vector<double> xs;
+  xs.reserve(static_cast<size_t>(n));
+  for (int y = ymin; y < ymax; ++y) {
+    xs.clear();
+    for (int i = 0; i < n; ++i) {
+      const DcPoint& a = pts[i];
+      const DcPoint& b = pts[(i + 1) % n];
+      if (a.y == b.y) continue;
+      int lo = std::min(a.y, b.y), hi = std::max(a.y, b.y);
+      // Half-open in y: the bottom row of an edge belongs to the next one.
+      if (y < lo || y >= hi) continue;
+      xs.push_back(a.x + static_cast<double>(y - a.y) * (b.x - a.x) / (b.y - a.y));
+    }
+    std::sort(xs.begin(), xs.end());
+    for (size_t k = 0; k + 1 < xs.size(); k += 2) {
+      int x0 = std::max(static_cast<int>(std::ceil(xs[k])), clip_.left);
+      int x1 = std::min(static_cast<int>(std::ceil(xs[k + 1])), clip_.right);
+      for (int x = x0; x < x1; ++x) BrushPixel(x, y);
+    }
+  }
+}
+
+bool DeviceContext::Polygon(const DcPoint* points, int count) {
+  if (!Attached() || !points || count < 2) return false;
+  if (brushKind_ != BrushKind::Null && count >= 3) FillSpans(points, count);
+  if (!penNull_) {
+    for (int i = 0; i < count; ++i) {
+      const DcPoint& a = points[i];
+      const DcPoint& b = points[(i + 1) % count];
+      StrokeSegment(a.x, a.y, b.x, b.y, penWidth_ > 1);
+    }
+  }
+  return true;
+}
+
+bool DeviceContext::PolyBezier(const DcPoint* p, int count) {
+  if (!Attached() || !p || count < 4 || (count - 1) % 3 != 0) return false;
+  if (penNull_) return true;
+  bool wide = penWidth_ > 1;
+  int px = p[0].x, py = p[0].y;
+  for (int s = 0; s + 3 < count; s += 3) {
+    const DcPoint &a = p[s], &b = p[s + 1], &c = p[s + 2], &d = p[s + 3];
+    double len = std::hypot(b.x - a.x, b.y - a.y) + std::hypot(c.x - b.x, c.y - b.y) +
+                 std::hypot(d.x - c.x, d.y - c.y);
+    int steps = std::clamp(static_cast<int>(len / 3.0), 1, 512);
+    for (int i = 1; i <= steps; ++i) {
+      double t = static_cast<double>(i) / steps, u = 1.0 - t;
+      double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
+      int x = static_cast<int>(std::lround(w0 * a.x + w1 * b.x + w2 * c.x + w3 * d.x));
+      int y = static_cast<int>(std::lround(w0 * a.y + w1 * b.y + w2 * c.y + w3 * d.y));
+      if (x == px && y == py) continue;
+      StrokeSegment(px, py, x, y, wide);
+      px = x;
+      py = y;
+    }
+  }
+  curX_ = px;
+  curY_ = py;
+  return true;
+}
+
+void DeviceContext::InvertRect(int left, int top, int right, int bottom) {
+  if (!Attached()) return;
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  uint32_t all = target_.redMask | target_.greenMask | target_.blueMask;
+  int y0 = std::max(top, clip_.top), y1 = std::min(bottom, clip_.bottom);
+  int x0 = std::max(left, clip_.left), x1 = std::min(right, clip_.right);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      WriteTargetPixel(target_, x, y, ReadTargetPixel(target_, x, y) ^ all);
+}
+
+bool DeviceContext::StretchFrom(const DcRect& dst, const PixelTarget& source, const DcRect& src) {
+  if (!Attached() || !source.pixels) return false;
+  int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
+  int sw = src.right - src.left, sh = src.bottom - src.top;
+  if (!dw || !dh || !sw || !sh) return false;
+  bool mirrorX = (dw < 0) != (sw < 0), mirrorY = (dh < 0) != (sh < 0);
+  int adw = std::abs(dw), adh = std::abs(dh), asw = std::abs(sw), ash = std::abs(sh);
+  int dx0 = std::min(dst.left, dst.right), dy0 = std::min(dst.top, dst.bottom);
+  int sx0 = std::min(src.left, src.right), sy0 = std::min(src.top, src.bottom);
+  bool sameFormat = source.bitsPerPixel == target_.bitsPerPixel &&
+                    source.redMask == target_.redMask && source.greenMask == target_.greenMask &&
+                    source.blueMask == target_.blueMask;
+  for (int j = 0; j < adh; ++j) {
+    int y = dy0 + j;
+    if (y < clip_.top || y >= clip_.bottom) continue;
+    int sj = static_cast<int>(static_cast<int64_t>(j) * ash / adh);
+    int sy = sy0 + (mirrorY ? ash - 1 - sj : sj);
+    if (sy < 0 || sy >= source.height) continue;
+    for (int i = 0; i < adw; ++i) {
+      int x = dx0 + i;
+      if (x < clip_.left || x >= clip_.right) continue;
+      int si = static_cast<int>(static_cast<int64_t>(i) * asw / adw);
+      int sx = sx0 + (mirrorX ? asw - 1 - si : si);
+      if (sx < 0 || sx >= source.width) continue;
+      uint32_t p = ReadTargetPixel(source, sx, sy);
+      if (!sameFormat) p = ColorToPixel(target_, PixelToColor(source, p));
+      WriteTargetPixel(target_, x, y, p);
+    }
+  }
+  return true;
+}
+
+// ---- Text
+
+bool DeviceContext::TextExtent(const char* utf8, int* width, int* height) {
+  if (!font_ || !utf8) {
+    if (width) *width = 0;
+    if (height) *height = 0;
+    return false;
+  }
+  return MeasureText(font_, utf8, width, height);
+}
+
+bool DeviceContext::TextOut(int x, int y, const char* utf8) {
+  if (!utf8) return false;
+  return TextOutBytes(x, y, utf8, static_cast<int>(strlen(utf8)));
+}
+
+bool DeviceContext::TextOutBytes(int x, int y, const char* utf8, int bytes) {
+  if (!Attached() || !font_ || bytes <= 0) return false;
+  // The renderer takes a terminated string: short lines are copied on the stack.
+  char small[256];
+  std::string large;
+  const char* line = small;
+  if (bytes < static_cast<int>(sizeof small)) {
+    memcpy(small, utf8, static_cast<size_t>(bytes));
+    small[bytes] = 0;
+  } else {
+    large.assign(utf8, static_cast<size_t>(bytes));
+    line = large.c_str();
+  }
+  Coverage cov;
+  if (!RenderCoverage(font_, line, &cov)) return false;
+  uint32_t fgPixel = ColorToPixel(target_, textColor_);
+  uint32_t bkPixel = ColorToPixel(target_, bkColor_);
+  int esc = FontEscapement(font_);
+  auto put = [&](int dx, int dy, uint8_t a) {
+    if (dx < clip_.left || dy < clip_.top || dx >= clip_.right || dy >= clip_.bottom) return;
+    if (a == 255) {
+      WriteTargetPixel(target_, dx, dy, fgPixel);
+    } else if (a == 0) {
+      if (!bkTransparent_) WriteTargetPixel(target_, dx, dy, bkPixel);
+    } else {
+      uint32_t under =
+          bkTransparent_ ? PixelToColor(target_, ReadTargetPixel(target_, dx, dy)) : bkColor_;
+      WriteTargetPixel(target_, dx, dy, ColorToPixel(target_, Mix(under, textColor_, a)));
+    }
+  };
+  if (esc % 3600 == 0) {
+    for (int j = 0; j < cov.height; ++j)
+      for (int i = 0; i < cov.width; ++i) put(x + i, y + j, cov.pixels[j * cov.pitch + i]);
+    return true;
+  }
+  // Turned text: every target pixel of the turned cell samples the upright picture.
+  double th = esc / 10.0 * 3.14159265358979323846 / 180.0;
+  double c = std::cos(th), s = std::sin(th);
+  double cx[4] = {0, cov.width * c, cov.width * c + cov.height * s, cov.height * s};
+  double cy[4] = {0, -cov.width * s, -cov.width * s + cov.height * c, cov.height * c};
+  int minX = static_cast<int>(std::floor(*std::min_element(cx, cx + 4))) + x;
+  int maxX = static_cast<int>(std::ceil(*std::max_element(cx, cx + 4))) + x;
+  int minY = static_cast<int>(std::floor(*std::min_element(cy, cy + 4))) + y;
+  int maxY = static_cast<int>(std::ceil(*std::max_element(cy, cy + 4))) + y;
+  for (int dy = std::max(minY, clip_.top); dy <= std::min(maxY, clip_.bottom - 1); ++dy) {
+    for (int dx = std::max(minX, clip_.left); dx <= std::min(maxX, clip_.right - 1); ++dx) {
+      double ox = dx - x + 0.5, oy = dy - y + 0.5;
+      double u = ox * c - oy * s, v = ox * s + oy * c;
+      int iu = static_cast<int>(std::floor(u)), iv = static_cast<int>(std::floor(v));
+      if (iu < 0 || iv < 0 || iu >= cov.width || iv >= cov.height) continue;
+      put(dx, dy, cov.pixels[iv * cov.pitch + iu]);
+    }
+  }
+  return true;
+}
+
+int DeviceContext::DrawText(const char* utf8, DcRect* rect, int flags) {
+  if (!font_ || !utf8 || !rect) return 0;
+  int n = static_cast<int>(strlen(utf8));
+  int lineHeight = FontCellHeight(font_);
+  int boxWidth = rect->right - rect->left;
+  struct Line {
+    int start, bytes, width;
+  };
+  std::vector<Line> lines;
+  std::string buf;
+  auto widthOf = [&](int start, int bytes) {
+    buf.assign(utf8 + start, static_cast<size_t>(bytes));
+    int w = 0;
+    if (bytes > 0) MeasureText(font_, buf.c_str(), &w, nullptr);
+    return w;
+  };
+  int pos = 0;
+  for (;;) {
+    int end = pos;
+    while (end < n && utf8[end] != '\n') ++end;
+    int paraEnd = end;
+    if (paraEnd > pos && utf8[paraEnd - 1] == '\r') --paraEnd;
+    int at = pos;
+    do {
+      int bytes = paraEnd - at;
+      if ((flags & kDtWordBreak) && bytes > 0) {
+        buf.assign(utf8 + at, static_cast<size_t>(bytes));
+        int fit = FitText(font_, buf.c_str(), std::max(boxWidth, 0), nullptr);
+        if (fit < bytes) {
+          // Break at the last place before the overflow where a line may end: before a space,
+          // or beside a character of a script written without spaces.
+          int breakAt = -1, i = 0;
+          uint32_t prev = 0;
+          while (i <= fit && i < bytes) {
+            int here = i;
+            uint32_t cp = NextCodePoint(utf8 + at, bytes, &i);
+            if (here > 0 && (cp == ' ' || BreaksAnywhere(cp) || BreaksAnywhere(prev)))
+              breakAt = here;
+            if (here > 0 && prev == ' ' && cp != ' ') breakAt = std::max(breakAt, here);
+            prev = cp;
+          }
+          if (breakAt <= 0) {
+            // One word wider than the box: cut it where it overflows (at least one character).
+            int one = 0;
+            NextCodePoint(utf8 + at, bytes, &one);
+            breakAt = std::max(fit, one);
+          }
+          bytes = breakAt;
+        }
+      }
+      int lineBytes = bytes;
+      while (lineBytes > 0 && utf8[at + lineBytes - 1] == ' ' && (flags & kDtWordBreak))
+        --lineBytes;
+      lines.push_back({at, lineBytes, widthOf(at, lineBytes)});
+      at += bytes;
+      if (flags & kDtWordBreak)
+        while (at < paraEnd && utf8[at] == ' ') ++at;
+    } while (at < paraEnd);
+    if (end >= n) break;
+    pos = end + 1;
+  }
+  int maxWidth = 0;
+  for (const Line& l : lines) maxWidth = std::max(maxWidth, l.width);
+  int total = static_cast<int>(lines.size()) * lineHeight;
+  if (flags & kDtCalcRect) {
+    if (lines.size() > 1 && (flags & kDtWordBreak))
+      rect->right = std::max(rect->right, rect->left + maxWidth);
+    else
+      rect->right = rect->left + maxWidth;
+    rect->bottom = rect->top + total;
+    return total;
+  }
+  if (!Attached()) return total;
+  DcRect saved = clip_;
+  if (!(flags & kDtNoClip)) {
+    clip_.left = std::max(clip_.left, rect->left);
+    clip_.top = std::max(clip_.top, rect->top);
+    clip_.right = std::min(clip_.right, rect->right);
+    clip_.bottom = std::min(clip_.bottom, rect->bottom);
+  }
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const Line& l = lines[i];
+    int x = rect->left;
+    if (flags & kDtCenter)
+      x = rect->left + (boxWidth - l.width) / 2;
+    else if (flags & kDtRight)
+      x = rect->right - l.width;
+    TextOutBytes(x, rect->top + static_cast<int>(i) * lineHeight, utf8 + l.start, l.bytes);
+  }
+  clip_ = saved;
+  return total;
+}
+
+}  // namespace platform

@@ -1,0 +1,241 @@
+// The device context's rasteriser on plain pixel buffers of both desktop formats.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "platform/dc.h"
+
+namespace {
+
+using platform::DcPoint;
+using platform::DeviceContext;
+using platform::PixelTarget;
+
+constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
+
+struct Buffer {
+  std::vector<uint32_t> data;
+  PixelTarget target;
+  DeviceContext dc;
+  Buffer(int w, int h, int bits = 16) : data(static_cast<size_t>(w) * h) {
+    target.pixels = data.data();
+    target.width = w;
+    target.height = h;
+    target.bitsPerPixel = bits;
+    if (bits == 16) {
+      target.pitch = w * 2;
+    } else {
+      target.pitch = w * 4;
+      target.redMask = 0xFF0000;
+      target.greenMask = 0x00FF00;
+      target.blueMask = 0x0000FF;
+    }
+    dc.Attach(target);
+  }
+  uint32_t At(int x, int y) const { return dc.GetPixel(x, y); }
+  int Count(uint32_t color) const {
+    int n = 0;
+    for (int y = 0; y < target.height; ++y)
+      for (int x = 0; x < target.width; ++x) n += At(x, y) == color;
+    return n;
+  }
+};
+
+TEST(DcPixels, ColoursRoundTripInBothFormatsAndOutsideReadsInvalid) {
+  for (int bits : {16, 32}) {
+    Buffer b(8, 8, bits);
+    EXPECT_EQ(b.dc.SetPixel(1, 1, kWhite), kWhite);
+    EXPECT_EQ(b.At(1, 1), kWhite);
+    b.dc.SetPixel(2, 1, 0x102030);
+    uint32_t got = b.At(2, 1);
+    if (bits == 32) {
+      EXPECT_EQ(got, 0x102030u);
+    } else {
+      // 5-6-5 keeps the top bits of each channel, read back scaled to 0..255.
+      EXPECT_EQ(got & 0xFF, 0x31u);  // red 0x30 keeps 6 of 31
+      EXPECT_EQ((got >> 8) & 0xFF, 0x20u);
+      EXPECT_EQ((got >> 16) & 0xFF, 0x10u);
+    }
+    EXPECT_EQ(b.dc.SetPixel(8, 0, kWhite), platform::kInvalidColor);
+    EXPECT_EQ(b.At(-1, 0), platform::kInvalidColor);
+  }
+}
+
+TEST(DcLines, OnePixelLinesLeaveOutTheirEndPoint) {
+  Buffer b(16, 16);
+  b.dc.SetPen(kRed, 1);
+  b.dc.MoveTo(0, 0);
+  b.dc.LineTo(10, 0);
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(b.At(x, 0), kRed) << x;
+  EXPECT_EQ(b.At(10, 0), 0u);
+  EXPECT_EQ(b.Count(kRed), 10);
+  // A diagonal: one pixel per step, the last left out; a zero-length line draws nothing.
+  b.dc.SetPen(kGreen, 0);
+  b.dc.MoveTo(2, 2);
+  b.dc.LineTo(7, 7);
+  EXPECT_EQ(b.Count(kGreen), 5);
+  EXPECT_EQ(b.At(6, 6), kGreen);
+  EXPECT_EQ(b.At(7, 7), 0u);
+  b.dc.MoveTo(12, 12);
+  b.dc.LineTo(12, 12);
+  EXPECT_EQ(b.At(12, 12), 0u);
+}
+
+TEST(DcLines, LinesCrossingTheEdgesKeepTheirPixelsInside) {
+  Buffer b(8, 8);
+  b.dc.SetPen(kRed, 1);
+  b.dc.MoveTo(-5, -5);
+  b.dc.LineTo(5, 5);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(b.At(i, i), kRed) << i;
+  EXPECT_EQ(b.At(5, 5), 0u);
+  b.dc.SetPen(kGreen, 1);
+  b.dc.MoveTo(10, -2);
+  b.dc.LineTo(-2, 10);
+  EXPECT_EQ(b.Count(kGreen), 7);  // (7, 1) .. (1, 7); (4, 4) is the red line's
+  b.dc.SetPen(kBlue, 1);
+  b.dc.MoveTo(3, 20);
+  b.dc.LineTo(3, -20);  // upwards through the whole column
+  for (int y = 0; y < 8; ++y) EXPECT_EQ(b.At(3, y), kBlue) << y;
+  b.dc.SetPen(kWhite, 1);
+  b.dc.MoveTo(-3, 6);
+  b.dc.LineTo(30, 7);  // a shallow line, stepped pixel by pixel
+  EXPECT_EQ(b.At(0, 6), kWhite);
+  EXPECT_EQ(b.At(7, 6), kWhite);
+  EXPECT_EQ(b.Count(kWhite), 8);
+  // Entirely outside: nothing, in every direction.
+  std::vector<uint32_t> before = b.data;
+  for (auto [x1, y1, x2, y2] : {std::array<int, 4>{-10, -1, -1, -10}, {9, 0, 20, 11},
+                                {0, 8, 7, 8}, {-1, 0, -1, 7}, {20, -100, -100, 20}}) {
+    b.dc.MoveTo(x1, y1);
+    b.dc.LineTo(x2, y2);
+  }
+  EXPECT_EQ(b.data, before);
+}
+
+TEST(DcLines, WidePensCoverTheirWidthWithRoundEndsAndClipAtTheEdges) {
+  for (int w : {2, 3, 4, 7}) {
+    Buffer b(40, 40);
+    b.dc.SetPen(kBlue, w);
+    b.dc.MoveTo(10, 20);
+    b.dc.LineTo(30, 20);
+    int rows = 0;
+    for (int y = 0; y < 40; ++y) rows += b.At(20, y) == kBlue;
+    EXPECT_EQ(rows, w) << "width " << w;
+    int cols = 0;
+    for (int x = 0; x < 40; ++x) cols += b.At(x, 20) == kBlue;
+    EXPECT_GE(cols, 21) << "the end is capped, not cut";
+    EXPECT_LE(cols, 21 + w);
+  }
+  Buffer b(10, 10);
+  b.dc.SetPen(kBlue, 5);
+  b.dc.MoveTo(-50, 5);
+  b.dc.LineTo(50, 5);  // far beyond both edges
+  EXPECT_EQ(b.At(0, 5), kBlue);
+  EXPECT_EQ(b.At(9, 5), kBlue);
+}
+
+TEST(DcShapes, RectangleFillsInsideItsEdgeAndLeavesRightAndBottomOut) {
+  Buffer b(20, 20);
+  b.dc.SetPen(kRed, 1);
+  b.dc.SetBrush(platform::BrushKind::Solid, kGreen);
+  b.dc.Rectangle(2, 3, 12, 9);
+  EXPECT_EQ(b.At(2, 3), kRed);
+  EXPECT_EQ(b.At(11, 8), kRed);
+  EXPECT_EQ(b.At(12, 5), 0u);
+  EXPECT_EQ(b.At(5, 9), 0u);
+  EXPECT_EQ(b.At(3, 4), kGreen);
+  EXPECT_EQ(b.At(10, 7), kGreen);
+  EXPECT_EQ(b.Count(kRed), 2 * 10 + 2 * 4);
+  EXPECT_EQ(b.Count(kGreen), 8 * 4);
+  // Reversed corners draw the same rectangle.
+  Buffer c(20, 20);
+  c.dc.SetPen(kRed, 1);
+  c.dc.SetBrush(platform::BrushKind::Solid, kGreen);
+  c.dc.Rectangle(12, 9, 2, 3);
+  EXPECT_EQ(c.data, b.data);
+}
+
+TEST(DcShapes, PolygonFillsByAlternationAndStaysInside) {
+  Buffer b(40, 40);
+  b.dc.SetPen(0, 1, true);
+  b.dc.SetBrush(platform::BrushKind::Solid, kGreen);
+  DcPoint tri[] = {{10, 0}, {20, 20}, {0, 20}};
+  b.dc.Polygon(tri, 3);
+  EXPECT_EQ(b.At(10, 10), kGreen);
+  EXPECT_EQ(b.At(2, 10), 0u);
+  EXPECT_EQ(b.At(10, 20), 0u);
+  // A five-pointed star traced in one stroke leaves its centre empty under alternation.
+  Buffer s(40, 40);
+  s.dc.SetPen(0, 1, true);
+  s.dc.SetBrush(platform::BrushKind::Solid, kGreen);
+  DcPoint star[] = {{20, 0}, {32, 38}, {0, 14}, {40, 14}, {8, 38}};
+  s.dc.Polygon(star, 5);
+  EXPECT_EQ(s.At(20, 22), 0u);
+  EXPECT_EQ(s.At(20, 6), kGreen);
+}
+
+TEST(DcShapes, BezierNeedsOnePlusThreeNPointsAndPassesThroughItsEnds) {
+  Buffer b(60, 60);
+  b.dc.SetPen(kWhite, 1);
+  DcPoint straight[] = {{0, 10}, {10, 10}, {20, 10}, {30, 10}};
+  ASSERT_TRUE(b.dc.PolyBezier(straight, 4));
+  for (int x = 0; x < 30; ++x) EXPECT_EQ(b.At(x, 10), kWhite) << x;
+  EXPECT_EQ(b.Count(kWhite), 30);
+  DcPoint five[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}};
+  EXPECT_FALSE(b.dc.PolyBezier(five, 5));
+  DcPoint two[] = {{0, 40}, {10, 20}, {20, 60}, {30, 40}, {40, 20}, {50, 60}, {59, 40}};
+  ASSERT_TRUE(b.dc.PolyBezier(two, 7));
+  EXPECT_EQ(b.At(0, 40), kWhite);
+  EXPECT_EQ(b.At(30, 40), kWhite);  // the joint of both curves
+}
+
+TEST(DcShapes, InvertFlipsColourBitsInsideTheExclusiveRectangle) {
+  for (int bits : {16, 32}) {
+    Buffer b(10, 10, bits);
+    b.dc.SetPixel(2, 2, kRed);
+    b.dc.InvertRect(2, 2, 4, 4);
+    EXPECT_EQ(b.At(2, 2), 0xFFFF00u);
+    EXPECT_EQ(b.At(3, 3), kWhite);
+    EXPECT_EQ(b.At(4, 3), 0u);
+    b.dc.InvertRect(2, 2, 4, 4);
+    EXPECT_EQ(b.At(2, 2), kRed);
+    if (bits == 32) {
+      EXPECT_EQ(b.data[3 * 10 + 3] >> 24, 0u) << "padding byte untouched";
+    }
+  }
+}
+
+TEST(DcShapes, StretchCopyScalesMirrorsAndConvertsFormats) {
+  Buffer src(2, 2, 32);
+  src.dc.SetPixel(0, 0, kRed);
+  src.dc.SetPixel(1, 0, kGreen);
+  src.dc.SetPixel(0, 1, kBlue);
+  src.dc.SetPixel(1, 1, kWhite);
+  Buffer dst(8, 8, 16);
+  ASSERT_TRUE(dst.dc.StretchFrom({0, 0, 4, 4}, src.target, {0, 0, 2, 2}));
+  EXPECT_EQ(dst.At(0, 0), kRed);
+  EXPECT_EQ(dst.At(3, 0), kGreen);
+  EXPECT_EQ(dst.At(1, 3), kBlue);
+  EXPECT_EQ(dst.At(3, 3), kWhite);
+  EXPECT_EQ(dst.At(4, 4), 0u);
+  ASSERT_TRUE(dst.dc.StretchFrom({6, 4, 4, 6}, src.target, {0, 0, 2, 2}));  // mirrored in x
+  EXPECT_EQ(dst.At(4, 4), kGreen);
+  EXPECT_EQ(dst.At(5, 5), kBlue);
+  EXPECT_FALSE(dst.dc.StretchFrom({0, 0, 0, 4}, src.target, {0, 0, 2, 2}));
+}
+
+TEST(DcShapes, DetachedContextDrawsNothingAndNeverCrashes) {
+  DeviceContext dc;
+  dc.SetPen(kRed, 3);
+  dc.MoveTo(0, 0);
+  dc.LineTo(10, 10);
+  dc.Rectangle(0, 0, 5, 5);
+  DcPoint p[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+  EXPECT_FALSE(dc.Polygon(p, 4));
+  EXPECT_FALSE(dc.PolyBezier(p, 4));
+  EXPECT_EQ(dc.GetPixel(0, 0), platform::kInvalidColor);
+  EXPECT_FALSE(dc.TextOut(0, 0, "x"));
+}
+
+}  // namespace

@@ -1,0 +1,167 @@
+// Primitives on the back buffer, grabbing it into a sprite and saving it as a BMP file.
+#include <fstream>
+#include <iterator>
+
+#include "draw_support.h"
+
+using namespace draw_support;
+
+namespace {
+
+class Primitives : public DrawTest {
+ protected:
+  void Open(int depth = 16, int w = 640, int h = 480) {
+    platform::SetDesktopDepth(depth);
+    ASSERT_EQ(tuDraw::Screen(w, h, 0), 1);
+  }
+  uint32_t Px(uint32_t colorref) { return platform::MatchColor(tuDraw::draw.backSurface, colorref); }
+  std::vector<uint8_t> ReadFile(const std::string& name) {
+    std::ifstream f(folder + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  }
+  static uint32_t U32(const std::vector<uint8_t>& v, size_t at) {
+    return v[at] | v[at + 1] << 8 | v[at + 2] << 16 | uint32_t(v[at + 3]) << 24;
+  }
+  static uint32_t U16(const std::vector<uint8_t>& v, size_t at) { return v[at] | v[at + 1] << 8; }
+};
+
+TEST_F(Primitives, LineLeavesOutItsEndPointAndWidePensCoverTheirWidth) {
+  Open();
+  tuDraw::Line(0, 0, 10, 0, 0x0000FF, 1);
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(Back(x, 0), Px(0x0000FF)) << x;
+  EXPECT_EQ(Back(10, 0), 0u);
+  int r, g, b;
+  tuDraw::GetPixel(9, 0, &r, &g, &b);
+  EXPECT_EQ(r, 255);
+  EXPECT_EQ(g, 0);
+  EXPECT_EQ(b, 0);
+  tuDraw::GetPixel(-1, 0, &r, &g, &b);  // outside: the host's invalid colour
+  EXPECT_EQ(r + g + b, 3 * 255);
+  tuDraw::Line(100, 100, 200, 100, 0x00FF00, 4);
+  int rows = 0;
+  for (int y = 90; y < 110; ++y) rows += Back(150, y) == Px(0x00FF00);
+  EXPECT_EQ(rows, 4);
+  // Lines reaching far off the surface are clipped, not refused.
+  tuDraw::Line(-1000, 300, 1000, 300, 0xFFFFFF, 1);
+  EXPECT_EQ(Back(0, 300), Px(0xFFFFFF));
+  EXPECT_EQ(Back(639, 300), Px(0xFFFFFF));
+}
+
+TEST_F(Primitives, SetPixelRectAndInvertRect) {
+  Open();
+  tuDraw::SetPixel(5, 5, 0x00FFFF);
+  EXPECT_EQ(Back(5, 5), Px(0x00FFFF));
+  tuDraw::SetPixel(640, 5, 0x00FFFF);  // outside: nothing
+  tuDraw::Rect(10, 10, 20, 15, 0x00FF00, 0x0000FF, 1);
+  EXPECT_EQ(Back(10, 10), Px(0x0000FF));
+  EXPECT_EQ(Back(19, 14), Px(0x0000FF));
+  EXPECT_EQ(Back(20, 12), 0u);
+  EXPECT_EQ(Back(15, 15), 0u);
+  EXPECT_EQ(Back(15, 12), Px(0x00FF00));
+  tuDraw::InvertRect(10, 10, 12, 11);
+  EXPECT_EQ(Back(10, 10), Px(0xFFFF00));
+  EXPECT_EQ(Back(12, 10), Px(0x0000FF));
+}
+
+TEST_F(Primitives, PolygonHollowOrHatchedWithTransparentOrFilledGaps) {
+  Open();
+  tuDraw::Point box[] = {{8, 8}, {40, 8}, {40, 40}, {8, 40}};
+  FillBack(Px(0x00FF00));
+  tuDraw::Polygon(box, 4, 0xFFFFFF, 0xFF0000, 1, 0);
+  EXPECT_EQ(Back(8, 8), Px(0xFFFFFF));
+  EXPECT_EQ(Back(24, 8), Px(0xFFFFFF));
+  for (int y = 9; y < 40; ++y)
+    for (int x = 9; x < 40; ++x) ASSERT_EQ(Back(x, y), Px(0x00FF00)) << x << "," << y;
+
+  tuDraw::Polygon(box, 4, 0xFFFFFF, 0xFF0000, 1, 1);
+  EXPECT_EQ(Back(16, 16), Px(0xFFFFFF));  // on both diagonals
+  EXPECT_EQ(Back(17, 16), Px(0xFF0000));  // a gap: background colour
+
+  FillBack(Px(0x00FF00));
+  tuDraw::Polygon(box, 4, 0xFFFFFF, 0xFF0000, 1, 2);
+  EXPECT_EQ(Back(16, 16), Px(0xFFFFFF));
+  EXPECT_EQ(Back(17, 16), Px(0x00FF00));  // a gap stays as it was
+  EXPECT_EQ(Back(50, 50), Px(0x00FF00));
+
+  tuDraw::Polygon(nullptr, 4, 0xFFFFFF, 0, 1, 0);  // nothing, no crash
+}
+
+TEST_F(Primitives, BezierAndGrabScreen) {
+  Open();
+  tuDraw::Point curve[] = {{10, 50}, {10, 10}, {90, 10}, {90, 50}};
+  tuDraw::Bezier(curve, 4, 0x0000FF, 1);
+  EXPECT_EQ(Back(10, 50), Px(0x0000FF));
+  EXPECT_EQ(Back(50, 20), Px(0x0000FF));  // the top of the arch, t = 1/2
+  EXPECT_EQ(Back(50, 50), 0u);
+  int id = tuDraw::CreateObject(64, 64, 2);
+  ASSERT_GT(id, 3);
+  tuDraw::GrabScreen(id, 40, 10, 100, 60);
+  EXPECT_EQ(Pixel(id, 10, 10), Px(0x0000FF));  // (50, 20) of the back buffer
+  EXPECT_EQ(Pixel(id, 63, 63), 0u);
+}
+
+TEST_F(Primitives, SaveScreenAt16BitsWritesHeaderAndBottomUpRows) {
+  Open(16);
+  tuDraw::SetPixel(0, 0, 0xFFFFFF);
+  tuDraw::SetPixel(1, 479, 0x0000FF);
+  ASSERT_EQ(tuDraw::SaveScreen("shot.bmp", 640, 480), 1);
+  std::vector<uint8_t> v = ReadFile("shot.bmp");
+  ASSERT_EQ(v.size(), 921658u);
+  EXPECT_EQ(v[0], 'B');
+  EXPECT_EQ(v[1], 'M');
+  EXPECT_EQ(U32(v, 2), 921658u);
+  EXPECT_EQ(U32(v, 6), 0u);
+  EXPECT_EQ(U32(v, 10), 58u);
+  EXPECT_EQ(U32(v, 14), 40u);
+  EXPECT_EQ(U32(v, 18), 640u);
+  EXPECT_EQ(U32(v, 22), 480u);
+  EXPECT_EQ(U16(v, 26), 1u);
+  EXPECT_EQ(U16(v, 28), 24u);
+  EXPECT_EQ(U32(v, 30), 0u);
+  EXPECT_EQ(U32(v, 34), 1920u * 480);
+  EXPECT_EQ(U32(v, 38), 2834u);
+  EXPECT_EQ(U32(v, 42), 2834u);
+  EXPECT_EQ(U32(v, 46), 0u);
+  EXPECT_EQ(U32(v, 50), 0u);
+  EXPECT_EQ(U32(v, 54), 0u);
+  // Row 479 comes first; row 0 last. White is 248 in five bits shifted up.
+  EXPECT_EQ(v[58 + 3], 0);    // pixel 1 of row 479: blue, green, red
+  EXPECT_EQ(v[58 + 5], 248);  // red
+  size_t row0 = 58 + 479 * 1920;
+  EXPECT_EQ(v[row0], 248);
+  EXPECT_EQ(v[row0 + 1], 248);
+  EXPECT_EQ(v[row0 + 2], 248);
+
+  ASSERT_EQ(tuDraw::SaveScreen("narrow.bmp", 639, 480), 1);
+  std::vector<uint8_t> n = ReadFile("narrow.bmp");
+  EXPECT_EQ(n.size(), 58u + 1920 * 480);
+  EXPECT_EQ(U32(n, 18), 639u);
+  EXPECT_EQ(n[58 + 1917], 0);  // padding up to the row length
+  EXPECT_EQ(n[58 + 479 * 1920 + 2], 248);
+}
+
+TEST_F(Primitives, SaveScreenAt32BitsKeepsEightBitComponents) {
+  Open(32);
+  tuDraw::SetPixel(0, 0, 0x563412);  // red 0x12, green 0x34, blue 0x56
+  ASSERT_EQ(tuDraw::SaveScreen("deep.bmp", 4, 2), 1);
+  std::vector<uint8_t> v = ReadFile("deep.bmp");
+  ASSERT_EQ(v.size(), 58u + 12 * 2);
+  EXPECT_EQ(v[58 + 12], 0x56);
+  EXPECT_EQ(v[58 + 13], 0x34);
+  EXPECT_EQ(v[58 + 14], 0x12);
+}
+
+TEST_F(Primitives, SaveScreenClampsToTheBackBufferAndFailsOnlyWhenItCannotLock) {
+  Open(16, 100, 80);
+  ASSERT_EQ(tuDraw::SaveScreen("big.bmp", 5000, 5000), 1);
+  std::vector<uint8_t> v = ReadFile("big.bmp");
+  EXPECT_EQ(U32(v, 18), 100u);
+  EXPECT_EQ(U32(v, 22), 80u);
+  EXPECT_EQ(v.size(), 58u + 300 * 80);
+  EXPECT_EQ(tuDraw::SaveScreen("sub/none.bmp", 10, 10), 1);  // the file cannot open: still 1
+  platform::MarkSurfaceLost(tuDraw::draw.backSurface);
+  EXPECT_EQ(tuDraw::SaveScreen("lost.bmp", 10, 10), 0);
+  EXPECT_TRUE(ReadFile("lost.bmp").empty());
+}
+
+}  // namespace
