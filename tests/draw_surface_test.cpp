@@ -94,6 +94,38 @@ TEST_F(Surfaces, KeyedSourceRewrittenAfterACopyCopiesItsNewPixels) {
   EXPECT_EQ(platform::ReadPixel(dst, 1, 1), 0x0707u);
 }
 
+// Keyed copies of random rectangles of a sheet with scattered key pixels match a pixel-by-pixel
+// reference, at every clipping of runs by the rectangle's sides, and after the key changes.
+TEST_F(Surfaces, KeyedCopiesOfAnyPartOfASheetMatchAPixelByPixelReference) {
+  for (PixelFormat f : {PixelFormat::Rgb565, PixelFormat::Xrgb8888}) {
+    SCOPED_TRACE(int(f));
+    const int W = 41, H = 23;
+    platform::Surface* sheet = Make(W, H, f);
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) platform::WritePixel(sheet, x, y, next() % 3 == 0 ? 0 : next() % 4);
+    platform::Surface* dst = Make(W, H, f);
+    for (uint32_t key : {0u, 2u}) {
+      platform::SetColorKey(sheet, key);
+      for (int round = 0; round < 300; ++round) {
+        int l = next() % W, t = next() % H;
+        int r = l + 1 + next() % (W - l), b = t + 1 + next() % (H - t);
+        int x = next() % (W - (r - l) + 1), y = next() % (H - (b - t) + 1);
+        platform::Fill(dst, {0, 0, W, H}, 0x0F0F);
+        ASSERT_EQ(platform::Copy(dst, x, y, sheet, {l, t, r, b}, true), CopyResult::Ok);
+        for (int j = 0; j < H; ++j)
+          for (int i = 0; i < W; ++i) {
+            bool in = i >= x && i < x + r - l && j >= y && j < y + b - t;
+            uint32_t v = in ? platform::ReadPixel(sheet, i - x + l, j - y + t) : key;
+            uint32_t want = in && v != key ? v : 0x0F0Fu;
+            ASSERT_EQ(platform::ReadPixel(dst, i, j), want) << "key " << key << " at " << i << "," << j;
+          }
+      }
+    }
+  }
+}
+
 TEST_F(Surfaces, StretchCopyTakesTheNearestPixelAndHonoursTheKey) {
   platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
   platform::Surface* dst = Make(8, 4, PixelFormat::Rgb565);
@@ -253,3 +285,40 @@ TEST_F(Surfaces, ResourceBitmapWithoutFileHeaderDecodes) {
 }
 
 }  // namespace
+
+// The window's 32-bit pixels must show the colours the rest of the library reports for a pixel
+// value (within the rounding of widening by repeated bits), in both byte orders, for every
+// 16-bit value; black and white stay exact.
+TEST(PixelRows, WideningToThirtyTwoBitsKeepsTheColourOfEveryPixelValue) {
+  auto near = [](uint32_t got, uint32_t r, uint32_t g, uint32_t b, bool blueHigh) {
+    uint32_t want[3] = {blueHigh ? b : r, g, blueHigh ? r : b};
+    uint32_t have[3] = {(got >> 16) & 0xFF, (got >> 8) & 0xFF, got & 0xFF};
+    for (int i = 0; i < 3; ++i)
+      if (have[i] + 1 < want[i] || have[i] > want[i] + 1) return false;
+    return (got >> 24) == 0xFF;
+  };
+  for (PixelFormat f : {PixelFormat::Rgb565, PixelFormat::Rgb555}) {
+    std::vector<uint16_t> src(65536);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint16_t>(i);
+    std::vector<uint32_t> rgb(src.size()), bgr(src.size());
+    platform::RowToRgb32(f, src.data(), rgb.data(), 65536, false);
+    platform::RowToRgb32(f, src.data(), bgr.data(), 65536, true);
+    uint32_t pixelMask = f == PixelFormat::Rgb565 ? 0xFFFF : 0x7FFF;
+    for (uint32_t v = 0; v < 65536; ++v) {
+      uint32_t c = platform::PixelToColorref(f, v & pixelMask);  // 0x00BBGGRR
+      uint32_t r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+      ASSERT_TRUE(near(rgb[v], r, g, b, false)) << "pixel " << v << " gave " << std::hex << rgb[v];
+      ASSERT_TRUE(near(bgr[v], r, g, b, true)) << "pixel " << v << " gave " << std::hex << bgr[v];
+    }
+    EXPECT_EQ(rgb[0], 0xFF000000u);
+    EXPECT_EQ(rgb[pixelMask], 0xFFFFFFFFu);
+  }
+  const uint32_t wide[3] = {0x00123456, 0xFFABCDEF, 0x00000000};
+  uint32_t out[3];
+  platform::RowToRgb32(PixelFormat::Xrgb8888, wide, out, 3, false);
+  EXPECT_EQ(out[0], 0xFF123456u);
+  EXPECT_EQ(out[1], 0xFFABCDEFu);
+  platform::RowToRgb32(PixelFormat::Xrgb8888, wide, out, 3, true);
+  EXPECT_EQ(out[0], 0xFF563412u);
+  EXPECT_EQ(out[2], 0xFF000000u);
+}

@@ -21,7 +21,13 @@ struct Surface {
   bool lost = false;
   bool keyed = false;
   uint32_t key = 0;
-  bool runLength = true;  // keyed copies may be run-length encoded (until the first rewrite)
+  // Keyed copies of a picture that is never rewritten go by an index of its opaque runs:
+  // per row, pairs of (first x, length) of pixels that are not the key. Built at the first
+  // keyed copy; a rewrite after that drops it for good (`runLength` false).
+  bool runLength = true;
+  bool indexed = false;
+  std::vector<uint32_t> rowRuns;  // height + 1 offsets into `runs`
+  std::vector<uint16_t> runs;
   Surface* prev = nullptr;
   Surface* next = nullptr;
 };
@@ -48,29 +54,21 @@ SDL_Surface* Wrap(uint8_t* pixels, int width, int height, int bytes, int pitch, 
   return SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, bytes * 8, pitch, SdlFormat(f));
 }
 
-// Run-length encoding pays for pictures that are drawn often and never changed. A surface that
-// is written after it was encoded (a text or work sprite) would be re-encoded, with allocation,
-// after every write: it loses the encoding for good. The pixels are ours, so a fresh SDL
-// wrapper without the encoding is all it takes.
+// The run index pays for pictures that are drawn often and never changed. A surface that is
+// written after it was indexed (a text or work sprite) would be re-indexed, with allocation,
+// after every write: it loses the index for good and is copied pixel by pixel.
 void DropRunLength(Surface* s) {
-  if (!(s->sdl->flags & SDL_RLEACCEL) && s->runLength == false) return;
   s->runLength = false;
-  if (!(s->sdl->flags & SDL_RLEACCEL)) {
-    SDL_SetSurfaceRLE(s->sdl, 0);
-    return;
-  }
-  SDL_Surface* fresh = Wrap(s->pixels, s->width, s->height, s->bytes, s->pitch, s->format);
-  if (!fresh) return;  // keeps the encoded wrapper: slower writes, same pixels
-  SDL_FreeSurface(s->sdl);
-  s->sdl = fresh;
-  if (s->keyed) SDL_SetColorKey(s->sdl, SDL_TRUE, s->key);
+  s->indexed = false;
+  std::vector<uint32_t>().swap(s->rowRuns);
+  std::vector<uint16_t>().swap(s->runs);
 }
 
-// Every write goes through here: an encoded surface drops its encoding first.
+// Every write goes through here: an indexed surface drops its index first.
 struct WriteLock {
   SDL_Surface* s;
   explicit WriteLock(Surface* surface) {
-    if (surface->sdl->flags & SDL_RLEACCEL) DropRunLength(surface);
+    if (surface->indexed) DropRunLength(surface);
     s = surface->sdl;
     if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
   }
@@ -107,6 +105,54 @@ uint32_t Convert(const Surface* from, const Surface* to, uint32_t v) {
   Uint8 r, g, b;
   SDL_GetRGB(v, from->sdl->format, &r, &g, &b);
   return SDL_MapRGB(to->sdl->format, r, g, b);
+}
+
+// Builds the run index of a keyed surface; false (and no index from then on) when memory for
+// it cannot be had.
+bool IndexRuns(Surface* s) {
+  try {
+    s->rowRuns.resize(static_cast<size_t>(s->height) + 1);
+    s->runs.clear();
+    for (int y = 0; y < s->height; ++y) {
+      s->rowRuns[y] = static_cast<uint32_t>(s->runs.size());
+      int x = 0;
+      while (x < s->width) {
+        while (x < s->width && Get(s, x, y) == s->key) ++x;
+        int start = x;
+        while (x < s->width && Get(s, x, y) != s->key) ++x;
+        if (x > start) {
+          s->runs.push_back(static_cast<uint16_t>(start));
+          s->runs.push_back(static_cast<uint16_t>(x - start));
+        }
+      }
+    }
+    s->rowRuns[s->height] = static_cast<uint32_t>(s->runs.size());
+  } catch (const std::bad_alloc&) {
+    DropRunLength(s);
+    return false;
+  }
+  s->indexed = true;
+  return true;
+}
+
+// Keyed copy by the run index: each row copies the parts of its runs inside the rectangle.
+void CopyRuns(Surface* d, int x, int y, const Surface* s, const PixelRect& r) {
+  const size_t bytes = static_cast<size_t>(s->bytes);
+  for (int sy = r.top; sy < r.bottom; ++sy) {
+    const uint8_t* from = s->pixels + static_cast<size_t>(sy) * s->pitch;
+    uint8_t* to = d->pixels + static_cast<size_t>(y + sy - r.top) * d->pitch +
+                  static_cast<size_t>(x) * bytes;
+    const uint16_t* run = s->runs.data() + s->rowRuns[sy];
+    const uint16_t* end = s->runs.data() + s->rowRuns[sy + 1];
+    for (; run != end; run += 2) {
+      int a = run[0], b = a + run[1];
+      if (b <= r.left) continue;
+      if (a >= r.right) break;
+      if (a < r.left) a = r.left;
+      if (b > r.right) b = r.right;
+      memcpy(to + (a - r.left) * bytes, from + a * bytes, (b - a) * bytes);
+    }
+  }
 }
 
 bool Inside(const Surface* s, int64_t l, int64_t t, int64_t r, int64_t b) {
@@ -301,12 +347,8 @@ void SetColorKey(Surface* s, uint32_t key) {
   if (s->bytes == 2) key &= 0xFFFF;
   s->keyed = true;
   s->key = key;
-  // SDL keeps a cached (run-length encoded) blit when only the key's value changes: switching
-  // the key off first drops that cache.
-  SDL_SetColorKey(s->sdl, SDL_FALSE, 0);
   SDL_SetColorKey(s->sdl, SDL_TRUE, key);
-  // Run-length encoding turns keyed copies into runs of plain copies.
-  if (s->runLength) SDL_SetSurfaceRLE(s->sdl, 1);
+  s->indexed = false;  // the runs depend on the key: rebuilt at the next keyed copy
 }
 
 bool GetColorKey(const Surface* s, uint32_t* key) {
@@ -317,7 +359,7 @@ bool GetColorKey(const Surface* s, uint32_t* key) {
 
 void* Lock(Surface* s, int* pitch) {
   if (!s || s->lost) return nullptr;
-  if (s->sdl->flags & SDL_RLEACCEL) DropRunLength(s);
+  if (s->indexed) DropRunLength(s);
   if (SDL_MUSTLOCK(s->sdl)) SDL_LockSurface(s->sdl);
   if (pitch) *pitch = s->pitch;
   return s->pixels;
@@ -369,8 +411,13 @@ CopyResult Copy(Surface* dest, int x, int y, Surface* source, const PixelRect& r
     SlowCopy(dest, x, y, source, r, keyed);
     return CopyResult::Ok;
   }
+  if (keyed && source->runLength && (source->indexed || IndexRuns(source))) {
+    WriteLock lock(dest);
+    CopyRuns(dest, x, y, source, r);
+    return CopyResult::Ok;
+  }
   if (keyed) {
-    if (dest->sdl->flags & SDL_RLEACCEL) DropRunLength(dest);
+    if (dest->indexed) DropRunLength(dest);
     SDL_Rect s{r.left, r.top, w, h}, d{x, y, w, h};
     return SDL_LowerBlit(source->sdl, &s, dest->sdl, &d) == 0 ? CopyResult::Ok
                                                                : CopyResult::Invalid;
@@ -442,6 +489,47 @@ uint32_t PixelToColorref(PixelFormat format, uint32_t pixel) {
     return max ? (v * 255 + max / 2) / max : 0;
   };
   return channel(f.redMask) | channel(f.greenMask) << 8 | channel(f.blueMask) << 16;
+}
+
+namespace {
+// Widens 16-bit pixels: `redShift` and `greenBits` tell 5-6-5 from 5-5-5. Plain shifts and
+// masks, so the compiler turns the loop into vector code.
+template <int redShift, int greenBits, bool blueHigh>
+void Widen16(const uint16_t* s, uint32_t* d, int count) {
+  constexpr uint32_t greenMask = (1u << greenBits) - 1;
+  for (int i = 0; i < count; ++i) {
+    uint32_t p = s[i];
+    uint32_t r = (p >> redShift) & 31, g = (p >> 5) & greenMask, b = p & 31;
+    r = r << 3 | r >> 2;
+    g = greenBits == 6 ? (g << 2 | g >> 4) : (g << 3 | g >> 2);
+    b = b << 3 | b >> 2;
+    d[i] = 0xFF000000u | (blueHigh ? (b << 16 | g << 8 | r) : (r << 16 | g << 8 | b));
+  }
+}
+
+template <bool blueHigh>
+void Widen32(const uint32_t* s, uint32_t* d, int count) {
+  for (int i = 0; i < count; ++i) {
+    uint32_t p = s[i];
+    d[i] = 0xFF000000u | (blueHigh ? ((p & 0xFF) << 16 | (p & 0xFF00) | ((p >> 16) & 0xFF)) : p);
+  }
+}
+}  // namespace
+
+void RowToRgb32(PixelFormat format, const void* src, uint32_t* dst, int count, bool blueHigh) {
+  auto* s16 = static_cast<const uint16_t*>(src);
+  auto* s32 = static_cast<const uint32_t*>(src);
+  switch (format) {
+    case PixelFormat::Rgb565:
+      blueHigh ? Widen16<11, 6, true>(s16, dst, count) : Widen16<11, 6, false>(s16, dst, count);
+      break;
+    case PixelFormat::Rgb555:
+      blueHigh ? Widen16<10, 5, true>(s16, dst, count) : Widen16<10, 5, false>(s16, dst, count);
+      break;
+    case PixelFormat::Xrgb8888:
+      blueHigh ? Widen32<true>(s32, dst, count) : Widen32<false>(s32, dst, count);
+      break;
+  }
 }
 
 Surface* DecodeBmp(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory) {

@@ -71,6 +71,9 @@ CopyResult Fill(Surface* dest, const PixelRect& rect, uint32_t pixel);
 uint32_t MatchColor(Surface* s, int32_t colorref);
 // The pixel value as a host colour value (channels widened by repeating their top bits).
 uint32_t PixelToColorref(PixelFormat format, uint32_t pixel);
+// Converts `count` pixels of `format` to 32-bit pixels with an opaque alpha byte on top:
+// 0xFFRRGGBB, or 0xFFBBGGRR when `blueHigh`. Channels widen by repeating their top bits.
+void RowToRgb32(PixelFormat format, const void* src, uint32_t* dst, int count, bool blueHigh);
 
 // Decodes a BMP file image (1, 4, 8, 16, 24, 32 bits, bottom-up or top-down, uncompressed,
 // bit fields or run-length) into a new surface of `format`. Null for anything malformed.

@@ -21,6 +21,12 @@ sleep 0.3
 press x  # Easy
 sleep 2.5  # the opening wipe (500 pixels a second) and the first frames of play
 import -window "$wid" "$work/game.png"
+# Hidden and shown again, the window must be drawn whole, not only where the picture changes.
+xdotool windowunmap --sync "$wid"
+xdotool windowmap --sync "$wid"
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
+sleep 0.5
+import -window "$wid" "$work/again.png"
 press Escape
 wait_exit "$pid" 3
 [ "$EXIT_CODE" = 0 ] || { cat "$log"; fail "after Escape the game gave '$EXIT_CODE'"; }
@@ -42,5 +48,9 @@ piece=$(bright 79 157 160 288 "$work/game.png")
 # The five score digits at (209, 40).
 score=$(bright 209 40 90 23 "$work/game.png")
 [ "$score" -ge 100 ] || fail "no score digits ($score bright pixels)"
+again=$(bright 209 40 90 23 "$work/again.png")
+[ "$again" -ge 100 ] || fail "after the window was shown again the score is missing ($again bright pixels)"
+same=$(compare -metric AE "$work/game.png" "$work/again.png" null: 2>&1 | cut -d' ' -f1)
+[ "${same%.*}" -lt 20000 ] || fail "after the window was shown again $same pixels differ"
 rm -rf "$work"
 echo "PASS: menu to a one-player game; field $field colours, piece $piece and score $score bright pixels"
