@@ -193,52 +193,17 @@ int LoadObject(const char* name, int mix) {
   }
 
   // A rebuild replaces whatever the entry still holds.
-  detail::ReleaseBuffers(o);
-  int count = mix < 0 ? -mix : mix;
-  o.channelCount = count;
-  o.echoState = mix > 1 ? 0 : -1;
-  if (!snd.rebuilding) {
-    o.nextChannel = 0;
-    o.looping = 0;
-    o.echoTime = 0.0f;
-  }
-  for (int c = 0; c < count; ++c) {
-    SoundChannel& channel = o.channels[c];
-    int result = platform::AudioCreateBuffer(format, bytes, &channel.buffer);
-    if (result != platform::AUDIO_OK) {
-      // Nothing of the failed load stays behind; a fresh entry stays free and as it was.
-      detail::ReleaseBuffers(o);
-      if (!snd.rebuilding) o = SoundObject{};
-      free(formatBlock);
-      free(dataBlock);
-      tuSystem::Error(kLoadContext, "サウンドバッファが生成できません", result);
-      return -1;
-    }
-    void* first = nullptr;
-    void* second = nullptr;
-    uint32_t firstBytes = 0, secondBytes = 0;
-    if (platform::AudioLock(channel.buffer, 0, bytes, &first, &firstBytes, &second,
-                            &secondBytes) == platform::AUDIO_OK) {
-      memcpy(first, samples, firstBytes);
-      if (second) memcpy(second, samples + firstBytes, secondBytes);
-      platform::AudioUnlock(channel.buffer, first, firstBytes, second, secondBytes);
-    }
-    if (!snd.rebuilding) {
-      platform::AudioGetFrequency(channel.buffer, &channel.frequency);
-      o.baseFrequency = channel.frequency;
-      channel.volume = 0;
-      channel.pan = 0;
-      channel.savedPosition = 0;
-    } else {
-      platform::AudioSetVolume(channel.buffer, channel.volume);
-      platform::AudioSetFrequency(channel.buffer, channel.frequency);
-      platform::AudioSetPan(channel.buffer, channel.pan);
-    }
+  int result = detail::MakeBuffers(o, format, samples, bytes, mix);
+  free(formatBlock);
+  free(dataBlock);
+  if (result != 0) {
+    // Nothing of the failed load stays behind; a fresh entry stays free and as it was.
+    if (!snd.rebuilding) o = SoundObject{};
+    tuSystem::Error(kLoadContext, "サウンドバッファが生成できません", result);
+    return -1;
   }
   o.used = 1;
   o.fromPack = 0;
-  free(formatBlock);
-  free(dataBlock);
   o.stream.dataSize = 0;
   if (!snd.rebuilding) tu::CopyCut(o.name, sizeof o.name, name);
   return e;
