@@ -63,15 +63,6 @@ void OnEvent(const SDL_Event& e) {
   }
 }
 
-Uint32 SdlFormat(PixelFormat f) {
-  switch (f) {
-    case PixelFormat::Rgb565: return SDL_PIXELFORMAT_RGB565;
-    case PixelFormat::Rgb555: return SDL_PIXELFORMAT_RGB555;
-    case PixelFormat::Xrgb8888: return SDL_PIXELFORMAT_RGB888;
-  }
-  return SDL_PIXELFORMAT_RGB565;
-}
-
 bool MakeRenderer() {
   SDL_Window* w = MainSdlWindow();
   if (!w) return false;
@@ -206,11 +197,8 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
   if (!backWrapper || wrappedPixels != pixels || backWrapper->w != width ||
       backWrapper->h != height) {
     if (backWrapper) SDL_FreeSurface(backWrapper);
-    Uint32 sdlFormat = format == PixelFormat::Rgb565   ? SDL_PIXELFORMAT_RGB565
-                       : format == PixelFormat::Rgb555 ? SDL_PIXELFORMAT_RGB555
-                                                       : SDL_PIXELFORMAT_RGB888;
     backWrapper = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(origin), width, height,
-                                                     bytes * 8, pitch, sdlFormat);
+                                                     bytes * 8, pitch, SdlPixelFormat(format));
     wrappedPixels = pixels;
     if (!backWrapper) return CopyResult::Lost;
   }
@@ -228,8 +216,8 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
 
 bool MakeTexture() {
   if (!renderer) return false;
-  texture = SDL_CreateTexture(renderer, SdlFormat(primaryFormat), SDL_TEXTUREACCESS_STREAMING,
-                              primaryWidth, primaryHeight);
+  texture = SDL_CreateTexture(renderer, SdlPixelFormat(primaryFormat),
+                              SDL_TEXTUREACCESS_STREAMING, primaryWidth, primaryHeight);
   return texture != nullptr;
 }
 

@@ -41,17 +41,9 @@ int failAfter = -1;
 constexpr int kMaxSide = 32767;
 constexpr int64_t kMaxPixels = 64ll * 1024 * 1024;
 
-Uint32 SdlFormat(PixelFormat f) {
-  switch (f) {
-    case PixelFormat::Rgb565: return SDL_PIXELFORMAT_RGB565;
-    case PixelFormat::Rgb555: return SDL_PIXELFORMAT_RGB555;
-    case PixelFormat::Xrgb8888: return SDL_PIXELFORMAT_RGB888;
-  }
-  return SDL_PIXELFORMAT_RGB565;
-}
-
 SDL_Surface* Wrap(uint8_t* pixels, int width, int height, int bytes, int pitch, PixelFormat f) {
-  return SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, bytes * 8, pitch, SdlFormat(f));
+  return SDL_CreateRGBSurfaceWithFormatFrom(pixels, width, height, bytes * 8, pitch,
+                                            SdlPixelFormat(f));
 }
 
 // The run index pays for pictures that are drawn often and never changed. A surface that is
@@ -515,6 +507,15 @@ void Widen32(const uint32_t* s, uint32_t* d, int count) {
   }
 }
 }  // namespace
+
+uint32_t SdlPixelFormat(PixelFormat f) {
+  switch (f) {
+    case PixelFormat::Rgb565: return SDL_PIXELFORMAT_RGB565;
+    case PixelFormat::Rgb555: return SDL_PIXELFORMAT_RGB555;
+    case PixelFormat::Xrgb8888: return SDL_PIXELFORMAT_RGB888;
+  }
+  return SDL_PIXELFORMAT_RGB565;
+}
 
 void RowToRgb32(PixelFormat format, const void* src, uint32_t* dst, int count, bool blueHigh) {
   auto* s16 = static_cast<const uint16_t*>(src);

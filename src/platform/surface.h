@@ -17,6 +17,8 @@ struct FormatInfo {
   uint32_t redMask, greenMask, blueMask;
 };
 FormatInfo DescribeFormat(PixelFormat format);
+// The SDL pixel format number of the same layout.
+uint32_t SdlPixelFormat(PixelFormat format);
 
 // Left, top, right, bottom; right and bottom exclusive.
 struct PixelRect {

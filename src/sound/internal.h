@@ -39,5 +39,8 @@ void UpperAscii(char* s);
 // the buffers are released again.
 int MakeBuffers(SoundObject& o, const platform::WaveFormat& format, const uint8_t* samples,
                 uint32_t bytes, int mix);
+// Settings of a channel whose buffer was just created: fresh ones (the buffer's frequency,
+// full volume, centre), or while rebuilding the stored ones given back to the new buffer.
+void SettleChannel(SoundObject& o, SoundChannel& channel);
 
 }  // namespace tuSound::detail

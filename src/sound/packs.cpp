@@ -84,6 +84,20 @@ bool ReadPackFormat(FILE* f, uint32_t size, platform::WaveFormat* format) {
   return true;
 }
 
+void SettleChannel(SoundObject& o, SoundChannel& channel) {
+  if (!snd.rebuilding) {
+    platform::AudioGetFrequency(channel.buffer, &channel.frequency);
+    o.baseFrequency = channel.frequency;
+    channel.volume = 0;
+    channel.pan = 0;
+    channel.savedPosition = 0;
+  } else {
+    platform::AudioSetVolume(channel.buffer, channel.volume);
+    platform::AudioSetFrequency(channel.buffer, channel.frequency);
+    platform::AudioSetPan(channel.buffer, channel.pan);
+  }
+}
+
 int MakeBuffers(SoundObject& o, const platform::WaveFormat& format, const uint8_t* samples,
                 uint32_t bytes, int mix) {
   ReleaseBuffers(o);
@@ -111,17 +125,7 @@ int MakeBuffers(SoundObject& o, const platform::WaveFormat& format, const uint8_
       if (second) memcpy(second, samples + firstBytes, secondBytes);
       platform::AudioUnlock(channel.buffer, first, firstBytes, second, secondBytes);
     }
-    if (!snd.rebuilding) {
-      platform::AudioGetFrequency(channel.buffer, &channel.frequency);
-      o.baseFrequency = channel.frequency;
-      channel.volume = 0;
-      channel.pan = 0;
-      channel.savedPosition = 0;
-    } else {
-      platform::AudioSetVolume(channel.buffer, channel.volume);
-      platform::AudioSetFrequency(channel.buffer, channel.frequency);
-      platform::AudioSetPan(channel.buffer, channel.pan);
-    }
+    SettleChannel(o, channel);
   }
   return 0;
 }

@@ -139,17 +139,7 @@ int LoadStream(const char* name, int loopOffset) {
   silenceByte[e] = silence;
   if (silence) WriteRing(channel.buffer, 0, nullptr, r.bufferSize, silence);
   WriteRing(channel.buffer, 0, first.data(), r.halfSize, silence);
-  if (!snd.rebuilding) {
-    platform::AudioGetFrequency(channel.buffer, &channel.frequency);
-    o.baseFrequency = channel.frequency;
-    channel.volume = 0;
-    channel.pan = 0;
-    channel.savedPosition = 0;
-  } else {
-    platform::AudioSetVolume(channel.buffer, channel.volume);
-    platform::AudioSetFrequency(channel.buffer, channel.frequency);
-    platform::AudioSetPan(channel.buffer, channel.pan);
-  }
+  detail::SettleChannel(o, channel);
   o.stream = r;
   o.used = 1;
   o.fromPack = 1;
