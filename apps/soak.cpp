@@ -201,15 +201,6 @@ class Driver {
   int levelTarget_[2] = {-1, -1};
 };
 
-bool StepFrame() {
-  uint32_t before = tuSystem::sys.frameCount;
-  for (int turns = 0; turns < 100000; ++turns) {
-    if (!tuSystem::Turn()) return false;
-    if (tuSystem::sys.frameCount != before) return true;
-  }
-  return false;
-}
-
 bool DesignedPhase(int phase) { return (phase >= kPhaseSpawn && phase <= kPhaseOver) || phase == kPhaseColorGarbage || phase == kPhasePaused; }
 
 // The first broken invariant of player `pl`, or null.
@@ -313,7 +304,7 @@ int main(int argc, char** argv) {
   for (long long f = 0; f < frames; ++f) {
     driver.Input();
     platform::AdvanceTick(kFrameMs);
-    if (!StepFrame()) return Fail(f, seed, "the program ended (a quit was never asked for)");
+    if (!tuSystem::RunToNextFrame()) return Fail(f, seed, "the program ended (a quit was never asked for)");
     ++n.frames;
 
     for (int pl = 0; pl < 2; ++pl)

@@ -35,18 +35,9 @@ namespace {
 
 constexpr long kScreenBytes = 640L * 480 * 2;
 
-bool StepFrame() {
-  uint32_t before = tuSystem::sys.frameCount;
-  for (int turns = 0; turns < 100000; ++turns) {
-    if (!tuSystem::Turn()) return false;
-    if (tuSystem::sys.frameCount != before) return true;
-  }
-  return false;
-}
-
 bool Frame() {
   platform::AdvanceTick(16);
-  return StepFrame();
+  return tuSystem::RunToNextFrame();
 }
 
 void Key(int vk, bool down) {

@@ -168,16 +168,6 @@ std::string CompactNumberArrays(const std::string& text) {
   return out;
 }
 
-// One frame step: handles queued messages, then runs the frame. False when the program ended.
-bool StepFrame() {
-  uint32_t before = tuSystem::sys.frameCount;
-  for (int turns = 0; turns < 100000; ++turns) {
-    if (!tuSystem::Turn()) return false;
-    if (tuSystem::sys.frameCount != before) return true;
-  }
-  return false;  // no frame could run (the program never became active)
-}
-
 }  // namespace
 
 int Run(int argc, char** argv) {
@@ -247,7 +237,7 @@ int Run(int argc, char** argv) {
       platform::PostMessage(e.down ? platform::WM_KEYDOWN : platform::WM_KEYUP, static_cast<uintptr_t>(e.vk));
     }
     platform::AdvanceTick(static_cast<uint32_t>(o.frameMs));
-    if (!StepFrame()) {
+    if (!tuSystem::RunToNextFrame()) {
       ended = true;
       break;
     }

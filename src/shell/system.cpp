@@ -162,6 +162,15 @@ int Turn() {
   return 1;
 }
 
+bool RunToNextFrame() {
+  uint32_t before = sys.frameCount;
+  for (int turns = 0; turns < 100000; ++turns) {
+    if (!Turn()) return false;
+    if (sys.frameCount != before) return true;
+  }
+  return false;
+}
+
 int Main(int argc, char** argv, const Program& p) {
   if (!Start(argc, argv, p)) return 0;
   while (Turn()) {

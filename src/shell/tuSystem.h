@@ -90,6 +90,9 @@ int Main(int argc, char** argv, const Program& program);
 int Start(int argc, char** argv, const Program& program);
 // One turn of the loop: one message, or a frame when the queue is empty. 0 after the quit message.
 int Turn();
+// Turns of the loop until one frame step has run (tools that drive the program frame by frame).
+// False when the program ended, or when no frame could run (the program never became active).
+bool RunToNextFrame();
 // The frame step alone.
 void FrameStep();
 const Program& CurrentProgram();

@@ -130,19 +130,10 @@ void TickKeys() {
     if (releaseIn[vk] > 0 && --releaseIn[vk] == 0) SetKey(vk, false);
 }
 
-bool StepFrame() {
-  uint32_t before = tuSystem::sys.frameCount;
-  for (int turns = 0; turns < 100000; ++turns) {
-    if (!tuSystem::Turn()) return false;
-    if (tuSystem::sys.frameCount != before) return true;
-  }
-  return false;
-}
-
 // One frame: 16 ms of time and the frame step, then the taps that are over are released.
 bool Frame() {
   platform::AdvanceTick(16);
-  bool ran = StepFrame();
+  bool ran = tuSystem::RunToNextFrame();
   TickKeys();
   return ran;
 }
