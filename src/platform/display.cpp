@@ -151,6 +151,10 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
   const bool rgb32 = sf->BytesPerPixel == 4 && sf->Gmask == 0xFF00 &&
                      ((sf->Rmask == 0xFF0000 && sf->Bmask == 0xFF) ||
                       (sf->Rmask == 0xFF && sf->Bmask == 0xFF0000));
+  const bool sameFormat = sf->BytesPerPixel == bytes &&
+                          DescribeFormat(format).redMask == sf->Rmask &&
+                          DescribeFormat(format).greenMask == sf->Gmask &&
+                          DescribeFormat(format).blueMask == sf->Bmask;
   const bool sameSize = dst.right - dst.left == width && dst.bottom - dst.top == height;
   const bool inside = dst.left >= 0 && dst.top >= 0 && dst.right <= screen->w &&
                       dst.bottom <= screen->h;
@@ -163,7 +167,7 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
     redrawAll = true;
   }
 
-  if (rgb32 && sameSize && inside) {
+  if ((rgb32 || sameFormat) && sameSize && inside) {
     if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return CopyResult::Lost;
     const bool blueHigh = sf->Rmask == 0xFF;
     const size_t rowBytes = static_cast<size_t>(width) * bytes;
@@ -174,10 +178,13 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
       uint8_t* kept = shown.data() + y * rowBytes;
       if (!redrawAll && std::memcmp(row, kept, rowBytes) == 0) continue;
       std::memcpy(kept, row, rowBytes);
-      auto* out = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(screen->pixels) +
-                                              static_cast<size_t>(dst.top + y) * screen->pitch) +
-                  dst.left;
-      RowToRgb32(format, row, out, width, blueHigh);
+      uint8_t* out = static_cast<uint8_t*>(screen->pixels) +
+                     static_cast<size_t>(dst.top + y) * screen->pitch +
+                     static_cast<size_t>(dst.left) * sf->BytesPerPixel;
+      if (sameFormat)
+        std::memcpy(out, row, rowBytes);
+      else
+        RowToRgb32(format, row, reinterpret_cast<uint32_t*>(out), width, blueHigh);
       if (!changedBands.empty() && changedBands.back().y + changedBands.back().h == dst.top + y)
         ++changedBands.back().h;
       else
