@@ -36,11 +36,14 @@ uint64_t presents = 0;
 // out after the window was exposed, resized or its framebuffer replaced.
 std::vector<uint8_t> shown;
 int shownWidth = 0, shownHeight = 0;
+PixelFormat shownFormat = PixelFormat::Rgb565;
 SDL_Surface* shownOn = nullptr;
 bool redrawAll = true;
 std::vector<SDL_Rect> changedBands;
 SDL_Surface* backWrapper = nullptr;  // the back buffer as an SDL surface, for scaled copies
 const void* wrappedPixels = nullptr;
+PixelFormat wrappedFormat = PixelFormat::Rgb565;
+int wrappedPitch = 0;
 
 // Pacing: whether the renderer's vsync really blocks is judged from how long presents take.
 int vsyncSetting = -1;  // what was last asked of the renderer
@@ -158,11 +161,13 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
   const bool sameSize = dst.right - dst.left == width && dst.bottom - dst.top == height;
   const bool inside = dst.left >= 0 && dst.top >= 0 && dst.right <= screen->w &&
                       dst.bottom <= screen->h;
-  if (screen != shownOn || width != shownWidth || height != shownHeight) {
+  if (screen != shownOn || width != shownWidth || height != shownHeight ||
+      format != shownFormat) {
     shown.assign(static_cast<size_t>(width) * height * bytes, 0);
     shownOn = screen;
     shownWidth = width;
     shownHeight = height;
+    shownFormat = format;
     changedBands.reserve(static_cast<size_t>(height));
     redrawAll = true;
   }
@@ -201,12 +206,14 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
   }
 
   // Other window formats, or a scaled copy: SDL converts and scales the whole frame.
-  if (!backWrapper || wrappedPixels != pixels || backWrapper->w != width ||
-      backWrapper->h != height) {
+  if (!backWrapper || wrappedPixels != pixels || wrappedFormat != format ||
+      wrappedPitch != pitch || backWrapper->w != width || backWrapper->h != height) {
     if (backWrapper) SDL_FreeSurface(backWrapper);
     backWrapper = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(origin), width, height,
                                                      bytes * 8, pitch, SdlPixelFormat(format));
     wrappedPixels = pixels;
+    wrappedFormat = format;
+    wrappedPitch = pitch;
     if (!backWrapper) return CopyResult::Lost;
   }
   backWrapper->pixels = const_cast<uint8_t*>(origin);
@@ -391,6 +398,15 @@ bool LastFrameRgb(std::vector<uint8_t>& rgb, int* width, int* height) {
   if (width) *width = w;
   if (height) *height = h;
   return true;
+}
+
+const char* PresentPath() {
+  switch (backend) {
+    case Backend::Renderer: return "renderer";
+    case Backend::Framebuffer: return "framebuffer";
+    case Backend::None: break;
+  }
+  return "none";
 }
 
 uint64_t PresentCount() { return presents; }

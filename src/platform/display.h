@@ -40,6 +40,9 @@ int RefreshRate();
 const Surface* LastPresentedFrame();
 // The same frame as 8-bit R, G, B triples, row by row; false before the first present.
 bool LastFrameRgb(std::vector<uint8_t>& rgb, int* width, int* height);
+// The way frames reach the screen: "renderer" (GPU renderer and texture), "framebuffer" (the
+// window's own buffer, changed rows only), or "none" (headless, or no display open).
+const char* PresentPath();
 // Number of frames presented since the display opened.
 uint64_t PresentCount();
 // Keeps the presented frame also when a window is shown (tools taking screenshots).

@@ -1,0 +1,166 @@
+// The two ways frames reach a real window, under a virtual X server: what the window's buffer
+// holds after each present, as rows change, the back buffer's format changes, and presents
+// are scaled; and the GPU renderer's path presenting and recovering from a loss.
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/display.h"
+#include "platform/headless.h"
+#include "platform/surface.h"
+#include "platform/window.h"
+
+namespace {
+using platform::PixelFormat;
+using platform::PixelRect;
+
+class WindowPresent : public ::testing::Test {
+ protected:
+  // Opens a window and its display by the given path (null: the automatic choice).
+  void Open(const char* path) {
+    if (path)
+      setenv("TU_PRESENT", path, 1);
+    else
+      unsetenv("TU_PRESENT");
+    platform::SetHeadless(false);
+    platform::WindowOptions o;
+    o.title = "present test";
+    o.topmost = false;
+    const char* why = nullptr;
+    if (!platform::CreateMainWindow(o, &why)) GTEST_SKIP() << "no display: " << (why ? why : "");
+    ASSERT_TRUE(platform::OpenDisplay());
+    ASSERT_TRUE(platform::CreatePrimary(640, 480, PixelFormat::Rgb565));
+  }
+  void TearDown() override {
+    for (auto* s : made) platform::FreeSurface(s);
+    platform::CloseDisplay();
+    platform::DestroyMainWindow();
+    unsetenv("TU_PRESENT");
+  }
+  // A surface whose pixel at (x, y) is `pattern(x, y)`.
+  template <typename F>
+  platform::Surface* Make(int w, int h, PixelFormat f, F pattern) {
+    platform::Surface* s = platform::CreateSurface(w, h, f, true);
+    made.push_back(s);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) platform::WritePixel(s, x, y, pattern(x, y));
+    return s;
+  }
+  std::vector<platform::Surface*> made;
+};
+
+// The colour the window's buffer holds at (x, y), as 0x00BBGGRR.
+uint32_t WindowColour(int x, int y) {
+  SDL_Surface* s = SDL_GetWindowSurface(platform::MainSdlWindow());
+  const uint8_t* p = static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch +
+                     static_cast<size_t>(x) * s->format->BytesPerPixel;
+  uint32_t v = 0;
+  memcpy(&v, p, s->format->BytesPerPixel);
+  Uint8 r, g, b;
+  SDL_GetRGB(v, s->format, &r, &g, &b);
+  return uint32_t{r} | uint32_t{g} << 8 | uint32_t{b} << 16;
+}
+
+bool Near(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 24; shift += 8) {
+    int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (d < -1 || d > 1) return false;
+  }
+  return true;
+}
+
+// Empty when the window shows `back` whole at its own size; else the first wrong pixel.
+std::string ShowsWhole(const platform::Surface* back) {
+  PixelFormat f = platform::SurfaceFormat(back);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      uint32_t want = platform::PixelToColorref(f, platform::ReadPixel(back, x, y));
+      uint32_t got = WindowColour(x, y);
+      if (!Near(want, got))
+        return "at " + std::to_string(x) + "," + std::to_string(y) + ": " + std::to_string(got) +
+               " for " + std::to_string(want);
+    }
+  return "";
+}
+
+uint32_t Stripes(int x, int y) { return static_cast<uint32_t>((x * 7 + y * 13) & 0xFFFF); }
+uint32_t Wide(int x, int y) { return static_cast<uint32_t>(x * 0x010203 + y * 0x030201) & 0xFFFFFF; }
+
+TEST_F(WindowPresent, WithoutAGpuTheWindowsOwnBufferIsChosen) {
+  Open(nullptr);
+  if (IsSkipped()) return;
+  // The virtual X server has no GPU: GL would run on the CPU.
+  EXPECT_STREQ(platform::PresentPath(), "framebuffer");
+}
+
+TEST_F(WindowPresent, ChangedRowsAndAChangedFormatReachTheWindowExactly) {
+  Open("framebuffer");
+  if (IsSkipped()) return;
+  ASSERT_STREQ(platform::PresentPath(), "framebuffer");
+  const PixelRect all{0, 0, 640, 480};
+  platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
+  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsWhole(back), "");
+
+  // A few scattered rows change, the first and last among them; a frame with no change.
+  for (int y : {0, 10, 11, 12, 300, 479})
+    for (int x = 0; x < 640; x += 3) platform::WritePixel(back, x, y, 0xF800);
+  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsWhole(back), "");
+  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsWhole(back), "");
+
+  // The same size at 32 bits, then 16 bits again: every row is taken anew.
+  platform::Surface* wide = Make(640, 480, PixelFormat::Xrgb8888, Wide);
+  ASSERT_EQ(platform::PresentFrame(wide, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsWhole(wide), "");
+  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsWhole(back), "");
+}
+
+TEST_F(WindowPresent, AScaledPresentFillsItsRectangleAndLeavesTheRestBlack) {
+  Open("framebuffer");
+  if (IsSkipped()) return;
+  const PixelRect all{0, 0, 640, 480};
+  // Blocks of 4 x 4 pixels: halving picks the same colour whichever pixel of a pair it takes.
+  platform::Surface* blocks = Make(640, 480, PixelFormat::Rgb565, [](int x, int y) {
+    return static_cast<uint32_t>(((x / 4) * 31 + (y / 4) * 2047) & 0xFFFF);
+  });
+  ASSERT_EQ(platform::PresentFrame(blocks, all, {100, 50, 420, 290}, false),
+            platform::CopyResult::Ok);
+  for (int y = 0; y < 480; y += 5)
+    for (int x = 0; x < 640; x += 5) {
+      bool in = x >= 100 && x < 420 && y >= 50 && y < 290;
+      uint32_t want = in ? platform::PixelToColorref(
+                               PixelFormat::Rgb565,
+                               platform::ReadPixel(blocks, (x - 100) * 2, (y - 50) * 2))
+                         : 0;
+      ASSERT_TRUE(Near(WindowColour(x, y), want)) << x << "," << y;
+    }
+  // Back at full size the whole frame is sent again, not only changed rows.
+  ASSERT_EQ(platform::PresentFrame(blocks, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsWhole(blocks), "");
+  // A rectangle reaching outside the back buffer is refused.
+  EXPECT_EQ(platform::PresentFrame(blocks, {0, 0, 641, 480}, all, false),
+            platform::CopyResult::Invalid);
+}
+
+TEST_F(WindowPresent, TheRendererPathPresentsAndRecoversFromALoss) {
+  Open("renderer");
+  if (IsSkipped()) return;
+  ASSERT_STREQ(platform::PresentPath(), "renderer");
+  const PixelRect all{0, 0, 640, 480};
+  platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  platform::MarkPrimaryLost();
+  EXPECT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Lost);
+  platform::RestorePrimary();
+  EXPECT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(platform::PresentCount(), 4u);
+}
+
+}  // namespace
