@@ -168,4 +168,99 @@ TEST_F(Midi, BadFilesAndAMissingSoundFontLeaveMidiSilentAndHarmNothing) {
   EXPECT_TRUE(platform::RecordedBoxes().empty());
 }
 
+// A file the fuzzer found: a header claiming 29,261 tracks and no track chunk, only an unknown
+// one. Handed to the synthesiser's player it kept the mixer busy for minutes.
+const uint8_t kEndlessPlayer[] = {
+    0x4d, 0x54, 0x68, 0x64, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x72, 0x4d, 0x60, 0x01, 0x68,
+    0x00, 0x54, 0x6b, 0x00, 0x00, 0x00, 0x26, 0x40, 0xff, 0x51, 0x03, 0x3a, 0xef, 0xc0, 0x00,
+    0xa1, 0x00, 0x40, 0x00, 0x01, 0xe4, 0x00, 0x00, 0x68, 0x07, 0x00, 0x00, 0x3c, 0x64, 0xa1,
+    0x00, 0xb9, 0x6f, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+
+// Smf(1) with its single track's events replaced by `events` (end of track not added).
+Bytes WithEvents(std::initializer_list<uint8_t> events) {
+  Bytes b = Smf(1);
+  b.resize(22);
+  b.insert(b.end(), events);
+  b[21] = static_cast<uint8_t>(events.size());
+  return b;
+}
+
+TEST(MidiFiles, MalformedTracksHeadersAndChunksAreRefused) {
+  Bytes out;
+  ASSERT_TRUE(platform::CleanMidiFile(Smf(3), out));
+  EXPECT_EQ(out, Smf(3));  // a clean file comes back as it was
+  ASSERT_TRUE(platform::CleanMidiFile(WithEvents({0x00, 0x90, 60, 100, 0x10, 61, 100}), out))
+      << "running status after a note";
+  struct Case {
+    const char* what;
+    Bytes file;
+  } cases[] = {
+      {"found by the fuzzer", Bytes(std::begin(kEndlessPlayer), std::end(kEndlessPlayer))},
+      {"delta time of five bytes", WithEvents({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 100})},
+      {"running status with nothing before", WithEvents({0x00, 60, 100})},
+      {"running status after a meta event",
+       WithEvents({0x00, 0x90, 60, 100, 0x00, 0xFF, 0x01, 0x00, 0x00, 61, 100})},
+      {"data byte with the top bit", WithEvents({0x00, 0x90, 0xBC, 100})},
+      {"note cut by the chunk's end", WithEvents({0x00, 0x90, 60})},
+      {"meta event longer than the chunk", WithEvents({0x00, 0xFF, 0x01, 0x09, 'a'})},
+      {"system exclusive longer than the chunk", WithEvents({0x00, 0xF0, 0x05, 0x01, 0xF7})},
+      {"tempo of two bytes", WithEvents({0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1})},
+      {"tempo of zero", WithEvents({0x00, 0xFF, 0x51, 0x03, 0x00, 0x00, 0x00})},
+      {"a real-time message", WithEvents({0x00, 0xF8})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_FALSE(platform::CleanMidiFile(c.file, out));
+    EXPECT_TRUE(out.empty());
+  }
+  Bytes smpte = Smf(1);
+  smpte[12] = 0xE7;  // -25 frames a second
+  Bytes noTracks = Smf(1);
+  noTracks.resize(14);
+  Bytes cut = Smf(2);
+  cut.pop_back();  // the track chunk claims a byte more than the file holds
+  Bytes format3 = Smf(1);
+  format3[9] = 3;
+  for (const Bytes& b : {smpte, noTracks, cut, format3})
+    EXPECT_FALSE(platform::CleanMidiFile(b, out));
+}
+
+TEST(MidiFiles, OtherChunksAreLeftOutAndTheTrackCountIsTheTracksFound) {
+  Bytes one = Smf(1), two = Smf(2);
+  Bytes file(one.begin(), one.begin() + 14);
+  file[11] = 9;  // the header claims nine tracks
+  const uint8_t other[] = {'X', 'y', 'z', 'w', 0, 0, 0, 3, 1, 2, 3};
+  file.insert(file.end(), std::begin(other), std::end(other));
+  file.insert(file.end(), one.begin() + 14, one.end());
+  file.insert(file.end(), two.begin() + 14, two.end());
+  file.insert(file.end(), {0, 0, 0});  // trailing bytes too few for a chunk
+  Bytes out;
+  ASSERT_TRUE(platform::CleanMidiFile(file, out));
+  Bytes want(one.begin(), one.begin() + 14);
+  want[9] = 1;   // two tracks: format 1
+  want[11] = 2;  // the tracks there are
+  want.insert(want.end(), one.begin() + 14, one.end());
+  want.insert(want.end(), two.begin() + 14, two.end());
+  EXPECT_EQ(out, want);
+}
+
+TEST_F(Midi, AFileThatFailsTheCheckOpensAndFailsAtOnceWhenPlayed) {
+  WriteFile("endless.mid", Bytes(std::begin(kEndlessPlayer), std::end(kEndlessPlayer)));
+  std::string open = "open \"" + Path("endless.mid") + "\" type sequencer alias midi";
+  ASSERT_EQ(platform::MidiCommand(open.c_str(), nullptr, 0), platform::MIDI_OK);
+  EXPECT_EQ(platform::MidiCommand("play midi notify", nullptr, 0), platform::MIDI_OK);
+  uintptr_t code = 0;
+  int peak = 0;
+  EXPECT_LT(PullUntilNotify(2.0, &code, &peak), 0.1);
+  EXPECT_EQ(code, platform::MCI_NOTIFY_FAILURE);
+  EXPECT_EQ(peak, 0);
+  EXPECT_EQ(Mode(), "stopped");
+  EXPECT_EQ(platform::MidiCommand("close midi", nullptr, 0), platform::MIDI_OK);
+  // The next piece plays as usual.
+  WriteFile("tune.mid", Smf(1));
+  tuSound::PlayMidi("tune.mid", 0);
+  PullUntilNotify(0.3, &code, &peak);
+  EXPECT_GT(peak, 0);
+}
+
 }  // namespace

@@ -29,7 +29,8 @@ struct Device {
   // The open piece. The fields below are read by the mixer: change them with it held.
   bool open = false;
   std::string alias;
-  std::vector<uint8_t> file;
+  std::vector<uint8_t> file;  // the piece as checked and rebuilt by CleanMidiFile
+  bool unreadable = false;    // the file opened, but its tracks are malformed
   fluid_player_t* player = nullptr;
   bool playing = false;
   bool atEnd = false;
@@ -46,6 +47,103 @@ struct MixerHold {
 };
 
 void Quiet(int, const char*, void*) {}
+
+uint32_t Big32(const uint8_t* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+uint16_t Big16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// A variable-length number of at most four bytes; false when it runs past `end` or is longer.
+bool ReadVarLen(const uint8_t*& p, const uint8_t* end, uint32_t* value) {
+  uint32_t v = 0;
+  for (int i = 0; i < 4 && p < end; ++i) {
+    uint8_t b = *p++;
+    v = v << 7 | (b & 0x7F);
+    if (!(b & 0x80)) {
+      *value = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+// One track's events: each complete inside the chunk, data bytes below 0x80, running status
+// only after a channel message, a tempo of three bytes that is not zero. The track ends at its
+// end-of-track event or at the chunk's end.
+bool TrackWellFormed(const uint8_t* p, const uint8_t* end) {
+  uint8_t running = 0;
+  while (p < end) {
+    uint32_t delta = 0, length = 0;
+    if (!ReadVarLen(p, end, &delta) || p >= end) return false;
+    uint8_t status = *p;
+    if (status & 0x80) {
+      ++p;
+    } else if (running) {
+      status = running;
+    } else {
+      return false;
+    }
+    if (status == 0xFF) {
+      if (p >= end) return false;
+      uint8_t type = *p++;
+      if (!ReadVarLen(p, end, &length) || length > static_cast<uint32_t>(end - p)) return false;
+      if (type == 0x51 && (length != 3 || (p[0] | p[1] | p[2]) == 0)) return false;
+      if (type == 0x2F) return true;
+      p += length;
+      running = 0;
+    } else if (status == 0xF0 || status == 0xF7) {
+      if (!ReadVarLen(p, end, &length) || length > static_cast<uint32_t>(end - p)) return false;
+      p += length;
+      running = 0;
+    } else if (status > 0xF0) {
+      return false;  // system common and real-time messages have no place in a file
+    } else {
+      int data = (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
+      if (end - p < data) return false;
+      for (int i = 0; i < data; ++i)
+        if (p[i] & 0x80) return false;
+      p += data;
+      running = status;
+    }
+  }
+  return true;
+}
+}  // namespace
+
+bool CleanMidiFile(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
+  out.clear();
+  if (in.size() < 14 || memcmp(in.data(), "MThd", 4) != 0) return false;
+  uint32_t headLength = Big32(in.data() + 4);
+  if (headLength < 6 || headLength > in.size() - 8) return false;
+  uint16_t format = Big16(in.data() + 8), division = Big16(in.data() + 12);
+  // Time in frames per second (top bit of the division) is not played.
+  if (format > 2 || division == 0 || (division & 0x8000)) return false;
+  std::vector<uint8_t> tracks;
+  int count = 0;
+  size_t pos = 8 + static_cast<size_t>(headLength);
+  while (in.size() - pos >= 8) {
+    const uint8_t* chunk = in.data() + pos;
+    uint32_t length = Big32(chunk + 4);
+    if (length > in.size() - pos - 8) return false;
+    if (memcmp(chunk, "MTrk", 4) == 0) {
+      if (count == 0xFFFF || !TrackWellFormed(chunk + 8, chunk + 8 + length)) return false;
+      tracks.insert(tracks.end(), chunk, chunk + 8 + length);
+      ++count;
+    }
+    pos += 8 + static_cast<size_t>(length);
+  }
+  if (count == 0) return false;
+  if (format == 0 && count > 1) format = 1;
+  const uint8_t head[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6,
+                            static_cast<uint8_t>(format >> 8), static_cast<uint8_t>(format),
+                            static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count),
+                            static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division)};
+  out.assign(head, head + 14);
+  out.insert(out.end(), tracks.begin(), tracks.end());
+  return true;
+}
+
+namespace {
 
 void FreeSynth() {
   if (dev.player) delete_fluid_player(dev.player);
@@ -128,7 +226,7 @@ void Rewind() {
   if (dev.synth) fluid_synth_all_sounds_off(dev.synth, -1);
   dev.playing = false;
   dev.atEnd = false;
-  if (!dev.synth) return;
+  if (!dev.synth || dev.unreadable) return;
   dev.player = new_fluid_player(dev.synth);
   if (dev.player && fluid_player_add_mem(dev.player, dev.file.data(), dev.file.size()) != FLUID_OK) {
     delete_fluid_player(dev.player);
@@ -191,8 +289,14 @@ int Open(const std::vector<std::string>& w) {
     return MIDI_ERR_FILE;
   if (!EnsureSynth()) return MIDI_ERR_NO_SYNTH;
   if (dev.sourceId < 0) dev.sourceId = AudioAddSource(Render, nullptr);
+  // Only what passes the check reaches the synthesiser's player: some malformed files keep it
+  // busy without end. A file that fails still opens and fails when played, as a sequencer that
+  // cannot read its tracks does.
+  std::vector<uint8_t> clean;
+  bool readable = CleanMidiFile(bytes, clean);
   MixerHold hold;
-  dev.file.swap(bytes);
+  dev.file.swap(clean);
+  dev.unreadable = !readable;
   dev.alias = w[5];
   dev.notifyPending = false;
   // A new piece starts from silence: no voice and no reverb tail of the last one.
@@ -234,6 +338,10 @@ int MidiCommand(const char* command, char* answer, int answerSize) {
   if (Same(w[0], "play") && (w.size() == 2 || (w.size() == 3 && Same(w[2], "notify")))) {
     EndNotify(MCI_NOTIFY_SUPERSEDED);
     bool notify = w.size() == 3;
+    if (dev.unreadable) {
+      if (notify) PostMessageAsync(MM_MCINOTIFY, MCI_NOTIFY_FAILURE, 1);
+      return MIDI_OK;
+    }
     if (dev.atEnd || !dev.player) {
       // Nothing left to play: the piece ends at once.
       if (notify) PostMessageAsync(MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 1);
@@ -255,6 +363,7 @@ int MidiCommand(const char* command, char* answer, int answerSize) {
     dev.file.clear();
     dev.open = false;
     dev.atEnd = false;
+    dev.unreadable = false;
     return MIDI_OK;
   }
   if (Same(w[0], "status") && w.size() == 3 && Same(w[2], "mode")) {
@@ -281,7 +390,7 @@ void MidiShutdown() {
   dev.sourceId = -1;
   MixerHold hold;
   dev.open = false;
-  dev.playing = dev.atEnd = dev.notifyPending = false;
+  dev.playing = dev.atEnd = dev.notifyPending = dev.unreadable = false;
   dev.file.clear();
   FreeSynth();
 }

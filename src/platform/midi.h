@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 // The MIDI sequencer, driven by command strings as the host's media control interface takes
 // them, playing Standard MIDI Files through a General MIDI software synthesiser mixed into the
@@ -32,6 +33,10 @@ int MidiCommand(const char* command, char* answer, int answerSize);
 // loaded leaves MIDI silent, with one line on stderr.
 void SetMidiSoundFont(const char* path);
 const char* MidiSoundFont();
+// Checks a Standard MIDI File strictly (header, chunk sizes, every event of every track) and
+// rebuilds it from its header and track chunks alone, other chunks left out; false, with `out`
+// empty, for anything malformed, for a file without tracks, and for time in frames per second.
+bool CleanMidiFile(const std::vector<uint8_t>& in, std::vector<uint8_t>& out);
 // Closes the device and frees the synthesiser (the next open loads the font again).
 void MidiShutdown();
 
