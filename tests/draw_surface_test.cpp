@@ -95,7 +95,8 @@ TEST_F(Surfaces, KeyedSourceRewrittenAfterACopyCopiesItsNewPixels) {
 }
 
 // Keyed copies of random rectangles of a sheet with scattered key pixels match a pixel-by-pixel
-// reference, at every clipping of runs by the rectangle's sides, and after the key changes.
+// reference, at every clipping of runs by the rectangle's sides, after the key changes, and
+// after the sheet was rewritten.
 TEST_F(Surfaces, KeyedCopiesOfAnyPartOfASheetMatchAPixelByPixelReference) {
   for (PixelFormat f : {PixelFormat::Rgb565, PixelFormat::Xrgb8888}) {
     SCOPED_TRACE(int(f));
@@ -106,7 +107,9 @@ TEST_F(Surfaces, KeyedCopiesOfAnyPartOfASheetMatchAPixelByPixelReference) {
     for (int y = 0; y < H; ++y)
       for (int x = 0; x < W; ++x) platform::WritePixel(sheet, x, y, next() % 3 == 0 ? 0 : next() % 4);
     platform::Surface* dst = Make(W, H, f);
-    for (uint32_t key : {0u, 2u}) {
+    // Keys 0 and 2 on the picture as loaded; 1 and 3 after a rewrite, copied pixel by pixel.
+    for (uint32_t key : {0u, 2u, 1u, 3u}) {
+      if (key == 1) platform::WritePixel(sheet, 0, 0, platform::ReadPixel(sheet, 0, 0));
       platform::SetColorKey(sheet, key);
       for (int round = 0; round < 300; ++round) {
         int l = next() % W, t = next() % H;

@@ -339,6 +339,8 @@ void SetColorKey(Surface* s, uint32_t key) {
   if (s->bytes == 2) key &= 0xFFFF;
   s->keyed = true;
   s->key = key;
+  // Switching the key off first makes SDL choose its blit anew for the new key.
+  SDL_SetColorKey(s->sdl, SDL_FALSE, 0);
   SDL_SetColorKey(s->sdl, SDL_TRUE, key);
   s->indexed = false;  // the runs depend on the key: rebuilt at the next keyed copy
 }
