@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/sprite_key.h"
 #include "draw/tuDraw.h"
 #include "platform/files.h"
 #include "platform/surface.h"
@@ -71,17 +72,6 @@ bool FindEntry(FILE* f, const char* upper, PackEntry* out) {
 void UpperAscii(char* s) {
   for (; *s; ++s)
     if (*s >= 'a' && *s <= 'z') *s = static_cast<char>(*s - 'a' + 'A');
-}
-
-void ApplyColorKeySetting(SpriteObject& e) {
-  if (!e.surface) return;
-  if (draw.colorKeyFromCorner) {
-    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, -1));
-    e.colorKey = -1;
-  } else {
-    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, draw.colorKeyValue));
-    e.colorKey = draw.colorKeyValue;
-  }
 }
 
 // A 5-5-5 word as a pixel of `format`. At 16 bits each 5-bit intensity goes to the top of its

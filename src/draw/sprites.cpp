@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/sprite_key.h"
 #include "draw/tuDraw.h"
 #include "platform/display.h"
 #include "platform/files.h"
@@ -13,6 +14,17 @@
 #include "shell/tuSystem.h"
 
 namespace tuDraw {
+
+void ApplyColorKeySetting(SpriteObject& e) {
+  if (!e.surface) return;
+  if (draw.colorKeyFromCorner) {
+    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, -1));
+    e.colorKey = -1;
+  } else {
+    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, draw.colorKeyValue));
+    e.colorKey = draw.colorKeyValue;
+  }
+}
 
 namespace {
 const char kTooLong[] = "ファイル名またはリソース名が長すぎます";
@@ -28,17 +40,6 @@ int FirstFreeEntry() {
   for (int i = kFirstFreeSprite; i < kMaxSprites; ++i)
     if (draw.sprites[i].name[0] == 0) return i;
   return -1;
-}
-
-void ApplyColorKeySetting(SpriteObject& e) {
-  if (!e.surface) return;
-  if (draw.colorKeyFromCorner) {
-    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, -1));
-    e.colorKey = -1;
-  } else {
-    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, draw.colorKeyValue));
-    e.colorKey = draw.colorKeyValue;
-  }
 }
 
 void TakeSize(SpriteObject& e) {
