@@ -137,22 +137,27 @@ TEST_F(Shell, SceneChangeEndsARunningWipeAndRestoresTheClip) {
   EXPECT_EQ(tuDraw::draw.clipRect, (tu::Rect{0, 0, 640, 480}));
 }
 
-TEST_F(Shell, BlinkIsOnForOneSecondAndOffForTwoHundredMilliseconds) {
-  StartProgram();
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 1);
-  platform::AdvanceTick(999);
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 1);
-  platform::AdvanceTick(1);
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 0);
-  platform::AdvanceTick(199);
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 0);
-  platform::AdvanceTick(1);
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 1);
+TEST_F(Shell, BlinkIsOnForOneSecondAndOffForTwoHundredMillisecondsAlsoAcrossTheWrap) {
+  for (uint32_t start : {0u, 0xFFFFFFFFu - 500}) {
+    SCOPED_TRACE(start);
+    platform::ReleaseInstance();
+    testing_support::ResetHeadless(start);
+    StartProgram();
+    RunFrames(1);
+    EXPECT_EQ(tuSystem::sys.blinkOn, 1);
+    platform::AdvanceTick(999);
+    RunFrames(1);
+    EXPECT_EQ(tuSystem::sys.blinkOn, 1);
+    platform::AdvanceTick(1);
+    RunFrames(1);
+    EXPECT_EQ(tuSystem::sys.blinkOn, 0);
+    platform::AdvanceTick(199);
+    RunFrames(1);
+    EXPECT_EQ(tuSystem::sys.blinkOn, 0);
+    platform::AdvanceTick(1);
+    RunFrames(1);
+    EXPECT_EQ(tuSystem::sys.blinkOn, 1);
+  }
 }
 
 TEST_F(Shell, InactiveApplicationRunsNoFramesAndReactivationRestartsTheStopwatch) {
