@@ -284,6 +284,14 @@ TEST_F(Shell, KeyMessagesFeedHeldAndLastKeyAndSystemKeysAreSwallowed) {
   tuSystem::WndProc(WM_SYSKEYDOWN, 115, 0);  // Alt+F4
   EXPECT_EQ(tuSystem::sys.shutdownDone, 0);
   EXPECT_EQ(tuSystem::sys.lastKey, 'Z');
+  // Releases with Alt held come as system key-ups: none of the key-up bookkeeping.
+  tuSystem::WatchKey('X');
+  tuSystem::WndProc(WM_KEYDOWN, 'X', 0);
+  tuSystem::WndProc(WM_SYSKEYUP, 'X', 0);
+  tuSystem::WndProc(WM_SYSKEYUP, 16, 0);
+  EXPECT_EQ(tuSystem::sys.heldKey, 'X');
+  EXPECT_EQ(tuSystem::sys.shiftToggle, 0);
+  EXPECT_EQ(tuSystem::GetWatchCount(), 0);
   tuSystem::CaptureKeys();
   tuSystem::WndProc(WM_KEYDOWN, 27, 0);
   EXPECT_EQ(tuSystem::sys.capturedKey, 27);
