@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "headless.h"
@@ -143,20 +144,13 @@ TEST_F(Shell, BlinkIsOnForOneSecondAndOffForTwoHundredMillisecondsAlsoAcrossTheW
     platform::ReleaseInstance();
     testing_support::ResetHeadless(start);
     StartProgram();
-    RunFrames(1);
-    EXPECT_EQ(tuSystem::sys.blinkOn, 1);
-    platform::AdvanceTick(999);
-    RunFrames(1);
-    EXPECT_EQ(tuSystem::sys.blinkOn, 1);
-    platform::AdvanceTick(1);
-    RunFrames(1);
-    EXPECT_EQ(tuSystem::sys.blinkOn, 0);
-    platform::AdvanceTick(199);
-    RunFrames(1);
-    EXPECT_EQ(tuSystem::sys.blinkOn, 0);
-    platform::AdvanceTick(1);
-    RunFrames(1);
-    EXPECT_EQ(tuSystem::sys.blinkOn, 1);
+    // Milliseconds to advance before a frame, and the phase that frame leaves.
+    const std::pair<uint32_t, int> steps[] = {{0, 1}, {999, 1}, {1, 0}, {199, 0}, {1, 1}};
+    for (const auto& [ms, on] : steps) {
+      platform::AdvanceTick(ms);
+      RunFrames(1);
+      EXPECT_EQ(tuSystem::sys.blinkOn, on) << "after " << ms;
+    }
   }
 }
 
