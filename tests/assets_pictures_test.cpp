@@ -218,6 +218,19 @@ TEST_F(Pictures, EveryWordAndDigitFillsItsRectangle) {
   EXPECT_EQ(shapes.size(), 10u);
 }
 
+TEST_F(Pictures, MenuItemsKeepClearOfTheEndsOfTheBarBehindThem) {
+  // The items the menu draws over the highlight bar, which is cut at each item's own size.
+  for (int i : {0, 1, 2, 3, 4, 5, 8}) {
+    const Rect& r = kFontRects[i];
+    int l = r.r, rr = r.l;
+    for (int y = r.t; y < r.b; ++y)
+      for (int x = r.l; x < r.r; ++x)
+        if (!font_.at(x, y).key()) l = std::min(l, x), rr = std::max(rr, x);
+    EXPECT_GE(l - r.l, 6) << r.what << " touches the bar's left end";
+    EXPECT_GE(r.r - 1 - rr, 6) << r.what << " touches the bar's right end";
+  }
+}
+
 TEST_F(Pictures, HighlightBarIsSolidAtEveryCut) {
   for (const auto& cut : kBarCuts) {
     EXPECT_EQ(NonKey(font_, 0, 552, cut[0], 552 + cut[1]), cut[0] * cut[1]) << cut[0] << " x " << cut[1];

@@ -160,6 +160,8 @@ TEST_F(Display, FullScreenDepthFallsBackOnlyThroughGivenDepths) {
   EXPECT_EQ(tuDraw::Screen(32, 32, 1), 1);
   EXPECT_EQ(tuDraw::draw.displayDepth, 32);
   EXPECT_EQ(tuDraw::draw.pixelFormat.bitsPerPixel, 32);
+  tuDraw::Release();
+  EXPECT_EQ(platform::DesktopDepth(), 16) << "the desktop's own depth comes back";
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <vector>
 
 #include "draw_support.h"
@@ -119,6 +120,23 @@ TEST_F(Present, PatternFadesCopyTheScreenSpriteAndSurviveAnyBand) {
   tuDraw::FadeOut();
   tuDraw::Present();
   EXPECT_EQ(Boxes(), 0u);
+}
+
+TEST_F(Present, ShakingBandsPastTheBandShiftRightWithOneRandomNumberEach) {
+  Start(100, 50);
+  platform::Fill(tuDraw::draw.sprites[1].surface, {0, 0, 100, 50}, 0x00FF);
+  tuDraw::SetFade(4, 1);  // bands of one row
+  FillBack(0x0001);
+  tuDraw::draw.fadeStep = 5;  // modulus 2(1 - 5) + 2 = -6: offsets 3..8
+  srand(7);
+  for (int i = 0; i < 50; ++i) rand();
+  int next = rand();
+  srand(7);
+  tuDraw::Present();
+  EXPECT_EQ(rand(), next) << "one random number per band";
+  int outside = 0;
+  for (int y = 0; y < 50; ++y) outside += Back(2, y) != 0x0001u || Back(8, y) != 0x00FFu;
+  EXPECT_EQ(outside, 0);
 }
 
 TEST_F(Present, ScrollViewMovesWithKeysAndClampsToThePicture) {

@@ -124,6 +124,7 @@ TEST_F(Sprites, ResourceFallbackByName) {
 TEST_F(Sprites, CreateObjectRefusesUnusableSizes) {
   EXPECT_EQ(tuDraw::CreateObject(0, 10, 2), 0);
   EXPECT_EQ(LastBox(), "tuDraw::CreateObject : スプライトを作成できません");
+  EXPECT_EQ(Entry(4).height, 10) << "the requested size stays in the taken entry";
   EXPECT_EQ(tuDraw::CreateObject(100000, 100000, 2), 0);
   EXPECT_EQ(tuDraw::CreateObject(-3, 4, 2), 0);
   EXPECT_EQ(Boxes(), 3u);
@@ -144,6 +145,8 @@ TEST_F(Sprites, SwapKeepsTheIdAndTakesTheNewSize) {
   EXPECT_EQ(Pixel(id, 6, 1), 0xFFFFu);
   EXPECT_EQ(tuDraw::SwapObject("BMP/none.bmp", id, 2), 0);
   EXPECT_EQ(LastBox(), "tuDraw::SwapObject : BMPファイルを読み込めません");
+  EXPECT_EQ(Entry(id).surface, nullptr);
+  EXPECT_EQ(Entry(id).width, 7) << "a failed swap leaves the size";
 }
 
 TEST_F(Sprites, IdsOutsideTheTableAreIgnoredEverywhere) {

@@ -149,4 +149,16 @@ TEST_F(PicturePacks, MissingEmptyAndDamagedPacksReportAndLeaveNothingTaken) {
   }
 }
 
+TEST_F(PicturePacks, AFailedExpansionLeavesTheTargetTaken) {
+  WriteFile("p.pak", kA + kB);
+  tuDraw::SetPackFile("p.pak");
+  platform::FailSurfaceCreationAfter(1);  // the target is made, its scratch sprite is not
+  EXPECT_EQ(tuDraw::LoadPack("a.bmp", 2), 0);
+  platform::FailSurfaceCreationAfter(-1);
+  EXPECT_EQ(LastBox(), "tuDraw::CreateObject : スプライトを作成できません");
+  EXPECT_STREQ(Sprite(4).name, "*");
+  EXPECT_NE(Sprite(4).surface, nullptr);
+  EXPECT_EQ(NextFreeId(), 6);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "headless.h"
@@ -137,22 +138,20 @@ TEST_F(Shell, SceneChangeEndsARunningWipeAndRestoresTheClip) {
   EXPECT_EQ(tuDraw::draw.clipRect, (tu::Rect{0, 0, 640, 480}));
 }
 
-TEST_F(Shell, BlinkIsOnForOneSecondAndOffForTwoHundredMilliseconds) {
-  StartProgram();
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 1);
-  platform::AdvanceTick(999);
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 1);
-  platform::AdvanceTick(1);
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 0);
-  platform::AdvanceTick(199);
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 0);
-  platform::AdvanceTick(1);
-  RunFrames(1);
-  EXPECT_EQ(tuSystem::sys.blinkOn, 1);
+TEST_F(Shell, BlinkIsOnForOneSecondAndOffForTwoHundredMillisecondsAlsoAcrossTheWrap) {
+  for (uint32_t start : {0u, 0xFFFFFFFFu - 500}) {
+    SCOPED_TRACE(start);
+    platform::ReleaseInstance();
+    testing_support::ResetHeadless(start);
+    StartProgram();
+    // Milliseconds to advance before a frame, and the phase that frame leaves.
+    const std::pair<uint32_t, int> steps[] = {{0, 1}, {999, 1}, {1, 0}, {199, 0}, {1, 1}};
+    for (const auto& [ms, on] : steps) {
+      platform::AdvanceTick(ms);
+      RunFrames(1);
+      EXPECT_EQ(tuSystem::sys.blinkOn, on) << "after " << ms;
+    }
+  }
 }
 
 TEST_F(Shell, InactiveApplicationRunsNoFramesAndReactivationRestartsTheStopwatch) {
@@ -279,6 +278,14 @@ TEST_F(Shell, KeyMessagesFeedHeldAndLastKeyAndSystemKeysAreSwallowed) {
   tuSystem::WndProc(WM_SYSKEYDOWN, 115, 0);  // Alt+F4
   EXPECT_EQ(tuSystem::sys.shutdownDone, 0);
   EXPECT_EQ(tuSystem::sys.lastKey, 'Z');
+  // Releases with Alt held come as system key-ups: none of the key-up bookkeeping.
+  tuSystem::WatchKey('X');
+  tuSystem::WndProc(WM_KEYDOWN, 'X', 0);
+  tuSystem::WndProc(WM_SYSKEYUP, 'X', 0);
+  tuSystem::WndProc(WM_SYSKEYUP, 16, 0);
+  EXPECT_EQ(tuSystem::sys.heldKey, 'X');
+  EXPECT_EQ(tuSystem::sys.shiftToggle, 0);
+  EXPECT_EQ(tuSystem::GetWatchCount(), 0);
   tuSystem::CaptureKeys();
   tuSystem::WndProc(WM_KEYDOWN, 27, 0);
   EXPECT_EQ(tuSystem::sys.capturedKey, 27);

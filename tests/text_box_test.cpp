@@ -249,7 +249,12 @@ TEST_F(TextTest, SmoothTextBoxBlendsReducedGlyphsOverTheBackground) {
   EXPECT_GT(red, 0);
   EXPECT_GT(bright, 20) << "white text over red";
   EXPECT_GT(between, 20) << "edges are blended with the background";
-  EXPECT_EQ(tuDraw::text.scopeOpen, 2);
+  // The box hands the scope on to the back buffer with a fresh context: black on opaque white.
+  EXPECT_EQ(tuDraw::text.scopeOpen, 1);
+  tuDraw::Text(0, 300, "■");
+  h = Histogram(tuDraw::draw.backSurface, {0, 300, 64, 340});
+  EXPECT_GT(h[Px(0xFFFFFF)], 20);
+  EXPECT_GT(h[Px(0x000000)], 20);
   tuDraw::EndSmoothText();
   EXPECT_EQ(tuDraw::text.scopeOpen, 0);
 }

@@ -96,11 +96,7 @@ void Clear16BitTables() {
 }
 
 // The emulated desktop takes any of its own depths; a full-screen mode of another depth fails.
-bool SetDisplayMode(int depth) {
-  if (depth != 16 && depth != 32) return false;
-  platform::SetDesktopDepth(depth);
-  return true;
-}
+bool SetDisplayMode(int depth) { return platform::SetDisplayModeDepth(depth); }
 
 bool MakeInternalSprite(int id, const char* name, int width, int height, bool systemMemory) {
   platform::Surface* s =
@@ -233,6 +229,8 @@ void Release() {
     platform::CloseDisplay();
     draw.displayOpen = 0;
   }
+  // A full-screen mode gives the desktop its own depth back.
+  platform::RestoreDisplayMode();
 }
 
 void SetDepths(int depth, int fallback1, int fallback2) {

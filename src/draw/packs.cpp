@@ -87,7 +87,7 @@ uint32_t PackedToPixel(uint16_t word, platform::PixelFormat format) {
   return 0;
 }
 
-// Frees the sprite of a failed load so that it does not stay taken.
+// Frees the scratch sprite of a load.
 void Discard(int id) {
   if (id >= kFirstFreeSprite) DeleteObject(id);
 }
@@ -240,10 +240,8 @@ int LoadPack(const char* name, int memoryKind) {
   }
   int ok = Expand(context, f, e, target);
   fclose(f);
-  if (!ok) {
-    Discard(target);
-    return 0;
-  }
+  // A failed expansion leaves the target a taken blank sprite, like any failed creating load.
+  if (!ok) return 0;
   Finish(draw.sprites[target], upper, e);
   return target;
 }

@@ -11,11 +11,12 @@ namespace tuDraw {
 namespace {
 constexpr int kScreenSprite = 1;
 
-// x offset of a shaking row or band: rand() % (2(B - s) + 2) - (B - s + 1); no shake once the
-// step has passed the band (the modulus would be 0 or negative).
+// x offset of a shaking row or band: rand() % (2(B - s) + 2) - (B - s + 1). Past the band the
+// modulus is negative: the remainder keeps the sign of rand(), so rows shift right. Only the
+// step where the modulus is 0 has no shake.
 int Shake(int band, int step) {
   int m = 2 * (band - step) + 2;
-  return m > 0 ? rand() % m - (band - step + 1) : 0;
+  return m != 0 ? rand() % m - (band - step + 1) : 0;
 }
 
 void DrawFadePattern(int pattern, int s) {

@@ -99,10 +99,12 @@ int CreateObject(int width, int height, int memoryKind) {
   tu::CopyCut(e.name, sizeof e.name, "*");
   e.fromPack = 0;
   e.memoryKind = 2;
+  // The size is recorded before the surface exists; a failed creation leaves it in the entry.
+  e.width = static_cast<uint16_t>(width);
+  e.height = static_cast<uint16_t>(height);
   e.surface = platform::CreateSurface(width, height, platform::DesktopPixelFormat(),
                                       SystemMemory(memoryKind));
   if (!e.surface) return tuSystem::Error(context, "スプライトを作成できません", 0);
-  TakeSize(e);
   ApplyColorKeySetting(e);
   return id;
 }
@@ -122,10 +124,8 @@ int SwapObject(const char* name, int id, int memoryKind) {
   tu::CopyCut(e.name, sizeof e.name, copy);
   e.fromPack = 0;
   e.memoryKind = 2;
-  if (!LoadInto(e, copy, memoryKind)) {
-    e.width = e.height = 0;
-    return tuSystem::Error(context, kCannotRead, 0);
-  }
+  // A failed load leaves the entry without a surface but with its earlier size.
+  if (!LoadInto(e, copy, memoryKind)) return tuSystem::Error(context, kCannotRead, 0);
   return 1;
 }
 

@@ -291,14 +291,9 @@ void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int 
     const tu::Rect& b = rects[0];
     Draw(b.left, b.top, kFontSprite, b.left, b.top, b.right, b.bottom);
   }
-  if (reopen == kScopeSmooth)
-    OpenScope(SpriteSurface(kFontBufferSprite), kScopeSmooth);
-  else if (reopen == kScopeBack)
-    OpenScope(draw.backSurface, kScopeBack);
-  if (reopen) {
-    scope.dc.SetTextColor(text.textColor);
-    scope.dc.SetBkColor(text.backColor);
-  }
+  // Whatever scope was running, text goes on on the back buffer, through a fresh context
+  // (default colours, opaque background) and a font made from the description.
+  if (reopen) OpenScope(draw.backSurface, kScopeBack);
   text.shownCount = 0;
   text.revealSeconds = 0.0f;
   text.textBoxDraws = 1;

@@ -7,4 +7,9 @@ namespace platform {
 int DesktopDepth();
 void SetDesktopDepth(int bits);  // 16 or 32; other values are ignored
 
+// A full-screen display mode of `bits` (16 or 32; false for any other depth). The depth the
+// desktop had before the first mode change is kept until RestoreDisplayMode puts it back.
+bool SetDisplayModeDepth(int bits);
+void RestoreDisplayMode();
+
 }  // namespace platform

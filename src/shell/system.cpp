@@ -122,7 +122,8 @@ void FrameStep() {
     sys.sceneEntered = 0;
   }
   sys.prevSceneNo = sys.sceneNo;
-  if (platform::Tick() >= sys.nextBlink) {
+  // By unsigned difference, like every timer, so the phase keeps its pace across the wrap.
+  if (static_cast<int32_t>(platform::Tick() - sys.nextBlink) >= 0) {
     sys.blinkOn = !sys.blinkOn;
     sys.nextBlink = platform::Tick() + (sys.blinkOn ? 1000 : 200);
   }

@@ -95,8 +95,7 @@ intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       else
         sys.capturedKey = code;
       return 0;
-    case WM_KEYUP:
-    case WM_SYSKEYUP:
+    case WM_KEYUP:  // a release with Alt held comes as a system key-up and is not seen here
       if (sys.heldKey == code) sys.heldKey = 0;
       if (sys.scrollKey == code) sys.scrollKey = 0;
       if (sys.capturedKey == code) sys.capturedKey = 0;

@@ -203,7 +203,11 @@ struct Word {
   int l, t, r, b;
   const char* text;
   TextStyle style;
+  bool onBar = false;  // a menu item: the highlight bar is drawn behind it at the same size
 };
+
+// Room left between a menu item's letters and the ends and edges of the highlight bar behind it.
+constexpr int kBarMarginX = 10, kBarMarginY = 2;
 
 TextStyle Style(uint32_t top, uint32_t bottom, uint32_t outline, float width) {
   TextStyle s;
@@ -256,15 +260,15 @@ bool MakeFont(TextSetter& ts, Image& img) {
   digit.minStretch = 0.5f;
 
   const Word words[] = {
-      {0, 0, 356, 41, "1 PLAYER GAME", menu},
-      {0, 46, 232, 84, "VERSUS", menu},
-      {0, 90, 289, 137, "QUIT GAME", menu},
-      {0, 143, 133, 181, "EASY", easy},
-      {0, 192, 217, 230, "NORMAL", normal},
-      {0, 242, 144, 280, "HARD", hard},
+      {0, 0, 356, 41, "1 PLAYER GAME", menu, true},
+      {0, 46, 232, 84, "VERSUS", menu, true},
+      {0, 90, 289, 137, "QUIT GAME", menu, true},
+      {0, 143, 133, 181, "EASY", easy, true},
+      {0, 192, 217, 230, "NORMAL", normal, true},
+      {0, 242, 144, 280, "HARD", hard, true},
       {0, 416, 61, 457, "1P", p1},
       {78, 416, 142, 457, "2P", p2},
-      {159, 416, 298, 457, "BACK", back},
+      {159, 416, 298, 457, "BACK", back, true},
       {258, 169, 355, 186, "CHAIN", chain},
       {244, 56, 324, 75, "SCORE", label},
       {0, 295, 303, 333, "GAME OVER", over},
@@ -275,8 +279,10 @@ bool MakeFont(TextSetter& ts, Image& img) {
       {219, 462, 255, 483, "NO", yesno},
       {4, 597, 156, 629, "PAUSE", pause},
   };
-  for (const Word& w : words)
-    if (!ts.Fit(img, w.l, w.t, w.r, w.b, w.text, w.style)) return false;
+  for (const Word& w : words) {
+    int mx = w.onBar ? kBarMarginX : 0, my = w.onBar ? kBarMarginY : 0;
+    if (!ts.Fit(img, w.l + mx, w.t + my, w.r - mx, w.b - my, w.text, w.style)) return false;
+  }
 
   static const int left[10] = {140, 161, 178, 197, 215, 236, 254, 273, 292, 311};
   static const int right[10] = {158, 176, 196, 215, 235, 253, 272, 291, 310, 330};
