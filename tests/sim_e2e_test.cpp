@@ -194,6 +194,46 @@ TEST_F(Sim, BadArgumentsScriptsAndStatesExitWithTwo) {
   EXPECT_EQ(state.exitCode, 2);
   EXPECT_NE(state.err.find("players[0].colour"), std::string::npos) << state.err;
   EXPECT_EQ(Run("", "", "{not json").exitCode, 2);
+  for (const char* tick : {"-1", "4294967296", "x", "12x", ""}) {
+    Result r = Run(std::string("--start-tick '") + tick + "'");
+    EXPECT_EQ(r.exitCode, 2) << tick;
+    EXPECT_NE(r.err.find("--start-tick"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(Sim, StateSetsEveryFieldOfTheGameButNoValueItCannotHold) {
+  // Fields the old state files could not reach; no frame runs, so the dump shows them as set.
+  Result r = Run("--frames 0", "",
+                 R"({"sceneEntered": 1, "pausedPhase": [1, 0], "keys": {"pause": 3, "left": [0, 3]},
+                     "players": [{}, {"stepFlag": 1, "chainShown": 5, "animCounter": 12}]})");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.dump["sceneEntered"], 1);
+  EXPECT_EQ(r.dump["pausedPhase"], json({1, 0}));
+  EXPECT_EQ(r.dump["keys"]["pause"], 3);
+  EXPECT_EQ(r.dump["keys"]["left"], json({0, 3}));
+  EXPECT_EQ(P(r, 1)["stepFlag"], 1);
+  EXPECT_EQ(P(r, 1)["chainShown"], 5);
+  EXPECT_EQ(P(r, 1)["animCounter"], 12);
+  // A chain count the game never reaches would overflow the score at the next erasure.
+  Result huge = Run("--frames 100", "",
+                    R"({"sceneNo": 1, "players": [{"phase": 4, "chain": 2147483647, "field": )" +
+                        Field({"1....", "1...", "1....", "1..."}) + "}]}");
+  EXPECT_EQ(huge.exitCode, 2);
+  EXPECT_NE(huge.err.find("players[0].chain: 2147483647 is outside 0..19"), std::string::npos) << huge.err;
+}
+
+TEST_F(Sim, TimersAndTheFrameMeterRunOnTheManualClockFromTheStartTick) {
+  // The game's load-time stopwatches are stamped with the start tick.
+  Result start = Run("--frames 0 --start-tick 4294960000");
+  ASSERT_EQ(start.exitCode, 0) << start.err;
+  EXPECT_EQ(P(start, 0)["fallTime"], 4294960000u);
+  EXPECT_EQ(start.dump["resultTime"], 4294960000u);
+  // A one-player game over the tick's wrap: the meter samples every two seconds of 16 ms frames.
+  Result wrap = Run("--frames 1000 --start-tick 4294960000", "2 x tap\n6 x tap\n");
+  ASSERT_EQ(wrap.exitCode, 0) << wrap.err;
+  EXPECT_EQ(wrap.dump["tick"], 8704u);  // 16 s later, past the wrap
+  EXPECT_EQ(wrap.dump["sceneNo"], 1);
+  EXPECT_EQ(wrap.dump["fps"], "62.5 fps ( max 62.5 / min 62.5 )");
 }
 
 TEST_F(Sim, MissingAssetsAreReportedInTheBoxesAndTheRunGoesOn) {
