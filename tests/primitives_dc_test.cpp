@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "platform/dc.h"
@@ -133,6 +134,35 @@ TEST(DcLines, WidePensCoverTheirWidthWithRoundEndsAndClipAtTheEdges) {
   b.dc.LineTo(50, 5);  // far beyond both edges
   EXPECT_EQ(b.At(0, 5), kBlue);
   EXPECT_EQ(b.At(9, 5), kBlue);
+}
+
+TEST(DcShapes, HatchBrushesDrawTheHostsEightByEightPatterns) {
+  // One string a row, '#' in the brush colour, '.' in the background colour.
+  const std::pair<platform::BrushKind, std::array<const char*, 8>> styles[] = {
+      {platform::BrushKind::Horizontal,
+       {"........", "........", "........", "########", "........", "........", "........", "........"}},
+      {platform::BrushKind::Vertical,
+       {"....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#..."}},
+      {platform::BrushKind::ForwardDiagonal,
+       {"#.......", ".#......", "..#.....", "...#....", "....#...", ".....#..", "......#.", ".......#"}},
+      {platform::BrushKind::BackwardDiagonal,
+       {".......#", "......#.", ".....#..", "....#...", "...#....", "..#.....", ".#......", "#......."}},
+      {platform::BrushKind::Cross,
+       {"....#...", "....#...", "....#...", "########", "....#...", "....#...", "....#...", "....#..."}},
+      {platform::BrushKind::DiagCross,
+       {"#......#", ".#....#.", "..#..#..", "...##...", "...##...", "..#..#..", ".#....#.", "#......#"}},
+  };
+  for (const auto& [kind, rows] : styles) {
+    Buffer b(20, 20);
+    b.dc.SetPen(0, 1, true);
+    b.dc.SetBrush(kind, kWhite);
+    b.dc.SetBkColor(kRed);
+    b.dc.Rectangle(0, 0, 21, 21);  // no edge: the fill covers 0..19, aligned to the origin
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x)
+        ASSERT_EQ(b.At(x, y), rows[y % 8][x % 8] == '#' ? kWhite : kRed)
+            << "style " << static_cast<int>(kind) << " at " << x << ", " << y;
+  }
 }
 
 TEST(DcShapes, RectangleFillsInsideItsEdgeAndLeavesRightAndBottomOut) {

@@ -272,10 +272,19 @@ void DeviceContext::BrushPixel(int x, int y) {
     case BrushKind::Solid:
       Plot(x, y, ColorToPixel(target_, brushColor_));
       return;
-    case BrushKind::DiagCross: {
-      // Both diagonals every 8 pixels, aligned to the surface's origin.
-      bool line = ((static_cast<unsigned>(x + y) & 7u) == 0) ||
-                  ((static_cast<unsigned>(x - y) & 7u) == 0);
+    default: {
+      // The host's 8 x 8 hatch patterns, aligned to the surface's origin: one byte a row,
+      // the leftmost pixel in the top bit.
+      static constexpr uint8_t kHatch[6][8] = {
+          {0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00},  // horizontal
+          {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},  // vertical
+          {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // forward diagonal
+          {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // backward diagonal
+          {0x08, 0x08, 0x08, 0xFF, 0x08, 0x08, 0x08, 0x08},  // cross
+          {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // diagonal cross
+      };
+      const int style = static_cast<int>(brushKind_) - static_cast<int>(BrushKind::Horizontal);
+      const bool line = (kHatch[style][y & 7] << (x & 7)) & 0x80;
       if (line)
         Plot(x, y, ColorToPixel(target_, brushColor_));
       else if (!bkTransparent_)

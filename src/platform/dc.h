@@ -33,7 +33,18 @@ struct DcRect {
   int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-enum class BrushKind { Null, Solid, DiagCross };
+// Hatched brushes draw the host's 8 x 8 patterns in the brush colour, their gaps in the
+// background colour unless the background is transparent.
+enum class BrushKind {
+  Null,
+  Solid,
+  Horizontal,
+  Vertical,
+  ForwardDiagonal,   // lines falling to the right
+  BackwardDiagonal,  // lines rising to the right
+  Cross,
+  DiagCross,
+};
 
 // Formatted-text flags.
 constexpr int kDtLeft = 0x0;
