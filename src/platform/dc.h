@@ -46,6 +46,9 @@ enum class BrushKind {
   DiagCross,
 };
 
+// Wider pens draw this wide: the cost of a wide line grows with the square of its width.
+constexpr int kMaxPenWidth = 256;
+
 // Formatted-text flags.
 constexpr int kDtLeft = 0x0;
 constexpr int kDtCenter = 0x1;
@@ -71,7 +74,7 @@ class DeviceContext {
   uint32_t TextColor() const { return textColor_; }
   uint32_t BkColor() const { return bkColor_; }
   bool BkTransparent() const { return bkTransparent_; }
-  // A pen of width 0 or 1 draws one pixel wide; `null` draws no outline.
+  // A pen of width 0 or 1 draws one pixel wide, at most kMaxPenWidth; `null` draws no outline.
   void SetPen(uint32_t color, int width, bool null = false);
   void SetBrush(BrushKind kind, uint32_t color);
   Font* SelectFont(Font* font);  // returns the previous font
@@ -103,7 +106,7 @@ class DeviceContext {
 
  private:
   void Plot(int x, int y, uint32_t pixel);
-  void Stamp(int x, int y, uint32_t pixel);
+  // Any int end points: the segment is clipped before it is walked.
   void StrokeSegment(int x1, int y1, int x2, int y2, bool lastPoint);
   void FillSpans(const DcPoint* points, int count);
   void BrushPixel(int x, int y);
