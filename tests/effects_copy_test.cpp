@@ -279,6 +279,8 @@ TEST_F(EffectCopies, ReadingASpriteKeepsItsKeyedCopyIndexAndOnlyAWriteDropsIt) {
     EXPECT_EQ(m.draw(3, 2, sprite, 0, 0, kSide, kSide), 1) << m.name;
     EXPECT_TRUE(platform::HasRunIndex(Surf(sprite))) << m.name;
   }
+  DrawMirror(3, 2, 3, sprite, 0, 0, kSide, kSide);
+  EXPECT_TRUE(platform::HasRunIndex(Surf(sprite)));
   // A write through a lock drops the index, and keyed draws show what was written.
   int pitch = 0;
   auto* pixels = static_cast<uint16_t*>(platform::Lock(Surf(sprite), &pitch));
