@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "draw/effects.h"
 #include "draw/tuDraw.h"
 #include "platform/desktop.h"
 #include "platform/display.h"
@@ -147,6 +148,30 @@ void BM_SdlBlitKeyedTileRle(benchmark::State& state) {
   Finish(state, before);
 }
 BENCHMARK(BM_SdlBlitKeyedTileRle);
+
+// A picture that an effect has read (a translucent copy) and that is then drawn keyed: reading
+// leaves its opaque-run index in place, so the draw costs what BM_DrawKeyedTile does.
+void BM_DrawKeyedTileAfterEffectRead(benchmark::State& state) {
+  SetUpOnce();
+  static const int read = [] {
+    int id = tuDraw::CreateObject(32, 32, 2);
+    platform::Surface* s = tuDraw::draw.sprites[id].surface;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) platform::WritePixel(s, x, y, TilePixel(x, y));
+    tuDraw::Draw(0, 0, id, 0, 0, 32, 32);
+    return id;
+  }();
+  tuDraw::DrawHalf(0, 0, read, 0, 0, 32, 32);
+  Walker w;
+  int x, y;
+  long before = allocations.load();
+  for (auto _ : state) {
+    w.Next(&x, &y);
+    tuDraw::Draw(x, y, read, 0, 0, 32, 32);
+  }
+  Finish(state, before);
+}
+BENCHMARK(BM_DrawKeyedTileAfterEffectRead);
 
 // A sprite rewritten every frame (text, work sprites) and drawn keyed: no re-encoding, no
 // allocation once it has settled.
