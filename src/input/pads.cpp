@@ -5,9 +5,10 @@
 
 namespace tuSystem {
 
-static_assert(kPadInputs == platform::kPadInputs && kPadSouth == platform::kPadSouth &&
-                  kPadStart == platform::kPadStart &&
-                  kPadRightShoulder == platform::kPadRightShoulder,
+static_assert(int{kPadInputs} == int{platform::kPadInputs} &&
+                  int{kPadSouth} == int{platform::kPadSouth} &&
+                  int{kPadStart} == int{platform::kPadStart} &&
+                  int{kPadRightShoulder} == int{platform::kPadRightShoulder},
               "the library's pad inputs are the platform's, in the same order");
 
 int UsePads(const PadMapping& mapping) {

@@ -22,6 +22,25 @@ void Widen(const Pixel* src, Pixel* dst, int count, int factor) {
   }
 }
 
+// Each of `count` 16-bit pixels looked up in `table` and written `factor` times.
+void WidenThrough(const uint32_t* table, const uint16_t* src, uint32_t* dst, int count,
+                  int factor) {
+  switch (factor) {
+    case 1:
+      for (int x = 0; x < count; ++x) dst[x] = table[src[x]];
+      break;
+    case 2:
+      for (int x = 0; x < count; ++x) dst[2 * x] = dst[2 * x + 1] = table[src[x]];
+      break;
+    default:
+      for (int x = 0; x < count; ++x) {
+        const uint32_t v = table[src[x]];
+        for (int j = 0; j < factor; ++j) dst[x * factor + j] = v;
+      }
+      break;
+  }
+}
+
 }  // namespace
 
 void ChangedRows::Reset(int width, int height, PixelFormat format) {
@@ -29,6 +48,7 @@ void ChangedRows::Reset(int width, int height, PixelFormat format) {
   if (!Matches(width, height, format)) {
     kept_.assign(static_cast<size_t>(width) * height * bytes, 0);
     widened_.assign(static_cast<size_t>(width), 0);
+    if (format != format_) table_.clear();
     bands_.clear();
     bands_.reserve(static_cast<size_t>(height));
     width_ = width;
@@ -62,6 +82,18 @@ const std::vector<ChangedRows::Band>& ChangedRows::Send(const uint8_t* pixels, i
       else
         Widen(reinterpret_cast<const uint32_t*>(row), reinterpret_cast<uint32_t*>(first), width_,
               factor);
+    } else if (bytes == 2) {
+      if (table_.empty() || tableTarget_ != target) {
+        // Built once per format and target, outside play: every value through the converter.
+        table_.resize(65536);
+        for (uint32_t v = 0; v < 65536; ++v) {
+          const uint16_t pixel = static_cast<uint16_t>(v);
+          RowToRgb32(format_, &pixel, &table_[v], 1, target == RowTarget::Bgr32);
+        }
+        tableTarget_ = target;
+      }
+      WidenThrough(table_.data(), reinterpret_cast<const uint16_t*>(row),
+                   reinterpret_cast<uint32_t*>(first), width_, factor);
     } else {
       const bool blueHigh = target == RowTarget::Bgr32;
       if (factor == 1) {

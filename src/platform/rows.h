@@ -38,6 +38,9 @@ class ChangedRows {
   bool all_ = true;
   std::vector<uint8_t> kept_;      // the rows last sent
   std::vector<uint32_t> widened_;  // one row at 32 bits before it is widened to blocks
+  // 16-bit pixels at 32 bits, all of them: one load a pixel instead of shifts and masks.
+  std::vector<uint32_t> table_;
+  RowTarget tableTarget_ = RowTarget::Same;
   std::vector<Band> bands_;
 };
 

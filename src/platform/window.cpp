@@ -124,12 +124,22 @@ void ApplyConfinement() {
   SDL_SetWindowMouseRect(window, &r);
 }
 
-// F11 and Alt+Enter switch a scalable window to fullscreen and back; held keys repeat nothing.
-bool IsFullscreenKey(const SDL_KeyboardEvent& k) {
-  if (!scalable || k.type != SDL_KEYDOWN || k.repeat) return false;
-  if (k.keysym.sym == SDLK_F11) return true;
-  return (k.keysym.sym == SDLK_RETURN || k.keysym.sym == SDLK_KP_ENTER) &&
-         (k.keysym.mod & KMOD_ALT);
+// F11 and Alt+Enter switch a scalable window to fullscreen and back when the key is let go,
+// so the switch, which moves the window and may move the keyboard focus, comes with no key
+// held: after a focus change SDL takes a key still held for a new press.
+SDL_Keycode fullscreenKey = 0;  // pressed, switches on its release
+
+void WatchFullscreenKeys(const SDL_KeyboardEvent& k) {
+  if (!scalable) return;
+  const SDL_Keycode key = k.keysym.sym;
+  if (k.type == SDL_KEYDOWN) {
+    const bool enter = key == SDLK_RETURN || key == SDLK_KP_ENTER;
+    if (!k.repeat && (key == SDLK_F11 || (enter && (k.keysym.mod & KMOD_ALT))))
+      fullscreenKey = key;
+  } else if (fullscreenKey != 0 && key == fullscreenKey) {
+    fullscreenKey = 0;
+    ToggleFullscreen();
+  }
 }
 
 void PostMouse(uint32_t message, int wx, int wy) {
@@ -163,7 +173,7 @@ void Translate(const SDL_Event& e) {
       break;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      if (IsFullscreenKey(e.key)) ToggleFullscreen();
+      WatchFullscreenKeys(e.key);
       int vk = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
       if (vk == 0) break;
       // Alt combinations and F10 are system keys, as the host delivers them.
@@ -237,6 +247,7 @@ bool CreateMainWindow(const WindowOptions& o, const char** error) {
   Uint32 flags = o.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (o.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
   scalable = o.scalable;
+  fullscreenKey = 0;
   logicalWidth = o.width;
   logicalHeight = o.height;
   confined = false;

@@ -1,6 +1,7 @@
 // The two ways frames reach a real window, under a virtual X server: what the window's buffer
 // holds after each present, as rows change, the back buffer's format changes, and presents
-// are scaled; and the GPU renderer's path presenting and recovering from a loss.
+// are scaled; and the GPU renderer's path presenting and recovering from a loss. Also the
+// window's opening factor and the framebuffer's row record, which need no window.
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +11,9 @@
 
 #include "platform/display.h"
 #include "platform/headless.h"
+#include "platform/rows.h"
 #include "platform/surface.h"
+#include "platform/view.h"
 #include "platform/window.h"
 
 namespace {
@@ -98,8 +101,10 @@ void Resize(int w, int h) {
   SDL_SetWindowSize(platform::MainSdlWindow(), w, h);
   platform::Message m;
   for (int i = 0; i < 100; ++i) {
-    while (platform::PeekMessage(&m)) {
-    }
+    // Two rounds: events queued after SDL's end-of-poll mark come with the second.
+    for (int round = 0; round < 2; ++round)
+      while (platform::PeekMessage(&m)) {
+      }
     int pw = 0, ph = 0;
     SDL_GetWindowSizeInPixels(platform::MainSdlWindow(), &pw, &ph);
     if (pw == w && ph == h) return;
@@ -129,6 +134,43 @@ std::string ShowsScaled(const platform::Surface* back, int k, int x0, int y0, in
 
 uint32_t Stripes(int x, int y) { return static_cast<uint32_t>((x * 7 + y * 13) & 0xFFFF); }
 uint32_t Wide(int x, int y) { return static_cast<uint32_t>(x * 0x010203 + y * 0x030201) & 0xFFFFFF; }
+
+TEST(WindowScale, TheWindowOpensAtTheLargestFactorThatFitsInThreeQuartersOfTheDisplay) {
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 1024, 768), 1);
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 1366, 768), 1);
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 2560, 1440), 2);
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 3840, 2160), 3);
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 800, 600), 1);  // never below 1
+}
+
+TEST(WindowScale, OnlyChangedRowsAreSentAsBlocksOfTheFactor) {
+  const int w = 8, h = 6, k = 2;
+  std::vector<uint16_t> frame(w * h);
+  for (int i = 0; i < w * h; ++i) frame[i] = static_cast<uint16_t>(i * 997);
+  std::vector<uint16_t> out(w * k * h * k);
+  platform::ChangedRows rows;
+  rows.Reset(w, h, PixelFormat::Rgb565);
+  auto send = [&] {
+    std::string bands;
+    for (auto b : rows.Send(reinterpret_cast<const uint8_t*>(frame.data()), w * 2,
+                            reinterpret_cast<uint8_t*>(out.data()), w * k * 2,
+                            platform::RowTarget::Same, k))
+      bands += std::to_string(b.top) + "+" + std::to_string(b.rows) + " ";
+    return bands;
+  };
+  EXPECT_EQ(send(), "0+12 ");
+  for (int y = 0; y < h * k; ++y)
+    for (int x = 0; x < w * k; ++x) ASSERT_EQ(out[y * w * k + x], frame[(y / k) * w + x / k]);
+  EXPECT_EQ(send(), "");
+  frame[1 * w + 3] = 1;
+  frame[2 * w] = 2;
+  frame[5 * w + 7] = 3;
+  EXPECT_EQ(send(), "2+4 10+2 ");
+  EXPECT_EQ(out[11 * w * k + 15], 3);
+  EXPECT_EQ(out[5 * w * k + 1], 2);
+  rows.SendAll();
+  EXPECT_EQ(send(), "0+12 ");
+}
 
 TEST_F(WindowPresent, WithoutAGpuTheWindowsOwnBufferIsChosen) {
   Open(nullptr);
@@ -250,6 +292,19 @@ TEST_F(WindowPresent, MousePositionsStayInTheLogicalClientAreaWhateverTheScale) 
   platform::GlobalCursorPos(&gx, &gy);
   EXPECT_EQ(gx - ox, 320);
   EXPECT_EQ(gy - oy, 240);
+  // The cursor clip of the client area holds the picture, and follows it when the window grows.
+  auto clip = [] {
+    const SDL_Rect* r = SDL_GetWindowMouseRect(platform::MainSdlWindow());
+    return r ? std::to_string(r->x) + "," + std::to_string(r->y) + " " + std::to_string(r->w) +
+                   "x" + std::to_string(r->h)
+             : std::string("none");
+  };
+  platform::ConfineCursor(ox, oy, ox + 640, oy + 480);
+  EXPECT_EQ(clip(), "10,20 1280x960");
+  Resize(1950, 1500);
+  EXPECT_EQ(clip(), "15,30 1920x1440");
+  platform::UnconfineCursor();
+  EXPECT_EQ(clip(), "none");
 }
 
 TEST_F(WindowPresent, TheRendererPathPresentsAndRecoversFromALoss) {
