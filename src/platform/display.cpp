@@ -38,6 +38,7 @@ uint64_t presents = 0;
 // goes out after the window was exposed, resized or its framebuffer replaced.
 ChangedRows rows;
 SDL_Surface* shownOn = nullptr;
+SDL_Rect shownAt{};  // where the picture went in the window's buffer
 bool redrawAll = true;
 std::vector<SDL_Rect> changedBands;
 SDL_Surface* backWrapper = nullptr;  // the back buffer as an SDL surface, for whole-frame copies
@@ -159,6 +160,7 @@ void ReleaseFramebufferState() {
   rows = ChangedRows{};
   changedBands = {};
   shownOn = nullptr;
+  shownAt = {};
 }
 
 // How the window's buffer takes rows of `format` as they are or widened to 32 bits; false for
@@ -227,8 +229,10 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
   const uint8_t* origin = pixels + static_cast<size_t>(src.top) * pitch + src.left * bytes;
   const SDL_Rect d = ToDrawable(dst, screen->w, screen->h);
   if (d.w <= 0 || d.h <= 0) return CopyResult::Ok;  // no client area to show it in
-  if (screen != shownOn) {
+  if (screen != shownOn || d.x != shownAt.x || d.y != shownAt.y || d.w != shownAt.w ||
+      d.h != shownAt.h) {
     shownOn = screen;
+    shownAt = d;
     redrawAll = true;
   }
   const bool inside = d.x >= 0 && d.y >= 0 && d.x + d.w <= screen->w && d.y + d.h <= screen->h;

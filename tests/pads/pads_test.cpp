@@ -162,13 +162,23 @@ TEST_F(Pads, TwoPadsPlayAVersusGameAndAPulledPadLetsGoOfItsKeys) {
   Frames(2);
   EXPECT_EQ(p2.pieceSlot, before + 1);
 
+  // Start pauses both players; a pad pulled out while it holds Start keeps the pause, which
+  // the other pad's Start ends.
+  again.Button(SDL_CONTROLLER_BUTTON_START, true);
+  Frames(3);
+  EXPECT_EQ(game.player[0].phase, kPhasePaused);
+  again.Unplug();
+  Frames(5);
+  EXPECT_EQ(p2.phase, kPhasePaused);
+  Press(first, SDL_CONTROLLER_BUTTON_START);
+  EXPECT_EQ(p2.phase, kPhaseControl);
+
   // No pad button ends the program.
   for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b)
     first.Button(static_cast<SDL_GameControllerButton>(b), true);
   Frames(5);
   EXPECT_EQ(tuSystem::sys.closeState, 0);
   first.Unplug();
-  again.Unplug();
 }
 
 }  // namespace
