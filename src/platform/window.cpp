@@ -64,17 +64,17 @@ int observerCount = 0;
 struct Mapping {
   View view;
   double xScale = 1.0, yScale = 1.0;
-  int width = 0, height = 0;  // the window, in its own units
 };
 
 Mapping CurrentMapping() {
   Mapping m;
-  SDL_GetWindowSize(window, &m.width, &m.height);
-  int pw = m.width, ph = m.height;
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window, &w, &h);
+  int pw = w, ph = h;
   SDL_GetWindowSizeInPixels(window, &pw, &ph);
-  if (m.width > 0 && m.height > 0) {
-    m.xScale = static_cast<double>(pw) / m.width;
-    m.yScale = static_cast<double>(ph) / m.height;
+  if (w > 0 && h > 0) {
+    m.xScale = static_cast<double>(pw) / w;
+    m.yScale = static_cast<double>(ph) / h;
   }
   m.view = FitView(logicalWidth, logicalHeight, pw, ph);
   return m;
