@@ -12,6 +12,7 @@ namespace {
 std::vector<RecordedBox> boxes;
 bool answerYes = true;
 int beeps = 0;
+char programName[64] = "Quorbistane";
 }  // namespace
 
 int MessageBox(const char* text, const char* caption, unsigned style) {
@@ -54,5 +55,10 @@ const std::vector<RecordedBox>& RecordedBoxes() { return boxes; }
 void ClearRecordedBoxes() { boxes.clear(); }
 void SetQuestionAnswer(bool yes) { answerYes = yes; }
 int BeepCount() { return beeps; }
+
+void SetProgramName(const char* name) {
+  snprintf(programName, sizeof programName, "%s", name && name[0] ? name : "Quorbistane");
+}
+const char* ProgramName() { return programName; }
 
 }  // namespace platform

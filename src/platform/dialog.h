@@ -24,4 +24,9 @@ void ClearRecordedBoxes();
 void SetQuestionAnswer(bool yes);
 int BeepCount();
 
+// The name that messages on standard error begin with: the program's title ("Quorbistane"
+// until the entry point sets it).
+void SetProgramName(const char* name);
+const char* ProgramName();
+
 }  // namespace platform

@@ -12,8 +12,11 @@ constexpr int kWaitSlots = 11;
 
 using SceneFn = void (*)();
 
-// What the game hands to the entry point: its asset loader and its scene routines.
+// What the game hands to the entry point: its title, its asset loader and its scene routines.
 struct Program {
+  // The window's caption, the name of the single-instance lock (title + ":TuMutex": one copy
+  // of each title runs at a time) and the prefix of start-up messages. Null or empty: the default.
+  const char* title = "Quorbistane";
   void (*loadAssets)() = nullptr;
   SceneFn scenes[4] = {};  // index = scene number 1..3; 0 unused
   // Tools replay runs exactly: a fixed seed takes the place of seeding with the time.
