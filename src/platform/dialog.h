@@ -28,5 +28,8 @@ int BeepCount();
 // until the entry point sets it).
 void SetProgramName(const char* name);
 const char* ProgramName();
+// Headless message boxes are also written to standard error, for programs run without a
+// display by a script (a test's own boxes stay quiet).
+void SetEchoBoxes(bool on);
 
 }  // namespace platform

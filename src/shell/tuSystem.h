@@ -100,6 +100,18 @@ bool RunToNextFrame();
 void FrameStep();
 const Program& CurrentProgram();
 
+// ---- Runs without a display (tests, demos, CI)
+// Call before Start; drive the frames with RunToNextFrame (Main would spin: the clock never
+// moves by itself). No window and no sound device open: the mixer runs as the clock advances
+// and its output is dropped. The clock starts at 0 and the load-time stamps with it; keys come
+// only from PressKey; message boxes are written to standard error and answered OK or Yes.
+void UseHeadless();
+// Moves the headless clock `ms` forward and mixes that much sound. Without UseHeadless: nothing.
+void AdvanceClock(uint32_t ms);
+// Puts key `vk` down (1) or up (0) as the keyboard would: polling and the window procedure see
+// it at the next turn of the loop (Escape ends the program). Without UseHeadless: nothing.
+void PressKey(int vk, int down);
+
 // ---- Window procedure
 intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 void KeyDownHandler(int vk);
