@@ -72,6 +72,7 @@ struct SystemState {
   char path[256] = {};
   char altRoot[256] = {};
   char tail[128] = {};
+  char userFolder[256] = {};
   // Trigger
   int triggerState = 0, triggerCode = 0;
 };
@@ -137,8 +138,19 @@ int Question(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- Paths, setting files and system queries
+// The program's folder, ending in "/"; every file name of the library is relative to it. With
+// flag 1 and a root read by SetDataRoot, the setting files' folder below that root instead.
 const char* GetPath(int flag);
+// Reads the root for setting files from the first line of that file in the user's
+// configuration folder ($XDG_CONFIG_HOME, else ~/.config); no file: no root.
 void SetDataRoot(const char* fileName);
+// The user's own folder for a program's files (settings, captures), writable where the
+// program's folder may not be: $XDG_DATA_HOME/name/ (else ~/.local/share/name/), created when
+// missing, ending in "/". `name` is one folder name (no "/"). Null after a report.
+const char* UserFolder(const char* name);
+// One integer as decimal text in a setting file, in the folder of GetPath(1), or at the path
+// itself when the name begins with "/". ReadNumber gives 0 when the file is missing or holds
+// no number; WriteNumber skips a file it cannot write.
 void WriteNumber(const char* fileName, int value);
 int ReadNumber(const char* fileName);
 // `weekday` receives the UTF-8 day name: a buffer of at least 4 bytes.
