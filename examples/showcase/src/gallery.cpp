@@ -46,6 +46,7 @@ void ComposeEffects() {
 
 void DrawEffects() {
   const int id = pic.photo;
+  if (!id) return;  // the picture did not load: the backdrops stay
   const int level = static_cast<int>(16.0f + 15.0f * std::sin(seconds * 1.5f));
   for (int i = 0; i < 12; ++i) {
     int x, y;

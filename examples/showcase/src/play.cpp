@@ -185,16 +185,17 @@ void DrawField() {
     for (int y = -128 + dy; y < 480; y += 128)
       for (int x = 0; x < 640; x += 128) tuDraw::Draw(x, y, pic.stars, 0, 0, 128, 128);
   }
+  // Sprite 0 is one of the library's own: a picture that failed to load is left out.
   for (const Mine& m : mines) {
-    if (!m.on) continue;
+    if (!m.on || !pic.enemy) continue;
     int f = static_cast<int>(m.age * 12.0f) % 4;
     tuDraw::Draw(static_cast<int>(m.x) - 16, static_cast<int>(m.y) - 16, pic.enemy, f * 32, 0, f * 32 + 32, 32);
   }
   for (const Pellet& p : pellets)
-    if (p.on) tuDraw::Draw(static_cast<int>(p.x) - 4, static_cast<int>(p.y) - 4, pic.shots, 8, 0, 16, 8);
+    if (p.on && pic.shots) tuDraw::Draw(static_cast<int>(p.x) - 4, static_cast<int>(p.y) - 4, pic.shots, 8, 0, 16, 8);
   for (const Shot& s : shots)  // bolts add their light to what is behind them
-    if (s.on) tuDraw::DrawAdd(static_cast<int>(s.x) - 2, static_cast<int>(s.y) - 7, pic.shots, 0, 0, 4, 14);
-  if (!over) {
+    if (s.on && pic.shots) tuDraw::DrawAdd(static_cast<int>(s.x) - 2, static_cast<int>(s.y) - 7, pic.shots, 0, 0, 4, 14);
+  if (!over && pic.ship) {
     int sx = static_cast<int>(shipX) - 16, sy = static_cast<int>(shipY) - 16;
     if (invulnerable <= 0.0f)
       tuDraw::Draw(sx, sy, pic.ship, bank * 32, 0, bank * 32 + 32, 32);
@@ -202,7 +203,7 @@ void DrawField() {
       tuDraw::DrawHalf(sx, sy, pic.ship, bank * 32, 0, bank * 32 + 32, 32);
   }
   for (const Blast& b : blasts) {
-    if (!b.on) continue;
+    if (!b.on || !pic.blast) continue;
     int f = static_cast<int>(b.age * 16.0f);
     tuDraw::DrawAdd(static_cast<int>(b.x) - 24, static_cast<int>(b.y) - 24, pic.blast, f * 48, 0, f * 48 + 48, 48);
   }
