@@ -57,6 +57,23 @@ TEST_F(Match, TwoGroupsInOneStepScoreTogetherAndCountGarbageOnAllErasedBlocks) {
   EXPECT_EQ(p.garbageOut, 4);
 }
 
+TEST_F(Match, ErasingSixOrTenBlocksInOneStepSendsOneOrTwoBlocksMore) {
+  PlayerState& p = P();
+  struct Case {
+    int erased, garbage;
+  } cases[] = {{5, 1}, {6, 2}, {9, 2}, {10, 3}};
+  for (const Case& c : cases) {
+    EmptyField();
+    p.phase = kPhaseMatch;
+    p.chain = 0;
+    p.garbageOut = 0;
+    Zigzag(2, 4, 1, c.erased);
+    PhaseMatch(0);
+    EXPECT_EQ(p.erasedCount, c.erased);
+    EXPECT_EQ(p.garbageOut, c.garbage) << c.erased << " erased";
+  }
+}
+
 TEST_F(Match, AChainOfThreeScores40Then80Then120AndSendsSixBlocksAtTheNextSpawn) {
   PlayerState& p = P();
   p.chainShown = 0;

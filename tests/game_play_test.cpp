@@ -149,7 +149,7 @@ TEST_F(Play, GarbageCountsEnterAsPartRowsFullRowsOrFiveWithTheRestKept) {
   PlayerState& p = P();
   struct Case {
     int pending, entered, left;
-  } cases[] = {{3, 3, 0}, {5, 5, 0}, {7, 5, 0}, {10, 5, 0}, {12, 5, 7}};
+  } cases[] = {{3, 3, 0}, {5, 5, 0}, {6, 5, 0}, {7, 5, 0}, {10, 5, 0}, {11, 5, 6}, {12, 5, 7}};
   for (const Case& c : cases) {
     PhaseInit(0);
     p.garbageIn = c.pending;
@@ -226,7 +226,9 @@ TEST_F(Play, TheFallIntervalShrinksBy10To100ThenBy1To10) {
     ASSERT_EQ(p.fallInterval, 1200 - 10 * n);
   }
   EXPECT_EQ(p.fallInterval, 100);
-  for (int n = 1; n <= 90; ++n) spawn();
+  spawn();
+  EXPECT_EQ(p.fallInterval, 99);
+  for (int n = 2; n <= 90; ++n) spawn();
   EXPECT_EQ(p.fallInterval, 10);
   spawn();
   EXPECT_EQ(p.fallInterval, 10);

@@ -147,6 +147,20 @@ TEST_F(TextTest, FullStopHangsAtTheLineEndWhileOtherCharactersMoveDown) {
   tuDraw::EndText();
 }
 
+TEST_F(TextTest, ACharacterEndingExactlyOnTheRightLimitStaysOnItsLine) {
+  tuDraw::BeginText(1, 16, 0, 0, 0, 0);
+  int w = WideWidth();
+  tuDraw::TextBoxLayout(10, 0, 10 + 2 * w, 400, "ああ", 0);
+  ASSERT_EQ(tuDraw::text.charCount, 2);
+  EXPECT_EQ(CharRect(2).left, 10 + w);
+  EXPECT_EQ(CharRect(2).top, 0);
+  tuDraw::TextBoxLayout(10, 0, 10 + 2 * w - 1, 400, "ああ", 0);
+  ASSERT_EQ(tuDraw::text.charCount, 2);
+  EXPECT_EQ(CharRect(2).left, 10);
+  EXPECT_EQ(CharRect(2).top, 16);
+  tuDraw::EndText();
+}
+
 TEST_F(TextTest, BottomLimitStopsTheLayoutAndTheListNeverOverflows) {
   tuDraw::BeginText(1, 16, 0, 0, 0, 0);
   tuDraw::SetTextColors(0xFFFFFF, 0, 1);
