@@ -167,6 +167,12 @@ TEST_F(Play, GarbageCountsEnterAsPartRowsFullRowsOrFiveWithTheRestKept) {
   EXPECT_EQ(p.cells[2][0], kGarbage);
   EXPECT_EQ(p.cells[4][0], kGarbage);
   EXPECT_EQ(p.cells[1][0], 0);
+  // Two take the table's first two slots, not any two of its first three.
+  PhaseInit(0);
+  p.garbageIn = 2;
+  PhaseSpawn(0);
+  EXPECT_EQ(p.cells[2][0], kGarbage);
+  EXPECT_EQ(p.cells[4][0], 0);
 }
 
 TEST_F(Play, GarbageEarnedIsSentAtTheSendersNextSpawn) {

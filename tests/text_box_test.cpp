@@ -169,6 +169,8 @@ TEST_F(TextTest, BottomLimitStopsTheLayoutAndTheListNeverOverflows) {
   tuDraw::TextBox(0, 0, 2 * w + 1, 40, "ああああああ", 0);
   EXPECT_EQ(tuDraw::text.charCount, 4);
   EXPECT_EQ(CharRect(0).bottom, 32);
+  tuDraw::TextBox(0, 0, 2 * w + 1, 48, "ああああああ", 0);
+  EXPECT_EQ(tuDraw::text.charCount, 4) << "a line that would end on the bottom limit reaches it";
 
   std::string longText(5000, 'a');
   tuDraw::TextBoxLayout(0, 0, 1 << 30, 1 << 30, longText.c_str(), 0);
