@@ -27,10 +27,8 @@ void Scene() {
     const char* folder = tuSystem::UserFolder("primitives-example");
     char file[512];
     snprintf(file, sizeof file, "%scapture.bmp", folder ? folder : "");
-    // SaveScreen skips a file it cannot write: look for it afterwards.
-    FILE* f = folder && tuDraw::SaveScreen(file, 640, 480) ? fopen(file, "rb") : nullptr;
-    if (f) fclose(f);
-    else tuSystem::Error("primitives example", "the capture cannot be written", 0);
+    if (!folder || !tuDraw::SaveScreen(file, 640, 480))  // 0: nothing (whole) was written
+      tuSystem::Error("primitives example", "the capture cannot be written", 0);
   }
   tuDraw::Present();
 }
