@@ -108,6 +108,7 @@ struct Attempt {
   std::thread thread;
   std::atomic<bool> done{false};
   SDL_AudioDeviceID closing = 0;  // the lost device, closed first
+  bool open = true;               // false: only let the device go
   WaveFormat format;
   SDL_AudioDeviceID found = 0;
   Uint32 endedAt = 0;
@@ -412,7 +413,8 @@ void Install(SDL_AudioDeviceID id) {
   UpdatePulling();
 }
 
-// The device is gone: nothing pulls the mixer until the search finds another.
+// The device is gone (or let go while the program is inactive): nothing pulls the mixer until
+// the search finds another.
 void Lose() {
   if (Headless()) {
     st.headlessOutput = false;
@@ -442,8 +444,8 @@ void QuitSdlAudio() {
 
 void RunAttempt() {
   if (attempt.closing) SDL_CloseAudioDevice(attempt.closing);
-  SDL_AudioDeviceID id = OpenSdlDevice(attempt.format);
-  if (!id && !faultAbsent.load()) {
+  SDL_AudioDeviceID id = attempt.open ? OpenSdlDevice(attempt.format) : 0;
+  if (!id && attempt.open && !faultAbsent.load()) {
     // The driver may have lost its sound server for good: start it afresh, as at program
     // start, and try once more.
     if (SDL_AudioInit(nullptr) == 0) QuietAlsa();
@@ -467,7 +469,9 @@ void FinishAttempt() {
     st.nextRetry = Tick() + kRetryMs;
 }
 
-void StartAttempt() {
+// Starts a search for a device, or with `open` false only lets a lost device go.
+void StartAttempt(bool open) {
+  if (!open && (Headless() || !st.lostDevice)) return;
   st.addedSeen = false;
   if (Headless()) {
     if (sim.present)
@@ -477,6 +481,7 @@ void StartAttempt() {
     return;
   }
   attempt.closing = st.lostDevice;
+  attempt.open = open;
   attempt.format = st.primary;
   attempt.found = 0;
   attempt.done.store(false);
@@ -674,8 +679,14 @@ void AudioService() {
     if (!attempt.done.load()) return;
     FinishAttempt();
   }
-  if (DeviceThere() || st.held) return;
-  if (st.addedSeen || static_cast<int32_t>(Tick() - st.nextRetry) >= 0) StartAttempt();
+  if (st.held) {
+    // Inactive: even a paused device keeps its driver's thread busy, so it is let go.
+    if (DeviceThere()) Lose();
+    StartAttempt(false);
+    return;
+  }
+  if (DeviceThere()) return;
+  if (st.addedSeen || static_cast<int32_t>(Tick() - st.nextRetry) >= 0) StartAttempt(true);
 }
 
 bool AudioOutputRunning() {
@@ -686,7 +697,8 @@ void AudioHold(bool held) {
   if (!st.open || held == st.held) return;
   st.held = held;
   UpdatePulling();
-  if (!held) st.nextRetry = Tick();  // back from inactivity: look for a lost device at once
+  st.nextRetry = Tick();
+  AudioService();  // lets the device go, or looks for one at once
 }
 
 void SimulateAudioDeviceRemoved() {

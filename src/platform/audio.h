@@ -6,8 +6,9 @@
 // regions). In headless mode there is no device: tests pull mixed frames with AudioPull.
 // Where no device can be opened, AudioOpen fails and the caller runs silent.
 //
-// Threads: the device callback is the only other thread. Every function here takes the mixer
-// lock where it touches state the callback reads; the callback never allocates.
+// Threads: the device callback, and a helper that opens and closes devices (it touches no
+// mixer state). Every function here takes the mixer lock where it touches state the callback
+// reads; the callback never allocates.
 namespace platform {
 
 // A WAV file's format block as it lies in the file: 18 bytes, little-endian fields.
@@ -79,8 +80,9 @@ void AudioSetDeviceAvailable(bool available);
 void AudioService();
 // Whether a device is there (pulling, unless held).
 bool AudioOutputRunning();
-// While held (the program inactive, drawing nothing) the output is paused: nothing is pulled,
-// cursors wait, and no search for a lost device runs until the hold ends.
+// While held (the program inactive, drawing nothing) nothing is pulled and the cursors wait; the
+// device is let go, since even a paused one keeps its driver busy, and no search runs. When the
+// hold ends a device is looked for at once.
 void AudioHold(bool held);
 // Headless: the device disappears (nothing is pulled from this moment, as when a driver loses
 // its device; the removal event follows) or appears again, announced by an added event or not
