@@ -265,4 +265,45 @@ TEST_F(Sim, SameArgumentsGiveTheSameDumpAndPictures) {
   EXPECT_NE(a.dump["players"], other.dump["players"]);
 }
 
+TEST_F(Sim, AGamePlayedAcrossTheTickWrapIsTheGamePlayedAnywhereElse) {
+  std::string script = Read(std::string(QUORBISTANE_EXAMPLES) + "/versus-across-the-wrap.txt");
+  ASSERT_FALSE(script.empty());
+  const int shots[] = {60, 651, 700, 759};
+  auto play = [&](uint32_t start, const std::string& name) {
+    std::string path = dir + "/" + name;
+    std::string args = "--seed 3 --frames 760 --start-tick " + std::to_string(start) + " --trace " + path + ".txt";
+    for (int f : shots) args += " --shot " + std::to_string(f) + ":" + path + std::to_string(f) + ".png";
+    Result r = Run(args, script);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    // Timers stamped from the clock are compared from their run's start; one still at its
+    // constant first value (0, 700) is compared as it is.
+    auto relative = [start](json& v) { v = static_cast<uint32_t>(v.get<uint32_t>() - start); };
+    for (const char* k : {"tick", "nextBlink", "resultTime"}) relative(r.dump[k]);
+    for (json& p : r.dump["players"])
+      for (const char* k : {"fallTime", "dropTime", "repeatTime", "setTime", "eraseTime", "animTime",
+                            "shimmerTime", "chainTime"})
+        if (p[k] != 0 && p[k] != 700) relative(p[k]);
+    return r;
+  };
+  Result base = play(0, "base");
+  std::string baseTrace = Read(dir + "/base.txt");
+  // The wraps fall where the script says: during the wipe into the game, and while player 2
+  // erases the second step of a chain.
+  EXPECT_NE(baseTrace.find("\n50 1 8 8 0 0\n"), std::string::npos);
+  EXPECT_NE(baseTrace.find("\n650 1 6 5 "), std::string::npos);
+  EXPECT_EQ(P(base, 1)["maxChain"], 2);
+  for (uint32_t start : {4294966485u, 4294956891u}) {
+    Result wrap = play(start, "wrap");
+    EXPECT_EQ(json::diff(base.dump, wrap.dump), json::array()) << start;
+    std::string trace = Read(dir + "/wrap.txt");
+    auto differ = std::mismatch(trace.begin(), trace.end(), baseTrace.begin(), baseTrace.end());
+    EXPECT_TRUE(trace == baseTrace) << start << ": from frame "
+                                    << std::count(trace.begin(), differ.first, '\n') << " on";
+    for (int f : shots) {
+      std::string png = std::to_string(f) + ".png";
+      EXPECT_TRUE(Read(dir + "/wrap" + png) == Read(dir + "/base" + png)) << start << ": the frame " << f << " differs";
+    }
+  }
+}
+
 }  // namespace

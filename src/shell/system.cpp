@@ -52,6 +52,7 @@ int Exit() {
   if (sys.shutdownDone) return 1;
   sys.shutdownDone = 1;
   UnclipCursor();
+  StopPads();
   tuDraw::FreeFonts();
   tuSound::Release();
   tuDraw::Release();
@@ -81,12 +82,14 @@ int Start(int argc, char** argv, const Program& p) {
   options.height = sys.windowHeight;
   options.topmost = (sys.configFlags & 1) == 0;
   options.hidden = (sys.configFlags & 4) != 0;
+  options.scalable = true;
   const char* why = nullptr;
   if (!platform::CreateMainWindow(options, &why)) {
     fprintf(stderr, "Quorbistane: cannot start: %s\n", why);
     platform::ReleaseInstance();
     return 0;
   }
+  if (program.pads) UsePads(*program.pads);
   srand(program.fixedSeed ? program.seed : static_cast<unsigned>(time(nullptr)));
   SetIme(0);
   if (program.loadAssets) program.loadAssets();

@@ -12,10 +12,27 @@ constexpr int kWaitSlots = 11;
 
 using SceneFn = void (*)();
 
+// Inputs of a game pad in the common controller layout: directions from the d-pad or the
+// left stick, the four face buttons by position, Start, Back and the shoulder buttons.
+enum PadInput {
+  kPadLeft, kPadRight, kPadUp, kPadDown,
+  kPadSouth, kPadEast, kPadWest, kPadNorth,
+  kPadStart, kPadBack, kPadLeftShoulder, kPadRightShoulder,
+  kPadInputs
+};
+// A game's pads: for player 0 (the first pad connected) and player 1 (the second), the
+// virtual key each input holds down, 0 for none. Held keys read in GetKey as if held on the
+// keyboard; both together are one key.
+struct PadMapping {
+  int keys[2][kPadInputs] = {};
+};
+
 // What the game hands to the entry point: its asset loader and its scene routines.
 struct Program {
   void (*loadAssets)() = nullptr;
   SceneFn scenes[4] = {};  // index = scene number 1..3; 0 unused
+  // Game pads, turned on at start-up when set.
+  const PadMapping* pads = nullptr;
   // Tools replay runs exactly: a fixed seed takes the place of seeding with the time.
   int fixedSeed = 0;
   unsigned seed = 0;
@@ -63,6 +80,7 @@ struct SystemState {
   // Timing
   uint32_t waitSlots[kWaitSlots + 1] = {};  // 1..11 used
   int waitArmed[kWaitSlots + 1] = {};       // WAIT_NEVER slots are disarmed, whatever the tick
+  uint32_t waitStart[kWaitSlots + 1] = {};  // tick each slot was armed at
   // Diagnostics
   int errorFlag = 0;
   // Paths
@@ -146,6 +164,14 @@ int GetWatchCount();
 void GetKey(int vk, int* state);
 // `codes` ends with 0; 1 and 2 are the mouse buttons. Returns the code that fired, or 0.
 int GetTrigger(const int* codes);
+
+// ---- Game pads (hot-plugged; read with the window's messages, none in headless mode)
+// Turns pads on with `mapping`; 0 when the controller layer cannot start (said on stderr):
+// the keyboard still plays.
+int UsePads(const PadMapping& mapping);
+void StopPads();
+// 1 when a pad plays as `player` (0 or 1).
+int PadConnected(int player);
 
 // ---- Joysticks (ids 0 and 1; buttons 1..4 for states and timers)
 struct JoystickRecord {
