@@ -442,11 +442,22 @@ void QuitSdlAudio() {
   }
 }
 
+// Whether SDL's driver reaches its devices through a sound server. Such a driver keeps one
+// connection for all its devices, which a restart of the server leaves dead; drivers that open
+// the hardware (or a file) afresh for every device need no restart of their own.
+bool DriverUsesServer() {
+  const char* d = SDL_GetCurrentAudioDriver();
+  if (!d) return true;  // a restart that failed: try again
+  for (const char* direct : {"alsa", "dsp", "disk", "dummy"})
+    if (strcmp(d, direct) == 0) return false;
+  return true;
+}
+
 void RunAttempt() {
   if (attempt.closing) SDL_CloseAudioDevice(attempt.closing);
   SDL_AudioDeviceID id = attempt.open ? OpenSdlDevice(attempt.format) : 0;
-  if (!id && attempt.open && !faultAbsent.load()) {
-    // The driver may have lost its sound server for good: start it afresh, as at program
+  if (!id && attempt.open && !faultAbsent.load() && DriverUsesServer()) {
+    // The server may have restarted under the driver: start the driver afresh, as at program
     // start, and try once more.
     if (SDL_AudioInit(nullptr) == 0) QuietAlsa();
     id = OpenSdlDevice(attempt.format);
