@@ -307,6 +307,11 @@ TEST(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
   raise(SIGUSR2);
   turns(2000, [] { return platform::AudioOutputRunning(); });
   EXPECT_TRUE(platform::AudioOutputRunning());
+  // Inactive for a moment: the device is let go, and taken again at once, not at a retry.
+  platform::AudioHold(true);
+  platform::AudioHold(false);
+  turns(1000, [] { return platform::AudioOutputRunning(); });
+  EXPECT_TRUE(platform::AudioOutputRunning());
   turns(2000, [&] { return written() > 40000; });  // the driver starts its file afresh
   platform::AudioClose();
   EXPECT_GT(followOn(&last), 5000);

@@ -476,7 +476,7 @@ void FinishAttempt() {
   st.lastAttemptEnd = attempt.endedAt;
   if (attempt.found)
     Install(attempt.found);
-  else
+  else if (attempt.open)
     st.nextRetry = Tick() + kRetryMs;
 }
 
