@@ -172,29 +172,59 @@ TEST_F(DeviceLoss, WhileInactiveTheSoundWaitsAndCarriesOnAfterReactivation) {
   EXPECT_EQ(Pull(1)[0], 11);
 }
 
-TEST(RealDevice, CallbackMixesBuffersAndTheOneShotPlayerWaitsForItsEnd) {
-  testing_support::ResetHeadless();
-  tuSound::Release();
-  char out[] = "/tmp/quorbistane_out_XXXXXX";
-  int fd = mkstemp(out);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  SDL_LogSetOutputFunction([](void*, int, SDL_LogPriority, const char*) {}, nullptr);  // driver banner
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", out, 1);
-  platform::SetHeadless(false);
+// SDL's file-writing driver as the device, outside headless mode.
+class RealDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::ResetHeadless();
+    tuSound::Release();
+    char out[] = "/tmp/quorbistane_out_XXXXXX";
+    int fd = mkstemp(out);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    out_ = out;
+    SDL_LogSetOutputFunction([](void*, int, SDL_LogPriority, const char*) {}, nullptr);  // driver banner
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out, 1);
+    platform::SetHeadless(false);
+    mono_.channels = 1;
+    mono_.blockAlign = 2;
+  }
+  void TearDown() override {
+    platform::AudioClose();
+    platform::SetHeadless(true);
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+    unsetenv("TU_AUDIO_FAULT_SIGNALS");
+    remove(out_.c_str());
+  }
+  // A mono 16-bit buffer holding `samples`.
+  platform::AudioBuffer* Buffer(const std::vector<int16_t>& samples) {
+    platform::AudioBuffer* b = nullptr;
+    uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
+    EXPECT_EQ(platform::AudioCreateBuffer(mono_, bytes, &b), 0);
+    void *p1, *p2;
+    uint32_t n1, n2;
+    if (b && platform::AudioLock(b, 0, bytes, &p1, &n1, &p2, &n2) == 0) memcpy(p1, samples.data(), n1);
+    return b;
+  }
+  // The stereo 16-bit samples the driver has written.
+  std::vector<int16_t> Written() const {
+    std::ifstream f(out_, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> s(bytes.size() / 2);
+    memcpy(s.data(), bytes.data(), s.size() * 2);
+    return s;
+  }
+  std::string out_;
+  platform::WaveFormat mono_;
+};
 
+TEST_F(RealDevice, CallbackMixesBuffersAndTheOneShotPlayerWaitsForItsEnd) {
   ASSERT_EQ(platform::AudioOpen(), platform::AUDIO_OK);
-  platform::WaveFormat mono;
-  mono.channels = 1;
-  mono.blockAlign = 2;
-  platform::AudioBuffer* b = nullptr;
-  ASSERT_EQ(platform::AudioCreateBuffer(mono, 4410, &b), 0);
-  void *p1, *p2;
-  uint32_t n1, n2;
-  platform::AudioLock(b, 0, 4410, &p1, &n1, &p2, &n2);
   std::vector<int16_t> dc(2205, 1000);
-  memcpy(p1, dc.data(), n1);
+  platform::AudioBuffer* b = Buffer(dc);
+  ASSERT_NE(b, nullptr);
   platform::AudioSetVolume(b, -600);
   platform::AudioSetPan(b, -10000);
   platform::AudioPlay(b, false);
@@ -206,10 +236,7 @@ TEST(RealDevice, CallbackMixesBuffersAndTheOneShotPlayerWaitsForItsEnd) {
   EXPECT_EQ(status, 0u);
   platform::AudioClose();  // flushes the file
 
-  std::ifstream f(out, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<int16_t> written(bytes.size() / 2);
-  memcpy(written.data(), bytes.data(), written.size() * 2);
+  std::vector<int16_t> written = Written();
   int left = 0, right = 0;
   for (size_t i = 0; i + 1 < written.size(); i += 2) {
     left += written[i] == 501;
@@ -219,53 +246,29 @@ TEST(RealDevice, CallbackMixesBuffersAndTheOneShotPlayerWaitsForItsEnd) {
   EXPECT_EQ(right, 0);
 
   // The one-shot player opens the device for its sound, returns after it and closes it.
-  platform::AudioPlayToEnd(&mono, sizeof mono, dc.data(), 4410);
+  platform::AudioPlayToEnd(&mono_, sizeof mono_, dc.data(), 4410);
   EXPECT_FALSE(platform::AudioIsOpen());
-  std::ifstream g(out, std::ios::binary | std::ios::ate);
-  EXPECT_GE(static_cast<long>(g.tellg()), 2205 * 4);
+  EXPECT_GE(Written().size(), 2205u * 2);
   // A format change reopens the device; the player then uses it as it is and leaves it open.
   ASSERT_EQ(platform::AudioOpen(), platform::AUDIO_OK);
-  platform::WaveFormat mono8 = mono;
+  platform::WaveFormat mono8 = mono_;
   mono8.samplesPerSec = 22050;
   mono8.bitsPerSample = 8;
   mono8.blockAlign = 1;
   ASSERT_EQ(platform::AudioSetPrimaryFormat(mono8), platform::AUDIO_OK);
   platform::AudioPlayToEnd(&mono8, sizeof mono8, dc.data(), 2205);
   EXPECT_TRUE(platform::AudioIsOpen());
-  platform::AudioClose();
-
-  platform::SetHeadless(true);
-  unsetenv("SDL_AUDIODRIVER");
-  unsetenv("SDL_DISKAUDIOFILE");
-  remove(out);
 }
 
 // Through the real event path: the test hook's signals push the device's removal and a
 // device's arrival as SDL events, and the search runs on its helper thread.
-TEST(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
-  testing_support::ResetHeadless();
-  tuSound::Release();
-  char out[] = "/tmp/quorbistane_out_XXXXXX";
-  int fd = mkstemp(out);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  SDL_LogSetOutputFunction([](void*, int, SDL_LogPriority, const char*) {}, nullptr);
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", out, 1);
+TEST_F(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
   setenv("TU_AUDIO_FAULT_SIGNALS", "1", 1);
-  platform::SetHeadless(false);
   ASSERT_EQ(platform::AudioOpen(), platform::AUDIO_OK);
   ASSERT_TRUE(platform::AudioOutputRunning());
-  platform::WaveFormat mono;
-  mono.channels = 1;
-  mono.blockAlign = 2;
   constexpr int kRamp = 3000;
-  platform::AudioBuffer* b = nullptr;
-  ASSERT_EQ(platform::AudioCreateBuffer(mono, 2 * kRamp, &b), 0);
-  void *p1, *p2;
-  uint32_t n1, n2;
-  platform::AudioLock(b, 0, 2 * kRamp, &p1, &n1, &p2, &n2);
-  for (int i = 0; i < kRamp; ++i) static_cast<int16_t*>(p1)[i] = static_cast<int16_t>(1 + i);
+  platform::AudioBuffer* b = Buffer(Wave(kRamp, [](int i) { return 1 + i; }));
+  ASSERT_NE(b, nullptr);
   platform::AudioPlay(b, true);
   // Turns of the frame loop for `ms` milliseconds, or until `done`.
   auto turns = [](int ms, const std::function<bool()>& done) {
@@ -274,7 +277,7 @@ TEST(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
       SDL_Delay(5);
     }
   };
-  auto written = [&] { return std::filesystem::file_size(out); };
+  auto written = [&] { return std::filesystem::file_size(out_); };
   turns(2000, [&] { return written() > 40000; });
 
   raise(SIGUSR1);
@@ -287,10 +290,7 @@ TEST(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
   // The left channel's ramp as written: each sample follows the one before it (silence, where
   // the device was being let go, aside). `last` is the ramp's last sample before, 0 for none.
   auto followOn = [&](int* last) {
-    std::ifstream f(out, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    std::vector<int16_t> s(bytes.size() / 2);
-    memcpy(s.data(), bytes.data(), s.size() * 2);
+    std::vector<int16_t> s = Written();
     int sounded = 0, breaks = 0;
     for (size_t i = 0; i < s.size(); i += 2) {
       if (s[i] == 0) continue;
@@ -315,12 +315,6 @@ TEST(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
   turns(2000, [&] { return written() > 40000; });  // the driver starts its file afresh
   platform::AudioClose();
   EXPECT_GT(followOn(&last), 5000);
-
-  platform::SetHeadless(true);
-  unsetenv("SDL_AUDIODRIVER");
-  unsetenv("SDL_DISKAUDIOFILE");
-  unsetenv("TU_AUDIO_FAULT_SIGNALS");
-  remove(out);
 }
 
 }  // namespace

@@ -17,45 +17,32 @@ export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$out
 pid=$!
 wid=$(find_window) || exit 1
 xdotool windowactivate --sync "$wid" 2>/dev/null || true
-size() { stat -c %s "$out" 2>/dev/null || echo 0; }
 cpu_ns() { cat /proc/"$pid"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { print s + 0 }'; }
 sleep 1
-[ "$(size)" -gt 0 ] || fail "the game's sound is not playing"
+[ "$(file_size "$out")" -gt 0 ] || fail "the game's sound is not playing"
 import -window "$wid" "$work/menu.png"
 
 xdotool windowminimize --sync "$wid"
 sleep 1  # the last frames and the device let go
-silent=$(size)
+silent=$(file_size "$out")
 c0=$(cpu_ns); t0=$(date +%s%N)
 sleep "$seconds"
 c1=$(cpu_ns); t1=$(date +%s%N)
 kill -0 "$pid" 2>/dev/null || fail "the game ended while minimised"
 share=$(awk -v c=$((c1 - c0)) -v t=$((t1 - t0)) 'BEGIN { printf "%.3f", 100 * c / t }')
 echo "minimised for $seconds s: $share % of one core ($(( (c1 - c0) / 1000 )) us of CPU)"
-[ "$(size)" = "$silent" ] || fail "sound was written while minimised ($silent, then $(size) bytes)"
+[ "$(file_size "$out")" = "$silent" ] || fail "sound was written while minimised ($silent, then $(file_size "$out") bytes)"
 awk -v s="$share" -v m="$max" 'BEGIN { exit !(s <= m) }' || fail "minimised, the game used $share % of a core (at most $max %)"
 
-# The device was let go: its driver makes the file afresh when the game opens one again.
-rm -f "$out"
-start=${EPOCHREALTIME/./}
-xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowmap --sync "$wid"
-back=
-while [ -z "$back" ] && [ $(( ${EPOCHREALTIME/./} - start )) -lt 3000000 ]; do
-  [ -s "$out" ] && back=$(( (${EPOCHREALTIME/./} - start) / 1000 ))
-done
-[ -n "$back" ] || fail "restored, the sound did not come back within 3 s"
-[ "$back" -le 1000 ] || fail "restored, the sound came back only after $back ms"
+# The device was let go: restored, the game opens one again at once.
+time_sound "$out" xdotool windowactivate --sync "$wid"
+[ -n "$BACK_MS" ] || fail "restored, the sound did not come back within 3 s"
+[ "$BACK_MS" -le 1000 ] || fail "restored, the sound came back only after $BACK_MS ms"
 sleep 0.5
-press x  # one-player game
-sleep 0.3
-press x  # Easy
-sleep 2.5
-import -window "$wid" "$work/game.png"
-diff=$(compare -metric AE "$work/menu.png" "$work/game.png" null: 2>&1 | cut -d' ' -f1)
-[ "${diff%.*}" -gt 10000 ] || fail "restored, the game did not go on from the menu ($diff pixels changed)"
+easy_game_from_menu "$wid" "$work/menu.png" "$work/game.png"
 
 press Escape
 wait_exit "$pid" 3
 [ "$EXIT_CODE" = 0 ] || { cat "$work/log.txt"; fail "after Escape the game gave '$EXIT_CODE'"; }
 rm -rf "$work"
-echo "PASS: minimised the game used $share % of a core; restored, frames came back, and sound $back ms after"
+echo "PASS: minimised the game used $share % of a core; restored, frames came back, and sound $BACK_MS ms after"
