@@ -7,6 +7,7 @@
 #include "draw/tuDraw.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/dialog.h"
 #include "platform/instance.h"
 #include "platform/window.h"
 #include "shell/text.h"
@@ -64,9 +65,10 @@ int Exit() {
 
 int Start(int argc, char** argv, const Program& p) {
   program = p;
-  tu::CopyCut(sys.title, sizeof sys.title, "Quorbistane");
+  const char* title = p.title && p.title[0] ? p.title : Program{}.title;
   Init();
-  tu::CopyCut(sys.title, sizeof sys.title, "Quorbistane");
+  tu::CopyCut(sys.title, sizeof sys.title, title);
+  platform::SetProgramName(sys.title);
   if (!CheckInstance(sys.title)) return 0;
   // The command line: the arguments joined by spaces, at most 255 characters.
   sys.commandLine[0] = 0;
@@ -85,7 +87,7 @@ int Start(int argc, char** argv, const Program& p) {
   options.scalable = true;
   const char* why = nullptr;
   if (!platform::CreateMainWindow(options, &why)) {
-    fprintf(stderr, "Quorbistane: cannot start: %s\n", why);
+    fprintf(stderr, "%s: cannot start: %s\n", sys.title, why);
     platform::ReleaseInstance();
     return 0;
   }
