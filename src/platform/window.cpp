@@ -331,8 +331,9 @@ bool PeekMessage(Message* out) {
 
 void WaitMessage() {
   if (!queue.empty() || !window) return;
-  // Wake now and then to answer a second instance's request to come to the front.
-  SDL_WaitEventTimeout(nullptr, 250);
+  // Wake once a second to answer a second instance's request to come to the front: rarer
+  // wakes keep an inactive game off the processor.
+  SDL_WaitEventTimeout(nullptr, 1000);
 }
 
 void PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "draw/tuDraw.h"
+#include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/instance.h"
@@ -152,6 +153,7 @@ void FrameStep() {
 
 int Turn() {
   if (sys.quit) return 0;
+  platform::AudioService();
   platform::Message m;
   if (platform::PeekMessage(&m)) {
     if (m.message == platform::WM_QUIT) {
@@ -161,10 +163,14 @@ int Turn() {
     WndProc(m.message, m.wParam, m.lParam);
     return 1;
   }
-  if (sys.isActive || (sys.configFlags & 2))
+  if (sys.isActive || (sys.configFlags & 2)) {
+    platform::AudioHold(false);
     FrameStep();
-  else
+  } else {
+    // Nothing runs while inactive: the sound waits where it is, and the mixer takes no time.
+    platform::AudioHold(true);
     platform::WaitMessage();
+  }
   return 1;
 }
 

@@ -83,3 +83,34 @@ wait_size() {
   done
   fail "the window is $(geometry "$1"), not $2"
 }
+
+# file_size FILE: its size in bytes, 0 when it does not exist.
+file_size() { stat -c %s "$1" 2>/dev/null || echo 0; }
+
+# time_sound FILE COMMAND...: removes FILE, runs the command (which gives the game a sound device
+# again) and waits up to 3 s for SDL's file-writing driver, which makes its file afresh when a
+# device opens, to write samples to FILE. Sets BACK_MS to the time taken, or to "" if none came.
+time_sound() {
+  local file=$1 start
+  shift
+  rm -f "$file"
+  start=${EPOCHREALTIME/./}
+  "$@" 2>/dev/null
+  BACK_MS=
+  while [ -z "$BACK_MS" ] && [ $(( ${EPOCHREALTIME/./} - start )) -lt 3000000 ]; do
+    [ -s "$file" ] && BACK_MS=$(( (${EPOCHREALTIME/./} - start) / 1000 ))
+  done
+}
+
+# easy_game_from_menu WID MENU.png GAME.png: from the title menu into a one-player game on Easy;
+# fails unless the screenshot GAME.png then differs from MENU.png, taken in the menu before.
+easy_game_from_menu() {
+  local diff
+  press x  # one-player game
+  sleep 0.3
+  press x  # Easy
+  sleep 2.5  # the opening wipe and the first frames of play
+  import -window "$1" "$3"
+  diff=$(compare -metric AE "$2" "$3" null: 2>&1 | cut -d' ' -f1)
+  [ "${diff%.*}" -gt 10000 ] || fail "the game did not go on from the menu ($diff pixels changed)"
+}
