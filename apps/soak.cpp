@@ -4,16 +4,22 @@
 // question both ways, never presses Escape and never picks the menu's quit item. After every frame it checks the game state's invariants; the first broken
 // one is printed with the frame and the seed, and the exit code is 1.
 //
-//   quorbistane-soak [FRAMES] [SEED]      (defaults: 1000000 frames, seed 1)
+//   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix]     (defaults: 1000000 frames, seed 1)
+//
+// --versus plays versus games only. --mix mixes each frame's share of sound after the frame, as
+// the device would take it, and reports the loudest sample and the samples at full scale.
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
@@ -80,7 +86,7 @@ class Keys {
 
 class Driver {
  public:
-  explicit Driver(unsigned seed) : rng_(seed) {}
+  Driver(unsigned seed, bool versusOnly) : rng_(seed), versusOnly_(versusOnly) {}
 
   // Puts this frame's key changes in place (before the frame runs).
   void Input() {
@@ -97,7 +103,7 @@ class Driver {
       keys_.Tap(vk::X, 1);  // any other scene: confirm now and then
   }
 
-  int Kind() const { return kPlan[plan_ % 8]; }
+  int Kind() const { return versusOnly_ ? kVersus : kPlan[plan_ % 8]; }
   void NextPlan() { ++plan_; }
 
  private:
@@ -200,6 +206,7 @@ class Driver {
   }
 
   std::mt19937 rng_;
+  bool versusOnly_;
   Keys keys_;
   unsigned plan_ = 0;
   int wait_ = 0;
@@ -269,6 +276,41 @@ const char* BrokenInvariant(int pl, char* buf, size_t size) {
   return nullptr;
 }
 
+// The mix of every frame, pulled at the device's format: its loudest sample and how many
+// samples reached full scale, where the device's saturating sum clips.
+class MixMeter {
+ public:
+  void AfterFrame(long long frame) {
+    if (!platform::AudioIsOpen()) return;
+    const platform::WaveFormat f = platform::AudioPrimaryFormat();
+    const long long due = (frame + 1) * kFrameMs * static_cast<long long>(f.samplesPerSec) / 1000;
+    int frames = static_cast<int>(due - pulled_);
+    pulled_ = due;
+    const int channels = f.channels;
+    while (frames > 0) {
+      int n = frames < kChunk ? frames : kChunk;
+      platform::AudioPull(out_, n);  // 16-bit: the game never changes the format
+      for (int i = 0; i < n * channels; ++i) {
+        int v = out_[i] < 0 ? -out_[i] : out_[i];
+        if (v > peak_) peak_ = v;
+        clipped_ += out_[i] == 32767 || out_[i] == -32768;
+      }
+      samples_ += n * channels;
+      frames -= n;
+    }
+  }
+  void Print() const {
+    double db = peak_ > 0 ? 20.0 * std::log10(peak_ / 32768.0) : -INFINITY;
+    printf("mix: %lld samples, peak %d (%.2f dBFS), %lld at full scale\n", samples_, peak_, db, clipped_);
+  }
+
+ private:
+  static constexpr int kChunk = 1024;
+  int16_t out_[2 * kChunk] = {};
+  long long pulled_ = 0, samples_ = 0, clipped_ = 0;
+  int peak_ = 0;
+};
+
 int Fail(long long frame, unsigned seed, const char* what) {
   fprintf(stderr, "quorbistane-soak: frame %lld, seed %u: %s\n", frame, seed, what);
   return 1;
@@ -279,22 +321,32 @@ int Fail(long long frame, unsigned seed, const char* what) {
 int main(int argc, char** argv) {
   long long frames = 1000000;
   unsigned seed = 1;
-  if (argc > 1) {
+  bool versusOnly = false, mix = false;
+  int positional = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
     char* end = nullptr;
-    frames = strtoll(argv[1], &end, 10);
-    if (*end || frames < 0) {
-      fprintf(stderr, "usage: quorbistane-soak [FRAMES] [SEED]\n");
+    bool ok = true;
+    if (a == "--versus") {
+      versusOnly = true;
+    } else if (a == "--mix") {
+      mix = true;
+    } else if (positional == 0) {
+      frames = strtoll(argv[i], &end, 10);
+      ok = *end == 0 && end != argv[i] && frames >= 0;
+      ++positional;
+    } else if (positional == 1) {
+      unsigned long s = strtoul(argv[i], &end, 10);
+      ok = *end == 0 && end != argv[i];
+      seed = static_cast<unsigned>(s);
+      ++positional;
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      fprintf(stderr, "usage: quorbistane-soak [FRAMES] [SEED] [--versus] [--mix]\n");
       return 2;
     }
-  }
-  if (argc > 2) {
-    char* end = nullptr;
-    unsigned long s = strtoul(argv[2], &end, 10);
-    if (*end) {
-      fprintf(stderr, "usage: quorbistane-soak [FRAMES] [SEED]\n");
-      return 2;
-    }
-    seed = static_cast<unsigned>(s);
   }
 
   platform::SetHeadless(true);
@@ -309,7 +361,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  Driver driver(seed);
+  Driver driver(seed, versusOnly);
+  MixMeter meter;
   Counts n;
   int lastPhase[2] = {game.player[0].phase, game.player[1].phase};
   int lastScene = tuSystem::sys.sceneNo;
@@ -321,6 +374,7 @@ int main(int argc, char** argv) {
     platform::AdvanceTick(kFrameMs);
     if (!tuSystem::RunToNextFrame()) return Fail(f, seed, "the program ended (a quit was never asked for)");
     ++n.frames;
+    if (mix) meter.AfterFrame(f);
 
     for (int pl = 0; pl < 2; ++pl)
       if (const char* why = BrokenInvariant(pl, buf, sizeof buf)) return Fail(f, seed, why);
@@ -369,5 +423,6 @@ int main(int argc, char** argv) {
   printf("continue answered yes %lld, no %lld; pauses %lld\n", n.continues[0], n.continues[1], n.pauses);
   printf("pieces set %lld, max chain %d\n", n.pieces, n.maxChain);
   printf("%.0f frames/s (%.1f s)\n", seconds > 0 ? n.frames / seconds : 0.0, seconds);
+  if (mix) meter.Print();
   return 0;
 }

@@ -1,6 +1,7 @@
 // Mixing cost of the sound device: 16 looping voices at 44100 Hz stereo, each with its own
-// frequency, pan and volume. "realtime" is the cost as a fraction of the sound's duration on
-// one core (0.01 = 1 %; the report prints it with an SI prefix: 2.1m = 0.0021).
+// frequency, pan and volume, stored as 16-bit samples or as 24-bit and float ones. "realtime"
+// is the cost as a fraction of the sound's duration on one core (0.01 = 1 %; the report prints
+// it with an SI prefix: 2.1m = 0.0021).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -12,7 +13,9 @@
 
 namespace {
 
-void BM_Mix16LoopingVoices(benchmark::State& state) {
+// 16 looping voices, half mono and half stereo; `wide` stores every other voice as 24-bit
+// integers and the rest as 32-bit floats instead of 16-bit integers.
+void MixVoices(benchmark::State& state, bool wide) {
   platform::SetHeadless(true);
   platform::AudioSetDeviceAvailable(true);
   if (platform::AudioOpen() != platform::AUDIO_OK) {
@@ -21,12 +24,13 @@ void BM_Mix16LoopingVoices(benchmark::State& state) {
   }
   std::vector<platform::AudioBuffer*> voices;
   for (int v = 0; v < 16; ++v) {
-    // Half the voices mono, half stereo; rates and lengths differ so loop points differ.
+    // Rates and lengths differ so loop points differ.
     platform::WaveFormat f;
     f.channels = static_cast<uint16_t>(v % 2 ? 2 : 1);
     f.samplesPerSec = v % 3 ? 44100 : 22050;
-    f.bitsPerSample = 16;
-    f.blockAlign = static_cast<uint16_t>(f.channels * 2);
+    f.bitsPerSample = wide ? (v % 4 < 2 ? 24 : 32) : 16;
+    f.formatTag = wide && f.bitsPerSample == 32 ? platform::WAVE_FORMAT_IEEE_FLOAT : platform::WAVE_FORMAT_PCM;
+    f.blockAlign = static_cast<uint16_t>(f.channels * f.bitsPerSample / 8);
     f.avgBytesPerSec = f.samplesPerSec * f.blockAlign;
     uint32_t frames = 20000 + 1371 * static_cast<uint32_t>(v);
     platform::AudioBuffer* b = nullptr;
@@ -34,9 +38,17 @@ void BM_Mix16LoopingVoices(benchmark::State& state) {
     void *p1, *p2;
     uint32_t n1, n2;
     platform::AudioLock(b, 0, frames * f.blockAlign, &p1, &n1, &p2, &n2);
-    auto* s = static_cast<int16_t*>(p1);
-    for (uint32_t i = 0; i < frames * f.channels; ++i)
-      s[i] = static_cast<int16_t>(20000.0 * std::sin(i * (0.01 + 0.003 * v)));
+    auto* bytes = static_cast<uint8_t*>(p1);
+    for (uint32_t i = 0; i < frames * f.channels; ++i) {
+      double x = 20000.0 * std::sin(i * (0.01 + 0.003 * v));
+      if (f.formatTag == platform::WAVE_FORMAT_IEEE_FLOAT) {
+        float s = static_cast<float>(x / 32768.0);
+        memcpy(bytes + 4 * i, &s, 4);
+      } else {
+        int32_t s = static_cast<int32_t>(x * (1 << (f.bitsPerSample - 16)));
+        memcpy(bytes + f.bitsPerSample / 8 * i, &s, f.bitsPerSample / 8);  // little-endian
+      }
+    }
     platform::AudioUnlock(b, p1, n1, p2, n2);
     platform::AudioSetFrequency(b, f.samplesPerSec + 997u * static_cast<uint32_t>(v));
     platform::AudioSetPan(b, -8000 + 1000 * v);
@@ -57,6 +69,11 @@ void BM_Mix16LoopingVoices(benchmark::State& state) {
   for (platform::AudioBuffer* b : voices) platform::AudioReleaseBuffer(b);
   platform::AudioClose();
 }
+
+void BM_Mix16LoopingVoices(benchmark::State& state) { MixVoices(state, false); }
 BENCHMARK(BM_Mix16LoopingVoices);
+
+void BM_MixWideAndFloatVoices(benchmark::State& state) { MixVoices(state, true); }
+BENCHMARK(BM_MixWideAndFloatVoices);
 
 }  // namespace

@@ -41,6 +41,27 @@ TEST(SoundFiles, EverySoundIs16BitPcmAtARateTheDeviceTakes) {
   }
 }
 
+TEST(SoundFiles, EverySoundIsCentredOnZeroAndOneShotsStartAndEndInSilence) {
+  std::vector<std::string> oneShots(std::begin(kJingles), std::end(kJingles));
+  oneShots.insert(oneShots.end(), std::begin(kEffects), std::end(kEffects));
+  std::vector<std::string> all(std::begin(kMusic), std::end(kMusic));
+  all.insert(all.end(), oneShots.begin(), oneShots.end());
+  for (const std::string& name : all) {
+    Wave w;
+    ASSERT_TRUE(ReadWav(name, w)) << name;
+    double sum = 0;
+    for (int16_t v : w.samples) sum += v;
+    // An offset clicks where the sound starts and stops, and wastes headroom.
+    EXPECT_LE(std::abs(sum / double(w.samples.size()) / 32768.0), 0.002) << name;
+  }
+  for (const std::string& name : oneShots) {
+    Wave w;
+    ASSERT_TRUE(ReadWav(name, w)) << name;
+    EXPECT_LE(std::abs(w.samples.front()), 33) << name << " starts on a step";
+    EXPECT_LE(std::abs(w.samples.back()), 33) << name << " ends on a step";
+  }
+}
+
 TEST(SoundFiles, MusicLoopsAreLongLevelAndSeamless) {
   double rms[5];
   int i = 0;

@@ -1,7 +1,10 @@
 // Sound packs: the exact entries MakePack writes, loading and rebuilding pack objects, entries
 // after a non-PCM one, and damaged packs.
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "sound_support.h"
 
@@ -96,6 +99,35 @@ TEST_F(SoundPacks, EntriesAfterANonPcmOneStayReachable) {
   EXPECT_EQ(Level(tuSound::LoadPack("plain.wav", 1)), 1234);
   EXPECT_EQ(tuSound::LoadPack("odd.wav", 1), -1);  // found, but no buffer takes it
   EXPECT_EQ(LastBox(), "tuSound::LoadPack : サウンドバッファが生成できません");
+}
+
+TEST_F(SoundPacks, WiderSamplesAndExtensibleHeadersArePackedAndPlay) {
+  Bytes fmt24 = Fmt(2, 44100, 24);
+  Put(fmt24, 0, 2);
+  Bytes wide = {0x00, 0x10, 0x00, 0x00, 0xF0, 0xFF};  // left 4096, right -4096 (as 16 bits: ±16)
+  Bytes half = {0x00, 0x00, 0x00, 0x3F};              // 0.5 as a float
+  WriteFile("W/wide.wav", Riff({Chunk("fmt ", Fmt(2, 44100, 24)), Chunk("data", wide)}));
+  WriteFile("W/half.wav", Riff({Chunk("fmt ", Extensible(1, 44100, 32, 3)), Chunk("data", half)}));
+  EXPECT_EQ(tuSound::MakePack("w.pak", "W", 1), 1);
+  Bytes pack = ReadPack("w.pak");
+  for (const auto& [name, format, data] : {std::tuple{"WIDE.WAV", fmt24, wide},
+                                           std::tuple{"HALF.WAV", Extensible(1, 44100, 32, 3), half}}) {
+    Bytes entry;
+    Put(entry, static_cast<uint32_t>(data.size()), 4);
+    entry.insert(entry.end(), name, name + strlen(name) + 1);
+    Put(entry, static_cast<uint32_t>(format.size()), 4);
+    entry.insert(entry.end(), format.begin(), format.end());
+    entry.insert(entry.end(), data.begin(), data.end());
+    EXPECT_NE(std::search(pack.begin(), pack.end(), entry.begin(), entry.end()), pack.end()) << name;
+  }
+  tuSound::PackPath("w.pak");
+  int w = tuSound::LoadPack("wide.wav", 1), h = tuSound::LoadPack("half.wav", 1);
+  tuSound::Play(w, 0);
+  auto out = Pull(1);
+  EXPECT_EQ(out[0], 16);
+  EXPECT_EQ(out[1], -16);
+  EXPECT_EQ(Level(h), 16384);
+  EXPECT_TRUE(platform::RecordedBoxes().empty());
 }
 
 TEST_F(SoundPacks, MissingEmptyAndDamagedPacksReportAndLeaveTheEntryFree) {

@@ -194,6 +194,46 @@ TEST_F(Sim, BadArgumentsScriptsAndStatesExitWithTwo) {
   EXPECT_EQ(state.exitCode, 2);
   EXPECT_NE(state.err.find("players[0].colour"), std::string::npos) << state.err;
   EXPECT_EQ(Run("", "", "{not json").exitCode, 2);
+  for (const char* tick : {"-1", "4294967296", "x", "12x", ""}) {
+    Result r = Run(std::string("--start-tick '") + tick + "'");
+    EXPECT_EQ(r.exitCode, 2) << tick;
+    EXPECT_NE(r.err.find("--start-tick"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(Sim, StateSetsEveryFieldOfTheGameButNoValueItCannotHold) {
+  // Fields the old state files could not reach; no frame runs, so the dump shows them as set.
+  Result r = Run("--frames 0", "",
+                 R"({"sceneEntered": 1, "pausedPhase": [1, 0], "keys": {"pause": 3, "left": [0, 3]},
+                     "players": [{}, {"stepFlag": 1, "chainShown": 5, "animCounter": 12}]})");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.dump["sceneEntered"], 1);
+  EXPECT_EQ(r.dump["pausedPhase"], json({1, 0}));
+  EXPECT_EQ(r.dump["keys"]["pause"], 3);
+  EXPECT_EQ(r.dump["keys"]["left"], json({0, 3}));
+  EXPECT_EQ(P(r, 1)["stepFlag"], 1);
+  EXPECT_EQ(P(r, 1)["chainShown"], 5);
+  EXPECT_EQ(P(r, 1)["animCounter"], 12);
+  // A chain count the game never reaches would overflow the score at the next erasure.
+  Result huge = Run("--frames 100", "",
+                    R"({"sceneNo": 1, "players": [{"phase": 4, "chain": 2147483647, "field": )" +
+                        Field({"1....", "1...", "1....", "1..."}) + "}]}");
+  EXPECT_EQ(huge.exitCode, 2);
+  EXPECT_NE(huge.err.find("players[0].chain: 2147483647 is outside 0..19"), std::string::npos) << huge.err;
+}
+
+TEST_F(Sim, TimersAndTheFrameMeterRunOnTheManualClockFromTheStartTick) {
+  // The game's load-time stopwatches are stamped with the start tick.
+  Result start = Run("--frames 0 --start-tick 4294960000");
+  ASSERT_EQ(start.exitCode, 0) << start.err;
+  EXPECT_EQ(P(start, 0)["fallTime"], 4294960000u);
+  EXPECT_EQ(start.dump["resultTime"], 4294960000u);
+  // A one-player game over the tick's wrap: the meter samples every two seconds of 16 ms frames.
+  Result wrap = Run("--frames 1000 --start-tick 4294960000", "2 x tap\n6 x tap\n");
+  ASSERT_EQ(wrap.exitCode, 0) << wrap.err;
+  EXPECT_EQ(wrap.dump["tick"], 8704u);  // 16 s later, past the wrap
+  EXPECT_EQ(wrap.dump["sceneNo"], 1);
+  EXPECT_EQ(wrap.dump["fps"], "62.5 fps ( max 62.5 / min 62.5 )");
 }
 
 TEST_F(Sim, MissingAssetsAreReportedInTheBoxesAndTheRunGoesOn) {
@@ -223,6 +263,47 @@ TEST_F(Sim, SameArgumentsGiveTheSameDumpAndPictures) {
   EXPECT_EQ(std::count(traceA.begin(), traceA.end(), '\n'), 1500);
   Result other = Run("--seed 8 --frames 1500", script);
   EXPECT_NE(a.dump["players"], other.dump["players"]);
+}
+
+TEST_F(Sim, AGamePlayedAcrossTheTickWrapIsTheGamePlayedAnywhereElse) {
+  std::string script = Read(std::string(QUORBISTANE_EXAMPLES) + "/versus-across-the-wrap.txt");
+  ASSERT_FALSE(script.empty());
+  const int shots[] = {60, 651, 700, 759};
+  auto play = [&](uint32_t start, const std::string& name) {
+    std::string path = dir + "/" + name;
+    std::string args = "--seed 3 --frames 760 --start-tick " + std::to_string(start) + " --trace " + path + ".txt";
+    for (int f : shots) args += " --shot " + std::to_string(f) + ":" + path + std::to_string(f) + ".png";
+    Result r = Run(args, script);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    // Timers stamped from the clock are compared from their run's start; one still at its
+    // constant first value (0, 700) is compared as it is.
+    auto relative = [start](json& v) { v = static_cast<uint32_t>(v.get<uint32_t>() - start); };
+    for (const char* k : {"tick", "nextBlink", "resultTime"}) relative(r.dump[k]);
+    for (json& p : r.dump["players"])
+      for (const char* k : {"fallTime", "dropTime", "repeatTime", "setTime", "eraseTime", "animTime",
+                            "shimmerTime", "chainTime"})
+        if (p[k] != 0 && p[k] != 700) relative(p[k]);
+    return r;
+  };
+  Result base = play(0, "base");
+  std::string baseTrace = Read(dir + "/base.txt");
+  // The wraps fall where the script says: during the wipe into the game, and while player 2
+  // erases the second step of a chain.
+  EXPECT_NE(baseTrace.find("\n50 1 8 8 0 0\n"), std::string::npos);
+  EXPECT_NE(baseTrace.find("\n650 1 6 5 "), std::string::npos);
+  EXPECT_EQ(P(base, 1)["maxChain"], 2);
+  for (uint32_t start : {4294966485u, 4294956891u}) {
+    Result wrap = play(start, "wrap");
+    EXPECT_EQ(json::diff(base.dump, wrap.dump), json::array()) << start;
+    std::string trace = Read(dir + "/wrap.txt");
+    auto differ = std::mismatch(trace.begin(), trace.end(), baseTrace.begin(), baseTrace.end());
+    EXPECT_TRUE(trace == baseTrace) << start << ": from frame "
+                                    << std::count(trace.begin(), differ.first, '\n') << " on";
+    for (int f : shots) {
+      std::string png = std::to_string(f) + ".png";
+      EXPECT_TRUE(Read(dir + "/wrap" + png) == Read(dir + "/base" + png)) << start << ": the frame " << f << " differs";
+    }
+  }
 }
 
 }  // namespace

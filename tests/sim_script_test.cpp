@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <utility>
+
 #include "sim/script.h"
 #include "sim/state.h"
 #include "game/model.h"
@@ -104,6 +107,101 @@ TEST_F(SimState, DumpRoundTripsThroughApply) {
   EXPECT_EQ(game.player[1].satellite[1][0], 1);
   EXPECT_EQ(game.player[1].cells[2][9], 4);
   EXPECT_EQ(game.player[0].fallTime, 4000000000u);
+}
+
+// Counts the members of an aggregate: the most braced initialisers it takes, one per member.
+struct AnyValue {
+  template <class T>
+  operator T() const;
+};
+template <size_t>
+using AnyOf = AnyValue;
+template <class T, size_t... I>
+constexpr bool TakesInitialisers(std::index_sequence<I...>) {
+  return requires { T{{AnyOf<I>{}}...}; };
+}
+template <class T, size_t N = 0>
+constexpr size_t MemberCount() {
+  if constexpr (TakesInitialisers<T>(std::make_index_sequence<N + 1>{}))
+    return MemberCount<T, N + 1>();
+  else
+    return N;
+}
+
+// Each table names every member of its record once, so no member of the model is left out.
+TEST(SimStateTable, EveryMemberOfTheModelHasOneField) {
+  auto members = [](std::span<const sim::FieldSpec> table, sim::Record record) {
+    std::set<size_t> offsets;
+    size_t fields = 0;
+    for (const sim::FieldSpec& f : table)
+      if (f.record == record) {
+        offsets.insert(f.offset);
+        ++fields;
+      }
+    EXPECT_EQ(offsets.size(), fields) << "two fields name one member";
+    return offsets.size();
+  };
+  EXPECT_EQ(members(sim::PlayerFields(), sim::Record::Player), MemberCount<PlayerState>());
+  EXPECT_EQ(members(sim::KeyFields(), sim::Record::Keys), MemberCount<GameKeys>());
+  // The players and the keys have tables of their own.
+  EXPECT_EQ(members(sim::GameFields(), sim::Record::Game) + 2, MemberCount<GameState>());
+}
+
+// Every field set to the ends of its range comes back from the dump under its name, and one
+// step past either end is refused, naming the field.
+TEST_F(SimState, EveryFieldTakesItsRangeAndNothingBeyond) {
+  using nlohmann::json;
+  auto fill = [](const sim::FieldSpec& f, bool top, int64_t nudge) {
+    auto one = [&](int col) {
+      const sim::Range& r = f.RangeOf(col);
+      return json((top ? r.max : r.min) + nudge);
+    };
+    if (f.cols == 0) return one(0);
+    json row = json::array();
+    for (int c = 0; c < f.cols; ++c) row.push_back(one(f.rows ? c : 0));
+    if (f.rows == 0) return row;
+    return json(std::vector<json>(f.rows, row));
+  };
+  auto state = [&](bool top, const sim::FieldSpec* only, int64_t nudge) {
+    json s = json::object(), keys = json::object(), player = json::object();
+    for (const sim::FieldSpec& f : sim::GameFields()) s[f.name] = fill(f, top, &f == only ? nudge : 0);
+    for (const sim::FieldSpec& f : sim::KeyFields()) keys[f.name] = fill(f, top, &f == only ? nudge : 0);
+    for (const sim::FieldSpec& f : sim::PlayerFields()) player[f.name] = fill(f, top, &f == only ? nudge : 0);
+    s["keys"] = keys;
+    s["players"] = {player, player};
+    return s;
+  };
+  std::string error;
+  for (bool top : {false, true}) {
+    json s = state(top, nullptr, 0);
+    ASSERT_TRUE(sim::ApplyState(s, &error)) << error;
+    EXPECT_EQ(json::parse(sim::DumpGame().dump()), s) << (top ? "max" : "min");
+  }
+  for (auto table : {sim::GameFields(), sim::KeyFields(), sim::PlayerFields()})
+    for (const sim::FieldSpec& f : table)
+      for (bool top : {false, true}) {
+        EXPECT_FALSE(sim::ApplyState(state(top, &f, top ? 1 : -1), &error)) << f.name;
+        EXPECT_NE(error.find(std::string(f.name) + (f.cols ? "[" : ":")), std::string::npos) << error;
+      }
+  // Values inside a range that the game never holds: phase 10, block code 8, a satellite on
+  // its pivot's line, a chain count on display after a single step; and no fractions.
+  json player;
+  player["cells"] = std::vector<std::vector<int>>(kSlots, std::vector<int>(kLines, 0));
+  player["cells"][2][3] = 8;
+  EXPECT_FALSE(sim::ApplyState({{"players", json::array({player})}}, &error));
+  EXPECT_NE(error.find("players[0].cells[2][3]: 8 is outside 0..9 except 8"), std::string::npos) << error;
+  struct Bad {
+    const char* state;
+    const char* name;
+  } bad[] = {{R"({"pausedPhase": [10, 0]})", "pausedPhase[0]"},
+             {R"({"players": [{"phase": 10}]})", "phase"},
+             {R"({"players": [{"satellite": [[0, 0], [0, 1]]}]})", "satellite[0][1]"},
+             {R"({"players": [{"chainShown": 1}]})", "chainShown"},
+             {R"({"players": [{"score": 1.5}]})", "score"}};
+  for (const Bad& b : bad) {
+    EXPECT_FALSE(Apply(b.state, &error)) << b.state;
+    EXPECT_NE(error.find(b.name), std::string::npos) << error;
+  }
 }
 
 }  // namespace

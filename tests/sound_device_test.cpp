@@ -57,7 +57,7 @@ TEST(RealDevice, CallbackMixesBuffersAndTheOneShotPlayerWaitsForItsEnd) {
   EXPECT_EQ(right, 0);
 
   // The one-shot player opens the device for its sound, returns after it and closes it.
-  platform::AudioPlayToEnd(mono, dc.data(), 4410);
+  platform::AudioPlayToEnd(&mono, sizeof mono, dc.data(), 4410);
   EXPECT_FALSE(platform::AudioIsOpen());
   std::ifstream g(out, std::ios::binary | std::ios::ate);
   EXPECT_GE(static_cast<long>(g.tellg()), 2205 * 4);
@@ -68,7 +68,7 @@ TEST(RealDevice, CallbackMixesBuffersAndTheOneShotPlayerWaitsForItsEnd) {
   mono8.bitsPerSample = 8;
   mono8.blockAlign = 1;
   ASSERT_EQ(platform::AudioSetPrimaryFormat(mono8), platform::AUDIO_OK);
-  platform::AudioPlayToEnd(mono8, dc.data(), 2205);
+  platform::AudioPlayToEnd(&mono8, sizeof mono8, dc.data(), 2205);
   EXPECT_TRUE(platform::AudioIsOpen());
   platform::AudioClose();
 

@@ -149,6 +149,106 @@ TEST_F(Mixer, LockGivesTwoRegionsWhereTheRangeWraps) {
   EXPECT_NE(platform::AudioUnlock(b, static_cast<uint8_t*>(p1) + 90, 20, nullptr, 0), 0);
 }
 
+// `ref` (16-bit samples) as the samples of another format: `bits` of integer PCM (8 unsigned),
+// or 32-bit float when `isFloat`. `fine` adds to the wider integers bits below one 16-bit step.
+Bytes Encode(const std::vector<int16_t>& ref, int bits, bool isFloat, bool fine = false) {
+  Bytes b;
+  for (int16_t v : ref) {
+    if (isFloat) {
+      float f = static_cast<float>(v) / 32768.0f;
+      uint32_t u;
+      memcpy(&u, &f, 4);
+      Put(b, u, 4);
+    } else if (bits == 8) {
+      b.push_back(static_cast<uint8_t>((v >> 8) + 128));
+    } else {
+      uint32_t wide = static_cast<uint32_t>(static_cast<int32_t>(v)) << (bits - 16);
+      if (fine && bits > 16) wide |= (1u << (bits - 16)) / 2 - 1;
+      Put(b, wide, bits / 8);
+    }
+  }
+  return b;
+}
+
+TEST_F(Mixer, EverySampleFormatMixesLikeItsSixteenBitForm) {
+  // Two different ramps, on multiples of 256 so that even 8 bits hold them exactly.
+  constexpr int kFrames = 300;
+  std::vector<int16_t> stereo(2 * kFrames), mono(kFrames);
+  for (int i = 0; i < kFrames; ++i) {
+    stereo[2 * i] = static_cast<int16_t>((i * 37 % 256 - 128) * 256);
+    stereo[2 * i + 1] = static_cast<int16_t>(((i * 91 + 50) % 256 - 128) * 256);
+    mono[i] = stereo[2 * i + 1];
+  }
+  struct Kind {
+    int bits;
+    bool isFloat;
+  };
+  const Kind kinds[] = {{16, false}, {8, false}, {24, false}, {32, false}, {32, true}};
+  for (int channels : {1, 2}) {
+    const std::vector<int16_t>& ref = channels == 2 ? stereo : mono;
+    std::vector<int16_t> expected;
+    uint32_t expectedFrame = 0;
+    for (const Kind& k : kinds) {
+      for (bool extensible : {false, true}) {
+        for (bool fine : {false, true}) {
+          if (fine && k.bits <= 16) continue;
+          SCOPED_TRACE(testing::Message() << channels << " channels, " << k.bits << (k.isFloat ? " float" : " bits")
+                                          << (extensible ? ", extensible" : "") << (fine ? ", fine" : ""));
+          int tag = k.isFloat ? 3 : 1;
+          Bytes format = extensible ? Extensible(channels, 44100, k.bits, tag) : Fmt(channels, 44100, k.bits, tag);
+          if (!extensible) Put(format, 0, 2);
+          Bytes data = Encode(ref, k.bits, k.isFloat, fine);
+          AudioBuffer* b = nullptr;
+          ASSERT_EQ(platform::AudioCreateBuffer(format.data(), static_cast<uint32_t>(format.size()),
+                                                static_cast<uint32_t>(data.size()), &b), 0);
+          void *p1, *p2;
+          uint32_t n1, n2;
+          ASSERT_EQ(platform::AudioLock(b, 0, static_cast<uint32_t>(data.size()), &p1, &n1, &p2, &n2), 0);
+          memcpy(p1, data.data(), n1);
+          // A slower rate between frames, both gains, around the loop point.
+          platform::AudioSetVolume(b, -300);
+          platform::AudioSetPan(b, 1500);
+          platform::AudioSetFrequency(b, 30011);
+          platform::AudioPlay(b, true);
+          std::vector<int16_t> out = Pull(700);
+          uint32_t play = 0;
+          platform::AudioGetPosition(b, &play, nullptr);
+          uint32_t block = static_cast<uint32_t>(channels * k.bits / 8);
+          EXPECT_EQ(play % block, 0u);  // the cursor counts this format's own bytes
+          if (expected.empty()) {
+            expected = out;
+            expectedFrame = play / block;
+            EXPECT_GT(Peak(out, 1), 10000);
+          } else if (!fine) {
+            EXPECT_EQ(out, expected);
+            EXPECT_EQ(play / block, expectedFrame);
+          } else {
+            int worst = 0;
+            for (size_t i = 0; i < out.size(); ++i) worst = std::max(worst, std::abs(out[i] - expected[i]));
+            EXPECT_LE(worst, 1);
+          }
+          platform::AudioReleaseBuffer(b);
+        }
+      }
+    }
+  }
+  // Not-a-number and infinite float samples are silenced or bounded, not spread into the mix.
+  const float odd[4] = {NAN, INFINITY, -INFINITY, 0.5f};
+  Bytes format = Fmt(1, 44100, 32, 3);
+  Put(format, 0, 2);
+  AudioBuffer* f = nullptr;
+  ASSERT_EQ(platform::AudioCreateBuffer(format.data(), 18, sizeof odd, &f), 0);
+  void *p1, *p2;
+  uint32_t n1, n2;
+  platform::AudioLock(f, 0, sizeof odd, &p1, &n1, &p2, &n2);
+  memcpy(p1, odd, sizeof odd);
+  platform::AudioPlay(f, false);
+  platform::AudioPlay(Make(Dc(4, 1000)), false);
+  auto out = Pull(4);
+  EXPECT_EQ((std::vector<int16_t>{out[0], out[2], out[4], out[6]}),
+            (std::vector<int16_t>{1000, 32767, -32768, 16384 + 1000}));
+}
+
 void AddHalf(void* calls, float* mix, int frames, int /*rate*/) {
   ++*static_cast<int*>(calls);
   for (int i = 0; i < 2 * frames; ++i) mix[i] += 0.5f;

@@ -248,12 +248,29 @@ TEST_F(SoundObjects, LoadFallsBackToResourcesAndReportsWhatFails) {
     EXPECT_EQ(tuSound::LoadObject(name, 1), -1);
     EXPECT_EQ(LastBox(), "tuSound::LoadObject : WAVEリソースが見つかりません");
   }
-  // Readable files the device refuses: another format, no samples.
+  // Readable files the device refuses: another format, formats the mixer cannot play (more
+  // than two channels, fields that do not fit together, an unknown sub-format), no samples.
   Bytes adpcm = Fmt(1, 44100, 4, 2, 256);
   Put(adpcm, 0, 2);
-  WriteFile("adpcm.wav", Riff({Chunk("fmt ", adpcm), Chunk("data", Bytes(256, 1))}));
-  WriteFile("empty.wav", Riff({Chunk("fmt ", Fmt(1, 44100, 16)), Chunk("data", {})}));
-  for (const char* name : {"adpcm.wav", "empty.wav"}) {
+  Bytes twoWords = Fmt(1, 44100, 64, 3);
+  Put(twoWords, 0, 2);
+  Bytes unknownSub = Extensible(2, 44100, 16);
+  unknownSub[24] = 2;
+  auto file = [](const Bytes& fmt) { return Riff({Chunk("fmt ", fmt), Chunk("data", Bytes(240, 1))}); };
+  const std::pair<const char*, Bytes> refused[] = {
+      {"adpcm.wav", file(adpcm)},
+      {"empty.wav", Riff({Chunk("fmt ", Fmt(1, 44100, 16)), Chunk("data", {})})},
+      {"six.wav", file(Fmt(6, 44100, 16))},
+      {"nochannels.wav", file(Fmt(0, 44100, 16, 1, 2))},
+      {"norate.wav", file(Fmt(1, 0, 16))},
+      {"align.wav", file(Fmt(2, 44100, 16, 1, 2))},
+      {"twelve.wav", file(Fmt(1, 44100, 12))},
+      {"double.wav", file(twoWords)},
+      {"sub.wav", file(unknownSub)},
+  };
+  for (const auto& [name, bytes] : refused) {
+    SCOPED_TRACE(name);
+    WriteFile(name, bytes);
     EXPECT_EQ(tuSound::LoadObject(name, 3), -1);
     EXPECT_EQ(LastBox(), "tuSound::LoadObject : サウンドバッファが生成できません");
   }

@@ -51,6 +51,18 @@ inline Bytes Fmt(int channels, uint32_t rate, int bits, int tag = 1, int align =
   return b;
 }
 
+// The 40-byte format block of the extensible form whose sub-format is `tag` (PCM or float).
+inline Bytes Extensible(int channels, uint32_t rate, int bits, int tag = 1) {
+  Bytes b = Fmt(channels, rate, bits, 0xFFFE);
+  Put(b, 22, 2);                              // extra size
+  Put(b, static_cast<uint32_t>(bits), 2);     // valid bits
+  Put(b, channels == 2 ? 3u : 4u, 4);         // speakers: front left and right, or centre
+  Put(b, static_cast<uint32_t>(tag), 4);      // the sub-format: the tag, then fixed bytes
+  for (uint8_t v : {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+    b.push_back(v);
+  return b;
+}
+
 inline Bytes Samples16(const std::vector<int16_t>& s) {
   Bytes b;
   for (int16_t v : s) Put(b, static_cast<uint16_t>(v), 2);

@@ -10,14 +10,14 @@ namespace {
 
 constexpr int kRate = 22050;  // frames a second; 44100 bytes a second
 
-// A pack entry of mono samples at 22050 Hz (16 bits unless said otherwise).
-Bytes Entry(const std::string& name, const Bytes& data, int bits = 16) {
+// A pack entry of samples at 22050 Hz (mono 16 bits unless said otherwise).
+Bytes Entry(const std::string& name, const Bytes& data, int bits = 16, int channels = 1) {
   Bytes b;
   Put(b, static_cast<uint32_t>(data.size()), 4);
   for (char c : name) b.push_back(static_cast<uint8_t>(c));
   b.push_back(0);
   Put(b, 18, 4);
-  for (uint8_t v : Fmt(1, kRate, bits)) b.push_back(v);
+  for (uint8_t v : Fmt(channels, kRate, bits)) b.push_back(v);
   Put(b, 0, 2);
   for (uint8_t v : data) b.push_back(v);
   return b;
@@ -121,6 +121,23 @@ TEST_F(Streams, ALoopingStreamRepeatsFromItsLoopPointAndPlayRestartsAtTheFirstSa
     EXPECT_EQ(Mismatches(Play(3.0), Ramp), 0);
     tuSound::DeleteObject(id);
   }
+  EXPECT_TRUE(platform::RecordedBoxes().empty());
+}
+
+TEST_F(Streams, WideStereoFramesStayWholeThroughRefillsAndTheLoop) {
+  // 24-bit stereo (6-byte frames), both sides the ramp, the data ending in a partial frame.
+  const int frames = kRate * 6 + 1;
+  Bytes data;
+  for (int i = 0; i < frames; ++i)
+    for (int side = 0; side < 2; ++side) Put(data, static_cast<uint32_t>(Ramp(i)) << 8, 3);
+  data.insert(data.end(), {0x7F, 0x7F, 0x7F});
+  WriteFile("m.pak", Entry("A.WAV", data, 24, 2));
+  tuSound::PackPath("m.pak");
+  const int loop = kRate * 5 / 2 + 1;
+  int id = tuSound::LoadStream("a.wav", loop * 6);
+  ASSERT_GE(id, 0);
+  tuSound::PlayLoop(id, -1);
+  EXPECT_EQ(Mismatches(Play(16.0), [&](int i) { return Ramp(i < frames ? i : loop + (i - frames) % (frames - loop)); }), 0);
   EXPECT_TRUE(platform::RecordedBoxes().empty());
 }
 

@@ -39,10 +39,17 @@ TEST_F(Timing, WaitSlotExpiresFromItsOwnMillisecond) {
   EXPECT_EQ(tuSystem::CheckWait(3), 1);
 }
 
-TEST_F(Timing, SlotArmedAcrossTheWrapReadsExpiredAtOnce) {
+TEST_F(Timing, WaitsArmedAcrossTheWrapLastTheirDelay) {
   platform::SetTick(0xFFFFFFF0u);
   tuSystem::SetWait(2, 0x20);  // deadline wraps to 0x10, below the tick
+  EXPECT_EQ(tuSystem::CheckWait(2), 0);
+  platform::AdvanceTick(0x1F);
+  EXPECT_EQ(tuSystem::CheckWait(2), 0);
+  platform::AdvanceTick(1);
   EXPECT_EQ(tuSystem::CheckWait(2), 1);
+  platform::SetTick(0xFFFFFFF0u);
+  tuSystem::Delay(0x20);
+  EXPECT_EQ(platform::Tick(), 0x11u);  // strictly past the deadline, on the manual clock
 }
 
 TEST_F(Timing, DisarmedAndOutOfRangeSlotsNeverExpire) {

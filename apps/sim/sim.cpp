@@ -21,6 +21,7 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
+#include "shell/tuSystem.h"
 #include "script.h"
 #include "state.h"
 
@@ -29,8 +30,9 @@ namespace sim {
 namespace {
 
 const char kUsage[] =
-    "usage: quorbistane-sim [--seed N] [--frame-ms N] [--frames N] [--script FILE] [--state FILE]\n"
-    "                       [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]... [--assets DIR]\n";
+    "usage: quorbistane-sim [--seed N] [--frame-ms N] [--frames N] [--start-tick N] [--script FILE]\n"
+    "                       [--state FILE] [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]...\n"
+    "                       [--assets DIR]\n";
 
 struct Shot {
   int frame;
@@ -41,6 +43,7 @@ struct Options {
   unsigned seed = 1;
   int frameMs = 16;
   int frames = -1;
+  uint32_t startTick = 0;
   std::string script, state, dump = "-", trace, assets;
   std::vector<Shot> shots;
 };
@@ -104,6 +107,9 @@ int ParseArgs(int argc, char** argv, Options* o) {
     } else if (a == "--frames") {
       if (!value(&v) || !Number(v, 0, 100000000, &n)) return Usage("--frames needs a number");
       o->frames = static_cast<int>(n);
+    } else if (a == "--start-tick") {
+      if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--start-tick needs a tick from 0 to 4294967295");
+      o->startTick = static_cast<uint32_t>(n);
     } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets") {
       if (!value(&v)) return Usage(a + " needs a file");
       std::string& target = a == "--script" ? o->script
@@ -198,7 +204,10 @@ int Run(int argc, char** argv) {
   int frames = o.frames >= 0 ? o.frames : std::max(script.lastFrame + 1, 1);
 
   platform::SetHeadless(true);
-  platform::SetTick(0);
+  platform::SetTick(o.startTick);
+  // The real program stamps these when it is loaded, from the clock; here the clock is the
+  // manual one, and the game's timers and the frame meter start from it.
+  for (uint32_t& stamp : tuSystem::loadStamps) stamp = platform::Tick();
   if (!o.assets.empty()) platform::SetExeFolderOverride(o.assets);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
@@ -260,6 +269,7 @@ int Run(int argc, char** argv) {
   dump["frames"] = ran;
   dump["tick"] = platform::Tick();
   dump["ended"] = ended;
+  dump["fps"] = tuSystem::fps.text;  // the frame meter's line as last drawn
   nlohmann::ordered_json gameState = DumpGame();
   for (auto& [k, v] : gameState.items()) dump[k] = v;
   dump["sounds"] = sounds.Json();

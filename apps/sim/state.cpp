@@ -1,7 +1,7 @@
 #include "state.h"
 
-#include <functional>
-#include <map>
+#include <cstring>
+#include <type_traits>
 
 #include "game/model.h"
 #include "shell/tuSystem.h"
@@ -11,29 +11,226 @@ namespace sim {
 using nlohmann::json;
 using nlohmann::ordered_json;
 
+std::string Range::Text() const {
+  std::string t = std::to_string(min) + ".." + std::to_string(max);
+  std::string except;
+  for (int64_t v = min; v <= max && v - min < 64; ++v)
+    if ((gaps >> (v - min)) & 1) except += (except.empty() ? "" : ", ") + std::to_string(v);
+  return except.empty() ? t : t + " except " + except;
+}
+
 namespace {
+
+static_assert(std::is_standard_layout_v<PlayerState> && std::is_standard_layout_v<GameState> &&
+              std::is_standard_layout_v<GameKeys> && std::is_standard_layout_v<tuSystem::SystemState>);
+
+// What the rules let each field reach.
+constexpr Range kFlag{0, 1};
+constexpr Range kTick{0, UINT32_MAX};
+constexpr Range kKeyState{0, 3};
+constexpr Range kPhase{0, kPhasePaused, 1u << 10};  // 10 is no phase
+constexpr Range kCell{0, kGarbage, 1u << 8};       // 8 is no block code
+constexpr Range kGroup{0, kLiveCells};              // at most one group number per live cell
+constexpr Range kColor{0, 5};                       // 0: none (a set piece, nothing drawn yet)
+// A chain erases four blocks or more a step and nothing enters the field during one.
+constexpr int kMaxChain = kLiveCells / 4;
+// Garbage of a chain: the step number per step, plus the size bonuses, which need blocks that
+// the longest chain does not have (a chain one step shorter earns 173).
+constexpr int kMaxChainGarbage = kMaxChain * (kMaxChain + 1) / 2;
+constexpr Range kSame{1, 0};
+
+template <class T>
+FieldSpec Spec(const char* name, Record record, size_t offset, Range range, Range second = kSame) {
+  using E = std::remove_all_extents_t<T>;
+  static_assert(std::is_same_v<E, int> || std::is_same_v<E, uint32_t> || std::is_same_v<E, uint8_t>);
+  Store store = std::is_same_v<E, int> ? Store::Int : std::is_same_v<E, uint32_t> ? Store::Unsigned : Store::Byte;
+  int rows = std::rank_v<T> == 2 ? static_cast<int>(std::extent_v<T, 0>) : 0;
+  int cols = std::rank_v<T> == 2 ? static_cast<int>(std::extent_v<T, 1>)
+             : std::rank_v<T> == 1 ? static_cast<int>(std::extent_v<T, 0>)
+                                   : 0;
+  return {name, record, store, offset, rows, cols, range, second};
+}
+
+// The field's name is the model's own member name.
+#define SIM_FIELD(rec, Type, member, ...) \
+  Spec<decltype(Type::member)>(#member, Record::rec, offsetof(Type, member), __VA_ARGS__)
+
+const FieldSpec kGameFields[] = {
+    SIM_FIELD(System, tuSystem::SystemState, sceneNo, {0, 3}),
+    SIM_FIELD(System, tuSystem::SystemState, prevSceneNo, {0, 3}),
+    SIM_FIELD(System, tuSystem::SystemState, sceneEntered, kFlag),
+    SIM_FIELD(System, tuSystem::SystemState, blinkOn, kFlag),
+    SIM_FIELD(System, tuSystem::SystemState, nextBlink, kTick),
+    SIM_FIELD(Game, GameState, gameMode, {0, 2}),  // 2: the menu's quit item
+    SIM_FIELD(Game, GameState, menuLevel, {0, 2}),
+    SIM_FIELD(Game, GameState, levelCursor, {0, 4}),
+    SIM_FIELD(Game, GameState, difficulty, {0, 3}),
+    SIM_FIELD(Game, GameState, pausedPhase, kPhase),
+    SIM_FIELD(Game, GameState, resultStep, {0, 3}),
+    SIM_FIELD(Game, GameState, resultTime, kTick),
+    SIM_FIELD(Game, GameState, groupNo, kGroup),
+    SIM_FIELD(Game, GameState, groupMarks, kGroup),
+};
+
+const FieldSpec kKeyFields[] = {
+    SIM_FIELD(Keys, GameKeys, left, kKeyState),     SIM_FIELD(Keys, GameKeys, right, kKeyState),
+    SIM_FIELD(Keys, GameKeys, drop, kKeyState),     SIM_FIELD(Keys, GameKeys, turnCw, kKeyState),
+    SIM_FIELD(Keys, GameKeys, turnCcw, kKeyState),  SIM_FIELD(Keys, GameKeys, menuUp, kKeyState),
+    SIM_FIELD(Keys, GameKeys, menuDown, kKeyState), SIM_FIELD(Keys, GameKeys, confirm, kKeyState),
+    SIM_FIELD(Keys, GameKeys, pause, kKeyState),
+};
+
+const FieldSpec kPlayerFields[] = {
+    SIM_FIELD(Player, PlayerState, phase, kPhase),
+    SIM_FIELD(Player, PlayerState, cells, kCell),
+    SIM_FIELD(Player, PlayerState, tileFrame, {0, 3}),
+    SIM_FIELD(Player, PlayerState, offsetX, {-16, 16}),  // half a block sideways
+    SIM_FIELD(Player, PlayerState, offsetY, {0, 32}),    // a whole block down
+    SIM_FIELD(Player, PlayerState, moveDir, {0, 3}),
+    SIM_FIELD(Player, PlayerState, justSet, kFlag),
+    SIM_FIELD(Player, PlayerState, eraseFlag, kFlag),
+    SIM_FIELD(Player, PlayerState, pieceSlot, {1, 5}),
+    SIM_FIELD(Player, PlayerState, pieceLine, {0, 16}),
+    SIM_FIELD(Player, PlayerState, pieceColor, kColor),
+    SIM_FIELD(Player, PlayerState, satellite, {-1, 1}, {-1, 1, 1u << 1}),  // never on the pivot's line
+    SIM_FIELD(Player, PlayerState, next, kColor),
+    SIM_FIELD(Player, PlayerState, colorCount, {4, 5}),
+    SIM_FIELD(Player, PlayerState, fallInterval, {10, 1200}),
+    SIM_FIELD(Player, PlayerState, lockDelay, {960, 960}),
+    SIM_FIELD(Player, PlayerState, score, {0, kScoreMax}),
+    SIM_FIELD(Player, PlayerState, chain, {0, kMaxChain}),
+    SIM_FIELD(Player, PlayerState, maxChain, {0, kMaxChain}),
+    SIM_FIELD(Player, PlayerState, chainShown, {0, kMaxChain, 1u << 1}),  // shown from the second step
+    SIM_FIELD(Player, PlayerState, erasedCount, {0, kLiveCells}),
+    // Only grows in the one-player game, where player 1's garbage collects in player 2's
+    // counter: the top leaves room for one more chain's garbage.
+    SIM_FIELD(Player, PlayerState, garbageIn, {0, INT32_MAX - kMaxChainGarbage}),
+    SIM_FIELD(Player, PlayerState, garbageOut, {0, kMaxChainGarbage}),
+    SIM_FIELD(Player, PlayerState, garbageFalling, kFlag),
+    SIM_FIELD(Player, PlayerState, gameOver, kFlag),
+    SIM_FIELD(Player, PlayerState, fallTime, kTick),
+    SIM_FIELD(Player, PlayerState, dropTime, kTick),
+    SIM_FIELD(Player, PlayerState, repeatTime, kTick),
+    SIM_FIELD(Player, PlayerState, setTime, kTick),
+    SIM_FIELD(Player, PlayerState, eraseTime, kTick),
+    SIM_FIELD(Player, PlayerState, animTime, kTick),
+    SIM_FIELD(Player, PlayerState, shimmerTime, kTick),
+    SIM_FIELD(Player, PlayerState, chainTime, kTick),
+    SIM_FIELD(Player, PlayerState, stepFlag, kFlag),
+    SIM_FIELD(Player, PlayerState, animCounter, {0, 32}),
+    SIM_FIELD(Player, PlayerState, shimmerFrame, {0, 2}),
+};
+
+#undef SIM_FIELD
 
 struct Fail {
   std::string what;
 };
 
-int Int(const json& v, const std::string& name) {
-  if (!v.is_number_integer()) throw Fail{name + ": expected an integer"};
-  long long n = v.get<long long>();
-  if (n < INT32_MIN || n > UINT32_MAX) throw Fail{name + ": out of range"};
-  return static_cast<int>(static_cast<int64_t>(n));
+char* Base(Record r, int player) {
+  switch (r) {
+    case Record::System:
+      return reinterpret_cast<char*>(&tuSystem::sys);
+    case Record::Game:
+      return reinterpret_cast<char*>(&game);
+    case Record::Keys:
+      return reinterpret_cast<char*>(&game.keys);
+    case Record::Player:
+      break;
+  }
+  return reinterpret_cast<char*>(&game.player[player]);
 }
 
-template <size_t N>
-void IntArray(const json& v, int (&out)[N], const std::string& name) {
-  if (!v.is_array() || v.size() != N) throw Fail{name + ": expected an array of " + std::to_string(N) + " integers"};
-  for (size_t i = 0; i < N; ++i) out[i] = Int(v[i], name + "[" + std::to_string(i) + "]");
+size_t StoreSize(Store s) { return s == Store::Byte ? 1 : 4; }
+
+int64_t Load(const FieldSpec& f, int player, int index) {
+  const char* at = Base(f.record, player) + f.offset + StoreSize(f.store) * index;
+  switch (f.store) {
+    case Store::Int: {
+      int32_t v;
+      memcpy(&v, at, 4);
+      return v;
+    }
+    case Store::Unsigned: {
+      uint32_t v;
+      memcpy(&v, at, 4);
+      return v;
+    }
+    case Store::Byte:
+      break;
+  }
+  return static_cast<uint8_t>(*at);
 }
 
-void Grid(const json& v, int (&out)[kSlots][kLines], const std::string& name) {
-  if (!v.is_array() || v.size() != kSlots)
-    throw Fail{name + ": expected " + std::to_string(kSlots) + " arrays of " + std::to_string(kLines) + " integers"};
-  for (int s = 0; s < kSlots; ++s) IntArray(v[s], out[s], name + "[" + std::to_string(s) + "]");
+// The value has been checked against the field's range, so it fits the store.
+void Save(const FieldSpec& f, int player, int index, int64_t v) {
+  char* at = Base(f.record, player) + f.offset + StoreSize(f.store) * index;
+  if (f.store == Store::Int) {
+    int32_t x = static_cast<int32_t>(v);
+    memcpy(at, &x, 4);
+  } else if (f.store == Store::Unsigned) {
+    uint32_t x = static_cast<uint32_t>(v);
+    memcpy(at, &x, 4);
+  } else {
+    *at = static_cast<char>(static_cast<uint8_t>(v));
+  }
+}
+
+int64_t Value(const json& v, const Range& r, const std::string& where) {
+  if (!v.is_number_integer()) throw Fail{where + ": expected an integer"};
+  bool fits;
+  int64_t n = 0;
+  if (v.is_number_unsigned()) {
+    uint64_t u = v.get<uint64_t>();
+    fits = r.max >= 0 && u <= static_cast<uint64_t>(r.max);
+    if (fits) n = static_cast<int64_t>(u);
+  } else {
+    n = v.get<int64_t>();
+    fits = true;
+  }
+  if (!fits || !r.Holds(n)) throw Fail{where + ": " + v.dump() + " is outside " + r.Text()};
+  return n;
+}
+
+std::string Index(const std::string& name, int i) { return name + "[" + std::to_string(i) + "]"; }
+
+void ApplyRow(const FieldSpec& f, int player, const json& v, int row, const std::string& where) {
+  if (!v.is_array() || v.size() != static_cast<size_t>(f.cols))
+    throw Fail{where + ": expected an array of " + std::to_string(f.cols) + " integers"};
+  for (int c = 0; c < f.cols; ++c)
+    Save(f, player, row * f.cols + c, Value(v[c], f.rows ? f.RangeOf(c) : f.range, Index(where, c)));
+}
+
+void ApplyField(const FieldSpec& f, int player, const json& v, const std::string& where) {
+  if (f.cols == 0) {
+    Save(f, player, 0, Value(v, f.range, where));
+  } else if (f.rows == 0) {
+    ApplyRow(f, player, v, 0, where);
+  } else {
+    if (!v.is_array() || v.size() != static_cast<size_t>(f.rows))
+      throw Fail{where + ": expected " + std::to_string(f.rows) + " arrays of " + std::to_string(f.cols) +
+                 " integers"};
+    for (int r = 0; r < f.rows; ++r) ApplyRow(f, player, v[r], r, Index(where, r));
+  }
+}
+
+ordered_json DumpField(const FieldSpec& f, int player) {
+  auto row = [&](int r) {
+    ordered_json a = ordered_json::array();
+    for (int c = 0; c < f.cols; ++c) a.push_back(Load(f, player, r * f.cols + c));
+    return a;
+  };
+  if (f.cols == 0) return Load(f, player, 0);
+  if (f.rows == 0) return row(0);
+  ordered_json g = ordered_json::array();
+  for (int r = 0; r < f.rows; ++r) g.push_back(row(r));
+  return g;
+}
+
+const FieldSpec* Find(std::span<const FieldSpec> table, const std::string& name) {
+  for (const FieldSpec& f : table)
+    if (name == f.name) return &f;
+  return nullptr;
 }
 
 // `field`: 17 strings for lines 0..16, one character per live slot; walls as a started game has them.
@@ -43,7 +240,7 @@ void Field(const json& v, PlayerState& p, const std::string& name) {
   for (int s = 0; s < kSlots; ++s)
     for (int l = 0; l < kLines; ++l) cells[s][l] = IsLiveCell(s, l) ? kEmpty : kWall;
   for (int line = 0; line < 17; ++line) {
-    std::string where = name + "[" + std::to_string(line) + "]";
+    std::string where = Index(name, line);
     if (!v[line].is_string()) throw Fail{where + ": expected a string"};
     std::string row = v[line].get<std::string>();
     size_t want = (line & 1) ? 4 : 5;
@@ -65,99 +262,32 @@ void Field(const json& v, PlayerState& p, const std::string& name) {
   memcpy(p.cells, cells, sizeof cells);
 }
 
-template <class T>
-std::function<void(const json&, PlayerState&, const std::string&)> Scalar(T PlayerState::*m) {
-  return [m](const json& v, PlayerState& p, const std::string& n) { p.*m = static_cast<T>(Int(v, n)); };
-}
-
-using PlayerSetter = std::function<void(const json&, PlayerState&, const std::string&)>;
-
-const std::map<std::string, PlayerSetter>& PlayerFields() {
-  static const std::map<std::string, PlayerSetter> fields = {
-      {"phase", Scalar(&PlayerState::phase)},
-      {"cells", [](const json& v, PlayerState& p, const std::string& n) { Grid(v, p.cells, n); }},
-      {"field", Field},
-      {"tileFrame", [](const json& v, PlayerState& p, const std::string& n) { Grid(v, p.tileFrame, n); }},
-      {"pieceSlot", Scalar(&PlayerState::pieceSlot)},
-      {"pieceLine", Scalar(&PlayerState::pieceLine)},
-      {"pieceColor", [](const json& v, PlayerState& p, const std::string& n) { IntArray(v, p.pieceColor, n); }},
-      {"satellite",
-       [](const json& v, PlayerState& p, const std::string& n) {
-         if (!v.is_array() || v.size() != 2) throw Fail{n + ": expected [[ds, dl], [ds, dl]]"};
-         for (int i = 0; i < 2; ++i) IntArray(v[i], p.satellite[i], n + "[" + std::to_string(i) + "]");
-       }},
-      {"next", [](const json& v, PlayerState& p, const std::string& n) { IntArray(v, p.next, n); }},
-      {"colorCount", Scalar(&PlayerState::colorCount)},
-      {"fallInterval", Scalar(&PlayerState::fallInterval)},
-      {"lockDelay", Scalar(&PlayerState::lockDelay)},
-      {"score", Scalar(&PlayerState::score)},
-      {"chain", Scalar(&PlayerState::chain)},
-      {"maxChain", Scalar(&PlayerState::maxChain)},
-      {"garbageIn", Scalar(&PlayerState::garbageIn)},
-      {"garbageOut", Scalar(&PlayerState::garbageOut)},
-      {"garbageFalling", Scalar(&PlayerState::garbageFalling)},
-      {"gameOver", Scalar(&PlayerState::gameOver)},
-      {"fallTime", Scalar(&PlayerState::fallTime)},
-      {"dropTime", Scalar(&PlayerState::dropTime)},
-      {"repeatTime", Scalar(&PlayerState::repeatTime)},
-      {"setTime", Scalar(&PlayerState::setTime)},
-      {"eraseTime", Scalar(&PlayerState::eraseTime)},
-      {"animTime", Scalar(&PlayerState::animTime)},
-      {"shimmerTime", Scalar(&PlayerState::shimmerTime)},
-      {"chainTime", Scalar(&PlayerState::chainTime)},
-  };
-  return fields;
-}
-
-ordered_json GridJson(const int (&g)[kSlots][kLines]) {
-  ordered_json a = ordered_json::array();
-  for (int s = 0; s < kSlots; ++s) a.push_back(std::vector<int>(g[s], g[s] + kLines));
-  return a;
-}
-
-ordered_json PlayerJson(const PlayerState& p) {
-  ordered_json j;
-  j["phase"] = p.phase;
-  j["cells"] = GridJson(p.cells);
-  j["tileFrame"] = GridJson(p.tileFrame);
-  j["pieceSlot"] = p.pieceSlot;
-  j["pieceLine"] = p.pieceLine;
-  j["pieceColor"] = std::vector<int>(p.pieceColor, p.pieceColor + 3);
-  j["satellite"] = {{p.satellite[0][0], p.satellite[0][1]}, {p.satellite[1][0], p.satellite[1][1]}};
-  j["next"] = std::vector<int>(p.next, p.next + 6);
-  j["colorCount"] = p.colorCount;
-  j["fallInterval"] = p.fallInterval;
-  j["lockDelay"] = p.lockDelay;
-  j["score"] = p.score;
-  j["chain"] = p.chain;
-  j["maxChain"] = p.maxChain;
-  j["garbageIn"] = p.garbageIn;
-  j["garbageOut"] = p.garbageOut;
-  j["garbageFalling"] = p.garbageFalling;
-  j["gameOver"] = p.gameOver;
-  j["fallTime"] = p.fallTime;
-  j["dropTime"] = p.dropTime;
-  j["repeatTime"] = p.repeatTime;
-  j["setTime"] = p.setTime;
-  j["eraseTime"] = p.eraseTime;
-  j["animTime"] = p.animTime;
-  j["shimmerTime"] = p.shimmerTime;
-  j["chainTime"] = p.chainTime;
-  return j;
-}
-
-void ApplyPlayer(const json& v, PlayerState& p, const std::string& name) {
+// The fields of one table present in the object `v`; `name` prefixes the messages.
+void ApplyObject(std::span<const FieldSpec> table, int player, const json& v, const std::string& name) {
   if (!v.is_object()) throw Fail{name + ": expected an object"};
-  if (v.contains("cells") && v.contains("field")) throw Fail{name + ": give either cells or field"};
   for (auto it = v.begin(); it != v.end(); ++it) {
-    auto f = PlayerFields().find(it.key());
     std::string where = name + "." + it.key();
-    if (f == PlayerFields().end()) throw Fail{where + ": unknown field"};
-    f->second(it.value(), p, where);
+    if (table.data() == kPlayerFields && it.key() == "field") {
+      Field(it.value(), game.player[player], where);
+      continue;
+    }
+    const FieldSpec* f = Find(table, it.key());
+    if (!f) throw Fail{where + ": unknown field"};
+    ApplyField(*f, player, it.value(), where);
   }
 }
 
+ordered_json DumpObject(std::span<const FieldSpec> table, int player) {
+  ordered_json j = ordered_json::object();
+  for (const FieldSpec& f : table) j[f.name] = DumpField(f, player);
+  return j;
+}
+
 }  // namespace
+
+std::span<const FieldSpec> GameFields() { return kGameFields; }
+std::span<const FieldSpec> KeyFields() { return kKeyFields; }
+std::span<const FieldSpec> PlayerFields() { return kPlayerFields; }
 
 bool ApplyState(const json& state, std::string* error) {
   try {
@@ -165,17 +295,18 @@ bool ApplyState(const json& state, std::string* error) {
     for (auto it = state.begin(); it != state.end(); ++it) {
       const std::string& k = it.key();
       const json& v = it.value();
-      if (k == "sceneNo") tuSystem::sys.sceneNo = Int(v, k);
-      else if (k == "prevSceneNo") tuSystem::sys.prevSceneNo = Int(v, k);
-      else if (k == "gameMode") game.gameMode = Int(v, k);
-      else if (k == "menuLevel") game.menuLevel = Int(v, k);
-      else if (k == "levelCursor") IntArray(v, game.levelCursor, k);
-      else if (k == "difficulty") IntArray(v, game.difficulty, k);
-      else if (k == "resultStep") game.resultStep = Int(v, k);
-      else if (k == "players") {
+      if (k == "players") {
         if (!v.is_array() || v.size() > 2) throw Fail{"players: expected an array of up to two objects"};
-        for (size_t i = 0; i < v.size(); ++i)
-          ApplyPlayer(v[i], game.player[i], "players[" + std::to_string(i) + "]");
+        for (size_t i = 0; i < v.size(); ++i) {
+          std::string name = Index("players", static_cast<int>(i));
+          if (v[i].is_object() && v[i].contains("cells") && v[i].contains("field"))
+            throw Fail{name + ": give either cells or field"};
+          ApplyObject(kPlayerFields, static_cast<int>(i), v[i], name);
+        }
+      } else if (k == "keys") {
+        ApplyObject(kKeyFields, 0, v, k);
+      } else if (const FieldSpec* f = Find(kGameFields, k)) {
+        ApplyField(*f, 0, v, k);
       } else {
         throw Fail{k + ": unknown field"};
       }
@@ -188,14 +319,9 @@ bool ApplyState(const json& state, std::string* error) {
 }
 
 ordered_json DumpGame() {
-  ordered_json j;
-  j["sceneNo"] = tuSystem::sys.sceneNo;
-  j["gameMode"] = game.gameMode;
-  j["menuLevel"] = game.menuLevel;
-  j["levelCursor"] = {game.levelCursor[0], game.levelCursor[1]};
-  j["difficulty"] = {game.difficulty[0], game.difficulty[1]};
-  j["resultStep"] = game.resultStep;
-  j["players"] = {PlayerJson(game.player[0]), PlayerJson(game.player[1])};
+  ordered_json j = DumpObject(kGameFields, 0);
+  j["keys"] = DumpObject(kKeyFields, 0);
+  j["players"] = {DumpObject(kPlayerFields, 0), DumpObject(kPlayerFields, 1)};
   return j;
 }
 

@@ -3,6 +3,7 @@
 
 #include "shell/types.h"
 
+// Opaque to games: the library's platform layer defines it, and its header is not installed.
 namespace platform {
 struct Surface;
 }

@@ -44,7 +44,9 @@ int DrawNumber(int x, int y, int value) {
 void DrawPlayer(int pl, uint32_t now) {
   PlayerState& p = game.player[pl];
   const PlayerLayout& L = kLayout[pl];
-  if (now - p.chainTime <= 3000u) {
+  // A count of 0 is no chain: the round starts with chainTime 0, which a tick just past the
+  // wrap (or a clock started at 0) would otherwise read as a chain shown a moment ago.
+  if (p.chainShown > 0 && now - p.chainTime <= 3000u) {
     if (p.chainShown >= 10) DrawDigit(L.chainTensX, L.chainTensY, 1);
     int units = p.chainShown % 10;
     if (units < 0) units = -units;

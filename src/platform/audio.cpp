@@ -10,8 +10,14 @@
 
 namespace platform {
 
+// How a buffer stores its samples; each kind has its own mixing routine.
+enum class SampleKind : uint8_t { U8, S16, S24, S32, F32 };
+
 struct AudioBuffer {
   WaveFormat format;
+  // Adds `n` output frames into the stereo accumulator: the routine for this buffer's sample
+  // kind and channel count, chosen once when the buffer is made.
+  void (*mix)(AudioBuffer* b, float* acc, int n) = nullptr;
   uint8_t* data = nullptr;
   uint32_t bytes = 0;
   uint32_t frames = 0;  // whole blocks in the buffer
@@ -80,12 +86,50 @@ WaveFormat MakeFormat(int channels, uint32_t rate, int bits) {
   return f;
 }
 
-bool PcmFormatOk(const WaveFormat& f) {
+bool PrimaryFormatOk(const WaveFormat& f) {
   if (f.formatTag != WAVE_FORMAT_PCM) return false;
   if (f.channels != 1 && f.channels != 2) return false;
   if (f.bitsPerSample != 8 && f.bitsPerSample != 16) return false;
   if (f.blockAlign != f.channels * (f.bitsPerSample / 8)) return false;
   return f.samplesPerSec >= AUDIO_FREQUENCY_MIN && f.samplesPerSec <= AUDIO_FREQUENCY_MAX;
+}
+
+// Reads a buffer's format block: the 18 leading bytes into `out` and the kind of its samples.
+// False for a format the mixer cannot play.
+bool BufferFormat(const void* block, uint32_t length, WaveFormat* out, SampleKind* kind) {
+  if (!block || length < 16) return false;
+  const auto* p = static_cast<const uint8_t*>(block);
+  WaveFormat f;
+  memcpy(&f, p, length < sizeof f ? length : sizeof f);
+  if (length < sizeof f) f.extraSize = 0;
+  uint16_t tag = f.formatTag;
+  if (tag == WAVE_FORMAT_EXTENSIBLE) {
+    // The sub-format is the plain tag followed by the same 14 bytes for every standard one.
+    static const uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                               0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (length < kExtensibleFormatBytes || f.extraSize < kExtensibleFormatBytes - 18) return false;
+    const uint8_t* sub = p + 24;
+    if (memcmp(sub + 2, kSubFormatTail, sizeof kSubFormatTail) != 0) return false;
+    tag = static_cast<uint16_t>(sub[0] | sub[1] << 8);
+  }
+  if (f.channels != 1 && f.channels != 2) return false;
+  if (f.samplesPerSec < AUDIO_FREQUENCY_MIN || f.samplesPerSec > AUDIO_FREQUENCY_MAX) return false;
+  if (f.blockAlign != f.channels * (f.bitsPerSample / 8)) return false;
+  if (tag == WAVE_FORMAT_PCM) {
+    switch (f.bitsPerSample) {
+      case 8: *kind = SampleKind::U8; break;
+      case 16: *kind = SampleKind::S16; break;
+      case 24: *kind = SampleKind::S24; break;
+      case 32: *kind = SampleKind::S32; break;
+      default: return false;
+    }
+  } else if (tag == WAVE_FORMAT_IEEE_FLOAT && f.bitsPerSample == 32) {
+    *kind = SampleKind::F32;
+  } else {
+    return false;
+  }
+  *out = f;
+  return true;
 }
 
 // Amplitude factor of an attenuation in hundredths of a decibel; the floor is silence.
@@ -107,28 +151,48 @@ void UpdateStep(AudioBuffer* b) {
   if (b->step == 0) b->step = 1;
 }
 
-int16_t Sample16(const uint8_t* p) {
-  int16_t v;
-  memcpy(&v, p, 2);
-  return v;
+// One sample on the 16-bit scale (full scale ±32768), whatever the buffer stores.
+template <SampleKind K>
+float Value(const uint8_t* p) {
+  if constexpr (K == SampleKind::S16) {
+    int16_t v;
+    memcpy(&v, p, 2);
+    return v;
+  } else if constexpr (K == SampleKind::U8) {
+    return static_cast<float>((p[0] - 128) * 256);
+  } else if constexpr (K == SampleKind::S24) {
+    // The three bytes as the top of a 32-bit value, so the sign comes along.
+    uint32_t u = static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
+                 static_cast<uint32_t>(p[2]) << 24;
+    return static_cast<float>(static_cast<int32_t>(u)) * (1.0f / 65536.0f);
+  } else if constexpr (K == SampleKind::S32) {
+    int32_t v;
+    memcpy(&v, p, 4);
+    return static_cast<float>(v) * (1.0f / 65536.0f);
+  } else {
+    float v;
+    memcpy(&v, p, 4);
+    // Not-a-number and huge values in a file would spoil the whole mix: silence and a bound.
+    constexpr float kBound = 64.0f;
+    if (!(v >= -kBound && v <= kBound)) v = v > kBound ? kBound : (v < -kBound ? -kBound : 0.0f);
+    return v * 32768.0f;
+  }
 }
 
-template <int Bits, int Channels>
+template <SampleKind K>
+constexpr int kSampleBytes = K == SampleKind::U8 ? 1 : K == SampleKind::S16 ? 2 : K == SampleKind::S24 ? 3 : 4;
+
+template <SampleKind K, int Channels>
 void Fetch(const uint8_t* frame, float* left, float* right) {
-  if constexpr (Bits == 16) {
-    *left = Sample16(frame);
-    *right = Channels == 2 ? Sample16(frame + 2) : *left;
-  } else {
-    *left = static_cast<float>((frame[0] - 128) * 256);
-    *right = Channels == 2 ? static_cast<float>((frame[1] - 128) * 256) : *left;
-  }
+  *left = Value<K>(frame);
+  *right = Channels == 2 ? Value<K>(frame + kSampleBytes<K>) : *left;
 }
 
 // Adds `n` output frames of one voice into the stereo accumulator, interpolating linearly
 // between neighbouring frames (across the loop point when looping).
-template <int Bits, int Channels>
+template <SampleKind K, int Channels>
 void MixVoice(AudioBuffer* b, float* acc, int n) {
-  constexpr int kBlock = Channels * Bits / 8;
+  constexpr size_t kBlock = Channels * kSampleBytes<K>;
   const uint8_t* data = b->data;
   const uint32_t frames = b->frames;
   const uint64_t end = static_cast<uint64_t>(frames) << 32;
@@ -142,8 +206,8 @@ void MixVoice(AudioBuffer* b, float* acc, int n) {
     if (next >= frames) next = b->looping ? 0 : idx;
     float frac = static_cast<float>(static_cast<uint32_t>(pos)) * (1.0f / 4294967296.0f);
     float l0, r0, l1, r1;
-    Fetch<Bits, Channels>(data + static_cast<size_t>(idx) * kBlock, &l0, &r0);
-    Fetch<Bits, Channels>(data + static_cast<size_t>(next) * kBlock, &l1, &r1);
+    Fetch<K, Channels>(data + idx * kBlock, &l0, &r0);
+    Fetch<K, Channels>(data + next * kBlock, &l1, &r1);
     acc[2 * i] += (l0 + (l1 - l0) * frac) * gl;
     acc[2 * i + 1] += (r0 + (r1 - r0) * frac) * gr;
     pos += step;
@@ -163,23 +227,26 @@ void MixVoice(AudioBuffer* b, float* acc, int n) {
   b->mixedFrames += static_cast<uint32_t>(i);
 }
 
+using MixFn = void (*)(AudioBuffer*, float*, int);
+
+MixFn MixerFor(SampleKind kind, int channels) {
+  bool stereo = channels == 2;
+  switch (kind) {
+    case SampleKind::U8: return stereo ? MixVoice<SampleKind::U8, 2> : MixVoice<SampleKind::U8, 1>;
+    case SampleKind::S16: return stereo ? MixVoice<SampleKind::S16, 2> : MixVoice<SampleKind::S16, 1>;
+    case SampleKind::S24: return stereo ? MixVoice<SampleKind::S24, 2> : MixVoice<SampleKind::S24, 1>;
+    case SampleKind::S32: return stereo ? MixVoice<SampleKind::S32, 2> : MixVoice<SampleKind::S32, 1>;
+    case SampleKind::F32: return stereo ? MixVoice<SampleKind::F32, 2> : MixVoice<SampleKind::F32, 1>;
+  }
+  return MixVoice<SampleKind::S16, 1>;
+}
+
 void Mix(AudioBuffer* b, float* acc, int n) {
   if (b->frames == 0) {
     b->playing = false;
     return;
   }
-  bool stereo = b->format.channels == 2;
-  if (b->format.bitsPerSample == 16) {
-    if (stereo)
-      MixVoice<16, 2>(b, acc, n);
-    else
-      MixVoice<16, 1>(b, acc, n);
-  } else {
-    if (stereo)
-      MixVoice<8, 2>(b, acc, n);
-    else
-      MixVoice<8, 1>(b, acc, n);
-  }
+  b->mix(b, acc, n);
 }
 
 // Mixes `frames` frames in the primary format into `out`; the caller holds the mixer.
@@ -317,7 +384,7 @@ bool AudioIsOpen() { return st.open; }
 
 int AudioSetPrimaryFormat(const WaveFormat& format) {
   if (!st.open) return AUDIO_ERR_NODEVICE;
-  if (!PcmFormatOk(format)) return AUDIO_ERR_BADFORMAT;
+  if (!PrimaryFormatOk(format)) return AUDIO_ERR_BADFORMAT;
   WaveFormat wanted = MakeFormat(format.channels, format.samplesPerSec, format.bitsPerSample);
   if (Headless()) {
     SetPrimary(wanted);
@@ -340,11 +407,14 @@ void AudioSetDeviceAvailable(bool available) { st.available = available; }
 
 // ---- Secondary buffers
 
-int AudioCreateBuffer(const WaveFormat& format, uint32_t bytes, AudioBuffer** out) {
+int AudioCreateBuffer(const void* formatBlock, uint32_t formatBytes, uint32_t bytes,
+                      AudioBuffer** out) {
   if (!out) return AUDIO_ERR_INVALIDPARAM;
   *out = nullptr;
   if (!st.open) return AUDIO_ERR_NODEVICE;
-  if (!PcmFormatOk(format)) return AUDIO_ERR_BADFORMAT;
+  WaveFormat format;
+  SampleKind kind;
+  if (!BufferFormat(formatBlock, formatBytes, &format, &kind)) return AUDIO_ERR_BADFORMAT;
   if (bytes < format.blockAlign || bytes < 4 || bytes > 0x0FFFFFFFu) return AUDIO_ERR_INVALIDPARAM;
   if (st.voiceCount >= kMaxVoices) return AUDIO_ERR_OUTOFMEMORY;
   AudioBuffer* b = new (std::nothrow) AudioBuffer;
@@ -354,9 +424,10 @@ int AudioCreateBuffer(const WaveFormat& format, uint32_t bytes, AudioBuffer** ou
     delete b;
     return AUDIO_ERR_OUTOFMEMORY;
   }
-  memset(b->data, format.bitsPerSample == 8 ? 0x80 : 0, bytes);
+  memset(b->data, kind == SampleKind::U8 ? 0x80 : 0, bytes);
   b->format = format;
   b->format.extraSize = 0;
+  b->mix = MixerFor(kind, format.channels);
   b->bytes = bytes;
   b->frames = bytes / format.blockAlign;
   b->frequency = format.samplesPerSec;
@@ -366,6 +437,10 @@ int AudioCreateBuffer(const WaveFormat& format, uint32_t bytes, AudioBuffer** ou
   st.voices[st.voiceCount++] = b;
   *out = b;
   return AUDIO_OK;
+}
+
+int AudioCreateBuffer(const WaveFormat& format, uint32_t bytes, AudioBuffer** out) {
+  return AudioCreateBuffer(&format, sizeof format, bytes, out);
 }
 
 void AudioReleaseBuffer(AudioBuffer* buffer) {
@@ -540,7 +615,7 @@ void AudioPull(void* out, int frames) {
 
 // ---- The one-shot system player
 
-void AudioPlayToEnd(const WaveFormat& format, const void* data, uint32_t bytes) {
+void AudioPlayToEnd(const void* format, uint32_t formatBytes, const void* data, uint32_t bytes) {
   st.lastPlayToEndFrames = 0;
   if (!data) return;
   bool opened = false;
@@ -549,7 +624,7 @@ void AudioPlayToEnd(const WaveFormat& format, const void* data, uint32_t bytes) 
     opened = true;
   }
   AudioBuffer* b = nullptr;
-  if (AudioCreateBuffer(format, bytes, &b) == AUDIO_OK) {
+  if (AudioCreateBuffer(format, formatBytes, bytes, &b) == AUDIO_OK) {
     memcpy(b->data, data, bytes);
     AudioPlay(b, false);
     if (Headless()) {

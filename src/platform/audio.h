@@ -25,6 +25,11 @@ struct WaveFormat {
 static_assert(sizeof(WaveFormat) == 18, "WaveFormat must match the 18-byte format block");
 
 constexpr uint16_t WAVE_FORMAT_PCM = 1;
+constexpr uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
+// The extensible form: 22 extra bytes (valid bits, channel mask, a 16-byte sub-format whose
+// first two bytes are the plain tag, PCM or float), 40 bytes in all.
+constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+constexpr uint32_t kExtensibleFormatBytes = 40;
 
 // Result codes: 0 success, negative failures.
 constexpr int AUDIO_OK = 0;
@@ -58,9 +63,12 @@ void AudioSetDeviceAvailable(bool available);
 
 // ---- Secondary buffers
 struct AudioBuffer;
-// A silent, stopped buffer of `bytes` bytes in `format` (PCM 8 or 16 bits, 1 or 2 channels,
-// matching block align, 100..100000 Hz; at least one block); frequency = the format's rate,
-// volume 0, pan 0, cursor 0.
+// A silent, stopped buffer of `bytes` bytes (at least one block) in the format block `format`
+// of `formatBytes` bytes: 1 or 2 channels at 100..100000 Hz, integer PCM of 8, 16, 24 or 32
+// bits or 32-bit float, in the plain or the extensible form, block align = channels × bytes
+// per sample. Frequency = the format's rate, volume 0, pan 0, cursor 0.
+int AudioCreateBuffer(const void* format, uint32_t formatBytes, uint32_t bytes, AudioBuffer** out);
+// The same for an 18-byte format block (plain PCM or float).
 int AudioCreateBuffer(const WaveFormat& format, uint32_t bytes, AudioBuffer** out);
 // Stops and frees the buffer (null is ignored).
 void AudioReleaseBuffer(AudioBuffer* buffer);
@@ -106,10 +114,11 @@ void AudioUnlockMixer();
 void AudioPull(void* out, int frames);
 
 // ---- The one-shot system player
-// Plays the PCM sound to its end through the device and returns afterwards. Opens the device
-// for the time of the sound if it is closed; does nothing where there is no device. In
-// headless mode the sound is mixed off-line (deterministically) instead of in real time.
-void AudioPlayToEnd(const WaveFormat& format, const void* data, uint32_t bytes);
+// Plays the sound (a format block as AudioCreateBuffer takes) to its end through the device and
+// returns afterwards. Opens the device for the time of the sound if it is closed; does nothing
+// where there is no device or the format is not one a buffer takes. In headless mode the sound
+// is mixed off-line (deterministically) instead of in real time.
+void AudioPlayToEnd(const void* format, uint32_t formatBytes, const void* data, uint32_t bytes);
 // Frames the last AudioPlayToEnd mixed in headless mode (0 when it played nothing).
 uint32_t AudioLastPlayToEndFrames();
 

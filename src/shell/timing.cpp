@@ -27,7 +27,8 @@ uint32_t UpdateFrameTime() {
 
 int SetWait(int n, uint32_t ms) {
   if (n < 1 || n > 10) return Error("tuSystem::SetWait", "ウェイトNoが範囲外です", 0);
-  sys.waitSlots[n] = platform::Tick() + ms;
+  sys.waitStart[n] = platform::Tick();
+  sys.waitSlots[n] = sys.waitStart[n] + ms;
   sys.waitArmed[n] = 1;
   return 1;
 }
@@ -43,14 +44,24 @@ int CheckWait(int n) {
   // Slots outside the table never read as expired; nor does a disarmed slot.
   if (n < 1 || n > kWaitSlots) return 0;
   if (!sys.waitArmed[n]) return 0;
-  return platform::Tick() >= sys.waitSlots[n] ? 1 : 0;
+  // Time since arming against the delay, both unsigned differences: a deadline past the
+  // tick's wrap lies ahead like any other.
+  uint32_t start = sys.waitStart[n];
+  return platform::Tick() - start >= sys.waitSlots[n] - start ? 1 : 0;
 }
 
 void Delay(uint32_t ms) {
-  sys.waitSlots[11] = platform::Tick() + ms;
-  // Spins on the tick; the manual clock advances by itself here so headless runs end.
-  while (!(platform::Tick() > sys.waitSlots[11])) {
+  uint32_t start = platform::Tick();
+  sys.waitSlots[11] = start + ms;
+  // Spins until strictly past the deadline, counting the time waited from the start so that
+  // the tick's wrap neither ends the wait early nor keeps it going (64 bits: even the longest
+  // delay ends); the manual clock advances by itself here so headless runs end.
+  uint64_t waited = 0;
+  for (uint32_t last = start; waited <= ms;) {
     if (platform::ManualClock()) platform::AdvanceTick(1);
+    uint32_t now = platform::Tick();
+    waited += now - last;
+    last = now;
   }
   ResetFrameTime();
 }

@@ -63,6 +63,7 @@ struct SystemState {
   // Timing
   uint32_t waitSlots[kWaitSlots + 1] = {};  // 1..11 used
   int waitArmed[kWaitSlots + 1] = {};       // WAIT_NEVER slots are disarmed, whatever the tick
+  uint32_t waitStart[kWaitSlots + 1] = {};  // tick each slot was armed at
   // Diagnostics
   int errorFlag = 0;
   // Paths

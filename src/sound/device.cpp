@@ -129,11 +129,9 @@ void PlaySystemSound(const char* name) {
   bool read = ReadWave(path, &format, &formatLength, &data, &dataSize) == 0;
   bool hadSound = snd.available != 0;
   Release();
-  if (read) {
-    platform::WaveFormat f;
-    memcpy(&f, format, sizeof f);
-    platform::AudioPlayToEnd(f, data, static_cast<uint32_t>(dataSize));
-  }
+  if (read)
+    platform::AudioPlayToEnd(format, static_cast<uint32_t>(formatLength), data,
+                             static_cast<uint32_t>(dataSize));
   free(format);
   free(data);
   if (hadSound) Restore();

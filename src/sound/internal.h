@@ -30,14 +30,21 @@ struct PackEntryInfo {
 // success the file stands at the entry's format block. Sizes beyond what the file holds and
 // names without a zero byte within the limit end the search.
 bool FindPackEntry(FILE* f, const char* upper, PackEntryInfo* out);
-// Reads a format block of `size` bytes as the 18-byte format (missing bytes are zero).
-bool ReadPackFormat(FILE* f, uint32_t size, platform::WaveFormat* format);
+// A pack entry's format block: as much of it as any buffer format needs (the extensible form is
+// the longest), at least the 18 bytes of the plain form (missing bytes are zero).
+struct PackFormat {
+  uint8_t block[platform::kExtensibleFormatBytes] = {};
+  uint32_t length = 0;
+  platform::WaveFormat Head() const;
+};
+// Reads a format block of `size` bytes; the file then stands at the entry's samples.
+bool ReadPackFormat(FILE* f, uint32_t size, PackFormat* format);
 // Upper-cases ASCII letters; other bytes stay.
 void UpperAscii(char* s);
 // Creates the |mix| buffers of entry `o` from the samples, as the WAV loader does (fresh
 // settings, or the stored ones while rebuilding). 0, or the failing call's result code after
 // the buffers are released again.
-int MakeBuffers(SoundObject& o, const platform::WaveFormat& format, const uint8_t* samples,
+int MakeBuffers(SoundObject& o, const void* format, uint32_t formatBytes, const uint8_t* samples,
                 uint32_t bytes, int mix);
 // Settings of a channel whose buffer was just created: fresh ones (the buffer's frequency,
 // full volume, centre), or while rebuilding the stored ones given back to the new buffer.

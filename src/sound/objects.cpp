@@ -171,11 +171,14 @@ int LoadObject(const char* name, int mix) {
   uint8_t* formatBlock = nullptr;
   uint8_t* dataBlock = nullptr;
   int formatLength = 0, dataSize = 0;
-  platform::WaveFormat format;
+  uint8_t resourceFormat[sizeof(platform::WaveFormat)] = {};
+  const void* format = nullptr;
+  uint32_t formatBytes = 0;
   const uint8_t* samples = nullptr;
   uint32_t bytes = 0;
   if (ReadWave(path, &formatBlock, &formatLength, &dataBlock, &dataSize) == 0) {
-    memcpy(&format, formatBlock, sizeof format);
+    format = formatBlock;
+    formatBytes = static_cast<uint32_t>(formatLength);
     samples = dataBlock;
     bytes = static_cast<uint32_t>(dataSize);
   } else {
@@ -185,7 +188,10 @@ int LoadObject(const char* name, int mix) {
       tuSystem::Error(kLoadContext, "WAVEリソースが見つかりません", 0);
       return -1;
     }
-    memcpy(&format, image->data() + 20, sizeof format);
+    // The canonical header holds the 16 bytes of the plain form, without an extra size.
+    memcpy(resourceFormat, image->data() + 20, 16);
+    format = resourceFormat;
+    formatBytes = sizeof resourceFormat;
     const uint8_t* p = image->data() + 40;
     bytes = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
             static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -193,7 +199,7 @@ int LoadObject(const char* name, int mix) {
   }
 
   // A rebuild replaces whatever the entry still holds.
-  int result = detail::MakeBuffers(o, format, samples, bytes, mix);
+  int result = detail::MakeBuffers(o, format, formatBytes, samples, bytes, mix);
   free(formatBlock);
   free(dataBlock);
   if (result != 0) {

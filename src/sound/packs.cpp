@@ -75,12 +75,18 @@ bool FindPackEntry(FILE* f, const char* upper, PackEntryInfo* out) {
   return false;
 }
 
-bool ReadPackFormat(FILE* f, uint32_t size, platform::WaveFormat* format) {
-  uint8_t block[sizeof(platform::WaveFormat)] = {};
-  uint32_t take = size < sizeof block ? size : static_cast<uint32_t>(sizeof block);
-  if (fread(block, 1, take, f) != take) return false;
+platform::WaveFormat PackFormat::Head() const {
+  platform::WaveFormat f;
+  memcpy(&f, block, sizeof f);
+  return f;
+}
+
+bool ReadPackFormat(FILE* f, uint32_t size, PackFormat* format) {
+  *format = PackFormat{};
+  uint32_t take = size < sizeof format->block ? size : static_cast<uint32_t>(sizeof format->block);
+  if (fread(format->block, 1, take, f) != take) return false;
   if (size > take && fseek(f, static_cast<long>(size - take), SEEK_CUR) != 0) return false;
-  memcpy(format, block, sizeof block);
+  format->length = take > sizeof(platform::WaveFormat) ? take : sizeof(platform::WaveFormat);
   return true;
 }
 
@@ -98,7 +104,7 @@ void SettleChannel(SoundObject& o, SoundChannel& channel) {
   }
 }
 
-int MakeBuffers(SoundObject& o, const platform::WaveFormat& format, const uint8_t* samples,
+int MakeBuffers(SoundObject& o, const void* format, uint32_t formatBytes, const uint8_t* samples,
                 uint32_t bytes, int mix) {
   ReleaseBuffers(o);
   int count = mix < 0 ? -mix : mix;
@@ -111,7 +117,7 @@ int MakeBuffers(SoundObject& o, const platform::WaveFormat& format, const uint8_
   }
   for (int c = 0; c < count; ++c) {
     SoundChannel& channel = o.channels[c];
-    int result = platform::AudioCreateBuffer(format, bytes, &channel.buffer);
+    int result = platform::AudioCreateBuffer(format, formatBytes, bytes, &channel.buffer);
     if (result != platform::AUDIO_OK) {
       ReleaseBuffers(o);
       return result;
@@ -157,7 +163,7 @@ int LoadPack(const char* name, int mix) {
   tu::CopyCut(upper, sizeof upper, name);
   detail::UpperAscii(upper);
   detail::PackEntryInfo entry;
-  platform::WaveFormat format;
+  detail::PackFormat format;
   uint8_t* data = nullptr;
   bool found = detail::FindPackEntry(f, upper, &entry) &&
                detail::ReadPackFormat(f, entry.formatSize, &format);
@@ -172,7 +178,7 @@ int LoadPack(const char* name, int mix) {
     return -1;
   }
   SoundObject& o = snd.objects[e];
-  int result = detail::MakeBuffers(o, format, data, entry.dataSize, mix);
+  int result = detail::MakeBuffers(o, format.block, format.length, data, entry.dataSize, mix);
   free(data);
   if (result != 0) {
     // A fresh entry stays free and as it was.

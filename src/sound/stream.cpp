@@ -15,7 +15,7 @@ namespace {
 const char kNoPack[] = "パックファイル名が指定されていません";
 const char kCannotStream[] = "ストリーミング再生できません";
 
-// The byte value of silence per entry: 0x80 for 8-bit samples, 0 for 16-bit ones.
+// The byte value of silence per entry: 0x80 for 8-bit samples, 0 for all others.
 uint8_t silenceByte[kMaxSounds];
 
 
@@ -81,13 +81,14 @@ int LoadStream(const char* name, int loopOffset) {
   tu::CopyCut(upper, sizeof upper, name);
   detail::UpperAscii(upper);
   detail::PackEntryInfo entry;
-  platform::WaveFormat format;
+  detail::PackFormat block;
   if (!detail::FindPackEntry(f, upper, &entry) ||
-      !detail::ReadPackFormat(f, entry.formatSize, &format)) {
+      !detail::ReadPackFormat(f, entry.formatSize, &block)) {
     fclose(f);
     tuSystem::Error(context, "WAVEファイルを読み込めません", 0);
     return -1;
   }
+  platform::WaveFormat format = block.Head();
   uint32_t avg = format.avgBytesPerSec;
   if (format.blockAlign == 0 || avg != format.samplesPerSec * format.blockAlign) {
     // The ring's size follows the bytes per second: a format that misstates them is unusable.
@@ -105,7 +106,8 @@ int LoadStream(const char* name, int loopOffset) {
   detail::ReleaseBuffers(o);
   StreamRecord r;
   tu::CopyCut(r.packPath, sizeof r.packPath, path);
-  r.dataSize = entry.dataSize;
+  // Whole frames only: a partial frame at the end would shift every frame after the loop.
+  r.dataSize = entry.dataSize - entry.dataSize % format.blockAlign;
   r.bufferSize = 4 * avg;
   r.halfSize = r.bufferSize / 2;
   r.start = static_cast<uint32_t>(ftell(f));
@@ -129,7 +131,7 @@ int LoadStream(const char* name, int loopOffset) {
     o.looping = 0;
   }
   SoundChannel& channel = o.channels[0];
-  int result = platform::AudioCreateBuffer(format, r.bufferSize, &channel.buffer);
+  int result = platform::AudioCreateBuffer(block.block, block.length, r.bufferSize, &channel.buffer);
   if (result != platform::AUDIO_OK) {
     channel.buffer = nullptr;
     if (!snd.rebuilding) o = SoundObject{};

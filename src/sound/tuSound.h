@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+// Opaque to games: the library's platform layer defines it, and its header is not installed.
 namespace platform {
 struct AudioBuffer;
 }

@@ -109,11 +109,7 @@ int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** da
     wf.extraSize = Le16(pcm + 16);
     if (18u + wf.extraSize > fmtSize) return fail();
   }
-  if (wf.channels == 0 || wf.samplesPerSec == 0 || wf.blockAlign == 0) return fail();
-  if (wf.formatTag == platform::WAVE_FORMAT_PCM &&
-      ((wf.bitsPerSample != 8 && wf.bitsPerSample != 16) ||
-       wf.blockAlign != wf.channels * (wf.bitsPerSample / 8)))
-    return fail();
+  // The format's fields are not judged here: whoever makes a buffer of it does.
 
   int fmtLength = 18 + wf.extraSize;
   fmtBlock = static_cast<uint8_t*>(malloc(static_cast<size_t>(fmtLength)));

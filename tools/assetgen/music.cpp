@@ -14,6 +14,16 @@ namespace {
 constexpr int kMusicRate = 22050;
 constexpr int kEffectRate = 44100;
 
+// The mix budget. The device sums voices and saturates at full scale, so everything the game
+// can sound at once must add up to less: the loudest music at its peak, with both players'
+// effects started in the same frame (each effect on both of its mix channels) and a button
+// sound. Music is mastered to a loudness per piece with its peaks bent softly under one ceiling;
+// an effect is set by the loudness of its first 50 ms, a little above the loudest music so it
+// stands out, with its attack bent under its own ceiling.
+constexpr float kMusicCeiling = -13.0f;  // dBFS
+constexpr float kEffectLoudness = -21.5f, kEffectCeiling = -15.0f;
+constexpr size_t kEffectWindow = kEffectRate / 20;
+
 struct Chord {
   int start = 0, length = 16;  // in sixteenth steps
   std::vector<int> tones;      // MIDI numbers of the chord in root position, root in octave 3
@@ -210,7 +220,7 @@ bool Easy(Sound& out) {
   m.drum(Drum::Hat, "..-...-...-...-.", 0, 16, 0.5f);
   m.drum(Drum::Rim, "............x...", 8, 16, 0.35f);
   out.samples = m.finish(3, 0.28f);
-  Master(out.samples, -19.0f, -1.5f);
+  Master(out.samples, -23.6f, kMusicCeiling);
   return m.ok();
 }
 
@@ -248,7 +258,7 @@ bool Normal(Sound& out) {
   m.drum(Drum::Crash, "x...............", 8, 9, 0.5f);
   m.drum(Drum::Crash, "x...............", 16, 17, 0.5f);
   out.samples = m.finish(3, 0.25f);
-  Master(out.samples, -17.0f, -1.5f);
+  Master(out.samples, -23.1f, kMusicCeiling);
   return m.ok();
 }
 
@@ -296,7 +306,7 @@ bool Hard(Sound& out) {
   m.drum(Drum::Snare, "........x.x.xxXX", 31, 32, 0.5f);
   for (int bar : {0, 8, 16, 24}) m.drum(Drum::Crash, "x...............", bar, bar + 1, 0.5f);
   out.samples = m.finish(3, 0.22f);
-  Master(out.samples, -15.5f, -1.5f);
+  Master(out.samples, -22.5f, kMusicCeiling);
   return m.ok();
 }
 
@@ -337,7 +347,7 @@ bool Hidden(Sound& out) {
   m.drum(Drum::Snare, "........xxxxXXXX", 31, 32, 0.45f);
   for (int bar : {0, 8, 16, 24}) m.drum(Drum::Crash, "x...............", bar, bar + 1, 0.5f);
   out.samples = m.finish(3, 0.2f);
-  Master(out.samples, -15.0f, -1.5f);
+  Master(out.samples, -22.0f, kMusicCeiling);
   return m.ok();
 }
 
@@ -388,7 +398,7 @@ bool Versus(Sound& out) {
   m.drum(Drum::Snare, "........x.x.xXXX", 31, 32, 0.45f);
   for (int bar : {0, 16}) m.drum(Drum::Crash, "x...............", bar, bar + 1, 0.5f);
   out.samples = m.finish(3, 0.22f);
-  Master(out.samples, -16.0f, -1.5f);
+  Master(out.samples, -22.5f, kMusicCeiling);
   return m.ok();
 }
 
@@ -407,7 +417,7 @@ bool Jingle(Sound& out, int which) {
     m.drum(Drum::Crash, "x...............", 2, 3, 0.6f);
     m.drum(Drum::Snare, "x.x.x...........", 0, 2, 0.4f);
     out.samples = m.finish(2, 0.2f);
-    Master(out.samples, -17.0f, -1.5f);
+    Master(out.samples, -23.0f, kMusicCeiling);
     return m.ok();
   }
   Arranger m(100, 2, false, 1.8f);
@@ -417,7 +427,7 @@ bool Jingle(Sound& out, int which) {
   m.bass(bass, cs, "R.......R.......", 0, 2, 1.0f);
   m.drum(Drum::Crash, "x...............", 1, 2, 0.4f);
   out.samples = m.finish(2, 0.25f);
-  Master(out.samples, -17.0f, -1.5f);
+  Master(out.samples, -23.0f, kMusicCeiling);
   return m.ok();
 }
 
@@ -464,7 +474,7 @@ void Effects(std::vector<Sound>& out) {
   auto effect = [&](const char* file, MixBuffer& mix) {
     Sound s;
     s.file = file, s.rate = kEffectRate, s.loop = false, s.samples = mix.s;
-    NormalisePeak(s.samples, -1.5f);
+    Master(s.samples, kEffectLoudness, kEffectCeiling, kEffectWindow);
     out.push_back(s);
   };
   {  // A block lands: a soft wooden knock.
@@ -481,12 +491,16 @@ void Effects(std::vector<Sound>& out) {
     m.add(Noise(0.02f, 0.004f, 0.8f, 43), 0, 0.6f);
     effect("SE/set.wav", m);
   }
-  {  // Blocks burst: a noise swoosh under a rising run of bells.
+  {  // Blocks burst: a noise swoosh that swells under a rising run of bells.
     MixBuffer m(kEffectRate, size_t(0.55f * kEffectRate), false);
     m.add(Noise(0.4f, 0.12f, 0.35f, 47), 0, 0.8f);
     const float run[5] = {784, 988, 1175, 1568, 1976};
     for (int i = 0; i < 5; ++i) m.add(Tone(Wave::Sine, run[i], run[i] * 1.01f, 0.3f, 0.08f), long(i * 0.04f * kEffectRate), 0.55f);
     m.add(Tone(Wave::Triangle, 1568, 3136, 0.25f, 0.06f), 0, 0.3f);
+    // The swell keeps its loudest moment away from the sharp attack of a piece being set,
+    // which the other player may start in the same frame.
+    const size_t swell = size_t(0.025f * kEffectRate);
+    for (size_t i = 0; i < swell && i < m.s.size(); ++i) m.s[i] *= float(i) / float(swell);
     effect("SE/erase.wav", m);
   }
   {  // The cursor moves: a short bright tick.
@@ -533,6 +547,7 @@ bool MakeSounds(std::vector<Sound>& out) {
     out.push_back(s);
   }
   Effects(out);
+  for (Sound& s : out) RemoveDc(s.samples, s.loop);
   return ok;
 }
 

@@ -39,6 +39,9 @@ struct Osc {
         float t2 = t - pw;
         if (t2 < 0) t2 += 1.0f;
         v -= PolyBlep(t2, dt);
+        // A pulse narrower or wider than half the period averages 2 pw - 1, not 0: without
+        // this the voice carries a constant offset through the filter into the mix.
+        v -= 2.0f * pw - 1.0f;
         break;
       }
       case Wave::Bell: v = 0; break;
@@ -145,7 +148,6 @@ std::vector<float> RenderDrum(Drum d, int rate) {
         ph += f / sr;
         v = float(std::sin(kTwoPi * ph)) * std::exp(-t / 0.16f);
         v += n * 0.25f * std::exp(-t / 0.004f);
-        v *= std::min(1.0f, t / 0.0008f + 0.2f);
         break;
       }
       case Drum::Snare: {
@@ -172,7 +174,8 @@ std::vector<float> RenderDrum(Drum d, int rate) {
         break;
       }
     }
-    out[i] = v;
+    // Every hit rises from silence within a fraction of a millisecond: punch without a step.
+    out[i] = v * std::min(1.0f, t / 0.0006f);
   }
   size_t fade = std::min<size_t>(out.size(), size_t(0.004f * sr));
   for (size_t k = 0; k < fade; ++k) out[out.size() - 1 - k] *= float(k) / float(fade);
@@ -204,18 +207,30 @@ void MixBuffer::echo(float delaySeconds, float feedback, int taps) {
   }
 }
 
-void NormalisePeak(std::vector<float>& s, float peakDb) {
-  float peak = 0;
-  for (float v : s) peak = std::max(peak, std::fabs(v));
-  if (peak <= 0) return;
-  float k = std::pow(10.0f, peakDb / 20.0f) / peak;
-  for (float& v : s) v *= k;
+void RemoveDc(std::vector<float>& s, bool loop) {
+  if (s.empty()) return;
+  double sum = 0;
+  for (float v : s) sum += v;
+  const double mean = sum / double(s.size());
+  if (loop) {
+    for (float& v : s) v = float(v - mean);
+    return;
+  }
+  // A raised-cosine bump over the whole sound, scaled to carry the same total as the offset:
+  // the average goes to zero while the first and last samples keep their value.
+  const double n = double(s.size());
+  double weight = 0;
+  for (size_t i = 0; i < s.size(); ++i) weight += std::pow(std::sin(kTwoPi * 0.5 * double(i) / n), 2);
+  if (weight <= 0) return;
+  const double k = sum / weight;
+  for (size_t i = 0; i < s.size(); ++i) s[i] = float(s[i] - k * std::pow(std::sin(kTwoPi * 0.5 * double(i) / n), 2));
 }
 
-void Master(std::vector<float>& s, float rmsDb, float ceilingDb) {
+void Master(std::vector<float>& s, float rmsDb, float ceilingDb, size_t window) {
+  const size_t n = window > 0 && window < s.size() ? window : s.size();
   double sum = 0;
-  for (float v : s) sum += double(v) * v;
-  float rms = s.empty() ? 0.0f : float(std::sqrt(sum / double(s.size())));
+  for (size_t i = 0; i < n; ++i) sum += double(s[i]) * s[i];
+  float rms = n == 0 ? 0.0f : float(std::sqrt(sum / double(n)));
   if (rms <= 0) return;
   float k = std::pow(10.0f, rmsDb / 20.0f) / rms;
   const float ceiling = std::pow(10.0f, ceilingDb / 20.0f), knee = ceiling * 0.72f;

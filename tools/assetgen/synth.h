@@ -42,10 +42,13 @@ struct MixBuffer {
   void echo(float delaySeconds, float feedback, int taps);
 };
 
-// Levels: scales to the RMS target (dBFS), then bends peaks softly under the ceiling (dBFS).
-void Master(std::vector<float>& s, float rmsDb, float ceilingDb);
-// Scales so the peak sits at `peakDb`.
-void NormalisePeak(std::vector<float>& s, float peakDb);
+// Levels: scales so the RMS of the first `window` samples (all of them when 0) meets the target
+// (dBFS), then bends peaks softly under the ceiling (dBFS).
+void Master(std::vector<float>& s, float rmsDb, float ceilingDb, size_t window = 0);
+// Takes out the average (the constant part). A loop loses a constant, so its seam stays as it
+// was; a one-shot loses a smooth bump that is zero at both ends, so it still starts and ends
+// where it did.
+void RemoveDc(std::vector<float>& s, bool loop);
 
 float MidiHz(int midi);
 // "C5", "F#4", "Bb3" to a MIDI number; -1 for a rest ("r"); -2 when malformed.
