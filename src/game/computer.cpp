@@ -592,6 +592,7 @@ uint32_t SeedFor(int pl, int level) {
 
 // The keys (bit k for kPieceKeys[pl][k]) the computer holds in this frame.
 int Steer(int pl, int level, uint32_t now) {
+  if (pl < 0 || pl > 1 || level < 0 || level >= kComputerLevels) return 0;
   const Level& lv = kLevels[level];
   const PlayerState& p = game.player[pl];
   ComputerState& cs = game.computer[pl];
