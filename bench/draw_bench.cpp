@@ -9,10 +9,12 @@
 #include <new>
 #include <vector>
 
+#include "draw/effects.h"
 #include "draw/tuDraw.h"
 #include "platform/desktop.h"
 #include "platform/display.h"
 #include "platform/headless.h"
+#include "platform/rows.h"
 #include "platform/surface.h"
 #include "platform/window.h"
 #include "shell/tuSystem.h"
@@ -148,6 +150,30 @@ void BM_SdlBlitKeyedTileRle(benchmark::State& state) {
 }
 BENCHMARK(BM_SdlBlitKeyedTileRle);
 
+// A picture that an effect has read (a translucent copy) and that is then drawn keyed: reading
+// leaves its opaque-run index in place, so the draw costs what BM_DrawKeyedTile does.
+void BM_DrawKeyedTileAfterEffectRead(benchmark::State& state) {
+  SetUpOnce();
+  static const int read = [] {
+    int id = tuDraw::CreateObject(32, 32, 2);
+    platform::Surface* s = tuDraw::draw.sprites[id].surface;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) platform::WritePixel(s, x, y, TilePixel(x, y));
+    tuDraw::Draw(0, 0, id, 0, 0, 32, 32);
+    return id;
+  }();
+  tuDraw::DrawHalf(0, 0, read, 0, 0, 32, 32);
+  Walker w;
+  int x, y;
+  long before = allocations.load();
+  for (auto _ : state) {
+    w.Next(&x, &y);
+    tuDraw::Draw(x, y, read, 0, 0, 32, 32);
+  }
+  Finish(state, before);
+}
+BENCHMARK(BM_DrawKeyedTileAfterEffectRead);
+
 // A sprite rewritten every frame (text, work sprites) and drawn keyed: no re-encoding, no
 // allocation once it has settled.
 void BM_DrawRewrittenTile(benchmark::State& state) {
@@ -223,6 +249,49 @@ void BM_MemcpyFrame(benchmark::State& state) {
   Finish(state, before);
 }
 BENCHMARK(BM_MemcpyFrame);
+
+// The scaled framebuffer present's own work for a frame whose every row changed: each row
+// compared, widened to 32 bits and to factor x factor blocks in the window's buffer (1280 x 960
+// for factor 2, a 1920 x 1080 screen; 1920 x 1440 for 3, 2560 x 1440). Sending the rows to
+// the X server is the server's work. The baseline is one memcpy of the scaled frame's bytes.
+void BM_ScaledPresentRows(benchmark::State& state) {
+  SetUpOnce();
+  const int k = static_cast<int>(state.range(0));
+  platform::Surface* back = tuDraw::draw.sprites[1].surface;
+  int pitch = 0;
+  auto* pixels = static_cast<const uint8_t*>(platform::Lock(back, &pitch));
+  static std::vector<uint8_t> window;
+  window.assign(size_t(W) * k * H * k * 4, 0);
+  platform::ChangedRows rows;
+  rows.Reset(W, H, platform::SurfaceFormat(back));
+  rows.Send(pixels, pitch, window.data(), W * k * 4, platform::RowTarget::Rgb32, k);  // its table
+  long before = allocations.load();
+  for (auto _ : state) {
+    rows.SendAll();
+    rows.Send(pixels, pitch, window.data(), W * k * 4, platform::RowTarget::Rgb32, k);
+    benchmark::ClobberMemory();
+  }
+  Finish(state, before);
+  platform::Unlock(back);
+  state.SetBytesProcessed(int64_t(state.iterations()) * W * k * H * k * 4);
+}
+BENCHMARK(BM_ScaledPresentRows)->Arg(2)->Arg(3);
+
+void BM_MemcpyScaledFrame(benchmark::State& state) {
+  SetUpOnce();
+  const size_t bytes = size_t(W) * state.range(0) * H * state.range(0) * 4;
+  static std::vector<uint8_t> from, to;
+  from.assign(bytes, 1);
+  to.assign(bytes, 0);
+  long before = allocations.load();
+  for (auto _ : state) {
+    memcpy(to.data(), from.data(), bytes);
+    benchmark::ClobberMemory();
+  }
+  Finish(state, before);
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+BENCHMARK(BM_MemcpyScaledFrame)->Arg(2)->Arg(3);
 
 // Windowed: tuDraw::Present (texture upload, copy, present; no vsync) beside the same SDL calls
 // made directly on a second window.

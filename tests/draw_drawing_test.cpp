@@ -136,4 +136,29 @@ TEST_F(Drawing, RowEffectsDrawTheirRows) {
   EXPECT_EQ(Boxes(), 0u);
 }
 
+TEST_F(Drawing, MirrorCutsWildRectanglesUpFrontAndLeavesLostSurfacesAlone) {
+  // Mirrored left-right from a rectangle reaching far left: tile columns 31..0 land on 0..31;
+  // the rest of the rectangle lies outside the sprite.
+  tuDraw::DrawMirror(0, 0, 1, tile, INT_MIN, 0, 32, 32);
+  EXPECT_EQ(Back(0, 0), TileAt(31, 0));
+  EXPECT_EQ(Back(31, 31), TileAt(0, 31));
+  EXPECT_EQ(Back(32, 0), 0u);
+  // Mirrored top-bottom, reaching to INT_MAX on the right and INT_MIN above, cut by the clip.
+  tuDraw::Clear();
+  tuDraw::SetClip(2, 1, 100, 80);
+  tuDraw::DrawMirror(-4, -2, 2, tile, 0, INT_MIN, INT_MAX, 32);
+  EXPECT_EQ(Back(2, 1), TileAt(6, 28));
+  EXPECT_EQ(Back(27, 29), TileAt(31, 0));
+  EXPECT_EQ(Back(1, 5), 0u);
+  EXPECT_EQ(Back(5, 0), 0u);
+  EXPECT_EQ(Back(28, 5), 0u);
+  EXPECT_EQ(Back(5, 30), 0u);
+  // Not one of the blits that restore: a lost surface makes it draw nothing, silently.
+  platform::MarkAllSurfacesLost();
+  tuDraw::DrawMirror(0, 0, 0, tile, 0, 0, 32, 32);
+  EXPECT_TRUE(platform::IsLost(tuDraw::draw.backSurface));
+  EXPECT_TRUE(platform::IsLost(Surf(tile)));
+  EXPECT_EQ(Boxes(), 0u);
+}
+
 }  // namespace

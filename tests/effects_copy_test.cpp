@@ -271,6 +271,29 @@ TEST_F(EffectCopies, ClippingKeepsEveryMemberInsideBothSurfacesAndTheClip) {
       }
 }
 
+TEST_F(EffectCopies, ReadingASpriteKeepsItsKeyedCopyIndexAndOnlyAWriteDropsIt) {
+  FillSprite([](int x, int y) { return x + y < 6 ? uint16_t(0) : Opaque(x, y); });
+  Draw(0, 0, sprite, 0, 0, kSide, kSide);  // the first keyed draw indexes the opaque runs
+  ASSERT_TRUE(platform::HasRunIndex(Surf(sprite)));
+  for (const Member& m : Members()) {
+    EXPECT_EQ(m.draw(3, 2, sprite, 0, 0, kSide, kSide), 1) << m.name;
+    EXPECT_TRUE(platform::HasRunIndex(Surf(sprite))) << m.name;
+  }
+  DrawMirror(3, 2, 3, sprite, 0, 0, kSide, kSide);
+  EXPECT_TRUE(platform::HasRunIndex(Surf(sprite)));
+  // A write through a lock drops the index, and keyed draws show what was written.
+  int pitch = 0;
+  auto* pixels = static_cast<uint16_t*>(platform::Lock(Surf(sprite), &pitch));
+  ASSERT_NE(pixels, nullptr);
+  pixels[0] = P(1, 2, 3);
+  platform::Unlock(Surf(sprite));
+  EXPECT_FALSE(platform::HasRunIndex(Surf(sprite)));
+  FillBackWith(Background);
+  Draw(0, 0, sprite, 0, 0, kSide, kSide);
+  EXPECT_EQ(Back(0, 0), P(1, 2, 3));
+  EXPECT_EQ(Back(1, 0), Background(1, 0));
+}
+
 TEST_F(EffectCopies, BadIdsLostSurfacesAndOtherDepthsDrawNothing) {
   FillSprite(Opaque);
   FillBackWith(Background);

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/dc.h"
@@ -133,6 +137,95 @@ TEST(DcLines, WidePensCoverTheirWidthWithRoundEndsAndClipAtTheEdges) {
   b.dc.LineTo(50, 5);  // far beyond both edges
   EXPECT_EQ(b.At(0, 5), kBlue);
   EXPECT_EQ(b.At(9, 5), kBlue);
+}
+
+// The pixels of an unclipped line, worked out one by one: a point at every step along the major
+// axis, the minor coordinate rounded from the ideal line (halves towards the end point), the
+// end point left out for one-pixel pens, and the pen's disc, (2dx + e)^2 + (2dy + e)^2 <= w^2
+// with e = 1 for even widths, around every point. Only the points near the buffer are visited.
+std::vector<bool> ReferenceLine(int w, int h, int64_t x1, int64_t y1, int64_t x2, int64_t y2,
+                                int pen) {
+  std::vector<bool> on(static_cast<size_t>(w) * h);
+  const bool xMajor = std::llabs(x2 - x1) >= std::llabs(y2 - y1);
+  const int64_t c1 = xMajor ? x1 : y1, c2 = xMajor ? x2 : y2, m1 = xMajor ? y1 : x1, m2 = xMajor ? y2 : x2;
+  const int64_t n = std::llabs(c2 - c1), m = std::llabs(m2 - m1);
+  const int lo = -(pen / 2), even = pen % 2 == 0 ? 1 : 0;
+  const int64_t size = xMajor ? w : h;
+  for (int64_t c = -pen; c < size + pen; ++c) {
+    const int64_t k = c2 >= c1 ? c - c1 : c1 - c;
+    if (k < 0 || k > n || (k == n && pen <= 1)) continue;
+    const int64_t step = n ? static_cast<int64_t>((__int128{2} * m * k + n) / (__int128{2} * n)) : 0;
+    const int64_t minor = m2 >= m1 ? m1 + step : m1 - step;
+    const int64_t px = xMajor ? c : minor, py = xMajor ? minor : c;
+    for (int dy = pen <= 1 ? 0 : lo; dy < (pen <= 1 ? 1 : lo + pen); ++dy)
+      for (int dx = pen <= 1 ? 0 : lo; dx < (pen <= 1 ? 1 : lo + pen); ++dx) {
+        const int64_t xx = 2 * dx + even, yy = 2 * dy + even;
+        if (pen > 1 && xx * xx + yy * yy > int64_t{pen} * pen) continue;
+        if (px + dx >= 0 && px + dx < w && py + dy >= 0 && py + dy < h)
+          on[static_cast<size_t>((py + dy) * w + px + dx)] = true;
+      }
+  }
+  return on;
+}
+
+TEST(DcLines, EndPointsAtTheIntLimitsDrawTheVisiblePartOfTheWholeLineAtOnce) {
+  constexpr int kMin = INT_MIN, kMax = INT_MAX;
+  struct Case {
+    int x1, y1, x2, y2, pen;
+  };
+  const Case cases[] = {
+      {kMin, 10, kMax, 13, 1},                           // shallow, across the whole width
+      {20, kMax, 17, kMin, 1},                           // steep, upwards
+      {kMin, kMin / 2, kMax, kMax / 2, 1},               // slope 1/2 through the corner
+      {kMax, kMax / 2, kMin, kMin / 2, 5},               // the same backwards, an odd pen
+      {kMin / 2 + 20, kMin, kMax / 2 + 20, kMax, 4},     // slope 2, an even pen
+      {kMin, kMax, kMax, kMin, 3},                       // the other diagonal: the corner only
+  };
+  for (const Case& c : cases) {
+    Buffer b(48, 32);
+    b.dc.SetPen(kWhite, c.pen);
+    b.dc.MoveTo(c.x1, c.y1);
+    b.dc.LineTo(c.x2, c.y2);
+    std::vector<bool> want = ReferenceLine(48, 32, c.x1, c.y1, c.x2, c.y2, c.pen);
+    int drawn = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 48; ++x) {
+        drawn += want[y * 48 + x];
+        ASSERT_EQ(b.At(x, y) == kWhite, want[y * 48 + x])
+            << "(" << c.x1 << ", " << c.y1 << ") to (" << c.x2 << ", " << c.y2 << ") pen "
+            << c.pen << " at " << x << ", " << y;
+      }
+    EXPECT_GT(drawn, 0) << "every case crosses the buffer";
+  }
+}
+
+TEST(DcShapes, HatchBrushesDrawTheHostsEightByEightPatterns) {
+  // One string a row, '#' in the brush colour, '.' in the background colour.
+  const std::pair<platform::BrushKind, std::array<const char*, 8>> styles[] = {
+      {platform::BrushKind::Horizontal,
+       {"........", "........", "........", "########", "........", "........", "........", "........"}},
+      {platform::BrushKind::Vertical,
+       {"....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#..."}},
+      {platform::BrushKind::ForwardDiagonal,
+       {"#.......", ".#......", "..#.....", "...#....", "....#...", ".....#..", "......#.", ".......#"}},
+      {platform::BrushKind::BackwardDiagonal,
+       {".......#", "......#.", ".....#..", "....#...", "...#....", "..#.....", ".#......", "#......."}},
+      {platform::BrushKind::Cross,
+       {"....#...", "....#...", "....#...", "########", "....#...", "....#...", "....#...", "....#..."}},
+      {platform::BrushKind::DiagCross,
+       {"#......#", ".#....#.", "..#..#..", "...##...", "...##...", "..#..#..", ".#....#.", "#......#"}},
+  };
+  for (const auto& [kind, rows] : styles) {
+    Buffer b(20, 20);
+    b.dc.SetPen(0, 1, true);
+    b.dc.SetBrush(kind, kWhite);
+    b.dc.SetBkColor(kRed);
+    b.dc.Rectangle(0, 0, 21, 21);  // no edge: the fill covers 0..19, aligned to the origin
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x)
+        ASSERT_EQ(b.At(x, y), rows[y % 8][x % 8] == '#' ? kWhite : kRed)
+            << "style " << static_cast<int>(kind) << " at " << x << ", " << y;
+  }
 }
 
 TEST(DcShapes, RectangleFillsInsideItsEdgeAndLeavesRightAndBottomOut) {

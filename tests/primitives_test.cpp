@@ -1,4 +1,5 @@
 // Primitives on the back buffer, grabbing it into a sprite and saving it as a BMP file.
+#include <climits>
 #include <fstream>
 #include <iterator>
 
@@ -45,6 +46,33 @@ TEST_F(Primitives, LineLeavesOutItsEndPointAndWidePensCoverTheirWidth) {
   tuDraw::Line(-1000, 300, 1000, 300, 0xFFFFFF, 1);
   EXPECT_EQ(Back(0, 300), Px(0xFFFFFF));
   EXPECT_EQ(Back(639, 300), Px(0xFFFFFF));
+}
+
+TEST_F(Primitives, ShapesReachingTheIntLimitsDrawTheirVisiblePartAtOnce) {
+  Open(16, 64, 48);
+  // Edges far outside on every side, one pixel or wide: only the fill shows.
+  for (int width : {1, 3}) {
+    FillBack(0);
+    tuDraw::Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0x00FF00, 0x0000FF, width);
+    EXPECT_EQ(Back(0, 0), Px(0x00FF00)) << width;
+    EXPECT_EQ(Back(63, 47), Px(0x00FF00)) << width;
+  }
+  // A wide edge through the surface: the left edge at x = 10, 3 pixels wide.
+  tuDraw::Rect(10, INT_MIN, INT_MAX, INT_MAX, 0xFFFFFF, 0x0000FF, 3);
+  EXPECT_EQ(Back(9, 20), Px(0x0000FF));
+  EXPECT_EQ(Back(11, 20), Px(0x0000FF));
+  EXPECT_EQ(Back(12, 20), Px(0xFFFFFF));
+  // A hatched triangle covering the surface, its outline far off.
+  FillBack(0);
+  tuDraw::Point tri[] = {{INT_MIN, INT_MIN}, {INT_MAX, INT_MIN}, {0, INT_MAX}};
+  tuDraw::Polygon(tri, 3, 0xFFFFFF, 0xFF0000, 2, 1);
+  EXPECT_EQ(Back(8, 8), Px(0xFFFFFF));
+  EXPECT_EQ(Back(9, 8), Px(0xFF0000));
+  // A curve whose control points lie at the limits still passes through its ends.
+  FillBack(0);
+  tuDraw::Point curve[] = {{5, 5}, {INT_MIN, INT_MAX}, {INT_MAX, INT_MIN}, {40, 30}};
+  tuDraw::Bezier(curve, 4, 0x0000FF, 1);
+  EXPECT_EQ(Back(5, 5), Px(0x0000FF));
 }
 
 TEST_F(Primitives, SetPixelRectAndInvertRect) {

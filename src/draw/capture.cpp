@@ -40,7 +40,7 @@ int SaveScreen(const char* fileName, int width, int height) {
   int depth = DesktopDepth();
   if ((depth == 16 || depth == 32) && fileName) {
     char path[512];
-    tu::JoinCut(path, sizeof path, tuSystem::GetPath(0), fileName, "");
+    tu::JoinCut(path, sizeof path, fileName[0] == '/' ? "" : tuSystem::GetPath(0), fileName, "");
     FILE* f = fopen(path, "wb");
     if (f) {
       uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;

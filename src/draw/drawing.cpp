@@ -1,6 +1,8 @@
 // Drawing sprites into the back buffer or into other sprites, clipped to clipRect, and the
 // row-by-row effect draws built on them.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "draw/tuDraw.h"
@@ -73,6 +75,25 @@ inline int WaveShift(int amplitude, int q, float phase) {
 inline void AdvancePhase(float& phase, float speed) {
   phase += speed * tuSystem::sys.frameSeconds;
   if (phase >= 360.0f) phase -= 360.0f;
+}
+
+// One axis of a mirrored copy of [first, last) to `at`: the offsets k in [from, to) whose
+// destination at + k lies in [clipLo, clipHi) and whose source (first + k, or last - 1 - k when
+// flipped) lies in [0, srcSize). 64-bit, so any int arguments give an exact, short range.
+struct MirrorSpan {
+  int64_t from, to;
+};
+MirrorSpan CutMirrorSpan(int64_t at, int64_t first, int64_t last, bool flip, int64_t clipLo,
+                         int64_t clipHi, int64_t srcSize) {
+  int64_t from = std::max<int64_t>(0, clipLo - at), to = std::min(last - first, clipHi - at);
+  if (flip) {
+    from = std::max(from, last - srcSize);
+    to = std::min(to, last);
+  } else {
+    from = std::max(from, -first);
+    to = std::min(to, srcSize - first);
+  }
+  return {from, to};
 }
 
 // Keeps a scroll offset within [0, size).
@@ -236,30 +257,50 @@ void DrawRoll(int x, int y, int forward, float speed, int id, int left, int top,
   WrapInto(phase, n);
 }
 
+// Destination pixel (x + i, y + j) takes source pixel (left + i, or right - 1 - i mirrored
+// left-right; top + j, or bottom - 1 - j mirrored top-bottom); pixels of value 0 are skipped.
+// The rectangle is cut to clipRect, the back buffer and the sprite once, up front, so a wild
+// rectangle costs no more than its visible part.
 void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, int bottom) {
   platform::Surface* src = SurfaceOf(id);
   platform::Surface* dst = draw.backSurface;
-  if (!src || !dst) return;
-  if (platform::IsLost(src) || platform::IsLost(dst)) {
-    Restore();
+  if (!src || !dst || platform::SurfaceFormat(src) != platform::SurfaceFormat(dst)) return;
+  const tu::Rect& c = draw.clipRect;
+  const bool flipX = mode & 1, flipY = mode & 2;
+  const MirrorSpan cols = CutMirrorSpan(x, left, right, flipX, std::max(c.left, 0),
+                                        std::min(c.right, platform::SurfaceWidth(dst)),
+                                        platform::SurfaceWidth(src));
+  const MirrorSpan rows = CutMirrorSpan(y, top, bottom, flipY, std::max(c.top, 0),
+                                        std::min(c.bottom, platform::SurfaceHeight(dst)),
+                                        platform::SurfaceHeight(src));
+  if (cols.from >= cols.to || rows.from >= rows.to) return;
+  // Reading keeps the sprite's opaque-run index; a lost surface fails here, silently.
+  int srcPitch = 0, dstPitch = 0;
+  auto* from = static_cast<const uint8_t*>(platform::LockForReading(src, &srcPitch));
+  if (!from) return;
+  auto* to = static_cast<uint8_t*>(platform::Lock(dst, &dstPitch));
+  if (!to) {
+    platform::Unlock(src);
     return;
   }
-  int w = right - left, h = bottom - top;
-  const tu::Rect& c = draw.clipRect;
-  for (int j = 0; j < h; ++j) {
-    int dy = y + j;
-    if (dy < c.top || dy >= c.bottom) continue;
-    int sy = (mode & 2) ? bottom - 1 - j : top + j;
-    for (int i = 0; i < w; ++i) {
-      int dx = x + i;
-      if (dx < c.left || dx >= c.right) continue;
-      int sx = (mode & 1) ? right - 1 - i : left + i;
-      if (sx < 0 || sy < 0 || sx >= platform::SurfaceWidth(src) || sy >= platform::SurfaceHeight(src))
-        continue;
-      uint32_t v = platform::ReadPixel(src, sx, sy);
-      if (v != 0) platform::WritePixel(dst, dx, dy, v);
+  auto copy = [&](auto pixel) {
+    using Pixel = decltype(pixel);
+    for (int64_t j = rows.from; j < rows.to; ++j) {
+      const int64_t sy = flipY ? int64_t{bottom} - 1 - j : top + j;
+      const auto* s = reinterpret_cast<const Pixel*>(from + sy * srcPitch);
+      auto* d = reinterpret_cast<Pixel*>(to + (y + j) * dstPitch);
+      for (int64_t i = cols.from; i < cols.to; ++i) {
+        const Pixel v = s[flipX ? int64_t{right} - 1 - i : left + i];
+        if (v != 0) d[x + i] = v;
+      }
     }
-  }
+  };
+  if (platform::DescribeFormat(platform::SurfaceFormat(src)).bitsPerPixel == 16)
+    copy(uint16_t{});
+  else
+    copy(uint32_t{});
+  platform::Unlock(src);
+  platform::Unlock(dst);
 }
 
 }  // namespace tuDraw

@@ -44,21 +44,31 @@ inline tu::Rect AreaBounds(int x, int y, int width, int height) {
   return a;
 }
 
-// A locked 16-bit surface; pitch in pixels.
-struct Pixels {
+// A locked 16-bit surface; pitch in pixels. Sources are locked for reading only, which keeps
+// a sprite's opaque-run index for its later keyed draws.
+template <class Pixel>
+struct LockedPixels {
   platform::Surface* surface = nullptr;
-  uint16_t* base = nullptr;
+  Pixel* base = nullptr;
   int pitch = 0;
-  uint16_t* Row(int y) const { return base + static_cast<ptrdiff_t>(y) * pitch; }
+  Pixel* Row(int y) const { return base + static_cast<ptrdiff_t>(y) * pitch; }
 };
+using Pixels = LockedPixels<uint16_t>;
+using SourcePixels = LockedPixels<const uint16_t>;
 
 inline bool LockPixels(platform::Surface* s, Pixels& p) {
   int pitchBytes = 0;
   void* base = platform::Lock(s, &pitchBytes);
   if (!base) return false;
-  p.surface = s;
-  p.base = static_cast<uint16_t*>(base);
-  p.pitch = pitchBytes / 2;
+  p = {s, static_cast<uint16_t*>(base), pitchBytes / 2};
+  return true;
+}
+
+inline bool LockPixels(platform::Surface* s, SourcePixels& p) {
+  int pitchBytes = 0;
+  const void* base = platform::LockForReading(s, &pitchBytes);
+  if (!base) return false;
+  p = {s, static_cast<const uint16_t*>(base), pitchBytes / 2};
   return true;
 }
 
@@ -67,7 +77,8 @@ inline bool LockPixels(platform::Surface* s, Pixels& p) {
 struct CopyFrame {
   int dx = 0, dy = 0, sx = 0, sy = 0, w = 0, h = 0;
   tu::Rect source;
-  Pixels src, dst;
+  SourcePixels src;
+  Pixels dst;
 };
 
 // Clips as tuDraw::Draw does (right, bottom, left, top against clipRect), then to the back

@@ -62,7 +62,8 @@ int Rotate(int dl, int dt, int dr, int db, int angle, float scale, bool paint, i
   const int64_t minX = src.left - int64_t(left), maxX = src.right - int64_t(left);
   const int64_t minY = src.top - int64_t(top), maxY = src.bottom - int64_t(top);
 
-  fx::Pixels sp, dp;
+  fx::SourcePixels sp;
+  fx::Pixels dp;
   if (!fx::LockPixels(sprite, sp)) return 0;
   if (!fx::LockPixels(draw.backSurface, dp)) {
     platform::Unlock(sprite);

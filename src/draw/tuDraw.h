@@ -242,8 +242,9 @@ void Polygon(const Point* points, int count, uint32_t color, uint32_t background
 void InvertRect(int left, int top, int right, int bottom);
 // Copies that rectangle of the back buffer to (0, 0) of the sprite.
 void GrabScreen(int id, int left, int top, int right, int bottom);
-// Writes the top-left width x height of the back buffer as a 24-bit BMP file beside the program.
-// 1, or 0 when the back buffer cannot be locked.
+// Writes the top-left width x height of the back buffer as a 24-bit BMP file beside the program,
+// or at the path itself when the name begins with "/". 1, or 0 when the back buffer cannot be
+// locked; a file that cannot be written is skipped all the same (check it, if it matters).
 int SaveScreen(const char* fileName, int width, int height);
 
 // ---- Frame end: fade overlay, scrolling view, vertical-blank wait, copy to the window

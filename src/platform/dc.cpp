@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -118,7 +119,7 @@ void DeviceContext::SetBkTransparent(bool transparent) { bkTransparent_ = transp
 
 void DeviceContext::SetPen(uint32_t color, int width, bool null) {
   penColor_ = color & 0xFFFFFF;
-  penWidth_ = std::max(width, 1);
+  penWidth_ = std::clamp(width, 1, kMaxPenWidth);
   penNull_ = null;
 }
 void DeviceContext::SetBrush(BrushKind kind, uint32_t color) {
@@ -154,100 +155,205 @@ uint32_t DeviceContext::GetPixel(int x, int y) const {
 
 // ---- Lines
 
-// A round pen tip of the pen's width, centred on the point; a width-2 tip covers the point and
-// the pixels left of and above it.
-void DeviceContext::Stamp(int x, int y, uint32_t pixel) {
-  int w = penWidth_;
-  int lo = -(w / 2);
-  int even = (w % 2 == 0) ? 1 : 0;
-  for (int dy = lo; dy < lo + w; ++dy) {
-    int yy = 2 * dy + even;
-    for (int dx = lo; dx < lo + w; ++dx) {
-      int xx = 2 * dx + even;
-      if (xx * xx + yy * yy <= w * w) Plot(x + dx, y + dy, pixel);
+namespace {
+
+using Wide = __int128;
+
+// a / b for a >= 0 and b > 0, in 64 bits whenever both fit, as for any line on the surface.
+int64_t Quotient(Wide a, Wide b) {
+  constexpr Wide kMax = INT64_MAX;
+  if (a <= kMax && b <= kMax) return static_cast<int64_t>(a) / static_cast<int64_t>(b);
+  return static_cast<int64_t>(a / b);
+}
+
+// The points of a segment's error walk (StrokeSegment) in closed form: step k (0..n) lies k
+// pixels along the major axis and floor((2mk + n) / 2n) along the minor one, n >= m being the
+// two extents. Both coordinates move monotonically with k, so the steps inside a rectangle
+// are one range of k that a few divisions find: no walk to the edge, whatever the end points.
+struct Walk {
+  int64_t x1, y1;
+  int sx, sy;
+  bool xMajor;
+  int64_t n, m;
+
+  Walk(int ax, int ay, int bx, int by) : x1(ax), y1(ay) {
+    int64_t dx = int64_t{bx} - ax, dy = int64_t{by} - ay;
+    sx = ax < bx ? 1 : -1;
+    sy = ay < by ? 1 : -1;
+    dx = dx < 0 ? -dx : dx;
+    dy = dy < 0 ? -dy : dy;
+    xMajor = dx >= dy;
+    n = xMajor ? dx : dy;
+    m = xMajor ? dy : dx;
+  }
+
+  int64_t Minor(int64_t k) const {
+    return n == 0 ? 0 : Quotient(Wide{2} * m * k + n, Wide{2} * n);
+  }
+
+  // Narrows the steps [k0, k1) to those whose point lies in [left, right) x [top, bottom).
+  void Clip(int64_t left, int64_t top, int64_t right, int64_t bottom, int64_t& k0,
+            int64_t& k1) const {
+    auto major = [&](int64_t c1, int s, int64_t lo, int64_t hi) {
+      if (s > 0) {
+        k0 = std::max(k0, lo - c1);
+        k1 = std::min(k1, hi - c1);
+      } else {
+        k0 = std::max(k0, c1 - hi + 1);
+        k1 = std::min(k1, c1 - lo + 1);
+      }
+    };
+    auto minor = [&](int64_t c1, int s, int64_t lo, int64_t hi) {
+      // The minor offsets allowed, low..high, within 0..m that the walk covers.
+      int64_t low = std::max<int64_t>(s > 0 ? lo - c1 : c1 - hi + 1, 0);
+      int64_t high = std::min(s > 0 ? hi - 1 - c1 : c1 - lo, m);
+      if (low > high) {
+        k1 = k0;
+        return;
+      }
+      auto ceilDiv = [](Wide a, Wide b) { return Quotient(a + b - 1, b); };
+      if (low > 0) k0 = std::max(k0, ceilDiv(Wide{2} * n * low - n, Wide{2} * m));
+      if (high < m) k1 = std::min(k1, ceilDiv(Wide{2} * n * high + n, Wide{2} * m));
+    };
+    if (xMajor) {
+      major(x1, sx, left, right);
+      minor(y1, sy, top, bottom);
+    } else {
+      major(y1, sy, top, bottom);
+      minor(x1, sx, left, right);
+    }
+  }
+};
+
+// The walk steps along x when 2·err >= -b and along y when 2·err <= a (a = |dx|, b = |dy|,
+// err starting at a - b). Started at any step k from the closed form, where
+// err = (a - b) + a·(y steps) - b·(x steps), which stays within a few times the extents.
+struct WalkState {
+  int64_t x, y, err, a, b;
+  int sx, sy;
+
+  WalkState(const Walk& w, int64_t k) : sx(w.sx), sy(w.sy) {
+    a = w.xMajor ? w.n : w.m;
+    b = w.xMajor ? w.m : w.n;
+    const int64_t minor = w.Minor(k);
+    const int64_t xSteps = w.xMajor ? k : minor, ySteps = w.xMajor ? minor : k;
+    err = static_cast<int64_t>(Wide{a} - b + Wide{a} * ySteps - Wide{b} * xSteps);
+    x = w.x1 + sx * xSteps;
+    y = w.y1 + sy * ySteps;
+  }
+
+  void Step() {
+    const int64_t e2 = 2 * err;
+    if (e2 >= -b) {
+      err -= b;
+      x += sx;
+    }
+    if (e2 <= a) {
+      err += a;
+      y += sy;
+    }
+  }
+};
+
+// A wide pen's round tip, row by row from its top row, -(width / 2): the columns first..last
+// around the point. The tip is a disc of the pen's width: the pixels (dx, dy) from -(w / 2) on
+// with (2dx + e)^2 + (2dy + e)^2 <= w^2, e being 1 for even widths (whose centre lies between
+// pixels). Each of its rows is one run of columns.
+struct TipRow {
+  int first, last;
+};
+
+void MakeTip(int w, TipRow* tip) {
+  const int lo = -(w / 2), even = (w % 2 == 0) ? 1 : 0;
+  for (int row = 0; row < w; ++row) {
+    const int yy = 2 * (lo + row) + even, room = w * w - yy * yy;  // never negative
+    int q = static_cast<int>(std::sqrt(static_cast<double>(room)));
+    while (q * q > room) --q;
+    while ((q + 1) * (q + 1) <= room) ++q;
+    tip[row] = {(-q - even + 1) >> 1, (q - even) >> 1};  // |2dx + e| <= q
+  }
+}
+
+// Writes `count` steps of a one-pixel walk from `at`, every one of them inside the target (the
+// walk was clipped to it), straight into the rows.
+template <class Pixel>
+void TracePixels(const PixelTarget& t, const WalkState& at, int64_t count, uint32_t pixel) {
+  auto* base = static_cast<uint8_t*>(t.pixels);
+  const Pixel value = static_cast<Pixel>(pixel);
+  const int64_t stepX = at.sx * static_cast<int64_t>(sizeof(Pixel)), stepY = at.sy * int64_t{t.pitch};
+  int64_t offset = at.y * t.pitch + at.x * static_cast<int64_t>(sizeof(Pixel));
+  if (at.a == 0 || at.b == 0 || at.a == at.b) {
+    // Straight and diagonal lines make the same move at every step.
+    const int64_t step = (at.a ? stepX : 0) + (at.b ? stepY : 0);
+    for (int64_t i = 0; i < count; ++i, offset += step) *reinterpret_cast<Pixel*>(base + offset) = value;
+    return;
+  }
+  int64_t err = at.err;
+  for (int64_t i = 0; i < count; ++i) {
+    *reinterpret_cast<Pixel*>(base + offset) = value;
+    const int64_t e2 = 2 * err;
+    if (e2 >= -at.b) {
+      err -= at.b;
+      offset += stepX;
+    }
+    if (e2 <= at.a) {
+      err += at.a;
+      offset += stepY;
     }
   }
 }
 
+}  // namespace
+
+// The segment's walk from (x1, y1) to (x2, y2), leaving out (x2, y2) unless `lastPoint`. Only
+// the steps whose pixels can show are walked: one-pixel pens those inside the clip, wide pens
+// those within the tip's reach of it.
 void DeviceContext::StrokeSegment(int x1, int y1, int x2, int y2, bool lastPoint) {
-  uint32_t pixel = ColorToPixel(target_, penColor_);
-  bool wide = penWidth_ > 1;
-  // Lines wholly outside the clip (pen reach included) cost nothing.
-  int reach = penWidth_;
-  if (std::max(x1, x2) + reach < clip_.left || std::min(x1, x2) - reach >= clip_.right ||
-      std::max(y1, y2) + reach < clip_.top || std::min(y1, y2) - reach >= clip_.bottom)
-    return;
-  int dx = std::abs(x2 - x1), dy = -std::abs(y2 - y1);
-  int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
-  int err = dx + dy;
-  int x = x1, y = y1;
-  if (!wide) {
-    // One-pixel pens: the same steps, written straight into the rows.
-    uint8_t* base = static_cast<uint8_t*>(target_.pixels);
-    const int pitch = target_.pitch;
-    const bool small = target_.bitsPerPixel == 16;
-    if (dx == 0 || dy == 0 || dx == -dy) {
-      // Straight and 45-degree lines step both ways evenly: clip their step range up front.
-      int ux = dx == 0 ? 0 : sx, uy = dy == 0 ? 0 : sy;
-      int t0 = 0, t1 = std::max(dx, -dy) + (lastPoint ? 1 : 0);
-      auto limit = [&](int p, int u, int lo, int hi) {
-        if (u == 0) {
-          if (p < lo || p >= hi) t1 = t0;
-        } else if (u > 0) {
-          t0 = std::max(t0, lo - p);
-          t1 = std::min(t1, hi - p);
-        } else {
-          t0 = std::max(t0, p - hi + 1);
-          t1 = std::min(t1, p - lo + 1);
-        }
-      };
-      limit(x1, ux, clip_.left, clip_.right);
-      limit(y1, uy, clip_.top, clip_.bottom);
-      for (int t = t0; t < t1; ++t) {
-        uint8_t* row = base + static_cast<std::ptrdiff_t>(y1 + t * uy) * pitch;
-        if (small)
-          reinterpret_cast<uint16_t*>(row)[x1 + t * ux] = static_cast<uint16_t>(pixel);
-        else
-          reinterpret_cast<uint32_t*>(row)[x1 + t * ux] = pixel;
-      }
-      return;
-    }
-    for (;;) {
-      bool end = (x == x2 && y == y2);
-      if (end && !lastPoint) break;
-      if (x >= clip_.left && y >= clip_.top && x < clip_.right && y < clip_.bottom) {
-        uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * pitch;
-        if (small)
-          reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(pixel);
-        else
-          reinterpret_cast<uint32_t*>(row)[x] = pixel;
-      }
-      if (end) break;
-      int e2 = 2 * err;
-      if (e2 >= dy) {
-        err += dy;
-        x += sx;
-      }
-      if (e2 <= dx) {
-        err += dx;
-        y += sy;
-      }
-    }
+  const Walk w(x1, y1, x2, y2);
+  const int64_t steps = w.n + (lastPoint ? 1 : 0);
+  const uint32_t pixel = ColorToPixel(target_, penColor_);
+  if (penWidth_ <= 1) {
+    int64_t k0 = 0, k1 = steps;
+    w.Clip(clip_.left, clip_.top, clip_.right, clip_.bottom, k0, k1);
+    if (k0 >= k1) return;
+    if (target_.bitsPerPixel == 16)
+      TracePixels<uint16_t>(target_, WalkState(w, k0), k1 - k0, pixel);
+    else
+      TracePixels<uint32_t>(target_, WalkState(w, k0), k1 - k0, pixel);
     return;
   }
-  for (;;) {
-    bool end = (x == x2 && y == y2);
-    if (end && !lastPoint) break;
-    Stamp(x, y, pixel);
-    if (end) break;
-    int e2 = 2 * err;
-    if (e2 >= dy) {
-      err += dy;
-      x += sx;
+  // Wide pens: the union of the tips of all points, gathered as one run of columns per row
+  // (the tips of neighbouring points overlap, so each row's union is a single run), band by
+  // band of rows so that the runs fit on the stack, then filled.
+  constexpr int kBand = 128;
+  const int lo = -(penWidth_ / 2), reach = penWidth_ / 2;
+  TipRow tip[kMaxPenWidth];
+  bool tipReady = false;
+  for (int top = clip_.top; top < clip_.bottom; top += kBand) {
+    const int bottom = std::min(top + kBand, clip_.bottom);
+    int64_t k0 = 0, k1 = steps;
+    w.Clip(int64_t{clip_.left} - reach, int64_t{top} - reach, int64_t{clip_.right} + reach,
+           int64_t{bottom} + reach, k0, k1);
+    if (k0 >= k1) continue;
+    if (!tipReady) {
+      MakeTip(penWidth_, tip);
+      tipReady = true;
     }
-    if (e2 <= dx) {
-      err += dx;
-      y += sy;
+    int first[kBand], last[kBand];
+    std::fill(first, first + (bottom - top), INT_MAX);
+    std::fill(last, last + (bottom - top), INT_MIN);
+    for (WalkState at(w, k0); k0 < k1; ++k0, at.Step()) {
+      const int x = static_cast<int>(at.x), tipTop = static_cast<int>(at.y) + lo;
+      const int r0 = std::max(0, top - tipTop), r1 = std::min(penWidth_, bottom - tipTop);
+      for (int r = r0; r < r1; ++r) {
+        const int row = tipTop + r - top;
+        first[row] = std::min(first[row], x + tip[r].first);
+        last[row] = std::max(last[row], x + tip[r].last);
+      }
+    }
+    for (int row = 0; row < bottom - top; ++row) {
+      const int from = std::max(first[row], clip_.left), to = std::min(last[row], clip_.right - 1);
+      for (int x = from; x <= to; ++x) WriteTargetPixel(target_, x, top + row, pixel);
     }
   }
 }
@@ -272,10 +378,19 @@ void DeviceContext::BrushPixel(int x, int y) {
     case BrushKind::Solid:
       Plot(x, y, ColorToPixel(target_, brushColor_));
       return;
-    case BrushKind::DiagCross: {
-      // Both diagonals every 8 pixels, aligned to the surface's origin.
-      bool line = ((static_cast<unsigned>(x + y) & 7u) == 0) ||
-                  ((static_cast<unsigned>(x - y) & 7u) == 0);
+    default: {
+      // The host's 8 x 8 hatch patterns, aligned to the surface's origin: one byte a row,
+      // the leftmost pixel in the top bit.
+      static constexpr uint8_t kHatch[6][8] = {
+          {0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00},  // horizontal
+          {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},  // vertical
+          {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // forward diagonal
+          {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // backward diagonal
+          {0x08, 0x08, 0x08, 0xFF, 0x08, 0x08, 0x08, 0x08},  // cross
+          {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // diagonal cross
+      };
+      const int style = static_cast<int>(brushKind_) - static_cast<int>(BrushKind::Horizontal);
+      const bool line = (kHatch[style][y & 7] << (x & 7)) & 0x80;
       if (line)
         Plot(x, y, ColorToPixel(target_, brushColor_));
       else if (!bkTransparent_)
@@ -289,7 +404,7 @@ void DeviceContext::Rectangle(int left, int top, int right, int bottom) {
   if (!Attached()) return;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
-  if (right - left < 1 || bottom - top < 1) return;
+  if (int64_t{right} - left < 1 || int64_t{bottom} - top < 1) return;
   if (penNull_) {
     // Without an edge the filled area is one pixel smaller each way.
     --right;
@@ -311,11 +426,11 @@ void DeviceContext::Rectangle(int left, int top, int right, int bottom) {
   int r = right - 1, b = bottom - 1;
   if (penWidth_ <= 1) {
     uint32_t p = ColorToPixel(target_, penColor_);
-    for (int x = left; x <= r; ++x) {
+    for (int x = std::max(left, clip_.left); x <= std::min(r, clip_.right - 1); ++x) {
       Plot(x, top, p);
       Plot(x, b, p);
     }
-    for (int y = top; y <= b; ++y) {
+    for (int y = std::max(top, clip_.top); y <= std::min(b, clip_.bottom - 1); ++y) {
       Plot(left, y, p);
       Plot(r, y, p);
     }
@@ -346,12 +461,14 @@ void DeviceContext::FillSpans(const DcPoint* pts, int n) {
       int lo = std::min(a.y, b.y), hi = std::max(a.y, b.y);
       // Half-open in y: the bottom row of an edge belongs to the next one.
       if (y < lo || y >= hi) continue;
-      xs.push_back(a.x + static_cast<double>(y - a.y) * (b.x - a.x) / (b.y - a.y));
+      xs.push_back(a.x + static_cast<double>(int64_t{y} - a.y) * (static_cast<double>(b.x) - a.x) /
+                             (static_cast<double>(b.y) - a.y));
     }
     std::sort(xs.begin(), xs.end());
     for (size_t k = 0; k + 1 < xs.size(); k += 2) {
-      int x0 = std::max(static_cast<int>(std::ceil(xs[k])), clip_.left);
-      int x1 = std::min(static_cast<int>(std::ceil(xs[k + 1])), clip_.right);
+      // Clamped in floating point first: an edge far off the surface is outside int.
+      int x0 = static_cast<int>(std::max(std::ceil(xs[k]), static_cast<double>(clip_.left)));
+      int x1 = static_cast<int>(std::min(std::ceil(xs[k + 1]), static_cast<double>(clip_.right)));
       for (int x = x0; x < x1; ++x) BrushPixel(x, y);
     }
   }
@@ -377,14 +494,20 @@ bool DeviceContext::PolyBezier(const DcPoint* p, int count) {
   int px = p[0].x, py = p[0].y;
   for (int s = 0; s + 3 < count; s += 3) {
     const DcPoint &a = p[s], &b = p[s + 1], &c = p[s + 2], &d = p[s + 3];
-    double len = std::hypot(b.x - a.x, b.y - a.y) + std::hypot(c.x - b.x, c.y - b.y) +
-                 std::hypot(d.x - c.x, d.y - c.y);
-    int steps = std::clamp(static_cast<int>(len / 3.0), 1, 512);
+    auto dist = [](const DcPoint& from, const DcPoint& to) {
+      return std::hypot(static_cast<double>(to.x) - from.x, static_cast<double>(to.y) - from.y);
+    };
+    double len = dist(a, b) + dist(b, c) + dist(c, d);
+    int steps = static_cast<int>(std::clamp(len / 3.0, 1.0, 512.0));
     for (int i = 1; i <= steps; ++i) {
       double t = static_cast<double>(i) / steps, u = 1.0 - t;
       double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
-      int x = static_cast<int>(std::lround(w0 * a.x + w1 * b.x + w2 * c.x + w3 * d.x));
-      int y = static_cast<int>(std::lround(w0 * a.y + w1 * b.y + w2 * c.y + w3 * d.y));
+      // Within the control points' hull, so within int but for rounding at the very ends.
+      auto round = [](double v) {
+        return static_cast<int>(std::clamp(std::round(v), double{INT_MIN}, double{INT_MAX}));
+      };
+      int x = round(w0 * a.x + w1 * b.x + w2 * c.x + w3 * d.x);
+      int y = round(w0 * a.y + w1 * b.y + w2 * c.y + w3 * d.y);
       if (x == px && y == py) continue;
       StrokeSegment(px, py, x, y, wide);
       px = x;

@@ -33,7 +33,21 @@ struct DcRect {
   int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-enum class BrushKind { Null, Solid, DiagCross };
+// Hatched brushes draw the host's 8 x 8 patterns in the brush colour, their gaps in the
+// background colour unless the background is transparent.
+enum class BrushKind {
+  Null,
+  Solid,
+  Horizontal,
+  Vertical,
+  ForwardDiagonal,   // lines falling to the right
+  BackwardDiagonal,  // lines rising to the right
+  Cross,
+  DiagCross,
+};
+
+// Wider pens draw this wide: the cost of a wide line grows with the square of its width.
+constexpr int kMaxPenWidth = 256;
 
 // Formatted-text flags.
 constexpr int kDtLeft = 0x0;
@@ -60,7 +74,7 @@ class DeviceContext {
   uint32_t TextColor() const { return textColor_; }
   uint32_t BkColor() const { return bkColor_; }
   bool BkTransparent() const { return bkTransparent_; }
-  // A pen of width 0 or 1 draws one pixel wide; `null` draws no outline.
+  // A pen of width 0 or 1 draws one pixel wide, at most kMaxPenWidth; `null` draws no outline.
   void SetPen(uint32_t color, int width, bool null = false);
   void SetBrush(BrushKind kind, uint32_t color);
   Font* SelectFont(Font* font);  // returns the previous font
@@ -92,7 +106,7 @@ class DeviceContext {
 
  private:
   void Plot(int x, int y, uint32_t pixel);
-  void Stamp(int x, int y, uint32_t pixel);
+  // Any int end points: the segment is clipped before it is walked.
   void StrokeSegment(int x1, int y1, int x2, int y2, bool lastPoint);
   void FillSpans(const DcPoint* points, int count);
   void BrushPixel(int x, int y);

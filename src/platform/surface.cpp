@@ -351,13 +351,21 @@ bool GetColorKey(const Surface* s, uint32_t* key) {
   return true;
 }
 
-void* Lock(Surface* s, int* pitch) {
+const void* LockForReading(Surface* s, int* pitch) {
   if (!s || s->lost) return nullptr;
-  if (s->indexed) DropRunLength(s);
   if (SDL_MUSTLOCK(s->sdl)) SDL_LockSurface(s->sdl);
   if (pitch) *pitch = s->pitch;
   return s->pixels;
 }
+
+void* Lock(Surface* s, int* pitch) {
+  if (!s || s->lost) return nullptr;
+  if (s->indexed) DropRunLength(s);
+  LockForReading(s, pitch);
+  return s->pixels;
+}
+
+bool HasRunIndex(const Surface* s) { return s && s->indexed; }
 
 void Unlock(Surface* s) {
   if (s && SDL_MUSTLOCK(s->sdl) && s->sdl->locked) SDL_UnlockSurface(s->sdl);

@@ -44,8 +44,13 @@ void SetColorKey(Surface* s, uint32_t key);
 bool GetColorKey(const Surface* s, uint32_t* key);  // false when none is set
 
 // Direct pixel access. Lock fails on a lost surface. Writes must happen between Lock and Unlock.
+// Lock counts as a write and drops the surface's opaque-run index; LockForReading gives the
+// pixels for reading only and keeps it. Either is ended by Unlock.
 void* Lock(Surface* s, int* pitch);
+const void* LockForReading(Surface* s, int* pitch);
 void Unlock(Surface* s);
+// Whether keyed copies of the surface go by its opaque-run index (for tests and benchmarks).
+bool HasRunIndex(const Surface* s);
 // Single pixels for tools and tests (0 outside the surface).
 uint32_t ReadPixel(const Surface* s, int x, int y);
 void WritePixel(Surface* s, int x, int y, uint32_t value);

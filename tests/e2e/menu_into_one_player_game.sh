@@ -3,10 +3,7 @@
 # the field with the falling piece and the score.
 game=$1
 source "$(dirname "$0")/lib.sh"
-dir=$(dirname "$game")
-for f in BMP/block.bmp BMP/Font.bmp BMP/Field.bmp BMP/Title.bmp; do
-  [ -f "$dir/$f" ] || { echo "SKIP: $f is not beside the game"; exit 77; }
-done
+need_pictures "$game"
 work=$(mktemp -d /tmp/qe2e-shot.XXXXXX)
 log=$work/log.txt
 
