@@ -125,7 +125,7 @@ bool Number(const char* s, long lo, long hi, long* out) {
 int main(int argc, char** argv) {
   long games = 200, solo = 20, seed = 1, difficulty = 1, minutes = 60;
   int onlyA = -1, onlyB = -1;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i < argc; i += 2) {  // every option takes a value
     const char* a = argv[i];
     const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
     if (!strcmp(a, "--games")) {
@@ -147,7 +147,6 @@ int main(int argc, char** argv) {
     } else {
       return Usage((std::string("unknown argument '") + a + "'").c_str());
     }
-    ++i;
   }
 
   maxFrames = minutes * 60 * 1000 / kFrameMs;
