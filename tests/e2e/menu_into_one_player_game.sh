@@ -12,6 +12,11 @@ pid=$!
 wid=$(find_window) || exit 1
 xdotool windowactivate --sync "$wid" 2>/dev/null || true
 sleep 0.5
+# Without a GPU (no DRI render node) the window's own buffer is taken without loading GL.
+if [ -z "${TU_PRESENT:-}" ] && ! ls /dev/dri/renderD* >/dev/null 2>&1; then
+  gl=$(grep -E -o '[^/]*(libGL|libLLVM|_dri)[^/]*\.so[.0-9]*$' "/proc/$pid/maps" | sort -u | tr '\n' ' ')
+  [ -z "$gl" ] || fail "GL was loaded though no GPU can run it: $gl"
+fi
 import -window "$wid" "$work/menu.png"
 press x  # one-player game
 sleep 0.3
