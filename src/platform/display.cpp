@@ -3,11 +3,13 @@
 #include <SDL2/SDL.h>
 #include <dirent.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "platform/frametimes.h"
@@ -146,9 +148,10 @@ bool OpenFramebuffer() {
   return true;
 }
 
-// Whether GL might run on a GPU here: there is a DRI render node, and the GL library is not
-// told to use its software rasterizer. Otherwise GL could only run on the CPU, and loading it
-// to find that out would map tens of megabytes of driver and shader compiler for nothing.
+// Whether GL might run on a GPU here: there is a DRI render node this user may open, and the
+// GL library is not told to use its software rasterizer. Otherwise GL could only run on the
+// CPU, and loading it to find that out would map tens of megabytes of driver and shader
+// compiler for nothing.
 bool GpuMayRunGl() {
   const char* software = std::getenv("LIBGL_ALWAYS_SOFTWARE");
   if (software && *software && std::strcmp(software, "0") != 0 &&
@@ -157,8 +160,11 @@ bool GpuMayRunGl() {
   DIR* dri = opendir("/dev/dri");
   if (!dri) return false;
   bool renderNode = false;
-  while (const dirent* e = readdir(dri))
-    if (std::strncmp(e->d_name, "renderD", 7) == 0) renderNode = true;
+  while (const dirent* e = readdir(dri)) {
+    if (std::strncmp(e->d_name, "renderD", 7) != 0) continue;
+    std::string node = std::string("/dev/dri/") + e->d_name;
+    if (access(node.c_str(), R_OK | W_OK) == 0) renderNode = true;
+  }
   closedir(dri);
   return renderNode;
 }
