@@ -83,3 +83,27 @@ wait_size() {
   done
   fail "the window is $(geometry "$1"), not $2"
 }
+
+# start_game GAME LOG: starts the game, its output in LOG, and waits for its window; sets
+# GAME_PID and WID.
+start_game() {
+  "$1" >"$2" 2>&1 &
+  GAME_PID=$!
+  WID=$(find_window) || exit 1
+}
+
+# one_player_game WID: from the menu into a one-player game on Easy, past its opening wipe.
+one_player_game() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
+  press x  # one-player game
+  sleep 0.3
+  press x  # Easy
+  sleep 2.5
+}
+
+# Pictures (ImageMagick). bright X Y W H FILE: the number of pixels brighter than 45 % grey in
+# that rectangle. max X Y W H FILE: the brightest grey (0..255) there. differs A B: the share
+# in per cent of pixels of two 640 x 480 pictures that differ.
+bright() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -threshold 45% -format '%[fx:int(mean*w*h+0.5)]' info:; }
+max() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -format '%[fx:int(maxima*255+0.5)]' info:; }
+differs() { compare -metric AE -fuzz 2% "$1" "$2" null: 2>&1 | awk '{ printf "%d", $1 * 100 / 307200 }'; }

@@ -10,26 +10,15 @@ game=$1
 resize=$2
 source "$(dirname "$0")/lib.sh"
 need_pictures "$game"
-work=${E2E_KEEP:-$(mktemp -d /tmp/qe2e-screen.XXXXXX)}
+work=$(mktemp -d /tmp/qe2e-screen.XXXXXX)
 log=$work/log.txt
 start_wm
 
-"$game" >"$log" 2>&1 &
-pid=$!
-wid=$(find_window) || exit 1
+start_game "$game" "$log"
+pid=$GAME_PID wid=$WID
 wait_size "$wid" 1280x960
-xdotool windowactivate --sync "$wid" 2>/dev/null || true
-press x  # one-player game
-sleep 0.3
-press x  # Easy
-sleep 2.5
+one_player_game "$wid"
 
-# bright X Y W H FILE: the number of pixels brighter than 45 % grey in that rectangle.
-bright() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -threshold 45% -format '%[fx:int(mean*w*h+0.5)]' info:; }
-# max X Y W H FILE: the brightest grey (0..255) in that rectangle.
-max() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -format '%[fx:int(maxima*255+0.5)]' info:; }
-# differs A B: the share in per cent of pixels of two 640 x 480 pictures that differ.
-differs() { compare -metric AE -fuzz 2% "$1" "$2" null: 2>&1 | awk '{ printf "%d", $1 * 100 / 307200 }'; }
 # screen WxH: gives the screen that size and waits until the X server reports it.
 screen() {
   local i
