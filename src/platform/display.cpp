@@ -350,13 +350,14 @@ void WaitUntil(SteadyClock::time_point deadline) {
 // Holds frames to the display's refresh where presents return at once: each frame leaves at a
 // deadline on the steady clock one interval after the last one's, whatever the frame cost. A
 // frame more than an interval late starts the count again instead of hurrying the next ones.
-// Where the renderer's vsync blocks for a good part of the interval, it does the pacing.
+// Where the renderer's vsync blocks for a good part of the interval, it does the pacing (the
+// window's framebuffer has no vsync: a slow present there is a slow X server).
 void Pace(bool wait, double presentMs) {
   if (!wait) return;
   const double interval = 1000.0 / pacer.refreshHz;
   presentAverageMs = presentAverageMs * 0.9 + presentMs * 0.1;
   auto now = SteadyClock::now();
-  if (presentAverageMs > interval * 0.4) {
+  if (backend == Backend::Renderer && presentAverageMs > interval * 0.4) {
     pacer.deadline = now;
     return;
   }
