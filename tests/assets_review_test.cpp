@@ -23,8 +23,10 @@ uint32_t BitwiseCrc(const uint8_t* p, size_t n) {
   return ~c;
 }
 
-// Checks the file and returns its width and height (0 x 0 when anything is wrong).
-void CheckPng(const std::string& path, int& w, int& h) {
+// Checks the file and returns its width and height (0 x 0 when anything is wrong), and its
+// scanlines (each led by its filter byte) when asked. Colour type 2 is RGB, 6 is RGBA.
+void CheckPng(const std::string& path, int& w, int& h, int colourType = 2, std::vector<uint8_t>* rows = nullptr) {
+  const size_t channels = colourType == 6 ? 4 : 3;
   w = h = 0;
   std::vector<uint8_t> v;
   ASSERT_TRUE(asset_files::ReadAll(path, v)) << path;
@@ -43,7 +45,7 @@ void CheckPng(const std::string& path, int& w, int& h) {
     if (type == "IHDR") {
       width = int(Be32(v, at + 8)), height = int(Be32(v, at + 12));
       EXPECT_EQ(body[8], 8);  // bits per channel
-      EXPECT_EQ(body[9], 2);  // truecolour
+      EXPECT_EQ(body[9], colourType);
     } else if (type == "IDAT") {
       z.insert(z.end(), body, body + len);
     } else if (type == "IEND") {
@@ -71,9 +73,10 @@ void CheckPng(const std::string& path, int& w, int& h) {
   uint32_t a = 1, b = 0;
   for (uint8_t x : raw) a = (a + x) % 65521, b = (b + a) % 65521;
   EXPECT_EQ((b << 16 | a), Be32(z, at));
-  ASSERT_EQ(raw.size(), size_t(height) * (size_t(width) * 3 + 1)) << path;
-  for (int y = 0; y < height; ++y) ASSERT_LE(raw[size_t(y) * (size_t(width) * 3 + 1)], 4) << "filter of row " << y;
+  ASSERT_EQ(raw.size(), size_t(height) * (size_t(width) * channels + 1)) << path;
+  for (int y = 0; y < height; ++y) ASSERT_LE(raw[size_t(y) * (size_t(width) * channels + 1)], 4) << "filter of row " << y;
   w = width, h = height;
+  if (rows) *rows = std::move(raw);
 }
 
 TEST(ReviewPictures, ContactSheetAndWaveformsAreValidPngs) {
@@ -88,6 +91,24 @@ TEST(ReviewPictures, ContactSheetAndWaveformsAreValidPngs) {
     CheckPng(dir + "/sounds/" + s + ".png", w, h);
     EXPECT_GT(w, 0) << s;
     EXPECT_GT(h, 0) << s;
+  }
+}
+
+// The desktop icons: square RGBA pictures of the theme's sizes, the piece opaque in the middle
+// of its upper block and the corners clear, so the desktop's background shows around it.
+TEST(ReviewPictures, IconsHaveTheThemeSizesAndATransparentGround) {
+  for (int size : {48, 64, 128, 256}) {
+    const std::string s = std::to_string(size);
+    const std::string path = std::string(QUORBISTANE_ICON_DIR) + "/hicolor/" + s + "x" + s + "/apps/quorbistane.png";
+    int w, h;
+    std::vector<uint8_t> rows;
+    CheckPng(path, w, h, 6, &rows);
+    ASSERT_EQ(w, size) << path;
+    ASSERT_EQ(h, size) << path;
+    auto alpha = [&](int x, int y) { return rows[size_t(y) * (size_t(w) * 4 + 1) + 1 + size_t(x) * 4 + 3]; };
+    EXPECT_EQ(alpha(0, 0), 0) << path;
+    EXPECT_EQ(alpha(w - 1, h - 1), 0) << path;
+    EXPECT_EQ(alpha(w / 2, h * 3 / 8), 255) << path;
   }
 }
 

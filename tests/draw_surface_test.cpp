@@ -266,6 +266,10 @@ TEST_F(Surfaces, MalformedBmpIsRefusedWithoutReadingPastTheData) {
   auto pal = MakeIndexedBmp(2, 2, 8, {0, 0xFFFFFF}, [](int, int) { return 1; });
   Put32(pal, 46, 300);  // more colours than 8 bits hold
   EXPECT_EQ(platform::DecodeBmp(pal.data(), pal.size(), PixelFormat::Rgb565, true), nullptr);
+  pal.insert(pal.begin() + 54 + 8, 298 * 4, 0);  // even with all of them in the file
+  Put32(pal, 10, 54 + 300 * 4);
+  Put32(pal, 2, uint32_t(pal.size()));
+  EXPECT_EQ(platform::DecodeBmp(pal.data(), pal.size(), PixelFormat::Rgb565, true), nullptr);
 }
 
 // 3 x 2, 8-bit run-length: bottom row blue x3, top row red then green x2.

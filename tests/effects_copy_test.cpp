@@ -249,6 +249,9 @@ TEST_F(EffectCopies, SwirlStripRowOffsetsAndNoise) {
   EXPECT_EQ(Back(0, 0), Opaque(9, 0));
   EXPECT_EQ(Back(1, 0), Opaque(2, 0));
   EXPECT_EQ(Back(7, 1), Opaque(3, 1));
+  // Rows count from the rectangle's top, not from the sprite's.
+  ASSERT_EQ(DrawRowOffset(0, 10, sprite, 2, 1, 10, 3, 0.0f, offsets, 2), 1);
+  EXPECT_EQ(Back(0, 10), Opaque(9, 1));
   // From the start of randomTable: n = 2 paints the colour, 1 half way, 0 keeps the source;
   // with the dissolve flag n = 0 leaves the destination.
   for (int flags : {1, 3}) {

@@ -254,6 +254,53 @@ TEST_F(Control, SlideRightUnderAnOverhangKeepsTheSlot) {
   EXPECT_EQ(p.pieceLine, 6);
 }
 
+// In every shape, each free cell a slide passes into must be free: one of them taken refuses the
+// slide. The pivot's own cell below is a satellite in two shapes, a free field cell in the others.
+TEST_F(Control, ASlideInEveryShapeIsRefusedWhenACellItEntersIsTaken) {
+  PlayerState& p = P();
+  struct Case {
+    int orientation, key;
+    Cell overhang;        // one slot aside, so a plain move is blocked
+    Cell mustBeFree[2];   // below the blocks on the slide's side, the piece's own cells left out
+  } cases[] = {
+      {1, vk::Left, {1, 7, 1}, {{2, 8, 1}, {3, 8, 1}}},
+      {2, vk::Left, {1, 5, 1}, {{2, 6, 1}, {2, 8, 1}}},
+      {3, vk::Left, {1, 5, 1}, {{2, 7, 1}, {2, 6, 1}}},
+      {4, vk::Left, {2, 5, 1}, {{2, 7, 1}, {3, 8, 1}}},
+      {1, vk::Right, {4, 6, 1}, {{3, 8, 1}, {4, 8, 1}}},
+      {2, vk::Right, {3, 5, 1}, {{3, 7, 1}, {3, 8, 1}}},
+      {3, vk::Right, {4, 5, 1}, {{3, 7, 1}, {4, 6, 1}}},
+      {4, vk::Right, {4, 7, 1}, {{4, 8, 1}, {4, 6, 1}}},
+  };
+  p.fallInterval = 300;
+  for (const Case& c : cases) {
+    bool left = c.key == vk::Left;
+    // Index -1 takes no extra cell: the slide must then happen.
+    for (int taken = -1; taken < 2; ++taken) {
+      SCOPED_TRACE(testing::Message() << "shape " << c.orientation << (left ? " left" : " right")
+                                      << " taken " << taken);
+      EmptyField();
+      Place(3, 6, c.orientation);
+      Put({c.overhang});
+      if (taken >= 0) Put({c.mustBeFree[taken]});
+      Key(c.key, true);
+      (left ? game.keys.left[0] : game.keys.right[0]) = 3;  // held, no repeat due
+      p.repeatTime = Now();
+      p.fallTime = Now() - 301;
+      PhaseControl(0, Now());
+      if (taken < 0) {
+        EXPECT_EQ(p.pieceLine, 7);
+        EXPECT_EQ(p.pieceSlot, left ? 2 : 3);
+        EXPECT_EQ(PieceOrientation(p), c.orientation);
+      } else {
+        EXPECT_EQ(p.pieceLine & 1, 0) << "slid into a taken cell";
+        EXPECT_EQ(p.pieceSlot, 3);
+      }
+      Key(c.key, false);
+    }
+  }
+}
+
 TEST_F(Control, TimedFallDropAndHeldDrop) {
   PlayerState& p = P();
   p.fallInterval = 900;

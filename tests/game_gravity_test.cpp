@@ -91,6 +91,11 @@ TEST_F(Gravity, WallsErasingCellsAndTheBottomLineDoNotMove) {
   EXPECT_EQ(P().cells[3][10], kErasing);
   EXPECT_EQ(P().phase, kPhaseMatch);
   EXPECT_EQ(P().stepFlag, 0);
+  // The line above the bottom still moves.
+  Put({{4, 15, 3}});
+  P().phase = kPhaseSettle;
+  PhaseSettle(0);
+  EXPECT_EQ(P().cells[4][16], 3);
 }
 
 TEST_F(Gravity, GlideStepsAreFourPixelsOrEightForGarbage) {
@@ -202,6 +207,13 @@ TEST_F(Gravity, GarbageThatCompletesAGroupWithEveryDrawKeepsTheLastColour) {
   PhaseColorGarbage(0);
   EXPECT_EQ(p.cells[3][14], 1);  // never left empty
   EXPECT_EQ(rand(), seq[19]);    // exactly 19 draws
+  // Three of a colour make no group: the first draw stays.
+  p.cells[3][16] = 0;
+  p.cells[3][14] = kGarbage;
+  srand(3);
+  PhaseColorGarbage(0);
+  EXPECT_EQ(p.cells[3][14], 1);
+  EXPECT_EQ(rand(), seq[1]);
 }
 
 TEST_F(Gravity, GarbageUpToTheEntryCellsTopsOut) {

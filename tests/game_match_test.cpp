@@ -22,13 +22,14 @@ class Match : public GameTest {
 
 TEST_F(Match, AGroupOfFourScoresFortyAndEarnsOneGarbageBlock) {
   PlayerState& p = P();
+  p.maxChain = 3;  // an earlier piece's chain does not raise this one's score
   Zigzag(2, 13, 3);  // (2,13) (2,14) (2,15) (2,16)
   uint32_t shownBefore = p.chainTime;
   PhaseMatch(0);
   EXPECT_EQ(p.score, 40);
   EXPECT_EQ(p.garbageOut, 1);
   EXPECT_EQ(p.chain, 1);
-  EXPECT_EQ(p.maxChain, 1);
+  EXPECT_EQ(p.maxChain, 3);
   EXPECT_EQ(p.erasedCount, 4);
   EXPECT_EQ(CountCode(kErasing), 4);
   EXPECT_EQ(p.tileFrame[2][14], 0);
@@ -55,6 +56,23 @@ TEST_F(Match, TwoGroupsInOneStepScoreTogetherAndCountGarbageOnAllErasedBlocks) {
   EXPECT_EQ(p.chain, 2);
   EXPECT_EQ(p.score, 200);
   EXPECT_EQ(p.garbageOut, 4);
+}
+
+TEST_F(Match, ErasingSixOrTenBlocksInOneStepSendsOneOrTwoBlocksMore) {
+  PlayerState& p = P();
+  struct Case {
+    int erased, garbage;
+  } cases[] = {{5, 1}, {6, 2}, {9, 2}, {10, 3}};
+  for (const Case& c : cases) {
+    EmptyField();
+    p.phase = kPhaseMatch;
+    p.chain = 0;
+    p.garbageOut = 0;
+    Zigzag(2, 4, 1, c.erased);
+    PhaseMatch(0);
+    EXPECT_EQ(p.erasedCount, c.erased);
+    EXPECT_EQ(p.garbageOut, c.garbage) << c.erased << " erased";
+  }
 }
 
 TEST_F(Match, AChainOfThreeScores40Then80Then120AndSendsSixBlocksAtTheNextSpawn) {

@@ -149,7 +149,7 @@ TEST_F(Play, GarbageCountsEnterAsPartRowsFullRowsOrFiveWithTheRestKept) {
   PlayerState& p = P();
   struct Case {
     int pending, entered, left;
-  } cases[] = {{3, 3, 0}, {5, 5, 0}, {7, 5, 0}, {10, 5, 0}, {12, 5, 7}};
+  } cases[] = {{3, 3, 0}, {5, 5, 0}, {6, 5, 0}, {7, 5, 0}, {10, 5, 0}, {11, 5, 6}, {12, 5, 7}};
   for (const Case& c : cases) {
     PhaseInit(0);
     p.garbageIn = c.pending;
@@ -167,6 +167,12 @@ TEST_F(Play, GarbageCountsEnterAsPartRowsFullRowsOrFiveWithTheRestKept) {
   EXPECT_EQ(p.cells[2][0], kGarbage);
   EXPECT_EQ(p.cells[4][0], kGarbage);
   EXPECT_EQ(p.cells[1][0], 0);
+  // Two take the table's first two slots, not any two of its first three.
+  PhaseInit(0);
+  p.garbageIn = 2;
+  PhaseSpawn(0);
+  EXPECT_EQ(p.cells[2][0], kGarbage);
+  EXPECT_EQ(p.cells[4][0], 0);
 }
 
 TEST_F(Play, GarbageEarnedIsSentAtTheSendersNextSpawn) {
@@ -226,7 +232,9 @@ TEST_F(Play, TheFallIntervalShrinksBy10To100ThenBy1To10) {
     ASSERT_EQ(p.fallInterval, 1200 - 10 * n);
   }
   EXPECT_EQ(p.fallInterval, 100);
-  for (int n = 1; n <= 90; ++n) spawn();
+  spawn();
+  EXPECT_EQ(p.fallInterval, 99);
+  for (int n = 2; n <= 90; ++n) spawn();
   EXPECT_EQ(p.fallInterval, 10);
   spawn();
   EXPECT_EQ(p.fallInterval, 10);

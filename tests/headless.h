@@ -22,6 +22,7 @@ inline void ResetHeadless(uint32_t tick = 0) {
   platform::SetTick(tick);
   platform::ClearMessages();
   platform::ClearRecordedBoxes();
+  platform::SetEchoBoxes(false);
   platform::SetQuestionAnswer(true);
   platform::ClearInjectedKeys();
   tuSystem::Init();

@@ -191,6 +191,8 @@ TEST(MidiFiles, MalformedTracksHeadersAndChunksAreRefused) {
   EXPECT_EQ(out, Smf(3));  // a clean file comes back as it was
   ASSERT_TRUE(platform::CleanMidiFile(WithEvents({0x00, 0x90, 60, 100, 0x10, 61, 100}), out))
       << "running status after a note";
+  ASSERT_TRUE(platform::CleanMidiFile(WithEvents({0x00, 0xC0, 5, 0x00, 0xD0, 64}), out))
+      << "program change and channel pressure take one data byte";
   struct Case {
     const char* what;
     Bytes file;

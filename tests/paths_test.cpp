@@ -74,6 +74,30 @@ TEST_F(Paths, SettingNumbersRoundTripAndMissingOrEmptyFilesReadZero) {
   EXPECT_EQ(v, 7);
 }
 
+TEST_F(Paths, TheUserFolderIsMadeOnceAndTakesSettingsAndCapturesByAbsoluteName) {
+  setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+  const char* folder = tuSystem::UserFolder("my-game");
+  ASSERT_NE(folder, nullptr);
+  std::string user = folder;
+  EXPECT_EQ(user, root + "/data/my-game/");
+  tuSystem::WriteNumber((user + "best.txt").c_str(), 1234);
+  EXPECT_EQ(tuSystem::ReadNumber((user + "best.txt").c_str()), 1234);
+  EXPECT_STREQ(tuSystem::UserFolder("my-game"), folder);  // already there: the same folder
+  ASSERT_EQ(tuDraw::Screen(64, 48, 1), 1);
+  ASSERT_EQ(tuDraw::SaveScreen((user + "shot.bmp").c_str(), 64, 48), 1);
+  struct stat st {};
+  EXPECT_EQ(stat((user + "shot.bmp").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 58 + 64 * 3 * 48);
+  // A name that would leave the data folder, or a folder that cannot be made, is reported.
+  EXPECT_EQ(tuSystem::UserFolder("../elsewhere"), nullptr);
+  WriteText(root + "/data/plain-file", "x");
+  setenv("XDG_DATA_HOME", (root + "/data/plain-file").c_str(), 1);
+  EXPECT_EQ(tuSystem::UserFolder("my-game"), nullptr);
+  EXPECT_EQ(platform::RecordedBoxes().size(), 2u);
+  unsetenv("XDG_DATA_HOME");
+  tuDraw::Release();
+}
+
 TEST_F(Paths, AnOverlongRootIsCutInsteadOfOverflowingThePathBuffer) {
   std::string longRoot(400, 'r');
   WriteText(root + "/config/root.txt", "/" + longRoot);

@@ -179,14 +179,18 @@ TEST_F(Primitives, SaveScreenAt32BitsKeepsEightBitComponents) {
   EXPECT_EQ(v[58 + 14], 0x12);
 }
 
-TEST_F(Primitives, SaveScreenClampsToTheBackBufferAndFailsOnlyWhenItCannotLock) {
+TEST_F(Primitives, SaveScreenClampsToTheBackBufferAndFailsWhenItCannotLockOrWrite) {
   Open(16, 100, 80);
   ASSERT_EQ(tuDraw::SaveScreen("big.bmp", 5000, 5000), 1);
   std::vector<uint8_t> v = ReadFile("big.bmp");
   EXPECT_EQ(U32(v, 18), 100u);
   EXPECT_EQ(U32(v, 22), 80u);
   EXPECT_EQ(v.size(), 58u + 300 * 80);
-  EXPECT_EQ(tuDraw::SaveScreen("sub/none.bmp", 10, 10), 1);  // the file cannot open: still 1
+  EXPECT_EQ(tuDraw::SaveScreen("sub/none.bmp", 10, 10), 0);  // the file cannot open
+  if (FILE* full = fopen("/dev/full", "wb")) {  // opens, but every write fails
+    fclose(full);
+    EXPECT_EQ(tuDraw::SaveScreen("/dev/full", 10, 10), 0);
+  }
   platform::MarkSurfaceLost(tuDraw::draw.backSurface);
   EXPECT_EQ(tuDraw::SaveScreen("lost.bmp", 10, 10), 0);
   EXPECT_TRUE(ReadFile("lost.bmp").empty());

@@ -245,6 +245,20 @@ TEST_F(Shell, AnotherInstanceHoldingTheLockRefusesTheStart) {
   unlink(path.c_str());
 }
 
+TEST_F(Shell, TheProgramsTitleNamesItsWindowAndItsLock) {
+  // Without a title of its own a program is the game: caption and lock as ever.
+  std::string pid = std::to_string(getpid());
+  StartProgram();
+  EXPECT_STREQ(tuSystem::sys.title, "Quorbistane");
+  EXPECT_EQ(access(InstanceLockPath(("Quorbistane:TuMutex-headless-" + pid).c_str()).c_str(), F_OK), 0);
+  ReleaseInstance();
+  // Another game gets its own caption and lock, so it runs beside the game.
+  program.title = "Other Game";
+  StartProgram();
+  EXPECT_STREQ(tuSystem::sys.title, "Other Game");
+  EXPECT_EQ(access(InstanceLockPath(("Other Game:TuMutex-headless-" + pid).c_str()).c_str(), F_OK), 0);
+}
+
 TEST_F(Shell, MoveMessageHalvesAreSignedAndSetTheClientRect) {
   tuDraw::draw.screenWidth = 640;
   tuDraw::draw.screenHeight = 480;

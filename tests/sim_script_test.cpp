@@ -55,7 +55,7 @@ TEST_F(SimState, FieldStringsFillLiveCellsAndWalls) {
   std::string field = "[";
   for (int line = 0; line < 17; ++line) {
     if (line) field += ",";
-    field += line == 16 ? "\"12g.3\"" : (line & 1) ? "\"....\"" : "\".....\"";
+    field += line == 16 ? "\"12g.3\"" : line == 15 ? "\"...6\"" : (line & 1) ? "\"....\"" : "\".....\"";
   }
   field += "]";
   ASSERT_TRUE(Apply((R"({"sceneNo": 1, "gameMode": 1, "players": [{"phase": 0, "score": 40, "field": )" +
@@ -71,6 +71,7 @@ TEST_F(SimState, FieldStringsFillLiveCellsAndWalls) {
   EXPECT_EQ(p.cells[3][16], kGarbage);
   EXPECT_EQ(p.cells[4][16], kEmpty);
   EXPECT_EQ(p.cells[5][16], 3);
+  EXPECT_EQ(p.cells[4][15], kErasing);
   EXPECT_EQ(p.cells[0][5], kWall);
   EXPECT_EQ(p.cells[6][5], kWall);
   EXPECT_EQ(p.cells[5][5], kWall);  // odd lines have four live slots

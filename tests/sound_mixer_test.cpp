@@ -61,6 +61,13 @@ TEST_F(Mixer, VolumeAndPanFollowHundredthsOfADecibel) {
   int v;
   platform::AudioGetVolume(b, &v);
   EXPECT_EQ(v, -10000);
+  // The floor is silence, also where several loud voices add up.
+  for (int i = 0; i < 2; ++i) {
+    AudioBuffer* loud = Make(Dc(441, 32767));
+    platform::AudioSetVolume(loud, -10000);
+    platform::AudioPlay(loud, true);
+  }
+  EXPECT_EQ(Peak(Pull(441), 0), 0);
 }
 
 TEST_F(Mixer, FrequencyAndDeviceRateSetThePlayingTime) {

@@ -85,6 +85,7 @@ TEST_F(SoundObjects, ParametersClampAndAddressTheirChannels) {
   int id = Load("a.wav", 3, 1000, 1000, 22050);
   tuSound::AddVolume(id, 500, -1);
   EXPECT_EQ(Volume(id, 0), 0);
+  EXPECT_EQ(Obj(id).channels[0].volume, 0);  // what the next step adds to
   tuSound::AddVolume(id, -7000, -1);
   tuSound::AddVolume(id, -7000, -1);
   EXPECT_EQ(Volume(id, 2), -10000);
@@ -109,6 +110,11 @@ TEST_F(SoundObjects, ParametersClampAndAddressTheirChannels) {
   EXPECT_EQ(Volume(id, 0), 0);
   EXPECT_EQ(Volume(id, 1), -300);
   EXPECT_EQ(Volume(id, 2), 0);
+  // After the last channel the turn comes back to the first.
+  tuSound::Play(id, -1);
+  tuSound::Play(id, -1);
+  tuSound::SetVolume(id, -400, -2);
+  EXPECT_EQ(Volume(id, 0), -400);
 }
 
 TEST_F(SoundObjects, PauseTwiceResumesWhereItStoppedAndLoopsAgain) {

@@ -73,6 +73,8 @@ TEST_F(WaveReader, FindsItsChunksWhereverTheyAre) {
   EXPECT_EQ(Bytes(format_ + 18, format_ + 22), (Bytes{0xA, 0xB, 0xC, 0xD}));
   adpcm[16] = 40;
   EXPECT_EQ(Read(Riff({Chunk("fmt ", adpcm), Chunk("data", kSamples)})), 1);
+  adpcm[16] = 5;  // one byte past the chunk
+  EXPECT_EQ(Read(Riff({Chunk("fmt ", adpcm), Chunk("data", kSamples)})), 1);
   // The reader does not judge the format's fields: a 24-bit file reads as it is.
   ASSERT_EQ(Read(Riff({Chunk("fmt ", Fmt(2, 48000, 24)), Chunk("data", kSamples)})), 0);
   EXPECT_EQ(Format().bitsPerSample, 24);

@@ -147,6 +147,20 @@ TEST_F(TextTest, FullStopHangsAtTheLineEndWhileOtherCharactersMoveDown) {
   tuDraw::EndText();
 }
 
+TEST_F(TextTest, ACharacterEndingExactlyOnTheRightLimitStaysOnItsLine) {
+  tuDraw::BeginText(1, 16, 0, 0, 0, 0);
+  int w = WideWidth();
+  tuDraw::TextBoxLayout(10, 0, 10 + 2 * w, 400, "ああ", 0);
+  ASSERT_EQ(tuDraw::text.charCount, 2);
+  EXPECT_EQ(CharRect(2).left, 10 + w);
+  EXPECT_EQ(CharRect(2).top, 0);
+  tuDraw::TextBoxLayout(10, 0, 10 + 2 * w - 1, 400, "ああ", 0);
+  ASSERT_EQ(tuDraw::text.charCount, 2);
+  EXPECT_EQ(CharRect(2).left, 10);
+  EXPECT_EQ(CharRect(2).top, 16);
+  tuDraw::EndText();
+}
+
 TEST_F(TextTest, BottomLimitStopsTheLayoutAndTheListNeverOverflows) {
   tuDraw::BeginText(1, 16, 0, 0, 0, 0);
   tuDraw::SetTextColors(0xFFFFFF, 0, 1);
@@ -155,6 +169,8 @@ TEST_F(TextTest, BottomLimitStopsTheLayoutAndTheListNeverOverflows) {
   tuDraw::TextBox(0, 0, 2 * w + 1, 40, "ああああああ", 0);
   EXPECT_EQ(tuDraw::text.charCount, 4);
   EXPECT_EQ(CharRect(0).bottom, 32);
+  tuDraw::TextBox(0, 0, 2 * w + 1, 48, "ああああああ", 0);
+  EXPECT_EQ(tuDraw::text.charCount, 4) << "a line that would end on the bottom limit reaches it";
 
   std::string longText(5000, 'a');
   tuDraw::TextBoxLayout(0, 0, 1 << 30, 1 << 30, longText.c_str(), 0);

@@ -38,9 +38,10 @@ int SaveScreen(const char* fileName, int width, int height) {
   width = std::clamp(width, 0, t.width);
   height = std::clamp(height, 0, t.height);
   int depth = DesktopDepth();
+  int written = 0;
   if ((depth == 16 || depth == 32) && fileName) {
     char path[512];
-    tu::JoinCut(path, sizeof path, tuSystem::GetPath(0), fileName, "");
+    tu::JoinCut(path, sizeof path, fileName[0] == '/' ? "" : tuSystem::GetPath(0), fileName, "");
     FILE* f = fopen(path, "wb");
     if (f) {
       uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
@@ -58,7 +59,7 @@ int SaveScreen(const char* fileName, int width, int height) {
       Put32(header + 34, imageBytes);
       Put32(header + 38, 2834);
       Put32(header + 42, 2834);
-      fwrite(header, 1, sizeof header, f);
+      bool ok = fwrite(header, 1, sizeof header, f) == sizeof header;
       const PixelFormatInfo& pf = draw.pixelFormat;
       std::vector<uint8_t> row(rowBytes, 0);
       for (int y = height - 1; y >= 0; --y) {
@@ -84,13 +85,13 @@ int SaveScreen(const char* fileName, int width, int height) {
             out[2] = static_cast<uint8_t>(p >> pf.red.shift);
           }
         }
-        fwrite(row.data(), 1, rowBytes, f);
+        ok = ok && fwrite(row.data(), 1, rowBytes, f) == rowBytes;
       }
-      fclose(f);
+      written = (fclose(f) == 0 && ok) ? 1 : 0;
     }
   }
   platform::Unlock(draw.backSurface);
-  return 1;
+  return written;
 }
 
 }  // namespace tuDraw

@@ -47,11 +47,22 @@ struct BackDC {
   ~BackDC() { ReleaseSurfaceDC(draw.backSurface, dc); }
 };
 
-std::vector<platform::DcPoint> ToDc(const Point* points, int count) {
-  std::vector<platform::DcPoint> out(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) out[i] = {points[i].x, points[i].y};
-  return out;
-}
+// The points in the device context's type. Shapes of up to kInline points (every shape a frame
+// is likely to draw) stay on the stack, so drawing them allocates nothing.
+class DcPoints {
+ public:
+  DcPoints(const Point* points, int count) {
+    if (count > kInline) heap_.resize(static_cast<size_t>(count));
+    platform::DcPoint* out = data();
+    for (int i = 0; i < count; ++i) out[i] = {points[i].x, points[i].y};
+  }
+  platform::DcPoint* data() { return heap_.empty() ? inline_ : heap_.data(); }
+
+ private:
+  static constexpr int kInline = 256;
+  platform::DcPoint inline_[kInline];
+  std::vector<platform::DcPoint> heap_;
+};
 
 }  // namespace
 
@@ -86,7 +97,7 @@ void Bezier(const Point* points, int count, uint32_t color, int width) {
   if (!points || count <= 0) return;
   BackDC b;
   b.dc.SetPen(color, width);
-  std::vector<platform::DcPoint> p = ToDc(points, count);
+  DcPoints p(points, count);
   b.dc.PolyBezier(p.data(), count);
 }
 
@@ -100,7 +111,7 @@ void Polygon(const Point* points, int count, uint32_t color, uint32_t background
     b.dc.SetBkTransparent(true);
   else
     b.dc.SetBkColor(background);
-  std::vector<platform::DcPoint> p = ToDc(points, count);
+  DcPoints p(points, count);
   b.dc.Polygon(p.data(), count);
 }
 

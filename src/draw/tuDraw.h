@@ -242,8 +242,10 @@ void Polygon(const Point* points, int count, uint32_t color, uint32_t background
 void InvertRect(int left, int top, int right, int bottom);
 // Copies that rectangle of the back buffer to (0, 0) of the sprite.
 void GrabScreen(int id, int left, int top, int right, int bottom);
-// Writes the top-left width x height of the back buffer as a 24-bit BMP file beside the program.
-// 1, or 0 when the back buffer cannot be locked.
+// Writes the top-left width x height of the back buffer as a 24-bit BMP file beside the program,
+// or at the path itself when the name begins with "/". 1 when the whole file was written; 0 when
+// the back buffer cannot be locked, the file cannot be written, or the desktop is not 16 or 32
+// bits deep. No error is reported.
 int SaveScreen(const char* fileName, int width, int height);
 
 // ---- Frame end: fade overlay, scrolling view, vertical-blank wait, copy to the window

@@ -1,12 +1,22 @@
 #include "platform/audio.h"
 
 #include <SDL2/SDL.h>
+#include <dlfcn.h>
 
+#include <atomic>
+#include <csignal>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
+#include "platform/clock.h"
 #include "platform/headless.h"
+#include "platform/window.h"
 
 namespace platform {
 
@@ -29,6 +39,7 @@ struct AudioBuffer {
   uint64_t step = 0;      // position advance per output frame, 32.32
   bool playing = false;
   bool looping = false;
+  bool startedUnheard = false;  // started once while no device pulled the mix
   uint32_t mixedFrames = 0;  // output frames this buffer has sounded (for the one-shot player)
 };
 
@@ -37,6 +48,7 @@ namespace {
 constexpr int kMaxVoices = 1024;
 constexpr int kMaxSources = 4;
 constexpr int kChunk = 1024;  // frames mixed per pass
+constexpr uint32_t kRetryMs = 2000;  // the quiet search for a lost device
 
 struct Source {
   AudioSourceFn render = nullptr;
@@ -45,9 +57,19 @@ struct Source {
 
 struct State {
   bool open = false;
-  bool available = true;  // headless: whether a device "exists"
+  bool available = true;  // headless: whether the system has sound output at all
   bool sdlAudio = false;
+  // The output device; 0 while there is none. Written by the main thread only.
   SDL_AudioDeviceID device = 0;
+  SDL_AudioDeviceID lostDevice = 0;  // a lost device not closed yet (the search closes it)
+  Uint32 installedAt = 0;            // SDL ticks when `device` came: older removals are not its
+  bool headlessOutput = false;       // headless: the simulated device is there
+  bool held = false;
+  bool pulling = false;  // the callback mixes (a device is there, not held); under the lock
+  // The search: events seen since the last look, and when the next quiet retry is due.
+  bool removedSeen = false, addedSeen = false;
+  uint32_t nextRetry = 0;        // platform tick
+  Uint32 lastAttemptEnd = 0;     // SDL ticks: added events from before are its own driver's
   WaveFormat primary;
   AudioBuffer* voices[kMaxVoices] = {};
   int voiceCount = 0;
@@ -58,21 +80,45 @@ struct State {
 };
 State st;
 
+// The mixer's lock, ours rather than the device's, since devices come and go while the mixer
+// stays. Never call into SDL's audio while holding it: SDL holds its own device lock around the
+// callback, which takes this one.
+std::recursive_mutex mixerLock;
+
 // Holds the device callback off for the lifetime of the guard.
 class MixerGuard {
  public:
-  MixerGuard() : device_(st.device) {
-    if (device_) SDL_LockAudioDevice(device_);
-  }
-  ~MixerGuard() {
-    if (device_) SDL_UnlockAudioDevice(device_);
-  }
+  MixerGuard() { mixerLock.lock(); }
+  ~MixerGuard() { mixerLock.unlock(); }
   MixerGuard(const MixerGuard&) = delete;
   MixerGuard& operator=(const MixerGuard&) = delete;
-
- private:
-  SDL_AudioDeviceID device_;
 };
+
+// Headless stand-in for the system's device.
+struct SimulatedDevice {
+  bool present = true;        // a device exists
+  bool disconnected = false;  // the open device was taken away: nothing pulls it any more
+  bool removedEvent = false, addedEvent = false;
+};
+SimulatedDevice sim;
+
+// One search for a device, run on a helper thread: closing a lost device and opening a new one
+// can both take a while on a sound server.
+struct Attempt {
+  std::thread thread;
+  std::atomic<bool> done{false};
+  SDL_AudioDeviceID closing = 0;  // the lost device, closed first
+  bool open = true;               // false: only let the device go
+  WaveFormat format;
+  SDL_AudioDeviceID found = 0;
+  Uint32 endedAt = 0;
+};
+Attempt attempt;
+
+// Test hook for the real program: with TU_AUDIO_FAULT_SIGNALS=1 in the environment, SIGUSR1
+// takes the device away (a removal event for it, and no device opens) and SIGUSR2 brings it
+// back (an added event), so a test can pull the device from under a running game.
+std::atomic<bool> faultRemove{false}, faultAdd{false}, faultAbsent{false};
 
 WaveFormat MakeFormat(int channels, uint32_t rate, int bits) {
   WaveFormat f;
@@ -292,9 +338,10 @@ void Render(uint8_t* out, int frames) {
 }
 
 void SDLCALL Callback(void* /*user*/, Uint8* stream, int len) {
-  // SDL holds the device lock around the callback.
+  MixerGuard guard;
   int block = st.primary.blockAlign ? st.primary.blockAlign : 4;
-  int frames = len / block;
+  // A device being let go, or held, is fed silence and advances nothing.
+  int frames = st.pulling ? len / block : 0;
   Render(stream, frames);
   int rest = len - frames * block;
   if (rest > 0) std::memset(stream + frames * block, st.primary.bitsPerSample == 8 ? 0x80 : 0, rest);
@@ -307,11 +354,10 @@ Uint16 DeviceFrames(uint32_t rate) {
   return n;
 }
 
-bool OpenSdlDevice(const WaveFormat& f) {
-  if (!st.sdlAudio) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    st.sdlAudio = true;
-  }
+// Opens the default output device at `f`, paused; 0 when there is none. Touches no state, so
+// the search's helper thread can call it.
+SDL_AudioDeviceID OpenSdlDevice(const WaveFormat& f) {
+  if (faultAbsent.load()) return 0;
   SDL_AudioSpec want{}, have{};
   want.freq = static_cast<int>(f.samplesPerSec);
   want.format = f.bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16SYS;
@@ -319,18 +365,74 @@ bool OpenSdlDevice(const WaveFormat& f) {
   want.samples = DeviceFrames(f.samplesPerSec);
   want.callback = Callback;
   // No allowed changes: SDL converts from exactly this format if the hardware wants another.
-  SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (id == 0) return false;
-  st.device = id;
-  SDL_PauseAudioDevice(id, 0);
-  return true;
+  return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+}
+
+void QuietAlsaLines(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA prints lines of its own on stderr for every device it fails to open; a search that
+// retries every 2 seconds must not fill the terminal with them. Its library is already loaded
+// where SDL's driver uses it; elsewhere this does nothing.
+void QuietAlsa() {
+  void* lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD);
+  if (!lib) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using SetHandler = int (*)(Handler);
+  if (auto set = reinterpret_cast<SetHandler>(dlsym(lib, "snd_lib_error_set_handler")))
+    set(QuietAlsaLines);
+  dlclose(lib);
+}
+
+void UpdatePulling() {
+  MixerGuard guard;
+  st.pulling = AudioOutputRunning() && !st.held;
+}
+
+// The device is ours: one-shots started while nothing could be heard are over by now, so they
+// stay silent; everything else carries on from where it waits.
+void Install(SDL_AudioDeviceID id) {
+  {
+    MixerGuard guard;
+    for (int v = 0; v < st.voiceCount; ++v) {
+      AudioBuffer* b = st.voices[v];
+      if (b->startedUnheard && b->playing && !b->looping) {
+        b->playing = false;
+        b->position = 0;
+      }
+      b->startedUnheard = false;
+    }
+    if (Headless())
+      st.headlessOutput = true;
+    else
+      st.device = id;
+  }
+  if (!Headless()) {
+    st.installedAt = SDL_GetTicks();
+    SDL_PauseAudioDevice(id, 0);
+  }
+  UpdatePulling();
+}
+
+// The device is gone (or let go while the program is inactive): nothing pulls the mixer until
+// the search finds another.
+void Lose() {
+  if (Headless()) {
+    st.headlessOutput = false;
+    sim.disconnected = false;
+  } else {
+    st.lostDevice = st.device;
+    st.device = 0;
+  }
+  UpdatePulling();
+  st.nextRetry = Tick();  // another device may be there already
 }
 
 void CloseSdlDevice() {
-  if (st.device) {
-    SDL_CloseAudioDevice(st.device);  // waits for the callback to finish
-    st.device = 0;
-  }
+  SDL_AudioDeviceID ids[2] = {st.device, st.lostDevice};
+  st.device = st.lostDevice = 0;
+  UpdatePulling();
+  for (SDL_AudioDeviceID id : ids)
+    if (id) SDL_CloseAudioDevice(id);  // waits for the callback to finish
 }
 
 void QuitSdlAudio() {
@@ -338,6 +440,127 @@ void QuitSdlAudio() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     st.sdlAudio = false;
   }
+}
+
+// Whether SDL's driver reaches its devices through a sound server. Such a driver keeps one
+// connection for all its devices, which a restart of the server leaves dead; drivers that open
+// the hardware (or a file) afresh for every device need no restart of their own.
+bool DriverUsesServer() {
+  const char* d = SDL_GetCurrentAudioDriver();
+  if (!d) return true;  // a restart that failed: try again
+  for (const char* direct : {"alsa", "dsp", "disk", "dummy"})
+    if (strcmp(d, direct) == 0) return false;
+  return true;
+}
+
+void RunAttempt() {
+  if (attempt.closing) SDL_CloseAudioDevice(attempt.closing);
+  SDL_AudioDeviceID id = attempt.open ? OpenSdlDevice(attempt.format) : 0;
+  if (!id && attempt.open && !faultAbsent.load() && DriverUsesServer()) {
+    // The server may have restarted under the driver: start the driver afresh, as at program
+    // start, and try once more.
+    if (SDL_AudioInit(nullptr) == 0) QuietAlsa();
+    id = OpenSdlDevice(attempt.format);
+  }
+  attempt.found = id;
+  attempt.endedAt = SDL_GetTicks();
+  attempt.done.store(true);
+}
+
+bool AttemptRunning() { return attempt.thread.joinable(); }
+
+// Takes the result of a finished search: the device it found, or the next quiet retry.
+void FinishAttempt() {
+  attempt.thread.join();
+  attempt.done.store(false);
+  st.lastAttemptEnd = attempt.endedAt;
+  if (attempt.found)
+    Install(attempt.found);
+  else if (attempt.open)
+    st.nextRetry = Tick() + kRetryMs;
+}
+
+// Starts a search for a device, or with `open` false only lets a lost device go.
+void StartAttempt(bool open) {
+  if (!open && (Headless() || !st.lostDevice)) return;
+  st.addedSeen = false;
+  if (Headless()) {
+    if (sim.present)
+      Install(0);
+    else
+      st.nextRetry = Tick() + kRetryMs;
+    return;
+  }
+  attempt.closing = st.lostDevice;
+  attempt.open = open;
+  attempt.format = st.primary;
+  attempt.found = 0;
+  attempt.done.store(false);
+  try {
+    attempt.thread = std::thread(RunAttempt);
+  } catch (const std::system_error&) {
+    st.nextRetry = Tick() + kRetryMs;  // no thread now: the device waits for the next retry
+    return;
+  }
+  st.lostDevice = 0;
+}
+
+// Waits for a search under way (for closing the mixer or changing its format).
+void SettleAttempt() {
+  if (AttemptRunning()) FinishAttempt();
+}
+
+void OnDeviceEvent(const SDL_Event& e) {
+  if (e.type != SDL_AUDIODEVICEADDED && e.type != SDL_AUDIODEVICEREMOVED) return;
+  if (!st.open || Headless() || e.adevice.iscapture) return;
+  if (e.type == SDL_AUDIODEVICEREMOVED) {
+    if (st.device && e.adevice.which == st.device &&
+        static_cast<int32_t>(e.adevice.timestamp - st.installedAt) >= 0)
+      st.removedSeen = true;
+  } else if (!st.device && static_cast<int32_t>(e.adevice.timestamp - st.lastAttemptEnd) > 0) {
+    st.addedSeen = true;
+  }
+}
+
+void PushDeviceEvent(Uint32 type, SDL_AudioDeviceID which) {
+  SDL_Event e{};
+  e.type = type;
+  e.adevice.which = which;
+  e.adevice.iscapture = 0;
+  SDL_PushEvent(&e);
+}
+
+void OnFaultSignal(int signal) { (signal == SIGUSR1 ? faultRemove : faultAdd).store(true); }
+
+void InstallFaultSignals() {
+  static bool installed = false;
+  const char* on = getenv("TU_AUDIO_FAULT_SIGNALS");
+  if (installed || !on || strcmp(on, "1") != 0) return;
+  installed = true;
+  struct sigaction sa {};
+  sa.sa_handler = OnFaultSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGUSR1, &sa, nullptr);
+  sigaction(SIGUSR2, &sa, nullptr);
+}
+
+void TakeFaultSignals() {
+  if (faultRemove.exchange(false)) {
+    faultAbsent.store(true);
+    if (st.device) PushDeviceEvent(SDL_AUDIODEVICEREMOVED, st.device);
+  }
+  if (faultAdd.exchange(false)) {
+    faultAbsent.store(false);
+    PushDeviceEvent(SDL_AUDIODEVICEADDED, 0);
+  }
+}
+
+bool DeviceThere() { return Headless() ? st.headlessOutput : st.device != 0; }
+
+bool DeviceGone() {
+  if (Headless()) return sim.disconnected;
+  return SDL_GetAudioDeviceStatus(st.device) == SDL_AUDIO_STOPPED;
 }
 
 // Sets the mix format and the resampling steps that depend on its rate.
@@ -354,22 +577,44 @@ void SetPrimary(const WaveFormat& f) {
 int AudioOpen() {
   if (st.open) return AUDIO_OK;
   st.primary = MakeFormat(2, 44100, 16);
+  st.held = st.removedSeen = st.addedSeen = false;
   if (Headless()) {
     if (!st.available) return AUDIO_ERR_NODEVICE;
     st.open = true;
+    sim.disconnected = sim.removedEvent = sim.addedEvent = false;
+    if (sim.present)
+      Install(0);
+    else
+      st.nextRetry = Tick() + kRetryMs;
     return AUDIO_OK;
   }
-  if (!OpenSdlDevice(st.primary)) {
-    QuitSdlAudio();
-    return AUDIO_ERR_NODEVICE;
-  }
+  // Only a system without any way to play sound runs silent for good.
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return AUDIO_ERR_NODEVICE;
+  st.sdlAudio = true;
+  QuietAlsa();
+  InstallFaultSignals();
+  AddEventObserver(OnDeviceEvent);
   st.open = true;
+  if (SDL_AudioDeviceID id = OpenSdlDevice(st.primary)) {
+    Install(id);
+    return AUDIO_OK;
+  }
+  static bool told = false;
+  if (!told) {
+    fprintf(stderr, "quorbistane: no sound device (%s); the game plays silent until one appears\n",
+            SDL_GetError());
+    told = true;
+  }
+  st.lastAttemptEnd = SDL_GetTicks();
+  st.nextRetry = Tick() + kRetryMs;
   return AUDIO_OK;
 }
 
 void AudioClose() {
   if (!st.open) return;
+  SettleAttempt();
   CloseSdlDevice();
+  st.headlessOutput = false;
   for (int v = 0; v < st.voiceCount; ++v) {
     delete[] st.voices[v]->data;
     delete st.voices[v];
@@ -378,6 +623,8 @@ void AudioClose() {
   st.voiceCount = 0;
   QuitSdlAudio();
   st.open = false;
+  st.held = false;
+  UpdatePulling();
 }
 
 bool AudioIsOpen() { return st.open; }
@@ -390,20 +637,96 @@ int AudioSetPrimaryFormat(const WaveFormat& format) {
     SetPrimary(wanted);
     return AUDIO_OK;
   }
+  SettleAttempt();
+  if (!st.device) {
+    // No device to ask: the search opens the next one at this format.
+    CloseSdlDevice();
+    SetPrimary(wanted);
+    return AUDIO_OK;
+  }
   // The callback reads the primary format: change it only while no device runs.
   WaveFormat old = st.primary;
   CloseSdlDevice();
   SetPrimary(wanted);
-  if (OpenSdlDevice(wanted)) return AUDIO_OK;
+  if (SDL_AudioDeviceID id = OpenSdlDevice(wanted)) {
+    Install(id);
+    return AUDIO_OK;
+  }
   SetPrimary(old);
-  // If even the old format cannot be reopened the buffers live on without output.
-  OpenSdlDevice(old);
+  // If even the old format cannot be reopened the search looks for a device.
+  if (SDL_AudioDeviceID id = OpenSdlDevice(old))
+    Install(id);
+  else
+    st.nextRetry = Tick() + kRetryMs;
   return AUDIO_ERR_BADFORMAT;
 }
 
 WaveFormat AudioPrimaryFormat() { return st.primary; }
 
-void AudioSetDeviceAvailable(bool available) { st.available = available; }
+void AudioSetDeviceAvailable(bool available) {
+  st.available = available;
+  if (available) sim.present = true;
+}
+
+// ---- The output device coming and going
+
+void AudioService() {
+  if (!st.open) return;
+  if (Headless()) {
+    if (sim.removedEvent && st.headlessOutput) st.removedSeen = true;
+    if (sim.addedEvent && !st.headlessOutput) st.addedSeen = true;
+    sim.removedEvent = sim.addedEvent = false;
+  } else {
+    TakeFaultSignals();
+    // Events the window's pump has not taken yet (and all of them where there is no window).
+    SDL_Event events[8];
+    int n;
+    while ((n = SDL_PeepEvents(events, 8, SDL_GETEVENT, SDL_AUDIODEVICEADDED, SDL_AUDIODEVICEREMOVED)) > 0)
+      for (int i = 0; i < n; ++i) OnDeviceEvent(events[i]);
+  }
+  if (DeviceThere() && (st.removedSeen || DeviceGone())) Lose();
+  st.removedSeen = false;
+  if (AttemptRunning()) {
+    if (!attempt.done.load()) return;
+    FinishAttempt();
+  }
+  if (st.held) {
+    // Inactive: even a paused device keeps its driver's thread busy, so it is let go.
+    if (DeviceThere()) Lose();
+    StartAttempt(false);
+    return;
+  }
+  if (DeviceThere()) return;
+  if (st.addedSeen || static_cast<int32_t>(Tick() - st.nextRetry) >= 0) StartAttempt(true);
+}
+
+bool AudioOutputRunning() {
+  return Headless() ? st.headlessOutput && !sim.disconnected : st.device != 0;
+}
+
+void AudioHold(bool held) {
+  if (!st.open || held == st.held) return;
+  st.held = held;
+  UpdatePulling();
+  st.nextRetry = Tick();
+  AudioService();  // lets the device go, or looks for one at once
+}
+
+void SimulateAudioDeviceRemoved() {
+  sim.present = false;
+  if (!st.open || !st.headlessOutput) return;
+  {
+    MixerGuard guard;
+    sim.disconnected = true;
+  }
+  sim.removedEvent = true;
+  UpdatePulling();
+}
+
+void SimulateAudioDeviceAdded(bool announced) {
+  sim.present = true;
+  if (announced) sim.addedEvent = true;
+}
 
 // ---- Secondary buffers
 
@@ -490,9 +813,11 @@ int AudioUnlock(AudioBuffer* b, void* first, uint32_t firstBytes, void* second,
 
 int AudioPlay(AudioBuffer* b, bool loop) {
   if (!b) return AUDIO_ERR_INVALIDPARAM;
+  bool unheard = !loop && !AudioOutputRunning();
   MixerGuard guard;
   b->looping = loop;
   b->playing = true;
+  b->startedUnheard = unheard;
   return AUDIO_OK;
 }
 
@@ -593,19 +918,16 @@ void AudioRemoveSource(int id) {
   st.sources[id] = Source{};
 }
 
-void AudioLockMixer() {
-  if (st.device) SDL_LockAudioDevice(st.device);
-}
+void AudioLockMixer() { mixerLock.lock(); }
 
-void AudioUnlockMixer() {
-  if (st.device) SDL_UnlockAudioDevice(st.device);
-}
+void AudioUnlockMixer() { mixerLock.unlock(); }
 
 // ---- Headless mixing
 
 void AudioPull(void* out, int frames) {
   if (!out || frames <= 0) return;
-  if (!st.open || !Headless()) {
+  MixerGuard guard;
+  if (!st.open || !Headless() || !st.pulling) {
     size_t block = st.primary.blockAlign ? st.primary.blockAlign : 4;
     memset(out, st.primary.bitsPerSample == 8 ? 0x80 : 0, block * static_cast<size_t>(frames));
     return;
@@ -624,7 +946,8 @@ void AudioPlayToEnd(const void* format, uint32_t formatBytes, const void* data, 
     opened = true;
   }
   AudioBuffer* b = nullptr;
-  if (AudioCreateBuffer(format, formatBytes, bytes, &b) == AUDIO_OK) {
+  // Without a device there is nothing to wait for.
+  if (AudioOutputRunning() && AudioCreateBuffer(format, formatBytes, bytes, &b) == AUDIO_OK) {
     memcpy(b->data, data, bytes);
     AudioPlay(b, false);
     if (Headless()) {

@@ -6,8 +6,9 @@
 // regions). In headless mode there is no device: tests pull mixed frames with AudioPull.
 // Where no device can be opened, AudioOpen fails and the caller runs silent.
 //
-// Threads: the device callback is the only other thread. Every function here takes the mixer
-// lock where it touches state the callback reads; the callback never allocates.
+// Threads: the device callback, and a helper that opens and closes devices (it touches no
+// mixer state). Every function here takes the mixer lock where it touches state the callback
+// reads; the callback never allocates.
 namespace platform {
 
 // A WAV file's format block as it lies in the file: 18 bytes, little-endian fields.
@@ -48,18 +49,46 @@ constexpr uint32_t AUDIO_FREQUENCY_ORIGINAL = 0;  // SetFrequency(0): back to th
 constexpr uint32_t AUDIO_STATUS_PLAYING = 0x1, AUDIO_STATUS_LOOPING = 0x4;
 
 // ---- Device and primary format
-// Opens the device at the default primary format (44100 Hz, 16-bit, stereo). Opening again
-// while open is a no-op success.
+// Opens the mixer at the default primary format (44100 Hz, 16-bit, stereo) and the output
+// device with it. Without a device the mixer opens all the same and waits for one (see the
+// output device below); only a system without any sound output fails (AUDIO_ERR_NODEVICE).
+// Opening again while open is a no-op success.
 int AudioOpen();
 // Closes the device and releases every secondary buffer still alive.
 void AudioClose();
 bool AudioIsOpen();
 // Changes the primary format (PCM, 1 or 2 channels, 8 or 16 bits, 100..100000 Hz); the real
-// device is reopened with it. On failure the old format stays.
+// device is reopened with it. On failure the old format stays. Without a device the format is
+// taken for the next one.
 int AudioSetPrimaryFormat(const WaveFormat& format);
 WaveFormat AudioPrimaryFormat();
-// Headless only: whether a device "exists" (tests of the silent mode set false).
+// Headless only: whether the system has sound output at all (tests of the silent mode set
+// false); true also brings a simulated device back.
 void AudioSetDeviceAvailable(bool available);
+
+// ---- The output device coming and going
+// The buffers, play cursors and sources are the mixer's own memory; the device only pulls the
+// mix. When it goes away (unplugged, switched off, its sound server gone) nothing is lost: the
+// mixer is no longer pulled, so every cursor, stream and synthesiser waits where the device
+// left it, and carries on from there when a device is back. A one-shot buffer started while
+// nothing could be heard counts as played: it does not sound late. Meanwhile the mixer looks
+// for a device: at once when the system announces one, and otherwise quietly every 2 seconds.
+// Opening runs on a helper thread, so the frame loop never waits for a sound server.
+
+// The frame loop's turn for the device: notices a lost device, starts and finishes the search.
+// Never blocks.
+void AudioService();
+// Whether a device is there (pulling, unless held).
+bool AudioOutputRunning();
+// While held (the program inactive, drawing nothing) nothing is pulled and the cursors wait; the
+// device is let go, since even a paused one keeps its driver busy, and no search runs. When the
+// hold ends a device is looked for at once.
+void AudioHold(bool held);
+// Headless: the device disappears (nothing is pulled from this moment, as when a driver loses
+// its device; the removal event follows) or appears again, announced by an added event or not
+// (then the 2-second retry finds it).
+void SimulateAudioDeviceRemoved();
+void SimulateAudioDeviceAdded(bool announced = true);
 
 // ---- Secondary buffers
 struct AudioBuffer;
@@ -109,8 +138,8 @@ void AudioUnlockMixer();
 
 // ---- Headless mixing
 // Mixes `frames` frames at the primary format into `out` (frames × block align bytes) and
-// advances every playing buffer. Only in headless mode with the device open; otherwise the
-// output is silence and nothing advances.
+// advances every playing buffer. Only in headless mode with the device open, there and not
+// held; otherwise the output is silence and nothing advances.
 void AudioPull(void* out, int frames);
 
 // ---- The one-shot system player

@@ -450,10 +450,13 @@ void DeviceContext::FillSpans(const DcPoint* pts, int n) {
   }
   ymin = std::max(ymin, clip_.top);
   ymax = std::min(ymax, clip_.bottom);
-  std::vector<double> xs;
-  xs.reserve(static_cast<size_t>(n));
+  // One crossing per edge at most; polygons of up to 64 edges need no heap.
+  double inlineXs[64];
+  std::vector<double> heapXs;
+  if (n > 64) heapXs.resize(static_cast<size_t>(n));
+  double* xs = n > 64 ? heapXs.data() : inlineXs;
   for (int y = ymin; y < ymax; ++y) {
-    xs.clear();
+    int crossings = 0;
     for (int i = 0; i < n; ++i) {
       const DcPoint& a = pts[i];
       const DcPoint& b = pts[(i + 1) % n];
@@ -461,11 +464,12 @@ void DeviceContext::FillSpans(const DcPoint* pts, int n) {
       int lo = std::min(a.y, b.y), hi = std::max(a.y, b.y);
       // Half-open in y: the bottom row of an edge belongs to the next one.
       if (y < lo || y >= hi) continue;
-      xs.push_back(a.x + static_cast<double>(int64_t{y} - a.y) * (static_cast<double>(b.x) - a.x) /
-                             (static_cast<double>(b.y) - a.y));
+      xs[crossings++] = a.x + static_cast<double>(int64_t{y} - a.y) *
+                                  (static_cast<double>(b.x) - a.x) /
+                                  (static_cast<double>(b.y) - a.y);
     }
-    std::sort(xs.begin(), xs.end());
-    for (size_t k = 0; k + 1 < xs.size(); k += 2) {
+    std::sort(xs, xs + crossings);
+    for (int k = 0; k + 1 < crossings; k += 2) {
       // Clamped in floating point first: an edge far off the surface is outside int.
       int x0 = static_cast<int>(std::max(std::ceil(xs[k]), static_cast<double>(clip_.left)));
       int x1 = static_cast<int>(std::min(std::ceil(xs[k + 1]), static_cast<double>(clip_.right)));

@@ -12,12 +12,15 @@ namespace {
 std::vector<RecordedBox> boxes;
 bool answerYes = true;
 int beeps = 0;
+char programName[64] = "Quorbistane";
+bool echoBoxes = false;
 }  // namespace
 
 int MessageBox(const char* text, const char* caption, unsigned style) {
   bool yesNo = (style & 0xF) == MB_YESNO;
   if (Headless()) {
     boxes.push_back({caption ? caption : "", text ? text : "", style});
+    if (echoBoxes) fprintf(stderr, "%s: %s: %s\n", programName, caption ? caption : "", text ? text : "");
     if (!yesNo) return IDOK;
     return answerYes ? IDYES : IDNO;
   }
@@ -54,5 +57,11 @@ const std::vector<RecordedBox>& RecordedBoxes() { return boxes; }
 void ClearRecordedBoxes() { boxes.clear(); }
 void SetQuestionAnswer(bool yes) { answerYes = yes; }
 int BeepCount() { return beeps; }
+
+void SetProgramName(const char* name) {
+  snprintf(programName, sizeof programName, "%s", name && name[0] ? name : "Quorbistane");
+}
+const char* ProgramName() { return programName; }
+void SetEchoBoxes(bool on) { echoBoxes = on; }
 
 }  // namespace platform

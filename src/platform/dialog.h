@@ -24,4 +24,12 @@ void ClearRecordedBoxes();
 void SetQuestionAnswer(bool yes);
 int BeepCount();
 
+// The name that messages on standard error begin with: the program's title ("Quorbistane"
+// until the entry point sets it).
+void SetProgramName(const char* name);
+const char* ProgramName();
+// Headless message boxes are also written to standard error, for programs run without a
+// display by a script (a test's own boxes stay quiet).
+void SetEchoBoxes(bool on);
+
 }  // namespace platform

@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "platform/headless.h"
+#include "platform/rows.h"
+#include "platform/view.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -32,18 +34,21 @@ PixelFormat primaryFormat = PixelFormat::Rgb565;
 Surface* frame = nullptr;
 uint64_t presents = 0;
 
-// Framebuffer backend: the rows last shown, to send only rows that changed; a whole frame goes
-// out after the window was exposed, resized or its framebuffer replaced.
-std::vector<uint8_t> shown;
-int shownWidth = 0, shownHeight = 0;
-PixelFormat shownFormat = PixelFormat::Rgb565;
+// Framebuffer backend: the rows last sent, so only rows that changed go out; a whole frame
+// goes out after the window was exposed, resized or its framebuffer replaced.
+ChangedRows rows;
 SDL_Surface* shownOn = nullptr;
+SDL_Rect shownAt{};  // where the picture went in the window's buffer
 bool redrawAll = true;
 std::vector<SDL_Rect> changedBands;
-SDL_Surface* backWrapper = nullptr;  // the back buffer as an SDL surface, for scaled copies
+SDL_Surface* backWrapper = nullptr;  // the back buffer as an SDL surface, for whole-frame copies
 const void* wrappedPixels = nullptr;
 PixelFormat wrappedFormat = PixelFormat::Rgb565;
 int wrappedPitch = 0;
+SDL_Surface* staging = nullptr;  // the frame at 32 bits, for smooth scaling
+
+// Renderer backend: how the texture is filtered when it is scaled.
+SDL_ScaleMode textureScaling = SDL_ScaleModeNearest;
 
 // Pacing: whether the renderer's vsync really blocks is judged from how long presents take.
 int vsyncSetting = -1;  // what was last asked of the renderer
@@ -66,10 +71,27 @@ void OnEvent(const SDL_Event& e) {
   }
 }
 
+// A rectangle of the client area (the library's logical coordinates) in the drawable's
+// pixels: the window's picture is scaled and centred in its real client area.
+SDL_Rect ToDrawable(const PixelRect& dst, int drawableWidth, int drawableHeight) {
+  int lw, lh;
+  LogicalClientSize(&lw, &lh);
+  View v = FitView(lw, lh, drawableWidth, drawableHeight);
+  int left = LogicalToReal(dst.left, v.x, v.w, lw), right = LogicalToReal(dst.right, v.x, v.w, lw);
+  int top = LogicalToReal(dst.top, v.y, v.h, lh), bottom = LogicalToReal(dst.bottom, v.y, v.h, lh);
+  return {left, top, right - left, bottom - top};
+}
+
+// The whole factor that takes width x height to the size of `d`; 0 when there is none.
+int WholeFactor(int width, int height, const SDL_Rect& d) {
+  if (width <= 0 || height <= 0 || d.w % width != 0 || d.h % height != 0) return 0;
+  int k = d.w / width;
+  return k >= 1 && d.h / height == k ? k : 0;
+}
+
 bool MakeRenderer() {
   SDL_Window* w = MainSdlWindow();
   if (!w) return false;
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");  // stretched presents keep hard pixels
   renderer = SDL_CreateRenderer(w, -1, SDL_RENDERER_ACCELERATED);
   if (!renderer) renderer = SDL_CreateRenderer(w, -1, SDL_RENDERER_SOFTWARE);
   vsyncSetting = -1;
@@ -94,6 +116,7 @@ bool RendersOnCpu(SDL_Renderer* r) {
 
 void DropRenderer() {
   if (texture) SDL_DestroyTexture(texture);
+  textureScaling = SDL_ScaleModeNearest;
   if (renderer) SDL_DestroyRenderer(renderer);
   texture = nullptr;
   renderer = nullptr;
@@ -131,17 +154,71 @@ bool OpenBackend() {
 
 void ReleaseFramebufferState() {
   if (backWrapper) SDL_FreeSurface(backWrapper);
-  backWrapper = nullptr;
+  if (staging) SDL_FreeSurface(staging);
+  backWrapper = staging = nullptr;
   wrappedPixels = nullptr;
-  shown.clear();
-  shown.shrink_to_fit();
-  shownWidth = shownHeight = 0;
+  rows = ChangedRows{};
+  changedBands = {};
   shownOn = nullptr;
+  shownAt = {};
 }
 
-// Copies `src` of the back buffer into the window's framebuffer and sends it to the screen:
-// at the same size only the rows that changed since the last frame, else the whole frame,
-// scaled. Allocates only when sizes change.
+// How the window's buffer takes rows of `format` as they are or widened to 32 bits; false for
+// other buffer formats.
+bool RowTargetFor(const SDL_PixelFormat* sf, PixelFormat format, RowTarget* target) {
+  const FormatInfo f = DescribeFormat(format);
+  if (sf->BytesPerPixel * 8 == f.bitsPerPixel && sf->Rmask == f.redMask &&
+      sf->Gmask == f.greenMask && sf->Bmask == f.blueMask) {
+    *target = RowTarget::Same;
+    return true;
+  }
+  if (sf->BytesPerPixel != 4 || sf->Gmask != 0xFF00) return false;
+  if (sf->Rmask == 0xFF0000 && sf->Bmask == 0xFF) *target = RowTarget::Rgb32;
+  else if (sf->Rmask == 0xFF && sf->Bmask == 0xFF0000) *target = RowTarget::Bgr32;
+  else return false;
+  return true;
+}
+
+// The whole frame through SDL, converted and scaled: window buffers of other formats,
+// pictures that are not a whole multiple of the frame (smoothly where the buffer has 32
+// bits), rectangles reaching outside the window.
+CopyResult PresentWholeFrame(SDL_Window* w, SDL_Surface* screen, const uint8_t* origin, int pitch,
+                             PixelFormat format, int width, int height, SDL_Rect d) {
+  const int bytes = DescribeFormat(format).bitsPerPixel / 8;
+  if (!backWrapper || wrappedPixels != origin || wrappedFormat != format ||
+      wrappedPitch != pitch || backWrapper->w != width || backWrapper->h != height) {
+    if (backWrapper) SDL_FreeSurface(backWrapper);
+    backWrapper = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(origin), width, height,
+                                                     bytes * 8, pitch, SdlPixelFormat(format));
+    wrappedPixels = origin;
+    wrappedFormat = format;
+    wrappedPitch = pitch;
+    if (!backWrapper) return CopyResult::Lost;
+  }
+  SDL_FillRect(screen, nullptr, 0);
+  if (d.w == width && d.h == height) {
+    SDL_BlitSurface(backWrapper, nullptr, screen, &d);
+  } else {
+    bool smooth = false;
+    if (!WholeFactor(width, height, d) && screen->format->BytesPerPixel == 4) {
+      if (!staging || staging->w != width || staging->h != height ||
+          staging->format->format != screen->format->format) {
+        if (staging) SDL_FreeSurface(staging);
+        staging = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, screen->format->format);
+      }
+      smooth = staging && SDL_BlitSurface(backWrapper, nullptr, staging, nullptr) == 0 &&
+               SDL_SoftStretchLinear(staging, nullptr, screen, &d) == 0;
+    }
+    if (!smooth) SDL_BlitScaled(backWrapper, nullptr, screen, &d);
+  }
+  SDL_UpdateWindowSurface(w);
+  redrawAll = true;  // the row record no longer matches the screen
+  return CopyResult::Ok;
+}
+
+// Copies `src` of the back buffer into the window's framebuffer and sends it to the screen.
+// When the picture is a whole multiple of the frame, only the rows that changed since the
+// last frame are widened and sent; else the whole frame. Allocates only when sizes change.
 CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat format,
                                 const PixelRect& src, const PixelRect& dst) {
   SDL_Window* w = MainSdlWindow();
@@ -150,81 +227,39 @@ CopyResult PresentToFramebuffer(const uint8_t* pixels, int pitch, PixelFormat fo
   const int width = src.right - src.left, height = src.bottom - src.top;
   const int bytes = DescribeFormat(format).bitsPerPixel / 8;
   const uint8_t* origin = pixels + static_cast<size_t>(src.top) * pitch + src.left * bytes;
-  const SDL_PixelFormat* sf = screen->format;
-  const bool rgb32 = sf->BytesPerPixel == 4 && sf->Gmask == 0xFF00 &&
-                     ((sf->Rmask == 0xFF0000 && sf->Bmask == 0xFF) ||
-                      (sf->Rmask == 0xFF && sf->Bmask == 0xFF0000));
-  const bool sameFormat = sf->BytesPerPixel == bytes &&
-                          DescribeFormat(format).redMask == sf->Rmask &&
-                          DescribeFormat(format).greenMask == sf->Gmask &&
-                          DescribeFormat(format).blueMask == sf->Bmask;
-  const bool sameSize = dst.right - dst.left == width && dst.bottom - dst.top == height;
-  const bool inside = dst.left >= 0 && dst.top >= 0 && dst.right <= screen->w &&
-                      dst.bottom <= screen->h;
-  if (screen != shownOn || width != shownWidth || height != shownHeight ||
-      format != shownFormat) {
-    shown.assign(static_cast<size_t>(width) * height * bytes, 0);
+  const SDL_Rect d = ToDrawable(dst, screen->w, screen->h);
+  if (d.w <= 0 || d.h <= 0) return CopyResult::Ok;  // no client area to show it in
+  if (screen != shownOn || d.x != shownAt.x || d.y != shownAt.y || d.w != shownAt.w ||
+      d.h != shownAt.h) {
     shownOn = screen;
-    shownWidth = width;
-    shownHeight = height;
-    shownFormat = format;
-    changedBands.reserve(static_cast<size_t>(height));
+    shownAt = d;
     redrawAll = true;
   }
+  const bool inside = d.x >= 0 && d.y >= 0 && d.x + d.w <= screen->w && d.y + d.h <= screen->h;
+  const int factor = inside ? WholeFactor(width, height, d) : 0;
+  RowTarget target;
+  if (!factor || !RowTargetFor(screen->format, format, &target))
+    return PresentWholeFrame(w, screen, origin, pitch, format, width, height, d);
 
-  if ((rgb32 || sameFormat) && sameSize && inside) {
-    if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return CopyResult::Lost;
-    const bool blueHigh = sf->Rmask == 0xFF;
-    const size_t rowBytes = static_cast<size_t>(width) * bytes;
-    if (redrawAll) SDL_FillRect(screen, nullptr, 0);
+  if (!rows.Matches(width, height, format)) {
+    rows.Reset(width, height, format);
+    changedBands.reserve(static_cast<size_t>(height));
+  }
+  if (redrawAll) rows.SendAll();
+  if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return CopyResult::Lost;
+  if (redrawAll) SDL_FillRect(screen, nullptr, 0);
+  uint8_t* out = static_cast<uint8_t*>(screen->pixels) + static_cast<size_t>(d.y) * screen->pitch +
+                 static_cast<size_t>(d.x) * screen->format->BytesPerPixel;
+  const auto& bands = rows.Send(origin, pitch, out, screen->pitch, target, factor);
+  if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+  if (redrawAll) {
+    SDL_UpdateWindowSurface(w);
+  } else if (!bands.empty()) {
     changedBands.clear();
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* row = origin + static_cast<size_t>(y) * pitch;
-      uint8_t* kept = shown.data() + y * rowBytes;
-      if (!redrawAll && std::memcmp(row, kept, rowBytes) == 0) continue;
-      std::memcpy(kept, row, rowBytes);
-      uint8_t* out = static_cast<uint8_t*>(screen->pixels) +
-                     static_cast<size_t>(dst.top + y) * screen->pitch +
-                     static_cast<size_t>(dst.left) * sf->BytesPerPixel;
-      if (sameFormat)
-        std::memcpy(out, row, rowBytes);
-      else
-        RowToRgb32(format, row, reinterpret_cast<uint32_t*>(out), width, blueHigh);
-      if (!changedBands.empty() && changedBands.back().y + changedBands.back().h == dst.top + y)
-        ++changedBands.back().h;
-      else
-        changedBands.push_back({dst.left, dst.top + y, width, 1});
-    }
-    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
-    if (redrawAll) {
-      SDL_UpdateWindowSurface(w);
-    } else if (!changedBands.empty()) {
-      SDL_UpdateWindowSurfaceRects(w, changedBands.data(), static_cast<int>(changedBands.size()));
-    }
-    redrawAll = false;
-    return CopyResult::Ok;
+    for (const ChangedRows::Band& b : bands) changedBands.push_back({d.x, d.y + b.top, d.w, b.rows});
+    SDL_UpdateWindowSurfaceRects(w, changedBands.data(), static_cast<int>(changedBands.size()));
   }
-
-  // Other window formats, or a scaled copy: SDL converts and scales the whole frame.
-  if (!backWrapper || wrappedPixels != pixels || wrappedFormat != format ||
-      wrappedPitch != pitch || backWrapper->w != width || backWrapper->h != height) {
-    if (backWrapper) SDL_FreeSurface(backWrapper);
-    backWrapper = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(origin), width, height,
-                                                     bytes * 8, pitch, SdlPixelFormat(format));
-    wrappedPixels = pixels;
-    wrappedFormat = format;
-    wrappedPitch = pitch;
-    if (!backWrapper) return CopyResult::Lost;
-  }
-  backWrapper->pixels = const_cast<uint8_t*>(origin);
-  SDL_Rect d{dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top};
-  SDL_FillRect(screen, nullptr, 0);
-  if (sameSize)
-    SDL_BlitSurface(backWrapper, nullptr, screen, &d);
-  else
-    SDL_BlitScaled(backWrapper, nullptr, screen, &d);
-  SDL_UpdateWindowSurface(w);
-  redrawAll = true;  // the row record no longer matches the screen
+  redrawAll = false;
   return CopyResult::Ok;
 }
 
@@ -232,6 +267,8 @@ bool MakeTexture() {
   if (!renderer) return false;
   texture = SDL_CreateTexture(renderer, SdlPixelFormat(primaryFormat),
                               SDL_TEXTUREACCESS_STREAMING, primaryWidth, primaryHeight);
+  if (texture) SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
+  textureScaling = SDL_ScaleModeNearest;
   return texture != nullptr;
 }
 
@@ -348,7 +385,15 @@ CopyResult PresentFrame(Surface* back, const PixelRect& src, const PixelRect& ds
     SDL_RenderSetVSync(renderer, want);
     vsyncSetting = want;
   }
-  SDL_Rect d{dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top};
+  int outputWidth = 0, outputHeight = 0;
+  SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight);
+  SDL_Rect d = ToDrawable(dst, outputWidth, outputHeight);
+  // Whole multiples keep hard pixels; other sizes are filtered rather than unevenly sampled.
+  SDL_ScaleMode scaling = WholeFactor(s.w, s.h, d) ? SDL_ScaleModeNearest : SDL_ScaleModeLinear;
+  if (scaling != textureScaling) {
+    SDL_SetTextureScaleMode(texture, scaling);
+    textureScaling = scaling;
+  }
   SDL_RenderClear(renderer);
   SDL_RenderCopy(renderer, texture, &s, &d);
   auto before = SteadyClock::now();

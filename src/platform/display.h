@@ -4,9 +4,10 @@
 
 #include "platform/surface.h"
 
-// The primary surface: an SDL renderer with a streaming texture on the main window, showing
-// one rectangle of a back-buffer surface per frame. In headless mode the presented frame is
-// kept in memory, where tests and tools read it.
+// The primary surface: one rectangle of a back-buffer surface shown per frame in the main
+// window, through a GPU renderer or the window's own framebuffer. A scalable window's picture
+// is scaled to its real client area (platform/view.h). In headless mode the presented frame
+// is kept in memory, where tests and tools read it.
 namespace platform {
 
 // Opens the renderer on the main window (headless: nothing to open). False when no renderer
@@ -18,8 +19,9 @@ bool CreatePrimary(int width, int height, PixelFormat format);
 void CloseDisplay();
 bool DisplayOpen();
 
-// Copies `src` of `back` into `dst` of the window's client area (window coordinates),
-// stretching when the sizes differ. With `waitForVBlank` one frame is shown per display
+// Copies `src` of `back` into `dst` of the window's client area (client coordinates at the
+// window's logical size), stretching when the sizes differ; the client area is then scaled to
+// the real one: by whole factors with hard pixels, else smoothly. With `waitForVBlank` one frame is shown per display
 // refresh: by the renderer's vsync where it blocks, else by sleeping to the refresh interval.
 // Lost when the primary surface is lost (until RestorePrimary); Invalid for a bad rectangle.
 CopyResult PresentFrame(Surface* back, const PixelRect& src, const PixelRect& dst,

@@ -1,7 +1,9 @@
 #include "platform/files.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysinfo.h>
 #include <unistd.h>
@@ -37,6 +39,25 @@ std::string ConfigFolder() {
   if (xdg && *xdg) return xdg;
   const char* home = getenv("HOME");
   return std::string(home && *home ? home : ".") + "/.config";
+}
+
+std::string DataFolder() {
+  const char* xdg = getenv("XDG_DATA_HOME");
+  // Only an absolute path counts, as the base directory rules ask.
+  if (xdg && xdg[0] == '/') return xdg;
+  const char* home = getenv("HOME");
+  return std::string(home && *home ? home : ".") + "/.local/share";
+}
+
+bool MakeFolders(const std::string& path) {
+  if (path.empty()) return false;
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    std::string part = path.substr(0, slash);
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {

@@ -13,6 +13,11 @@ void SetExeFolderOverride(const std::string& folder);  // empty restores the rea
 // The user's configuration folder ($XDG_CONFIG_HOME, else ~/.config), without trailing "/".
 std::string ConfigFolder();
 
+// The user's data folder ($XDG_DATA_HOME, else ~/.local/share), without trailing "/".
+std::string DataFolder();
+// Creates the folder and its missing parents; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
+
 // File names in `folder` matching a "*.EXT" pattern, case-insensitively, sorted.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern);
 

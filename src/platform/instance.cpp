@@ -1,5 +1,6 @@
 #include "platform/instance.h"
 
+#include "platform/dialog.h"
 #include "platform/headless.h"
 
 #include <errno.h>
@@ -73,8 +74,8 @@ InstanceResult AcquireInstance(const char* baseName) {
   std::string path = InstanceLockPath(name);
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) {
-    fprintf(stderr, "Quorbistane: cannot use the lock file %s (%s); starting without the single-instance guard\n",
-            path.c_str(), strerror(errno));
+    fprintf(stderr, "%s: cannot use the lock file %s (%s); starting without the single-instance guard\n",
+            ProgramName(), path.c_str(), strerror(errno));
     return InstanceResult::Unguarded;
   }
   // The lock dies with its process, so a crashed instance never blocks a new start.
@@ -85,8 +86,8 @@ InstanceResult AcquireInstance(const char* baseName) {
       AskOtherToRaise(name);
       return InstanceResult::OtherRunning;
     }
-    fprintf(stderr, "Quorbistane: cannot lock %s (%s); starting without the single-instance guard\n",
-            path.c_str(), strerror(err));
+    fprintf(stderr, "%s: cannot lock %s (%s); starting without the single-instance guard\n",
+            ProgramName(), path.c_str(), strerror(err));
     return InstanceResult::Unguarded;
   }
   lockFd = fd;

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "platform/gamepad.h"
 #include "platform/headless.h"
 
 namespace platform {
@@ -79,6 +80,7 @@ int VirtualKeyFromSdl(SDL_Keycode key, SDL_Scancode scancode) {
 
 int KeyDownState(int vk) {
   if (vk < 0 || vk > 255) return 0;
+  if (PadHoldsKey(vk)) return 0x80;
   if (Headless()) return injected[vk] ? 0x80 : 0;
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
   const Uint8* state = SDL_GetKeyboardState(nullptr);

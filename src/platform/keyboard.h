@@ -4,7 +4,8 @@
 // Per-key down state by Windows virtual-key code; the library keeps those codes as its key codes.
 namespace platform {
 
-// 0x80 when the key is down, else 0. Codes outside 0..255 read as up.
+// 0x80 when the key is down (on the keyboard, or held by a game pad: platform/gamepad.h),
+// else 0. Codes outside 0..255 read as up.
 int KeyDownState(int vk);
 
 // Virtual-key code for an SDL key (0 when the key has no code).

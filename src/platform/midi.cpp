@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/audio.h"
+#include "platform/dialog.h"
 #include "platform/files.h"
 #include "platform/window.h"
 
@@ -178,8 +179,8 @@ bool EnsureSynth() {
     if (synth) delete_fluid_synth(synth);
     delete_fluid_settings(settings);
     if (dev.failedFont != dev.fontPath) {
-      fprintf(stderr, "quorbistane: the MIDI sound font %s cannot be loaded; MIDI music is silent\n",
-              dev.fontPath.c_str());
+      fprintf(stderr, "%s: the MIDI sound font %s cannot be loaded; MIDI music is silent\n",
+              ProgramName(), dev.fontPath.c_str());
       dev.failedFont = dev.fontPath;
     }
     return false;

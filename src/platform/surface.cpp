@@ -9,7 +9,7 @@
 
 #include "platform/desktop.h"
 #include "platform/display.h"
-#include "platform/rows.h"
+#include "platform/row_kernels.h"
 
 namespace platform {
 

@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -10,12 +11,19 @@
 #include "platform/headless.h"
 #include "platform/instance.h"
 #include "platform/keyboard.h"
+#include "platform/view.h"
 
 namespace platform {
 namespace {
 SDL_Window* window = nullptr;
 bool headlessWindow = false;
 bool closeSeen = false;
+bool scalable = false;
+int logicalWidth = 640, logicalHeight = 480;
+// The last confinement asked for, in logical screen coordinates: set again when the window's
+// size changes, since its real rectangle moves with the picture.
+bool confined = false;
+int confineRect[4] = {};
 // The message queue: a ring over storage made once, so posting and taking messages never
 // allocates in play. Only a burst beyond its size (no normal frame comes near) makes it grow.
 class MessageRing {
@@ -51,6 +59,95 @@ bool cursorVisible = true;
 EventObserver observers[8];
 int observerCount = 0;
 
+// The picture's place in the window, in real pixels, and the real pixels per window unit
+// (above 1 on high-density displays, where window sizes are given in points).
+struct Mapping {
+  View view;
+  double xScale = 1.0, yScale = 1.0;
+};
+
+Mapping CurrentMapping() {
+  Mapping m;
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window, &w, &h);
+  int pw = w, ph = h;
+  SDL_GetWindowSizeInPixels(window, &pw, &ph);
+  if (w > 0 && h > 0) {
+    m.xScale = static_cast<double>(pw) / w;
+    m.yScale = static_cast<double>(ph) / h;
+  }
+  m.view = FitView(logicalWidth, logicalHeight, pw, ph);
+  return m;
+}
+
+// A window position as a client position of the logical area; clamped into it when asked.
+void WindowToClient(int wx, int wy, bool clamp, int* cx, int* cy) {
+  if (!scalable) {
+    *cx = wx;
+    *cy = wy;
+    return;
+  }
+  Mapping m = CurrentMapping();
+  int x = RealToLogical(static_cast<int>(wx * m.xScale), m.view.x, m.view.w, logicalWidth);
+  int y = RealToLogical(static_cast<int>(wy * m.yScale), m.view.y, m.view.h, logicalHeight);
+  if (clamp) {
+    x = x < 0 ? 0 : (x >= logicalWidth ? logicalWidth - 1 : x);
+    y = y < 0 ? 0 : (y >= logicalHeight ? logicalHeight - 1 : y);
+  }
+  *cx = x;
+  *cy = y;
+}
+
+// A logical client edge (or, with `centre`, the middle of a logical pixel) as a window position.
+void ClientToWindow(int cx, int cy, bool centre, int* wx, int* wy) {
+  if (!scalable) {
+    *wx = cx;
+    *wy = cy;
+    return;
+  }
+  Mapping m = CurrentMapping();
+  int half = centre ? 1 : 0;
+  // In half pixels, so a logical pixel's middle is exact.
+  int rx = LogicalToReal(2 * cx + half, 2 * m.view.x, m.view.w, logicalWidth) / 2;
+  int ry = LogicalToReal(2 * cy + half, 2 * m.view.y, m.view.h, logicalHeight) / 2;
+  *wx = static_cast<int>(rx / m.xScale);
+  *wy = static_cast<int>(ry / m.yScale);
+}
+
+void ApplyConfinement() {
+  if (!window || !confined) return;
+  int ox, oy, left, top, right, bottom;
+  SDL_GetWindowPosition(window, &ox, &oy);
+  ClientToWindow(confineRect[0] - ox, confineRect[1] - oy, false, &left, &top);
+  ClientToWindow(confineRect[2] - ox, confineRect[3] - oy, false, &right, &bottom);
+  SDL_Rect r{left, top, right - left, bottom - top};
+  SDL_SetWindowMouseRect(window, &r);
+}
+
+// F11 and Alt+Enter switch a scalable window to fullscreen and back when the key is let go,
+// so the switch, which moves the window and may move the keyboard focus, comes with no key
+// held: after a focus change SDL takes a key still held for a new press.
+SDL_Keycode fullscreenKey = 0;  // pressed, switches on its release
+
+void WatchFullscreenKeys(const SDL_KeyboardEvent& k) {
+  if (!scalable) return;
+  const SDL_Keycode key = k.keysym.sym;
+  if (k.type == SDL_KEYDOWN) {
+    const bool enter = key == SDLK_RETURN || key == SDLK_KP_ENTER;
+    if (!k.repeat && (key == SDLK_F11 || (enter && (k.keysym.mod & KMOD_ALT))))
+      fullscreenKey = key;
+  } else if (fullscreenKey != 0 && key == fullscreenKey) {
+    fullscreenKey = 0;
+    ToggleFullscreen();
+  }
+}
+
+void PostMouse(uint32_t message, int wx, int wy) {
+  int x, y;
+  WindowToClient(wx, wy, true, &x, &y);
+  PostMessage(message, 0, MakeLParam(x, y));
+}
+
 void Translate(const SDL_Event& e) {
   for (int i = 0; i < observerCount; ++i) observers[i](e);
   switch (e.type) {
@@ -70,11 +167,13 @@ void Translate(const SDL_Event& e) {
         case SDL_WINDOWEVENT_FOCUS_GAINED: PostMessage(WM_ACTIVATEAPP, 1, 0); break;
         case SDL_WINDOWEVENT_FOCUS_LOST: PostMessage(WM_ACTIVATEAPP, 0, 0); break;
         case SDL_WINDOWEVENT_ENTER: PostMessage(WM_SETCURSOR, 0, 1); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: ApplyConfinement(); break;
         default: break;
       }
       break;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
+      WatchFullscreenKeys(e.key);
       int vk = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
       if (vk == 0) break;
       // Alt combinations and F10 are system keys, as the host delivers them.
@@ -84,7 +183,7 @@ void Translate(const SDL_Event& e) {
       PostMessage(msg, static_cast<uintptr_t>(vk), 0);
       break;
     }
-    case SDL_MOUSEMOTION: PostMessage(WM_MOUSEMOVE, 0, MakeLParam(e.motion.x, e.motion.y)); break;
+    case SDL_MOUSEMOTION: PostMouse(WM_MOUSEMOVE, e.motion.x, e.motion.y); break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       bool left = e.button.button == SDL_BUTTON_LEFT;
@@ -96,7 +195,7 @@ void Translate(const SDL_Event& e) {
         msg = left ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK;
       else
         msg = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
-      PostMessage(msg, 0, MakeLParam(e.button.x, e.button.y));
+      PostMouse(msg, e.button.x, e.button.y);
       break;
     }
     default: break;
@@ -147,13 +246,26 @@ bool CreateMainWindow(const WindowOptions& o, const char** error) {
   }
   Uint32 flags = o.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (o.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-  window = SDL_CreateWindow(o.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, o.width,
-                            o.height, flags);
+  scalable = o.scalable;
+  fullscreenKey = 0;
+  logicalWidth = o.width;
+  logicalHeight = o.height;
+  confined = false;
+  int factor = 1;
+  if (scalable) {
+    flags |= SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
+      factor = OpeningFactor(o.width, o.height, usable.w, usable.h);
+  }
+  window = SDL_CreateWindow(o.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                            o.width * factor, o.height * factor, flags);
   if (!window) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (error) *error = "the window cannot be created";
     return false;
   }
+  if (scalable) SDL_SetWindowMinimumSize(window, o.width / 2, o.height / 2);
   SDL_StopTextInput();  // no input method: keys arrive as keys
   if (!o.hidden) {
     int x, y;
@@ -185,6 +297,23 @@ void ClientOrigin(int* x, int* y) {
   }
 }
 
+void LogicalClientSize(int* width, int* height) {
+  *width = logicalWidth;
+  *height = logicalHeight;
+}
+
+void ToggleFullscreen() {
+  if (!window || !scalable) return;
+  Uint32 to = IsFullscreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
+  if (SDL_SetWindowFullscreen(window, to) != 0)
+    fprintf(stderr, "Quorbistane: cannot switch %s fullscreen: %s\n", to ? "to" : "from",
+            SDL_GetError());
+}
+
+bool IsFullscreen() {
+  return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+}
+
 void RaiseMainWindow() {
   if (!window) return;
   SDL_ShowWindow(window);
@@ -202,8 +331,9 @@ bool PeekMessage(Message* out) {
 
 void WaitMessage() {
   if (!queue.empty() || !window) return;
-  // Wake now and then to answer a second instance's request to come to the front.
-  SDL_WaitEventTimeout(nullptr, 250);
+  // Wake once a second to answer a second instance's request to come to the front: rarer
+  // wakes keep an inactive game off the processor.
+  SDL_WaitEventTimeout(nullptr, 1000);
 }
 
 void PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -238,7 +368,17 @@ bool CursorVisible() { return cursorVisible; }
 
 void GlobalCursorPos(int* x, int* y) {
   if (window) {
-    SDL_GetGlobalMouseState(x, y);
+    int gx, gy, ox, oy, w, h;
+    SDL_GetGlobalMouseState(&gx, &gy);
+    SDL_GetWindowPosition(window, &ox, &oy);
+    SDL_GetWindowSize(window, &w, &h);
+    // Every point of the real client area lands inside the logical one; points outside it
+    // stay outside.
+    bool inside = gx >= ox && gx < ox + w && gy >= oy && gy < oy + h;
+    int cx, cy;
+    WindowToClient(gx - ox, gy - oy, inside, &cx, &cy);
+    *x = ox + cx;
+    *y = oy + cy;
   } else {
     *x = headlessCursorX;
     *y = headlessCursorY;
@@ -246,21 +386,25 @@ void GlobalCursorPos(int* x, int* y) {
 }
 
 void SetGlobalCursorPos(int x, int y) {
-  if (window)
-    SDL_WarpMouseGlobal(x, y);
-  else
+  if (window) {
+    int ox, oy, wx, wy;
+    SDL_GetWindowPosition(window, &ox, &oy);
+    ClientToWindow(x - ox, y - oy, true, &wx, &wy);
+    SDL_WarpMouseGlobal(ox + wx, oy + wy);
+  } else {
     headlessCursorX = x, headlessCursorY = y;
+  }
 }
 
 void ConfineCursor(int left, int top, int right, int bottom) {
   if (!window) return;
-  int ox, oy;
-  SDL_GetWindowPosition(window, &ox, &oy);
-  SDL_Rect r{left - ox, top - oy, right - left, bottom - top};
-  SDL_SetWindowMouseRect(window, &r);
+  confined = true;
+  confineRect[0] = left, confineRect[1] = top, confineRect[2] = right, confineRect[3] = bottom;
+  ApplyConfinement();
 }
 
 void UnconfineCursor() {
+  confined = false;
   if (window) SDL_SetWindowMouseRect(window, nullptr);
 }
 

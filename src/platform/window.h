@@ -50,11 +50,16 @@ struct WindowOptions {
   int width = 640, height = 480;  // client size
   bool topmost = true;
   bool hidden = false;
+  // The window opens at a whole multiple of the client size that suits the display, can be
+  // resized and maximised, and F11 or Alt+Enter switch it to desktop fullscreen and back.
+  // The library still sees a client area of width x height: presents are scaled to the real
+  // one, and mouse and cursor positions are scaled back.
+  bool scalable = false;
 };
 
-// Initialises video and creates the window (centred, not resizable, no maximise).
-// Returns false with a reason in `error` (no display, or the window cannot be created).
-// In headless mode nothing is opened and the call succeeds.
+// Initialises video and creates the window (centred; unless scalable, not resizable and
+// without maximise). Returns false with a reason in `error` (no display, or the window
+// cannot be created). In headless mode nothing is opened and the call succeeds.
 bool CreateMainWindow(const WindowOptions& options, const char** error);
 void DestroyMainWindow();
 bool MainWindowExists();
@@ -63,6 +68,11 @@ SDL_Window* MainSdlWindow();  // null in headless mode
 // The window's client origin in screen coordinates.
 void ClientOrigin(int* x, int* y);
 void RaiseMainWindow();
+// The client area as the library sees it: the size the window was asked for.
+void LogicalClientSize(int* width, int* height);
+// The window between its own size and place and desktop fullscreen (scalable windows only).
+void ToggleFullscreen();
+bool IsFullscreen();
 
 // Takes one message without waiting; false when the queue is empty.
 bool PeekMessage(Message* out);
@@ -76,6 +86,8 @@ void PostMessageAsync(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 
 void ClearMessages();
 
 // Cursor: shown or hidden, global position, warping, confinement to a screen rectangle.
+// Screen positions inside a scaled window are given as if its client area had the logical
+// size at the same origin: every point of the real client area maps into it.
 void ShowCursor(bool show);
 bool CursorVisible();
 void GlobalCursorPos(int* x, int* y);

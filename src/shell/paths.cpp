@@ -44,9 +44,30 @@ void SetDataRoot(const char* fileName) {
   tu::CopyCut(sys.altRoot, sizeof sys.altRoot, line);
 }
 
+const char* UserFolder(const char* name) {
+  static const char kContext[] = "tuSystem::UserFolder";
+  sys.userFolder[0] = 0;
+  // One folder name of its own: no separators, nothing that climbs out of the data folder.
+  if (!name || !name[0] || strchr(name, '/') || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
+    Error(kContext, "フォルダ名が正しくありません", 0);
+    return nullptr;
+  }
+  std::string folder = platform::DataFolder() + "/" + name;
+  if (folder.size() + 2 > sizeof sys.userFolder) {
+    Error(kContext, "フォルダ名が長すぎます", 0);
+    return nullptr;
+  }
+  if (!platform::MakeFolders(folder)) {
+    Error(kContext, "フォルダを作成できません", 0);
+    return nullptr;
+  }
+  tu::JoinCut(sys.userFolder, sizeof sys.userFolder, folder.c_str(), "/", "");
+  return sys.userFolder;
+}
+
 void WriteNumber(const char* fileName, int value) {
   char name[512];
-  tu::JoinCut(name, sizeof name, GetPath(1), fileName, "");
+  tu::JoinCut(name, sizeof name, fileName && fileName[0] == '/' ? "" : GetPath(1), fileName, "");
   FILE* f = fopen(name, "w");
   if (!f) return;
   fprintf(f, "%d", value);
@@ -55,7 +76,7 @@ void WriteNumber(const char* fileName, int value) {
 
 int ReadNumber(const char* fileName) {
   char name[512];
-  tu::JoinCut(name, sizeof name, GetPath(1), fileName, "");
+  tu::JoinCut(name, sizeof name, fileName && fileName[0] == '/' ? "" : GetPath(1), fileName, "");
   FILE* f = fopen(name, "r");
   if (!f) return 0;
   int value = 0;

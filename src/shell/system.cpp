@@ -5,7 +5,9 @@
 #include <ctime>
 
 #include "draw/tuDraw.h"
+#include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/dialog.h"
 #include "platform/instance.h"
 #include "platform/window.h"
 #include "shell/text.h"
@@ -51,6 +53,7 @@ int Exit() {
   if (sys.shutdownDone) return 1;
   sys.shutdownDone = 1;
   UnclipCursor();
+  StopPads();
   tuDraw::FreeFonts();
   tuSound::Release();
   tuDraw::Release();
@@ -62,9 +65,10 @@ int Exit() {
 
 int Start(int argc, char** argv, const Program& p) {
   program = p;
-  tu::CopyCut(sys.title, sizeof sys.title, "Quorbistane");
+  const char* title = p.title && p.title[0] ? p.title : Program{}.title;
   Init();
-  tu::CopyCut(sys.title, sizeof sys.title, "Quorbistane");
+  tu::CopyCut(sys.title, sizeof sys.title, title);
+  platform::SetProgramName(sys.title);
   if (!CheckInstance(sys.title)) return 0;
   // The command line: the arguments joined by spaces, at most 255 characters.
   sys.commandLine[0] = 0;
@@ -80,12 +84,14 @@ int Start(int argc, char** argv, const Program& p) {
   options.height = sys.windowHeight;
   options.topmost = (sys.configFlags & 1) == 0;
   options.hidden = (sys.configFlags & 4) != 0;
+  options.scalable = true;
   const char* why = nullptr;
   if (!platform::CreateMainWindow(options, &why)) {
-    fprintf(stderr, "Quorbistane: cannot start: %s\n", why);
+    fprintf(stderr, "%s: cannot start: %s\n", sys.title, why);
     platform::ReleaseInstance();
     return 0;
   }
+  if (program.pads) UsePads(*program.pads);
   srand(program.fixedSeed ? program.seed : static_cast<unsigned>(time(nullptr)));
   SetIme(0);
   if (program.loadAssets) program.loadAssets();
@@ -147,6 +153,7 @@ void FrameStep() {
 
 int Turn() {
   if (sys.quit) return 0;
+  platform::AudioService();
   platform::Message m;
   if (platform::PeekMessage(&m)) {
     if (m.message == platform::WM_QUIT) {
@@ -156,10 +163,14 @@ int Turn() {
     WndProc(m.message, m.wParam, m.lParam);
     return 1;
   }
-  if (sys.isActive || (sys.configFlags & 2))
+  if (sys.isActive || (sys.configFlags & 2)) {
+    platform::AudioHold(false);
     FrameStep();
-  else
+  } else {
+    // Nothing runs while inactive: the sound waits where it is, and the mixer takes no time.
+    platform::AudioHold(true);
     platform::WaitMessage();
+  }
   return 1;
 }
 

@@ -12,10 +12,30 @@ constexpr int kWaitSlots = 11;
 
 using SceneFn = void (*)();
 
-// What the game hands to the entry point: its asset loader and its scene routines.
+// Inputs of a game pad in the common controller layout: directions from the d-pad or the
+// left stick, the four face buttons by position, Start, Back and the shoulder buttons.
+enum PadInput {
+  kPadLeft, kPadRight, kPadUp, kPadDown,
+  kPadSouth, kPadEast, kPadWest, kPadNorth,
+  kPadStart, kPadBack, kPadLeftShoulder, kPadRightShoulder,
+  kPadInputs
+};
+// A game's pads: for player 0 (the first pad connected) and player 1 (the second), the
+// virtual key each input holds down, 0 for none. Held keys read in GetKey as if held on the
+// keyboard; both together are one key.
+struct PadMapping {
+  int keys[2][kPadInputs] = {};
+};
+
+// What the game hands to the entry point: its title, its asset loader and its scene routines.
 struct Program {
+  // The window's caption, the name of the single-instance lock (title + ":TuMutex": one copy
+  // of each title runs at a time) and the prefix of start-up messages. Null or empty: the default.
+  const char* title = "Quorbistane";
   void (*loadAssets)() = nullptr;
   SceneFn scenes[4] = {};  // index = scene number 1..3; 0 unused
+  // Game pads, turned on at start-up when set.
+  const PadMapping* pads = nullptr;
   // Tools replay runs exactly: a fixed seed takes the place of seeding with the time.
   int fixedSeed = 0;
   unsigned seed = 0;
@@ -70,6 +90,7 @@ struct SystemState {
   char path[256] = {};
   char altRoot[256] = {};
   char tail[128] = {};
+  char userFolder[256] = {};
   // Trigger
   int triggerState = 0, triggerCode = 0;
 };
@@ -98,6 +119,18 @@ bool RunToNextFrame();
 void FrameStep();
 const Program& CurrentProgram();
 
+// ---- Runs without a display (tests, demos, CI)
+// Call before Start; drive the frames with RunToNextFrame (Main would spin: the clock never
+// moves by itself). No window and no sound device open: the mixer runs as the clock advances
+// and its output is dropped. The clock starts at 0 and the load-time stamps with it; keys come
+// only from PressKey; message boxes are written to standard error and answered OK or Yes.
+void UseHeadless();
+// Moves the headless clock `ms` forward and mixes that much sound. Without UseHeadless: nothing.
+void AdvanceClock(uint32_t ms);
+// Puts key `vk` down (1) or up (0) as the keyboard would: polling and the window procedure see
+// it at the next turn of the loop (Escape ends the program). Without UseHeadless: nothing.
+void PressKey(int vk, int down);
+
 // ---- Window procedure
 intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 void KeyDownHandler(int vk);
@@ -123,8 +156,19 @@ int Question(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- Paths, setting files and system queries
+// The program's folder, ending in "/"; every file name of the library is relative to it. With
+// flag 1 and a root read by SetDataRoot, the setting files' folder below that root instead.
 const char* GetPath(int flag);
+// Reads the root for setting files from the first line of that file in the user's
+// configuration folder ($XDG_CONFIG_HOME, else ~/.config); no file: no root.
 void SetDataRoot(const char* fileName);
+// The user's own folder for a program's files (settings, captures), writable where the
+// program's folder may not be: $XDG_DATA_HOME/name/ (else ~/.local/share/name/), created when
+// missing, ending in "/". `name` is one folder name (no "/"). Null after a report.
+const char* UserFolder(const char* name);
+// One integer as decimal text in a setting file, in the folder of GetPath(1), or at the path
+// itself when the name begins with "/". ReadNumber gives 0 when the file is missing or holds
+// no number; WriteNumber skips a file it cannot write.
 void WriteNumber(const char* fileName, int value);
 int ReadNumber(const char* fileName);
 // `weekday` receives the UTF-8 day name: a buffer of at least 4 bytes.
@@ -147,6 +191,14 @@ int GetWatchCount();
 void GetKey(int vk, int* state);
 // `codes` ends with 0; 1 and 2 are the mouse buttons. Returns the code that fired, or 0.
 int GetTrigger(const int* codes);
+
+// ---- Game pads (hot-plugged; read with the window's messages, none in headless mode)
+// Turns pads on with `mapping`; 0 when the controller layer cannot start (said on stderr):
+// the keyboard still plays.
+int UsePads(const PadMapping& mapping);
+void StopPads();
+// 1 when a pad plays as `player` (0 or 1).
+int PadConnected(int player);
 
 // ---- Joysticks (ids 0 and 1; buttons 1..4 for states and timers)
 struct JoystickRecord {

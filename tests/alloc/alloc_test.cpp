@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "draw/tuDraw.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/audio.h"
@@ -222,5 +223,17 @@ int main() {
   if (!heard) return Fail("the mixer gave only silence: no sound was mixed");
   if (frameAllocs != 0) return Fail("frames of play allocated");
   if (mixAllocs != 0) return Fail("the mixer allocated");
+
+  // A game's frame may draw primitives too: lines, hatched polygons and curves allocate nothing.
+  const tuDraw::Point star[5] = {{320, 100}, {380, 300}, {220, 180}, {420, 180}, {260, 300}};
+  const tuDraw::Point curve[7] = {{10, 400}, {100, 200}, {200, 460}, {300, 300},
+                                  {400, 100}, {500, 470}, {630, 350}};
+  allocations = 0;
+  counting = true;
+  tuDraw::Line(-5000, 10, 9000, 470, 0xFFFFFF, 3);
+  tuDraw::Polygon(star, 5, 0x00FFFF, 0x600030, 2, 1);
+  tuDraw::Bezier(curve, 7, 0xFF80FF, 3);
+  counting = false;
+  if (allocations != 0) return Fail("drawing primitives allocated");
   return 0;
 }

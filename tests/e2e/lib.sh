@@ -7,14 +7,31 @@ export SDL_AUDIODRIVER=dummy
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 # A private runtime folder: the single-instance lock of this run meets no other game.
 export XDG_RUNTIME_DIR=$(mktemp -d /tmp/qe2e.XXXXXX)
-trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+WM_PID=
+trap '[ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# find_window PID: the id of the visible window titled "Quorbistane" (waits up to 10 s).
+# need_pictures GAME: skips the test (exit code 77) unless the game's pictures are beside it.
+need_pictures() {
+  local f
+  for f in BMP/block.bmp BMP/Font.bmp BMP/Field.bmp BMP/Title.bmp; do
+    [ -f "$(dirname "$1")/$f" ] || { echo "SKIP: $f is not beside the game"; exit 77; }
+  done
+}
+
+# find_window: the id of the visible window titled "Quorbistane" (waits up to 10 s). The
+# window is replaced once while the display path is chosen: the id is taken once it holds.
+# Searches are repeated: the virtual X server may refuse a client that connects too soon
+# after another one left.
 find_window() {
-  local wid
-  wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Quorbistane$' 2>/dev/null | head -1)
+  local wid= again i
+  for ((i = 0; i < 50; i++)); do
+    again=$(xdotool search --onlyvisible --name '^Quorbistane$' 2>/dev/null | head -1)
+    [ -n "$again" ] && [ "$again" = "$wid" ] && { echo "$wid"; return 0; }
+    [ -n "$again" ] && wid=$again
+    sleep 0.2
+  done
   [ -n "$wid" ] || fail "no window titled Quorbistane appeared"
   echo "$wid"
 }
@@ -36,4 +53,64 @@ wait_exit() {
     sleep 0.1
   done
   kill -9 "$pid" 2>/dev/null
+}
+
+# start_wm: a window manager in this X server, as a desktop has (fullscreen needs one). Waits
+# until it has taken the screen; stopped when the script ends.
+start_wm() {
+  local i
+  command -v openbox >/dev/null || { echo "SKIP: openbox is not installed"; exit 77; }
+  HOME=$XDG_RUNTIME_DIR openbox --sm-disable >/dev/null 2>&1 &
+  WM_PID=$!
+  for ((i = 0; i < 50; i++)); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && { sleep 0.2; return 0; }
+    sleep 0.1
+  done
+  fail "the window manager did not start"
+}
+
+# geometry WID: "X,Y WxH" of the window's client area.
+geometry() {
+  xdotool getwindowgeometry "$1" | awk '/Position/ {p = $2} /Geometry/ {g = $2} END {print p " " g}'
+}
+
+# wait_size WID WxH: waits up to 5 s for the client area to take that size; fails otherwise.
+wait_size() {
+  local i
+  for ((i = 0; i < 50; i++)); do
+    [ "$(geometry "$1" | cut -d' ' -f2)" = "$2" ] && { sleep 0.5; return 0; }
+    sleep 0.1
+  done
+  fail "the window is $(geometry "$1"), not $2"
+}
+
+# file_size FILE: its size in bytes, 0 when it does not exist.
+file_size() { stat -c %s "$1" 2>/dev/null || echo 0; }
+
+# time_sound FILE COMMAND...: removes FILE, runs the command (which gives the game a sound device
+# again) and waits up to 3 s for SDL's file-writing driver, which makes its file afresh when a
+# device opens, to write samples to FILE. Sets BACK_MS to the time taken, or to "" if none came.
+time_sound() {
+  local file=$1 start
+  shift
+  rm -f "$file"
+  start=${EPOCHREALTIME/./}
+  "$@" 2>/dev/null
+  BACK_MS=
+  while [ -z "$BACK_MS" ] && [ $(( ${EPOCHREALTIME/./} - start )) -lt 3000000 ]; do
+    [ -s "$file" ] && BACK_MS=$(( (${EPOCHREALTIME/./} - start) / 1000 ))
+  done
+}
+
+# easy_game_from_menu WID MENU.png GAME.png: from the title menu into a one-player game on Easy;
+# fails unless the screenshot GAME.png then differs from MENU.png, taken in the menu before.
+easy_game_from_menu() {
+  local diff
+  press x  # one-player game
+  sleep 0.3
+  press x  # Easy
+  sleep 2.5  # the opening wipe and the first frames of play
+  import -window "$1" "$3"
+  diff=$(compare -metric AE "$2" "$3" null: 2>&1 | cut -d' ' -f1)
+  [ "${diff%.*}" -gt 10000 ] || fail "the game did not go on from the menu ($diff pixels changed)"
 }

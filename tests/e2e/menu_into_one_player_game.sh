@@ -3,10 +3,7 @@
 # the field with the falling piece and the score.
 game=$1
 source "$(dirname "$0")/lib.sh"
-dir=$(dirname "$game")
-for f in BMP/block.bmp BMP/Font.bmp BMP/Field.bmp BMP/Title.bmp; do
-  [ -f "$dir/$f" ] || { echo "SKIP: $f is not beside the game"; exit 77; }
-done
+need_pictures "$game"
 work=$(mktemp -d /tmp/qe2e-shot.XXXXXX)
 log=$work/log.txt
 
@@ -19,8 +16,20 @@ import -window "$wid" "$work/menu.png"
 press x  # one-player game
 sleep 0.3
 press x  # Easy
-sleep 2.5  # the opening wipe (500 pixels a second) and the first frames of play
-import -window "$wid" "$work/game.png"
+# colours X Y W H FILE: the number of distinct colours in that rectangle of the picture.
+colours() { convert "$5" -crop "$3x$4+$1+$2" +repage -format %k info:; }
+# bright X Y W H FILE: the number of pixels brighter than 45 % grey in that rectangle.
+bright() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -threshold 45% -format '%[fx:int(mean*w*h+0.5)]' info:; }
+# Player 1's field (slots 1 to 5, lines 0 to 16) is dark once the opening wipe (500 pixels a
+# second) has passed; the falling piece is three bright tiles in it, and nothing else there is
+# bright yet. A busy machine may start the game late: look again for up to 10 s.
+sleep 2.5
+for _ in $(seq 20); do
+  import -window "$wid" "$work/game.png"
+  piece=$(bright 79 157 160 288 "$work/game.png")
+  [ "$piece" -ge 300 ] && [ "$piece" -le 2400 ] && break
+  sleep 0.5
+done
 # Hidden and shown again, the window must be drawn whole, not only where the picture changes.
 xdotool windowunmap --sync "$wid"
 xdotool windowmap --sync "$wid"
@@ -31,19 +40,11 @@ press Escape
 wait_exit "$pid" 3
 [ "$EXIT_CODE" = 0 ] || { cat "$log"; fail "after Escape the game gave '$EXIT_CODE'"; }
 
-# colours X Y W H FILE: the number of distinct colours in that rectangle of the picture.
-colours() { convert "$5" -crop "$3x$4+$1+$2" +repage -format %k info:; }
-# bright X Y W H FILE: the number of pixels brighter than 45 % grey in that rectangle.
-bright() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -threshold 45% -format '%[fx:int(mean*w*h+0.5)]' info:; }
-
 [ "$(identify -format %wx%h "$work/game.png")" = 640x480 ] || fail "screenshot is not 640x480"
 diff=$(compare -metric AE "$work/menu.png" "$work/game.png" null: 2>&1 | cut -d' ' -f1)
 [ "${diff%.*}" -gt 10000 ] || fail "the game screen hardly differs from the menu ($diff pixels)"
-# Player 1's field (slots 1 to 5, lines 0 to 16) is dark; the falling piece is three bright
-# tiles in it, and nothing else there is bright yet.
 field=$(colours 79 157 160 288 "$work/game.png")
 [ "$field" -ge 3 ] || fail "the field is blank ($field colours)"
-piece=$(bright 79 157 160 288 "$work/game.png")
 [ "$piece" -ge 300 ] && [ "$piece" -le 2400 ] || fail "no piece of three tiles in the field ($piece bright pixels)"
 # The five score digits at (209, 40).
 score=$(bright 209 40 90 23 "$work/game.png")

@@ -1,6 +1,7 @@
 // The two ways frames reach a real window, under a virtual X server: what the window's buffer
 // holds after each present, as rows change, the back buffer's format changes, and presents
-// are scaled; and the GPU renderer's path presenting and recovering from a loss.
+// are scaled; and the GPU renderer's path presenting and recovering from a loss. Also the
+// window's opening factor and the framebuffer's row record, which need no window.
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +11,9 @@
 
 #include "platform/display.h"
 #include "platform/headless.h"
+#include "platform/rows.h"
 #include "platform/surface.h"
+#include "platform/view.h"
 #include "platform/window.h"
 
 namespace {
@@ -20,7 +23,7 @@ using platform::PixelRect;
 class WindowPresent : public ::testing::Test {
  protected:
   // Opens a window and its display by the given path (null: the automatic choice).
-  void Open(const char* path) {
+  void Open(const char* path, bool scalable = false) {
     if (path)
       setenv("TU_PRESENT", path, 1);
     else
@@ -29,8 +32,15 @@ class WindowPresent : public ::testing::Test {
     platform::WindowOptions o;
     o.title = "present test";
     o.topmost = false;
+    o.scalable = scalable;
     const char* why = nullptr;
-    if (!platform::CreateMainWindow(o, &why)) GTEST_SKIP() << "no display: " << (why ? why : "");
+    // The virtual X server may refuse a connection that follows the last one too closely.
+    bool made = false;
+    for (int attempt = 0; attempt < 5 && !made; ++attempt) {
+      if (attempt) SDL_Delay(50);
+      made = platform::CreateMainWindow(o, &why);
+    }
+    if (!made) GTEST_SKIP() << "no display: " << (why ? why : "");
     ASSERT_TRUE(platform::OpenDisplay());
     ASSERT_TRUE(platform::CreatePrimary(640, 480, PixelFormat::Rgb565));
   }
@@ -86,8 +96,81 @@ std::string ShowsWhole(const platform::Surface* back) {
   return "";
 }
 
+// Gives the window a new client size and lets the display see the change, as the loop would.
+void Resize(int w, int h) {
+  SDL_SetWindowSize(platform::MainSdlWindow(), w, h);
+  platform::Message m;
+  for (int i = 0; i < 100; ++i) {
+    // Two rounds: events queued after SDL's end-of-poll mark come with the second.
+    for (int round = 0; round < 2; ++round)
+      while (platform::PeekMessage(&m)) {
+      }
+    int pw = 0, ph = 0;
+    SDL_GetWindowSizeInPixels(platform::MainSdlWindow(), &pw, &ph);
+    if (pw == w && ph == h) return;
+    SDL_Delay(10);
+  }
+  FAIL() << "the window did not take the size " << w << "x" << h;
+}
+
+// Empty when the window shows `back` as blocks of `k` x `k` at (x0, y0) with black around;
+// else the first wrong pixel. Samples every `step` pixels.
+std::string ShowsScaled(const platform::Surface* back, int k, int x0, int y0, int step) {
+  SDL_Surface* s = SDL_GetWindowSurface(platform::MainSdlWindow());
+  PixelFormat f = platform::SurfaceFormat(back);
+  for (int y = 0; y < s->h; y += step)
+    for (int x = 0; x < s->w; x += step) {
+      bool in = x >= x0 && x < x0 + 640 * k && y >= y0 && y < y0 + 480 * k;
+      uint32_t want =
+          in ? platform::PixelToColorref(f, platform::ReadPixel(back, (x - x0) / k, (y - y0) / k))
+             : 0;
+      uint32_t got = WindowColour(x, y);
+      if (!Near(want, got))
+        return "at " + std::to_string(x) + "," + std::to_string(y) + ": " + std::to_string(got) +
+               " for " + std::to_string(want);
+    }
+  return "";
+}
+
 uint32_t Stripes(int x, int y) { return static_cast<uint32_t>((x * 7 + y * 13) & 0xFFFF); }
 uint32_t Wide(int x, int y) { return static_cast<uint32_t>(x * 0x010203 + y * 0x030201) & 0xFFFFFF; }
+
+TEST(WindowScale, TheWindowOpensAtTheLargestFactorThatFitsInThreeQuartersOfTheDisplay) {
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 1024, 768), 1);
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 1366, 768), 1);
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 2560, 1440), 2);
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 3840, 2160), 3);
+  EXPECT_EQ(platform::OpeningFactor(640, 480, 800, 600), 1);  // never below 1
+}
+
+TEST(WindowScale, OnlyChangedRowsAreSentAsBlocksOfTheFactor) {
+  const int w = 8, h = 6, k = 2;
+  std::vector<uint16_t> frame(w * h);
+  for (int i = 0; i < w * h; ++i) frame[i] = static_cast<uint16_t>(i * 997);
+  std::vector<uint16_t> out(w * k * h * k);
+  platform::ChangedRows rows;
+  rows.Reset(w, h, PixelFormat::Rgb565);
+  auto send = [&] {
+    std::string bands;
+    for (auto b : rows.Send(reinterpret_cast<const uint8_t*>(frame.data()), w * 2,
+                            reinterpret_cast<uint8_t*>(out.data()), w * k * 2,
+                            platform::RowTarget::Same, k))
+      bands += std::to_string(b.top) + "+" + std::to_string(b.rows) + " ";
+    return bands;
+  };
+  EXPECT_EQ(send(), "0+12 ");
+  for (int y = 0; y < h * k; ++y)
+    for (int x = 0; x < w * k; ++x) ASSERT_EQ(out[y * w * k + x], frame[(y / k) * w + x / k]);
+  EXPECT_EQ(send(), "");
+  frame[1 * w + 3] = 1;
+  frame[2 * w] = 2;
+  frame[5 * w + 7] = 3;
+  EXPECT_EQ(send(), "2+4 10+2 ");
+  EXPECT_EQ(out[11 * w * k + 15], 3);
+  EXPECT_EQ(out[5 * w * k + 1], 2);
+  rows.SendAll();
+  EXPECT_EQ(send(), "0+12 ");
+}
 
 TEST_F(WindowPresent, WithoutAGpuTheWindowsOwnBufferIsChosen) {
   Open(nullptr);
@@ -146,6 +229,82 @@ TEST_F(WindowPresent, AScaledPresentFillsItsRectangleAndLeavesTheRestBlack) {
   // A rectangle reaching outside the back buffer is refused.
   EXPECT_EQ(platform::PresentFrame(blocks, {0, 0, 641, 480}, all, false),
             platform::CopyResult::Invalid);
+}
+
+TEST_F(WindowPresent, AScaledWindowShowsWholeMultiplesWithBarsAndOnlyChangedRowsAfterward) {
+  Open("framebuffer", true);
+  if (IsSkipped()) return;
+  const PixelRect all{0, 0, 640, 480};
+  platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
+  Resize(1300, 1000);  // 2x: 1280 x 960 at (10, 20)
+  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsScaled(back, 2, 10, 20, 3), "");
+  for (int y : {0, 200, 479})
+    for (int x = 0; x < 640; x += 2) platform::WritePixel(back, x, y, 0x07E0);
+  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsScaled(back, 2, 10, 20, 1), "");
+
+  // After a resize the unchanged frame is drawn whole at the new scale and place.
+  Resize(1950, 1500);  // 3x: 1920 x 1440 at (15, 30)
+  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  EXPECT_EQ(ShowsScaled(back, 3, 15, 30, 3), "");
+
+  // Below the logical size the picture keeps 4:3, smoothly scaled: a flat colour stays flat.
+  platform::Surface* flat = Make(640, 480, PixelFormat::Rgb565, [](int, int) { return 0x001F; });
+  Resize(400, 400);  // 400 x 300 at (0, 50)
+  ASSERT_EQ(platform::PresentFrame(flat, all, all, false), platform::CopyResult::Ok);
+  EXPECT_TRUE(Near(WindowColour(200, 40), 0));
+  EXPECT_TRUE(Near(WindowColour(0, 50), 0xFF0000));
+  EXPECT_TRUE(Near(WindowColour(399, 349), 0xFF0000));
+  EXPECT_TRUE(Near(WindowColour(200, 350), 0));
+}
+
+TEST_F(WindowPresent, MousePositionsStayInTheLogicalClientAreaWhateverTheScale) {
+  Open("framebuffer", true);
+  if (IsSkipped()) return;
+  Resize(1300, 1000);  // 2x at (10, 20)
+  auto movedTo = [](int x, int y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = SDL_GetWindowID(platform::MainSdlWindow());
+    e.motion.x = x;
+    e.motion.y = y;
+    SDL_PushEvent(&e);
+    platform::Message m;
+    // An event pushed after SDL's end-of-poll mark comes with the next round of polling.
+    for (int round = 0; round < 2; ++round)
+      while (platform::PeekMessage(&m))
+        if (m.message == platform::WM_MOUSEMOVE)
+          return std::to_string(m.lParam & 0xFFFF) + "," + std::to_string(m.lParam >> 16);
+    return std::string("none");
+  };
+  EXPECT_EQ(movedTo(10 + 2 * 100 + 1, 20 + 2 * 50), "100,50");
+  EXPECT_EQ(movedTo(3, 5), "0,0");           // in the bars: the nearest edge
+  EXPECT_EQ(movedTo(1299, 999), "639,479");
+  // Cursor positions on the screen: the client area's points map inside the logical area.
+  int ox, oy;
+  platform::ClientOrigin(&ox, &oy);
+  platform::SetGlobalCursorPos(ox + 320, oy + 240);
+  int gx, gy;
+  SDL_GetGlobalMouseState(&gx, &gy);
+  EXPECT_EQ(gx - ox, 10 + 2 * 320 + 1);
+  EXPECT_EQ(gy - oy, 20 + 2 * 240 + 1);
+  platform::GlobalCursorPos(&gx, &gy);
+  EXPECT_EQ(gx - ox, 320);
+  EXPECT_EQ(gy - oy, 240);
+  // The cursor clip of the client area holds the picture, and follows it when the window grows.
+  auto clip = [] {
+    const SDL_Rect* r = SDL_GetWindowMouseRect(platform::MainSdlWindow());
+    return r ? std::to_string(r->x) + "," + std::to_string(r->y) + " " + std::to_string(r->w) +
+                   "x" + std::to_string(r->h)
+             : std::string("none");
+  };
+  platform::ConfineCursor(ox, oy, ox + 640, oy + 480);
+  EXPECT_EQ(clip(), "10,20 1280x960");
+  Resize(1950, 1500);
+  EXPECT_EQ(clip(), "15,30 1920x1440");
+  platform::UnconfineCursor();
+  EXPECT_EQ(clip(), "none");
 }
 
 TEST_F(WindowPresent, TheRendererPathPresentsAndRecoversFromALoss) {

@@ -191,19 +191,8 @@ static void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vec
   Put32Be(out, Crc32(out.data() + start, out.size() - start));
 }
 
-std::vector<uint8_t> EncodePng(const Image& img) {
-  // Raw scanlines, each with filter byte 0.
-  std::vector<uint8_t> raw;
-  raw.reserve(size_t(img.h) * (size_t(img.w) * 3 + 1));
-  for (int y = 0; y < img.h; ++y) {
-    raw.push_back(0);
-    for (int x = 0; x < img.w; ++x) {
-      const Rgb& p = img.at(x, y);
-      raw.push_back(p.r);
-      raw.push_back(p.g);
-      raw.push_back(p.b);
-    }
-  }
+// A PNG of raw scanlines (each row with its filter byte 0 first), `channels` bytes a pixel.
+static std::vector<uint8_t> EncodeScanlines(int w, int h, int channels, const std::vector<uint8_t>& raw) {
   // zlib stream of stored blocks (at most 65535 bytes each).
   std::vector<uint8_t> z{0x78, 0x01};
   size_t pos = 0;
@@ -220,15 +209,71 @@ std::vector<uint8_t> EncodePng(const Image& img) {
 
   std::vector<uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<uint8_t> ihdr;
-  Put32Be(ihdr, uint32_t(img.w));
-  Put32Be(ihdr, uint32_t(img.h));
-  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8-bit truecolour, deflate, no interlace
+  Put32Be(ihdr, uint32_t(w));
+  Put32Be(ihdr, uint32_t(h));
+  // 8 bits a channel, truecolour (2) or truecolour with alpha (6), deflate, no interlace.
+  ihdr.insert(ihdr.end(), {8, uint8_t(channels == 4 ? 6 : 2), 0, 0, 0});
   PutChunk(out, "IHDR", ihdr);
   PutChunk(out, "IDAT", z);
   PutChunk(out, "IEND", {});
   return out;
 }
 
+std::vector<uint8_t> EncodePng(const Image& img) {
+  std::vector<uint8_t> raw;
+  raw.reserve(size_t(img.h) * (size_t(img.w) * 3 + 1));
+  for (int y = 0; y < img.h; ++y) {
+    raw.push_back(0);
+    for (int x = 0; x < img.w; ++x) {
+      const Rgb& p = img.at(x, y);
+      raw.push_back(p.r);
+      raw.push_back(p.g);
+      raw.push_back(p.b);
+    }
+  }
+  return EncodeScanlines(img.w, img.h, 3, raw);
+}
+
 bool WritePng(const std::string& path, const Image& img) { return WriteFileBytes(path, EncodePng(img)); }
+
+bool WritePng(const std::string& path, const RgbaImage& img) {
+  std::vector<uint8_t> raw;
+  raw.reserve(size_t(img.h) * (size_t(img.w) * 4 + 1));
+  for (int y = 0; y < img.h; ++y) {
+    raw.push_back(0);
+    auto row = img.px.begin() + long(size_t(y) * size_t(img.w) * 4);
+    raw.insert(raw.end(), row, row + img.w * 4);
+  }
+  return WriteFileBytes(path, EncodeScanlines(img.w, img.h, 4, raw));
+}
+
+RgbaImage ResampleKeyed(const Image& src, int w, int h) {
+  RgbaImage out{w, h, std::vector<uint8_t>(size_t(w) * size_t(h) * 4)};
+  const double sx = double(src.w) / w, sy = double(src.h) / h;
+  // Each output pixel averages the source area it covers, weighting partly covered source
+  // pixels by their share; key pixels count as transparent and lend no colour.
+  for (int oy = 0; oy < h; ++oy)
+    for (int ox = 0; ox < w; ++ox) {
+      const double x0 = ox * sx, x1 = (ox + 1) * sx, y0 = oy * sy, y1 = (oy + 1) * sy;
+      double r = 0, g = 0, b = 0, a = 0, area = 0;
+      for (int y = int(y0); y < src.h && y < y1; ++y)
+        for (int x = int(x0); x < src.w && x < x1; ++x) {
+          double wt = (std::min(x1, x + 1.0) - std::max(x0, double(x))) *
+                      (std::min(y1, y + 1.0) - std::max(y0, double(y)));
+          area += wt;
+          const Rgb& p = src.at(x, y);
+          if (p == kKey) continue;
+          a += wt, r += p.r * wt, g += p.g * wt, b += p.b * wt;
+        }
+      uint8_t* d = &out.px[(size_t(oy) * size_t(w) + size_t(ox)) * 4];
+      if (a > 0) {
+        d[0] = uint8_t(std::lround(r / a));
+        d[1] = uint8_t(std::lround(g / a));
+        d[2] = uint8_t(std::lround(b / a));
+      }
+      d[3] = uint8_t(std::lround(255.0 * a / area));
+    }
+  return out;
+}
 
 }  // namespace assetgen

@@ -46,10 +46,19 @@ struct Image {
   Image scaled(int factor) const;  // nearest neighbour, integer factor
 };
 
+// A picture with coverage: red, green, blue and alpha bytes a pixel, not premultiplied.
+struct RgbaImage {
+  int w = 0, h = 0;
+  std::vector<uint8_t> px;
+};
+// `src` resampled to w x h by area averaging, its key pixels transparent.
+RgbaImage ResampleKeyed(const Image& src, int w, int h);
+
 // 24-bit bottom-up BMP, the format the library's picture loader reads.
 bool WriteBmp(const std::string& path, const Image& img);
 // Truecolour PNG with stored (uncompressed) deflate blocks: no compression library needed.
 bool WritePng(const std::string& path, const Image& img);
+bool WritePng(const std::string& path, const RgbaImage& img);  // with alpha
 std::vector<uint8_t> EncodePng(const Image& img);
 uint32_t Crc32(const uint8_t* data, size_t n, uint32_t crc = 0);
 uint32_t Adler32(const uint8_t* data, size_t n);

@@ -1,5 +1,6 @@
 // Writes the game's pictures and sounds into a game folder, and review pictures of them.
-//   quorbistane_assetgen GAME_FOLDER [--review REVIEW_FOLDER]
+//   quorbistane_assetgen GAME_FOLDER [--review REVIEW_FOLDER] [--icons ICON_FOLDER]
+// The icons go to ICON_FOLDER/hicolor/NxN/apps/quorbistane.png, as an icon theme lays them out.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,18 +13,21 @@
 
 using namespace assetgen;
 
+static const char kUsage[] = "usage: %s GAME_FOLDER [--review REVIEW_FOLDER] [--icons ICON_FOLDER]\n";
+
 int main(int argc, char** argv) {
-  std::string outDir, reviewDir;
+  std::string outDir, reviewDir, iconDir;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--review") == 0 && i + 1 < argc) reviewDir = argv[++i];
+    else if (std::strcmp(argv[i], "--icons") == 0 && i + 1 < argc) iconDir = argv[++i];
     else if (outDir.empty() && argv[i][0] != '-') outDir = argv[i];
     else {
-      std::fprintf(stderr, "usage: %s GAME_FOLDER [--review REVIEW_FOLDER]\n", argv[0]);
+      std::fprintf(stderr, kUsage, argv[0]);
       return 2;
     }
   }
   if (outDir.empty()) {
-    std::fprintf(stderr, "usage: %s GAME_FOLDER [--review REVIEW_FOLDER]\n", argv[0]);
+    std::fprintf(stderr, kUsage, argv[0]);
     return 2;
   }
   if (!MakeDirs(outDir + "/BMP") || !MakeDirs(outDir + "/BGM") || !MakeDirs(outDir + "/SE")) return 1;
@@ -47,6 +51,13 @@ int main(int argc, char** argv) {
   for (const auto& [name, img] : files)
     if (!WriteBmp(outDir + "/" + name, *img)) return 1;
   if (!reviewDir.empty() && !WritePng(reviewDir + "/contact-sheet.png", MakeContactSheet(pics))) return 1;
+  if (!iconDir.empty()) {
+    const Image art = MakeIconArt(pics.block);
+    for (int size : {48, 64, 128, 256}) {
+      const std::string dir = iconDir + "/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+      if (!MakeDirs(dir) || !WritePng(dir + "/quorbistane.png", ResampleKeyed(art, size, size))) return 1;
+    }
+  }
 
   std::vector<Sound> sounds;
   if (!MakeSounds(sounds)) return 1;

@@ -558,6 +558,17 @@ bool MakePictures(TextSetter& ts, PictureSet& out) {
   return MakeFont(ts, out.font);
 }
 
+Image MakeIconArt(const Image& block) {
+  Image art(64, 64);
+  // Tiles of the sheet's first row: colour c at column c, the pivot marker at column 8.
+  auto tile = [&](int column, int x, int y) { art.blitRect(block, column * 32, 0, column * 32 + 32, 32, x, y, true); };
+  tile(1, 0, 24);
+  tile(4, 32, 24);
+  tile(3, 16, 8);
+  tile(8, 16, 8);
+  return art;
+}
+
 Image MakeContactSheet(const PictureSet& p) {
   // Tiles x4 and the word sheet x1 on top; the word sheet x2 down the left; the whole-screen
   // pictures and the two mock-ups in two columns on the right.

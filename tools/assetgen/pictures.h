@@ -14,6 +14,10 @@ bool MakePictures(TextSetter& text, PictureSet& out);
 // a game frame and of the menu composed from them at their screen positions.
 Image MakeContactSheet(const PictureSet& p);
 
+// The program's icon, 64 x 64: a piece of the block sheet (the pivot with its marker over the
+// two satellites) on the key colour, which stands for transparency.
+Image MakeIconArt(const Image& block);
+
 // Tile geometry shared by the picture code: is the point (tile pixel coordinates) inside the
 // diamond whose corners touch the middles of the 32 x 32 tile's edges?
 inline bool InDiamond(float x, float y) {

@@ -1,0 +1,59 @@
+#include "platform/view.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace platform {
+namespace {
+int FloorDiv(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return static_cast<int>(q);
+}
+}  // namespace
+
+View FitView(int logicalWidth, int logicalHeight, int areaWidth, int areaHeight) {
+  View v;
+  if (logicalWidth <= 0 || logicalHeight <= 0 || areaWidth <= 0 || areaHeight <= 0) {
+    v.w = v.h = 0;
+    return v;
+  }
+  int factor = std::min(areaWidth / logicalWidth, areaHeight / logicalHeight);
+  if (factor >= 1) {
+    v.factor = factor;
+    v.w = logicalWidth * factor;
+    v.h = logicalHeight * factor;
+  } else {
+    v.factor = 0;
+    // The limiting side takes the whole area; the other follows the logical aspect.
+    if (int64_t{areaWidth} * logicalHeight <= int64_t{areaHeight} * logicalWidth) {
+      v.w = areaWidth;
+      v.h = std::max(1, static_cast<int>(int64_t{areaWidth} * logicalHeight / logicalWidth));
+    } else {
+      v.h = areaHeight;
+      v.w = std::max(1, static_cast<int>(int64_t{areaHeight} * logicalWidth / logicalHeight));
+    }
+  }
+  v.x = (areaWidth - v.w) / 2;
+  v.y = (areaHeight - v.h) / 2;
+  return v;
+}
+
+int RealToLogical(int real, int pos, int size, int logicalSize) {
+  if (size <= 0) return 0;
+  return FloorDiv(int64_t{real - pos} * logicalSize, size);
+}
+
+int LogicalToReal(int logical, int pos, int size, int logicalSize) {
+  if (logicalSize <= 0) return pos;
+  return pos + FloorDiv(int64_t{logical} * size, logicalSize);
+}
+
+int OpeningFactor(int width, int height, int usableWidth, int usableHeight) {
+  if (width <= 0 || height <= 0) return 1;
+  int byWidth = static_cast<int>(int64_t{usableWidth} * 3 / (int64_t{width} * 4));
+  int byHeight = static_cast<int>(int64_t{usableHeight} * 3 / (int64_t{height} * 4));
+  return std::max(1, std::min(byWidth, byHeight));
+}
+
+}  // namespace platform
