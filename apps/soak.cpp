@@ -1,7 +1,7 @@
 // The soak: the real program, headless, through the simulator's frame path, for many frames of
-// random but valid key input. It plays one-player games at every difficulty and versus games in
-// turn, answers the continue question both ways, never presses Escape and never picks the
-// menu's quit item. After every frame it checks the game state's invariants; the first broken
+// random but valid key input. It plays one-player games at every difficulty, versus games and
+// games against the computer (random keys for player 1 alone) in turn, answers the continue
+// question both ways, never presses Escape and never picks the menu's quit item. After every frame it checks the game state's invariants; the first broken
 // one is printed with the frame and the seed, and the exit code is 1.
 //
 //   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix]     (defaults: 1000000 frames, seed 1)
@@ -16,6 +16,7 @@
 #include <random>
 #include <string>
 
+#include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/audio.h"
@@ -29,13 +30,15 @@ namespace {
 
 constexpr int kFrameMs = 16;
 
-// The kinds of game the soak plays in turn: one player at difficulty 0..3, and versus.
-constexpr int kVersus = 4;
-constexpr int kPlan[8] = {0, kVersus, 1, kVersus, 2, kVersus, 3, kVersus};
+// The kinds of game the soak plays in turn: one player at difficulty 0..3, versus, and against
+// the computer.
+constexpr int kVersus = 4, kComputer = 5;
+constexpr int kPlan[8] = {0, kComputer, kVersus, 1, kComputer, 2, kVersus, 3};
 
 struct Counts {
   long long frames = 0;
   long long games[5] = {};
+  long long computerGames[kComputerLevels] = {};
   long long pieces = 0;
   long long continues[2] = {};  // yes, no
   long long pauses = 0;
@@ -132,21 +135,27 @@ class Driver {
     int kind = Kind();
     switch (game.menuLevel) {
       case 0:
-        // Items 0 one player, 1 versus, 2 quit: the quit item is never confirmed.
-        Steer(game.gameMode, kind == kVersus ? 1 : 0, vk::Up, vk::Down, vk::X);
+        // Items 0 one player, 1 versus, 2 against the computer, 3 quit: the quit item is never
+        // confirmed.
+        Steer(game.gameMode, kind == kVersus ? kModeVersus : kind == kComputer ? kModeComputer : kModeOnePlayer,
+              vk::Up, vk::Down, vk::X);
         break;
       case 1: {
         // Difficulties 0..2 at their items, 3 at the hidden fifth position; the fourth item
         // (back) is confirmed now and then on purpose.
         if (levelTarget_[0] < 0)
-          levelTarget_[0] = Chance(40) ? 3 : kind == kVersus ? Range(0, 2) : kind == 3 ? 4 : kind;
+          levelTarget_[0] = Chance(40) ? 3 : kind >= kVersus ? Range(0, 2) : kind == 3 ? 4 : kind;
         Steer(game.levelCursor[0], levelTarget_[0], vk::Up, vk::Down, vk::X);
         if (game.levelCursor[0] == levelTarget_[0]) levelTarget_[0] = -1;
         break;
       }
       case 2: {
+        // Player 2's list, or the computer's strength, chosen with player 1's keys.
         if (levelTarget_[1] < 0) levelTarget_[1] = Chance(20) ? 3 : Range(0, 4);
-        Steer(game.levelCursor[1], levelTarget_[1], vk::W, vk::S, vk::J);
+        if (game.gameMode == kModeComputer)
+          Steer(game.levelCursor[1], levelTarget_[1], vk::Up, vk::Down, vk::X);
+        else
+          Steer(game.levelCursor[1], levelTarget_[1], vk::W, vk::S, vk::J);
         if (game.levelCursor[1] == levelTarget_[1]) levelTarget_[1] = -1;
         break;
       }
@@ -164,7 +173,7 @@ class Driver {
       return;
     }
     if (game.resultStep != 2) return;
-    bool versus = game.gameMode != 0;
+    bool versus = game.gameMode == kModeVersus;  // against the computer, player 1 answers alone
     static constexpr int kToggle[4] = {vk::Left, vk::Right, vk::A, vk::D};
     if (game.levelCursor[0] != answer_)
       keys_.Tap(kToggle[versus ? Range(0, 3) : Range(0, 1)], 1);
@@ -184,12 +193,10 @@ class Driver {
       paused_ = Range(3, 120);
       return;
     }
-    static constexpr int kPlayer[2][5] = {{vk::Left, vk::Right, vk::Down, vk::X, vk::Z},
-                                          {vk::A, vk::D, vk::S, vk::J, vk::H}};
-    int players = game.gameMode == 0 ? 1 : 2;
+    int players = game.gameMode == kModeVersus ? 2 : 1;  // the computer plays player 2 by itself
     for (int pl = 0; pl < players; ++pl) {
       if (!Chance(4)) continue;
-      int vk = kPlayer[pl][Range(0, 4)];
+      int vk = kPieceKeys[pl][Range(0, 4)];
       if (keys_.Down(vk)) continue;
       if (Chance(3))
         keys_.Hold(vk, Range(5, 90));  // held: repeats, slides and fast drops
@@ -221,7 +228,7 @@ const char* BrokenInvariant(int pl, char* buf, size_t size) {
   // walls yet.
   // Player 2 of a one-player game has no field: it only shares the pause and the game over.
   int shown = p.phase == kPhasePaused ? game.pausedPhase[pl] : p.phase;
-  bool inPlay = pl == 0 || game.gameMode == 1;
+  bool inPlay = pl == 0 || game.gameMode != kModeOnePlayer;
   for (int s = 0; s < kSlots; ++s)
     for (int l = 0; l < kLines; ++l) {
       int c = p.cells[s][l];
@@ -257,6 +264,14 @@ const char* BrokenInvariant(int pl, char* buf, size_t size) {
         return buf;
       }
     }
+  }
+  // A computer's choice is a place on the lattice in a known orientation.
+  const ComputerState& c = game.computer[pl];
+  if (game.computerLevel[pl] >= 0 && c.planned &&
+      (c.orientation < 0 || c.orientation > 4 || c.slot < 0 || c.slot >= kSlots || c.line < 0 || c.line >= kLines)) {
+    snprintf(buf, size, "player %d: the computer chose slot %d, line %d, orientation %d", pl + 1, c.slot, c.line,
+             c.orientation);
+    return buf;
   }
   return nullptr;
 }
@@ -363,15 +378,22 @@ int main(int argc, char** argv) {
 
     for (int pl = 0; pl < 2; ++pl)
       if (const char* why = BrokenInvariant(pl, buf, sizeof buf)) return Fail(f, seed, why);
+    // The menu reads the keyboard: no key stays in a computer's hold there.
+    if (lastScene == 2 && tuSystem::sys.sceneNo == 2)
+      for (int k = 0; k < 5; ++k)
+        if (tuSystem::sys.drivenKeys[kPieceKeys[1][k]] != 0)
+          return Fail(f, seed, "a key of player 2 is still held by the computer in the menu");
 
     // Counting: a game starts when player 1 leaves the start phase; a piece is set when a
     // player passes from control to the set flash.
     const PlayerState* p = game.player;
     if (lastPhase[0] == kPhaseInit && p[0].phase != kPhaseInit) {
-      if (game.gameMode == 0 && game.difficulty[0] >= 0 && game.difficulty[0] <= 3)
+      if (game.gameMode == kModeOnePlayer && game.difficulty[0] >= 0 && game.difficulty[0] <= 3)
         ++n.games[game.difficulty[0]];
-      else if (game.gameMode == 1)
+      else if (game.gameMode == kModeVersus)
         ++n.games[kVersus];
+      else if (game.gameMode == kModeComputer && game.computerLevel[1] >= 0 && game.computerLevel[1] < kComputerLevels)
+        ++n.computerGames[game.computerLevel[1]];
     }
     for (int pl = 0; pl < 2; ++pl) {
       if (lastPhase[pl] == kPhaseControl && p[pl].phase == kPhaseSetFlash) ++n.pieces;
@@ -396,6 +418,8 @@ int main(int argc, char** argv) {
   printf("frames %lld (seed %u)\n", n.frames, seed);
   printf("one-player games by difficulty: %lld %lld %lld %lld\n", n.games[0], n.games[1], n.games[2], n.games[3]);
   printf("versus games: %lld\n", n.games[kVersus]);
+  printf("games against the computer by level: %lld %lld %lld %lld\n", n.computerGames[0], n.computerGames[1],
+         n.computerGames[2], n.computerGames[3]);
   printf("continue answered yes %lld, no %lld; pauses %lld\n", n.continues[0], n.continues[1], n.pauses);
   printf("pieces set %lld, max chain %d\n", n.pieces, n.maxChain);
   printf("%.0f frames/s (%.1f s)\n", seconds > 0 ? n.frames / seconds : 0.0, seconds);

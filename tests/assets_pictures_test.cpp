@@ -32,12 +32,13 @@ const Rect kFontRects[] = {
     {220, 192, 354, 230, "win"},          {176, 241, 355, 279, "lose"},
     {0, 505, 296, 546, "continue question"}, {164, 462, 210, 483, "yes"},
     {219, 462, 255, 483, "no"},           {0, 594, 160, 632, "pause"},
+    {0, 340, 320, 381, "versus computer item"}, {190, 597, 274, 638, "CPU label"},
 };
 const int kDigitLeft[10] = {140, 161, 178, 197, 215, 236, 254, 273, 292, 311};
 const int kDigitRight[10] = {158, 176, 196, 215, 235, 253, 272, 291, 310, 330};
 // Every cut of the highlight bar: widths and heights from its top-left corner at (0, 552).
 const int kBarCuts[][2] = {{356, 41}, {232, 38}, {289, 41}, {133, 38}, {217, 38},
-                           {144, 38}, {139, 41}, {46, 21},  {36, 21}};
+                           {144, 38}, {139, 41}, {46, 21},  {36, 21},  {320, 41}};
 
 bool DiamondInside(int x, int y) {  // tile pixel centre within the diamond
   return std::fabs(x + 0.5f - 16) + std::fabs(y + 0.5f - 16) <= 16.0f;
@@ -220,7 +221,7 @@ TEST_F(Pictures, EveryWordAndDigitFillsItsRectangle) {
 
 TEST_F(Pictures, MenuItemsKeepClearOfTheEndsOfTheBarBehindThem) {
   // The items the menu draws over the highlight bar, which is cut at each item's own size.
-  for (int i : {0, 1, 2, 3, 4, 5, 8}) {
+  for (int i : {0, 1, 2, 3, 4, 5, 8, 18}) {
     const Rect& r = kFontRects[i];
     int l = r.r, rr = r.l;
     for (int y = r.t; y < r.b; ++y)

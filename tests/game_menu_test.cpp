@@ -1,4 +1,5 @@
-// The title menu: the three levels, the hidden fifth position, quitting, and the round reset.
+// The title menu: the three levels, the hidden fifth position, the game against the computer,
+// quitting, and the round reset.
 #include <vector>
 
 #include "game_support.h"
@@ -38,13 +39,13 @@ class Menu : public GameTest {
 TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   Frame();
   EXPECT_EQ(FindDraw(0, 0, kTitle, 0, 0), 0);
-  EXPECT_GE(FindDraw(144, 252, kFont, 0, 552), 0);  // highlight of item 0
+  EXPECT_GE(FindDraw(142, 240, kFont, 0, 552), 0);  // highlight of item 0
   Key(vk::Up, true);
   Frame();
-  EXPECT_EQ(game.gameMode, 2);
+  EXPECT_EQ(game.gameMode, kModeQuit);  // the quit item is the last of four
   EXPECT_EQ(SoundCount(gameout::SoundPlay, kButton), 1);
   Frame();  // held: no repeat
-  EXPECT_EQ(game.gameMode, 2);
+  EXPECT_EQ(game.gameMode, kModeQuit);
   Key(vk::Up, false);
   Frame();
   Frame();
@@ -52,12 +53,16 @@ TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   EXPECT_EQ(game.gameMode, 0);
   Tap(vk::Down);
   EXPECT_EQ(game.gameMode, 1);
+  Tap(vk::Down);
+  EXPECT_EQ(game.gameMode, kModeComputer);
+  EXPECT_GE(FindDraw(160, 332, kFont, 0, 552), 0);  // its highlight, then the item itself
+  EXPECT_GE(FindDraw(160, 332, kFont, 0, 340), 0);
   EXPECT_EQ(game.menuLevel, 0);
 }
 
 TEST_F(Menu, QuitItemEndsTheProgram) {
   Tap(vk::Up);
-  ASSERT_EQ(game.gameMode, 2);
+  ASSERT_EQ(game.gameMode, kModeQuit);
   EXPECT_EQ(tuSystem::sys.shutdownDone, 0);
   Key(vk::X, true);
   Frame();
@@ -141,6 +146,7 @@ TEST_F(Menu, VersusBackItemsReturnToTheListBefore) {
 }
 
 TEST_F(Menu, VersusStartsWhenPlayerTwoConfirms) {
+  game.computerLevel[1] = 2;  // left by a game against the computer
   Tap(vk::Down);
   Tap(vk::X);
   Tap(vk::X);  // player 1: Easy
@@ -153,7 +159,44 @@ TEST_F(Menu, VersusStartsWhenPlayerTwoConfirms) {
   EXPECT_EQ(tuSystem::sys.sceneNo, 1);
   EXPECT_EQ(game.menuLevel, 0);
   EXPECT_EQ(game.levelCursor[1], 0);
+  EXPECT_EQ(game.computerLevel[1], -1);  // player 2 plays himself
   EXPECT_EQ(SoundCount(gameout::SoundPlay, kButtonK), 1);
+}
+
+TEST_F(Menu, ComputerStrengthIsChosenWithPlayerOnesKeysAndBackLeadsToHisList) {
+  Tap(vk::Down);
+  Tap(vk::Down);
+  Tap(vk::X);
+  ASSERT_EQ(game.menuLevel, 1);
+  Tap(vk::Down);  // player 1: Normal
+  Tap(vk::X);
+  ASSERT_EQ(game.menuLevel, 2);
+  EXPECT_EQ(tuSystem::sys.sceneNo, 2);
+  Frame();
+  EXPECT_GE(FindDraw(123, 234, kFont, 190, 597), 0);  // the computer's label, not player 2's
+  EXPECT_LT(FindDraw(123, 234, kFont, 78, 416), 0);
+  // Player 2's keys do nothing here; player 1's move the list.
+  Tap(vk::S);
+  Tap(vk::J);
+  EXPECT_EQ(game.menuLevel, 2);
+  EXPECT_EQ(game.levelCursor[1], 0);
+  Tap(vk::Up);
+  Tap(vk::Up);  // the back item
+  ASSERT_EQ(game.levelCursor[1], 3);
+  Tap(vk::X);
+  EXPECT_EQ(game.menuLevel, 1);
+  EXPECT_EQ(game.levelCursor[0], 1);  // where it was
+  Tap(vk::X);
+  Tap(vk::Up);  // the hidden level for the computer
+  Key(vk::X, true);
+  Frame();
+  EXPECT_EQ(tuSystem::sys.sceneNo, 1);
+  EXPECT_EQ(game.gameMode, kModeComputer);
+  EXPECT_EQ(game.computerLevel[0], -1);
+  EXPECT_EQ(game.computerLevel[1], 3);
+  // Its field is played at player 1's difficulty: the list sets the computer's skill.
+  EXPECT_EQ(game.difficulty[0], 1);
+  EXPECT_EQ(game.difficulty[1], 1);
 }
 
 TEST_F(Menu, PlayerTwoKeysDoNothingInTheModeChoice) {

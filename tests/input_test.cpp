@@ -50,6 +50,24 @@ TEST_F(Keys, FadeScrollViewAndCaptureForceZeroAndAHeldKeyReadsPressedAfterwards)
   EXPECT_EQ(s, 1);
 }
 
+TEST_F(Keys, ADrivenKeyTakesThePlaceOfTheKeyboardUntilReleased) {
+  int s = 0;
+  platform::InjectKey('S', true);
+  tuSystem::DriveKey('S', 0);  // held on the keyboard, driven up
+  tuSystem::GetKey('S', &s);
+  EXPECT_EQ(s, 0);
+  platform::InjectKey('S', false);
+  tuSystem::DriveKey('S', 1);
+  tuSystem::GetKey('S', &s);
+  EXPECT_EQ(s, 1);
+  tuSystem::GetKey('S', &s);
+  EXPECT_EQ(s, 3);
+  tuSystem::DriveKey(4096, 1);  // out of the table: ignored
+  tuSystem::ReleaseDrivenKeys();
+  tuSystem::GetKey('S', &s);  // the keyboard's again: up
+  EXPECT_EQ(s, 2);
+}
+
 TEST_F(Keys, KeysOutsideTheTableReadUp) {
   int s = 3;
   tuSystem::GetKey(-1, &s);

@@ -265,6 +265,27 @@ TEST_F(Sim, SameArgumentsGiveTheSameDumpAndPictures) {
   EXPECT_NE(a.dump["players"], other.dump["players"]);
 }
 
+TEST_F(Sim, GamesAgainstTheComputerFromTheMenuOrTheStateReplayByteForByte) {
+  std::string script = Read(std::string(QUORBISTANE_EXAMPLES) + "/vs-computer.txt");
+  ASSERT_FALSE(script.empty());
+  std::string args = "--seed 5 --frames 2000 --shot 1999:" + dir + "/a.png";
+  Result a = Run(args, script);
+  ASSERT_EQ(a.exitCode, 0) << a.err;
+  std::string png = Read(dir + "/a.png");
+  Result b = Run(args, script);
+  EXPECT_EQ(a.dump, b.dump);
+  EXPECT_EQ(png, Read(dir + "/a.png"));
+  EXPECT_EQ(a.dump["gameMode"], 2);
+  EXPECT_EQ(a.dump["computerLevel"], json({-1, 3}));
+  EXPECT_GE(a.dump["computer"][1]["decisions"].get<int>(), 20);
+  EXPECT_EQ(a.dump["sounds"]["BGM/vsBGM.wav"]["playing"], true);
+  // Started by the state: the computer plays Easy on the second field.
+  Result s = Run("--frames 900", "", R"({"sceneNo": 1, "gameMode": 2, "difficulty": [1, 1], "computerLevel": [-1, 0]})");
+  ASSERT_EQ(s.exitCode, 0) << s.err;
+  EXPECT_GE(s.dump["computer"][1]["decisions"].get<int>(), 2);
+  EXPECT_EQ(s.dump["computer"][0]["decisions"], 0);
+}
+
 TEST_F(Sim, AGamePlayedAcrossTheTickWrapIsTheGamePlayedAnywhereElse) {
   std::string script = Read(std::string(QUORBISTANE_EXAMPLES) + "/versus-across-the-wrap.txt");
   ASSERT_FALSE(script.empty());

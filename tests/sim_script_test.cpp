@@ -144,8 +144,9 @@ TEST(SimStateTable, EveryMemberOfTheModelHasOneField) {
   };
   EXPECT_EQ(members(sim::PlayerFields(), sim::Record::Player), MemberCount<PlayerState>());
   EXPECT_EQ(members(sim::KeyFields(), sim::Record::Keys), MemberCount<GameKeys>());
-  // The players and the keys have tables of their own.
-  EXPECT_EQ(members(sim::GameFields(), sim::Record::Game) + 2, MemberCount<GameState>());
+  EXPECT_EQ(members(sim::ComputerFields(), sim::Record::Computer), MemberCount<ComputerState>());
+  // The players, the keys and the computers have tables of their own.
+  EXPECT_EQ(members(sim::GameFields(), sim::Record::Game) + 3, MemberCount<GameState>());
 }
 
 // Every field set to the ends of its range comes back from the dump under its name, and one
@@ -164,12 +165,14 @@ TEST_F(SimState, EveryFieldTakesItsRangeAndNothingBeyond) {
     return json(std::vector<json>(f.rows, row));
   };
   auto state = [&](bool top, const sim::FieldSpec* only, int64_t nudge) {
-    json s = json::object(), keys = json::object(), player = json::object();
+    json s = json::object(), keys = json::object(), player = json::object(), computer = json::object();
     for (const sim::FieldSpec& f : sim::GameFields()) s[f.name] = fill(f, top, &f == only ? nudge : 0);
     for (const sim::FieldSpec& f : sim::KeyFields()) keys[f.name] = fill(f, top, &f == only ? nudge : 0);
     for (const sim::FieldSpec& f : sim::PlayerFields()) player[f.name] = fill(f, top, &f == only ? nudge : 0);
+    for (const sim::FieldSpec& f : sim::ComputerFields()) computer[f.name] = fill(f, top, &f == only ? nudge : 0);
     s["keys"] = keys;
     s["players"] = {player, player};
+    s["computer"] = {computer, computer};
     return s;
   };
   std::string error;
@@ -178,7 +181,7 @@ TEST_F(SimState, EveryFieldTakesItsRangeAndNothingBeyond) {
     ASSERT_TRUE(sim::ApplyState(s, &error)) << error;
     EXPECT_EQ(json::parse(sim::DumpGame().dump()), s) << (top ? "max" : "min");
   }
-  for (auto table : {sim::GameFields(), sim::KeyFields(), sim::PlayerFields()})
+  for (auto table : {sim::GameFields(), sim::KeyFields(), sim::PlayerFields(), sim::ComputerFields()})
     for (const sim::FieldSpec& f : table)
       for (bool top : {false, true}) {
         EXPECT_FALSE(sim::ApplyState(state(top, &f, top ? 1 : -1), &error)) << f.name;

@@ -61,7 +61,7 @@ const FieldSpec kGameFields[] = {
     SIM_FIELD(System, tuSystem::SystemState, sceneEntered, kFlag),
     SIM_FIELD(System, tuSystem::SystemState, blinkOn, kFlag),
     SIM_FIELD(System, tuSystem::SystemState, nextBlink, kTick),
-    SIM_FIELD(Game, GameState, gameMode, {0, 2}),  // 2: the menu's quit item
+    SIM_FIELD(Game, GameState, gameMode, {0, kModeQuit}),  // the last: the menu's quit item
     SIM_FIELD(Game, GameState, menuLevel, {0, 2}),
     SIM_FIELD(Game, GameState, levelCursor, {0, 4}),
     SIM_FIELD(Game, GameState, difficulty, {0, 3}),
@@ -70,6 +70,20 @@ const FieldSpec kGameFields[] = {
     SIM_FIELD(Game, GameState, resultTime, kTick),
     SIM_FIELD(Game, GameState, groupNo, kGroup),
     SIM_FIELD(Game, GameState, groupMarks, kGroup),
+    SIM_FIELD(Game, GameState, computerLevel, {-1, 3}),  // -1: a person plays the field
+};
+
+const FieldSpec kComputerFields[] = {
+    SIM_FIELD(Computer, ComputerState, rng, {1, UINT32_MAX}),  // 0 would stay 0
+    SIM_FIELD(Computer, ComputerState, planned, kFlag),
+    SIM_FIELD(Computer, ComputerState, replans, kFlag),
+    SIM_FIELD(Computer, ComputerState, slot, {0, 5}),  // 0 with orientation 0: nothing to steer
+    SIM_FIELD(Computer, ComputerState, line, {0, 16}),
+    SIM_FIELD(Computer, ComputerState, orientation, {0, 4}),
+    SIM_FIELD(Computer, ComputerState, aligned, kFlag),
+    SIM_FIELD(Computer, ComputerState, dropping, kFlag),
+    SIM_FIELD(Computer, ComputerState, nextPress, kTick),
+    SIM_FIELD(Computer, ComputerState, decisions, {0, INT32_MAX}),
 };
 
 const FieldSpec kKeyFields[] = {
@@ -135,6 +149,8 @@ char* Base(Record r, int player) {
       return reinterpret_cast<char*>(&game);
     case Record::Keys:
       return reinterpret_cast<char*>(&game.keys);
+    case Record::Computer:
+      return reinterpret_cast<char*>(&game.computer[player]);
     case Record::Player:
       break;
   }
@@ -288,6 +304,7 @@ ordered_json DumpObject(std::span<const FieldSpec> table, int player) {
 std::span<const FieldSpec> GameFields() { return kGameFields; }
 std::span<const FieldSpec> KeyFields() { return kKeyFields; }
 std::span<const FieldSpec> PlayerFields() { return kPlayerFields; }
+std::span<const FieldSpec> ComputerFields() { return kComputerFields; }
 
 bool ApplyState(const json& state, std::string* error) {
   try {
@@ -303,6 +320,10 @@ bool ApplyState(const json& state, std::string* error) {
             throw Fail{name + ": give either cells or field"};
           ApplyObject(kPlayerFields, static_cast<int>(i), v[i], name);
         }
+      } else if (k == "computer") {
+        if (!v.is_array() || v.size() > 2) throw Fail{"computer: expected an array of up to two objects"};
+        for (size_t i = 0; i < v.size(); ++i)
+          ApplyObject(kComputerFields, static_cast<int>(i), v[i], Index("computer", static_cast<int>(i)));
       } else if (k == "keys") {
         ApplyObject(kKeyFields, 0, v, k);
       } else if (const FieldSpec* f = Find(kGameFields, k)) {
@@ -322,6 +343,7 @@ ordered_json DumpGame() {
   ordered_json j = DumpObject(kGameFields, 0);
   j["keys"] = DumpObject(kKeyFields, 0);
   j["players"] = {DumpObject(kPlayerFields, 0), DumpObject(kPlayerFields, 1)};
+  j["computer"] = {DumpObject(kComputerFields, 0), DumpObject(kComputerFields, 1)};
   return j;
 }
 

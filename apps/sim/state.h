@@ -19,7 +19,8 @@ struct Range {
 };
 
 enum class Store : uint8_t { Int, Unsigned, Byte };  // int32_t, uint32_t, uint8_t
-enum class Record : uint8_t { System, Game, Keys, Player };  // tuSystem::sys, game, game.keys, a player
+// tuSystem::sys, game, game.keys, a player, a player's computer
+enum class Record : uint8_t { System, Game, Keys, Player, Computer };
 
 // One field of the model: a scalar, an array (`rows` 0) or a grid of `rows` x `cols`.
 struct FieldSpec {
@@ -33,18 +34,20 @@ struct FieldSpec {
   const Range& RangeOf(int col) const { return col == 1 && second.min <= second.max ? second : range; }
 };
 
-// Game-wide fields (the shell's scene and blink state, the game's menu, pause and result state);
-// besides these the state has "keys" and "players".
+// Game-wide fields (the shell's scene and blink state, the game's menu, pause and result state,
+// the computer's level on each field); besides these the state has "keys", "players" and
+// "computer" (what each field's computer has chosen and its own generator).
 std::span<const FieldSpec> GameFields();
 std::span<const FieldSpec> KeyFields();
 std::span<const FieldSpec> PlayerFields();
+std::span<const FieldSpec> ComputerFields();
 
 // Applies the fields present in `state`; false with `error` naming the field on unknown fields,
 // wrong shapes or values the game cannot hold (the state is then partly applied; the caller
 // stops).
 bool ApplyState(const nlohmann::json& state, std::string* error);
 
-// The game-wide fields, the key states and both player records.
+// The game-wide fields, the key states, both player records and both computers' states.
 nlohmann::ordered_json DumpGame();
 
 }  // namespace sim

@@ -92,6 +92,8 @@ int PieceOrientation(const PlayerState& p) {
   return 0;
 }
 
+Edge SatelliteEdge(int orientation, int k) { return kOrientation[orientation][k]; }
+
 void SetOrientation(PlayerState& p, int o) {
   for (int k = 0; k < 2; ++k) {
     Edge e = kOrientation[o][k];
@@ -103,13 +105,11 @@ void SetOrientation(PlayerState& p, int o) {
 void PhaseControl(int pl, uint32_t now) {
   PlayerState& p = game.player[pl];
   GameKeys& k = game.keys;
-  static constexpr int kKeys[2][5] = {{vk::Left, vk::Right, vk::Down, vk::X, vk::Z},
-                                      {vk::A, vk::D, vk::S, vk::J, vk::H}};
-  tuSystem::GetKey(kKeys[pl][0], &k.left[pl]);
-  tuSystem::GetKey(kKeys[pl][1], &k.right[pl]);
-  tuSystem::GetKey(kKeys[pl][2], &k.drop[pl]);
-  tuSystem::GetKey(kKeys[pl][3], &k.turnCw[pl]);
-  tuSystem::GetKey(kKeys[pl][4], &k.turnCcw[pl]);
+  tuSystem::GetKey(kPieceKeys[pl][0], &k.left[pl]);
+  tuSystem::GetKey(kPieceKeys[pl][1], &k.right[pl]);
+  tuSystem::GetKey(kPieceKeys[pl][2], &k.drop[pl]);
+  tuSystem::GetKey(kPieceKeys[pl][3], &k.turnCw[pl]);
+  tuSystem::GetKey(kPieceKeys[pl][4], &k.turnCcw[pl]);
   int left = k.left[pl], right = k.right[pl], drop = k.drop[pl];
 
   if (k.turnCw[pl] == 1)

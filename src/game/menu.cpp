@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "draw/tuDraw.h"
+#include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
@@ -58,10 +59,12 @@ struct MenuItem {
   int hiRight, hiBottom;         // highlight picture: (0, 552, hiRight, hiBottom)
 };
 
-constexpr MenuItem kModeItems[3] = {
-    {144, 252, 0, 0, 356, 41, 356, 593},
-    {207, 302, 0, 46, 232, 84, 232, 590},
-    {164, 352, 0, 90, 289, 137, 289, 593},
+// One player, versus, versus the computer and quit, centred on the title's panel.
+constexpr MenuItem kModeItems[4] = {
+    {142, 240, 0, 0, 356, 41, 356, 593},
+    {204, 287, 0, 46, 232, 84, 232, 590},
+    {160, 332, 0, 340, 320, 381, 320, 593},
+    {175, 378, 0, 90, 289, 137, 289, 593},
 };
 constexpr MenuItem kLevelItems[4] = {
     {255, 234, 0, 143, 133, 181, 133, 590},
@@ -83,7 +86,10 @@ void DrawItems(const MenuItem* items, int count, int cursor) {
   }
 }
 
-void StartGame() {
+// `computer`: the strength of the computer playing player 2's field, -1 for none.
+void StartGame(int computer) {
+  game.computerLevel[0] = -1;
+  game.computerLevel[1] = computer;
   game.menuLevel = 0;
   game.levelCursor[0] = game.levelCursor[1] = 0;
   tuDraw::StartWipe(0, 0, 1500.0f, 3);
@@ -93,20 +99,20 @@ void StartGame() {
 
 void ModeLevel() {
   GameKeys& k = game.keys;
-  DrawItems(kModeItems, 3, game.gameMode);
+  DrawItems(kModeItems, 4, game.gameMode);
   if (k.menuUp[0] == 1) {
-    if (--game.gameMode < 0) game.gameMode = 2;
+    if (--game.gameMode < 0) game.gameMode = kModeQuit;
     gameout::Play(assets.buttonSound);
   }
   if (k.menuDown[0] == 1) {
-    if (++game.gameMode > 2) game.gameMode = 0;
+    if (++game.gameMode > kModeQuit) game.gameMode = 0;
     gameout::Play(assets.buttonSound);
   }
   if (k.confirm[0] == 1) {
     game.menuLevel = 1;
     gameout::Play(assets.buttonSound2);
   }
-  if (game.menuLevel == 1 && game.gameMode == 2) tuSystem::Exit();
+  if (game.menuLevel == 1 && game.gameMode == kModeQuit) tuSystem::Exit();
 }
 
 // Moves a difficulty cursor over the four items and the hidden fifth position.
@@ -137,17 +143,24 @@ void PlayerOneLevel() {
     else if (cursor == 4)
       cursor = 3;
     game.difficulty[0] = cursor;
-    if (game.gameMode == 0 && game.menuLevel != 0) StartGame();
+    if (game.gameMode == kModeOnePlayer && game.menuLevel != 0) StartGame(-1);
   }
 }
 
-void PlayerTwoLevel() {
+// Player 2's list in the versus game; in the game against the computer, the computer's strength,
+// chosen with player 1's keys.
+void SecondLevel() {
   GameKeys& k = game.keys;
   int& cursor = game.levelCursor[1];
-  gameout::Draw(123, 234, assets.fontSprite, 78, 416, 142, 457);
+  bool computer = game.gameMode == kModeComputer;
+  int keys = computer ? 0 : 1;
+  if (computer)
+    gameout::Draw(123, 234, assets.fontSprite, 190, 597, 274, 638);
+  else
+    gameout::Draw(123, 234, assets.fontSprite, 78, 416, 142, 457);
   DrawItems(kLevelItems, 4, cursor);
-  MoveLevelCursor(cursor, k.menuUp[1], k.menuDown[1]);
-  if (k.confirm[1] == 1) {
+  MoveLevelCursor(cursor, k.menuUp[keys], k.menuDown[keys]);
+  if (k.confirm[keys] == 1) {
     game.menuLevel = 3;
     gameout::Play(assets.buttonSound2);
   }
@@ -156,8 +169,9 @@ void PlayerTwoLevel() {
       game.menuLevel = 1;
     } else {
       if (cursor == 4) cursor = 3;
-      game.difficulty[1] = cursor;
-      StartGame();
+      // The computer plays its field at player 1's difficulty: the list sets its skill alone.
+      game.difficulty[1] = computer ? game.difficulty[0] : cursor;
+      StartGame(computer ? cursor : -1);
     }
     game.levelCursor[1] = 0;
   }
@@ -188,6 +202,8 @@ int ResetRound() {
 }
 
 void MenuScene() {
+  // A computer's hold on player 2's keys ends with its game: the menu reads the keyboard.
+  ReleaseComputerKeys();
   for (int id : assets.music) gameout::Stop(id);
   ResetRound();
   DrawPieceColors(game.player[0]);
@@ -233,7 +249,7 @@ void MenuScene() {
       PlayerOneLevel();
       break;
     case 2:
-      PlayerTwoLevel();
+      SecondLevel();
       break;
     default:
       break;

@@ -40,6 +40,9 @@ constexpr int Space = 32, Left = 37, Up = 38, Right = 39, Down = 40;
 constexpr int A = 65, D = 68, H = 72, J = 74, S = 83, W = 87, X = 88, Z = 90;
 }  // namespace vk
 
+// Each player's piece keys, in the order they are polled: left, right, drop, clockwise, anticlockwise.
+constexpr int kPieceKeys[2][5] = {{vk::Left, vk::Right, vk::Down, vk::X, vk::Z}, {vk::A, vk::D, vk::S, vk::J, vk::H}};
+
 struct PlayerState {
   int phase = kPhaseInit;
   int cells[kSlots][kLines] = {};
@@ -82,9 +85,24 @@ struct GameKeys {
   int pause = 0;
 };
 
+// Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
+constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeQuit = 3;
+
+// A computer player's state between frames: its choice for the piece in play and its pace.
+struct ComputerState {
+  uint32_t rng = 0x2545F491u;  // its own generator, so the game's rand() sequence is untouched
+  int planned = 0;             // a place is chosen for the piece in play
+  int replans = 0;             // choices made again for this piece after a broken path
+  int slot = 3, line = 0, orientation = 1;  // where the piece is to be set
+  int aligned = 0;             // the piece is above its place: only the drop is left
+  int dropping = 0;            // drop is held until the piece is set
+  uint32_t nextPress = 0;      // no key is pressed before this tick
+  int decisions = 0;           // pieces decided in this game
+};
+
 struct GameState {
   PlayerState player[2];
-  int gameMode = 0;  // 0 one player, 1 versus; also the menu's first-level cursor
+  int gameMode = 0;  // kModeOnePlayer, kModeVersus or kModeComputer (versus against the computer)
   int menuLevel = 0;
   int levelCursor[2] = {};
   int difficulty[2] = {};
@@ -94,6 +112,9 @@ struct GameState {
   int groupMarks[kSlots][kLines] = {};
   int groupNo = 0;
   GameKeys keys;
+  // Strength 0..3 of the computer playing each field through its keys; -1 a person.
+  int computerLevel[2] = {-1, -1};
+  ComputerState computer[2];
 };
 extern GameState game;
 
@@ -154,6 +175,8 @@ void PhaseControl(int pl, uint32_t now);
 // Orientation 1..4 of the piece from satellite 1 (0 if it is none of them).
 int PieceOrientation(const PlayerState& p);
 void SetOrientation(PlayerState& p, int orientation);
+// The edge of the pivot on which satellite k (0 or 1) sits in orientation 1..4.
+Edge SatelliteEdge(int orientation, int k);
 
 // ---- Gravity (gravity.cpp)
 void PhaseSettle(int pl);

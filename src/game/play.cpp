@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "draw/tuDraw.h"
+#include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
@@ -185,6 +186,8 @@ void HandlePause() {
 }
 
 void GameScene() {
+  // The computer's hands first, so the rules see its keys like any other.
+  ComputerKeys(platform::Tick());
   tuDraw::Clear();
   int back = -1;
   if (game.gameMode == 0) {

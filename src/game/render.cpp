@@ -90,7 +90,10 @@ void DrawLabels() {
   int font = assets.fontSprite;
   gameout::Draw(4, 135, font, 0, 416, 61, 457);
   bool versus = game.gameMode != 0;
-  if (versus) gameout::Draw(544, 135, font, 78, 416, 142, 457);
+  if (game.gameMode == kModeComputer)
+    gameout::Draw(544, 135, font, 190, 597, 274, 638);
+  else if (versus)
+    gameout::Draw(544, 135, font, 78, 416, 142, 457);
   if (game.player[0].phase == kPhasePaused) gameout::Draw(77, 234, font, 0, 594, 160, 632);
   if (versus && game.player[1].phase == kPhasePaused) gameout::Draw(371, 234, font, 0, 594, 160, 632);
 }

@@ -25,6 +25,9 @@ void ResultSequence(uint32_t now) {
   tuSystem::GetKey(vk::X, &k.confirm[0]);
   tuSystem::GetKey(vk::J, &k.confirm[1]);
   bool versus = game.gameMode != 0;
+  // Against the computer the outcome and the question are player 1's alone.
+  bool computer = game.gameMode == kModeComputer;
+  bool secondPlayer = versus && !computer;
   PlayerState* p = game.player;
 
   switch (game.resultStep) {
@@ -43,7 +46,8 @@ void ResultSequence(uint32_t now) {
         DrawLose(71);
         DrawWin(392);
       }
-      if (now - game.resultTime > 5000u || k.confirm[0] == 1 || k.confirm[1] == 1) game.resultStep = 2;
+      if (now - game.resultTime > 5000u || k.confirm[0] == 1 || (!computer && k.confirm[1] == 1))
+        game.resultStep = 2;
       break;
     case 2: {
       int& cursor = game.levelCursor[0];
@@ -54,12 +58,12 @@ void ResultSequence(uint32_t now) {
       DrawFont(154, 234, 0, 505, 296, 546);
       DrawFont(222, 284, 164, 462, 210, 483);
       DrawFont(337, 284, 219, 462, 255, 483);
-      bool toggle = k.right[0] == 1 || k.left[0] == 1 || (versus && (k.right[1] == 1 || k.left[1] == 1));
+      bool toggle = k.right[0] == 1 || k.left[0] == 1 || (secondPlayer && (k.right[1] == 1 || k.left[1] == 1));
       if (toggle) {
         if (++cursor > 1) cursor = 0;
         gameout::Play(assets.buttonSound);
       }
-      if (k.confirm[0] == 1 || (versus && k.confirm[1] == 1)) {
+      if (k.confirm[0] == 1 || (secondPlayer && k.confirm[1] == 1)) {
         game.resultStep = 3;
         gameout::Play(assets.buttonSound2);
       }

@@ -6,13 +6,22 @@ namespace tuSystem {
 
 void GetKey(int vk, int* state) {
   if (!state) return;
-  bool down = (platform::KeyDownState(vk) & 0x80) != 0;
+  bool driven = vk >= 0 && vk < 256 && sys.drivenKeys[vk] != 0;
+  bool down = driven ? sys.drivenKeys[vk] == 2 : (platform::KeyDownState(vk) & 0x80) != 0;
   if (down)
     *state = *state == 0 ? 1 : 3;
   else
     *state = (*state == 1 || *state == 3) ? 2 : 0;
   // Fades, the scrolling view and key capture hide the keys from polling.
   if (tuDraw::draw.fadeStep != 0 || tuDraw::draw.scrollViewOn || sys.keyCaptureMode) *state = 0;
+}
+
+void DriveKey(int vk, int down) {
+  if (vk >= 0 && vk < 256) sys.drivenKeys[vk] = down ? 2 : 1;
+}
+
+void ReleaseDrivenKeys() {
+  for (uint8_t& k : sys.drivenKeys) k = 0;
 }
 
 int GetTrigger(const int* codes) {

@@ -93,6 +93,8 @@ struct SystemState {
   char userFolder[256] = {};
   // Trigger
   int triggerState = 0, triggerCode = 0;
+  // Keys the program holds itself (a computer player): 0 the keyboard's, 1 driven up, 2 driven down
+  uint8_t drivenKeys[256] = {};
 };
 extern SystemState sys;
 
@@ -189,6 +191,11 @@ int GetWatchCount();
 // ---- Keyboard polling
 // KeyState values: 0 up, 1 pressed, 3 held, 2 released.
 void GetKey(int vk, int* state);
+// Takes a key from the keyboard: until released, polling sees `down` (1 down, 0 up) in place of
+// the keyboard's state, with the same transitions. Codes outside 0..255 are ignored.
+void DriveKey(int vk, int down);
+// Gives every driven key back to the keyboard.
+void ReleaseDrivenKeys();
 // `codes` ends with 0; 1 and 2 are the mouse buttons. Returns the code that fired, or 0.
 int GetTrigger(const int* codes);
 

@@ -1,6 +1,7 @@
 // No heap allocation during play: the real program, headless, through the simulator's frame
-// path, plays a versus game with random keys of both players; from the first frame of play on,
-// 10,000 frames and the sound mixer's pulls between them must not allocate at all.
+// path, plays a versus game with random keys of both players, then a game against the computer
+// at its strongest with random keys of player 1; from the first frame of play on, 10,000 frames
+// of each and the sound mixer's pulls between them must not allocate at all.
 //
 // Every allocation function of the process is replaced here (malloc, calloc, realloc, the
 // aligned forms and the C++ operators), so the count covers the libraries underneath too.
@@ -13,6 +14,7 @@
 #include <new>
 
 #include "draw/tuDraw.h"
+#include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/audio.h"
@@ -179,17 +181,26 @@ int main() {
   long frameAllocs = 0, mixAllocs = 0;
   int games = 1, pieces = 0, pulls = 0;
   int lastPhase[2] = {game.player[0].phase, game.player[1].phase};
-  static constexpr int kPlayer[2][5] = {{vk::Left, vk::Right, vk::Down, vk::X, vk::Z},
-                                        {vk::A, vk::D, vk::S, vk::J, vk::H}};
-  for (int f = 0; f < 10000; ++f) {
+  int computerPieces = 0;
+  for (int f = 0; f < 20000; ++f) {
+    // The second half: a game against the computer, which holds player 2's keys.
+    if (f == 10000) {
+      for (int vk = 0; vk < 256; ++vk) SetKey(vk, false);
+      game.gameMode = kModeComputer;
+      game.computerLevel[1] = kComputerLevels - 1;
+      game.resultStep = 0;
+      ResetRound();
+      game.player[0].phase = game.player[1].phase = kPhaseInit;
+    }
+    bool computer = f >= 10000;
     // Random keys of both players; at the result, continue with another game.
     bool over = game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver;
     if (over) {
       if (f % 8 == 0) Tap(vk::X, 1);  // the cursor rests on "continue"
     } else {
-      for (int pl = 0; pl < 2; ++pl)
+      for (int pl = 0; pl < (computer ? 1 : 2); ++pl)
         if (Next() % 4 == 0) {
-          int vk = kPlayer[pl][Next() % 5];
+          int vk = kPieceKeys[pl][Next() % 5];
           if (!down[vk]) Tap(vk, 1 + static_cast<int>(Next() % 40));
         }
     }
@@ -211,15 +222,19 @@ int main() {
 
     if (tuSystem::sys.sceneNo != 1) return Fail("play left the game scene");
     for (int pl = 0; pl < 2; ++pl) {
-      if (lastPhase[pl] == kPhaseControl && game.player[pl].phase == kPhaseSetFlash) ++pieces;
+      if (lastPhase[pl] == kPhaseControl && game.player[pl].phase == kPhaseSetFlash) {
+        ++pieces;
+        if (computer && pl == 1) ++computerPieces;
+      }
       if (pl == 0 && lastPhase[pl] == kPhaseInit && game.player[pl].phase != kPhaseInit) ++games;
       lastPhase[pl] = game.player[pl].phase;
     }
   }
-  printf("10000 versus frames (%d games, %d pieces set), %d mixer pulls: %ld allocations in frames, %ld in the "
-         "mixer\n",
-         games, pieces, pulls, frameAllocs, mixAllocs);
+  printf("10000 versus frames and 10000 against the computer (%d games, %d pieces set, %d by the computer), %d "
+         "mixer pulls: %ld allocations in frames, %ld in the mixer\n",
+         games, pieces, computerPieces, pulls, frameAllocs, mixAllocs);
   if (pieces == 0) return Fail("no piece was set: the keys did not reach the game");
+  if (computerPieces < 20) return Fail("the computer hardly played");
   if (!heard) return Fail("the mixer gave only silence: no sound was mixed");
   if (frameAllocs != 0) return Fail("frames of play allocated");
   if (mixAllocs != 0) return Fail("the mixer allocated");

@@ -248,6 +248,7 @@ bool MakeFont(TextSetter& ts, Image& img) {
   const TextStyle back = Style(0xF4F4F4, 0xA8B0C0, 0x1A1A24, 2.5f);
   const TextStyle p1 = Style(0xFFE0E0, 0xFF5A5A, 0x2E0A0A, 2.5f);
   const TextStyle p2 = Style(0xE0EAFF, 0x5A8CFF, 0x0A1230, 2.5f);
+  const TextStyle cpu = Style(0xF0FFE0, 0x9CD23C, 0x14240A, 2.5f);
   const TextStyle label = Style(0xFFF2C8, 0xFFBE50, 0x24160A, 1.5f);
   const TextStyle chain = Style(0xFFFFC8, 0xFF9E28, 0x2A1200, 1.5f);
   const TextStyle over = Style(0xFFE0E0, 0xE62828, 0x280000, 3.0f);
@@ -263,11 +264,13 @@ bool MakeFont(TextSetter& ts, Image& img) {
       {0, 0, 356, 41, "1 PLAYER GAME", menu, true},
       {0, 46, 232, 84, "VERSUS", menu, true},
       {0, 90, 289, 137, "QUIT GAME", menu, true},
+      {0, 340, 320, 381, "VS COMPUTER", menu, true},
       {0, 143, 133, 181, "EASY", easy, true},
       {0, 192, 217, 230, "NORMAL", normal, true},
       {0, 242, 144, 280, "HARD", hard, true},
       {0, 416, 61, 457, "1P", p1},
       {78, 416, 142, 457, "2P", p2},
+      {190, 597, 274, 638, "CPU", cpu},
       {159, 416, 298, 457, "BACK", back, true},
       {258, 169, 355, 186, "CHAIN", chain},
       {244, 56, 324, 75, "SCORE", label},
@@ -538,10 +541,11 @@ Image MockGame(const PictureSet& p) {
 Image MockMenu(const PictureSet& p) {
   Image f = p.title;
   auto draw = [&](int x, int y, int l, int t, int r, int b) { f.blitRect(p.font, l, t, r, b, x, y, true); };
-  draw(144, 252, 0, 552, 356, 593);
-  draw(144, 252, 0, 0, 356, 41);
-  draw(207, 302, 0, 46, 232, 84);
-  draw(164, 352, 0, 90, 289, 137);
+  draw(142, 240, 0, 552, 356, 593);
+  draw(142, 240, 0, 0, 356, 41);
+  draw(204, 287, 0, 46, 232, 84);
+  draw(160, 332, 0, 340, 320, 381);
+  draw(175, 378, 0, 90, 289, 137);
   return f;
 }
 

@@ -1,0 +1,217 @@
+// The computer's levels measured against each other: the real game, headless and without
+// drawing, with a computer on every field. For each pairing of two levels it plays games against
+// the computer (the sides change every game, both fields at one difficulty, as the menu sets them)
+// and prints the wins, the chains, the pieces and the garbage sent per minute of play; then, for
+// each level, one-player games at Normal until the field tops out or the time allowed a game has
+// passed, and the pieces set by then. The same arguments give the same figures.
+//
+//   quorbistane-duel [--games N] [--solo N] [--pair A:B] [--difficulty D] [--minutes N] [--seed N]
+//     --games       games per pairing (default 200)
+//     --solo        one-player games per level (default 20)
+//     --pair        only the pairing of levels A and B (0 Easy, 1 Normal, 2 Hard, 3 the hidden level)
+//     --difficulty  the fields' difficulty in the pairings, 0..3 (default 1, Normal)
+//     --minutes     minutes of play after which a game is left undecided (default 60)
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "game/computer.h"
+#include "game/game.h"
+#include "game/model.h"
+#include "platform/clock.h"
+#include "platform/headless.h"
+#include "shell/tuSystem.h"
+
+namespace {
+
+constexpr int kFrameMs = 16;
+long maxFrames = 60L * 60 * 1000 / kFrameMs;  // a game still running then is left undecided
+const char* const kNames[kComputerLevels] = {"Easy", "Normal", "Hard", "Hidden"};
+
+struct Tally {
+  long games = 0, wins = 0;
+  long frames = 0, pieces = 0, garbage = 0;
+  long chains = 0, chainSteps = 0;  // chains ended, and their steps together
+  int longest = 0;
+  long gamesWithThree = 0;  // games with a chain of three or more
+  long undecided = 0;  // games still running when the time allowed ran out
+};
+
+// Starts a game as the continue question's yes does, with the given computers on the fields.
+void StartGame(int mode, const int level[2], const int difficulty[2]) {
+  game.gameMode = mode;
+  for (int pl = 0; pl < 2; ++pl) {
+    game.computerLevel[pl] = level[pl];
+    game.difficulty[pl] = difficulty[pl];
+  }
+  game.resultStep = 0;
+  game.menuLevel = 0;
+  ResetRound();
+  game.player[0].phase = game.player[1].phase = kPhaseInit;
+  tuSystem::sys.sceneNo = 1;
+}
+
+// Plays one game to its end; the tallies of the levels on fields 0 and 1 (field 1 unused alone).
+bool PlayGame(int mode, const int level[2], const int difficulty[2], Tally* t[2]) {
+  StartGame(mode, level, difficulty);
+  int players = mode == kModeOnePlayer ? 1 : 2;
+  int last[2] = {kPhaseInit, kPhaseInit};
+  int out[2] = {0, 0};
+  int longest[2] = {0, 0};
+  long frames = 0;
+  for (; frames < maxFrames; ++frames) {
+    platform::AdvanceTick(kFrameMs);
+    if (!tuSystem::RunToNextFrame()) return false;
+    bool over = false;
+    for (int pl = 0; pl < players; ++pl) {
+      const PlayerState& p = game.player[pl];
+      if (last[pl] == kPhaseControl && p.phase == kPhaseSetFlash) ++t[pl]->pieces;
+      if (last[pl] == kPhaseMatch && p.phase == kPhaseSpawn && p.chain > 0) {
+        ++t[pl]->chains;
+        t[pl]->chainSteps += p.chain;
+        if (p.chain > longest[pl]) longest[pl] = p.chain;
+      }
+      if (p.garbageOut < out[pl]) t[pl]->garbage += out[pl];
+      out[pl] = p.garbageOut;
+      last[pl] = p.phase;
+      over = over || p.phase == kPhaseOver;
+    }
+    if (over) break;
+  }
+  for (int pl = 0; pl < players; ++pl) {
+    Tally& x = *t[pl];
+    ++x.games;
+    x.frames += frames;
+    if (longest[pl] > x.longest) x.longest = longest[pl];
+    if (longest[pl] >= 3) ++x.gamesWithThree;
+    if (frames >= maxFrames) ++x.undecided;
+    else if (players == 2 && game.player[pl].gameOver == 0) ++x.wins;
+  }
+  return true;
+}
+
+double PerMinute(long n, long frames) { return frames > 0 ? n * 60000.0 / (static_cast<double>(frames) * kFrameMs) : 0.0; }
+
+void PrintLevel(const char* name, const Tally& t) {
+  printf("  %-7s wins %4ld/%-4ld  chain avg %.2f  longest %2d  chain>=3 in %3.0f%% of games  pieces/min %5.1f  "
+         "garbage/min %5.1f\n",
+         name, t.wins, t.games, t.chains ? static_cast<double>(t.chainSteps) / t.chains : 0.0, t.longest,
+         t.games ? 100.0 * t.gamesWithThree / t.games : 0.0, PerMinute(t.pieces, t.frames),
+         PerMinute(t.garbage, t.frames));
+}
+
+int Usage(const char* why) {
+  fprintf(stderr,
+          "quorbistane-duel: %s\nusage: quorbistane-duel [--games N] [--solo N] [--pair A:B] [--difficulty D] "
+          "[--minutes N] [--seed N]\n",
+          why);
+  return 2;
+}
+
+bool Number(const char* s, long lo, long hi, long* out) {
+  if (!s || !*s) return false;
+  char* end = nullptr;
+  long v = strtol(s, &end, 10);
+  if (*end || v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long games = 200, solo = 20, seed = 1, difficulty = 1, minutes = 60;
+  int onlyA = -1, onlyB = -1;
+  for (int i = 1; i < argc; i += 2) {  // every option takes a value
+    const char* a = argv[i];
+    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (!strcmp(a, "--games")) {
+      if (!Number(v, 0, 100000, &games)) return Usage("--games needs a number of games");
+    } else if (!strcmp(a, "--solo")) {
+      if (!Number(v, 0, 100000, &solo)) return Usage("--solo needs a number of games");
+    } else if (!strcmp(a, "--difficulty")) {
+      if (!Number(v, 0, 3, &difficulty)) return Usage("--difficulty needs a difficulty 0..3");
+    } else if (!strcmp(a, "--minutes")) {
+      if (!Number(v, 1, 24 * 60, &minutes)) return Usage("--minutes needs a number of minutes, 1 to 1440");
+    } else if (!strcmp(a, "--seed")) {
+      if (!Number(v, 0, 4294967295L, &seed)) return Usage("--seed needs a number");
+    } else if (!strcmp(a, "--pair")) {
+      if (!v || strlen(v) != 3 || v[1] != ':' || v[0] < '0' || v[0] > '3' || v[2] < '0' || v[2] > '3' || v[0] == v[2])
+        return Usage("--pair needs two different levels 0..3, as A:B");
+      onlyA = v[0] - '0';
+      onlyB = v[2] - '0';
+      if (onlyA > onlyB) std::swap(onlyA, onlyB);
+    } else {
+      return Usage((std::string("unknown argument '") + a + "'").c_str());
+    }
+  }
+
+  maxFrames = minutes * 60 * 1000 / kFrameMs;
+
+  platform::SetHeadless(true);
+  platform::SetTick(0);
+  tuSystem::Program program = GameProgram();
+  program.loadAssets = nullptr;  // no display and no sounds: the rules alone, as fast as they run
+  program.fixedSeed = 1;
+  program.seed = static_cast<unsigned>(seed);
+  char arg0[] = "quorbistane";
+  char* args[] = {arg0};
+  if (!tuSystem::Start(1, args, program)) {
+    fprintf(stderr, "quorbistane-duel: the program did not start\n");
+    return 1;
+  }
+
+  static const char* const kDifficultyNames[4] = {"Easy", "Normal", "Hard", "the hidden difficulty"};
+  if (games > 0)
+    printf("games between the computer's levels (%ld per pairing, seed %ld; both fields at %s)\n", games, seed,
+           kDifficultyNames[difficulty]);
+  for (int lo = 0; lo < kComputerLevels && games > 0; ++lo)
+    for (int hi = lo + 1; hi < kComputerLevels; ++hi) {
+      if (onlyA >= 0 && (lo != onlyA || hi != onlyB)) continue;
+      Tally t[2];  // [0] the lower level, [1] the higher
+      for (long g = 0; g < games; ++g) {
+        bool swap = g % 2 == 1;
+        int level[2] = {swap ? hi : lo, swap ? lo : hi};
+        int fields[2] = {static_cast<int>(difficulty), static_cast<int>(difficulty)};
+        Tally* on[2] = {swap ? &t[1] : &t[0], swap ? &t[0] : &t[1]};
+        if (!PlayGame(kModeComputer, level, fields, on)) {
+          fprintf(stderr, "quorbistane-duel: the program ended\n");
+          return 1;
+        }
+      }
+      printf("%s against %s: %s wins %.1f%%", kNames[hi], kNames[lo], kNames[hi], 100.0 * t[1].wins / games);
+      if (t[0].undecided) printf(" (%ld undecided after %ld minutes)", t[0].undecided, minutes);
+      printf("\n");
+      PrintLevel(kNames[hi], t[1]);
+      PrintLevel(kNames[lo], t[0]);
+    }
+
+  if (solo > 0)
+    printf("one-player games at Normal (%ld per level, at most %ld minutes each): pieces set before the field tops out\n",
+           solo, minutes);
+  for (int lv = 0; lv < kComputerLevels && solo > 0; ++lv) {
+    Tally t, unused;
+    long least = -1, most = 0;
+    for (long g = 0; g < solo; ++g) {
+      long before = t.pieces;
+      int level[2] = {lv, -1};
+      int difficulty[2] = {1, 1};
+      Tally* on[2] = {&t, &unused};
+      if (!PlayGame(kModeOnePlayer, level, difficulty, on)) {
+        fprintf(stderr, "quorbistane-duel: the program ended\n");
+        return 1;
+      }
+      long n = t.pieces - before;
+      if (least < 0 || n < least) least = n;
+      if (n > most) most = n;
+    }
+    printf("  %-7s pieces avg %6.1f  least %4ld  most %4ld  topped out in %ld of %ld games", kNames[lv],
+           static_cast<double>(t.pieces) / solo, least, most, solo - t.undecided, solo);
+    if (t.undecided) printf(" (the others still playing after %ld minutes)", minutes);
+    printf("\n");
+  }
+  return 0;
+}

@@ -1,0 +1,662 @@
+// The computer player: a search over the places a piece can reach, a model of the field's
+// gravity and erasures to judge them, and a hand on the keys that steers the piece there.
+#include "game/computer.h"
+
+#include <cstring>
+
+#include "game/model.h"
+#include "shell/tuSystem.h"
+
+namespace {
+
+// ---------------------------------------------------------------- levels
+
+struct Level {
+  int lookahead;  // pieces searched: 1 the piece in play, 2 also the next one
+  int beam;       // places of the piece in play searched further with the next one
+  int potential;  // looks for chains that one more block would set off
+  int mistake;    // per mille of pieces put on any place within reach, without thought
+  int noise;      // spread of the random amount added to each place's worth
+  int reactMs, gapMs, dropMs;  // before the first press of a piece, between presses, before the drop
+  // What a field is worth:
+  int height;     // per block, times its height
+  int centre;     // times the square of the centre's rise above the safe line
+  int hole;       // per empty cell covered on both upper edges
+  int pair, triple;  // per group of two and of three blocks of one colour
+  int erase;      // per block erased by the piece
+  int chain;      // times the square of the chain set off by the piece, from two steps on
+  int garbage;    // per garbage block the piece earns
+  int setUp;      // times the square of the longest chain one more block would set off
+};
+
+constexpr Level kLevels[kComputerLevels] = {
+    // look beam pot mistake noise react gap drop | height centre hole pair triple erase chain garbage setUp
+    {1, 0, 0, 220, 400, 520, 300, 420, 2, 40, 10, 4, 6, 30, 0, 0, 0},
+    {1, 0, 0, 50, 60, 300, 170, 160, 4, 80, 40, 14, 30, 14, 40, 10, 0},
+    {2, 6, 0, 20, 30, 160, 110, 80, 4, 110, 60, 16, 36, 4, 130, 40, 0},
+    {2, 12, 1, 0, 0, 0, 0, 0, 4, 120, 70, 18, 40, 2, 160, 50, 90},
+};
+
+constexpr int kLost = -1000000000;
+constexpr int kSafeLine = 8;  // the centre may rise to this line without worry
+
+// ---------------------------------------------------------------- the field model
+
+constexpr int kCells = kSlots * kLines;
+constexpr int kOutside = kCells;  // one cell more, always wall: every place outside the storage
+constexpr int Index(int slot, int line) { return slot * kLines + line; }
+constexpr bool Stored(int slot, int line) { return slot >= 0 && slot < kSlots && line >= 0 && line < kLines; }
+constexpr int CellOf(int slot, int line) { return Stored(slot, line) ? Index(slot, line) : kOutside; }
+
+bool Colour(int code) { return code >= 1 && code <= 5; }
+bool Falls(int code) { return Colour(code) || code == kGarbage; }
+
+// The live cells in the settle scan order (lines 16 up to 0, slots 1..5) with their neighbours,
+// and the satellites' offsets, worked out once.
+struct Lattice {
+  int count = 0;
+  int16_t cell[kLiveCells];
+  int8_t line[kLiveCells], column[kLiveCells];  // column: 0..8 across, half a block apart
+  int16_t near[kLiveCells][4];  // lattice positions of the live edge neighbours, -1 for none
+  int16_t upLeft[kLiveCells], upRight[kLiveCells], downLeft[kLiveCells], downRight[kLiveCells];
+  int16_t above[kLiveCells], below[kLiveCells];  // two lines up and down in the same slot
+  int8_t satellite[2][5][2][2];  // [line parity][orientation][k] = (slot, line) offset
+  Lattice() {
+    int16_t position[kCells];
+    for (int l = 16; l >= 0; --l)
+      for (int s = 1; s <= 5; ++s)
+        if (IsLiveCell(s, l)) position[Index(s, l)] = static_cast<int16_t>(count++);
+    for (int l = 16, i = 0; l >= 0; --l)
+      for (int s = 1; s <= 5; ++s) {
+        if (!IsLiveCell(s, l)) continue;
+        cell[i] = static_cast<int16_t>(Index(s, l));
+        line[i] = static_cast<int8_t>(l);
+        column[i] = static_cast<int8_t>(2 * (s - 1) + (l & 1));
+        const Edge edges[4] = {UpperLeft, LowerLeft, UpperRight, LowerRight};
+        for (int e = 0; e < 4; ++e) {
+          int ns = s + EdgeSlot(l, edges[e]), nl = l + EdgeLine(edges[e]);
+          near[i][e] = IsLiveCell(ns, nl) ? position[Index(ns, nl)] : -1;
+        }
+        upLeft[i] = static_cast<int16_t>(CellOf(s + EdgeSlot(l, UpperLeft), l - 1));
+        upRight[i] = static_cast<int16_t>(CellOf(s + EdgeSlot(l, UpperRight), l - 1));
+        downLeft[i] = static_cast<int16_t>(CellOf(s + EdgeSlot(l, LowerLeft), l + 1));
+        downRight[i] = static_cast<int16_t>(CellOf(s + EdgeSlot(l, LowerRight), l + 1));
+        above[i] = static_cast<int16_t>(CellOf(s, l - 2));
+        below[i] = static_cast<int16_t>(CellOf(s, l + 2));
+        ++i;
+      }
+    for (int parity = 0; parity < 2; ++parity)
+      for (int o = 1; o <= 4; ++o)
+        for (int k = 0; k < 2; ++k) {
+          Edge e = SatelliteEdge(o, k);
+          satellite[parity][o][k][0] = static_cast<int8_t>(EdgeSlot(parity, e));
+          satellite[parity][o][k][1] = static_cast<int8_t>(EdgeLine(e));
+        }
+  }
+};
+const Lattice lattice;
+const Lattice& Cells() { return lattice; }
+
+struct Board {
+  uint8_t c[kCells + 1];
+  // Cells whose block was set or moved since the last erasure: only groups through them can have
+  // grown to four.
+  uint8_t changed[kCells + 1];
+  // The player's grid; a code no rule writes reads as wall.
+  static Board Of(const PlayerState& p) {
+    Board b;
+    for (int s = 0; s < kSlots; ++s)
+      for (int l = 0; l < kLines; ++l) {
+        int code = p.cells[s][l];
+        b.c[Index(s, l)] = static_cast<uint8_t>(code >= 0 && code <= kGarbage ? code : kWall);
+      }
+    b.c[kOutside] = kWall;
+    memset(b.changed, 0, sizeof b.changed);
+    return b;
+  }
+  bool Occupied(int slot, int line) const { return c[CellOf(slot, line)] != kEmpty; }
+};
+
+// One gravity pass with the rules of the game's settle step; true when a block moved.
+bool SettlePass(Board& b) {
+  const Lattice& L = Cells();
+  uint8_t dir[kCells + 1];
+  memset(dir, 0, sizeof dir);
+  bool moved = false;
+  for (int i = 0; i < L.count; ++i) {
+    int code = b.c[L.cell[i]];
+    if (!Falls(code) || L.line[i] == 16) continue;  // blocks on the bottom line never move
+    bool dl = b.c[L.downLeft[i]] == kEmpty, dr = b.c[L.downRight[i]] == kEmpty;
+    if (!dl && !dr) continue;
+    int to, d;
+    if (dl && dr && b.c[L.below[i]] == kEmpty)
+      to = L.below[i], d = 1;
+    else if (dl && dir[L.below[i]] == 2)
+      to = L.downLeft[i], d = 2;
+    else if (dr && dir[L.below[i]] == 3)
+      to = L.downRight[i], d = 3;
+    else if (dl)
+      to = L.downLeft[i], d = 2;
+    else
+      to = L.downRight[i], d = 3;
+    b.c[to] = static_cast<uint8_t>(code);
+    b.c[L.cell[i]] = kEmpty;
+    b.changed[to] = 1;
+    dir[to] = static_cast<uint8_t>(d);
+    moved = true;
+  }
+  return moved;
+}
+
+void Settle(Board& b) {
+  while (SettlePass(b)) {
+  }
+}
+
+// Size of the group of `colour` through lattice position `start` (which holds `colour`); marks
+// the group in `seen` and lists its lattice positions in `group` when given.
+int Group(const Board& b, int start, int colour, uint8_t* seen, int16_t* group) {
+  const Lattice& L = Cells();
+  int16_t stack[kLiveCells];
+  int top = 0, n = 0;
+  stack[top++] = static_cast<int16_t>(start);
+  seen[start] = 1;
+  while (top > 0) {
+    int i = stack[--top];
+    if (group) group[n] = static_cast<int16_t>(i);
+    ++n;
+    for (int e = 0; e < 4; ++e) {
+      int j = L.near[i][e];
+      if (j < 0 || seen[j] || b.c[L.cell[j]] != colour) continue;
+      seen[j] = 1;
+      stack[top++] = static_cast<int16_t>(j);
+    }
+  }
+  return n;
+}
+
+// Erases every group of four or more (each runs through a changed cell); the blocks erased.
+int EraseGroups(Board& b) {
+  const Lattice& L = Cells();
+  uint8_t seen[kLiveCells] = {};
+  int16_t group[kLiveCells];
+  int erased = 0;
+  for (int i = 0; i < L.count; ++i) {
+    int code = b.c[L.cell[i]];
+    if (!b.changed[L.cell[i]] || seen[i] || !Colour(code)) continue;
+    int n = Group(b, i, code, seen, group);
+    if (n < 4) continue;
+    for (int k = 0; k < n; ++k) b.c[L.cell[group[k]]] = kEmpty;
+    erased += n;
+  }
+  memset(b.changed, 0, sizeof b.changed);
+  return erased;
+}
+
+struct Outcome {
+  int chain = 0, erased = 0, garbage = 0;
+};
+
+// Gravity and erasures until the field rests, as after a piece is set.
+Outcome Resolve(Board& b) {
+  Outcome o;
+  for (;;) {
+    Settle(b);
+    int e = EraseGroups(b);
+    if (e == 0) return o;
+    o.chain += 1;
+    o.erased += e;
+    o.garbage += o.chain + (e >= 6 ? 1 : 0) + (e >= 10 ? 1 : 0);
+  }
+}
+
+bool EntryBlocked(const Board& b) {
+  return b.c[Index(3, 0)] != kEmpty || b.c[Index(2, 1)] != kEmpty || b.c[Index(3, 1)] != kEmpty;
+}
+
+// Announced garbage as it enters at the next spawn, in blocks of no colour yet.
+void DropGarbage(Board& b, int count) {
+  if (count <= 0) return;
+  int n = count > 5 ? 5 : count;
+  for (int i = 0; i < n; ++i)
+    if (b.c[Index(kGarbageSlots[i], 0)] == kEmpty) b.c[Index(kGarbageSlots[i], 0)] = kGarbage;
+  Settle(b);
+}
+
+// ---------------------------------------------------------------- piece moves
+
+struct Piece {
+  int slot, line, orientation;
+};
+
+void Blocks(const Piece& p, int out[3][2]) {
+  const auto& sat = Cells().satellite[p.line & 1][p.orientation];
+  out[0][0] = p.slot;
+  out[0][1] = p.line;
+  for (int k = 0; k < 2; ++k) {
+    out[k + 1][0] = p.slot + sat[k][0];
+    out[k + 1][1] = p.line + sat[k][1];
+  }
+}
+
+enum Action { kMoveLeft, kMoveRight, kDrop, kTurnCw, kTurnCcw, kActions };
+
+enum Result { kNoChange, kMoved, kLocked };
+
+// One key press under the rules of piece control, with time left out: a drop press falls one
+// step or, blocked, sets the piece. Turns that would kick the piece up are not used.
+Result Apply(const Board& b, const Piece& from, int action, Piece* to) {
+  int blk[3][2];
+  Blocks(from, blk);
+  *to = from;
+  switch (action) {
+    case kMoveLeft:
+    case kMoveRight: {
+      int d = action == kMoveLeft ? -1 : 1;
+      for (auto& x : blk)
+        if (b.Occupied(x[0] + d, x[1])) return kNoChange;
+      to->slot += d;
+      return kMoved;
+    }
+    case kDrop:
+      for (auto& x : blk)
+        if (b.Occupied(x[0], x[1] + 2)) return kLocked;
+      to->line += 2;
+      return kMoved;
+    default: {
+      int dir = action == kTurnCw ? 1 : -1;
+      to->orientation = (from.orientation - 1 + dir + 4) % 4 + 1;
+      Blocks(*to, blk);
+      bool blocked = b.Occupied(blk[1][0], blk[1][1]) || b.Occupied(blk[2][0], blk[2][1]);
+      if (!blocked) return kMoved;
+      // At the top line a turn out of the entry shape is kept with a satellite above the field.
+      if (from.orientation == 1 && from.line == 0) return kMoved;
+      *to = from;
+      return kNoChange;
+    }
+  }
+}
+
+constexpr int kStates = kLines * kSlots * 4;
+int StateOf(const Piece& p) { return (p.line * kSlots + p.slot) * 4 + p.orientation - 1; }
+Piece PieceOf(int s) { return {(s / 4) % kSlots, s / 4 / kSlots, s % 4 + 1}; }
+
+// Every state the piece can reach from `start` by key presses, breadth first: how it was reached
+// and where it locks.
+struct Reach {
+  int16_t parent[kStates];
+  int8_t action[kStates];
+  uint8_t seen[kStates];
+  int16_t locks[kStates];
+  int lockCount = 0;
+  void Search(const Board& b, const Piece& start) {
+    memset(seen, 0, sizeof seen);
+    lockCount = 0;
+    int16_t queue[kStates];
+    int head = 0, tail = 0;
+    int s0 = StateOf(start);
+    seen[s0] = 1;
+    parent[s0] = -1;
+    action[s0] = -1;
+    queue[tail++] = static_cast<int16_t>(s0);
+    while (head < tail) {
+      int s = queue[head++];
+      Piece p = PieceOf(s);
+      for (int a = 0; a < kActions; ++a) {
+        Piece q;
+        Result r = Apply(b, p, a, &q);
+        if (r == kLocked) {
+          locks[lockCount++] = static_cast<int16_t>(s);
+          continue;
+        }
+        if (r != kMoved || !Stored(q.slot, q.line)) continue;
+        int t = StateOf(q);
+        if (seen[t]) continue;
+        seen[t] = 1;
+        parent[t] = static_cast<int16_t>(s);
+        action[t] = static_cast<int8_t>(a);
+        queue[tail++] = static_cast<int16_t>(t);
+      }
+    }
+  }
+};
+
+// The board after the piece is set at `at` (a satellite above the field is lost, as in play).
+void SetPiece(Board& b, const Piece& at, const int colours[3]) {
+  int blk[3][2];
+  Blocks(at, blk);
+  for (int i = 0; i < 3; ++i)
+    if (Stored(blk[i][0], blk[i][1])) {
+      b.c[Index(blk[i][0], blk[i][1])] = static_cast<uint8_t>(colours[i]);
+      b.changed[Index(blk[i][0], blk[i][1])] = 1;
+    }
+}
+
+// ---------------------------------------------------------------- judging a field
+
+uint32_t NextRandom(uint32_t& x) {
+  x ^= x << 13;
+  x ^= x >> 17;
+  x ^= x << 5;
+  return x;
+}
+
+// The topmost occupied line over the entry cells' three half-block columns (17 when empty).
+int CentreTop(const Board& b) {
+  const Lattice& L = Cells();
+  int top = 17;
+  for (int i = 0; i < L.count; ++i)
+    if (L.column[i] >= 3 && L.column[i] <= 5 && b.c[L.cell[i]] != kEmpty && L.line[i] < top) top = L.line[i];
+  return top;
+}
+
+// The longest chain that one more block of some colour, set on a free resting place open from
+// above, would set off (0 when none would erase anything).
+int LongestTrigger(const Board& b) {
+  const Lattice& L = Cells();
+  int best = 0;
+  for (int i = 0; i < L.count; ++i) {
+    int cell = L.cell[i], l = L.line[i];
+    if (b.c[cell] != kEmpty) continue;
+    // It rests there, and a falling block can come to it.
+    bool rests = l == 16 || (b.c[L.downLeft[i]] != kEmpty && b.c[L.downRight[i]] != kEmpty);
+    if (!rests || (l >= 2 && b.c[L.above[i]] != kEmpty) || (b.c[L.upLeft[i]] != kEmpty && b.c[L.upRight[i]] != kEmpty))
+      continue;
+    int tried = 0;
+    for (int e = 0; e < 4; ++e) {
+      int j = L.near[i][e];
+      if (j < 0 || !Colour(b.c[L.cell[j]])) continue;
+      int colour = b.c[L.cell[j]];
+      if (tried & (1 << colour)) continue;
+      tried |= 1 << colour;
+      Board t = b;
+      t.c[cell] = static_cast<uint8_t>(colour);
+      t.changed[cell] = 1;
+      uint8_t seen[kLiveCells] = {};
+      if (Group(t, i, colour, seen, nullptr) < 4) continue;
+      Outcome o = Resolve(t);
+      if (o.chain > best) best = o.chain;
+    }
+  }
+  return best;
+}
+
+// What a resting field is worth to its player.
+int Worth(const Board& b, const Level& lv) {
+  if (EntryBlocked(b)) return kLost;
+  const Lattice& L = Cells();
+  int score = 0, centreTop = 17;
+  uint8_t seen[kLiveCells] = {};
+  for (int i = 0; i < L.count; ++i) {
+    int code = b.c[L.cell[i]], l = L.line[i];
+    if (code == kEmpty) {
+      if (l > 0 && b.c[L.upLeft[i]] != kEmpty && b.c[L.upRight[i]] != kEmpty) score -= lv.hole;
+      continue;
+    }
+    score -= lv.height * (17 - l);
+    if (L.column[i] >= 3 && L.column[i] <= 5 && l < centreTop) centreTop = l;
+    if (!Colour(code) || seen[i]) continue;
+    int n = Group(b, i, code, seen, nullptr);
+    if (n == 2) score += lv.pair;
+    if (n == 3) score += lv.triple;
+  }
+  int rise = kSafeLine - centreTop;
+  if (rise > 0) score -= lv.centre * rise * rise;
+  return score;
+}
+
+// What a field's readiness for a chain is worth: the dearest part of judging it, so it is added
+// only to the most promising fields.
+int SetUpWorth(const Board& b, const Level& lv) {
+  int k = LongestTrigger(b);
+  return k >= 2 ? lv.setUp * k * k : 0;
+}
+
+// What the piece's own erasures are worth, more so when the field or the other field is high.
+int Gain(const Outcome& o, const Level& lv, int danger, int attack) {
+  int chainPart = o.chain >= 2 ? lv.chain * o.chain * o.chain : 0;
+  return lv.erase * o.erased * (1 + danger) + chainPart + lv.garbage * o.garbage * (1 + attack);
+}
+
+struct Option {
+  Piece at;
+  Board after;
+  int gain;   // what its own erasures earn
+  int score;  // gain and the worth of what follows
+};
+
+constexpr int kSetUpKept = 3;  // fields after the next piece judged for their chains as well
+
+// The best worth of the next piece over every place it can reach on `b`.
+int BestNext(const Board& b, const int colours[3], const Level& lv, int danger, int attack, Reach& reach) {
+  if (EntryBlocked(b)) return kLost;
+  reach.Search(b, {3, 0, 1});
+  int best = kLost;
+  // The best few by the plain worth, kept in order (value and field).
+  int keptValue[kSetUpKept];
+  Board kept[kSetUpKept];
+  int keptCount = 0;
+  for (int i = 0; i < reach.lockCount; ++i) {
+    Board t = b;
+    SetPiece(t, PieceOf(reach.locks[i]), colours);
+    Outcome o = Resolve(t);
+    int w = Worth(t, lv);
+    if (w == kLost) continue;
+    int v = w + Gain(o, lv, danger, attack);
+    if (v > best) best = v;
+    if (!lv.potential) continue;
+    int at = keptCount < kSetUpKept ? keptCount++ : kSetUpKept;
+    while (at > 0 && keptValue[at - 1] < v) {
+      if (at < kSetUpKept) keptValue[at] = keptValue[at - 1], kept[at] = kept[at - 1];
+      --at;
+    }
+    if (at < kSetUpKept) keptValue[at] = v, kept[at] = t;
+  }
+  for (int i = 0; i < keptCount; ++i) {
+    int v = keptValue[i] + SetUpWorth(kept[i], lv);
+    if (v > best) best = v;
+  }
+  return best;
+}
+
+Reach reachFirst, reachNext;  // search scratch, kept out of the frame's stack
+Option options[kStates];
+
+}  // namespace
+
+Placement ChoosePlacement(int pl, int level) {
+  Placement out;
+  if (pl < 0 || pl > 1) return out;
+  if (level < 0) level = 0;
+  if (level >= kComputerLevels) level = kComputerLevels - 1;
+  const Level& lv = kLevels[level];
+  const PlayerState& p = game.player[pl];
+  const PlayerState& other = game.player[1 - pl];
+  ComputerState& cs = game.computer[pl];
+  Piece start{p.pieceSlot, p.pieceLine, PieceOrientation(p)};
+  if (start.orientation == 0 || start.slot < 0 || start.slot >= kSlots || start.line < 0 || start.line >= kLines)
+    return out;
+
+  Board b = Board::Of(p);
+  // A high field makes erasing now worth more; a high field on the other side makes garbage so.
+  int danger = CentreTop(b) < kSafeLine - 2 ? 2 : 0;
+  int attack = 0;
+  if (game.gameMode != kModeOnePlayer && CentreTop(Board::Of(other)) < kSafeLine - 2) attack = 2;
+
+  reachFirst.Search(b, start);
+  int n = 0;
+  for (int i = 0; i < reachFirst.lockCount; ++i) {
+    Option& op = options[n++];
+    op.at = PieceOf(reachFirst.locks[i]);
+    op.after = b;
+    SetPiece(op.after, op.at, p.pieceColor);
+    op.gain = Gain(Resolve(op.after), lv, danger, attack);
+    int w = Worth(op.after, lv);
+    op.score = w == kLost ? kLost : w + op.gain;
+    if (lv.noise > 0 && op.score != kLost) op.score += static_cast<int>(NextRandom(cs.rng) % (2 * lv.noise + 1)) - lv.noise;
+  }
+  if (n == 0) return out;
+
+  int chosen = 0;
+  if (lv.mistake > 0 && static_cast<int>(NextRandom(cs.rng) % 1000) < lv.mistake) {
+    // A plain mistake: any place within reach that does not lose at once.
+    int alive = 0;
+    for (int i = 0; i < n; ++i) alive += options[i].score != kLost;
+    int pick = alive > 0 ? static_cast<int>(NextRandom(cs.rng) % static_cast<uint32_t>(alive)) : 0;
+    for (int i = 0; i < n; ++i)
+      if (options[i].score != kLost && pick-- == 0) chosen = i;
+  } else {
+    if (lv.lookahead >= 2) {
+      // The best places so far, each judged again by the best place of the next piece after it.
+      int order[kStates];
+      for (int i = 0; i < n; ++i) order[i] = i;
+      int keep = n < lv.beam ? n : lv.beam;
+      for (int i = 0; i < keep; ++i)
+        for (int j = i + 1; j < n; ++j)
+          if (options[order[j]].score > options[order[i]].score) {
+            int t = order[i];
+            order[i] = order[j];
+            order[j] = t;
+          }
+      for (int k = 0; k < keep; ++k) {
+        Option& op = options[order[k]];
+        if (op.score == kLost) continue;
+        Board next = op.after;
+        DropGarbage(next, p.garbageIn);
+        int second = BestNext(next, p.next, lv, danger, attack, reachNext);
+        // Losing with the next piece is still better than losing with this one.
+        op.score = second == kLost ? kLost + 1 : op.gain + second;
+      }
+      for (int k = keep; k < n; ++k) options[order[k]].score = kLost;
+    }
+    for (int i = 1; i < n; ++i)
+      if (options[i].score > options[chosen].score) chosen = i;
+  }
+  out.slot = options[chosen].at.slot;
+  out.line = options[chosen].at.line;
+  out.orientation = options[chosen].at.orientation;
+  out.valid = 1;
+  return out;
+}
+
+namespace {
+
+Reach reachSteer;
+
+// The next press on the way from `from` to `target` (where the piece locks), or -1 when the
+// target is out of reach; `onlyDrops` tells that nothing but falling remains.
+int NextAction(const Board& b, const Piece& from, const Piece& target, bool* onlyDrops) {
+  reachSteer.Search(b, from);
+  int t = StateOf(target);
+  bool locks = false;
+  for (int i = 0; i < reachSteer.lockCount; ++i) locks = locks || reachSteer.locks[i] == t;
+  if (!locks) return -1;
+  int first = -1;
+  *onlyDrops = true;
+  for (int s = t; reachSteer.parent[s] >= 0; s = reachSteer.parent[s]) {
+    first = reachSteer.action[s];
+    if (first != kDrop) *onlyDrops = false;
+  }
+  return first < 0 ? kDrop : first;
+}
+
+int KeyState(int pl, int key) {
+  const GameKeys& k = game.keys;
+  switch (key) {
+    case kMoveLeft: return k.left[pl];
+    case kMoveRight: return k.right[pl];
+    case kDrop: return k.drop[pl];
+    case kTurnCw: return k.turnCw[pl];
+    default: return k.turnCcw[pl];
+  }
+}
+
+uint32_t Jitter(ComputerState& cs, int ms) {
+  if (ms <= 0) return 0;
+  // A human hand: between three quarters and one and a quarter of the level's pace.
+  return static_cast<uint32_t>(ms * 3 / 4 + static_cast<int>(NextRandom(cs.rng) % static_cast<uint32_t>(ms / 2 + 1)));
+}
+
+bool Before(uint32_t now, uint32_t tick) { return static_cast<int32_t>(now - tick) < 0; }
+
+// A fresh generator for a new game, from what the game has drawn for it: the same seed and the
+// same play give the same computer.
+uint32_t SeedFor(int pl, int level) {
+  uint32_t h = 2166136261u ^ static_cast<uint32_t>(pl * 7 + level);
+  for (const PlayerState& p : game.player) {
+    for (int c : p.pieceColor) h = (h ^ static_cast<uint32_t>(c)) * 16777619u;
+    for (int c : p.next) h = (h ^ static_cast<uint32_t>(c)) * 16777619u;
+  }
+  return h ? h : 1u;
+}
+
+// The keys (bit k for kPieceKeys[pl][k]) the computer holds in this frame.
+int Steer(int pl, int level, uint32_t now) {
+  if (pl < 0 || pl > 1 || level < 0 || level >= kComputerLevels) return 0;
+  const Level& lv = kLevels[level];
+  const PlayerState& p = game.player[pl];
+  ComputerState& cs = game.computer[pl];
+  if (p.phase == kPhaseInit || p.phase == kPhaseWipeIn) {
+    cs = ComputerState{};
+    cs.rng = SeedFor(pl, level);
+    return 0;
+  }
+  if (p.phase == kPhasePaused) return 0;
+  if (p.phase != kPhaseControl) {
+    cs.planned = cs.aligned = cs.dropping = 0;
+    return 0;
+  }
+  Piece at{p.pieceSlot, p.pieceLine, PieceOrientation(p)};
+  if (!cs.planned) {
+    Placement t = ChoosePlacement(pl, level);
+    cs.planned = 1;
+    cs.replans = 0;
+    cs.slot = t.slot, cs.line = t.line, cs.orientation = t.valid ? t.orientation : 0;
+    cs.nextPress = now + Jitter(cs, lv.reactMs);
+    cs.decisions += 1;
+  }
+  if (cs.dropping) return 1 << kDrop;
+  if (cs.orientation == 0 || at.orientation == 0) return 0;  // nothing to steer: gravity sets it
+  if (Before(now, cs.nextPress)) return 0;
+
+  Board b = Board::Of(p);
+  bool onlyDrops = false;
+  int action = NextAction(b, at, {cs.slot, cs.line, cs.orientation}, &onlyDrops);
+  if (action < 0) {
+    // The piece fell past its way (time ran on while the keys were slow): choose again once from
+    // where it is, else let it fall.
+    if (cs.replans > 0) return 1 << kDrop;
+    Placement t = ChoosePlacement(pl, level);
+    cs.replans += 1;
+    cs.slot = t.slot, cs.line = t.line, cs.orientation = t.valid ? t.orientation : 0;
+    return 0;
+  }
+  if (onlyDrops) {
+    // In place: a moment's look, then drop held down to the end, so the piece falls fast and is
+    // set as soon as it is blocked.
+    if (!cs.aligned && lv.dropMs > 0) {
+      cs.aligned = 1;
+      cs.nextPress = now + Jitter(cs, lv.dropMs);
+      return 0;
+    }
+    cs.dropping = 1;
+    return 1 << kDrop;
+  }
+  if (KeyState(pl, action) != 0) return 0;  // let the key come up first, so the press counts
+  cs.nextPress = now + Jitter(cs, lv.gapMs);
+  return 1 << action;
+}
+
+}  // namespace
+
+void ComputerKeys(uint32_t now) {
+  for (int pl = 0; pl < 2; ++pl) {
+    int level = game.computerLevel[pl];
+    if (level < 0) continue;
+    if (level >= kComputerLevels) level = kComputerLevels - 1;
+    int held = Steer(pl, level, now);
+    for (int k = 0; k < 5; ++k) tuSystem::DriveKey(kPieceKeys[pl][k], (held >> k) & 1);
+  }
+}
+
+void ReleaseComputerKeys() { tuSystem::ReleaseDrivenKeys(); }

@@ -1,0 +1,140 @@
+// The computer player: it plays only through player 2's keys, the same seed and the same player-1
+// input give the same game, and its pieces land where it chose.
+#include <cstring>
+#include <vector>
+
+#include "game/computer.h"
+#include "game_support.h"
+
+using namespace game_support;
+
+namespace {
+
+constexpr int kP1Keys[5] = {vk::Left, vk::Right, vk::Down, vk::Z, vk::Space};
+
+struct Snapshot {
+  int phase[2], cells[2][kSlots][kLines], piece[2][7], counters[2][6];
+  uint32_t timers[2][3];
+  GameKeys keys;
+};
+
+Snapshot Take() {
+  Snapshot s{};
+  for (int pl = 0; pl < 2; ++pl) {
+    const PlayerState& p = game.player[pl];
+    s.phase[pl] = p.phase;
+    memcpy(s.cells[pl], p.cells, sizeof p.cells);
+    int piece[7] = {p.pieceSlot, p.pieceLine, p.satellite[0][0], p.satellite[0][1], p.pieceColor[0], p.pieceColor[1],
+                    p.pieceColor[2]};
+    memcpy(s.piece[pl], piece, sizeof piece);
+    int counters[6] = {p.score, p.chain, p.maxChain, p.garbageIn, p.garbageOut, p.fallInterval};
+    memcpy(s.counters[pl], counters, sizeof counters);
+    s.timers[pl][0] = p.fallTime, s.timers[pl][1] = p.dropTime, s.timers[pl][2] = p.repeatTime;
+  }
+  s.keys = game.keys;
+  return s;
+}
+
+class Computer : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    tuSystem::sys.sceneNo = 1;
+  }
+  // A fresh program state, then a game against the computer (level -1: player 2 at the keyboard).
+  void Start(int level) {
+    testing_support::ResetHeadless(100000);
+    ResetGame();
+    UseTestAssets();
+    tuSystem::sys.sceneNo = 1;
+    srand(77);
+    game.gameMode = kModeComputer;
+    game.difficulty[0] = game.difficulty[1] = 1;
+    game.computerLevel[1] = level;
+  }
+  void Frame() {
+    tuSystem::sys.frameSeconds = 1.0f;  // the opening wipe ends at once
+    platform::AdvanceTick(16);
+    GameScene();
+  }
+  // Player 2's piece keys as the rules saw them in the last frame, one bit each.
+  int DrivenKeys() {
+    int bits = 0;
+    for (int k = 0; k < 5; ++k) bits |= (tuSystem::sys.drivenKeys[kPieceKeys[1][k]] == 2) << k;
+    return bits;
+  }
+  // Player 1's keys for frame f, the same in every run: taps now and then, and one pause.
+  void PlayerOneKeys(int f, uint32_t& mix) {
+    mix = mix * 1103515245u + 12345u;
+    for (int k = 0; k < 4; ++k) Key(kP1Keys[k], ((mix >> (k * 3 + 8)) & 15) == 0);
+    Key(vk::Space, f == 1200 || f == 1240);
+  }
+};
+
+TEST_F(Computer, PlaysOnlyThroughPlayerTwosKeysAndTheSameSeedGivesTheSameGame) {
+  constexpr int kFrames = 3000;
+  std::vector<int> driven[2];
+  std::vector<Snapshot> states;
+  int pieces = 0;
+  for (int run = 0; run < 2; ++run) {
+    Start(3);
+    uint32_t mix = 5;
+    for (int f = 0; f < kFrames; ++f) {
+      PlayerOneKeys(f, mix);
+      int before = P(1).phase;
+      Frame();
+      driven[run].push_back(DrivenKeys());
+      if (run == 0) states.push_back(Take());
+      pieces += run == 0 && before == kPhaseControl && P(1).phase == kPhaseSetFlash;
+    }
+  }
+  EXPECT_EQ(driven[0], driven[1]) << "the same seed and input gave other keys";
+  ASSERT_GE(pieces, 30) << "the computer hardly played";
+  EXPECT_GT(P(1).score, 0);
+
+  // The same keys pressed on the keyboard, no computer: every frame is the same.
+  Start(-1);
+  uint32_t mix = 5;
+  for (int f = 0; f < kFrames; ++f) {
+    PlayerOneKeys(f, mix);
+    for (int k = 0; k < 5; ++k) Key(kPieceKeys[1][k], (driven[0][f] >> k) & 1);
+    Frame();
+    Snapshot s = Take();
+    ASSERT_EQ(memcmp(&s, &states[f], sizeof s), 0) << "frame " << f << " differs from the computer's game";
+  }
+}
+
+TEST_F(Computer, EveryLevelSetsItsPieceWhereItChose) {
+  for (int level = 0; level < kComputerLevels; ++level) {
+    Start(level);
+    EmptyField(1);
+    // A bumpy field: the chosen place needs moves and turns to reach.
+    Put({{1, 16, 1}, {2, 16, 2}, {1, 15, 3}, {4, 16, 4}, {5, 16, 1}, {4, 15, 1}, {5, 14, 2}}, 1);
+    PlayerState& p = P(1);
+    p.phase = kPhaseControl;
+    p.pieceColor[0] = 1, p.pieceColor[1] = 2, p.pieceColor[2] = 3;
+    p.stepFlag = 1;
+    p.fallInterval = 1000000;  // no timed fall: the keys alone bring the piece down
+    p.fallTime = Now();
+    P(0).phase = kPhasePaused;  // player 1 stands by
+    const int colours[3] = {1, 2, 3};
+    int f = 0;
+    for (; f < 600 && p.phase == kPhaseControl; ++f) Frame();
+    ASSERT_EQ(p.phase, kPhaseSetFlash) << "level " << level << ": the piece was not set";
+    const ComputerState& c = game.computer[1];
+    ASSERT_EQ(c.decisions, 1);
+    ASSERT_EQ(c.replans, 0);
+    // The three blocks sit where the chosen orientation puts them.
+    int blocks[3][2] = {{c.slot, c.line}};
+    for (int k = 0; k < 2; ++k) {
+      Edge e = SatelliteEdge(c.orientation, k);
+      blocks[k + 1][0] = c.slot + EdgeSlot(c.line, e);
+      blocks[k + 1][1] = c.line + EdgeLine(e);
+    }
+    for (int k = 0; k < 3; ++k)
+      EXPECT_EQ(CellAt(p, blocks[k][0], blocks[k][1]), colours[k])
+          << "level " << level << ": block " << k << " not at its chosen place";
+  }
+}
+
+}  // namespace
