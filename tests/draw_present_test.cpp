@@ -1,8 +1,12 @@
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "draw_support.h"
 #include "platform/instance.h"
+#include "platform/window.h"
 
 using namespace draw_support;
 
@@ -56,6 +60,47 @@ TEST_F(Present, ALostPrimaryIsRestoredAndTheFrameSkipped) {
   EXPECT_FALSE(platform::PrimaryLost());
   tuDraw::Present();
   EXPECT_EQ(platform::PresentCount(), before + 1);
+}
+
+TEST_F(Present, TheFrameTimeRecordKeepsEachPresentAndItsPumpAndIsWrittenAtClose) {
+  const std::string path = folder + "frames.txt";
+  setenv("TU_FRAMETIMES", path.c_str(), 1);
+  Start(64, 48);
+  unsetenv("TU_FRAMETIMES");
+  platform::Message m;
+  for (int frame = 0; frame < 3; ++frame) {
+    while (platform::PeekMessage(&m)) {
+    }
+    tuDraw::Present();
+  }
+  tuDraw::Present();  // a frame with no pump before it keeps the last pump's time
+  tuDraw::Release();
+  FILE* f = fopen(path.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  char line[256];
+  std::vector<std::pair<long long, long long>> frames;
+  std::string header;
+  while (fgets(line, sizeof line, f)) {
+    long long present = 0, poll = 0;
+    if (line[0] == '#')
+      header += line;
+    else if (sscanf(line, "%lld %lld", &present, &poll) == 2)
+      frames.push_back({present, poll});
+  }
+  fclose(f);
+  EXPECT_NE(header.find("# path none refresh_hz 60 steady_us "), std::string::npos) << header;
+  ASSERT_EQ(frames.size(), 4u);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    EXPECT_GT(frames[i].second, 0) << i;
+    EXPECT_LE(frames[i].second, frames[i].first) << i;
+    if (i > 0) {
+      EXPECT_LE(frames[i - 1].first, frames[i].first) << i;
+    }
+  }
+  // Each pump came after the last frame's present; the fourth frame had none of its own.
+  EXPECT_GE(frames[1].second, frames[0].first);
+  EXPECT_GE(frames[2].second, frames[1].first);
+  EXPECT_EQ(frames[3].second, frames[2].second);
 }
 
 TEST_F(Present, TileFadeOutDrawsStepsOneToTenThenEnds) {

@@ -56,6 +56,28 @@ TEST_F(SoundObjects, AutomaticStartsTakeTheChannelsInTurn) {
   EXPECT_EQ(tuSound::GetPosition(id), 20u);
 }
 
+TEST_F(SoundObjects, TheChannelsOfASoundShareOneCopyOfItsSamples) {
+  int id = Load("BGM/music.wav", 3, 1000, 1200);
+  ASSERT_GE(id, 0);
+  auto samples = [&](int ch) {
+    void *first = nullptr, *second = nullptr;
+    uint32_t a = 0, b = 0;
+    platform::AudioLock(Buf(id, ch), 0, 4, &first, &a, &second, &b);
+    platform::AudioUnlock(Buf(id, ch), first, a, second, b);
+    return first;
+  };
+  EXPECT_EQ(samples(0), samples(1));
+  EXPECT_EQ(samples(0), samples(2));
+  // The channel that made the samples goes first; the others still sound them.
+  tuSound::PlayLoop(id, 2);
+  platform::AudioReleaseBuffer(Buf(id, 0));
+  tuSound::snd.objects[id].channels[0].buffer = nullptr;
+  auto out = Pull(50);
+  EXPECT_NE(out[98], 0);
+  EXPECT_EQ(out[98], out[99]);
+  tuSound::DeleteObject(id);
+}
+
 TEST_F(SoundObjects, SelectorsAndIdsOutsideTheTableAreIgnored) {
   int id = Load("se.wav", 2);
   for (int ch : {2, 10, 99}) {

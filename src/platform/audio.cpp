@@ -29,6 +29,9 @@ struct AudioBuffer {
   // kind and channel count, chosen once when the buffer is made.
   void (*mix)(AudioBuffer* b, float* acc, int n) = nullptr;
   uint8_t* data = nullptr;
+  // How many buffers hold `data` when duplicates share it (the last one frees it); null while
+  // this buffer is its only holder.
+  int* holders = nullptr;
   uint32_t bytes = 0;
   uint32_t frames = 0;  // whole blocks in the buffer
   uint32_t frequency = 0;
@@ -44,6 +47,15 @@ struct AudioBuffer {
 };
 
 namespace {
+
+// Frees the buffer and, unless duplicates still hold them, its samples.
+void FreeBuffer(AudioBuffer* b) {
+  if (!b->holders || --*b->holders == 0) {
+    delete[] b->data;
+    delete b->holders;
+  }
+  delete b;
+}
 
 constexpr int kMaxVoices = 1024;
 constexpr int kMaxSources = 4;
@@ -616,8 +628,7 @@ void AudioClose() {
   CloseSdlDevice();
   st.headlessOutput = false;
   for (int v = 0; v < st.voiceCount; ++v) {
-    delete[] st.voices[v]->data;
-    delete st.voices[v];
+    FreeBuffer(st.voices[v]);
     st.voices[v] = nullptr;
   }
   st.voiceCount = 0;
@@ -778,8 +789,35 @@ void AudioReleaseBuffer(AudioBuffer* buffer) {
       }
     }
   }
-  delete[] buffer->data;
-  delete buffer;
+  FreeBuffer(buffer);
+}
+
+int AudioDuplicateBuffer(AudioBuffer* original, AudioBuffer** out) {
+  if (!out) return AUDIO_ERR_INVALIDPARAM;
+  *out = nullptr;
+  if (!original) return AUDIO_ERR_INVALIDPARAM;
+  if (!st.open) return AUDIO_ERR_NODEVICE;
+  if (st.voiceCount >= kMaxVoices) return AUDIO_ERR_OUTOFMEMORY;
+  if (!original->holders) {
+    original->holders = new (std::nothrow) int(1);
+    if (!original->holders) return AUDIO_ERR_OUTOFMEMORY;
+  }
+  AudioBuffer* b = new (std::nothrow) AudioBuffer;
+  if (!b) return AUDIO_ERR_OUTOFMEMORY;
+  b->format = original->format;
+  b->mix = original->mix;
+  b->data = original->data;
+  b->holders = original->holders;
+  ++*b->holders;
+  b->bytes = original->bytes;
+  b->frames = original->frames;
+  b->frequency = b->format.samplesPerSec;
+  UpdateGains(b);
+  UpdateStep(b);
+  MixerGuard guard;
+  st.voices[st.voiceCount++] = b;
+  *out = b;
+  return AUDIO_OK;
 }
 
 uint32_t AudioBufferBytes(const AudioBuffer* buffer) { return buffer ? buffer->bytes : 0; }

@@ -99,7 +99,10 @@ struct AudioBuffer;
 int AudioCreateBuffer(const void* format, uint32_t formatBytes, uint32_t bytes, AudioBuffer** out);
 // The same for an 18-byte format block (plain PCM or float).
 int AudioCreateBuffer(const WaveFormat& format, uint32_t bytes, AudioBuffer** out);
-// Stops and frees the buffer (null is ignored).
+// A buffer that shares `original`'s samples (writes to either show in both) with a play state,
+// frequency, volume and pan of its own: stopped, cursor 0, the format's rate, volume 0, pan 0.
+int AudioDuplicateBuffer(AudioBuffer* original, AudioBuffer** out);
+// Stops and frees the buffer (null is ignored); shared samples go with their last buffer.
 void AudioReleaseBuffer(AudioBuffer* buffer);
 uint32_t AudioBufferBytes(const AudioBuffer* buffer);
 // Write access to `bytes` bytes from `offset`; where the range passes the end of the buffer

@@ -1,12 +1,18 @@
 #include "platform/display.h"
 
 #include <SDL2/SDL.h>
+#include <dirent.h>
+#include <strings.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
+#include "platform/frametimes.h"
 #include "platform/headless.h"
 #include "platform/rows.h"
 #include "platform/view.h"
@@ -40,6 +46,7 @@ ChangedRows rows;
 SDL_Surface* shownOn = nullptr;
 SDL_Rect shownAt{};  // where the picture went in the window's buffer
 bool redrawAll = true;
+bool displayChanged = false;
 std::vector<SDL_Rect> changedBands;
 SDL_Surface* backWrapper = nullptr;  // the back buffer as an SDL surface, for whole-frame copies
 const void* wrappedPixels = nullptr;
@@ -53,13 +60,25 @@ SDL_ScaleMode textureScaling = SDL_ScaleModeNearest;
 // Pacing: whether the renderer's vsync really blocks is judged from how long presents take.
 int vsyncSetting = -1;  // what was last asked of the renderer
 double presentAverageMs = 0.0;
-SteadyClock::time_point nextDeadline{};
+struct Pacer {
+  int refreshHz = 60;                  // of the display the window is on
+  SteadyClock::time_point deadline{};  // of the last frame paced
+  SteadyClock::duration margin{};      // how early sleeps end, to spin the rest
+  SteadyClock::duration spun{}, paced{};
+};
+Pacer pacer;
 
 void OnEvent(const SDL_Event& e) {
   if (e.type == SDL_RENDER_TARGETS_RESET) primaryLost = true;
   if (e.type == SDL_RENDER_DEVICE_RESET) primaryLost = deviceReset = true;
+  // A display connected, removed or changed, or the window moved to another one: its refresh
+  // rate is read again and the whole frame goes out.
+  if (e.type == SDL_DISPLAYEVENT) displayChanged = redrawAll = true;
   if (e.type == SDL_WINDOWEVENT) {
     switch (e.window.event) {
+      case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+        displayChanged = redrawAll = true;
+        break;
       case SDL_WINDOWEVENT_EXPOSED:
       case SDL_WINDOWEVENT_SHOWN:
       case SDL_WINDOWEVENT_RESTORED:
@@ -129,11 +148,35 @@ bool OpenFramebuffer() {
   return true;
 }
 
-// Chooses the backend. TU_PRESENT=renderer or TU_PRESENT=framebuffer overrides the choice.
+// Whether GL might run on a GPU here: there is a DRI render node this user may open, and the
+// GL library is not told to use its software rasterizer. Otherwise GL could only run on the
+// CPU, and loading it to find that out would map tens of megabytes of driver and shader
+// compiler for nothing.
+bool GpuMayRunGl() {
+  const char* software = std::getenv("LIBGL_ALWAYS_SOFTWARE");
+  if (software && *software && std::strcmp(software, "0") != 0 &&
+      strcasecmp(software, "false") != 0)
+    return false;
+  DIR* dri = opendir("/dev/dri");
+  if (!dri) return false;
+  bool renderNode = false;
+  while (const dirent* e = readdir(dri)) {
+    if (std::strncmp(e->d_name, "renderD", 7) != 0) continue;
+    std::string node = std::string("/dev/dri/") + e->d_name;
+    if (access(node.c_str(), R_OK | W_OK) == 0) renderNode = true;
+  }
+  closedir(dri);
+  return renderNode;
+}
+
+// Chooses the backend: the framebuffer where no GPU can run GL, else the renderer unless its
+// GL turns out to run on the CPU. TU_PRESENT=renderer or TU_PRESENT=framebuffer overrides the
+// choice.
 bool OpenBackend() {
   const char* forced = std::getenv("TU_PRESENT");
-  bool wantFramebuffer = forced && std::strcmp(forced, "framebuffer") == 0;
   bool wantRenderer = forced && std::strcmp(forced, "renderer") == 0;
+  bool wantFramebuffer = forced && std::strcmp(forced, "framebuffer") == 0;
+  if (!wantRenderer && !wantFramebuffer && !GpuMayRunGl()) wantFramebuffer = true;
   if (!wantFramebuffer) {
     if (MakeRenderer() && (wantRenderer || !RendersOnCpu(renderer))) {
       backend = Backend::Renderer;
@@ -283,22 +326,48 @@ void KeepFrame(Surface* back, const PixelRect& src, const PixelRect& dst) {
   StretchCopy(frame, {0, 0, w, h}, back, src, false);
 }
 
+// Sleeps until `deadline`: to just before it, by the usual lateness of a wake-up, and spins the
+// rest while the spinning stays under 0.4 % of the time paced; else the sleep goes to the
+// deadline itself.
+void WaitUntil(SteadyClock::time_point deadline) {
+  auto now = SteadyClock::now();
+  if (deadline <= now) return;
+  const bool spin = pacer.spun * 250 < pacer.paced;
+  const auto wakeAt = spin ? deadline - pacer.margin : deadline;
+  if (wakeAt > now) {
+    std::this_thread::sleep_until(wakeAt);
+    now = SteadyClock::now();
+    // The margin follows the lateness of wake-ups, up to a tenth of a millisecond.
+    auto late = std::min<SteadyClock::duration>(now - wakeAt, std::chrono::microseconds(100));
+    pacer.margin += (late - pacer.margin) / 8;
+  }
+  if (!spin) return;
+  const auto from = now;
+  while (now < deadline) now = SteadyClock::now();
+  pacer.spun += now - from;
+}
+
+// Holds frames to the display's refresh where presents return at once: each frame leaves at a
+// deadline on the steady clock one interval after the last one's, whatever the frame cost. A
+// frame more than an interval late starts the count again instead of hurrying the next ones.
+// Where the renderer's vsync blocks for a good part of the interval, it does the pacing (the
+// window's framebuffer has no vsync: a slow present there is a slow X server).
 void Pace(bool wait, double presentMs) {
   if (!wait) return;
-  double interval = 1000.0 / RefreshRate();
+  const double interval = 1000.0 / pacer.refreshHz;
   presentAverageMs = presentAverageMs * 0.9 + presentMs * 0.1;
   auto now = SteadyClock::now();
-  // A present that blocks for a good part of the interval is the vsync doing the pacing.
-  if (presentAverageMs > interval * 0.4) {
-    nextDeadline = now;
+  if (backend == Backend::Renderer && presentAverageMs > interval * 0.4) {
+    pacer.deadline = now;
     return;
   }
   auto step = std::chrono::duration_cast<SteadyClock::duration>(
       std::chrono::duration<double, std::milli>(interval));
-  if (nextDeadline == SteadyClock::time_point{} || now - nextDeadline > step * 2)
-    nextDeadline = now;  // start, or far behind: no catching up in a burst
-  nextDeadline += step;
-  if (nextDeadline > now) std::this_thread::sleep_until(nextDeadline);
+  if (pacer.deadline == SteadyClock::time_point{} || now - pacer.deadline > step)
+    pacer.deadline = now;
+  pacer.deadline += step;
+  pacer.paced += step;
+  WaitUntil(pacer.deadline);
 }
 }  // namespace
 
@@ -316,8 +385,10 @@ bool OpenDisplay() {
   open = true;
   primaryLost = deviceReset = false;
   presents = 0;
-  presentAverageMs = 1000.0 / RefreshRate();  // vsync is trusted until presents prove it away
-  nextDeadline = {};
+  pacer = Pacer{};
+  pacer.refreshHz = RefreshRate();
+  presentAverageMs = 1000.0 / pacer.refreshHz;  // vsync is trusted until presents prove it away
+  StartFrameRecord(std::getenv("TU_FRAMETIMES"), PresentPath(), pacer.refreshHz);
   return true;
 }
 
@@ -337,6 +408,7 @@ bool CreatePrimary(int width, int height, PixelFormat format) {
 }
 
 void CloseDisplay() {
+  FinishFrameRecord();
   DropRenderer();
   ReleaseFramebufferState();
   backend = Backend::None;
@@ -352,13 +424,21 @@ CopyResult PresentFrame(Surface* back, const PixelRect& src, const PixelRect& ds
                         bool waitForVBlank) {
   if (!open || !back) return CopyResult::Invalid;
   if (primaryLost || IsLost(back)) return CopyResult::Lost;
+  if (displayChanged) {
+    displayChanged = false;
+    pacer.refreshHz = RefreshRate();
+    pacer.deadline = {};
+  }
   if (src.left < 0 || src.top < 0 || src.right > SurfaceWidth(back) ||
       src.bottom > SurfaceHeight(back) || src.left >= src.right || src.top >= src.bottom ||
       dst.left >= dst.right || dst.top >= dst.bottom)
     return CopyResult::Invalid;
   if (backend == Backend::None || keepFrames) KeepFrame(back, src, dst);
   ++presents;
-  if (backend == Backend::None) return CopyResult::Ok;
+  if (backend == Backend::None) {
+    NotePresent();
+    return CopyResult::Ok;
+  }
   if (backend == Backend::Framebuffer) {
     int pitch = 0;
     auto* pixels = static_cast<const uint8_t*>(Lock(back, &pitch));
@@ -366,6 +446,7 @@ CopyResult PresentFrame(Surface* back, const PixelRect& src, const PixelRect& ds
     auto before = SteadyClock::now();
     CopyResult r = PresentToFramebuffer(pixels, pitch, SurfaceFormat(back), src, dst);
     Unlock(back);
+    if (r == CopyResult::Ok) NotePresent();
     double ms = std::chrono::duration<double, std::milli>(SteadyClock::now() - before).count();
     Pace(waitForVBlank, ms);
     return r;
@@ -398,6 +479,7 @@ CopyResult PresentFrame(Surface* back, const PixelRect& src, const PixelRect& ds
   SDL_RenderCopy(renderer, texture, &s, &d);
   auto before = SteadyClock::now();
   SDL_RenderPresent(renderer);
+  NotePresent();
   double ms = std::chrono::duration<double, std::milli>(SteadyClock::now() - before).count();
   Pace(waitForVBlank, ms);
   return CopyResult::Ok;

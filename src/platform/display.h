@@ -10,8 +10,8 @@
 // is kept in memory, where tests and tools read it.
 namespace platform {
 
-// Opens the renderer on the main window (headless: nothing to open). False when no renderer
-// can be created.
+// Opens the way to the main window (headless: nothing to open): the window's framebuffer where
+// no GPU can run GL, else a renderer unless its GL runs on the CPU. False when neither works.
 bool OpenDisplay();
 // Creates the primary surface: a streaming texture of width x height in `format`.
 bool CreatePrimary(int width, int height, PixelFormat format);
@@ -22,7 +22,8 @@ bool DisplayOpen();
 // Copies `src` of `back` into `dst` of the window's client area (client coordinates at the
 // window's logical size), stretching when the sizes differ; the client area is then scaled to
 // the real one: by whole factors with hard pixels, else smoothly. With `waitForVBlank` one frame is shown per display
-// refresh: by the renderer's vsync where it blocks, else by sleeping to the refresh interval.
+// refresh: by the renderer's vsync where it blocks, else by holding each frame to a deadline
+// one refresh interval after the last one's.
 // Lost when the primary surface is lost (until RestorePrimary); Invalid for a bad rectangle.
 CopyResult PresentFrame(Surface* back, const PixelRect& src, const PixelRect& dst,
                         bool waitForVBlank);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/frametimes.h"
 #include "platform/headless.h"
 #include "platform/instance.h"
 #include "platform/keyboard.h"
@@ -216,9 +217,12 @@ void DrainAsync() {
 void Pump() {
   DrainAsync();
   if (TakeRaiseRequest()) RaiseMainWindow();
-  if (!window) return;
-  SDL_Event e;
-  while (queue.empty() && SDL_PollEvent(&e)) Translate(e);
+  if (window) {
+    SDL_Event e;
+    while (queue.empty() && SDL_PollEvent(&e)) Translate(e);
+  }
+  // Every event is taken and the key states are fresh: a frame step may follow.
+  if (queue.empty()) NoteEventPump();
 }
 }  // namespace
 

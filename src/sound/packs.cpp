@@ -115,9 +115,11 @@ int MakeBuffers(SoundObject& o, const void* format, uint32_t formatBytes, const 
     o.looping = 0;
     o.echoTime = 0.0f;
   }
+  // The channels are identical: the first holds the samples, the others share them.
   for (int c = 0; c < count; ++c) {
     SoundChannel& channel = o.channels[c];
-    int result = platform::AudioCreateBuffer(format, formatBytes, bytes, &channel.buffer);
+    int result = c == 0 ? platform::AudioCreateBuffer(format, formatBytes, bytes, &channel.buffer)
+                        : platform::AudioDuplicateBuffer(o.channels[0].buffer, &channel.buffer);
     if (result != platform::AUDIO_OK) {
       ReleaseBuffers(o);
       return result;
@@ -125,8 +127,8 @@ int MakeBuffers(SoundObject& o, const void* format, uint32_t formatBytes, const 
     void* first = nullptr;
     void* second = nullptr;
     uint32_t firstBytes = 0, secondBytes = 0;
-    if (platform::AudioLock(channel.buffer, 0, bytes, &first, &firstBytes, &second,
-                            &secondBytes) == platform::AUDIO_OK) {
+    if (c == 0 && platform::AudioLock(channel.buffer, 0, bytes, &first, &firstBytes, &second,
+                                      &secondBytes) == platform::AUDIO_OK) {
       memcpy(first, samples, firstBytes);
       if (second) memcpy(second, samples + firstBytes, secondBytes);
       platform::AudioUnlock(channel.buffer, first, firstBytes, second, secondBytes);

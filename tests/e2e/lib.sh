@@ -84,6 +84,30 @@ wait_size() {
   fail "the window is $(geometry "$1"), not $2"
 }
 
+# start_game GAME LOG: starts the game, its output in LOG, and waits for its window; sets
+# GAME_PID and WID.
+start_game() {
+  "$1" >"$2" 2>&1 &
+  GAME_PID=$!
+  WID=$(find_window) || exit 1
+}
+
+# one_player_game WID: from the menu into a one-player game on Easy, past its opening wipe.
+one_player_game() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
+  press x  # one-player game
+  sleep 0.3
+  press x  # Easy
+  sleep 2.5
+}
+
+# Pictures (ImageMagick). bright X Y W H FILE: the number of pixels brighter than 45 % grey in
+# that rectangle. max X Y W H FILE: the brightest grey (0..255) there. differs A B: the share
+# in per cent of pixels of two 640 x 480 pictures that differ.
+bright() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -threshold 45% -format '%[fx:int(mean*w*h+0.5)]' info:; }
+max() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -format '%[fx:int(maxima*255+0.5)]' info:; }
+differs() { compare -metric AE -fuzz 2% "$1" "$2" null: 2>&1 | awk '{ printf "%d", $1 * 100 / 307200 }'; }
+
 # file_size FILE: its size in bytes, 0 when it does not exist.
 file_size() { stat -c %s "$1" 2>/dev/null || echo 0; }
 
@@ -106,10 +130,7 @@ time_sound() {
 # fails unless the screenshot GAME.png then differs from MENU.png, taken in the menu before.
 easy_game_from_menu() {
   local diff
-  press x  # one-player game
-  sleep 0.3
-  press x  # Easy
-  sleep 2.5  # the opening wipe and the first frames of play
+  one_player_game "$1"
   import -window "$1" "$3"
   diff=$(compare -metric AE "$2" "$3" null: 2>&1 | cut -d' ' -f1)
   [ "${diff%.*}" -gt 10000 ] || fail "the game did not go on from the menu ($diff pixels changed)"

@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # From the title menu into a one-player game on Easy with two key presses; a screenshot shows
-# the field with the falling piece and the score.
+# the field with the falling piece and the score. The frame-time record of the run is written
+# at exit and read by scripts/frametimes.
 game=$1
 source "$(dirname "$0")/lib.sh"
 need_pictures "$game"
 work=$(mktemp -d /tmp/qe2e-shot.XXXXXX)
 log=$work/log.txt
 
-"$game" >"$log" 2>&1 &
+TU_FRAMETIMES=$work/frames.txt "$game" >"$log" 2>&1 &
 pid=$!
 wid=$(find_window) || exit 1
 xdotool windowactivate --sync "$wid" 2>/dev/null || true
 sleep 0.5
+# Without a GPU (no DRI render node) the window's own buffer is taken without loading GL.
+if [ -z "${TU_PRESENT:-}" ] && ! ls /dev/dri/renderD* >/dev/null 2>&1; then
+  gl=$(grep -E -o '[^/]*(libGL|libLLVM|_dri)[^/]*\.so[.0-9]*$' "/proc/$pid/maps" | sort -u | tr '\n' ' ')
+  [ -z "$gl" ] || fail "GL was loaded though no GPU can run it: $gl"
+fi
 import -window "$wid" "$work/menu.png"
 press x  # one-player game
 sleep 0.3
@@ -39,6 +45,13 @@ import -window "$wid" "$work/again.png"
 press Escape
 wait_exit "$pid" 3
 [ "$EXIT_CODE" = 0 ] || { cat "$log"; fail "after Escape the game gave '$EXIT_CODE'"; }
+# Some 5 s of frames, each polled before it was presented.
+frames=$("$(dirname "$0")/../../scripts/frametimes" "$work/frames.txt") || fail "no frame-time record"
+echo "$frames"
+count=$(echo "$frames" | awk 'NR == 1 { print $5 }')
+[ "$count" -ge 100 ] || fail "the record has $count frames"
+echo "$frames" | grep -q "key poll to present: mean [0-9.]* ms, .*($count frames)" ||
+  fail "frames without a key poll before them"
 
 [ "$(identify -format %wx%h "$work/game.png")" = 640x480 ] || fail "screenshot is not 640x480"
 diff=$(compare -metric AE "$work/menu.png" "$work/game.png" null: 2>&1 | cut -d' ' -f1)

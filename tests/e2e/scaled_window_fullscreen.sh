@@ -12,21 +12,12 @@ work=$(mktemp -d /tmp/qe2e-scale.XXXXXX)
 log=$work/log.txt
 start_wm
 
-"$game" >"$log" 2>&1 &
-pid=$!
-wid=$(find_window) || exit 1
+start_game "$game" "$log"
+pid=$GAME_PID wid=$WID
 wait_size "$wid" 1280x960
 place=$(geometry "$wid")
-xdotool windowactivate --sync "$wid" 2>/dev/null || true
-press x  # one-player game
-sleep 0.3
-press x  # Easy
-sleep 2.5
+one_player_game "$wid"
 
-# max X Y W H FILE: the brightest grey (0..255) in that rectangle.
-max() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -format '%[fx:int(maxima*255+0.5)]' info:; }
-# bright X Y W H FILE: the number of pixels brighter than 45 % grey in that rectangle.
-bright() { convert "$5" -crop "$3x$4+$1+$2" +repage -colorspace Gray -threshold 45% -format '%[fx:int(mean*w*h+0.5)]' info:; }
 # blocky X Y K FILE: pixels of the 640 x 480 frame scaled by K at (X, Y) that are not in K x K
 # blocks of one colour (0 for a sharp whole-factor picture).
 blocky() {
@@ -34,8 +25,6 @@ blocky() {
   convert "$4" -crop "${w}x$h+$1+$2" +repage \( +clone -sample 640x480! -sample "${w}x$h!" \) \
     -compose difference -composite -colorspace Gray -threshold 1% -format '%[fx:int(mean*w*h+0.5)]' info:
 }
-# differs A B: the share in per cent of pixels of two 640 x 480 pictures that differ.
-differs() { compare -metric AE -fuzz 2% "$1" "$2" null: 2>&1 | awk '{ printf "%d", $1 * 100 / 307200 }'; }
 
 import -window "$wid" "$work/window.ppm"
 [ "$(identify -format %wx%h "$work/window.ppm")" = 1280x960 ] || fail "the window shot is not 1280x960"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -257,6 +258,42 @@ TEST_F(WindowPresent, AScaledWindowShowsWholeMultiplesWithBarsAndOnlyChangedRows
   EXPECT_TRUE(Near(WindowColour(0, 50), 0xFF0000));
   EXPECT_TRUE(Near(WindowColour(399, 349), 0xFF0000));
   EXPECT_TRUE(Near(WindowColour(200, 350), 0));
+}
+
+TEST_F(WindowPresent, AfterADisplayChangeTheWholeFrameIsSentAgain) {
+  Open("framebuffer");
+  if (IsSkipped()) return;
+  const PixelRect all{0, 0, 640, 480};
+  platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
+  SDL_Window* w = platform::MainSdlWindow();
+  platform::Message m;
+  auto pump = [&m] {
+    // Two rounds: events queued after SDL's end-of-poll mark come with the second.
+    for (int round = 0; round < 2; ++round)
+      while (platform::PeekMessage(&m)) {
+      }
+  };
+  // The window moves to another display; then a display is connected. Each time the
+  // window's buffer no longer holds the frame, and no row of the frame changed.
+  for (Uint32 type : {Uint32{SDL_WINDOWEVENT}, Uint32{SDL_DISPLAYEVENT}}) {
+    SDL_Delay(100);
+    pump();  // the window's own events (shown, exposed) are taken first
+    ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+    SDL_Surface* s = SDL_GetWindowSurface(w);
+    memset(s->pixels, 0x5A, static_cast<size_t>(s->pitch) * s->h);
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_WINDOWEVENT) {
+      e.window.windowID = SDL_GetWindowID(w);
+      e.window.event = SDL_WINDOWEVENT_DISPLAY_CHANGED;
+    } else {
+      e.display.event = SDL_DISPLAYEVENT_CONNECTED;
+    }
+    SDL_PushEvent(&e);
+    pump();
+    ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+    EXPECT_EQ(ShowsWhole(back), "") << "after event " << type;
+  }
 }
 
 TEST_F(WindowPresent, MousePositionsStayInTheLogicalClientAreaWhateverTheScale) {
