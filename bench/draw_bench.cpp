@@ -158,6 +158,27 @@ void Finish(benchmark::State& state, long before) {
       double(allocations.load() - before) / double(state.iterations()));
 }
 
+// body(x, y, i) at the walker's places, i counting the places; allocations counted.
+template <class Body>
+void Walked(benchmark::State& state, Walker w, Body body) {
+  SetUpOnce();
+  int x, y;
+  long before = allocations.load();
+  for (auto _ : state) {
+    w.Next(&x, &y);
+    body(x, y, w.i);
+  }
+  Finish(state, before);
+}
+
+template <class Body>
+void Repeated(benchmark::State& state, Body body) {
+  SetUpOnce();
+  long before = allocations.load();
+  for (auto _ : state) body();
+  Finish(state, before);
+}
+
 void BM_DrawKeyedTile(benchmark::State& state) {
   SetUpOnce();
   Walker w;
@@ -202,47 +223,29 @@ BENCHMARK(BM_SdlBlitKeyedTileRle);
 // A tile of a sheet of 10 x 4 tiles, as the game draws its blocks: the copy starts in the
 // middle of the sheet's rows.
 void BM_DrawKeyedTileOfSheet(benchmark::State& state) {
-  SetUpOnce();
-  Walker w;
-  int x, y;
-  long before = allocations.load();
-  for (auto _ : state) {
-    w.Next(&x, &y);
-    int l = (w.i % 10) * 32, t = (w.i % 4) * 32;
+  Walked(state, Walker{}, [](int x, int y, int i) {
+    const int l = (i % 10) * 32, t = (i % 4) * 32;
     tuDraw::Draw(x, y, sheet, l, t, l + 32, t + 32);
-  }
-  Finish(state, before);
+  });
 }
 BENCHMARK(BM_DrawKeyedTileOfSheet);
 
 void BM_SdlBlitKeyedTileOfSheetRle(benchmark::State& state) {
-  SetUpOnce();
-  Walker w;
-  int x, y;
-  long before = allocations.load();
-  for (auto _ : state) {
-    w.Next(&x, &y);
-    SDL_Rect s{(w.i % 10) * 32, (w.i % 4) * 32, 32, 32}, d{x, y, 32, 32};
+  Walked(state, Walker{}, [](int x, int y, int i) {
+    SDL_Rect s{(i % 10) * 32, (i % 4) * 32, 32, 32}, d{x, y, 32, 32};
     SDL_BlitSurface(sdlSheetRle, &s, sdlBack, &d);
-  }
-  Finish(state, before);
+  });
 }
 BENCHMARK(BM_SdlBlitKeyedTileOfSheetRle);
 
 // The full-screen frame sheet, keyed, over the whole back buffer.
 void BM_DrawKeyedFrameSheet(benchmark::State& state) {
-  SetUpOnce();
-  long before = allocations.load();
-  for (auto _ : state) tuDraw::Draw(0, 0, frame, 0, 0, W, H);
-  Finish(state, before);
+  Repeated(state, [] { tuDraw::Draw(0, 0, frame, 0, 0, W, H); });
 }
 BENCHMARK(BM_DrawKeyedFrameSheet);
 
 void BM_SdlBlitKeyedFrameSheetRle(benchmark::State& state) {
-  SetUpOnce();
-  long before = allocations.load();
-  for (auto _ : state) SDL_BlitSurface(sdlFrameRle, nullptr, sdlBack, nullptr);
-  Finish(state, before);
+  Repeated(state, [] { SDL_BlitSurface(sdlFrameRle, nullptr, sdlBack, nullptr); });
 }
 BENCHMARK(BM_SdlBlitKeyedFrameSheetRle);
 
@@ -313,30 +316,18 @@ BENCHMARK(BM_SdlBlitOpaqueFullScreen);
 constexpr int kSubW = 200, kSubH = 120;
 
 void BM_DrawOpaqueSubRect(benchmark::State& state) {
-  SetUpOnce();
-  Walker w{0, kSubW, kSubH};
-  int x, y;
-  long before = allocations.load();
-  for (auto _ : state) {
-    w.Next(&x, &y);
+  Walked(state, Walker{0, kSubW, kSubH}, [](int x, int y, int) {
     const int l = W - kSubW - x, t = H - kSubH - y;
     tuDraw::DrawOpaque(x, y, 1, l, t, l + kSubW, t + kSubH);
-  }
-  Finish(state, before);
+  });
 }
 BENCHMARK(BM_DrawOpaqueSubRect);
 
 void BM_SdlBlitOpaqueSubRect(benchmark::State& state) {
-  SetUpOnce();
-  Walker w{0, kSubW, kSubH};
-  int x, y;
-  long before = allocations.load();
-  for (auto _ : state) {
-    w.Next(&x, &y);
+  Walked(state, Walker{0, kSubW, kSubH}, [](int x, int y, int) {
     SDL_Rect s{W - kSubW - x, H - kSubH - y, kSubW, kSubH}, d{x, y, kSubW, kSubH};
     SDL_BlitSurface(sdlScreen, &s, sdlBack, &d);
-  }
-  Finish(state, before);
+  });
 }
 BENCHMARK(BM_SdlBlitOpaqueSubRect);
 
