@@ -131,7 +131,7 @@ TEST_F(EffectCopies, WideCopiesMatchTheSameRuleAppliedPixelByPixel) {
       {"Half", DrawHalf}, {"Fade0", With(DrawFade, 0)}, {"Fade10", With(DrawFade, 10)},
       {"Fade31", With(DrawFade, 31)}, {"FadeRGB", With(DrawFadeRGB, 31, 8, 20)}, {"Add", DrawAdd},
       {"AddLevel", With(DrawAddLevel, 0.5f)}, {"AddLevel0", With(DrawAddLevel, 0.0f)}, {"Sub", DrawSub},
-      {"Mask", With(DrawMask, 1, 0, 1)}, {"Copy16", DrawCopy16}};
+      {"Mask", With(DrawMask, 1, 0, 1)}, {"Copy16", DrawCopy16}, {"Grey", DrawGrey}};
   for (const Member& m : members)
     for (int round = 0; round < 8; ++round) {
       SCOPED_TRACE(testing::Message() << m.name << " round " << round);
