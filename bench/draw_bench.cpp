@@ -43,6 +43,9 @@ SDL_Surface* sdlBack = nullptr;
 SDL_Surface* sdlTile = nullptr;
 SDL_Surface* sdlTileRle = nullptr;
 SDL_Surface* sdlScreen = nullptr;
+int sheet = 0, frame = 0;             // a sheet of 10 x 4 tiles; a full-screen frame sheet
+SDL_Surface* sdlSheetRle = nullptr;
+SDL_Surface* sdlFrameRle = nullptr;
 // With QUORBISTANE_BENCH_WINDOW=1 (and a display) presents go to a real window.
 bool windowed = false;
 
@@ -50,6 +53,41 @@ bool windowed = false;
 uint16_t TilePixel(int x, int y) {
   int dx = x < 16 ? 15 - x : x - 16, dy = y < 16 ? 15 - y : y - 16;
   return dx + dy < 16 ? uint16_t(0x0841 * ((x + y) % 31 + 1)) : 0;
+}
+
+// A full-screen frame sheet like the game's: opaque borders, bevels and plates around
+// transparent fields, rows of 0 to 6 runs.
+uint16_t FramePixel(int x, int y) {
+  static const int parts[][4] = {{0, 0, 640, 6},     {0, 474, 640, 480},  {0, 0, 6, 480},
+                                 {634, 0, 640, 480}, {75, 137, 83, 449},  {239, 137, 247, 449},
+                                 {364, 137, 372, 449}, {528, 137, 536, 449}, {202, 7, 404, 71},
+                                 {35, 60, 110, 118}, {132, 63, 207, 121}, {404, 63, 479, 121},
+                                 {501, 60, 576, 118}, {75, 445, 247, 449}, {364, 445, 536, 449}};
+  for (const auto& p : parts)
+    if (x >= p[0] && x < p[2] && y >= p[1] && y < p[3]) return uint16_t(0x0841 * ((x * 3 + y) % 31 + 1));
+  return 0;
+}
+
+// An RLE-accelerated SDL surface with the pixels of `pixel`.
+template <class Pixel>
+SDL_Surface* SdlKeyedRle(int w, int h, Pixel pixel) {
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 16, SDL_PIXELFORMAT_RGB565);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(s->pixels) + y * s->pitch)[x] = pixel(x, y);
+  SDL_SetColorKey(s, SDL_TRUE, 0);
+  SDL_SetSurfaceRLE(s, 1);
+  return s;
+}
+
+// A sprite of our own with the same pixels.
+template <class Pixel>
+int Sprite(int w, int h, Pixel pixel) {
+  int id = tuDraw::CreateObject(w, h, 2);
+  platform::Surface* s = tuDraw::draw.sprites[id].surface;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) platform::WritePixel(s, x, y, pixel(x, y));
+  return id;
 }
 
 void SetUpOnce() {
@@ -81,8 +119,19 @@ void SetUpOnce() {
   for (int y = 0; y < H; ++y)
     for (int x = 0; x < W; ++x) platform::WritePixel(screen, x, y, uint32_t(x ^ y));
 
+  auto sheetPixel = [](int x, int y) { return TilePixel(x % 32, y % 32); };
+  sheet = Sprite(320, 128, sheetPixel);
+  frame = Sprite(W, H, FramePixel);
+  sdlSheetRle = SdlKeyedRle(320, 128, sheetPixel);
+  sdlFrameRle = SdlKeyedRle(W, H, FramePixel);
+
   sdlBack = SDL_CreateRGBSurfaceWithFormat(0, W, H, 16, SDL_PIXELFORMAT_RGB565);
   sdlScreen = SDL_CreateRGBSurfaceWithFormat(0, W, H, 16, SDL_PIXELFORMAT_RGB565);
+  // The same pixels as our Screen sprite: a copy must read memory, not a page of zeros that
+  // the system lends to a picture never written.
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(sdlScreen->pixels) + y * sdlScreen->pitch)[x] = uint16_t(x ^ y);
   sdlTile = SDL_CreateRGBSurfaceWithFormat(0, 32, 32, 16, SDL_PIXELFORMAT_RGB565);
   sdlTileRle = SDL_CreateRGBSurfaceWithFormat(0, 32, 32, 16, SDL_PIXELFORMAT_RGB565);
   for (SDL_Surface* s : {sdlTile, sdlTileRle})
@@ -94,19 +143,40 @@ void SetUpOnce() {
   SDL_SetSurfaceRLE(sdlTileRle, 1);
 }
 
-// Tile positions cycle over the screen, all inside it.
+// Positions of a w x h picture cycle over the screen, all inside it.
 struct Walker {
-  int i = 0;
+  int i = 0, w = 32, h = 32;
   void Next(int* x, int* y) {
     i = (i + 1) % 300;
-    *x = (i * 37) % (W - 32);
-    *y = (i * 23) % (H - 32);
+    *x = (i * 37) % (W - w);
+    *y = (i * 23) % (H - h);
   }
 };
 
 void Finish(benchmark::State& state, long before) {
   state.counters["allocs"] = benchmark::Counter(
       double(allocations.load() - before) / double(state.iterations()));
+}
+
+// body(x, y, i) at the walker's places, i counting the places; allocations counted.
+template <class Body>
+void Walked(benchmark::State& state, Walker w, Body body) {
+  SetUpOnce();
+  int x, y;
+  long before = allocations.load();
+  for (auto _ : state) {
+    w.Next(&x, &y);
+    body(x, y, w.i);
+  }
+  Finish(state, before);
+}
+
+template <class Body>
+void Repeated(benchmark::State& state, Body body) {
+  SetUpOnce();
+  long before = allocations.load();
+  for (auto _ : state) body();
+  Finish(state, before);
 }
 
 void BM_DrawKeyedTile(benchmark::State& state) {
@@ -149,6 +219,35 @@ void BM_SdlBlitKeyedTileRle(benchmark::State& state) {
   Finish(state, before);
 }
 BENCHMARK(BM_SdlBlitKeyedTileRle);
+
+// A tile of a sheet of 10 x 4 tiles, as the game draws its blocks: the copy starts in the
+// middle of the sheet's rows.
+void BM_DrawKeyedTileOfSheet(benchmark::State& state) {
+  Walked(state, Walker{}, [](int x, int y, int i) {
+    const int l = (i % 10) * 32, t = (i % 4) * 32;
+    tuDraw::Draw(x, y, sheet, l, t, l + 32, t + 32);
+  });
+}
+BENCHMARK(BM_DrawKeyedTileOfSheet);
+
+void BM_SdlBlitKeyedTileOfSheetRle(benchmark::State& state) {
+  Walked(state, Walker{}, [](int x, int y, int i) {
+    SDL_Rect s{(i % 10) * 32, (i % 4) * 32, 32, 32}, d{x, y, 32, 32};
+    SDL_BlitSurface(sdlSheetRle, &s, sdlBack, &d);
+  });
+}
+BENCHMARK(BM_SdlBlitKeyedTileOfSheetRle);
+
+// The full-screen frame sheet, keyed, over the whole back buffer.
+void BM_DrawKeyedFrameSheet(benchmark::State& state) {
+  Repeated(state, [] { tuDraw::Draw(0, 0, frame, 0, 0, W, H); });
+}
+BENCHMARK(BM_DrawKeyedFrameSheet);
+
+void BM_SdlBlitKeyedFrameSheetRle(benchmark::State& state) {
+  Repeated(state, [] { SDL_BlitSurface(sdlFrameRle, nullptr, sdlBack, nullptr); });
+}
+BENCHMARK(BM_SdlBlitKeyedFrameSheetRle);
 
 // A picture that an effect has read (a translucent copy) and that is then drawn keyed: reading
 // leaves its opaque-run index in place, so the draw costs what BM_DrawKeyedTile does.
@@ -211,6 +310,26 @@ void BM_SdlBlitOpaqueFullScreen(benchmark::State& state) {
   Finish(state, before);
 }
 BENCHMARK(BM_SdlBlitOpaqueFullScreen);
+
+// A 200 x 120 part of the Screen sprite, from places all over it to places all over the back
+// buffer: rows of 400 bytes at every alignment.
+constexpr int kSubW = 200, kSubH = 120;
+
+void BM_DrawOpaqueSubRect(benchmark::State& state) {
+  Walked(state, Walker{0, kSubW, kSubH}, [](int x, int y, int) {
+    const int l = W - kSubW - x, t = H - kSubH - y;
+    tuDraw::DrawOpaque(x, y, 1, l, t, l + kSubW, t + kSubH);
+  });
+}
+BENCHMARK(BM_DrawOpaqueSubRect);
+
+void BM_SdlBlitOpaqueSubRect(benchmark::State& state) {
+  Walked(state, Walker{0, kSubW, kSubH}, [](int x, int y, int) {
+    SDL_Rect s{W - kSubW - x, H - kSubH - y, kSubW, kSubH}, d{x, y, kSubW, kSubH};
+    SDL_BlitSurface(sdlScreen, &s, sdlBack, &d);
+  });
+}
+BENCHMARK(BM_SdlBlitOpaqueSubRect);
 
 void BM_Clear(benchmark::State& state) {
   SetUpOnce();

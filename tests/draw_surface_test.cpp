@@ -94,37 +94,67 @@ TEST_F(Surfaces, KeyedSourceRewrittenAfterACopyCopiesItsNewPixels) {
   EXPECT_EQ(platform::ReadPixel(dst, 1, 1), 0x0707u);
 }
 
-// Keyed copies of random rectangles of a sheet with scattered key pixels match a pixel-by-pixel
-// reference, at every clipping of runs by the rectangle's sides, after the key changes, and
-// after the sheet was rewritten.
-TEST_F(Surfaces, KeyedCopiesOfAnyPartOfASheetMatchAPixelByPixelReference) {
+// Copies of random rectangles of a sheet, keyed and opaque, and fills of random rectangles
+// match a pixel-by-pixel reference in 16 and 32 bits: on a sheet of key runs and pixel runs of
+// every length (the keyed copy's run index, entered at any column), after the key changes,
+// after the sheet was rewritten (keyed copies pixel by pixel), and on a sheet without a key
+// pixel; whole rows of surfaces of one width are copied and filled as one block.
+TEST_F(Surfaces, CopiesAndFillsOfAnyPartMatchAPixelByPixelReference) {
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
   for (PixelFormat f : {PixelFormat::Rgb565, PixelFormat::Xrgb8888}) {
-    SCOPED_TRACE(int(f));
-    const int W = 41, H = 23;
-    platform::Surface* sheet = Make(W, H, f);
-    uint32_t seed = 12345;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x) platform::WritePixel(sheet, x, y, next() % 3 == 0 ? 0 : next() % 4);
+    const int W = 150, H = 24;
+    const uint32_t fill = f == PixelFormat::Rgb565 ? 0x0F0Fu : 0x0F0F0F0Fu;
     platform::Surface* dst = Make(W, H, f);
-    // Keys 0 and 2 on the picture as loaded; 1 and 3 after a rewrite, copied pixel by pixel.
-    for (uint32_t key : {0u, 2u, 1u, 3u}) {
-      if (key == 1) platform::WritePixel(sheet, 0, 0, platform::ReadPixel(sheet, 0, 0));
-      platform::SetColorKey(sheet, key);
-      for (int round = 0; round < 300; ++round) {
+    for (bool solid : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "format " << int(f) << (solid ? " solid" : " runs"));
+      platform::Surface* sheet = Make(W, H, f);
+      // Rows of alternating runs of 1 to 80 pixels: values 1..3, or 0..3 between the runs.
+      for (int y = 0; y < H; ++y)
+        for (int x = 0, run = 0; x < W; ++run) {
+          for (int n = 1 + next() % 80; n > 0 && x < W; --n, ++x)
+            platform::WritePixel(sheet, x, y, solid || run % 2 ? 1 + next() % 3 : next() % 4);
+        }
+      auto check = [&](uint32_t key, bool keyed) {
         int l = next() % W, t = next() % H;
         int r = l + 1 + next() % (W - l), b = t + 1 + next() % (H - t);
         int x = next() % (W - (r - l) + 1), y = next() % (H - (b - t) + 1);
-        platform::Fill(dst, {0, 0, W, H}, 0x0F0F);
-        ASSERT_EQ(platform::Copy(dst, x, y, sheet, {l, t, r, b}, true), CopyResult::Ok);
+        if (next() % 8 == 0) l = x = 0, r = W;  // whole rows
+        platform::Fill(dst, {0, 0, W, H}, fill);
+        ASSERT_EQ(platform::Copy(dst, x, y, sheet, {l, t, r, b}, keyed), CopyResult::Ok);
         for (int j = 0; j < H; ++j)
           for (int i = 0; i < W; ++i) {
             bool in = i >= x && i < x + r - l && j >= y && j < y + b - t;
             uint32_t v = in ? platform::ReadPixel(sheet, i - x + l, j - y + t) : key;
-            uint32_t want = in && v != key ? v : 0x0F0Fu;
-            ASSERT_EQ(platform::ReadPixel(dst, i, j), want) << "key " << key << " at " << i << "," << j;
+            uint32_t want = in && (!keyed || v != key) ? v : fill;
+            ASSERT_EQ(platform::ReadPixel(dst, i, j), want)
+                << "key " << key << (keyed ? " keyed" : " opaque") << " at " << i << "," << j
+                << " of " << l << "," << t << "," << r << "," << b << " to " << x << "," << y;
           }
+      };
+      // Keys 0 and 2 on the picture as written; 1 and 3 after a rewrite.
+      for (uint32_t key : {0u, 2u, 1u, 3u}) {
+        if (key == 1) platform::WritePixel(sheet, 0, 0, platform::ReadPixel(sheet, 0, 0));
+        platform::SetColorKey(sheet, key);
+        for (int round = 0; round < 150; ++round) {
+          check(key, true);
+          check(key, false);
+        }
+        EXPECT_EQ(platform::HasRunIndex(sheet), key == 0 || key == 2);
       }
+    }
+    for (int round = 0; round < 300; ++round) {
+      int l = next() % W, t = next() % H;
+      int r = l + 1 + next() % (W - l), b = t + 1 + next() % (H - t);
+      if (round % 4 == 0) l = 0, r = W;
+      const uint32_t values[] = {0u, 0xFFFFFFFFu, 0x1234u, 0x12341234u, 0xABABu};
+      uint32_t v = values[next() % 5], want = f == PixelFormat::Rgb565 ? v & 0xFFFF : v;
+      platform::Fill(dst, {0, 0, W, H}, fill);
+      ASSERT_EQ(platform::Fill(dst, {l, t, r, b}, v), CopyResult::Ok);
+      for (int j = 0; j < H; ++j)
+        for (int i = 0; i < W; ++i)
+          ASSERT_EQ(platform::ReadPixel(dst, i, j), i >= l && i < r && j >= t && j < b ? want : fill)
+              << "fill " << v << " at " << i << "," << j;
     }
   }
 }

@@ -120,6 +120,38 @@ TEST_F(EffectCopies, AdditiveSaturatesAndSubtractiveFloors) {
   EXPECT_EQ(One(P(10, 5, 31), P(5, 20, 31), With(DrawSubLevel, 15)), P(1, 18, 16));
 }
 
+// The members that work on whole vectors of a row give what their rule gives one pixel at a
+// time (a 1 x 1 copy goes through the rule's tables), for random pixels of every channel value.
+TEST_F(EffectCopies, WideCopiesMatchTheSameRuleAppliedPixelByPixel) {
+  const int one = CreateObject(1, 1, 2);
+  uint32_t seed = 99;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFF; };
+  std::vector<uint16_t> back(kW * kH);
+  const std::vector<Member> members = {
+      {"Half", DrawHalf}, {"Fade0", With(DrawFade, 0)}, {"Fade10", With(DrawFade, 10)},
+      {"Fade31", With(DrawFade, 31)}, {"FadeRGB", With(DrawFadeRGB, 31, 8, 20)}, {"Add", DrawAdd},
+      {"AddLevel", With(DrawAddLevel, 0.5f)}, {"AddLevel0", With(DrawAddLevel, 0.0f)}, {"Sub", DrawSub},
+      {"Mask", With(DrawMask, 1, 0, 1)}, {"Copy16", DrawCopy16}, {"Grey", DrawGrey}};
+  for (const Member& m : members)
+    for (int round = 0; round < 8; ++round) {
+      SCOPED_TRACE(testing::Message() << m.name << " round " << round);
+      FillSprite([&](int, int) { return next() % 4 == 0 ? uint16_t(0) : uint16_t(next()); });
+      for (uint16_t& v : back) v = uint16_t(next());
+      const int l = round % 3, r = kSide - round % 2, x = 1 + round, y = 2;
+      auto restore = [&] { FillBackWith([&](int i, int j) { return back[j * kW + i]; }); };
+      restore();
+      for (int j = 0; j < kSide; ++j)
+        for (int i = l; i < r; ++i) {
+          platform::WritePixel(Surf(one), 0, 0, platform::ReadPixel(Surf(sprite), i, j));
+          ASSERT_EQ(m.draw(x + i - l, y + j, one, 0, 0, 1, 1), 1);
+        }
+      const auto want = Snapshot();
+      restore();
+      ASSERT_EQ(m.draw(x, y, sprite, l, 0, r, kSide), 1);
+      ASSERT_EQ(Snapshot(), want);
+    }
+}
+
 TEST_F(EffectCopies, GreyMaskBrightAndTint) {
   EXPECT_EQ(One(P(30, 0, 3), 0x1234, DrawGrey), P(11, 11, 11));  // (30 + 0 + 3) / 3
   EXPECT_EQ(One(0xFFFF, 0x1234, With(DrawMask, 1, 0, 0)), 0xF800u);

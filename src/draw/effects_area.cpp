@@ -2,6 +2,7 @@
 // magnifiers, mosaic, inversion and relief. Areas are cut to clipRect and the back buffer
 // before anything is read or written.
 #include <cstdlib>
+#include <cstring>
 
 #include "draw/effects_frame.h"
 
@@ -204,17 +205,18 @@ int Mosaic(int x, int y, int r, int c) {
   fx::Pixels p;
   int result = 1;
   if (!BeginArea(a, p, result)) return result;
-  // Blocks are counted from the square's corner, so cutting the square never shifts them.
+  // Blocks are counted from the square's corner, so cutting the square never shifts them. The
+  // band's first row is filled block by block (each block's first pixel is read before its
+  // block is written) and copied to the band's other rows.
+  const size_t rowBytes = size_t(a.right - a.left) * sizeof(uint16_t);
   for (int64_t by = y0 + (a.top - y0) / c * c; by < a.bottom; by += c) {
     const int top = int(std::max<int64_t>(by, a.top)), bottom = int(std::min<int64_t>(by + c, a.bottom));
+    uint16_t* first = p.Row(top);
     for (int64_t bx = x0 + (a.left - x0) / c * c; bx < a.right; bx += c) {
       const int left = int(std::max<int64_t>(bx, a.left)), right = int(std::min<int64_t>(bx + c, a.right));
-      const uint16_t v = p.Row(top)[left];
-      for (int j = top; j < bottom; ++j) {
-        uint16_t* row = p.Row(j);
-        for (int i = left; i < right; ++i) row[i] = v;
-      }
+      std::fill(first + left, first + right, first[left]);
     }
+    for (int j = top + 1; j < bottom; ++j) std::memcpy(p.Row(j) + a.left, first + a.left, rowBytes);
   }
   platform::Unlock(draw.backSurface);
   return 1;

@@ -3,6 +3,7 @@
 // clipRect, the back buffer and the sprite, locking, and the walk over rows and pixels.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "draw/tuDraw.h"
 #include "platform/surface.h"
@@ -145,7 +146,15 @@ int CopyRows(int x, int y, int id, int left, int top, int right, int bottom, Row
   return 1;
 }
 
-// The common frame with a per-pixel rule(s, d) -> new d, called for non-zero s only.
+// Eight pixels at a time, in whatever vector registers the target has (plain scalar code where
+// it has none); Words16 is the same with signed lanes, for arithmetic on components.
+using Words [[gnu::vector_size(16)]] = uint16_t;
+using Words16 [[gnu::vector_size(16)]] = int16_t;
+constexpr int kWords = 8;
+
+// The common frame with a per-pixel rule(s, d) -> new d, called for non-zero s only. A rule
+// with a vector form rule.Vec(s, d) for eight pixels runs on whole vectors of each row, the
+// zero pixels of the source keeping the destination, and pixel by pixel on the rest.
 template <class PixelRule>
 int CopyPixels(int x, int y, int id, int left, int top, int right, int bottom, PixelRule&& rule) {
   return CopyRows(x, y, id, left, top, right, bottom,
@@ -154,7 +163,17 @@ int CopyPixels(int x, int y, int id, int left, int top, int right, int bottom, P
                     // that the pixel stores leave the caller's copy alone.
                     const auto local = rule;
                     const int w = f.w;
-                    for (int i = 0; i < w; ++i)
+                    int i = 0;
+                    if constexpr (requires(Words v) { local.Vec(v, v); }) {
+                      for (; i + kWords <= w; i += kWords) {
+                        Words a, b;
+                        std::memcpy(&a, s + i, sizeof a);
+                        std::memcpy(&b, d + i, sizeof b);
+                        const Words out = a == 0 ? b : local.Vec(a, b);
+                        std::memcpy(d + i, &out, sizeof out);
+                      }
+                    }
+                    for (; i < w; ++i)
                       if (uint16_t v = s[i]) d[i] = local(v, d[i]);
                   });
 }
@@ -181,6 +200,13 @@ struct Parts {
   }
   // The grey of a pixel, avg3Table[r + g + b].
   static unsigned Grey(uint16_t p) { return tables.avg3Table[R(p) + G(p) + B(p)]; }
+  // The same for eight pixels, components in signed lanes.
+  static Words16 R(Words p) { return Words16((p >> RS) & 31); }
+  static Words16 G(Words p) { return Words16((p >> GS) & 31); }
+  static Words16 B(Words p) { return Words16(p & 31); }
+  static Words Put(Words16 r, Words16 g, Words16 b) {
+    return Words(r) << RS | Words(g) << GS | Words(b);
+  }
 };
 
 // Runs body(Parts<...>{}) for the back buffer's layout: 5-6-5 or 5-5-5, blue lowest.

@@ -9,8 +9,16 @@
 
 #include "platform/desktop.h"
 #include "platform/display.h"
+#include "platform/row_kernels.h"
 
 namespace platform {
+
+namespace {
+struct Run {
+  uint16_t start, end;
+};
+constexpr int kSeekShift = 5;
+}  // namespace
 
 struct Surface {
   SDL_Surface* sdl = nullptr;
@@ -21,13 +29,19 @@ struct Surface {
   bool lost = false;
   bool keyed = false;
   uint32_t key = 0;
-  // Keyed copies of a picture that is never rewritten go by an index of its opaque runs:
-  // per row, pairs of (first x, length) of pixels that are not the key. Built at the first
-  // keyed copy; a rewrite after that drops it for good (`runLength` false).
+  // Keyed copies of a picture that is never rewritten go by an index of its opaque runs, pixels
+  // [start, end) of a row that are not the key, each row's runs closed by a sentinel run that
+  // starts and ends past any column. Built at the first keyed copy; a rewrite after that drops
+  // it for good (`runLength` false), and keyed copies then choose pixel by pixel.
   bool runLength = true;
   bool indexed = false;
-  std::vector<uint32_t> rowRuns;  // height + 1 offsets into `runs`
-  std::vector<uint16_t> runs;
+  std::vector<Run> runs;
+  // Per row and column block of 2^kSeekShift pixels: the index in `runs` of the row's first run
+  // that ends right of the block's left edge. A copy of any part of a wide sheet starts at its
+  // own runs instead of walking past the runs to its left.
+  std::vector<uint32_t> seek;
+  int seekBlocks = 0;
+  bool solid = false;  // indexed, and no pixel is the key: keyed copies are plain copies
   Surface* prev = nullptr;
   Surface* next = nullptr;
 };
@@ -52,8 +66,8 @@ SDL_Surface* Wrap(uint8_t* pixels, int width, int height, int bytes, int pitch, 
 void DropRunLength(Surface* s) {
   s->runLength = false;
   s->indexed = false;
-  std::vector<uint32_t>().swap(s->rowRuns);
-  std::vector<uint16_t>().swap(s->runs);
+  std::vector<Run>().swap(s->runs);
+  std::vector<uint32_t>().swap(s->seek);
 }
 
 // Every write goes through here: an indexed surface drops its index first.
@@ -102,23 +116,31 @@ uint32_t Convert(const Surface* from, const Surface* to, uint32_t v) {
 // Builds the run index of a keyed surface; false (and no index from then on) when memory for
 // it cannot be had.
 bool IndexRuns(Surface* s) {
+  constexpr uint16_t kPast = 0xFFFF;  // beyond the widest surface
   try {
-    s->rowRuns.resize(static_cast<size_t>(s->height) + 1);
+    const int blocks = ((s->width - 1) >> kSeekShift) + 1;
+    s->seek.resize(static_cast<size_t>(s->height) * blocks);
+    s->seekBlocks = blocks;
     s->runs.clear();
+    s->solid = true;
     for (int y = 0; y < s->height; ++y) {
-      s->rowRuns[y] = static_cast<uint32_t>(s->runs.size());
+      const size_t first = s->runs.size();
       int x = 0;
       while (x < s->width) {
         while (x < s->width && Get(s, x, y) == s->key) ++x;
         int start = x;
         while (x < s->width && Get(s, x, y) != s->key) ++x;
-        if (x > start) {
-          s->runs.push_back(static_cast<uint16_t>(start));
-          s->runs.push_back(static_cast<uint16_t>(x - start));
-        }
+        if (x > start) s->runs.push_back({static_cast<uint16_t>(start), static_cast<uint16_t>(x)});
+      }
+      s->solid = s->solid && s->runs.size() == first + 1 && s->runs[first].start == 0 &&
+                 s->runs[first].end == s->width;
+      s->runs.push_back({kPast, kPast});
+      size_t k = first;
+      for (int b = 0; b < blocks; ++b) {
+        while (s->runs[k].end <= b << kSeekShift) ++k;
+        s->seek[static_cast<size_t>(y) * blocks + b] = static_cast<uint32_t>(k);
       }
     }
-    s->rowRuns[s->height] = static_cast<uint32_t>(s->runs.size());
   } catch (const std::bad_alloc&) {
     DropRunLength(s);
     return false;
@@ -128,23 +150,39 @@ bool IndexRuns(Surface* s) {
 }
 
 // Keyed copy by the run index: each row copies the parts of its runs inside the rectangle.
+// Everything the loop needs is read into locals first: the pixel stores may alias anything.
+template <size_t kBytes>
 void CopyRuns(Surface* d, int x, int y, const Surface* s, const PixelRect& r) {
-  const size_t bytes = static_cast<size_t>(s->bytes);
-  for (int sy = r.top; sy < r.bottom; ++sy) {
-    const uint8_t* from = s->pixels + static_cast<size_t>(sy) * s->pitch;
-    uint8_t* to = d->pixels + static_cast<size_t>(y + sy - r.top) * d->pitch +
-                  static_cast<size_t>(x) * bytes;
-    const uint16_t* run = s->runs.data() + s->rowRuns[sy];
-    const uint16_t* end = s->runs.data() + s->rowRuns[sy + 1];
-    for (; run != end; run += 2) {
-      int a = run[0], b = a + run[1];
-      if (b <= r.left) continue;
-      if (a >= r.right) break;
-      if (a < r.left) a = r.left;
-      if (b > r.right) b = r.right;
-      memcpy(to + (a - r.left) * bytes, from + a * bytes, (b - a) * bytes);
+  const int left = r.left, right = r.right;
+  const Run* runs = s->runs.data();
+  const size_t blocks = static_cast<size_t>(s->seekBlocks);
+  const uint32_t* seek = s->seek.data() + static_cast<size_t>(r.top) * blocks + (left >> kSeekShift);
+  const ptrdiff_t fromPitch = s->pitch, toPitch = d->pitch;
+  const uint8_t* from = s->pixels + static_cast<ptrdiff_t>(r.top) * fromPitch;
+  uint8_t* to = d->pixels + static_cast<ptrdiff_t>(y) * toPitch;
+  // Source column a lands at byte a * kBytes + shift of the destination row.
+  const ptrdiff_t shift = (static_cast<ptrdiff_t>(x) - left) * static_cast<ptrdiff_t>(kBytes);
+  for (int n = r.bottom - r.top; n > 0; --n, seek += blocks, from += fromPitch, to += toPitch) {
+    const Run* run = runs + *seek;
+    while (run->end <= left) ++run;  // the sentinel ends the walk
+    for (; run->start < right; ++run) {
+      const int a = run->start > left ? run->start : left;
+      const int b = run->end < right ? run->end : right;
+      rows::CopySpan(to + (static_cast<ptrdiff_t>(a) * kBytes + shift),
+                     from + static_cast<ptrdiff_t>(a) * kBytes, static_cast<size_t>(b - a) * kBytes);
     }
   }
+}
+
+// Keyed copy of a surface without an index, every pixel compared with the key.
+template <class Pixel>
+void SelectRows(Surface* d, int x, int y, const Surface* s, const PixelRect& r) {
+  const Pixel key = static_cast<Pixel>(s->key);
+  const int w = r.right - r.left;
+  for (int sy = r.top; sy < r.bottom; ++sy)
+    rows::SelectRow(reinterpret_cast<Pixel*>(d->pixels + static_cast<size_t>(y + sy - r.top) * d->pitch) + x,
+                    reinterpret_cast<const Pixel*>(s->pixels + static_cast<size_t>(sy) * s->pitch) + r.left,
+                    w, key);
 }
 
 bool Inside(const Surface* s, int64_t l, int64_t t, int64_t r, int64_t b) {
@@ -413,25 +451,22 @@ CopyResult Copy(Surface* dest, int x, int y, Surface* source, const PixelRect& r
     SlowCopy(dest, x, y, source, r, keyed);
     return CopyResult::Ok;
   }
+  WriteLock lock(dest);
+  const bool wide = dest->bytes == 4;
   if (keyed && source->runLength && (source->indexed || IndexRuns(source))) {
-    WriteLock lock(dest);
-    CopyRuns(dest, x, y, source, r);
+    if (!source->solid) {
+      wide ? CopyRuns<4>(dest, x, y, source, r) : CopyRuns<2>(dest, x, y, source, r);
+      return CopyResult::Ok;
+    }
+  } else if (keyed) {
+    wide ? SelectRows<uint32_t>(dest, x, y, source, r) : SelectRows<uint16_t>(dest, x, y, source, r);
     return CopyResult::Ok;
   }
-  if (keyed) {
-    if (dest->indexed) DropRunLength(dest);
-    SDL_Rect s{r.left, r.top, w, h}, d{x, y, w, h};
-    return SDL_LowerBlit(source->sdl, &s, dest->sdl, &d) == 0 ? CopyResult::Ok
-                                                               : CopyResult::Invalid;
-  }
-  WriteLock lock(dest);
-  size_t rowBytes = static_cast<size_t>(w) * dest->bytes;
-  const uint8_t* from = source->pixels + static_cast<size_t>(r.top) * source->pitch +
-                        static_cast<size_t>(r.left) * source->bytes;
-  uint8_t* to = dest->pixels + static_cast<size_t>(y) * dest->pitch +
-                static_cast<size_t>(x) * dest->bytes;
-  for (int j = 0; j < h; ++j) memcpy(to + j * static_cast<size_t>(dest->pitch),
-                                     from + j * static_cast<size_t>(source->pitch), rowBytes);
+  rows::CopyRect(dest->pixels + static_cast<size_t>(y) * dest->pitch + static_cast<size_t>(x) * dest->bytes,
+                 dest->pitch,
+                 source->pixels + static_cast<size_t>(r.top) * source->pitch +
+                     static_cast<size_t>(r.left) * source->bytes,
+                 source->pitch, static_cast<size_t>(w) * dest->bytes, h);
   return CopyResult::Ok;
 }
 
@@ -466,8 +501,23 @@ CopyResult Fill(Surface* dest, const PixelRect& r, uint32_t pixel) {
   if (dest->lost) return CopyResult::Lost;
   if (!Inside(dest, r.left, r.top, r.right, r.bottom)) return CopyResult::Invalid;
   WriteLock lock(dest);
-  SDL_Rect rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
-  SDL_FillRect(dest->sdl, &rect, pixel);
+  if (dest->bytes == 2) pixel &= 0xFFFF;
+  const uint32_t low = pixel & 0xFF;
+  const bool uniform = dest->bytes == 2 ? pixel == low * 0x0101u : pixel == low * 0x01010101u;
+  if (!uniform) {
+    SDL_Rect rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    SDL_FillRect(dest->sdl, &rect, pixel);
+    return CopyResult::Ok;
+  }
+  // Black, white and the like: every byte is the same, a byte fill, one for whole rows.
+  const size_t rowBytes = static_cast<size_t>(r.right - r.left) * dest->bytes;
+  uint8_t* to = dest->pixels + static_cast<size_t>(r.top) * dest->pitch +
+                static_cast<size_t>(r.left) * dest->bytes;
+  if (rowBytes == static_cast<size_t>(dest->pitch)) {
+    memset(to, static_cast<int>(low), rowBytes * (r.bottom - r.top));
+  } else {
+    for (int y = r.top; y < r.bottom; ++y, to += dest->pitch) memset(to, static_cast<int>(low), rowBytes);
+  }
   return CopyResult::Ok;
 }
 
