@@ -370,6 +370,14 @@ void ShowCursor(bool show) {
 }
 bool CursorVisible() { return cursorVisible; }
 
+void SetTextInput(bool on) {
+  if (!window) return;
+  if (on)
+    SDL_StartTextInput();
+  else
+    SDL_StopTextInput();
+}
+
 void GlobalCursorPos(int* x, int* y) {
   if (window) {
     int gx, gy, ox, oy, w, h;

@@ -95,6 +95,9 @@ void SetGlobalCursorPos(int x, int y);
 void ConfineCursor(int left, int top, int right, int bottom);
 void UnconfineCursor();
 
+// Text input (the input method) on or off for the window; nothing without a window.
+void SetTextInput(bool on);
+
 // Other platform services watch raw SDL events (renderer resets, joystick hot-plug).
 using EventObserver = void (*)(const SDL_Event& event);
 void AddEventObserver(EventObserver observer);

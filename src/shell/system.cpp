@@ -1,5 +1,3 @@
-#include <SDL2/SDL.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -40,11 +38,7 @@ int CheckInstance(const char* title) {
 
 void SetIme(int on) {
   sys.imeOn = on;
-  if (!platform::MainSdlWindow()) return;
-  if (on)
-    SDL_StartTextInput();
-  else
-    SDL_StopTextInput();
+  platform::SetTextInput(on != 0);
 }
 
 void OnActivate(int /*reason*/) {}
