@@ -180,15 +180,7 @@ void Repeated(benchmark::State& state, Body body) {
 }
 
 void BM_DrawKeyedTile(benchmark::State& state) {
-  SetUpOnce();
-  Walker w;
-  int x, y;
-  long before = allocations.load();
-  for (auto _ : state) {
-    w.Next(&x, &y);
-    tuDraw::Draw(x, y, tile, 0, 0, 32, 32);
-  }
-  Finish(state, before);
+  Walked(state, Walker{}, [](int x, int y, int) { tuDraw::Draw(x, y, tile, 0, 0, 32, 32); });
 }
 BENCHMARK(BM_DrawKeyedTile);
 
@@ -262,14 +254,7 @@ void BM_DrawKeyedTileAfterEffectRead(benchmark::State& state) {
     return id;
   }();
   tuDraw::DrawHalf(0, 0, read, 0, 0, 32, 32);
-  Walker w;
-  int x, y;
-  long before = allocations.load();
-  for (auto _ : state) {
-    w.Next(&x, &y);
-    tuDraw::Draw(x, y, read, 0, 0, 32, 32);
-  }
-  Finish(state, before);
+  Walked(state, Walker{}, [](int x, int y, int) { tuDraw::Draw(x, y, read, 0, 0, 32, 32); });
 }
 BENCHMARK(BM_DrawKeyedTileAfterEffectRead);
 
