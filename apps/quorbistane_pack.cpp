@@ -6,13 +6,13 @@
 #include <string>
 #include <system_error>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/desktop.h"
 #include "platform/dialog.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "shell/tuSystem.h"
-#include "sound/tuSound.h"
+#include <tu/tuSystem.h>
+#include <tu/tuSound.h>
 
 namespace fs = std::filesystem;
 
@@ -48,17 +48,17 @@ int main(int argc, char** argv) {
   }
   // The library names files relative to the program folder: make that the source folder, so
   // the bitmaps' names stay short, and name the pack relative to it.
-  platform::SetHeadless(true);
-  platform::SetDesktopDepth(32);
+  tu::platform::SetHeadless(true);
+  tu::platform::SetDesktopDepth(32);
   tuSystem::Init();
   folder = fs::canonical(folder);
-  platform::SetExeFolderOverride(folder.string() + "/");
+  tu::platform::SetExeFolderOverride(folder.string() + "/");
   std::string packName = fs::relative(pack, folder, ec).string();
   if (ec || packName.empty()) packName = pack.string();
 
   int ok = kind == "pictures" ? tuDraw::Convert(packName.c_str(), "", append ? 0 : 1)
                               : tuSound::MakePack(packName.c_str(), "", append ? 0 : 1);
-  for (const platform::RecordedBox& box : platform::RecordedBoxes())
+  for (const tu::platform::RecordedBox& box : tu::platform::RecordedBoxes())
     fprintf(stderr, "quorbistane_pack: %s\n", box.text.c_str());
   if (!ok) return 1;
   if (!fs::exists(pack)) {
@@ -66,5 +66,5 @@ int main(int argc, char** argv) {
     return 1;
   }
   printf("%s: %ju bytes\n", pack.string().c_str(), static_cast<uintmax_t>(fs::file_size(pack, ec)));
-  return platform::RecordedBoxes().empty() ? 0 : 1;
+  return tu::platform::RecordedBoxes().empty() ? 0 : 1;
 }

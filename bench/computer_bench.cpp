@@ -14,7 +14,7 @@
 #include "game/model.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
@@ -30,7 +30,7 @@ const std::vector<Position>& Positions(int level) {
   static std::vector<Position> cache[kComputerLevels];
   std::vector<Position>& out = cache[level];
   if (!out.empty()) return out;
-  if (!platform::Headless()) platform::SetHeadless(true);
+  if (!tu::platform::Headless()) tu::platform::SetHeadless(true);
   GameState saved = game;
   int savedScene = tuSystem::sys.sceneNo;
   auto start = [&] {
@@ -50,7 +50,7 @@ const std::vector<Position>& Positions(int level) {
       if (game.player[pl].phase == kPhaseControl && !game.computer[pl].planned && f % 3 == 0)
         out.push_back({game, pl});
     tuSystem::sys.frameSeconds = 1.0f;  // the opening wipe ends at once
-    platform::AdvanceTick(16);
+    tu::platform::AdvanceTick(16);
     GameScene();
     if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) start();
   }

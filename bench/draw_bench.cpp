@@ -9,15 +9,15 @@
 #include <new>
 #include <vector>
 
-#include "draw/effects.h"
-#include "draw/tuDraw.h"
+#include <tu/effects.h>
+#include <tu/tuDraw.h>
 #include "platform/desktop.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/rows.h"
 #include "platform/surface.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace {
 std::atomic<long> allocations{0};
@@ -84,9 +84,9 @@ SDL_Surface* SdlKeyedRle(int w, int h, Pixel pixel) {
 template <class Pixel>
 int Sprite(int w, int h, Pixel pixel) {
   int id = tuDraw::CreateObject(w, h, 2);
-  platform::Surface* s = tuDraw::draw.sprites[id].surface;
+  tu::platform::Surface* s = tuDraw::draw.sprites[id].surface;
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) platform::WritePixel(s, x, y, pixel(x, y));
+    for (int x = 0; x < w; ++x) tu::platform::WritePixel(s, x, y, pixel(x, y));
   return id;
 }
 
@@ -96,15 +96,15 @@ void SetUpOnce() {
   done = true;
   const char* env = getenv("QUORBISTANE_BENCH_WINDOW");
   windowed = env && *env == '1';
-  platform::SetHeadless(!windowed);
-  platform::SetDesktopDepth(16);
+  tu::platform::SetHeadless(!windowed);
+  tu::platform::SetDesktopDepth(16);
   tuSystem::Init();
   tuSystem::sys.fullScreen = 0;
   if (windowed) {
-    platform::WindowOptions o;
+    tu::platform::WindowOptions o;
     o.title = "draw bench";
     const char* why = nullptr;
-    if (!platform::CreateMainWindow(o, &why)) {
+    if (!tu::platform::CreateMainWindow(o, &why)) {
       fprintf(stderr, "no window: %s\n", why);
       exit(1);
     }
@@ -112,12 +112,12 @@ void SetUpOnce() {
   tuDraw::Screen(W, H, 1);
   tuDraw::SetVSync(0);
   tile = tuDraw::CreateObject(32, 32, 2);
-  platform::Surface* t = tuDraw::draw.sprites[tile].surface;
+  tu::platform::Surface* t = tuDraw::draw.sprites[tile].surface;
   for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) platform::WritePixel(t, x, y, TilePixel(x, y));
-  platform::Surface* screen = tuDraw::draw.sprites[1].surface;
+    for (int x = 0; x < 32; ++x) tu::platform::WritePixel(t, x, y, TilePixel(x, y));
+  tu::platform::Surface* screen = tuDraw::draw.sprites[1].surface;
   for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) platform::WritePixel(screen, x, y, uint32_t(x ^ y));
+    for (int x = 0; x < W; ++x) tu::platform::WritePixel(screen, x, y, uint32_t(x ^ y));
 
   auto sheetPixel = [](int x, int y) { return TilePixel(x % 32, y % 32); };
   sheet = Sprite(320, 128, sheetPixel);
@@ -247,9 +247,9 @@ void BM_DrawKeyedTileAfterEffectRead(benchmark::State& state) {
   SetUpOnce();
   static const int read = [] {
     int id = tuDraw::CreateObject(32, 32, 2);
-    platform::Surface* s = tuDraw::draw.sprites[id].surface;
+    tu::platform::Surface* s = tuDraw::draw.sprites[id].surface;
     for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x) platform::WritePixel(s, x, y, TilePixel(x, y));
+      for (int x = 0; x < 32; ++x) tu::platform::WritePixel(s, x, y, TilePixel(x, y));
     tuDraw::Draw(0, 0, id, 0, 0, 32, 32);
     return id;
   }();
@@ -263,9 +263,9 @@ BENCHMARK(BM_DrawKeyedTileAfterEffectRead);
 void BM_DrawRewrittenTile(benchmark::State& state) {
   SetUpOnce();
   static int work = tuDraw::CreateObject(32, 32, 2);
-  platform::Surface* s = tuDraw::draw.sprites[work].surface;
+  tu::platform::Surface* s = tuDraw::draw.sprites[work].surface;
   for (int i = 0; i < 3; ++i) {
-    platform::WritePixel(s, 1, 1, 0x1234);
+    tu::platform::WritePixel(s, 1, 1, 0x1234);
     tuDraw::Draw(0, 0, work, 0, 0, 32, 32);
   }
   Walker w;
@@ -273,7 +273,7 @@ void BM_DrawRewrittenTile(benchmark::State& state) {
   long before = allocations.load();
   for (auto _ : state) {
     w.Next(&x, &y);
-    platform::WritePixel(s, x & 31, y & 31, uint32_t(x));
+    tu::platform::WritePixel(s, x & 31, y & 31, uint32_t(x));
     tuDraw::Draw(x, y, work, 0, 0, 32, 32);
   }
   Finish(state, before);
@@ -361,22 +361,22 @@ BENCHMARK(BM_MemcpyFrame);
 void BM_ScaledPresentRows(benchmark::State& state) {
   SetUpOnce();
   const int k = static_cast<int>(state.range(0));
-  platform::Surface* back = tuDraw::draw.sprites[1].surface;
+  tu::platform::Surface* back = tuDraw::draw.sprites[1].surface;
   int pitch = 0;
-  auto* pixels = static_cast<const uint8_t*>(platform::Lock(back, &pitch));
+  auto* pixels = static_cast<const uint8_t*>(tu::platform::Lock(back, &pitch));
   static std::vector<uint8_t> window;
   window.assign(size_t(W) * k * H * k * 4, 0);
-  platform::ChangedRows rows;
-  rows.Reset(W, H, platform::SurfaceFormat(back));
-  rows.Send(pixels, pitch, window.data(), W * k * 4, platform::RowTarget::Rgb32, k);  // its table
+  tu::platform::ChangedRows rows;
+  rows.Reset(W, H, tu::platform::SurfaceFormat(back));
+  rows.Send(pixels, pitch, window.data(), W * k * 4, tu::platform::RowTarget::Rgb32, k);  // its table
   long before = allocations.load();
   for (auto _ : state) {
     rows.SendAll();
-    rows.Send(pixels, pitch, window.data(), W * k * 4, platform::RowTarget::Rgb32, k);
+    rows.Send(pixels, pitch, window.data(), W * k * 4, tu::platform::RowTarget::Rgb32, k);
     benchmark::ClobberMemory();
   }
   Finish(state, before);
-  platform::Unlock(back);
+  tu::platform::Unlock(back);
   state.SetBytesProcessed(int64_t(state.iterations()) * W * k * H * k * 4);
 }
 BENCHMARK(BM_ScaledPresentRows)->Arg(2)->Arg(3);

@@ -6,24 +6,24 @@
 #include <cstring>
 #include <vector>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/desktop.h"
 #include "platform/headless.h"
 #include "platform/surface.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
 constexpr int W = 640, H = 480, S = 64;
 int sprite = 0;
-platform::Surface* spriteSurface = nullptr;
+tu::platform::Surface* spriteSurface = nullptr;
 
 // The display may have been set up (or set up again) by other benchmarks of this program;
 // the sprite is made again whenever it is not ours any more.
 void SetUp() {
   if (!tuDraw::draw.displayOpen || tuDraw::draw.screenWidth != W || tuDraw::draw.screenHeight != H) {
-    platform::SetHeadless(true);
-    platform::SetDesktopDepth(16);
+    tu::platform::SetHeadless(true);
+    tu::platform::SetDesktopDepth(16);
     tuSystem::Init();
     tuSystem::sys.fullScreen = 0;
     tuDraw::Screen(W, H, 1);
@@ -33,9 +33,9 @@ void SetUp() {
   sprite = tuDraw::CreateObject(S, S, 2);
   spriteSurface = tuDraw::draw.sprites[sprite].surface;
   for (int y = 0; y < S; ++y)
-    for (int x = 0; x < S; ++x) platform::WritePixel(spriteSurface, x, y, uint32_t(0x0841 * ((x + y) % 31 + 1)));
+    for (int x = 0; x < S; ++x) tu::platform::WritePixel(spriteSurface, x, y, uint32_t(0x0841 * ((x + y) % 31 + 1)));
   for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) platform::WritePixel(tuDraw::draw.backSurface, x, y, uint32_t((x * 7) ^ (y * 13)));
+    for (int x = 0; x < W; ++x) tu::platform::WritePixel(tuDraw::draw.backSurface, x, y, uint32_t((x * 7) ^ (y * 13)));
   tuDraw::SetClip(0, 0, W, H);
 }
 
@@ -70,10 +70,10 @@ void Copy(benchmark::State& state, Draw draw) {
 void BM_MemcpySpriteRows(benchmark::State& state) {
   SetUp();
   int fromPitch = 0, toPitch = 0;
-  auto* from = static_cast<const uint8_t*>(platform::LockForReading(spriteSurface, &fromPitch));
-  auto* to = static_cast<uint8_t*>(platform::Lock(tuDraw::draw.backSurface, &toPitch));
-  platform::Unlock(spriteSurface);
-  platform::Unlock(tuDraw::draw.backSurface);
+  auto* from = static_cast<const uint8_t*>(tu::platform::LockForReading(spriteSurface, &fromPitch));
+  auto* to = static_cast<uint8_t*>(tu::platform::Lock(tuDraw::draw.backSurface, &toPitch));
+  tu::platform::Unlock(spriteSurface);
+  tu::platform::Unlock(tuDraw::draw.backSurface);
   Copy(state, [&](int x, int y) {
     for (int j = 0; j < S; ++j) memcpy(to + (y + j) * toPitch + x * 2, from + j * fromPitch, S * 2);
     benchmark::ClobberMemory();

@@ -27,7 +27,7 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 extern char** environ;
 
@@ -36,13 +36,13 @@ namespace {
 constexpr long kScreenBytes = 640L * 480 * 2;
 
 bool Frame() {
-  platform::AdvanceTick(16);
+  tu::platform::AdvanceTick(16);
   return tuSystem::RunToNextFrame();
 }
 
 void Key(int vk, bool down) {
-  platform::InjectKey(vk, down);
-  platform::PostMessage(down ? platform::WM_KEYDOWN : platform::WM_KEYUP, static_cast<uintptr_t>(vk));
+  tu::platform::InjectKey(vk, down);
+  tu::platform::PostMessage(down ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP, static_cast<uintptr_t>(vk));
 }
 
 // A key pressed for one frame and released for two.
@@ -58,8 +58,8 @@ bool started = false;
 
 bool StartOnce() {
   if (started) return true;
-  platform::SetHeadless(true);
-  platform::SetTick(0);
+  tu::platform::SetHeadless(true);
+  tu::platform::SetTick(0);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = 1;

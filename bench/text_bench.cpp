@@ -2,19 +2,19 @@
 // context and pen, plus the meter and the present) and the frames-per-second meter alone.
 #include <benchmark/benchmark.h>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "game/game.h"
 #include "platform/desktop.h"
 #include "platform/headless.h"
-#include "present/interlude.h"
-#include "shell/tuSystem.h"
+#include "game/interlude.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
 void EnsureDisplay() {
   if (tuDraw::draw.backSurface) return;
-  platform::SetHeadless(true);
-  platform::SetDesktopDepth(16);
+  tu::platform::SetHeadless(true);
+  tu::platform::SetDesktopDepth(16);
   tuSystem::Init();
   tuSystem::sys.fullScreen = 0;
   tuDraw::Screen(640, 480, 1);

@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace fuzz {
 
@@ -31,8 +31,8 @@ inline const std::string& Folder() {
 // Headless library with the display and the sound device up, once per process.
 inline void StartLibrary() {
   static bool started = [] {
-    platform::SetHeadless(true);
-    platform::SetExeFolderOverride(Folder());
+    tu::platform::SetHeadless(true);
+    tu::platform::SetExeFolderOverride(Folder());
     tuSystem::Init();
     tuDraw::Screen(640, 480, 1);
     return true;
@@ -50,6 +50,6 @@ inline bool WriteInput(const char* name, const uint8_t* data, size_t size) {
 }
 
 // Error boxes are recorded in headless mode; keep the record from growing.
-inline void ForgetBoxes() { platform::ClearRecordedBoxes(); }
+inline void ForgetBoxes() { tu::platform::ClearRecordedBoxes(); }
 
 }  // namespace fuzz

@@ -1,7 +1,7 @@
 // Sound packs and streams: any bytes as a pack, loaded whole and as a stream, then mixed.
 #include "fuzz_support.h"
 #include "platform/audio.h"
-#include "sound/tuSound.h"
+#include <tu/tuSound.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::StartLibrary();
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int id : {whole, other}) tuSound::Play(id, -1);
   tuSound::PlayLoop(stream, -1);
   for (int i = 0; i < 3; ++i) {
-    platform::AudioPull(mix, 4096);
+    tu::platform::AudioPull(mix, 4096);
     tuSound::Streaming();
   }
   tuSound::ResetStream(stream);

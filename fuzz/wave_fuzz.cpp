@@ -3,7 +3,7 @@
 
 #include "fuzz_support.h"
 #include "platform/audio.h"
-#include "sound/tuSound.h"
+#include <tu/tuSound.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::StartLibrary();
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (id >= 0) {
     tuSound::Play(id, -1);
     static int16_t mix[2 * 512];
-    platform::AudioPull(mix, 512);
+    tu::platform::AudioPull(mix, 512);
     tuSound::DeleteObject(id);
   }
   fuzz::ForgetBoxes();

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "assets_support.h"
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "game/game.h"
 #include "headless.h"
 #include "platform/files.h"
-#include "present/assets.h"
-#include "sound/tuSound.h"
+#include "game/assets.h"
+#include <tu/tuSound.h>
 
 namespace {
 
@@ -29,12 +29,12 @@ class Catalogue : public testing_support::HeadlessTest {
   void SetUp() override {
     HeadlessTest::SetUp();
     assets = GameAssets{};
-    platform::SetExeFolderOverride(asset_files::Dir() + "/");
+    tu::platform::SetExeFolderOverride(asset_files::Dir() + "/");
   }
   void TearDown() override {
     tuSound::Release();
     tuDraw::Release();
-    platform::SetExeFolderOverride("");
+    tu::platform::SetExeFolderOverride("");
     if (!scratch_.empty()) std::system(("rm -rf '" + scratch_ + "'").c_str());
   }
   // A game folder holding every file but `left out`, as links to the built ones.
@@ -49,7 +49,7 @@ class Catalogue : public testing_support::HeadlessTest {
     };
     for (const char* n : kPictures) link(n);
     for (const char* n : kSounds) link(n);
-    platform::SetExeFolderOverride(scratch_ + "/");
+    tu::platform::SetExeFolderOverride(scratch_ + "/");
   }
   std::string scratch_;
 };
@@ -58,7 +58,7 @@ TEST_F(Catalogue, LoadsEightPicturesAndTwelveSoundsInOrderThenShowsTheMenu) {
   tuSystem::sys.sceneNo = 0;
   tuSystem::sys.prevSceneNo = 5;
   LoadAssets();
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
   EXPECT_EQ(tuDraw::draw.screenWidth, 640);
   EXPECT_EQ(tuDraw::draw.screenHeight, 480);
   const int sprites[] = {assets.blockSprite,    assets.fieldSprite,    assets.backSprites[0], assets.backSprites[1],
@@ -104,8 +104,8 @@ TEST(CatalogueFiles, EverySoundReadsThroughTheLibraryInAFormatTheDeviceTakes) {
 TEST_F(Catalogue, AMissingEffectIsReportedOnceAndTheRestStillLoads) {
   UseFolderWithout("SE/erase.wav");
   LoadAssets();
-  ASSERT_EQ(platform::RecordedBoxes().size(), 1u);
-  EXPECT_NE(platform::RecordedBoxes()[0].text.find("tuSound::LoadObject"), std::string::npos);
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+  EXPECT_NE(tu::platform::RecordedBoxes()[0].text.find("tuSound::LoadObject"), std::string::npos);
   EXPECT_EQ(assets.eraseSound, -1);
   EXPECT_EQ(assets.fontSprite, 11);
   // The sounds after the missing one still load, each under an id of its own.
@@ -121,8 +121,8 @@ TEST_F(Catalogue, AMissingEffectIsReportedOnceAndTheRestStillLoads) {
 TEST_F(Catalogue, AMissingPictureLeavesSpriteZeroAndTheNextPicturesLoad) {
   UseFolderWithout("BMP/NomalBack.bmp");
   LoadAssets();
-  ASSERT_EQ(platform::RecordedBoxes().size(), 1u);
-  EXPECT_NE(platform::RecordedBoxes()[0].text.find("tuDraw::LoadObject"), std::string::npos);
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+  EXPECT_NE(tu::platform::RecordedBoxes()[0].text.find("tuDraw::LoadObject"), std::string::npos);
   EXPECT_EQ(assets.backSprites[1], 0);
   EXPECT_GT(assets.backSprites[2], assets.backSprites[0]);
   EXPECT_GT(assets.fontSprite, assets.titleSprite);

@@ -12,8 +12,8 @@
 #include "headless.h"
 #include "platform/audio.h"
 #include "platform/files.h"
-#include "present/assets.h"
-#include "sound/tuSound.h"
+#include "game/assets.h"
+#include <tu/tuSound.h>
 
 namespace {
 
@@ -24,14 +24,14 @@ class GameMix : public testing_support::HeadlessTest {
   void SetUp() override {
     HeadlessTest::SetUp();
     assets = GameAssets{};
-    platform::SetExeFolderOverride(asset_files::Dir() + "/");
+    tu::platform::SetExeFolderOverride(asset_files::Dir() + "/");
     LoadAssets();
-    ASSERT_TRUE(platform::RecordedBoxes().empty());
+    ASSERT_TRUE(tu::platform::RecordedBoxes().empty());
   }
   void TearDown() override {
     tuSound::Release();
     tuDraw::Release();
-    platform::SetExeFolderOverride("");
+    tu::platform::SetExeFolderOverride("");
   }
   // Starts the effects in one frame (an id twice takes both of its channels) and, when
   // `music` >= 0, that music from frame `musicFrame`; pulls `frames` frames of the mix.
@@ -39,11 +39,11 @@ class GameMix : public testing_support::HeadlessTest {
     for (int id : effects) tuSound::Stop(id, -1);
     if (music >= 0) {
       tuSound::PlayLoop(music, 0);
-      platform::AudioSetPosition(tuSound::snd.objects[music].channels[0].buffer, musicFrame * 2);
+      tu::platform::AudioSetPosition(tuSound::snd.objects[music].channels[0].buffer, musicFrame * 2);
     }
     for (int id : effects) tuSound::Play(id, -1);
     std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
-    platform::AudioPull(out.data(), frames);
+    tu::platform::AudioPull(out.data(), frames);
     if (music >= 0) tuSound::Stop(music, -1);
     return out;
   }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "headless.h"
-#include "shell/text.h"
+#include "base/text.h"
 
 using testing_support::HeadlessTest;
 
@@ -16,15 +16,15 @@ namespace {
 class Diagnostics : public HeadlessTest {};
 
 TEST_F(Diagnostics, ErrorShowsContextAndMessageBeepsAndSetsTheFlag) {
-  int beeps = platform::BeepCount();
+  int beeps = tu::platform::BeepCount();
   EXPECT_EQ(tuSystem::ErrorRaised(), 0);
   EXPECT_EQ(tuSystem::Error("tuDraw::LoadObject", "BMPファイルを読み込めません", -5), 0);
-  ASSERT_EQ(platform::RecordedBoxes().size(), 1u);
-  const auto& box = platform::RecordedBoxes()[0];
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+  const auto& box = tu::platform::RecordedBoxes()[0];
   EXPECT_EQ(box.text, "tuDraw::LoadObject : BMPファイルを読み込めません");
   EXPECT_EQ(box.caption, "エラー発生");
   EXPECT_EQ(box.style, 0x1030u);
-  EXPECT_EQ(platform::BeepCount(), beeps + 1);
+  EXPECT_EQ(tu::platform::BeepCount(), beeps + 1);
   EXPECT_EQ(tuSystem::ErrorRaised(), 1);
   EXPECT_EQ(tuSystem::sys.messageBoxUp, 0);
 }
@@ -38,18 +38,18 @@ TEST_F(Diagnostics, ExitOnErrorShutsDownOnlyAfterAnError) {
 }
 
 TEST_F(Diagnostics, MessageAndQuestionRestartTheStopwatchAndAnswer) {
-  platform::SetTick(5000);
+  tu::platform::SetTick(5000);
   tuSystem::sys.lastFrameTime = 100;
   tuSystem::sys.cursorShown = 0;
   tuSystem::Message("score %d", 12);
-  ASSERT_EQ(platform::RecordedBoxes().size(), 1u);
-  EXPECT_EQ(platform::RecordedBoxes()[0].text, "score 12\n");
-  EXPECT_EQ(platform::RecordedBoxes()[0].caption, "メッセージ");
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+  EXPECT_EQ(tu::platform::RecordedBoxes()[0].text, "score 12\n");
+  EXPECT_EQ(tu::platform::RecordedBoxes()[0].caption, "メッセージ");
   EXPECT_EQ(tuSystem::sys.lastFrameTime, 5000u);
   EXPECT_EQ(tuSystem::sys.cursorShown, 1);
   EXPECT_EQ(tuSystem::Question("again?"), 1);
-  EXPECT_EQ(platform::RecordedBoxes()[1].style, 0x24u);
-  platform::SetQuestionAnswer(false);
+  EXPECT_EQ(tu::platform::RecordedBoxes()[1].style, 0x24u);
+  tu::platform::SetQuestionAnswer(false);
   EXPECT_EQ(tuSystem::Question("again?"), 0);
   EXPECT_EQ(tuSystem::ErrorRaised(), 0);
 }
@@ -60,9 +60,9 @@ TEST_F(Diagnostics, LongTextsAreCutToTheBufferOnACharacterBoundary) {
   for (int i = 0; i < 200; ++i) jp += "あ";
   tuSystem::Error(longContext.c_str(), "m", 0);
   tuSystem::Message("%s", jp.c_str());
-  ASSERT_EQ(platform::RecordedBoxes().size(), 2u);
-  EXPECT_EQ(platform::RecordedBoxes()[0].text, std::string(255, 'c'));
-  const std::string& cut = platform::RecordedBoxes()[1].text;
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 2u);
+  EXPECT_EQ(tu::platform::RecordedBoxes()[0].text, std::string(255, 'c'));
+  const std::string& cut = tu::platform::RecordedBoxes()[1].text;
   EXPECT_LE(cut.size(), 255u);
   EXPECT_EQ(cut.size() % 3, 0u);  // whole three-byte characters only
 }

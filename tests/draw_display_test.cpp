@@ -9,15 +9,15 @@ namespace {
 class Display : public DrawTest {};
 
 TEST_F(Display, ScreenSetsUpBackBufferInternalSpritesAndState) {
-  const int before = platform::LiveSurfaceCount();
+  const int before = tu::platform::LiveSurfaceCount();
   tuSystem::sys.clientX = 100;
   tuSystem::sys.clientY = 50;
   tuSystem::sys.heldKey = 5;
   tuSystem::sys.waitSlots[3] = 7;
   ASSERT_EQ(tuDraw::Screen(320, 200, 1), 1);
   const auto& d = tuDraw::draw;
-  EXPECT_EQ(platform::SurfaceWidth(d.backSurface), 320);
-  EXPECT_EQ(platform::SurfaceHeight(d.backSurface), 200);
+  EXPECT_EQ(tu::platform::SurfaceWidth(d.backSurface), 320);
+  EXPECT_EQ(tu::platform::SurfaceHeight(d.backSurface), 200);
   EXPECT_EQ(d.clipRect, (tu::Rect{0, 0, 320, 200}));
   EXPECT_EQ(d.presentSourceRect, (tu::Rect{0, 0, 320, 200}));
   EXPECT_EQ(tuSystem::sys.clientRect, (tu::Rect{100, 50, 420, 250}));
@@ -28,24 +28,24 @@ TEST_F(Display, ScreenSetsUpBackBufferInternalSpritesAndState) {
     EXPECT_EQ(d.sprites[i].width, 320);
     EXPECT_EQ(d.sprites[i].colorKey, 0);
     uint32_t key = 1;
-    EXPECT_TRUE(platform::GetColorKey(d.sprites[i].surface, &key));
+    EXPECT_TRUE(tu::platform::GetColorKey(d.sprites[i].surface, &key));
     EXPECT_EQ(key, 0u);
   }
   // Memory mode 1: only the font sprites ask for system memory.
-  EXPECT_FALSE(platform::SurfaceInSystemMemory(d.backSurface));
-  EXPECT_FALSE(platform::SurfaceInSystemMemory(d.sprites[1].surface));
-  EXPECT_TRUE(platform::SurfaceInSystemMemory(d.sprites[2].surface));
+  EXPECT_FALSE(tu::platform::SurfaceInSystemMemory(d.backSurface));
+  EXPECT_FALSE(tu::platform::SurfaceInSystemMemory(d.sprites[1].surface));
+  EXPECT_TRUE(tu::platform::SurfaceInSystemMemory(d.sprites[2].surface));
   EXPECT_EQ(d.sprites[4].name[0], 0);
   EXPECT_EQ(tuSystem::sys.heldKey, 0);
   EXPECT_EQ(tuSystem::sys.waitSlots[3], tuSystem::WAIT_NEVER);
   EXPECT_EQ(Boxes(), 0u);
 
   ASSERT_EQ(tuDraw::Screen(64, 48, 3), 1);  // a second set-up replaces the first
-  EXPECT_FALSE(platform::SurfaceInSystemMemory(tuDraw::draw.backSurface));
-  EXPECT_TRUE(platform::SurfaceInSystemMemory(tuDraw::draw.sprites[0].surface));
-  EXPECT_EQ(platform::LiveSurfaceCount(), before + 5);
+  EXPECT_FALSE(tu::platform::SurfaceInSystemMemory(tuDraw::draw.backSurface));
+  EXPECT_TRUE(tu::platform::SurfaceInSystemMemory(tuDraw::draw.sprites[0].surface));
+  EXPECT_EQ(tu::platform::LiveSurfaceCount(), before + 5);
   ASSERT_EQ(tuDraw::Screen(64, 48, 0), 1);
-  EXPECT_TRUE(platform::SurfaceInSystemMemory(tuDraw::draw.backSurface));
+  EXPECT_TRUE(tu::platform::SurfaceInSystemMemory(tuDraw::draw.backSurface));
 }
 
 TEST_F(Display, ScreenMinusOneTakesTheShellWindowSize) {
@@ -54,7 +54,7 @@ TEST_F(Display, ScreenMinusOneTakesTheShellWindowSize) {
   ASSERT_EQ(tuDraw::Screen(-1, 7, 1), 1);
   EXPECT_EQ(tuDraw::draw.screenWidth, 400);
   EXPECT_EQ(tuDraw::draw.screenHeight, 300);
-  EXPECT_EQ(platform::SurfaceHeight(tuDraw::draw.backSurface), 300);
+  EXPECT_EQ(tu::platform::SurfaceHeight(tuDraw::draw.backSurface), 300);
 }
 
 TEST_F(Display, PixelFormatFiguresFor565And32Bits) {
@@ -76,7 +76,7 @@ TEST_F(Display, PixelFormatFiguresFor565And32Bits) {
   auto none = tuDraw::DescribePixelFormat(0, 0, 0, 8);  // a palette format ends the count
   EXPECT_EQ(none.red.max, 0u);
   EXPECT_EQ(none.fullMask, 0u);
-  platform::SetDesktopDepth(32);
+  tu::platform::SetDesktopDepth(32);
   ASSERT_EQ(tuDraw::Screen(32, 32, 1), 1);
   EXPECT_EQ(tuDraw::draw.displayDepth, 32);
   EXPECT_EQ(f.bitsPerPixel, 32);
@@ -107,7 +107,7 @@ TEST_F(Display, TablesSinAlwaysAnd16BitOnlyOnA16BitDesktop) {
   EXPECT_EQ(t.subTable[1 * 1024 + 9 * 32 + 5], 4 << 6);
   EXPECT_EQ(t.avg3Table[93], 31);
   for (int i = 0; i < 10000; ++i) ASSERT_LT(t.randomTable[i], 3);
-  platform::SetDesktopDepth(32);
+  tu::platform::SetDesktopDepth(32);
   ASSERT_EQ(tuDraw::Screen(32, 32, 1), 1);
   EXPECT_EQ(t.built16, 0);
   EXPECT_EQ(t.rgbOfPixel[0xFFFF][0], 0);
@@ -116,7 +116,7 @@ TEST_F(Display, TablesSinAlwaysAnd16BitOnlyOnA16BitDesktop) {
 }
 
 TEST_F(Display, EachFailingStepReportsItsOwnMessageOnce) {
-  const int before = platform::LiveSurfaceCount();
+  const int before = tu::platform::LiveSurfaceCount();
   struct Case {
     int failAfter;
     const char* message;
@@ -128,26 +128,26 @@ TEST_F(Display, EachFailingStepReportsItsOwnMessageOnce) {
       {4, "Fontバッファスプライトが生成できません"},
   };
   for (const Case& c : cases) {
-    platform::ClearRecordedBoxes();
-    platform::FailSurfaceCreationAfter(c.failAfter);
+    tu::platform::ClearRecordedBoxes();
+    tu::platform::FailSurfaceCreationAfter(c.failAfter);
     EXPECT_EQ(tuDraw::Screen(32, 32, 1), 0);
-    platform::FailSurfaceCreationAfter(-1);
+    tu::platform::FailSurfaceCreationAfter(-1);
     ASSERT_EQ(Boxes(), 1u);
     EXPECT_EQ(LastBox(), std::string("tuDraw::Screen : ") + c.message);
     EXPECT_EQ(tuSystem::ErrorRaised(), 1);
   }
-  platform::ClearRecordedBoxes();
-  platform::FailNextDisplayOpen();
+  tu::platform::ClearRecordedBoxes();
+  tu::platform::FailNextDisplayOpen();
   EXPECT_EQ(tuDraw::Screen(32, 32, 1), 0);
   EXPECT_EQ(LastBox(), "tuDraw::Screen : DirectDrawが使用できません");
-  platform::FailNextPrimary();
+  tu::platform::FailNextPrimary();
   EXPECT_EQ(tuDraw::Screen(32, 32, 1), 0);
   EXPECT_EQ(LastBox(), "tuDraw::Screen : 表画面が生成できません");
   EXPECT_EQ(Boxes(), 2u);
   // A good set-up afterwards clears the error flag and frees what the failures left.
   EXPECT_EQ(tuDraw::Screen(32, 32, 1), 1);
   EXPECT_EQ(tuSystem::ErrorRaised(), 0);
-  EXPECT_EQ(platform::LiveSurfaceCount(), before + 5);
+  EXPECT_EQ(tu::platform::LiveSurfaceCount(), before + 5);
 }
 
 TEST_F(Display, FullScreenDepthFallsBackOnlyThroughGivenDepths) {
@@ -161,7 +161,7 @@ TEST_F(Display, FullScreenDepthFallsBackOnlyThroughGivenDepths) {
   EXPECT_EQ(tuDraw::draw.displayDepth, 32);
   EXPECT_EQ(tuDraw::draw.pixelFormat.bitsPerPixel, 32);
   tuDraw::Release();
-  EXPECT_EQ(platform::DesktopDepth(), 16) << "the desktop's own depth comes back";
+  EXPECT_EQ(tu::platform::DesktopDepth(), 16) << "the desktop's own depth comes back";
 }
 
 }  // namespace

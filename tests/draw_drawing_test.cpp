@@ -16,10 +16,10 @@ class Drawing : public DrawTest {
     tile = tuDraw::CreateObject(32, 32, 2);
     ASSERT_EQ(tile, 4);
     for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x) platform::WritePixel(Surf(tile), x, y, TileAt(x, y));
+      for (int x = 0; x < 32; ++x) tu::platform::WritePixel(Surf(tile), x, y, TileAt(x, y));
   }
   static uint32_t TileAt(int x, int y) { return 0x0800u * (x % 8) + uint32_t(y) + 1; }
-  platform::Surface* Surf(int id) { return tuDraw::draw.sprites[id].surface; }
+  tu::platform::Surface* Surf(int id) { return tuDraw::draw.sprites[id].surface; }
 };
 
 TEST_F(Drawing, ClipAtTheLeftEdgeShiftsTheSource) {
@@ -61,7 +61,7 @@ TEST_F(Drawing, ClipRectangleBoundsEveryDraw) {
 
 TEST_F(Drawing, DrawToNeverWritesOutsideTheDestinationSprite) {
   int small = tuDraw::CreateObject(8, 8, 2);
-  platform::Fill(Surf(small), {0, 0, 8, 8}, 0x0003);
+  tu::platform::Fill(Surf(small), {0, 0, 8, 8}, 0x0003);
   // The clip is the screen's, larger than the sprite: the copy is refused, not cut.
   tuDraw::DrawToOpaque(small, 4, 4, tile, 0, 0, 8, 8);
   EXPECT_EQ(Pixel(small, 4, 4), 0x0003u);
@@ -83,11 +83,11 @@ TEST_F(Drawing, ClearBlackensTheBackBufferOnly) {
   EXPECT_EQ(Back(99, 79), 0u);
   EXPECT_EQ(Pixel(tile, 0, 0), TileAt(0, 0));
   // A lost back buffer is not restored by Clear; the next draw restores it.
-  platform::MarkAllSurfacesLost();
+  tu::platform::MarkAllSurfacesLost();
   tuDraw::Clear();
-  EXPECT_TRUE(platform::IsLost(tuDraw::draw.backSurface));
+  EXPECT_TRUE(tu::platform::IsLost(tuDraw::draw.backSurface));
   tuDraw::Draw(0, 0, tile, 0, 0, 4, 4);
-  EXPECT_FALSE(platform::IsLost(tuDraw::draw.backSurface));
+  EXPECT_FALSE(tu::platform::IsLost(tuDraw::draw.backSurface));
 }
 
 TEST_F(Drawing, ScaledDrawsWithAndWithoutTheStretchingBlitter) {
@@ -154,10 +154,10 @@ TEST_F(Drawing, MirrorCutsWildRectanglesUpFrontAndLeavesLostSurfacesAlone) {
   EXPECT_EQ(Back(28, 5), 0u);
   EXPECT_EQ(Back(5, 30), 0u);
   // Not one of the blits that restore: a lost surface makes it draw nothing, silently.
-  platform::MarkAllSurfacesLost();
+  tu::platform::MarkAllSurfacesLost();
   tuDraw::DrawMirror(0, 0, 0, tile, 0, 0, 32, 32);
-  EXPECT_TRUE(platform::IsLost(tuDraw::draw.backSurface));
-  EXPECT_TRUE(platform::IsLost(Surf(tile)));
+  EXPECT_TRUE(tu::platform::IsLost(tuDraw::draw.backSurface));
+  EXPECT_TRUE(tu::platform::IsLost(Surf(tile)));
   EXPECT_EQ(Boxes(), 0u);
 }
 

@@ -15,7 +15,7 @@ namespace {
 class Present : public DrawTest {
  protected:
   void Start(int w = 640, int h = 480) { ASSERT_EQ(tuDraw::Screen(w, h, 1), 1); }
-  uint32_t Frame(int x, int y) { return platform::ReadPixel(platform::LastPresentedFrame(), x, y); }
+  uint32_t Frame(int x, int y) { return tu::platform::ReadPixel(tu::platform::LastPresentedFrame(), x, y); }
   // A 640 x 48 fade strip whose frame k is a flat non-black colour of its own.
   int LoadFadeTile() {
     WriteFile("BMP/fade.bmp", MakeBmp(640, 48, 24, [](int x, int) { return uint32_t((x / 64 + 1) * 20) << 16; }));
@@ -27,12 +27,12 @@ class Present : public DrawTest {
 TEST_F(Present, CopiesTheBackBufferToTheClientAreaStretchingWhenSizesDiffer) {
   Start(64, 48);
   for (int y = 0; y < 48; ++y)
-    for (int x = 0; x < 64; ++x) platform::WritePixel(tuDraw::draw.backSurface, x, y, uint32_t(y * 64 + x));
-  uint64_t before = platform::PresentCount();
+    for (int x = 0; x < 64; ++x) tu::platform::WritePixel(tuDraw::draw.backSurface, x, y, uint32_t(y * 64 + x));
+  uint64_t before = tu::platform::PresentCount();
   tuDraw::Present();
-  EXPECT_EQ(platform::PresentCount(), before + 1);
-  ASSERT_NE(platform::LastPresentedFrame(), nullptr);
-  EXPECT_EQ(platform::SurfaceWidth(platform::LastPresentedFrame()), 64);
+  EXPECT_EQ(tu::platform::PresentCount(), before + 1);
+  ASSERT_NE(tu::platform::LastPresentedFrame(), nullptr);
+  EXPECT_EQ(tu::platform::SurfaceWidth(tu::platform::LastPresentedFrame()), 64);
   EXPECT_EQ(Frame(5, 7), uint32_t(7 * 64 + 5));
   EXPECT_EQ(Frame(63, 47), uint32_t(47 * 64 + 63));
   tuDraw::draw.presentSourceRect = {0, 0, 32, 24};
@@ -43,23 +43,23 @@ TEST_F(Present, CopiesTheBackBufferToTheClientAreaStretchingWhenSizesDiffer) {
   tuSystem::sys.clientRect = {0, 0, 128, 96};  // a larger client area
   tuDraw::draw.presentSourceRect = {0, 0, 64, 48};
   tuDraw::Present();
-  EXPECT_EQ(platform::SurfaceWidth(platform::LastPresentedFrame()), 128);
+  EXPECT_EQ(tu::platform::SurfaceWidth(tu::platform::LastPresentedFrame()), 128);
   EXPECT_EQ(Frame(127, 95), uint32_t(47 * 64 + 63));
   std::vector<uint8_t> rgb;
   int w = 0, h = 0;
-  ASSERT_TRUE(platform::LastFrameRgb(rgb, &w, &h));
+  ASSERT_TRUE(tu::platform::LastFrameRgb(rgb, &w, &h));
   EXPECT_EQ(rgb.size(), size_t(w) * h * 3);
 }
 
 TEST_F(Present, ALostPrimaryIsRestoredAndTheFrameSkipped) {
   Start(64, 48);
-  platform::MarkPrimaryLost();
-  uint64_t before = platform::PresentCount();
+  tu::platform::MarkPrimaryLost();
+  uint64_t before = tu::platform::PresentCount();
   tuDraw::Present();
-  EXPECT_EQ(platform::PresentCount(), before);
-  EXPECT_FALSE(platform::PrimaryLost());
+  EXPECT_EQ(tu::platform::PresentCount(), before);
+  EXPECT_FALSE(tu::platform::PrimaryLost());
   tuDraw::Present();
-  EXPECT_EQ(platform::PresentCount(), before + 1);
+  EXPECT_EQ(tu::platform::PresentCount(), before + 1);
 }
 
 TEST_F(Present, TheFrameTimeRecordKeepsEachPresentAndItsPumpAndIsWrittenAtClose) {
@@ -67,9 +67,9 @@ TEST_F(Present, TheFrameTimeRecordKeepsEachPresentAndItsPumpAndIsWrittenAtClose)
   setenv("TU_FRAMETIMES", path.c_str(), 1);
   Start(64, 48);
   unsetenv("TU_FRAMETIMES");
-  platform::Message m;
+  tu::platform::Message m;
   for (int frame = 0; frame < 3; ++frame) {
-    while (platform::PeekMessage(&m)) {
+    while (tu::platform::PeekMessage(&m)) {
     }
     tuDraw::Present();
   }
@@ -126,7 +126,7 @@ TEST_F(Present, TileFadeOutDrawsStepsOneToTenThenEnds) {
 
 TEST_F(Present, KeysReadZeroWhileAFadeRuns) {
   Start(64, 48);
-  platform::InjectKey('X', true);
+  tu::platform::InjectKey('X', true);
   int state = 0;
   tuDraw::FadeIn();
   tuSystem::GetKey('X', &state);
@@ -138,7 +138,7 @@ TEST_F(Present, KeysReadZeroWhileAFadeRuns) {
 
 TEST_F(Present, PatternFadesCopyTheScreenSpriteAndSurviveAnyBand) {
   Start(100, 50);
-  platform::Fill(tuDraw::draw.sprites[1].surface, {0, 0, 100, 50}, 0x00FF);
+  tu::platform::Fill(tuDraw::draw.sprites[1].surface, {0, 0, 100, 50}, 0x00FF);
   tuDraw::SetFade(11, 10);
   FillBack(0x0001);
   tuDraw::FadeOut();
@@ -169,7 +169,7 @@ TEST_F(Present, PatternFadesCopyTheScreenSpriteAndSurviveAnyBand) {
 
 TEST_F(Present, ShakingBandsPastTheBandShiftRightWithOneRandomNumberEach) {
   Start(100, 50);
-  platform::Fill(tuDraw::draw.sprites[1].surface, {0, 0, 100, 50}, 0x00FF);
+  tu::platform::Fill(tuDraw::draw.sprites[1].surface, {0, 0, 100, 50}, 0x00FF);
   tuDraw::SetFade(4, 1);  // bands of one row
   FillBack(0x0001);
   tuDraw::draw.fadeStep = 5;  // modulus 2(1 - 5) + 2 = -6: offsets 3..8
@@ -214,7 +214,7 @@ TEST_F(Present, ScrollViewMovesWithKeysAndClampsToThePicture) {
   EXPECT_LE(tuDraw::draw.scrollTileX, 0.0f);
   EXPECT_GT(tuDraw::draw.scrollTileY, -48.0f);
   // Keys are hidden from polling while the view is on.
-  platform::InjectKey('Z', true);
+  tu::platform::InjectKey('Z', true);
   int state = 0;
   tuSystem::GetKey('Z', &state);
   EXPECT_EQ(state, 0);
@@ -265,7 +265,7 @@ class FrameLoop : public DrawTest {
     ASSERT_EQ(tuSystem::Start(1, argv, program), 1);
   }
   void TearDown() override {
-    platform::ReleaseInstance();
+    tu::platform::ReleaseInstance();
     DrawTest::TearDown();
   }
   tuSystem::Program program;

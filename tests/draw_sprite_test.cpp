@@ -114,7 +114,7 @@ TEST_F(Sprites, FailedLoadKeepsItsEntryAndDeleteLeavesItTaken) {
 
 TEST_F(Sprites, ResourceFallbackByName) {
   auto file = MakeBmp(3, 1, 24, [](int, int) { return 0x0000FFu; });
-  platform::RegisterResource("BITMAP", "TILE", std::vector<uint8_t>(file.begin() + 14, file.end()));
+  tu::platform::RegisterResource("BITMAP", "TILE", std::vector<uint8_t>(file.begin() + 14, file.end()));
   int id = tuDraw::LoadObject("tile", 2);
   ASSERT_EQ(id, 4);
   EXPECT_EQ(Entry(id).width, 3);
@@ -132,7 +132,7 @@ TEST_F(Sprites, CreateObjectRefusesUnusableSizes) {
   EXPECT_GT(id, 0);
   EXPECT_STREQ(Entry(id).name, "*");
   EXPECT_EQ(Entry(id).height, 6);
-  EXPECT_TRUE(platform::SurfaceInSystemMemory(Entry(id).surface));
+  EXPECT_TRUE(tu::platform::SurfaceInSystemMemory(Entry(id).surface));
 }
 
 TEST_F(Sprites, SwapKeepsTheIdAndTakesTheNewSize) {
@@ -174,16 +174,16 @@ TEST_F(Sprites, RestoreAfterALossReloadsFilesAndReportsARemovedOne) {
   WriteFile("BMP/gone.bmp", MakeBmp(2, 2, 24, [](int, int) { return 0x00FF00u; }));
   int gone = tuDraw::LoadObject("BMP/gone.bmp", 2);
   int blank = tuDraw::CreateObject(3, 3, 2);
-  platform::Fill(Entry(blank).surface, {0, 0, 3, 3}, 0x4444);
+  tu::platform::Fill(Entry(blank).surface, {0, 0, 3, 3}, 0x4444);
   std::filesystem::remove(folder + "BMP/gone.bmp");
   tuDraw::SetColorKey(Ref(0x0000FF));
 
-  platform::MarkAllSurfacesLost();
-  EXPECT_TRUE(platform::PrimaryLost());
+  tu::platform::MarkAllSurfacesLost();
+  EXPECT_TRUE(tu::platform::PrimaryLost());
   FillBack(0x1111);  // a lost back buffer takes nothing
   tuDraw::Draw(0, 0, a, 0, 0, 4, 4);  // meets the loss: restores, this draw is lost
-  EXPECT_FALSE(platform::PrimaryLost());
-  EXPECT_FALSE(platform::IsLost(tuDraw::draw.backSurface));
+  EXPECT_FALSE(tu::platform::PrimaryLost());
+  EXPECT_FALSE(tu::platform::IsLost(tuDraw::draw.backSurface));
   EXPECT_EQ(Back(1, 0), 0u);
   EXPECT_EQ(Pixel(a, 1, 0), 0xF800u);  // image reloaded
   EXPECT_EQ(Entry(a).colorKey, 0);

@@ -95,18 +95,18 @@ class DrawTest : public testing_support::HeadlessTest {
   void SetUp() override {
     HeadlessTest::SetUp();
     tuSystem::sys.fullScreen = 0;
-    platform::SetDesktopDepth(16);
+    tu::platform::SetDesktopDepth(16);
     char tmpl[] = "/tmp/quorbistane_draw_XXXXXX";
     folder = std::string(mkdtemp(tmpl)) + "/";
     std::filesystem::create_directories(folder + "BMP");
-    platform::SetExeFolderOverride(folder);
+    tu::platform::SetExeFolderOverride(folder);
   }
   void TearDown() override {
     tuDraw::Release();
-    platform::FailSurfaceCreationAfter(-1);
-    platform::ClearResources();
-    platform::SetExeFolderOverride("");
-    platform::SetDesktopDepth(16);
+    tu::platform::FailSurfaceCreationAfter(-1);
+    tu::platform::ClearResources();
+    tu::platform::SetExeFolderOverride("");
+    tu::platform::SetDesktopDepth(16);
     std::filesystem::remove_all(folder);
   }
 
@@ -117,18 +117,18 @@ class DrawTest : public testing_support::HeadlessTest {
     fclose(f);
   }
 
-  size_t Boxes() const { return platform::RecordedBoxes().size(); }
+  size_t Boxes() const { return tu::platform::RecordedBoxes().size(); }
   std::string LastBox() const {
-    return platform::RecordedBoxes().empty() ? "" : platform::RecordedBoxes().back().text;
+    return tu::platform::RecordedBoxes().empty() ? "" : tu::platform::RecordedBoxes().back().text;
   }
 
-  uint32_t Back(int x, int y) const { return platform::ReadPixel(tuDraw::draw.backSurface, x, y); }
+  uint32_t Back(int x, int y) const { return tu::platform::ReadPixel(tuDraw::draw.backSurface, x, y); }
   uint32_t Pixel(int id, int x, int y) const {
-    return platform::ReadPixel(tuDraw::draw.sprites[id].surface, x, y);
+    return tu::platform::ReadPixel(tuDraw::draw.sprites[id].surface, x, y);
   }
   // Fills the whole back buffer with one pixel value.
   void FillBack(uint32_t v) {
-    platform::Fill(tuDraw::draw.backSurface, {0, 0, tuDraw::draw.screenWidth, tuDraw::draw.screenHeight}, v);
+    tu::platform::Fill(tuDraw::draw.backSurface, {0, 0, tuDraw::draw.screenWidth, tuDraw::draw.screenHeight}, v);
   }
 };
 

@@ -1,97 +1,97 @@
 #include "draw_support.h"
 
 using namespace draw_support;
-using platform::CopyResult;
-using platform::PixelFormat;
+using tu::platform::CopyResult;
+using tu::platform::PixelFormat;
 
 namespace {
 
 class Surfaces : public DrawTest {
  public:
-  platform::Surface* Make(int w, int h, PixelFormat f) {
-    platform::Surface* s = platform::CreateSurface(w, h, f, true);
+  tu::platform::Surface* Make(int w, int h, PixelFormat f) {
+    tu::platform::Surface* s = tu::platform::CreateSurface(w, h, f, true);
     made.push_back(s);
     return s;
   }
   void TearDown() override {
-    for (auto* s : made) platform::FreeSurface(s);
+    for (auto* s : made) tu::platform::FreeSurface(s);
     DrawTest::TearDown();
   }
-  std::vector<platform::Surface*> made;
+  std::vector<tu::platform::Surface*> made;
 };
 
 // A 4 x 2 source: row 0 = key, 1, 2, 3; row 1 = 4, key, 6, 7 (key = 0).
-platform::Surface* Pattern(Surfaces* t, PixelFormat f) {
-  platform::Surface* s = t->Make(4, 2, f);
+tu::platform::Surface* Pattern(Surfaces* t, PixelFormat f) {
+  tu::platform::Surface* s = t->Make(4, 2, f);
   uint32_t v[8] = {0, 1, 2, 3, 4, 0, 6, 7};
-  for (int i = 0; i < 8; ++i) platform::WritePixel(s, i % 4, i / 4, v[i] * 0x0101);
-  platform::SetColorKey(s, 0);
+  for (int i = 0; i < 8; ++i) tu::platform::WritePixel(s, i % 4, i / 4, v[i] * 0x0101);
+  tu::platform::SetColorKey(s, 0);
   return s;
 }
 
 TEST_F(Surfaces, KeyedAndOpaqueCopiesPixelByPixelIn16And32Bits) {
   for (PixelFormat f : {PixelFormat::Rgb565, PixelFormat::Xrgb8888}) {
     SCOPED_TRACE(int(f));
-    platform::Surface* src = Pattern(this, f);
-    platform::Surface* dst = Make(6, 4, f);
-    platform::Fill(dst, {0, 0, 6, 4}, 0x0909);
-    ASSERT_EQ(platform::Copy(dst, 1, 1, src, {0, 0, 4, 2}, true), CopyResult::Ok);
-    EXPECT_EQ(platform::ReadPixel(dst, 1, 1), 0x0909u);  // keyed: background shows
-    EXPECT_EQ(platform::ReadPixel(dst, 2, 1), 0x0101u);
-    EXPECT_EQ(platform::ReadPixel(dst, 4, 1), 0x0303u);
-    EXPECT_EQ(platform::ReadPixel(dst, 2, 2), 0x0909u);
-    EXPECT_EQ(platform::ReadPixel(dst, 4, 2), 0x0707u);
-    EXPECT_EQ(platform::ReadPixel(dst, 0, 0), 0x0909u);  // untouched outside
-    EXPECT_EQ(platform::ReadPixel(dst, 5, 3), 0x0909u);
-    ASSERT_EQ(platform::Copy(dst, 1, 1, src, {0, 0, 4, 2}, false), CopyResult::Ok);
-    EXPECT_EQ(platform::ReadPixel(dst, 1, 1), 0u);  // opaque: the key colour is copied
-    EXPECT_EQ(platform::ReadPixel(dst, 2, 2), 0u);
-    EXPECT_EQ(platform::ReadPixel(dst, 3, 2), 0x0606u);
+    tu::platform::Surface* src = Pattern(this, f);
+    tu::platform::Surface* dst = Make(6, 4, f);
+    tu::platform::Fill(dst, {0, 0, 6, 4}, 0x0909);
+    ASSERT_EQ(tu::platform::Copy(dst, 1, 1, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 1, 1), 0x0909u);  // keyed: background shows
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 2, 1), 0x0101u);
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 4, 1), 0x0303u);
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 2, 2), 0x0909u);
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 4, 2), 0x0707u);
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 0, 0), 0x0909u);  // untouched outside
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 5, 3), 0x0909u);
+    ASSERT_EQ(tu::platform::Copy(dst, 1, 1, src, {0, 0, 4, 2}, false), CopyResult::Ok);
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 1, 1), 0u);  // opaque: the key colour is copied
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 2, 2), 0u);
+    EXPECT_EQ(tu::platform::ReadPixel(dst, 3, 2), 0x0606u);
   }
 }
 
 TEST_F(Surfaces, CopiesReachingOutsideEitherSurfaceOrEmptyAreRefusedWhole) {
-  platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
-  platform::Surface* dst = Make(4, 4, PixelFormat::Rgb565);
-  platform::Fill(dst, {0, 0, 4, 4}, 0x1234);
-  EXPECT_EQ(platform::Copy(dst, 1, 0, src, {0, 0, 4, 2}, false), CopyResult::Invalid);  // right
-  EXPECT_EQ(platform::Copy(dst, -1, 0, src, {0, 0, 2, 2}, false), CopyResult::Invalid);
-  EXPECT_EQ(platform::Copy(dst, 0, 3, src, {0, 0, 2, 2}, false), CopyResult::Invalid);  // bottom
-  EXPECT_EQ(platform::Copy(dst, 0, 0, src, {2, 0, 5, 2}, false), CopyResult::Invalid);  // source
-  EXPECT_EQ(platform::Copy(dst, 0, 0, src, {0, -1, 2, 1}, true), CopyResult::Invalid);
-  EXPECT_EQ(platform::Copy(dst, 0, 0, src, {1, 0, 1, 2}, false), CopyResult::Invalid);  // empty
-  EXPECT_EQ(platform::Copy(dst, 0, 0, nullptr, {0, 0, 1, 1}, false), CopyResult::Invalid);
+  tu::platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
+  tu::platform::Surface* dst = Make(4, 4, PixelFormat::Rgb565);
+  tu::platform::Fill(dst, {0, 0, 4, 4}, 0x1234);
+  EXPECT_EQ(tu::platform::Copy(dst, 1, 0, src, {0, 0, 4, 2}, false), CopyResult::Invalid);  // right
+  EXPECT_EQ(tu::platform::Copy(dst, -1, 0, src, {0, 0, 2, 2}, false), CopyResult::Invalid);
+  EXPECT_EQ(tu::platform::Copy(dst, 0, 3, src, {0, 0, 2, 2}, false), CopyResult::Invalid);  // bottom
+  EXPECT_EQ(tu::platform::Copy(dst, 0, 0, src, {2, 0, 5, 2}, false), CopyResult::Invalid);  // source
+  EXPECT_EQ(tu::platform::Copy(dst, 0, 0, src, {0, -1, 2, 1}, true), CopyResult::Invalid);
+  EXPECT_EQ(tu::platform::Copy(dst, 0, 0, src, {1, 0, 1, 2}, false), CopyResult::Invalid);  // empty
+  EXPECT_EQ(tu::platform::Copy(dst, 0, 0, nullptr, {0, 0, 1, 1}, false), CopyResult::Invalid);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(platform::ReadPixel(dst, x, y), 0x1234u);
-  EXPECT_EQ(platform::Fill(dst, {2, 2, 5, 4}, 0), CopyResult::Invalid);
-  EXPECT_EQ(platform::StretchCopy(dst, {0, 0, 5, 4}, src, {0, 0, 4, 2}, false), CopyResult::Invalid);
-  EXPECT_EQ(platform::ReadPixel(dst, 3, 3), 0x1234u);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(tu::platform::ReadPixel(dst, x, y), 0x1234u);
+  EXPECT_EQ(tu::platform::Fill(dst, {2, 2, 5, 4}, 0), CopyResult::Invalid);
+  EXPECT_EQ(tu::platform::StretchCopy(dst, {0, 0, 5, 4}, src, {0, 0, 4, 2}, false), CopyResult::Invalid);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 3, 3), 0x1234u);
 }
 
 TEST_F(Surfaces, OverlappingCopyWithinOneSurfaceKeepsTheSource) {
-  platform::Surface* s = Make(5, 5, PixelFormat::Rgb565);
+  tu::platform::Surface* s = Make(5, 5, PixelFormat::Rgb565);
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 5; ++x) platform::WritePixel(s, x, y, uint32_t(y * 10 + x + 1));
-  ASSERT_EQ(platform::Copy(s, 1, 1, s, {0, 0, 4, 4}, false), CopyResult::Ok);
+    for (int x = 0; x < 5; ++x) tu::platform::WritePixel(s, x, y, uint32_t(y * 10 + x + 1));
+  ASSERT_EQ(tu::platform::Copy(s, 1, 1, s, {0, 0, 4, 4}, false), CopyResult::Ok);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(platform::ReadPixel(s, x + 1, y + 1), uint32_t(y * 10 + x + 1));
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(tu::platform::ReadPixel(s, x + 1, y + 1), uint32_t(y * 10 + x + 1));
 }
 
 TEST_F(Surfaces, KeyedSourceRewrittenAfterACopyCopiesItsNewPixels) {
   // Keyed sources are run-length encoded for copying; writes must reach the next copy.
-  platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
-  platform::Surface* dst = Make(4, 2, PixelFormat::Rgb565);
-  ASSERT_EQ(platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
-  EXPECT_EQ(platform::ReadPixel(src, 1, 0), 0x0101u);
-  platform::WritePixel(src, 1, 0, 0);
-  platform::WritePixel(src, 0, 0, 0x5555);
-  platform::Fill(dst, {0, 0, 4, 2}, 0x2222);
-  ASSERT_EQ(platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
-  EXPECT_EQ(platform::ReadPixel(dst, 0, 0), 0x5555u);
-  EXPECT_EQ(platform::ReadPixel(dst, 1, 0), 0x2222u);
-  platform::Fill(src, {0, 0, 4, 2}, 0x0707);
-  ASSERT_EQ(platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
-  EXPECT_EQ(platform::ReadPixel(dst, 1, 1), 0x0707u);
+  tu::platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
+  tu::platform::Surface* dst = Make(4, 2, PixelFormat::Rgb565);
+  ASSERT_EQ(tu::platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+  EXPECT_EQ(tu::platform::ReadPixel(src, 1, 0), 0x0101u);
+  tu::platform::WritePixel(src, 1, 0, 0);
+  tu::platform::WritePixel(src, 0, 0, 0x5555);
+  tu::platform::Fill(dst, {0, 0, 4, 2}, 0x2222);
+  ASSERT_EQ(tu::platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 0, 0), 0x5555u);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 1, 0), 0x2222u);
+  tu::platform::Fill(src, {0, 0, 4, 2}, 0x0707);
+  ASSERT_EQ(tu::platform::Copy(dst, 0, 0, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 1, 1), 0x0707u);
 }
 
 // Copies of random rectangles of a sheet, keyed and opaque, and fills of random rectangles
@@ -105,42 +105,42 @@ TEST_F(Surfaces, CopiesAndFillsOfAnyPartMatchAPixelByPixelReference) {
   for (PixelFormat f : {PixelFormat::Rgb565, PixelFormat::Xrgb8888}) {
     const int W = 150, H = 24;
     const uint32_t fill = f == PixelFormat::Rgb565 ? 0x0F0Fu : 0x0F0F0F0Fu;
-    platform::Surface* dst = Make(W, H, f);
+    tu::platform::Surface* dst = Make(W, H, f);
     for (bool solid : {false, true}) {
       SCOPED_TRACE(testing::Message() << "format " << int(f) << (solid ? " solid" : " runs"));
-      platform::Surface* sheet = Make(W, H, f);
+      tu::platform::Surface* sheet = Make(W, H, f);
       // Rows of alternating runs of 1 to 80 pixels: values 1..3, or 0..3 between the runs.
       for (int y = 0; y < H; ++y)
         for (int x = 0, run = 0; x < W; ++run) {
           for (int n = 1 + next() % 80; n > 0 && x < W; --n, ++x)
-            platform::WritePixel(sheet, x, y, solid || run % 2 ? 1 + next() % 3 : next() % 4);
+            tu::platform::WritePixel(sheet, x, y, solid || run % 2 ? 1 + next() % 3 : next() % 4);
         }
       auto check = [&](uint32_t key, bool keyed) {
         int l = next() % W, t = next() % H;
         int r = l + 1 + next() % (W - l), b = t + 1 + next() % (H - t);
         int x = next() % (W - (r - l) + 1), y = next() % (H - (b - t) + 1);
         if (next() % 8 == 0) l = x = 0, r = W;  // whole rows
-        platform::Fill(dst, {0, 0, W, H}, fill);
-        ASSERT_EQ(platform::Copy(dst, x, y, sheet, {l, t, r, b}, keyed), CopyResult::Ok);
+        tu::platform::Fill(dst, {0, 0, W, H}, fill);
+        ASSERT_EQ(tu::platform::Copy(dst, x, y, sheet, {l, t, r, b}, keyed), CopyResult::Ok);
         for (int j = 0; j < H; ++j)
           for (int i = 0; i < W; ++i) {
             bool in = i >= x && i < x + r - l && j >= y && j < y + b - t;
-            uint32_t v = in ? platform::ReadPixel(sheet, i - x + l, j - y + t) : key;
+            uint32_t v = in ? tu::platform::ReadPixel(sheet, i - x + l, j - y + t) : key;
             uint32_t want = in && (!keyed || v != key) ? v : fill;
-            ASSERT_EQ(platform::ReadPixel(dst, i, j), want)
+            ASSERT_EQ(tu::platform::ReadPixel(dst, i, j), want)
                 << "key " << key << (keyed ? " keyed" : " opaque") << " at " << i << "," << j
                 << " of " << l << "," << t << "," << r << "," << b << " to " << x << "," << y;
           }
       };
       // Keys 0 and 2 on the picture as written; 1 and 3 after a rewrite.
       for (uint32_t key : {0u, 2u, 1u, 3u}) {
-        if (key == 1) platform::WritePixel(sheet, 0, 0, platform::ReadPixel(sheet, 0, 0));
-        platform::SetColorKey(sheet, key);
+        if (key == 1) tu::platform::WritePixel(sheet, 0, 0, tu::platform::ReadPixel(sheet, 0, 0));
+        tu::platform::SetColorKey(sheet, key);
         for (int round = 0; round < 150; ++round) {
           check(key, true);
           check(key, false);
         }
-        EXPECT_EQ(platform::HasRunIndex(sheet), key == 0 || key == 2);
+        EXPECT_EQ(tu::platform::HasRunIndex(sheet), key == 0 || key == 2);
       }
     }
     for (int round = 0; round < 300; ++round) {
@@ -149,66 +149,66 @@ TEST_F(Surfaces, CopiesAndFillsOfAnyPartMatchAPixelByPixelReference) {
       if (round % 4 == 0) l = 0, r = W;
       const uint32_t values[] = {0u, 0xFFFFFFFFu, 0x1234u, 0x12341234u, 0xABABu};
       uint32_t v = values[next() % 5], want = f == PixelFormat::Rgb565 ? v & 0xFFFF : v;
-      platform::Fill(dst, {0, 0, W, H}, fill);
-      ASSERT_EQ(platform::Fill(dst, {l, t, r, b}, v), CopyResult::Ok);
+      tu::platform::Fill(dst, {0, 0, W, H}, fill);
+      ASSERT_EQ(tu::platform::Fill(dst, {l, t, r, b}, v), CopyResult::Ok);
       for (int j = 0; j < H; ++j)
         for (int i = 0; i < W; ++i)
-          ASSERT_EQ(platform::ReadPixel(dst, i, j), i >= l && i < r && j >= t && j < b ? want : fill)
+          ASSERT_EQ(tu::platform::ReadPixel(dst, i, j), i >= l && i < r && j >= t && j < b ? want : fill)
               << "fill " << v << " at " << i << "," << j;
     }
   }
 }
 
 TEST_F(Surfaces, StretchCopyTakesTheNearestPixelAndHonoursTheKey) {
-  platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
-  platform::Surface* dst = Make(8, 4, PixelFormat::Rgb565);
-  platform::Fill(dst, {0, 0, 8, 4}, 0x0909);
-  ASSERT_EQ(platform::StretchCopy(dst, {0, 0, 8, 4}, src, {0, 0, 4, 2}, true), CopyResult::Ok);
-  EXPECT_EQ(platform::ReadPixel(dst, 0, 0), 0x0909u);
-  EXPECT_EQ(platform::ReadPixel(dst, 3, 1), 0x0101u);
-  EXPECT_EQ(platform::ReadPixel(dst, 7, 3), 0x0707u);
-  EXPECT_EQ(platform::ReadPixel(dst, 2, 3), 0x0909u);
-  ASSERT_EQ(platform::StretchCopy(dst, {0, 0, 2, 1}, src, {0, 0, 4, 2}, false), CopyResult::Ok);
-  EXPECT_EQ(platform::ReadPixel(dst, 1, 0), 0x0202u);
+  tu::platform::Surface* src = Pattern(this, PixelFormat::Rgb565);
+  tu::platform::Surface* dst = Make(8, 4, PixelFormat::Rgb565);
+  tu::platform::Fill(dst, {0, 0, 8, 4}, 0x0909);
+  ASSERT_EQ(tu::platform::StretchCopy(dst, {0, 0, 8, 4}, src, {0, 0, 4, 2}, true), CopyResult::Ok);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 0, 0), 0x0909u);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 3, 1), 0x0101u);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 7, 3), 0x0707u);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 2, 3), 0x0909u);
+  ASSERT_EQ(tu::platform::StretchCopy(dst, {0, 0, 2, 1}, src, {0, 0, 4, 2}, false), CopyResult::Ok);
+  EXPECT_EQ(tu::platform::ReadPixel(dst, 1, 0), 0x0202u);
 }
 
 TEST_F(Surfaces, ColourMatchingTruncatesChannelsAndMinusOneReadsTheCorner) {
-  platform::Surface* s16 = Make(2, 2, PixelFormat::Rgb565);
-  platform::Surface* s15 = Make(2, 2, PixelFormat::Rgb555);
-  platform::Surface* s32 = Make(2, 2, PixelFormat::Xrgb8888);
-  EXPECT_EQ(platform::MatchColor(s16, Ref(0xFFFFFF)), 0xFFFFu);
-  EXPECT_EQ(platform::MatchColor(s16, Ref(0x0F0703)), 0x0820u);  // 15>>3, 7>>2, 3>>3
-  EXPECT_EQ(platform::MatchColor(s15, Ref(0xFFFFFF)), 0x7FFFu);
-  EXPECT_EQ(platform::MatchColor(s32, Ref(0x123456)), 0x123456u);
-  platform::WritePixel(s16, 0, 0, 0xBEEF);
-  platform::WritePixel(s32, 0, 0, 0xABCDEF);
-  EXPECT_EQ(platform::MatchColor(s16, -1), 0xBEEFu);
-  EXPECT_EQ(platform::MatchColor(s32, -1), 0xABCDEFu);
-  platform::MarkSurfaceLost(s16);
-  EXPECT_EQ(platform::MatchColor(s16, 0), 0xFFFFFFFFu);
+  tu::platform::Surface* s16 = Make(2, 2, PixelFormat::Rgb565);
+  tu::platform::Surface* s15 = Make(2, 2, PixelFormat::Rgb555);
+  tu::platform::Surface* s32 = Make(2, 2, PixelFormat::Xrgb8888);
+  EXPECT_EQ(tu::platform::MatchColor(s16, Ref(0xFFFFFF)), 0xFFFFu);
+  EXPECT_EQ(tu::platform::MatchColor(s16, Ref(0x0F0703)), 0x0820u);  // 15>>3, 7>>2, 3>>3
+  EXPECT_EQ(tu::platform::MatchColor(s15, Ref(0xFFFFFF)), 0x7FFFu);
+  EXPECT_EQ(tu::platform::MatchColor(s32, Ref(0x123456)), 0x123456u);
+  tu::platform::WritePixel(s16, 0, 0, 0xBEEF);
+  tu::platform::WritePixel(s32, 0, 0, 0xABCDEF);
+  EXPECT_EQ(tu::platform::MatchColor(s16, -1), 0xBEEFu);
+  EXPECT_EQ(tu::platform::MatchColor(s32, -1), 0xABCDEFu);
+  tu::platform::MarkSurfaceLost(s16);
+  EXPECT_EQ(tu::platform::MatchColor(s16, 0), 0xFFFFFFFFu);
 }
 
 TEST_F(Surfaces, LossRefusesUseUntilRestoredAndRestoreBlackens) {
-  platform::Surface* a = Make(2, 2, PixelFormat::Rgb565);
-  platform::Surface* b = Make(2, 2, PixelFormat::Rgb565);
-  platform::Fill(a, {0, 0, 2, 2}, 0x1111);
-  platform::MarkAllSurfacesLost();
-  EXPECT_TRUE(platform::IsLost(a));
-  EXPECT_TRUE(platform::IsLost(b));
-  EXPECT_EQ(platform::Copy(b, 0, 0, a, {0, 0, 1, 1}, false), CopyResult::Lost);
-  EXPECT_EQ(platform::Fill(b, {0, 0, 1, 1}, 1), CopyResult::Lost);
-  EXPECT_EQ(platform::Lock(a, nullptr), nullptr);
-  platform::RestoreSurface(a);
-  EXPECT_FALSE(platform::IsLost(a));
-  EXPECT_EQ(platform::ReadPixel(a, 1, 1), 0u);
-  EXPECT_EQ(platform::Copy(b, 0, 0, a, {0, 0, 1, 1}, false), CopyResult::Lost);  // b still lost
+  tu::platform::Surface* a = Make(2, 2, PixelFormat::Rgb565);
+  tu::platform::Surface* b = Make(2, 2, PixelFormat::Rgb565);
+  tu::platform::Fill(a, {0, 0, 2, 2}, 0x1111);
+  tu::platform::MarkAllSurfacesLost();
+  EXPECT_TRUE(tu::platform::IsLost(a));
+  EXPECT_TRUE(tu::platform::IsLost(b));
+  EXPECT_EQ(tu::platform::Copy(b, 0, 0, a, {0, 0, 1, 1}, false), CopyResult::Lost);
+  EXPECT_EQ(tu::platform::Fill(b, {0, 0, 1, 1}, 1), CopyResult::Lost);
+  EXPECT_EQ(tu::platform::Lock(a, nullptr), nullptr);
+  tu::platform::RestoreSurface(a);
+  EXPECT_FALSE(tu::platform::IsLost(a));
+  EXPECT_EQ(tu::platform::ReadPixel(a, 1, 1), 0u);
+  EXPECT_EQ(tu::platform::Copy(b, 0, 0, a, {0, 0, 1, 1}, false), CopyResult::Lost);  // b still lost
 }
 
 TEST_F(Surfaces, SizesOfZeroNegativeOrTooLargeAreRefused) {
-  EXPECT_EQ(platform::CreateSurface(0, 10), nullptr);
-  EXPECT_EQ(platform::CreateSurface(10, -1), nullptr);
-  EXPECT_EQ(platform::CreateSurface(40000, 2), nullptr);
-  EXPECT_EQ(platform::CreateSurface(30000, 30000), nullptr);
+  EXPECT_EQ(tu::platform::CreateSurface(0, 10), nullptr);
+  EXPECT_EQ(tu::platform::CreateSurface(10, -1), nullptr);
+  EXPECT_EQ(tu::platform::CreateSurface(40000, 2), nullptr);
+  EXPECT_EQ(tu::platform::CreateSurface(30000, 30000), nullptr);
 }
 
 // Every depth and row order decodes to the same pixels.
@@ -222,22 +222,22 @@ TEST_F(Surfaces, BmpOfEveryDepthAndRowOrderDecodes) {
   };
   for (size_t i = 0; i < files.size(); ++i) {
     SCOPED_TRACE(i);
-    platform::Surface* s = platform::DecodeBmp(files[i].data(), files[i].size(), PixelFormat::Rgb565, true);
+    tu::platform::Surface* s = tu::platform::DecodeBmp(files[i].data(), files[i].size(), PixelFormat::Rgb565, true);
     ASSERT_NE(s, nullptr);
     made.push_back(s);
-    EXPECT_EQ(platform::SurfaceWidth(s), 3);
-    EXPECT_EQ(platform::SurfaceHeight(s), 2);
-    EXPECT_EQ(platform::ReadPixel(s, 0, 1), 0xF800u);
-    EXPECT_EQ(platform::ReadPixel(s, 1, 0), 0x07E0u);  // 5-bit channels widen to full
-    EXPECT_EQ(platform::ReadPixel(s, 2, 1), 0x001Fu);
+    EXPECT_EQ(tu::platform::SurfaceWidth(s), 3);
+    EXPECT_EQ(tu::platform::SurfaceHeight(s), 2);
+    EXPECT_EQ(tu::platform::ReadPixel(s, 0, 1), 0xF800u);
+    EXPECT_EQ(tu::platform::ReadPixel(s, 1, 0), 0x07E0u);  // 5-bit channels widen to full
+    EXPECT_EQ(tu::platform::ReadPixel(s, 2, 1), 0x001Fu);
   }
   auto mono = MakeIndexedBmp(9, 1, 1, {0x000000, 0xFFFFFF}, [](int x, int) { return x & 1; });
-  platform::Surface* m = platform::DecodeBmp(mono.data(), mono.size(), PixelFormat::Xrgb8888, true);
+  tu::platform::Surface* m = tu::platform::DecodeBmp(mono.data(), mono.size(), PixelFormat::Xrgb8888, true);
   ASSERT_NE(m, nullptr);
   made.push_back(m);
-  EXPECT_EQ(platform::ReadPixel(m, 0, 0), 0u);
-  EXPECT_EQ(platform::ReadPixel(m, 8, 0), 0u);
-  EXPECT_EQ(platform::ReadPixel(m, 7, 0), 0xFFFFFFu);
+  EXPECT_EQ(tu::platform::ReadPixel(m, 0, 0), 0u);
+  EXPECT_EQ(tu::platform::ReadPixel(m, 8, 0), 0u);
+  EXPECT_EQ(tu::platform::ReadPixel(m, 7, 0), 0xFFFFFFu);
 }
 
 TEST_F(Surfaces, MalformedBmpIsRefusedWithoutReadingPastTheData) {
@@ -245,12 +245,12 @@ TEST_F(Surfaces, MalformedBmpIsRefusedWithoutReadingPastTheData) {
   // Every truncation, header or pixels, fails cleanly.
   for (size_t n = 0; n < good.size(); ++n) {
     std::vector<uint8_t> cut(good.begin(), good.begin() + n);  // exact size, so ASan sees over-reads
-    EXPECT_EQ(platform::DecodeBmp(cut.data(), cut.size(), PixelFormat::Rgb565, true), nullptr) << n;
+    EXPECT_EQ(tu::platform::DecodeBmp(cut.data(), cut.size(), PixelFormat::Rgb565, true), nullptr) << n;
   }
   auto patched = [&](size_t at, uint32_t value, bool wide = true) {
     auto v = good;
     if (wide) Put32(v, at, value); else Put16(v, at, value);
-    return platform::DecodeBmp(v.data(), v.size(), PixelFormat::Rgb565, true);
+    return tu::platform::DecodeBmp(v.data(), v.size(), PixelFormat::Rgb565, true);
   };
   EXPECT_EQ(patched(18, 0), nullptr);            // zero width
   EXPECT_EQ(patched(18, uint32_t(-5)), nullptr); // negative width
@@ -265,11 +265,11 @@ TEST_F(Surfaces, MalformedBmpIsRefusedWithoutReadingPastTheData) {
   EXPECT_EQ(patched(0, 0x4D42 + 1, false), nullptr);  // signature
   auto pal = MakeIndexedBmp(2, 2, 8, {0, 0xFFFFFF}, [](int, int) { return 1; });
   Put32(pal, 46, 300);  // more colours than 8 bits hold
-  EXPECT_EQ(platform::DecodeBmp(pal.data(), pal.size(), PixelFormat::Rgb565, true), nullptr);
+  EXPECT_EQ(tu::platform::DecodeBmp(pal.data(), pal.size(), PixelFormat::Rgb565, true), nullptr);
   pal.insert(pal.begin() + 54 + 8, 298 * 4, 0);  // even with all of them in the file
   Put32(pal, 10, 54 + 300 * 4);
   Put32(pal, 2, uint32_t(pal.size()));
-  EXPECT_EQ(platform::DecodeBmp(pal.data(), pal.size(), PixelFormat::Rgb565, true), nullptr);
+  EXPECT_EQ(tu::platform::DecodeBmp(pal.data(), pal.size(), PixelFormat::Rgb565, true), nullptr);
 }
 
 // 3 x 2, 8-bit run-length: bottom row blue x3, top row red then green x2.
@@ -286,12 +286,12 @@ std::vector<uint8_t> Rle8() {
 
 TEST_F(Surfaces, RunLengthBmpDecodesAndMutatedFilesNeverCrash) {
   auto rle = Rle8();
-  platform::Surface* s = platform::DecodeBmp(rle.data(), rle.size(), PixelFormat::Rgb565, true);
+  tu::platform::Surface* s = tu::platform::DecodeBmp(rle.data(), rle.size(), PixelFormat::Rgb565, true);
   ASSERT_NE(s, nullptr);
   made.push_back(s);
-  EXPECT_EQ(platform::ReadPixel(s, 0, 0), 0xF800u);
-  EXPECT_EQ(platform::ReadPixel(s, 2, 0), 0x07E0u);
-  EXPECT_EQ(platform::ReadPixel(s, 1, 1), 0x001Fu);
+  EXPECT_EQ(tu::platform::ReadPixel(s, 0, 0), 0xF800u);
+  EXPECT_EQ(tu::platform::ReadPixel(s, 2, 0), 0x07E0u);
+  EXPECT_EQ(tu::platform::ReadPixel(s, 1, 1), 0x001Fu);
   // Random byte changes in headers, tables and data: a surface or null, never a fault.
   std::vector<std::vector<uint8_t>> seeds = {
       rle, MakeBmp(5, 3, 24, [](int x, int y) { return uint32_t(x * 50 + y); }),
@@ -303,10 +303,10 @@ TEST_F(Surfaces, RunLengthBmpDecodesAndMutatedFilesNeverCrash) {
     int changes = rand() % 4 + 1;
     for (int c = 0; c < changes; ++c) v[rand() % v.size()] = uint8_t(rand());
     if (round % 7 == 0) v.resize(rand() % v.size());
-    platform::Surface* m = platform::DecodeBmp(v.data(), v.size(), PixelFormat::Rgb565, true);
+    tu::platform::Surface* m = tu::platform::DecodeBmp(v.data(), v.size(), PixelFormat::Rgb565, true);
     if (m) {
-      EXPECT_GT(platform::SurfaceWidth(m), 0);
-      platform::FreeSurface(m);
+      EXPECT_GT(tu::platform::SurfaceWidth(m), 0);
+      tu::platform::FreeSurface(m);
     }
   }
 }
@@ -314,11 +314,11 @@ TEST_F(Surfaces, RunLengthBmpDecodesAndMutatedFilesNeverCrash) {
 TEST_F(Surfaces, ResourceBitmapWithoutFileHeaderDecodes) {
   auto file = MakeBmp(2, 2, 24, [](int x, int) { return x ? 0xFFFFFFu : 0u; });
   std::vector<uint8_t> res(file.begin() + 14, file.end());
-  platform::Surface* s = platform::DecodeBmpResource(res.data(), res.size(), PixelFormat::Rgb565, true);
+  tu::platform::Surface* s = tu::platform::DecodeBmpResource(res.data(), res.size(), PixelFormat::Rgb565, true);
   ASSERT_NE(s, nullptr);
   made.push_back(s);
-  EXPECT_EQ(platform::ReadPixel(s, 1, 1), 0xFFFFu);
-  EXPECT_EQ(platform::DecodeBmpResource(res.data(), 20, PixelFormat::Rgb565, true), nullptr);
+  EXPECT_EQ(tu::platform::ReadPixel(s, 1, 1), 0xFFFFu);
+  EXPECT_EQ(tu::platform::DecodeBmpResource(res.data(), 20, PixelFormat::Rgb565, true), nullptr);
 }
 
 }  // namespace
@@ -338,11 +338,11 @@ TEST(PixelRows, WideningToThirtyTwoBitsKeepsTheColourOfEveryPixelValue) {
     std::vector<uint16_t> src(65536);
     for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint16_t>(i);
     std::vector<uint32_t> rgb(src.size()), bgr(src.size());
-    platform::RowToRgb32(f, src.data(), rgb.data(), 65536, false);
-    platform::RowToRgb32(f, src.data(), bgr.data(), 65536, true);
+    tu::platform::RowToRgb32(f, src.data(), rgb.data(), 65536, false);
+    tu::platform::RowToRgb32(f, src.data(), bgr.data(), 65536, true);
     uint32_t pixelMask = f == PixelFormat::Rgb565 ? 0xFFFF : 0x7FFF;
     for (uint32_t v = 0; v < 65536; ++v) {
-      uint32_t c = platform::PixelToColorref(f, v & pixelMask);  // 0x00BBGGRR
+      uint32_t c = tu::platform::PixelToColorref(f, v & pixelMask);  // 0x00BBGGRR
       uint32_t r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
       ASSERT_TRUE(near(rgb[v], r, g, b, false)) << "pixel " << v << " gave " << std::hex << rgb[v];
       ASSERT_TRUE(near(bgr[v], r, g, b, true)) << "pixel " << v << " gave " << std::hex << bgr[v];
@@ -352,10 +352,10 @@ TEST(PixelRows, WideningToThirtyTwoBitsKeepsTheColourOfEveryPixelValue) {
   }
   const uint32_t wide[3] = {0x00123456, 0xFFABCDEF, 0x00000000};
   uint32_t out[3];
-  platform::RowToRgb32(PixelFormat::Xrgb8888, wide, out, 3, false);
+  tu::platform::RowToRgb32(PixelFormat::Xrgb8888, wide, out, 3, false);
   EXPECT_EQ(out[0], 0xFF123456u);
   EXPECT_EQ(out[1], 0xFFABCDEFu);
-  platform::RowToRgb32(PixelFormat::Xrgb8888, wide, out, 3, true);
+  tu::platform::RowToRgb32(PixelFormat::Xrgb8888, wide, out, 3, true);
   EXPECT_EQ(out[0], 0xFF563412u);
   EXPECT_EQ(out[2], 0xFF000000u);
 }

@@ -169,13 +169,13 @@ TEST_F(EffectAreas, EveryFilterStaysInsideTheClipAndTheScreen) {
 }
 
 TEST_F(EffectAreas, OtherDepthsAndLostSurfacesDrawNothing) {
-  platform::MarkSurfaceLost(draw.backSurface);
+  tu::platform::MarkSurfaceLost(draw.backSurface);
   for (const auto& [name, run] : Filters()) EXPECT_EQ(run(0, 0, 20, 20), 0) << name;
-  platform::RestoreSurface(draw.backSurface);
+  tu::platform::RestoreSurface(draw.backSurface);
 
-  platform::SetDesktopDepth(32);
+  tu::platform::SetDesktopDepth(32);
   ASSERT_EQ(Screen(kW, kH, 2), 1);
-  platform::Fill(draw.backSurface, {0, 0, kW, kH}, 0x123456);
+  tu::platform::Fill(draw.backSurface, {0, 0, kW, kH}, 0x123456);
   for (const auto& [name, run] : Filters()) EXPECT_EQ(run(0, 0, 20, 20), 0) << name;
   EXPECT_EQ(FillRect(0, 0, 4, 4) + FrameRect(0, 0, 4, 4) + FillScreenWhite() + FillRectWhite(0, 0, 4, 4) +
                 FillRectValue(0, 0, 4, 4, 7),

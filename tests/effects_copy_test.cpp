@@ -56,8 +56,8 @@ class EffectCopies : public EffectsTest {
  protected:
   // A 1 x 1 copy of s over d at (0, 0); the result.
   uint32_t One(uint16_t s, uint16_t d, const CopyFn& f) {
-    platform::WritePixel(Surf(sprite), 0, 0, s);
-    platform::WritePixel(draw.backSurface, 0, 0, d);
+    tu::platform::WritePixel(Surf(sprite), 0, 0, s);
+    tu::platform::WritePixel(draw.backSurface, 0, 0, d);
     EXPECT_EQ(f(0, 0, sprite, 0, 0, 1, 1), 1);
     return Back(0, 0);
   }
@@ -142,7 +142,7 @@ TEST_F(EffectCopies, WideCopiesMatchTheSameRuleAppliedPixelByPixel) {
       restore();
       for (int j = 0; j < kSide; ++j)
         for (int i = l; i < r; ++i) {
-          platform::WritePixel(Surf(one), 0, 0, platform::ReadPixel(Surf(sprite), i, j));
+          tu::platform::WritePixel(Surf(one), 0, 0, tu::platform::ReadPixel(Surf(sprite), i, j));
           ASSERT_EQ(m.draw(x + i - l, y + j, one, 0, 0, 1, 1), 1);
         }
       const auto want = Snapshot();
@@ -309,20 +309,20 @@ TEST_F(EffectCopies, ClippingKeepsEveryMemberInsideBothSurfacesAndTheClip) {
 TEST_F(EffectCopies, ReadingASpriteKeepsItsKeyedCopyIndexAndOnlyAWriteDropsIt) {
   FillSprite([](int x, int y) { return x + y < 6 ? uint16_t(0) : Opaque(x, y); });
   Draw(0, 0, sprite, 0, 0, kSide, kSide);  // the first keyed draw indexes the opaque runs
-  ASSERT_TRUE(platform::HasRunIndex(Surf(sprite)));
+  ASSERT_TRUE(tu::platform::HasRunIndex(Surf(sprite)));
   for (const Member& m : Members()) {
     EXPECT_EQ(m.draw(3, 2, sprite, 0, 0, kSide, kSide), 1) << m.name;
-    EXPECT_TRUE(platform::HasRunIndex(Surf(sprite))) << m.name;
+    EXPECT_TRUE(tu::platform::HasRunIndex(Surf(sprite))) << m.name;
   }
   DrawMirror(3, 2, 3, sprite, 0, 0, kSide, kSide);
-  EXPECT_TRUE(platform::HasRunIndex(Surf(sprite)));
+  EXPECT_TRUE(tu::platform::HasRunIndex(Surf(sprite)));
   // A write through a lock drops the index, and keyed draws show what was written.
   int pitch = 0;
-  auto* pixels = static_cast<uint16_t*>(platform::Lock(Surf(sprite), &pitch));
+  auto* pixels = static_cast<uint16_t*>(tu::platform::Lock(Surf(sprite), &pitch));
   ASSERT_NE(pixels, nullptr);
   pixels[0] = P(1, 2, 3);
-  platform::Unlock(Surf(sprite));
-  EXPECT_FALSE(platform::HasRunIndex(Surf(sprite)));
+  tu::platform::Unlock(Surf(sprite));
+  EXPECT_FALSE(tu::platform::HasRunIndex(Surf(sprite)));
   FillBackWith(Background);
   Draw(0, 0, sprite, 0, 0, kSide, kSide);
   EXPECT_EQ(Back(0, 0), P(1, 2, 3));
@@ -337,23 +337,23 @@ TEST_F(EffectCopies, BadIdsLostSurfacesAndOtherDepthsDrawNothing) {
     SCOPED_TRACE(m.name);
     EXPECT_EQ(m.draw(0, 0, -1, 0, 0, 4, 4), 0);
     EXPECT_EQ(m.draw(0, 0, 200, 0, 0, 4, 4), 0);  // an empty entry
-    platform::MarkSurfaceLost(Surf(sprite));
+    tu::platform::MarkSurfaceLost(Surf(sprite));
     EXPECT_EQ(m.draw(0, 0, sprite, 0, 0, 4, 4), 0);
-    platform::RestoreSurface(Surf(sprite));
+    tu::platform::RestoreSurface(Surf(sprite));
     FillSprite(Opaque);
-    platform::MarkSurfaceLost(draw.backSurface);
+    tu::platform::MarkSurfaceLost(draw.backSurface);
     EXPECT_EQ(m.draw(0, 0, sprite, 0, 0, 4, 4), 0);
-    platform::RestoreSurface(draw.backSurface);
+    tu::platform::RestoreSurface(draw.backSurface);
     FillBackWith(Background);
   }
   EXPECT_EQ(Snapshot(), before);
   EXPECT_EQ(Boxes(), 0u);
 
-  platform::SetDesktopDepth(32);
+  tu::platform::SetDesktopDepth(32);
   ASSERT_EQ(Screen(kW, kH, 2), 1);
   int s32 = CreateObject(kSide, kSide, 2);
   FillSprite(Opaque, s32);
-  platform::Fill(draw.backSurface, {0, 0, kW, kH}, 0x123456);
+  tu::platform::Fill(draw.backSurface, {0, 0, kW, kH}, 0x123456);
   for (const Member& m : Members()) EXPECT_EQ(m.draw(0, 0, s32, 0, 0, kSide, kSide), 0) << m.name;
   EXPECT_EQ(MixPixels(0, 0xFFFF, 31), 0);
   EXPECT_EQ(Back(0, 0), 0x123456u);

@@ -26,16 +26,16 @@ class EffectsTest : public draw_support::DrawTest {
     sprite = tuDraw::CreateObject(kSide, kSide, 2);
     ASSERT_EQ(sprite, 4);
   }
-  platform::Surface* Surf(int id) const { return tuDraw::draw.sprites[id].surface; }
+  tu::platform::Surface* Surf(int id) const { return tuDraw::draw.sprites[id].surface; }
   void FillSprite(const std::function<uint16_t(int, int)>& f, int id = -1) {
     if (id < 0) id = sprite;
-    for (int y = 0; y < platform::SurfaceHeight(Surf(id)); ++y)
-      for (int x = 0; x < platform::SurfaceWidth(Surf(id)); ++x)
-        platform::WritePixel(Surf(id), x, y, f(x, y));
+    for (int y = 0; y < tu::platform::SurfaceHeight(Surf(id)); ++y)
+      for (int x = 0; x < tu::platform::SurfaceWidth(Surf(id)); ++x)
+        tu::platform::WritePixel(Surf(id), x, y, f(x, y));
   }
   void FillBackWith(const std::function<uint16_t(int, int)>& f) {
     for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) platform::WritePixel(tuDraw::draw.backSurface, x, y, f(x, y));
+      for (int x = 0; x < kW; ++x) tu::platform::WritePixel(tuDraw::draw.backSurface, x, y, f(x, y));
   }
   std::vector<uint32_t> Snapshot() const {
     std::vector<uint32_t> v;

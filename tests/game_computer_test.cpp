@@ -54,7 +54,7 @@ class Computer : public GameTest {
   }
   void Frame() {
     tuSystem::sys.frameSeconds = 1.0f;  // the opening wipe ends at once
-    platform::AdvanceTick(16);
+    tu::platform::AdvanceTick(16);
     GameScene();
   }
   // Player 2's piece keys as the rules saw them in the last frame, one bit each.

@@ -15,7 +15,7 @@ class Menu : public GameTest {
     tuSystem::sys.sceneNo = 2;
   }
   void Frame() {
-    platform::AdvanceTick(16);
+    tu::platform::AdvanceTick(16);
     gameout::recorder.Start();
     MenuScene();
   }

@@ -1,6 +1,6 @@
 // The game's drawing as pixels of the back buffer: tiles at their lattice positions and the
 // score's digits, drawn from sheets whose every tile and glyph has a colour of its own.
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "game_support.h"
 #include "platform/desktop.h"
 #include "platform/surface.h"
@@ -17,21 +17,21 @@ class Pixels : public GameTest {
   void SetUp() override {
     GameTest::SetUp();
     tuSystem::sys.fullScreen = 0;
-    platform::SetDesktopDepth(16);
+    tu::platform::SetDesktopDepth(16);
     ASSERT_EQ(tuDraw::Screen(640, 480, 1), 1);
     // Block sheet: tile (c, r) filled with its own value; column 0 (empty) is the colour key.
     assets.blockSprite = tuDraw::CreateObject(320, 128, 2);
     ASSERT_GT(assets.blockSprite, 0);
     for (int y = 0; y < 128; ++y)
       for (int x = 0; x < 320; ++x)
-        platform::WritePixel(Surf(assets.blockSprite), x, y, x < 32 ? 0 : TileValue(x / 32, y / 32));
+        tu::platform::WritePixel(Surf(assets.blockSprite), x, y, x < 32 ? 0 : TileValue(x / 32, y / 32));
     // Font sheet: each digit glyph filled with its own value, the rest black.
     assets.fontSprite = tuDraw::CreateObject(360, 640, 2);
     ASSERT_GT(assets.fontSprite, 0);
     for (int d = 0; d < 10; ++d)
       for (int y = 139; y < 162; ++y)
         for (int x = kDigitLeft[d]; x < kDigitRight[d]; ++x)
-          platform::WritePixel(Surf(assets.fontSprite), x, y, DigitValue(d));
+          tu::platform::WritePixel(Surf(assets.fontSprite), x, y, DigitValue(d));
     assets.fieldSprite = tuDraw::CreateObject(640, 480, 2);  // black: all colour key
     EmptyField();
     P().shimmerTime = Now();
@@ -42,10 +42,10 @@ class Pixels : public GameTest {
     tuDraw::Release();
     GameTest::TearDown();
   }
-  static platform::Surface* Surf(int id) { return tuDraw::draw.sprites[id].surface; }
+  static tu::platform::Surface* Surf(int id) { return tuDraw::draw.sprites[id].surface; }
   static uint32_t TileValue(int c, int r) { return 0x0800u * uint32_t(c) + 0x20u * uint32_t(r) + 1; }
   static uint32_t DigitValue(int d) { return 0xF800u - 0x0800u * uint32_t(d); }
-  static uint32_t Back(int x, int y) { return platform::ReadPixel(tuDraw::draw.backSurface, x, y); }
+  static uint32_t Back(int x, int y) { return tu::platform::ReadPixel(tuDraw::draw.backSurface, x, y); }
 };
 
 TEST_F(Pixels, ABlockCoversItsTileAtItsLatticePositionAndGlidesFromAbove) {

@@ -200,7 +200,7 @@ TEST_F(Play, ANewPieceTakesTheNextColoursAndDrawsOneNewPiece) {
   p.chain = 3;
   p.offsetY[2][6] = 8;
   std::vector<int> r = Draws(5, 4);
-  platform::AdvanceTick(1234);
+  tu::platform::AdvanceTick(1234);
   PhaseSpawn(0);
   EXPECT_EQ(p.pieceColor[0], 1);
   EXPECT_EQ(p.pieceColor[1], 2);
@@ -283,7 +283,7 @@ TEST_F(Play, OnePlayerModeNeverAdvancesPlayerTwo) {
   game.gameMode = 0;
   FinishWipe();
   for (int i = 0; i < 200; ++i) {
-    platform::AdvanceTick(16);
+    tu::platform::AdvanceTick(16);
     GameScene();
   }
   EXPECT_EQ(P(1).phase, kPhaseInit);
@@ -312,7 +312,7 @@ TEST_F(Play, AOnePlayerGamePlaysToTheEndWithTheDropHeld) {
   Key(vk::Down, true);
   int pieces = 0, lastPhase = -1;
   for (int i = 0; i < 20000 && P().phase != kPhaseOver; ++i) {
-    platform::AdvanceTick(16);
+    tu::platform::AdvanceTick(16);
     GameScene();
     if (P().phase == kPhaseSetFlash && lastPhase != kPhaseSetFlash) ++pieces;
     lastPhase = P().phase;
@@ -342,7 +342,7 @@ TEST_F(Play, RandomVersusPlayKeepsTheFieldsSound) {
     mix = mix * 1103515245u + 12345u;
     for (int k = 0; k < 12; ++k) Key(keys[k], ((mix >> (k + 8)) & 7) == 0);
     FinishWipe();
-    platform::AdvanceTick(16);
+    tu::platform::AdvanceTick(16);
     if (tuSystem::sys.sceneNo == 1) {
       GameScene();
     } else {

@@ -19,7 +19,7 @@ class Result : public GameTest {
     P(loser).gameOver = 1;
   }
   void Frame(uint32_t ms = 16) {
-    platform::AdvanceTick(ms);
+    tu::platform::AdvanceTick(ms);
     gameout::recorder.Start();
     GameScene();
   }
@@ -40,7 +40,7 @@ TEST_F(Result, TheGameOverPictureStaysFiveSeconds) {
   EXPECT_EQ(game.resultTime, start);
   Frame();
   EXPECT_GE(FindDraw(149, 234, kFont, 0, 295), 0);
-  platform::SetTick(start + 4984);
+  tu::platform::SetTick(start + 4984);
   Frame();
   EXPECT_EQ(game.resultStep, 1);
   Frame(1);  // 5001 ms

@@ -8,7 +8,7 @@
 #include "game/model.h"
 #include "game/output.h"
 #include "headless.h"
-#include "present/assets.h"
+#include "game/assets.h"
 
 namespace game_support {
 
@@ -95,8 +95,8 @@ class GameTest : public ::testing::Test {
     }
     return n;
   }
-  void Key(int vk, bool down) { platform::InjectKey(vk, down); }
-  uint32_t Now() { return platform::Tick(); }
+  void Key(int vk, bool down) { tu::platform::InjectKey(vk, down); }
+  uint32_t Now() { return tu::platform::Tick(); }
 };
 
 }  // namespace game_support

@@ -3,28 +3,28 @@
 // and display state, no recorded boxes and no injected keys.
 #include <gtest/gtest.h>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
-#include "sound/tuSound.h"
+#include <tu/tuSystem.h>
+#include <tu/tuSound.h>
 
 namespace testing_support {
 
 inline void ResetHeadless(uint32_t tick = 0) {
-  platform::SetHeadless(true);
+  tu::platform::SetHeadless(true);
   // What an earlier test set up is taken down first, so nothing carries over.
   tuSound::Release();
   tuDraw::Release();
-  platform::SetTick(tick);
-  platform::ClearMessages();
-  platform::ClearRecordedBoxes();
-  platform::SetEchoBoxes(false);
-  platform::SetQuestionAnswer(true);
-  platform::ClearInjectedKeys();
+  tu::platform::SetTick(tick);
+  tu::platform::ClearMessages();
+  tu::platform::ClearRecordedBoxes();
+  tu::platform::SetEchoBoxes(false);
+  tu::platform::SetQuestionAnswer(true);
+  tu::platform::ClearInjectedKeys();
   tuSystem::Init();
   tuDraw::draw = tuDraw::DrawState{};
 }

@@ -45,7 +45,7 @@ TEST_F(HeadlessRun, ClockKeysAndSoundMoveOnlyWhenTheProgramSaysSo) {
 
   tuSystem::PressKey(27, 1);  // Escape ends the program
   EXPECT_FALSE(tuSystem::RunToNextFrame());
-  platform::ReleaseInstance();
+  tu::platform::ReleaseInstance();
 }
 
 }  // namespace

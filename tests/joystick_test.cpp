@@ -2,7 +2,7 @@
 #include "platform/joystick.h"
 
 using testing_support::HeadlessTest;
-using platform::InjectJoystick;
+using tu::platform::InjectJoystick;
 
 namespace {
 

@@ -6,8 +6,8 @@
 namespace {
 
 using sound_support::Bytes;
-using platform::MCI_NOTIFY_ABORTED;
-using platform::MCI_NOTIFY_SUCCESSFUL;
+using tu::platform::MCI_NOTIFY_ABORTED;
+using tu::platform::MCI_NOTIFY_SUCCESSFUL;
 
 // A format-0 file at 96 ticks a quarter note and 120 beats a minute: `notes` notes of half a
 // second, one after the other.
@@ -27,23 +27,23 @@ Bytes Smf(int notes) {
 
 std::string Mode() {
   char answer[32];
-  platform::MidiCommand("status midi mode", answer, sizeof answer);
+  tu::platform::MidiCommand("status midi mode", answer, sizeof answer);
   return answer;
 }
 
 // Hands a notify message to the window procedure, as the frame loop does.
-void Dispatch(uintptr_t code) { tuSystem::WndProc(platform::MM_MCINOTIFY, code, 1); }
+void Dispatch(uintptr_t code) { tuSystem::WndProc(tu::platform::MM_MCINOTIFY, code, 1); }
 
 class Midi : public sound_support::SoundTest {
  protected:
   void SetUp() override {
     SoundTest::SetUp();
-    platform::SetMidiSoundFont(nullptr);
+    tu::platform::SetMidiSoundFont(nullptr);
     tuSound::InitMidi();
   }
   void TearDown() override {
     tuSound::CloseMidi();
-    platform::ClearMessages();
+    tu::platform::ClearMessages();
     SoundTest::TearDown();
   }
   // Pulls at most `seconds` of the mix until a notify message is queued; `code` gets its code
@@ -51,13 +51,13 @@ class Midi : public sound_support::SoundTest {
   double PullUntilNotify(double seconds, uintptr_t* code, int* peak = nullptr) {
     *code = 0;
     int frames = 0;
-    platform::Message m;
+    tu::platform::Message m;
     while (frames < seconds * 44100 && !*code) {
       std::vector<int16_t> s = sound_support::Pull(1024);
       frames += 1024;
       if (peak) *peak = std::max({*peak, sound_support::Peak(s, 0), sound_support::Peak(s, 1)});
-      while (platform::PeekMessage(&m))
-        if (m.message == platform::MM_MCINOTIFY) *code = m.wParam;
+      while (tu::platform::PeekMessage(&m))
+        if (m.message == tu::platform::MM_MCINOTIFY) *code = m.wParam;
     }
     return frames / 44100.0;
   }
@@ -95,8 +95,8 @@ TEST_F(Midi, OnlyASuccessfulNotifyWhileStoppedRestartsAndANewPieceAbortsTheOld) 
   uintptr_t code = 0;
   PullUntilNotify(6.0, &code);
   ASSERT_EQ(code, MCI_NOTIFY_SUCCESSFUL);
-  for (uintptr_t other : {platform::MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED,
-                          platform::MCI_NOTIFY_FAILURE}) {
+  for (uintptr_t other : {tu::platform::MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_ABORTED,
+                          tu::platform::MCI_NOTIFY_FAILURE}) {
     Dispatch(other);
     EXPECT_EQ(Mode(), "stopped") << other;
   }
@@ -105,13 +105,13 @@ TEST_F(Midi, OnlyASuccessfulNotifyWhileStoppedRestartsAndANewPieceAbortsTheOld) 
   // A success that arrives after a restart (the reply is "playing") does nothing: a restart
   // would supersede the pending notify.
   Dispatch(MCI_NOTIFY_SUCCESSFUL);
-  platform::Message m;
-  EXPECT_FALSE(platform::PeekMessage(&m));
+  tu::platform::Message m;
+  EXPECT_FALSE(tu::platform::PeekMessage(&m));
 
   // A new piece, its path with spaces, aborts the old one's notify and plays to its own end.
   WriteFile("my music/long tune.mid", Smf(3));
   tuSound::PlayMidi("my music/long tune.mid", 0);
-  ASSERT_TRUE(platform::PeekMessage(&m));
+  ASSERT_TRUE(tu::platform::PeekMessage(&m));
   EXPECT_EQ(m.wParam, MCI_NOTIFY_ABORTED);
   Dispatch(m.wParam);
   EXPECT_EQ(Mode(), "playing");
@@ -142,19 +142,19 @@ TEST_F(Midi, BadFilesAndAMissingSoundFontLeaveMidiSilentAndHarmNothing) {
     PullUntilNotify(0.5, &code, &peak);
     EXPECT_EQ(peak, 0);
     // A header without a readable track fails at once; a failure restarts nothing.
-    EXPECT_EQ(code, std::string(name) == "garbage.mid" ? platform::MCI_NOTIFY_FAILURE : 0u);
+    EXPECT_EQ(code, std::string(name) == "garbage.mid" ? tu::platform::MCI_NOTIFY_FAILURE : 0u);
     Dispatch(code);
     PullUntilNotify(0.5, &code);
     EXPECT_EQ(code, 0u);
     tuSound::StopMidi();
     EXPECT_EQ(tuSound::midi.open, 0);
   }
-  EXPECT_NE(platform::MidiCommand("rewind midi", nullptr, 0), platform::MIDI_OK);
-  EXPECT_NE(platform::MidiCommand("open \"unterminated type sequencer alias midi", nullptr, 0),
-            platform::MIDI_OK);
+  EXPECT_NE(tu::platform::MidiCommand("rewind midi", nullptr, 0), tu::platform::MIDI_OK);
+  EXPECT_NE(tu::platform::MidiCommand("open \"unterminated type sequencer alias midi", nullptr, 0),
+            tu::platform::MIDI_OK);
 
   WriteFile("beep.wav", sound_support::Dc16(4410, 8000));
-  platform::SetMidiSoundFont(Path("nothing.sf2").c_str());
+  tu::platform::SetMidiSoundFont(Path("nothing.sf2").c_str());
   testing::internal::CaptureStderr();
   tuSound::PlayMidi("tune.mid", 1);
   tuSound::PlayMidi("tune.mid", 1);
@@ -165,7 +165,7 @@ TEST_F(Midi, BadFilesAndAMissingSoundFontLeaveMidiSilentAndHarmNothing) {
   int id = tuSound::LoadObject("beep.wav", 1);
   tuSound::Play(id, 0);
   EXPECT_NEAR(sound_support::Peak(sound_support::Pull(1024), 0), 8000, 200);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 // A file the fuzzer found: a header claiming 29,261 tracks and no track chunk, only an unknown
@@ -187,11 +187,11 @@ Bytes WithEvents(std::initializer_list<uint8_t> events) {
 
 TEST(MidiFiles, MalformedTracksHeadersAndChunksAreRefused) {
   Bytes out;
-  ASSERT_TRUE(platform::CleanMidiFile(Smf(3), out));
+  ASSERT_TRUE(tu::platform::CleanMidiFile(Smf(3), out));
   EXPECT_EQ(out, Smf(3));  // a clean file comes back as it was
-  ASSERT_TRUE(platform::CleanMidiFile(WithEvents({0x00, 0x90, 60, 100, 0x10, 61, 100}), out))
+  ASSERT_TRUE(tu::platform::CleanMidiFile(WithEvents({0x00, 0x90, 60, 100, 0x10, 61, 100}), out))
       << "running status after a note";
-  ASSERT_TRUE(platform::CleanMidiFile(WithEvents({0x00, 0xC0, 5, 0x00, 0xD0, 64}), out))
+  ASSERT_TRUE(tu::platform::CleanMidiFile(WithEvents({0x00, 0xC0, 5, 0x00, 0xD0, 64}), out))
       << "program change and channel pressure take one data byte";
   struct Case {
     const char* what;
@@ -212,7 +212,7 @@ TEST(MidiFiles, MalformedTracksHeadersAndChunksAreRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_FALSE(platform::CleanMidiFile(c.file, out));
+    EXPECT_FALSE(tu::platform::CleanMidiFile(c.file, out));
     EXPECT_TRUE(out.empty());
   }
   Bytes smpte = Smf(1);
@@ -224,7 +224,7 @@ TEST(MidiFiles, MalformedTracksHeadersAndChunksAreRefused) {
   Bytes format3 = Smf(1);
   format3[9] = 3;
   for (const Bytes& b : {smpte, noTracks, cut, format3})
-    EXPECT_FALSE(platform::CleanMidiFile(b, out));
+    EXPECT_FALSE(tu::platform::CleanMidiFile(b, out));
 }
 
 TEST(MidiFiles, OtherChunksAreLeftOutAndTheTrackCountIsTheTracksFound) {
@@ -237,7 +237,7 @@ TEST(MidiFiles, OtherChunksAreLeftOutAndTheTrackCountIsTheTracksFound) {
   file.insert(file.end(), two.begin() + 14, two.end());
   file.insert(file.end(), {0, 0, 0});  // trailing bytes too few for a chunk
   Bytes out;
-  ASSERT_TRUE(platform::CleanMidiFile(file, out));
+  ASSERT_TRUE(tu::platform::CleanMidiFile(file, out));
   Bytes want(one.begin(), one.begin() + 14);
   want[9] = 1;   // two tracks: format 1
   want[11] = 2;  // the tracks there are
@@ -249,15 +249,15 @@ TEST(MidiFiles, OtherChunksAreLeftOutAndTheTrackCountIsTheTracksFound) {
 TEST_F(Midi, AFileThatFailsTheCheckOpensAndFailsAtOnceWhenPlayed) {
   WriteFile("endless.mid", Bytes(std::begin(kEndlessPlayer), std::end(kEndlessPlayer)));
   std::string open = "open \"" + Path("endless.mid") + "\" type sequencer alias midi";
-  ASSERT_EQ(platform::MidiCommand(open.c_str(), nullptr, 0), platform::MIDI_OK);
-  EXPECT_EQ(platform::MidiCommand("play midi notify", nullptr, 0), platform::MIDI_OK);
+  ASSERT_EQ(tu::platform::MidiCommand(open.c_str(), nullptr, 0), tu::platform::MIDI_OK);
+  EXPECT_EQ(tu::platform::MidiCommand("play midi notify", nullptr, 0), tu::platform::MIDI_OK);
   uintptr_t code = 0;
   int peak = 0;
   EXPECT_LT(PullUntilNotify(2.0, &code, &peak), 0.1);
-  EXPECT_EQ(code, platform::MCI_NOTIFY_FAILURE);
+  EXPECT_EQ(code, tu::platform::MCI_NOTIFY_FAILURE);
   EXPECT_EQ(peak, 0);
   EXPECT_EQ(Mode(), "stopped");
-  EXPECT_EQ(platform::MidiCommand("close midi", nullptr, 0), platform::MIDI_OK);
+  EXPECT_EQ(tu::platform::MidiCommand("close midi", nullptr, 0), tu::platform::MIDI_OK);
   // The next piece plays as usual.
   WriteFile("tune.mid", Smf(1));
   tuSound::PlayMidi("tune.mid", 0);

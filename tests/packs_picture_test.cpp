@@ -36,7 +36,7 @@ class PicturePacks : public DrawTest {
  protected:
   void Start(int depth) {
     tuDraw::Release();
-    platform::SetDesktopDepth(depth);
+    tu::platform::SetDesktopDepth(depth);
     ASSERT_EQ(tuDraw::Screen(64, 48, 1), 1);
   }
   void SetUp() override {
@@ -103,7 +103,7 @@ TEST_F(PicturePacks, EntriesLoadInAnyCaseOnBothDesktopsAndAfterALoss) {
   // After a loss pack sprites are reloaded from the pack named at that moment.
   WriteFile("q.pak", Entry(1, 1, "B.BMP", {31 << 10}));
   tuDraw::SetPackFile("q.pak");
-  platform::MarkAllSurfacesLost();
+  tu::platform::MarkAllSurfacesLost();
   tuDraw::Draw(0, 0, b, 0, 0, 1, 1);  // meets the loss and restores
   EXPECT_EQ(Pixel(b, 0, 0), 0xF800u);
   EXPECT_STREQ(Sprite(b).name, "B.BMP");
@@ -141,7 +141,7 @@ TEST_F(PicturePacks, MissingEmptyAndDamagedPacksReportAndLeaveNothingTaken) {
     SCOPED_TRACE(what);
     WriteFile("bad.pak", bytes);
     tuDraw::SetPackFile("bad.pak");
-    platform::ClearRecordedBoxes();
+    tu::platform::ClearRecordedBoxes();
     EXPECT_EQ(tuDraw::LoadPack("b.bmp", 2), 0);
     EXPECT_EQ(LastBox(), "tuDraw::LoadPack : BMPファイルを読み込めません");
     EXPECT_EQ(Boxes(), 1u);
@@ -152,9 +152,9 @@ TEST_F(PicturePacks, MissingEmptyAndDamagedPacksReportAndLeaveNothingTaken) {
 TEST_F(PicturePacks, AFailedExpansionLeavesTheTargetTaken) {
   WriteFile("p.pak", kA + kB);
   tuDraw::SetPackFile("p.pak");
-  platform::FailSurfaceCreationAfter(1);  // the target is made, its scratch sprite is not
+  tu::platform::FailSurfaceCreationAfter(1);  // the target is made, its scratch sprite is not
   EXPECT_EQ(tuDraw::LoadPack("a.bmp", 2), 0);
-  platform::FailSurfaceCreationAfter(-1);
+  tu::platform::FailSurfaceCreationAfter(-1);
   EXPECT_EQ(LastBox(), "tuDraw::CreateObject : スプライトを作成できません");
   EXPECT_STREQ(Sprite(4).name, "*");
   EXPECT_NE(Sprite(4).surface, nullptr);

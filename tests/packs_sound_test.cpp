@@ -74,7 +74,7 @@ TEST_F(SoundPacks, MakePackWritesExactEntriesThatLoadInAnyCase) {
   tuSound::SetVolume(id, -600, 1);
   ASSERT_EQ(tuSound::SelectFormat(2, 22, 16), 1);
   int volume = 0;
-  platform::AudioGetVolume(tuSound::snd.objects[id].channels[1].buffer, &volume);
+  tu::platform::AudioGetVolume(tuSound::snd.objects[id].channels[1].buffer, &volume);
   EXPECT_EQ(volume, -600);
   EXPECT_EQ(Level(id), 1000);
 
@@ -86,7 +86,7 @@ TEST_F(SoundPacks, MakePackWritesExactEntriesThatLoadInAnyCase) {
   EXPECT_EQ(Level(tuSound::LoadPack("ERASE.WAV", 1)), 1000);
   EXPECT_EQ(tuSound::MakePack("se.pak", "SE", 1), 1);
   EXPECT_EQ(ReadPack("se.pak"), erase3 + set);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(SoundPacks, EntriesAfterANonPcmOneStayReachable) {
@@ -127,7 +127,7 @@ TEST_F(SoundPacks, WiderSamplesAndExtensibleHeadersArePackedAndPlay) {
   EXPECT_EQ(out[0], 16);
   EXPECT_EQ(out[1], -16);
   EXPECT_EQ(Level(h), 16384);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(SoundPacks, MissingEmptyAndDamagedPacksReportAndLeaveTheEntryFree) {
@@ -158,10 +158,10 @@ TEST_F(SoundPacks, MissingEmptyAndDamagedPacksReportAndLeaveTheEntryFree) {
   for (const auto& [what, bytes] : damaged) {
     SCOPED_TRACE(what);
     WriteFile("p.pak", bytes);
-    platform::ClearRecordedBoxes();
+    tu::platform::ClearRecordedBoxes();
     EXPECT_EQ(tuSound::LoadPack("b.wav", 1), -1);
     EXPECT_EQ(LastBox(), "tuSound::LoadPack : WAVEファイルを読み込めません");
-    EXPECT_EQ(platform::RecordedBoxes().size(), 1u);
+    EXPECT_EQ(tu::platform::RecordedBoxes().size(), 1u);
     EXPECT_EQ(tuSound::snd.objects[0].used, 0);
   }
 }

@@ -27,13 +27,13 @@ class Paths : public HeadlessTest {
     mkdir((root + "/config").c_str(), 0700);
     mkdir((root + "/save").c_str(), 0700);
     mkdir((root + "/save/Q").c_str(), 0700);
-    platform::SetExeFolderOverride(root + "/games/Q/");
+    tu::platform::SetExeFolderOverride(root + "/games/Q/");
     const char* old = getenv("XDG_CONFIG_HOME");
     oldConfig = old ? old : "";
     setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
   }
   void TearDown() override {
-    platform::SetExeFolderOverride("");
+    tu::platform::SetExeFolderOverride("");
     if (oldConfig.empty())
       unsetenv("XDG_CONFIG_HOME");
     else
@@ -93,7 +93,7 @@ TEST_F(Paths, TheUserFolderIsMadeOnceAndTakesSettingsAndCapturesByAbsoluteName) 
   WriteText(root + "/data/plain-file", "x");
   setenv("XDG_DATA_HOME", (root + "/data/plain-file").c_str(), 1);
   EXPECT_EQ(tuSystem::UserFolder("my-game"), nullptr);
-  EXPECT_EQ(platform::RecordedBoxes().size(), 2u);
+  EXPECT_EQ(tu::platform::RecordedBoxes().size(), 2u);
   unsetenv("XDG_DATA_HOME");
   tuDraw::Release();
 }
@@ -107,7 +107,7 @@ TEST_F(Paths, AnOverlongRootIsCutInsteadOfOverflowingThePathBuffer) {
 }
 
 TEST_F(Paths, DiskFreeSaturatesInsteadOfWrapping) {
-  uint64_t real = platform::DiskFreeBytes(root);
+  uint64_t real = tu::platform::DiskFreeBytes(root);
   int reported = tuSystem::GetDiskFree('C');
   EXPECT_GE(reported, 0);
   if (real > static_cast<uint64_t>(INT_MAX))
@@ -137,9 +137,9 @@ TEST(Files, ListingMatchesExtensionsInAnyCase) {
   std::string dir = tmpl;
   for (const char* n : {"a.BMP", "b.bmp", "c.wav", "d.bmpx"}) std::ofstream(dir + "/" + n) << "x";
   mkdir((dir + "/sub.bmp").c_str(), 0700);
-  EXPECT_EQ(platform::ListFiles(dir, "*.bmp"), (std::vector<std::string>{"a.BMP", "b.bmp"}));
-  EXPECT_EQ(platform::ListFiles(dir, "*.*").size(), 4u);
-  EXPECT_TRUE(platform::ListFiles(dir + "/none", "*.bmp").empty());
+  EXPECT_EQ(tu::platform::ListFiles(dir, "*.bmp"), (std::vector<std::string>{"a.BMP", "b.bmp"}));
+  EXPECT_EQ(tu::platform::ListFiles(dir, "*.*").size(), 4u);
+  EXPECT_TRUE(tu::platform::ListFiles(dir + "/none", "*.bmp").empty());
   std::string cmd = "rm -rf '" + dir + "'";
   ASSERT_EQ(system(cmd.c_str()), 0);
 }
@@ -159,15 +159,15 @@ class DepthCheck : public HeadlessTest {
 TEST_F(DepthCheck, WindowedOnAShallowerDesktopExplainsAndOffersFullScreen) {
   tuDraw::draw.displayDepth = 32;  // asks for 16.7 million colours on a 16-bit desktop
   EXPECT_EQ(tuSystem::CheckDepth("*"), 1);
-  ASSERT_EQ(platform::RecordedBoxes().size(), 2u);
-  const std::string& text = platform::RecordedBoxes()[0].text;
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 2u);
+  const std::string& text = tu::platform::RecordedBoxes()[0].text;
   EXPECT_NE(text.find("65536色以下"), std::string::npos);
   EXPECT_NE(text.find("1670万色以上"), std::string::npos);
-  EXPECT_EQ(platform::RecordedBoxes()[1].text, "フルスクリーンに切り換えますか？\n");
+  EXPECT_EQ(tu::platform::RecordedBoxes()[1].text, "フルスクリーンに切り換えますか？\n");
   EXPECT_EQ(tuSystem::sys.fullScreen, 1);
 
   tuSystem::sys.fullScreen = 0;
-  platform::SetQuestionAnswer(false);
+  tu::platform::SetQuestionAnswer(false);
   EXPECT_EQ(tuSystem::CheckDepth("*"), 0);
   EXPECT_EQ(tuSystem::sys.shutdownDone, 1);
 }
@@ -175,10 +175,10 @@ TEST_F(DepthCheck, WindowedOnAShallowerDesktopExplainsAndOffersFullScreen) {
 TEST_F(DepthCheck, NoQuestionWithoutASettingFileAndNothingWhenTheDesktopSuffices) {
   tuDraw::draw.displayDepth = 16;
   EXPECT_EQ(tuSystem::CheckDepth(""), 1);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
   tuDraw::draw.displayDepth = 24;
   EXPECT_EQ(tuSystem::CheckDepth(""), 0);
-  EXPECT_EQ(platform::RecordedBoxes().size(), 1u);
+  EXPECT_EQ(tu::platform::RecordedBoxes().size(), 1u);
 }
 
 }  // namespace

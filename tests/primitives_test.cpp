@@ -12,10 +12,10 @@ namespace {
 class Primitives : public DrawTest {
  protected:
   void Open(int depth = 16, int w = 640, int h = 480) {
-    platform::SetDesktopDepth(depth);
+    tu::platform::SetDesktopDepth(depth);
     ASSERT_EQ(tuDraw::Screen(w, h, 0), 1);
   }
-  uint32_t Px(uint32_t colorref) { return platform::MatchColor(tuDraw::draw.backSurface, colorref); }
+  uint32_t Px(uint32_t colorref) { return tu::platform::MatchColor(tuDraw::draw.backSurface, colorref); }
   std::vector<uint8_t> ReadFile(const std::string& name) {
     std::ifstream f(folder + name, std::ios::binary);
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
@@ -191,7 +191,7 @@ TEST_F(Primitives, SaveScreenClampsToTheBackBufferAndFailsWhenItCannotLockOrWrit
     fclose(full);
     EXPECT_EQ(tuDraw::SaveScreen("/dev/full", 10, 10), 0);
   }
-  platform::MarkSurfaceLost(tuDraw::draw.backSurface);
+  tu::platform::MarkSurfaceLost(tuDraw::draw.backSurface);
   EXPECT_EQ(tuDraw::SaveScreen("lost.bmp", 10, 10), 0);
   EXPECT_TRUE(ReadFile("lost.bmp").empty());
 }

@@ -11,7 +11,7 @@
 #include "platform/instance.h"
 
 using testing_support::HeadlessTest;
-using namespace platform;
+using namespace tu::platform;
 
 namespace {
 
@@ -51,7 +51,7 @@ class Shell : public HeadlessTest {
     program.scenes[2] = Scene2;
     program.scenes[3] = Scene3;
   }
-  void TearDown() override { platform::ReleaseInstance(); }
+  void TearDown() override { tu::platform::ReleaseInstance(); }
   void StartProgram() {
     char arg0[] = "quorbistane";
     char* argv[] = {arg0};
@@ -118,7 +118,7 @@ TEST_F(Shell, SceneSwitchIsSeenInTheNextFrameAndUnknownScenesRunNothing) {
 
   tuSystem::sys.sceneNo = 7;
   tuSystem::sys.prevSceneNo = 0;
-  platform::AdvanceTick(1200);
+  tu::platform::AdvanceTick(1200);
   size_t before = calls.size();
   for (int i = 0; i < 3; ++i) tuSystem::Turn();
   EXPECT_EQ(calls.size(), before);
@@ -141,13 +141,13 @@ TEST_F(Shell, SceneChangeEndsARunningWipeAndRestoresTheClip) {
 TEST_F(Shell, BlinkIsOnForOneSecondAndOffForTwoHundredMillisecondsAlsoAcrossTheWrap) {
   for (uint32_t start : {0u, 0xFFFFFFFFu - 500}) {
     SCOPED_TRACE(start);
-    platform::ReleaseInstance();
+    tu::platform::ReleaseInstance();
     testing_support::ResetHeadless(start);
     StartProgram();
     // Milliseconds to advance before a frame, and the phase that frame leaves.
     const std::pair<uint32_t, int> steps[] = {{0, 1}, {999, 1}, {1, 0}, {199, 0}, {1, 1}};
     for (const auto& [ms, on] : steps) {
-      platform::AdvanceTick(ms);
+      tu::platform::AdvanceTick(ms);
       RunFrames(1);
       EXPECT_EQ(tuSystem::sys.blinkOn, on) << "after " << ms;
     }
@@ -162,10 +162,10 @@ TEST_F(Shell, InactiveApplicationRunsNoFramesAndReactivationRestartsTheStopwatch
   for (int i = 0; i < 5; ++i) tuSystem::Turn();
   EXPECT_EQ(calls.size(), before);
   EXPECT_EQ(tuSystem::sys.isActive, 0);
-  platform::AdvanceTick(60000);  // a minute in another application
+  tu::platform::AdvanceTick(60000);  // a minute in another application
   PostMessage(WM_ACTIVATEAPP, 1, 0);
   tuSystem::Turn();
-  platform::AdvanceTick(16);
+  tu::platform::AdvanceTick(16);
   RunFrames(1);
   EXPECT_FLOAT_EQ(tuSystem::sys.frameSeconds, 0.016f);
 }

@@ -56,8 +56,8 @@ class DeviceLoss : public SoundTest {
  protected:
   void TearDown() override {
     tuSound::CloseMidi();
-    platform::MidiShutdown();
-    platform::ClearMessages();
+    tu::platform::MidiShutdown();
+    tu::platform::ClearMessages();
     SoundTest::TearDown();
   }
   // Pulls `frames` of the mix 1024 at a time, refilling streams after each pull as frames do.
@@ -76,7 +76,7 @@ class DeviceLoss : public SoundTest {
   // back. Each run starts from a fresh mixer and synthesiser.
   std::vector<int16_t> Session(bool gap) {
     tuSound::Release();
-    platform::MidiShutdown();
+    tu::platform::MidiShutdown();
     EXPECT_EQ(tuSound::Init(), 1);
     tuSound::ResetObjects();
     tuSound::InitMidi();
@@ -95,18 +95,18 @@ class DeviceLoss : public SoundTest {
     tuSound::PlayMidi("tune.mid", 1);
     PullFrames(107 * 1024);
     if (gap) {
-      platform::SimulateAudioDeviceRemoved();
+      tu::platform::SimulateAudioDeviceRemoved();
       for (int frame = 0; frame < 60; ++frame) {
         std::vector<int16_t> silent = PullFrames(1024);
         EXPECT_EQ(Peak(silent, 0) + Peak(silent, 1), 0);
         if (frame == 30) tuSound::Play(once, -1);  // nobody hears it: it does not sound late
-        platform::AdvanceTick(16);
-        platform::AudioService();
+        tu::platform::AdvanceTick(16);
+        tu::platform::AudioService();
       }
-      EXPECT_FALSE(platform::AudioOutputRunning());
-      platform::SimulateAudioDeviceAdded();
-      platform::AudioService();
-      EXPECT_TRUE(platform::AudioOutputRunning());
+      EXPECT_FALSE(tu::platform::AudioOutputRunning());
+      tu::platform::SimulateAudioDeviceAdded();
+      tu::platform::AudioService();
+      EXPECT_TRUE(tu::platform::AudioOutputRunning());
     }
     return PullFrames(215 * 1024);
   }
@@ -125,12 +125,12 @@ TEST_F(DeviceLoss, EverySoundCarriesOnWhereTheDeviceLeftIt) {
   size_t first = 0;
   while (first < heard.size() && heard[first] == resumed[first]) ++first;
   EXPECT_EQ(first, heard.size()) << "the mix differs from frame " << first / 2;
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(DeviceLoss, WithoutADeviceTheSoundsWaitForOneThatAppearsLater) {
   tuSound::Release();
-  platform::SimulateAudioDeviceRemoved();
+  tu::platform::SimulateAudioDeviceRemoved();
   ASSERT_EQ(tuSound::Init(), 1);  // the mixer opens all the same, and the sounds load
   WriteFile("m.wav", Dc16(4410, 1000));
   int m = tuSound::LoadObject("m.wav", 1);
@@ -138,21 +138,21 @@ TEST_F(DeviceLoss, WithoutADeviceTheSoundsWaitForOneThatAppearsLater) {
   tuSound::PlayLoop(m, 0);
   EXPECT_EQ(Pull(1)[0], 0);
   // A device that comes unannounced is found by the quiet retry, 2 s after the last one.
-  platform::SimulateAudioDeviceAdded(false);
-  platform::AdvanceTick(1999);
-  platform::AudioService();
+  tu::platform::SimulateAudioDeviceAdded(false);
+  tu::platform::AdvanceTick(1999);
+  tu::platform::AudioService();
   EXPECT_EQ(Pull(1)[0], 0);
-  platform::AdvanceTick(1);
-  platform::AudioService();
+  tu::platform::AdvanceTick(1);
+  tu::platform::AudioService();
   EXPECT_EQ(Pull(1)[0], 1000);
   // Lost again: an announced device is taken at once.
-  platform::SimulateAudioDeviceRemoved();
+  tu::platform::SimulateAudioDeviceRemoved();
   EXPECT_EQ(Pull(1)[0], 0);
-  platform::AudioService();
-  platform::SimulateAudioDeviceAdded();
-  platform::AudioService();
+  tu::platform::AudioService();
+  tu::platform::SimulateAudioDeviceAdded();
+  tu::platform::AudioService();
   EXPECT_EQ(Pull(1)[0], 1000);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(DeviceLoss, WhileInactiveTheSoundWaitsAndCarriesOnAfterReactivation) {
@@ -160,13 +160,13 @@ TEST_F(DeviceLoss, WhileInactiveTheSoundWaitsAndCarriesOnAfterReactivation) {
   int m = tuSound::LoadObject("m.wav", 1);
   tuSound::PlayLoop(m, 0);
   EXPECT_EQ(Pull(10)[18], 10);
-  platform::PostMessage(platform::WM_ACTIVATEAPP, 0, 0);
+  tu::platform::PostMessage(tu::platform::WM_ACTIVATEAPP, 0, 0);
   for (int i = 0; i < 3; ++i) tuSystem::Turn();
   EXPECT_EQ(Pull(100)[0], 0);
-  platform::AdvanceTick(3 * 3600 * 1000);  // hours in the background
-  platform::PostMessage(platform::WM_ACTIVATEAPP, 1, 0);
+  tu::platform::AdvanceTick(3 * 3600 * 1000);  // hours in the background
+  tu::platform::PostMessage(tu::platform::WM_ACTIVATEAPP, 1, 0);
   tuSystem::Turn();
-  platform::AdvanceTick(16);
+  tu::platform::AdvanceTick(16);
   tuSystem::Turn();
   EXPECT_FLOAT_EQ(tuSystem::sys.frameSeconds, 0.016f);
   EXPECT_EQ(Pull(1)[0], 11);
@@ -186,26 +186,26 @@ class RealDevice : public ::testing::Test {
     SDL_LogSetOutputFunction([](void*, int, SDL_LogPriority, const char*) {}, nullptr);  // driver banner
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", out, 1);
-    platform::SetHeadless(false);
+    tu::platform::SetHeadless(false);
     mono_.channels = 1;
     mono_.blockAlign = 2;
   }
   void TearDown() override {
-    platform::AudioClose();
-    platform::SetHeadless(true);
+    tu::platform::AudioClose();
+    tu::platform::SetHeadless(true);
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_DISKAUDIOFILE");
     unsetenv("TU_AUDIO_FAULT_SIGNALS");
     remove(out_.c_str());
   }
   // A mono 16-bit buffer holding `samples`.
-  platform::AudioBuffer* Buffer(const std::vector<int16_t>& samples) {
-    platform::AudioBuffer* b = nullptr;
+  tu::platform::AudioBuffer* Buffer(const std::vector<int16_t>& samples) {
+    tu::platform::AudioBuffer* b = nullptr;
     uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
-    EXPECT_EQ(platform::AudioCreateBuffer(mono_, bytes, &b), 0);
+    EXPECT_EQ(tu::platform::AudioCreateBuffer(mono_, bytes, &b), 0);
     void *p1, *p2;
     uint32_t n1, n2;
-    if (b && platform::AudioLock(b, 0, bytes, &p1, &n1, &p2, &n2) == 0) memcpy(p1, samples.data(), n1);
+    if (b && tu::platform::AudioLock(b, 0, bytes, &p1, &n1, &p2, &n2) == 0) memcpy(p1, samples.data(), n1);
     return b;
   }
   // The stereo 16-bit samples the driver has written.
@@ -217,24 +217,24 @@ class RealDevice : public ::testing::Test {
     return s;
   }
   std::string out_;
-  platform::WaveFormat mono_;
+  tu::platform::WaveFormat mono_;
 };
 
 TEST_F(RealDevice, CallbackMixesBuffersAndTheOneShotPlayerWaitsForItsEnd) {
-  ASSERT_EQ(platform::AudioOpen(), platform::AUDIO_OK);
+  ASSERT_EQ(tu::platform::AudioOpen(), tu::platform::AUDIO_OK);
   std::vector<int16_t> dc(2205, 1000);
-  platform::AudioBuffer* b = Buffer(dc);
+  tu::platform::AudioBuffer* b = Buffer(dc);
   ASSERT_NE(b, nullptr);
-  platform::AudioSetVolume(b, -600);
-  platform::AudioSetPan(b, -10000);
-  platform::AudioPlay(b, false);
+  tu::platform::AudioSetVolume(b, -600);
+  tu::platform::AudioSetPan(b, -10000);
+  tu::platform::AudioPlay(b, false);
   uint32_t status = 1;
   for (int i = 0; i < 500 && status; ++i) {
     SDL_Delay(10);
-    platform::AudioGetStatus(b, &status);
+    tu::platform::AudioGetStatus(b, &status);
   }
   EXPECT_EQ(status, 0u);
-  platform::AudioClose();  // flushes the file
+  tu::platform::AudioClose();  // flushes the file
 
   std::vector<int16_t> written = Written();
   int left = 0, right = 0;
@@ -246,34 +246,34 @@ TEST_F(RealDevice, CallbackMixesBuffersAndTheOneShotPlayerWaitsForItsEnd) {
   EXPECT_EQ(right, 0);
 
   // The one-shot player opens the device for its sound, returns after it and closes it.
-  platform::AudioPlayToEnd(&mono_, sizeof mono_, dc.data(), 4410);
-  EXPECT_FALSE(platform::AudioIsOpen());
+  tu::platform::AudioPlayToEnd(&mono_, sizeof mono_, dc.data(), 4410);
+  EXPECT_FALSE(tu::platform::AudioIsOpen());
   EXPECT_GE(Written().size(), 2205u * 2);
   // A format change reopens the device; the player then uses it as it is and leaves it open.
-  ASSERT_EQ(platform::AudioOpen(), platform::AUDIO_OK);
-  platform::WaveFormat mono8 = mono_;
+  ASSERT_EQ(tu::platform::AudioOpen(), tu::platform::AUDIO_OK);
+  tu::platform::WaveFormat mono8 = mono_;
   mono8.samplesPerSec = 22050;
   mono8.bitsPerSample = 8;
   mono8.blockAlign = 1;
-  ASSERT_EQ(platform::AudioSetPrimaryFormat(mono8), platform::AUDIO_OK);
-  platform::AudioPlayToEnd(&mono8, sizeof mono8, dc.data(), 2205);
-  EXPECT_TRUE(platform::AudioIsOpen());
+  ASSERT_EQ(tu::platform::AudioSetPrimaryFormat(mono8), tu::platform::AUDIO_OK);
+  tu::platform::AudioPlayToEnd(&mono8, sizeof mono8, dc.data(), 2205);
+  EXPECT_TRUE(tu::platform::AudioIsOpen());
 }
 
 // Through the real event path: the test hook's signals push the device's removal and a
 // device's arrival as SDL events, and the search runs on its helper thread.
 TEST_F(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
   setenv("TU_AUDIO_FAULT_SIGNALS", "1", 1);
-  ASSERT_EQ(platform::AudioOpen(), platform::AUDIO_OK);
-  ASSERT_TRUE(platform::AudioOutputRunning());
+  ASSERT_EQ(tu::platform::AudioOpen(), tu::platform::AUDIO_OK);
+  ASSERT_TRUE(tu::platform::AudioOutputRunning());
   constexpr int kRamp = 3000;
-  platform::AudioBuffer* b = Buffer(Wave(kRamp, [](int i) { return 1 + i; }));
+  tu::platform::AudioBuffer* b = Buffer(Wave(kRamp, [](int i) { return 1 + i; }));
   ASSERT_NE(b, nullptr);
-  platform::AudioPlay(b, true);
+  tu::platform::AudioPlay(b, true);
   // Turns of the frame loop for `ms` milliseconds, or until `done`.
   auto turns = [](int ms, const std::function<bool()>& done) {
     for (int t = 0; t < ms / 5 && !done(); ++t) {
-      platform::AudioService();
+      tu::platform::AudioService();
       SDL_Delay(5);
     }
   };
@@ -281,8 +281,8 @@ TEST_F(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
   turns(2000, [&] { return written() > 40000; });
 
   raise(SIGUSR1);
-  turns(1000, [] { return !platform::AudioOutputRunning(); });
-  EXPECT_FALSE(platform::AudioOutputRunning());
+  turns(1000, [] { return !tu::platform::AudioOutputRunning(); });
+  EXPECT_FALSE(tu::platform::AudioOutputRunning());
   turns(300, [] { return false; });  // the device is closed and no other is found
   auto before = written();
   turns(300, [] { return false; });
@@ -306,18 +306,18 @@ TEST_F(RealDevice, ALostDeviceIsLetGoAndTheNextOneCarriesOnFromTheSameSample) {
 
   // Each device the driver opens starts its file afresh, so what a device in between played
   // would be lost to the check: the ramp stands still (and keeps its place) until the last one.
-  platform::AudioStop(b);
+  tu::platform::AudioStop(b);
   raise(SIGUSR2);
-  turns(2000, [] { return platform::AudioOutputRunning(); });
-  EXPECT_TRUE(platform::AudioOutputRunning());
+  turns(2000, [] { return tu::platform::AudioOutputRunning(); });
+  EXPECT_TRUE(tu::platform::AudioOutputRunning());
   // Inactive for a moment: the device is let go, and taken again at once, not at a retry.
-  platform::AudioHold(true);
-  platform::AudioHold(false);
-  turns(1000, [] { return platform::AudioOutputRunning(); });
-  EXPECT_TRUE(platform::AudioOutputRunning());
-  platform::AudioPlay(b, true);
+  tu::platform::AudioHold(true);
+  tu::platform::AudioHold(false);
+  turns(1000, [] { return tu::platform::AudioOutputRunning(); });
+  EXPECT_TRUE(tu::platform::AudioOutputRunning());
+  tu::platform::AudioPlay(b, true);
   turns(2000, [&] { return written() > 40000; });
-  platform::AudioClose();
+  tu::platform::AudioClose();
   EXPECT_GT(followOn(&last), 5000);
 }
 

@@ -14,17 +14,17 @@ class SoundObjects : public SoundTest {
     return tuSound::LoadObject(name.c_str(), mix);
   }
   const tuSound::SoundObject& Obj(int id) { return tuSound::snd.objects[id]; }
-  platform::AudioBuffer* Buf(int id, int ch) { return Obj(id).channels[ch].buffer; }
+  tu::platform::AudioBuffer* Buf(int id, int ch) { return Obj(id).channels[ch].buffer; }
   bool Playing(int id, int ch) {
     uint32_t status = 0;
-    platform::AudioGetStatus(Buf(id, ch), &status);
-    return status & platform::AUDIO_STATUS_PLAYING;
+    tu::platform::AudioGetStatus(Buf(id, ch), &status);
+    return status & tu::platform::AUDIO_STATUS_PLAYING;
   }
   // The buffer's own cursor, volume, pan and frequency, as the mixer uses them.
-  uint32_t Cursor(int id, int ch) { uint32_t v = 1; platform::AudioGetPosition(Buf(id, ch), &v, nullptr); return v; }
-  int Volume(int id, int ch) { int v = 1; platform::AudioGetVolume(Buf(id, ch), &v); return v; }
-  int Pan(int id, int ch) { int v = 1; platform::AudioGetPan(Buf(id, ch), &v); return v; }
-  uint32_t Hz(int id, int ch) { uint32_t v = 1; platform::AudioGetFrequency(Buf(id, ch), &v); return v; }
+  uint32_t Cursor(int id, int ch) { uint32_t v = 1; tu::platform::AudioGetPosition(Buf(id, ch), &v, nullptr); return v; }
+  int Volume(int id, int ch) { int v = 1; tu::platform::AudioGetVolume(Buf(id, ch), &v); return v; }
+  int Pan(int id, int ch) { int v = 1; tu::platform::AudioGetPan(Buf(id, ch), &v); return v; }
+  uint32_t Hz(int id, int ch) { uint32_t v = 1; tu::platform::AudioGetFrequency(Buf(id, ch), &v); return v; }
 };
 
 TEST_F(SoundObjects, AutomaticStartsTakeTheChannelsInTurn) {
@@ -62,15 +62,15 @@ TEST_F(SoundObjects, TheChannelsOfASoundShareOneCopyOfItsSamples) {
   auto samples = [&](int ch) {
     void *first = nullptr, *second = nullptr;
     uint32_t a = 0, b = 0;
-    platform::AudioLock(Buf(id, ch), 0, 4, &first, &a, &second, &b);
-    platform::AudioUnlock(Buf(id, ch), first, a, second, b);
+    tu::platform::AudioLock(Buf(id, ch), 0, 4, &first, &a, &second, &b);
+    tu::platform::AudioUnlock(Buf(id, ch), first, a, second, b);
     return first;
   };
   EXPECT_EQ(samples(0), samples(1));
   EXPECT_EQ(samples(0), samples(2));
   // The channel that made the samples goes first; the others still sound them.
   tuSound::PlayLoop(id, 2);
-  platform::AudioReleaseBuffer(Buf(id, 0));
+  tu::platform::AudioReleaseBuffer(Buf(id, 0));
   tuSound::snd.objects[id].channels[0].buffer = nullptr;
   auto out = Pull(50);
   EXPECT_NE(out[98], 0);
@@ -100,7 +100,7 @@ TEST_F(SoundObjects, SelectorsAndIdsOutsideTheTableAreIgnored) {
   EXPECT_EQ(Obj(none).channelCount, 0);
   tuSound::Play(none, -1);
   tuSound::SetPan(none, 100, -2);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(SoundObjects, ParametersClampAndAddressTheirChannels) {
@@ -180,8 +180,8 @@ TEST_F(SoundObjects, EchoStepsTheVolumeUntilItsCountOrAStop) {
   tuSound::PlayLoop(id, -2);
   tuSound::Echo(id, 0, 5, 100);
   uint32_t status = 0;
-  platform::AudioGetStatus(Buf(id, 1), &status);
-  EXPECT_EQ(status, platform::AUDIO_STATUS_PLAYING | platform::AUDIO_STATUS_LOOPING);
+  tu::platform::AudioGetStatus(Buf(id, 1), &status);
+  EXPECT_EQ(status, tu::platform::AUDIO_STATUS_PLAYING | tu::platform::AUDIO_STATUS_LOOPING);
   tuSound::Stop(id, -1);
   tuSound::Echo(id, 0, 5, 100);
   EXPECT_FALSE(Playing(id, 0) || Playing(id, 1) || Playing(id, 2));
@@ -217,7 +217,7 @@ TEST_F(SoundObjects, FormatChangeKeepsEveryIdAndItsSettings) {
   tuSound::SetPan(a, 300, 1);
   tuSound::SetFrequency(a, 1000, 1);
   ASSERT_EQ(tuSound::SelectFormat(2, 22, 16), 1);
-  platform::WaveFormat f = platform::AudioPrimaryFormat();
+  tu::platform::WaveFormat f = tu::platform::AudioPrimaryFormat();
   EXPECT_EQ(f.samplesPerSec, 22050u);
   EXPECT_EQ(f.blockAlign, 4);
   EXPECT_EQ(f.avgBytesPerSec, 88200u);
@@ -228,7 +228,7 @@ TEST_F(SoundObjects, FormatChangeKeepsEveryIdAndItsSettings) {
   tuSound::Play(b, -1);
   EXPECT_EQ(Pull(1)[0], 2000);
   ASSERT_EQ(tuSound::SelectFormat(1, 32000, 8), 1);
-  EXPECT_EQ(platform::AudioPrimaryFormat().samplesPerSec, 32000u);
+  EXPECT_EQ(tu::platform::AudioPrimaryFormat().samplesPerSec, 32000u);
   // A refused format is reported; the objects wait without buffers and calls are harmless.
   EXPECT_EQ(tuSound::SelectFormat(3, 44, 16), 0);
   EXPECT_EQ(LastBox(), "tuSound::SelectFormat : 再生フォーマットを変更できません");
@@ -245,33 +245,33 @@ TEST_F(SoundObjects, ReleaseRestoreAndTheSystemPlayerKeepTheTable) {
   int a = Load("a.wav", 2);
   tuSound::SetPan(a, -400, 0);
   tuSound::Release();
-  EXPECT_FALSE(platform::AudioIsOpen());
+  EXPECT_FALSE(tu::platform::AudioIsOpen());
   tuSound::Restore();
   EXPECT_EQ(Pan(a, 0), -400);
   WriteFile("chime.wav", Dc16(2205, 500, 22050));
   tuSound::PlaySystemSound("chime.wav");
-  EXPECT_EQ(platform::AudioLastPlayToEndFrames(), 4410u);  // to its end, at the device's rate
+  EXPECT_EQ(tu::platform::AudioLastPlayToEndFrames(), 4410u);  // to its end, at the device's rate
   tuSound::PlaySystemSound("missing.wav");
-  EXPECT_TRUE(platform::AudioIsOpen());
+  EXPECT_TRUE(tu::platform::AudioIsOpen());
   EXPECT_EQ(Pan(a, 0), -400);
   // A second Init without Release lets go of the old buffers first.
   tuSound::Play(a, 0);
   ASSERT_EQ(tuSound::Init(), 1);
   EXPECT_EQ(Buf(a, 0), nullptr);
   EXPECT_EQ(Pull(1)[0], 0);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(SoundObjects, LoadFallsBackToResourcesAndReportsWhatFails) {
-  platform::RegisterResource("WAVE", "CHIME", Dc16(50, 3000));
+  tu::platform::RegisterResource("WAVE", "CHIME", Dc16(50, 3000));
   ASSERT_EQ(tuSound::LoadObject("chime", 1), 0);
   tuSound::Play(0, 0);
   EXPECT_EQ(Pull(1)[0], 3000);
-  platform::RegisterResource("RCDATA", "raw", Dc16(50, 100));
+  tu::platform::RegisterResource("RCDATA", "raw", Dc16(50, 100));
   EXPECT_EQ(tuSound::LoadObject("raw", 1), 1);
   Bytes cut = Dc16(50, 3000);
   cut.resize(60);  // states 100 bytes of samples, holds 16
-  platform::RegisterResource("WAVE", "cut", cut);
+  tu::platform::RegisterResource("WAVE", "cut", cut);
   for (const char* name : {"cut", "nothing.wav"}) {
     EXPECT_EQ(tuSound::LoadObject(name, 1), -1);
     EXPECT_EQ(LastBox(), "tuSound::LoadObject : WAVEリソースが見つかりません");
@@ -304,7 +304,7 @@ TEST_F(SoundObjects, LoadFallsBackToResourcesAndReportsWhatFails) {
   }
   EXPECT_EQ(Obj(2).used, 0);
   EXPECT_EQ(Buf(2, 0), nullptr);
-  EXPECT_EQ(platform::RecordedBoxes()[0].caption, "エラー発生");
+  EXPECT_EQ(tu::platform::RecordedBoxes()[0].caption, "エラー発生");
 }
 
 TEST_F(SoundObjects, TableLimitsAreReported) {
@@ -323,12 +323,12 @@ TEST_F(SoundObjects, TableLimitsAreReported) {
   }
   EXPECT_EQ(tuSound::LoadObject(std::string(31, 'n').c_str(), 1), -1);
   EXPECT_EQ(LastBox(), "tuSound::LoadObject : ファイル名またはリソース名が長すぎます");
-  EXPECT_EQ(platform::RecordedBoxes().size(), 5u);
+  EXPECT_EQ(tu::platform::RecordedBoxes().size(), 5u);
 }
 
 TEST_F(SoundObjects, SilentModeDoesNothingAndSaysNothing) {
   tuSound::Release();
-  platform::AudioSetDeviceAvailable(false);
+  tu::platform::AudioSetDeviceAvailable(false);
   EXPECT_EQ(tuSound::Init(), 0);
   WriteFile("s.wav", Dc16(10, 1));
   EXPECT_EQ(tuSound::LoadObject("s.wav", 2), -1);
@@ -339,7 +339,7 @@ TEST_F(SoundObjects, SilentModeDoesNothingAndSaysNothing) {
   tuSound::Restore();
   tuSound::PlaySystemSound("s.wav");
   EXPECT_EQ(Obj(0).used, 0);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
   EXPECT_EQ(tuSystem::ErrorRaised(), 0);
 }
 

@@ -13,7 +13,7 @@
 #include "platform/audio.h"
 #include "platform/files.h"
 #include "platform/resources.h"
-#include "sound/tuSound.h"
+#include <tu/tuSound.h>
 
 namespace sound_support {
 
@@ -77,7 +77,7 @@ inline Bytes Dc16(int frames, int16_t value, uint32_t rate = 44100) {
 
 inline std::vector<int16_t> Pull(int frames) {
   std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
-  platform::AudioPull(out.data(), frames);
+  tu::platform::AudioPull(out.data(), frames);
   return out;
 }
 
@@ -96,18 +96,18 @@ class SoundTest : public testing_support::HeadlessTest {
     char pattern[] = "/tmp/quorbistane_sound_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    platform::SetExeFolderOverride(dir_ + "/");
-    platform::ClearResources();
-    platform::AudioSetDeviceAvailable(true);
+    tu::platform::SetExeFolderOverride(dir_ + "/");
+    tu::platform::ClearResources();
+    tu::platform::AudioSetDeviceAvailable(true);
     ASSERT_EQ(tuSound::Init(), 1);
     tuSound::ResetObjects();
   }
   void TearDown() override {
     tuSound::ResetObjects();
     tuSound::Release();
-    platform::AudioSetDeviceAvailable(true);
-    platform::ClearResources();
-    platform::SetExeFolderOverride("");
+    tu::platform::AudioSetDeviceAvailable(true);
+    tu::platform::ClearResources();
+    tu::platform::SetExeFolderOverride("");
     std::filesystem::remove_all(dir_);
   }
   void WriteFile(const std::string& name, const Bytes& bytes) {
@@ -117,7 +117,7 @@ class SoundTest : public testing_support::HeadlessTest {
   }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   std::string LastBox() const {
-    return platform::RecordedBoxes().empty() ? "" : platform::RecordedBoxes().back().text;
+    return tu::platform::RecordedBoxes().empty() ? "" : tu::platform::RecordedBoxes().back().text;
   }
   std::string dir_;
 };

@@ -23,8 +23,8 @@ class WaveReader : public SoundTest {
     Free();
     return tuSound::ReadWave(Path("t.wav").c_str(), &format_, &formatLength_, &data_, &dataSize_);
   }
-  platform::WaveFormat Format() const {
-    platform::WaveFormat f;
+  tu::platform::WaveFormat Format() const {
+    tu::platform::WaveFormat f;
     memcpy(&f, format_, sizeof f);
     return f;
   }
@@ -42,7 +42,7 @@ TEST_F(WaveReader, FindsItsChunksWhereverTheyAre) {
   fmt18.resize(18);
   ASSERT_EQ(Read(Riff({Chunk("fmt ", fmt18), Chunk("odd ", {9, 9, 9}), Chunk("data", kSamples)})), 0);
   EXPECT_EQ(formatLength_, 18);
-  platform::WaveFormat f = Format();
+  tu::platform::WaveFormat f = Format();
   EXPECT_EQ(f.formatTag, 1);
   EXPECT_EQ(f.channels, 2);
   EXPECT_EQ(f.samplesPerSec, 22050u);

@@ -61,7 +61,7 @@ class Streams : public SoundTest {
     int frames = static_cast<int>(kRate * step + 0.5);
     for (int i = 0; i < static_cast<int>(seconds / step + 0.5); ++i) {
       std::vector<int16_t> part(static_cast<size_t>(frames));
-      platform::AudioPull(part.data(), frames);
+      tu::platform::AudioPull(part.data(), frames);
       out.insert(out.end(), part.begin(), part.end());
       tuSound::Streaming();
     }
@@ -69,8 +69,8 @@ class Streams : public SoundTest {
   }
   bool Playing(int id) {
     uint32_t status = 0;
-    platform::AudioGetStatus(tuSound::snd.objects[id].channels[0].buffer, &status);
-    return status & platform::AUDIO_STATUS_PLAYING;
+    tu::platform::AudioGetStatus(tuSound::snd.objects[id].channels[0].buffer, &status);
+    return status & tu::platform::AUDIO_STATUS_PLAYING;
   }
   const tuSound::StreamRecord& Record(int id) { return tuSound::snd.objects[id].stream; }
 };
@@ -83,7 +83,7 @@ TEST_F(Streams, UnderFiveSecondsLoadsWholeAndLongerSoundsRefillTwoSecondsAtATime
   int whole = tuSound::LoadStream("short.wav", 0);
   EXPECT_EQ(Record(whole).dataSize, 0u);
   EXPECT_EQ(tuSound::snd.objects[whole].fromPack, 1);
-  EXPECT_EQ(platform::AudioBufferBytes(tuSound::snd.objects[whole].channels[0].buffer),
+  EXPECT_EQ(tu::platform::AudioBufferBytes(tuSound::snd.objects[whole].channels[0].buffer),
             uint32_t(kRate * 49 / 10 * 2));
   int five = tuSound::LoadStream("FIVE.wav", 0);
   EXPECT_EQ(Record(five).dataSize, uint32_t(kRate * 5 * 2));
@@ -102,7 +102,7 @@ TEST_F(Streams, UnderFiveSecondsLoadsWholeAndLongerSoundsRefillTwoSecondsAtATime
     consumed = now;
   }
   EXPECT_EQ(chunks, (std::vector<uint32_t>{88200, 88200, 88200, 55125, 55125, 88200}));
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(Streams, ALoopingStreamRepeatsFromItsLoopPointAndPlayRestartsAtTheFirstSample) {
@@ -121,7 +121,7 @@ TEST_F(Streams, ALoopingStreamRepeatsFromItsLoopPointAndPlayRestartsAtTheFirstSa
     EXPECT_EQ(Mismatches(Play(3.0), Ramp), 0);
     tuSound::DeleteObject(id);
   }
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(Streams, WideStereoFramesStayWholeThroughRefillsAndTheLoop) {
@@ -138,7 +138,7 @@ TEST_F(Streams, WideStereoFramesStayWholeThroughRefillsAndTheLoop) {
   ASSERT_GE(id, 0);
   tuSound::PlayLoop(id, -1);
   EXPECT_EQ(Mismatches(Play(16.0), [&](int i) { return Ramp(i < frames ? i : loop + (i - frames) % (frames - loop)); }), 0);
-  EXPECT_TRUE(platform::RecordedBoxes().empty());
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
 TEST_F(Streams, ANonLoopingStreamEndsAfterItsSilentRefill) {
@@ -171,7 +171,7 @@ TEST_F(Streams, ARebuildUsesTheStreamsOwnPackAndAVanishedPackIsReported) {
   tuSound::PackPath("b.pak");
   ASSERT_EQ(tuSound::SelectFormat(1, 22, 16), 1);
   int volume = 0;
-  platform::AudioGetVolume(tuSound::snd.objects[id].channels[0].buffer, &volume);
+  tu::platform::AudioGetVolume(tuSound::snd.objects[id].channels[0].buffer, &volume);
   EXPECT_EQ(volume, -100);
   tuSound::SetVolume(id, 0, 0);
   tuSound::PlayLoop(id, 0);

@@ -18,20 +18,20 @@ class TextTest : public DrawTest {
     tuDraw::EndText();
     DrawTest::TearDown();
   }
-  uint32_t Px(uint32_t colorref) { return platform::MatchColor(tuDraw::draw.backSurface, colorref); }
+  uint32_t Px(uint32_t colorref) { return tu::platform::MatchColor(tuDraw::draw.backSurface, colorref); }
   // Pixel values inside a rectangle of a surface, with their counts.
-  std::map<uint32_t, int> Histogram(platform::Surface* s, const tu::Rect& r) {
+  std::map<uint32_t, int> Histogram(tu::platform::Surface* s, const tu::Rect& r) {
     std::map<uint32_t, int> h;
     for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x) ++h[platform::ReadPixel(s, x, y)];
+      for (int x = r.left; x < r.right; ++x) ++h[tu::platform::ReadPixel(s, x, y)];
     return h;
   }
-  int CountNonZero(platform::Surface* s, const tu::Rect& r) {
+  int CountNonZero(tu::platform::Surface* s, const tu::Rect& r) {
     int n = 0;
     for (auto& [v, c] : Histogram(s, r)) n += v ? c : 0;
     return n;
   }
-  platform::Surface* FontSprite() { return tuDraw::draw.sprites[2].surface; }
+  tu::platform::Surface* FontSprite() { return tuDraw::draw.sprites[2].surface; }
   const tu::Rect& CharRect(int i) { return tuDraw::text.charRects[i]; }
   // Width of one full-width character at the current scope's height.
   int WideWidth() {
@@ -188,13 +188,13 @@ TEST_F(TextTest, NearBlackColoursAreLiftedAboveTheTransparentKey) {
   tuDraw::SetTextColors(0x00000A, 0, 1);  // red 10
   tuDraw::TextBox(0, 0, 600, 400, "■", 0);
   auto h = Histogram(FontSprite(), CharRect(0));
-  uint32_t lifted = platform::MatchColor(FontSprite(), 0x101010);
+  uint32_t lifted = tu::platform::MatchColor(FontSprite(), 0x101010);
   EXPECT_GT(h[lifted], 50);
   EXPECT_EQ(h.size(), 2u) << "only the key and the text colour";
   tuDraw::SetTextColors(0x000010, 0, 1);  // red 16 stays
   tuDraw::TextBox(0, 0, 600, 400, "■", 0);
   h = Histogram(FontSprite(), CharRect(0));
-  EXPECT_GT(h[platform::MatchColor(FontSprite(), 0x000010)], 50);
+  EXPECT_GT(h[tu::platform::MatchColor(FontSprite(), 0x000010)], 50);
   EXPECT_EQ(h[lifted], 0);
   // The box was drawn to the back buffer; the layout-only form does not draw.
   EXPECT_GT(CountNonZero(tuDraw::draw.backSurface, CharRect(0)), 50);
@@ -213,7 +213,7 @@ TEST_F(TextTest, ShadowAndDoubleStrikeWidenTheCharacterCells) {
   EXPECT_EQ(CharRect(1).right - CharRect(1).left, w + 2);
   EXPECT_EQ(CharRect(1).bottom - CharRect(1).top, 16 + 2);
   auto h = Histogram(FontSprite(), CharRect(0));
-  EXPECT_GT(h[platform::MatchColor(FontSprite(), 0xFF0000)], 0) << "shadow in the background colour";
+  EXPECT_GT(h[tu::platform::MatchColor(FontSprite(), 0xFF0000)], 0) << "shadow in the background colour";
   tuDraw::EndText();
 }
 
@@ -258,7 +258,7 @@ TEST_F(TextTest, SmoothTextBoxBlendsReducedGlyphsOverTheBackground) {
   auto h = Histogram(tuDraw::draw.backSurface, CharRect(0));
   int red = h[Px(0x0000FF)], bright = 0, between = 0;
   for (auto& [v, c] : h) {
-    uint32_t green = (platform::PixelToColorref(platform::PixelFormat::Rgb565, v) >> 8) & 0xFF;
+    uint32_t green = (tu::platform::PixelToColorref(tu::platform::PixelFormat::Rgb565, v) >> 8) & 0xFF;
     if (green >= 128) bright += c;
     if (green > 0 && green < 128) between += c;
   }

@@ -8,15 +8,15 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/dc.h"
+#include "raster/dc.h"
 #include "platform/font.h"
 
 namespace {
 
-using platform::DcRect;
-using platform::DeviceContext;
-using platform::FontRequest;
-using platform::PixelTarget;
+using tu::platform::DcRect;
+using tu::platform::DeviceContext;
+using tu::platform::FontRequest;
+using tu::platform::PixelTarget;
 
 std::string RealName(const char* path) {
   char buf[PATH_MAX];
@@ -44,11 +44,11 @@ struct Canvas {
   // Bounding box of pixels of the exact colour; false when none.
   bool Bounds(uint32_t color, DcRect* r) const {
     bool any = false;
-    uint32_t pixel = platform::ColorToPixel(target, color);
+    uint32_t pixel = tu::platform::ColorToPixel(target, color);
     *r = {1 << 30, 1 << 30, -1, -1};
     for (int y = 0; y < target.height; ++y)
       for (int x = 0; x < target.width; ++x)
-        if (platform::ReadTargetPixel(target, x, y) == pixel) {
+        if (tu::platform::ReadTargetPixel(target, x, y) == pixel) {
           any = true;
           r->left = std::min(r->left, x);
           r->top = std::min(r->top, y);
@@ -60,10 +60,10 @@ struct Canvas {
 };
 
 TEST(Fonts, FaceListIsSortedReportsJapaneseCoverageAndStopsOnRequest) {
-  std::vector<platform::FaceInfo> faces;
-  int calls = platform::ListFaces(
-      [](const platform::FaceInfo& f, void* user) {
-        static_cast<std::vector<platform::FaceInfo>*>(user)->push_back(f);
+  std::vector<tu::platform::FaceInfo> faces;
+  int calls = tu::platform::ListFaces(
+      [](const tu::platform::FaceInfo& f, void* user) {
+        static_cast<std::vector<tu::platform::FaceInfo>*>(user)->push_back(f);
         return true;
       },
       &faces);
@@ -77,27 +77,27 @@ TEST(Fonts, FaceListIsSortedReportsJapaneseCoverageAndStopsOnRequest) {
     }
     if (strcmp(faces[i].family, "IPAGothic") == 0) {
       gothic = true;
-      EXPECT_EQ(faces[i].charSet, platform::kCharSetJapanese);
+      EXPECT_EQ(faces[i].charSet, tu::platform::kCharSetJapanese);
     }
     if (strcmp(faces[i].family, "DejaVu Sans") == 0) {
-      EXPECT_EQ(faces[i].charSet, platform::kCharSetAnsi);
+      EXPECT_EQ(faces[i].charSet, tu::platform::kCharSetAnsi);
     }
   }
   EXPECT_TRUE(gothic) << "the scripts install the Japanese faces";
   int stopAfter = 0;
-  EXPECT_EQ(platform::ListFaces(
-                [](const platform::FaceInfo&, void* user) { return ++*static_cast<int*>(user) < 2; },
+  EXPECT_EQ(tu::platform::ListFaces(
+                [](const tu::platform::FaceInfo&, void* user) { return ++*static_cast<int*>(user) < 2; },
                 &stopAfter),
             2);
 }
 
 TEST(Fonts, StandardNamesResolveToMinchoAndGothicAndUnknownNamesFallBack) {
   char mincho[512], gothic[512], unknown[512], dejavu[512], empty[512];
-  ASSERT_TRUE(platform::ResolveFace("標準明朝", mincho, sizeof mincho));
-  ASSERT_TRUE(platform::ResolveFace("標準ゴシック", gothic, sizeof gothic));
-  ASSERT_TRUE(platform::ResolveFace("No Such Face 42", unknown, sizeof unknown));
-  ASSERT_TRUE(platform::ResolveFace("", empty, sizeof empty));
-  ASSERT_TRUE(platform::ResolveFace("DejaVu Sans", dejavu, sizeof dejavu));
+  ASSERT_TRUE(tu::platform::ResolveFace("標準明朝", mincho, sizeof mincho));
+  ASSERT_TRUE(tu::platform::ResolveFace("標準ゴシック", gothic, sizeof gothic));
+  ASSERT_TRUE(tu::platform::ResolveFace("No Such Face 42", unknown, sizeof unknown));
+  ASSERT_TRUE(tu::platform::ResolveFace("", empty, sizeof empty));
+  ASSERT_TRUE(tu::platform::ResolveFace("DejaVu Sans", dejavu, sizeof dejavu));
   // The distribution's alternatives links point at the installed faces.
   EXPECT_NE(RealName(mincho).find("ipam"), std::string::npos) << mincho;
   EXPECT_NE(RealName(gothic).find("ipag"), std::string::npos) << gothic;
@@ -109,12 +109,12 @@ TEST(Fonts, StandardNamesResolveToMinchoAndGothicAndUnknownNamesFallBack) {
 TEST(Fonts, WithoutJapaneseFacesEveryNameFallsBackToAnInstalledFaceThatDraws) {
   const char* latinOnly = "/usr/share/fonts/truetype/dejavu";
   if (access(latinOnly, R_OK) != 0) GTEST_SKIP() << "no DejaVu faces here";
-  platform::RestrictFontsTo(latinOnly);
+  tu::platform::RestrictFontsTo(latinOnly);
   char gothic[512] = {}, mincho[512] = {}, unknown[512] = {};
-  bool found = platform::ResolveFace("標準ゴシック", gothic, sizeof gothic) &&
-               platform::ResolveFace("標準明朝", mincho, sizeof mincho) &&
-               platform::ResolveFace("IPAGothic", unknown, sizeof unknown);
-  platform::Font* f = platform::OpenFont(Request("標準ゴシック", 16));
+  bool found = tu::platform::ResolveFace("標準ゴシック", gothic, sizeof gothic) &&
+               tu::platform::ResolveFace("標準明朝", mincho, sizeof mincho) &&
+               tu::platform::ResolveFace("IPAGothic", unknown, sizeof unknown);
+  tu::platform::Font* f = tu::platform::OpenFont(Request("標準ゴシック", 16));
   Canvas c(200, 40);
   c.dc.SelectFont(f);
   c.dc.SetTextColor(0xFFFFFF);
@@ -122,8 +122,8 @@ TEST(Fonts, WithoutJapaneseFacesEveryNameFallsBackToAnInstalledFaceThatDraws) {
   bool drawn = c.dc.TextOut(0, 0, "テスト ABC");
   DcRect ink;
   bool inked = c.Bounds(0xFFFFFF, &ink);
-  platform::CloseFont(f);
-  platform::RestrictFontsTo(nullptr);
+  tu::platform::CloseFont(f);
+  tu::platform::RestrictFontsTo(nullptr);
   ASSERT_TRUE(found);
   EXPECT_NE(std::string(gothic).find("dejavu"), std::string::npos) << gothic;
   EXPECT_NE(std::string(mincho).find("dejavu"), std::string::npos) << mincho;
@@ -131,63 +131,63 @@ TEST(Fonts, WithoutJapaneseFacesEveryNameFallsBackToAnInstalledFaceThatDraws) {
   EXPECT_TRUE(drawn);
   EXPECT_TRUE(inked);
   char back[512];
-  ASSERT_TRUE(platform::ResolveFace("標準ゴシック", back, sizeof back));
+  ASSERT_TRUE(tu::platform::ResolveFace("標準ゴシック", back, sizeof back));
   EXPECT_NE(RealName(back).find("ipag"), std::string::npos) << "the system's faces are back";
 }
 
 TEST(Fonts, HeightIsTheCellHeightAndEqualRequestsShareOneFont) {
   for (const char* face : {"標準ゴシック", "DejaVu Sans"}) {
-    platform::Font* f = platform::OpenFont(Request(face, 24));
+    tu::platform::Font* f = tu::platform::OpenFont(Request(face, 24));
     ASSERT_NE(f, nullptr) << face;
-    EXPECT_LE(platform::FontCellHeight(f), 24) << face;
-    EXPECT_GE(platform::FontCellHeight(f), 21) << face;
-    platform::Font* again = platform::OpenFont(Request(face, 24));
+    EXPECT_LE(tu::platform::FontCellHeight(f), 24) << face;
+    EXPECT_GE(tu::platform::FontCellHeight(f), 21) << face;
+    tu::platform::Font* again = tu::platform::OpenFont(Request(face, 24));
     EXPECT_EQ(again, f);
     FontRequest bold = Request(face, 24);
     bold.weight = 700;
-    platform::Font* b = platform::OpenFont(bold);
+    tu::platform::Font* b = tu::platform::OpenFont(bold);
     EXPECT_NE(b, f);
     int wn = 0, wb = 0;
-    platform::MeasureText(f, "Wide", &wn, nullptr);
-    platform::MeasureText(b, "Wide", &wb, nullptr);
+    tu::platform::MeasureText(f, "Wide", &wn, nullptr);
+    tu::platform::MeasureText(b, "Wide", &wb, nullptr);
     EXPECT_GE(wb, wn);
-    platform::CloseFont(f);
-    platform::CloseFont(again);
-    platform::CloseFont(b);
+    tu::platform::CloseFont(f);
+    tu::platform::CloseFont(again);
+    tu::platform::CloseFont(b);
   }
   // The character height form: the em square is the height.
-  platform::Font* em = platform::OpenFont(Request("標準ゴシック", -20));
+  tu::platform::Font* em = tu::platform::OpenFont(Request("標準ゴシック", -20));
   ASSERT_NE(em, nullptr);
-  EXPECT_GE(platform::FontCellHeight(em), 20);
-  platform::CloseFont(em);
+  EXPECT_GE(tu::platform::FontCellHeight(em), 20);
+  tu::platform::CloseFont(em);
 }
 
 TEST(Fonts, RepeatedLinesAreKeptPerFontAndText) {
-  platform::Font* small = platform::OpenFont(Request("標準ゴシック", 12));
-  platform::Font* large = platform::OpenFont(Request("標準ゴシック", 24));
+  tu::platform::Font* small = tu::platform::OpenFont(Request("標準ゴシック", 12));
+  tu::platform::Font* large = tu::platform::OpenFont(Request("標準ゴシック", 24));
   ASSERT_NE(small, nullptr);
   ASSERT_NE(large, nullptr);
-  platform::Coverage a, b, c, d;
-  ASSERT_TRUE(platform::RenderCoverage(small, "60.0 fps", &a));
+  tu::platform::Coverage a, b, c, d;
+  ASSERT_TRUE(tu::platform::RenderCoverage(small, "60.0 fps", &a));
   std::vector<uint8_t> first(a.pixels, a.pixels + a.width * a.height);
-  ASSERT_TRUE(platform::RenderCoverage(large, "60.0 fps", &b));
+  ASSERT_TRUE(tu::platform::RenderCoverage(large, "60.0 fps", &b));
   EXPECT_GT(b.height, a.height);
-  ASSERT_TRUE(platform::RenderCoverage(small, "59.5 fps", &c));
-  ASSERT_TRUE(platform::RenderCoverage(small, "60.0 fps", &d));
+  ASSERT_TRUE(tu::platform::RenderCoverage(small, "59.5 fps", &c));
+  ASSERT_TRUE(tu::platform::RenderCoverage(small, "60.0 fps", &d));
   EXPECT_EQ(d.pixels, a.pixels) << "served from the kept line";
   EXPECT_EQ(std::vector<uint8_t>(d.pixels, d.pixels + d.width * d.height), first);
   // Every slot replaced by other lines: the line is rendered again, the same.
-  for (int i = 0; i < 20; ++i) platform::RenderCoverage(small, std::to_string(i).c_str(), &c);
-  ASSERT_TRUE(platform::RenderCoverage(small, "60.0 fps", &d));
+  for (int i = 0; i < 20; ++i) tu::platform::RenderCoverage(small, std::to_string(i).c_str(), &c);
+  ASSERT_TRUE(tu::platform::RenderCoverage(small, "60.0 fps", &d));
   EXPECT_EQ(std::vector<uint8_t>(d.pixels, d.pixels + d.width * d.height), first);
-  EXPECT_FALSE(platform::RenderCoverage(small, "", &d));
-  EXPECT_FALSE(platform::RenderCoverage(nullptr, "x", &d));
-  platform::CloseFont(small);
-  platform::CloseFont(large);
+  EXPECT_FALSE(tu::platform::RenderCoverage(small, "", &d));
+  EXPECT_FALSE(tu::platform::RenderCoverage(nullptr, "x", &d));
+  tu::platform::CloseFont(small);
+  tu::platform::CloseFont(large);
 }
 
 TEST(DcText, OpaqueTextFillsItsCellAndTransparentTextKeepsTheBackground) {
-  platform::Font* f = platform::OpenFont(Request("標準ゴシック", 16));
+  tu::platform::Font* f = tu::platform::OpenFont(Request("標準ゴシック", 16));
   ASSERT_NE(f, nullptr);
   Canvas c(200, 40);
   c.dc.SelectFont(f);
@@ -197,7 +197,7 @@ TEST(DcText, OpaqueTextFillsItsCellAndTransparentTextKeepsTheBackground) {
   int w = 0, h = 0;
   ASSERT_TRUE(c.dc.TextExtent("テスト 60.0 fps", &w, &h));
   EXPECT_GT(w, 60);
-  EXPECT_EQ(h, platform::FontCellHeight(f));
+  EXPECT_EQ(h, tu::platform::FontCellHeight(f));
   ASSERT_TRUE(c.dc.TextOut(10, 5, "テスト 60.0 fps"));
   DcRect bk, fg;
   ASSERT_TRUE(c.Bounds(0x800000, &bk));
@@ -218,13 +218,13 @@ TEST(DcText, OpaqueTextFillsItsCellAndTransparentTextKeepsTheBackground) {
   EXPECT_FALSE(t.Bounds(0x800000, &bk));
   EXPECT_TRUE(t.Bounds(0x00FF00, &fg));
   EXPECT_FALSE(t.dc.TextOut(0, 0, ""));
-  platform::CloseFont(f);
+  tu::platform::CloseFont(f);
 }
 
 TEST(DcText, TurnedTextRunsUpwardsAtNinetyDegrees) {
   FontRequest r = Request("標準ゴシック", 16);
   r.escapement = 900;
-  platform::Font* f = platform::OpenFont(r);
+  tu::platform::Font* f = tu::platform::OpenFont(r);
   ASSERT_NE(f, nullptr);
   Canvas c(60, 120);
   c.dc.SelectFont(f);
@@ -236,41 +236,41 @@ TEST(DcText, TurnedTextRunsUpwardsAtNinetyDegrees) {
   EXPECT_GT(fg.bottom - fg.top, fg.right - fg.left) << "taller than wide";
   EXPECT_LE(fg.bottom, 101);
   EXPECT_GE(fg.left, 10);
-  platform::CloseFont(f);
+  tu::platform::CloseFont(f);
 }
 
 TEST(DcText, FormattedTextBreaksWordsAlignsAndMeasures) {
-  platform::Font* f = platform::OpenFont(Request("標準ゴシック", 12));
+  tu::platform::Font* f = tu::platform::OpenFont(Request("標準ゴシック", 12));
   ASSERT_NE(f, nullptr);
-  int lh = platform::FontCellHeight(f);
+  int lh = tu::platform::FontCellHeight(f);
   int word = 0;
-  platform::MeasureText(f, "word", &word, nullptr);
+  tu::platform::MeasureText(f, "word", &word, nullptr);
   Canvas c(200, 100);
   c.dc.SelectFont(f);
   // Room for two words a line: three lines for five words.
   int width = word * 2 + word / 2;
   DcRect r{0, 0, width, 100};
-  EXPECT_EQ(c.dc.DrawText("word word word word word", &r, platform::kDtWordBreak |
-                                                              platform::kDtCalcRect),
+  EXPECT_EQ(c.dc.DrawText("word word word word word", &r, tu::platform::kDtWordBreak |
+                                                              tu::platform::kDtCalcRect),
             3 * lh);
   EXPECT_EQ(r.bottom, 3 * lh);
   EXPECT_LE(r.right, width);
   // Japanese text breaks between characters; a newline always breaks.
   DcRect j{0, 0, 40, 100};
-  EXPECT_GE(c.dc.DrawText("あいうえおかきくけこ", &j, platform::kDtWordBreak |
-                                                              platform::kDtCalcRect),
+  EXPECT_GE(c.dc.DrawText("あいうえおかきくけこ", &j, tu::platform::kDtWordBreak |
+                                                              tu::platform::kDtCalcRect),
             2 * lh);
   DcRect n{0, 0, 200, 100};
-  EXPECT_EQ(c.dc.DrawText("a\nb", &n, platform::kDtCalcRect), 2 * lh);
+  EXPECT_EQ(c.dc.DrawText("a\nb", &n, tu::platform::kDtCalcRect), 2 * lh);
   // Without word breaks one line widens the measured rectangle.
   DcRect one{0, 0, 10, 10};
-  c.dc.DrawText("word word", &one, platform::kDtCalcRect);
+  c.dc.DrawText("word word", &one, tu::platform::kDtCalcRect);
   EXPECT_GT(one.right, 10);
   // Right alignment puts the ink at the right edge; the rectangle clips.
   c.dc.SetTextColor(0xFFFFFF);
   c.dc.SetBkTransparent(true);
   DcRect box{20, 10, 180, 60};
-  c.dc.DrawText("word", &box, platform::kDtRight | platform::kDtWordBreak);
+  c.dc.DrawText("word", &box, tu::platform::kDtRight | tu::platform::kDtWordBreak);
   DcRect fg;
   ASSERT_TRUE(c.Bounds(0xFFFFFF, &fg));
   EXPECT_GT(fg.left, 180 - word - 2);
@@ -283,7 +283,7 @@ TEST(DcText, FormattedTextBreaksWordsAlignsAndMeasures) {
   clip.dc.DrawText("WWWWWWWW", &small, 0);
   ASSERT_TRUE(clip.Bounds(0xFFFFFF, &fg));
   EXPECT_LE(fg.right, 12);
-  platform::CloseFont(f);
+  tu::platform::CloseFont(f);
 }
 
 }  // namespace

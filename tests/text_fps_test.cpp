@@ -3,7 +3,7 @@
 
 #include "draw_support.h"
 #include "game/game.h"
-#include "present/interlude.h"
+#include "game/interlude.h"
 
 using namespace draw_support;
 
@@ -15,19 +15,19 @@ class Meter : public DrawTest {
     DrawTest::SetUp();
     ASSERT_EQ(tuDraw::Screen(640, 480, 0), 1);
     tuSystem::fps = tuSystem::FpsState{};
-    platform::SetTick(10000);
+    tu::platform::SetTick(10000);
     tuSystem::fps.nextSample = 10000;  // as if the program were loaded now
     tuSystem::fps.started = 1;
   }
-  uint32_t Px(uint32_t colorref) { return platform::MatchColor(tuDraw::draw.backSurface, colorref); }
+  uint32_t Px(uint32_t colorref) { return tu::platform::MatchColor(tuDraw::draw.backSurface, colorref); }
   // `calls` calls spread over one two-second window, then the call that samples them.
   void Window(int calls) {
-    uint32_t start = platform::Tick();
+    uint32_t start = tu::platform::Tick();
     for (int i = 0; i < calls; ++i) {
-      platform::SetTick(start + static_cast<uint32_t>(i) * 1999u / calls);
+      tu::platform::SetTick(start + static_cast<uint32_t>(i) * 1999u / calls);
       tuSystem::DrawFps();
     }
-    platform::SetTick(start + 2000);
+    tu::platform::SetTick(start + 2000);
     tuSystem::DrawFps();
   }
 };
@@ -60,10 +60,10 @@ TEST_F(Meter, SixtyCallsInTwoSecondsShowThirtyHighestOnlyRisesLowestOnlyFalls) {
   Window(39);
   EXPECT_STREQ(tuSystem::fps.text, "20.0 fps ( max 60.0 / min 20.0 )");
   // A stall leaves only the sampling call in a window.
-  platform::AdvanceTick(5000);
+  tu::platform::AdvanceTick(5000);
   tuSystem::DrawFps();
   EXPECT_STREQ(tuSystem::fps.text, "0.5 fps ( max 60.0 / min 0.5 )");
-  platform::AdvanceTick(5000);
+  tu::platform::AdvanceTick(5000);
   tuSystem::DrawFps();
   EXPECT_STREQ(tuSystem::fps.text, "0.5 fps ( max 60.0 / min 0.5 )");
 }
@@ -72,14 +72,14 @@ TEST_F(Meter, CountIsHeldAt999AndTheWindowSurvivesTheTickWrap) {
   tuSystem::DrawFps();
   for (int i = 0; i < 1500; ++i) tuSystem::DrawFps();  // the clock stands still
   EXPECT_EQ(tuSystem::fps.frameCount, 999);
-  platform::SetTick(0xFFFFFF00u);
+  tu::platform::SetTick(0xFFFFFF00u);
   tuSystem::fps.nextSample = 0xFFFFFF00u;
   tuSystem::fps.frameCount = 0;
   tuSystem::DrawFps();  // next sample 0xFFFFFF00 + 2000 wraps past zero
-  platform::SetTick(0xFFFFFFF0u);
+  tu::platform::SetTick(0xFFFFFFF0u);
   tuSystem::DrawFps();
   EXPECT_EQ(tuSystem::fps.frameCount, 2) << "no early sample before the wrapped tick";
-  platform::SetTick(0xFFFFFF00u + 2000u);
+  tu::platform::SetTick(0xFFFFFF00u + 2000u);
   tuSystem::DrawFps();
   EXPECT_FLOAT_EQ(tuSystem::fps.current, 1.0f);
 }
@@ -89,7 +89,7 @@ class Interlude : public Meter {
   std::vector<uint8_t> Frame() {
     std::vector<uint8_t> rgb;
     int w = 0, h = 0;
-    EXPECT_TRUE(platform::LastFrameRgb(rgb, &w, &h));
+    EXPECT_TRUE(tu::platform::LastFrameRgb(rgb, &w, &h));
     return rgb;
   }
 };
@@ -130,9 +130,9 @@ TEST_F(Interlude, FirstFrameDrawsWithOffset39AndThePictureRepeatsEvery40Frames) 
 
 TEST_F(Interlude, EachFrameSleepsFiveMillisecondsAndShowsTheMeter) {
   tuSystem::sys.sceneEntered = 1;
-  uint32_t before = platform::Tick();
+  uint32_t before = tu::platform::Tick();
   InterludeScene();
-  EXPECT_GE(platform::Tick() - before, 5u);
+  EXPECT_GE(tu::platform::Tick() - before, 5u);
   EXPECT_EQ(tuSystem::fps.frameCount, 1);
   EXPECT_EQ(Back(1, 1), Px(0x800000)) << "the meter's background over the lattice";
 }

@@ -6,14 +6,14 @@
 #include "platform/audio.h"
 #include "platform/display.h"
 #include "png.h"
-#include "sound/tuSound.h"
+#include <tu/tuSound.h>
 
 namespace sim {
 
 bool WritePresentedFrame(const std::string& file, std::string* error) {
   std::vector<uint8_t> rgb;
   int w = 0, h = 0;
-  if (!platform::LastFrameRgb(rgb, &w, &h)) {
+  if (!tu::platform::LastFrameRgb(rgb, &w, &h)) {
     *error = "no frame has been presented";
     return false;
   }
@@ -32,13 +32,13 @@ void SoundCounter::AfterFrame(int frameMs) {
     if (c.kind != gameout::SoundStop && c.id >= 0 && c.id < tuSound::kMaxSounds) ++starts_[c.id];
   }
   gameout::recorder.Start();  // draws and sounds of the next frame only
-  if (!platform::AudioIsOpen()) return;
+  if (!tu::platform::AudioIsOpen()) return;
   // The frame's share of audio, so one-shot sounds finish in simulated time.
   static std::vector<uint8_t> scratch;
-  platform::WaveFormat f = platform::AudioPrimaryFormat();
+  tu::platform::WaveFormat f = tu::platform::AudioPrimaryFormat();
   int frames = static_cast<int>(static_cast<uint64_t>(f.samplesPerSec) * frameMs / 1000);
   scratch.resize(static_cast<size_t>(frames) * f.blockAlign);
-  if (frames > 0) platform::AudioPull(scratch.data(), frames);
+  if (frames > 0) tu::platform::AudioPull(scratch.data(), frames);
 }
 
 nlohmann::ordered_json SoundCounter::Json() const {
@@ -49,8 +49,8 @@ nlohmann::ordered_json SoundCounter::Json() const {
     bool playing = false;
     for (int ch = 0; ch < o.channelCount; ++ch) {
       uint32_t status = 0;
-      if (o.channels[ch].buffer && platform::AudioGetStatus(o.channels[ch].buffer, &status) == 0 &&
-          (status & platform::AUDIO_STATUS_PLAYING))
+      if (o.channels[ch].buffer && tu::platform::AudioGetStatus(o.channels[ch].buffer, &status) == 0 &&
+          (status & tu::platform::AUDIO_STATUS_PLAYING))
         playing = true;
     }
     out[o.name] = {{"started", starts_[id]}, {"playing", playing}};

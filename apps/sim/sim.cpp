@@ -21,7 +21,7 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 #include "script.h"
 #include "state.h"
 
@@ -203,12 +203,12 @@ int Run(int argc, char** argv) {
   }
   int frames = o.frames >= 0 ? o.frames : std::max(script.lastFrame + 1, 1);
 
-  platform::SetHeadless(true);
-  platform::SetTick(o.startTick);
+  tu::platform::SetHeadless(true);
+  tu::platform::SetTick(o.startTick);
   // The real program stamps these when it is loaded, from the clock; here the clock is the
   // manual one, and the game's timers and the frame meter start from it.
-  for (uint32_t& stamp : tuSystem::loadStamps) stamp = platform::Tick();
-  if (!o.assets.empty()) platform::SetExeFolderOverride(o.assets);
+  for (uint32_t& stamp : tuSystem::loadStamps) stamp = tu::platform::Tick();
+  if (!o.assets.empty()) tu::platform::SetExeFolderOverride(o.assets);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = o.seed;
@@ -242,10 +242,10 @@ int Run(int argc, char** argv) {
     // As from a keyboard: the key's state changes and the window gets its message.
     for (; next < script.events.size() && script.events[next].frame <= f; ++next) {
       const KeyEvent& e = script.events[next];
-      platform::InjectKey(e.vk, e.down);
-      platform::PostMessage(e.down ? platform::WM_KEYDOWN : platform::WM_KEYUP, static_cast<uintptr_t>(e.vk));
+      tu::platform::InjectKey(e.vk, e.down);
+      tu::platform::PostMessage(e.down ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP, static_cast<uintptr_t>(e.vk));
     }
-    platform::AdvanceTick(static_cast<uint32_t>(o.frameMs));
+    tu::platform::AdvanceTick(static_cast<uint32_t>(o.frameMs));
     if (!tuSystem::RunToNextFrame()) {
       ended = true;
       break;
@@ -267,14 +267,14 @@ int Run(int argc, char** argv) {
 
   nlohmann::ordered_json dump;
   dump["frames"] = ran;
-  dump["tick"] = platform::Tick();
+  dump["tick"] = tu::platform::Tick();
   dump["ended"] = ended;
   dump["fps"] = tuSystem::fps.text;  // the frame meter's line as last drawn
   nlohmann::ordered_json gameState = DumpGame();
   for (auto& [k, v] : gameState.items()) dump[k] = v;
   dump["sounds"] = sounds.Json();
   nlohmann::ordered_json boxes = nlohmann::ordered_json::array();
-  for (const auto& b : platform::RecordedBoxes()) boxes.push_back({{"caption", b.caption}, {"text", b.text}});
+  for (const auto& b : tu::platform::RecordedBoxes()) boxes.push_back({{"caption", b.caption}, {"text", b.text}});
   dump["boxes"] = boxes;
   if (!WriteAll(o.dump, CompactNumberArrays(dump.dump(2)) + "\n")) {
     std::cerr << "quorbistane-sim: cannot write the dump " << o.dump << "\n";

@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "game/model.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace sim {
 

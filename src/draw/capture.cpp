@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "draw/surface_dc.h"
-#include "draw/tuDraw.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include <tu/tuDraw.h>
+#include "base/text.h"
+#include <tu/tuSystem.h>
 
 namespace tuDraw {
 
@@ -24,15 +24,15 @@ void Put32(uint8_t* p, uint32_t v) {
 
 void GrabScreen(int id, int left, int top, int right, int bottom) {
   if (static_cast<unsigned>(id) >= static_cast<unsigned>(kMaxSprites)) return;
-  platform::Surface* dest = draw.sprites[id].surface;
+  tu::platform::Surface* dest = draw.sprites[id].surface;
   if (!dest || !draw.backSurface) return;
-  platform::CopyResult r =
-      platform::Copy(dest, 0, 0, draw.backSurface, {left, top, right, bottom}, false);
-  if (r == platform::CopyResult::Lost) Restore();
+  tu::platform::CopyResult r =
+      tu::platform::Copy(dest, 0, 0, draw.backSurface, {left, top, right, bottom}, false);
+  if (r == tu::platform::CopyResult::Lost) Restore();
 }
 
 int SaveScreen(const char* fileName, int width, int height) {
-  platform::PixelTarget t;
+  tu::platform::PixelTarget t;
   if (!LockTarget(draw.backSurface, &t)) return 0;
   // Never read past the back buffer: the saved area is clamped to it.
   width = std::clamp(width, 0, t.width);
@@ -90,7 +90,7 @@ int SaveScreen(const char* fileName, int width, int height) {
       written = (fclose(f) == 0 && ok) ? 1 : 0;
     }
   }
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(draw.backSurface);
   return written;
 }
 

@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/desktop.h"
 #include "platform/display.h"
 #include "platform/surface.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
-#include "sound/tuSound.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
+#include <tu/tuSound.h>
 
 namespace tuDraw {
 
@@ -96,13 +96,13 @@ void Clear16BitTables() {
 }
 
 // The emulated desktop takes any of its own depths; a full-screen mode of another depth fails.
-bool SetDisplayMode(int depth) { return platform::SetDisplayModeDepth(depth); }
+bool SetDisplayMode(int depth) { return tu::platform::SetDisplayModeDepth(depth); }
 
 bool MakeInternalSprite(int id, const char* name, int width, int height, bool systemMemory) {
-  platform::Surface* s =
-      platform::CreateSurface(width, height, platform::DesktopPixelFormat(), systemMemory);
+  tu::platform::Surface* s =
+      tu::platform::CreateSurface(width, height, tu::platform::DesktopPixelFormat(), systemMemory);
   if (!s) return false;
-  platform::SetColorKey(s, platform::MatchColor(s, 0));
+  tu::platform::SetColorKey(s, tu::platform::MatchColor(s, 0));
   SpriteObject& e = draw.sprites[id];
   e.surface = s;
   tu::CopyCut(e.name, sizeof e.name, name);
@@ -143,7 +143,7 @@ int Screen(int width, int height, int memoryMode) {
   SetClip(0, 0, width, height);
 
   draw.hardwareDevice = 0;
-  if (!platform::OpenDisplay()) return tuSystem::Error(kContext, "DirectDrawが使用できません", 0);
+  if (!tu::platform::OpenDisplay()) return tuSystem::Error(kContext, "DirectDrawが使用できません", 0);
   draw.displayOpen = 1;
   bool systemMemory = !(memoryMode == 1 || memoryMode == 3);
 
@@ -162,10 +162,10 @@ int Screen(int width, int height, int memoryMode) {
     draw.displayDepth = DesktopDepth();
   }
 
-  platform::PixelFormat format = platform::DesktopPixelFormat();
-  if (!platform::CreatePrimary(width, height, format))
+  tu::platform::PixelFormat format = tu::platform::DesktopPixelFormat();
+  if (!tu::platform::CreatePrimary(width, height, format))
     return tuSystem::Error(kContext, "表画面が生成できません", 0);
-  draw.backSurface = platform::CreateSurface(width, height, format, systemMemory);
+  draw.backSurface = tu::platform::CreateSurface(width, height, format, systemMemory);
   if (!draw.backSurface) return tuSystem::Error(kContext, "裏画面が生成できません", 0);
 
   if (memoryMode == 3) systemMemory = true;
@@ -181,7 +181,7 @@ int Screen(int width, int height, int memoryMode) {
   // The software blitter stretches.
   draw.canStretch = 1;
 
-  platform::FormatInfo info = platform::DescribeFormat(platform::SurfaceFormat(draw.backSurface));
+  tu::platform::FormatInfo info = tu::platform::DescribeFormat(tu::platform::SurfaceFormat(draw.backSurface));
   draw.pixelFormat =
       DescribePixelFormat(info.redMask, info.greenMask, info.blueMask, info.bitsPerPixel);
   const PixelFormatInfo& f = draw.pixelFormat;
@@ -221,16 +221,16 @@ void Release() {
   if (draw.displayOpen) {
     for (SpriteObject& e : draw.sprites) {
       if (!e.surface) continue;
-      platform::FreeSurface(e.surface);
+      tu::platform::FreeSurface(e.surface);
       ResetEntry(e);
     }
-    platform::FreeSurface(draw.backSurface);
+    tu::platform::FreeSurface(draw.backSurface);
     draw.backSurface = nullptr;
-    platform::CloseDisplay();
+    tu::platform::CloseDisplay();
     draw.displayOpen = 0;
   }
   // A full-screen mode gives the desktop its own depth back.
-  platform::RestoreDisplayMode();
+  tu::platform::RestoreDisplayMode();
 }
 
 void SetDepths(int depth, int fallback1, int fallback2) {
@@ -241,6 +241,6 @@ void SetDepths(int depth, int fallback1, int fallback2) {
 
 void SetClip(int left, int top, int right, int bottom) { draw.clipRect = {left, top, right, bottom}; }
 void SetVSync(int on) { draw.waitForVBlank = on; }
-int DesktopDepth() { return platform::DesktopDepth(); }
+int DesktopDepth() { return tu::platform::DesktopDepth(); }
 
 }  // namespace tuDraw

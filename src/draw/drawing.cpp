@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/surface.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace tuDraw {
 
 namespace {
-inline platform::Surface* SurfaceOf(int id) {
+inline tu::platform::Surface* SurfaceOf(int id) {
   return static_cast<unsigned>(id) < static_cast<unsigned>(kMaxSprites) ? draw.sprites[id].surface
                                                                         : nullptr;
 }
@@ -40,27 +40,27 @@ inline bool Clip(int& x, int& y, int& left, int& top, int& right, int& bottom) {
   return true;
 }
 
-inline void Blit(platform::Surface* dest, int x, int y, int id, int left, int top, int right,
+inline void Blit(tu::platform::Surface* dest, int x, int y, int id, int left, int top, int right,
                  int bottom, bool keyed) {
   if (static_cast<unsigned>(id) >= static_cast<unsigned>(kMaxSprites)) return;
   if (!Clip(x, y, left, top, right, bottom)) return;
-  platform::CopyResult r =
-      platform::Copy(dest, x, y, draw.sprites[id].surface, {left, top, right, bottom}, keyed);
-  if (r == platform::CopyResult::Lost) Restore();
+  tu::platform::CopyResult r =
+      tu::platform::Copy(dest, x, y, draw.sprites[id].surface, {left, top, right, bottom}, keyed);
+  if (r == tu::platform::CopyResult::Lost) Restore();
 }
 
 void Scaled(int x, int y, int id, int left, int top, int right, int bottom, int width, int height,
             bool keyed) {
-  platform::Surface* src = SurfaceOf(id);
+  tu::platform::Surface* src = SurfaceOf(id);
   if (static_cast<unsigned>(id) >= static_cast<unsigned>(kMaxSprites)) return;
   if (draw.canStretch) {
-    platform::CopyResult r = platform::StretchCopy(draw.backSurface, {x, y, x + width, y + height},
+    tu::platform::CopyResult r = tu::platform::StretchCopy(draw.backSurface, {x, y, x + width, y + height},
                                                    src, {left, top, right, bottom}, keyed);
-    if (r == platform::CopyResult::Lost) Restore();
+    if (r == tu::platform::CopyResult::Lost) Restore();
     return;
   }
   // Without a stretching blitter the picture is stretched into the Buffer sprite first.
-  platform::StretchCopy(draw.sprites[0].surface, {0, 0, width, height}, src,
+  tu::platform::StretchCopy(draw.sprites[0].surface, {0, 0, width, height}, src,
                         {left, top, right, bottom}, false);
   if (keyed)
     Draw(x, y, 0, 0, 0, width, height);
@@ -105,13 +105,13 @@ inline void WrapInto(float& v, int size) {
 }  // namespace
 
 void Clear() {
-  platform::Fill(draw.backSurface, {0, 0, draw.screenWidth, draw.screenHeight}, 0);
+  tu::platform::Fill(draw.backSurface, {0, 0, draw.screenWidth, draw.screenHeight}, 0);
 }
 
 void ClearObject(int id) {
-  platform::Surface* s = SurfaceOf(id);
+  tu::platform::Surface* s = SurfaceOf(id);
   if (!s) return;
-  platform::Fill(s, {0, 0, draw.sprites[id].width, draw.sprites[id].height}, 0);
+  tu::platform::Fill(s, {0, 0, draw.sprites[id].width, draw.sprites[id].height}, 0);
 }
 
 void Draw(int x, int y, int id, int left, int top, int right, int bottom) {
@@ -262,25 +262,25 @@ void DrawRoll(int x, int y, int forward, float speed, int id, int left, int top,
 // The rectangle is cut to clipRect, the back buffer and the sprite once, up front, so a wild
 // rectangle costs no more than its visible part.
 void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, int bottom) {
-  platform::Surface* src = SurfaceOf(id);
-  platform::Surface* dst = draw.backSurface;
-  if (!src || !dst || platform::SurfaceFormat(src) != platform::SurfaceFormat(dst)) return;
+  tu::platform::Surface* src = SurfaceOf(id);
+  tu::platform::Surface* dst = draw.backSurface;
+  if (!src || !dst || tu::platform::SurfaceFormat(src) != tu::platform::SurfaceFormat(dst)) return;
   const tu::Rect& c = draw.clipRect;
   const bool flipX = mode & 1, flipY = mode & 2;
   const MirrorSpan cols = CutMirrorSpan(x, left, right, flipX, std::max(c.left, 0),
-                                        std::min(c.right, platform::SurfaceWidth(dst)),
-                                        platform::SurfaceWidth(src));
+                                        std::min(c.right, tu::platform::SurfaceWidth(dst)),
+                                        tu::platform::SurfaceWidth(src));
   const MirrorSpan rows = CutMirrorSpan(y, top, bottom, flipY, std::max(c.top, 0),
-                                        std::min(c.bottom, platform::SurfaceHeight(dst)),
-                                        platform::SurfaceHeight(src));
+                                        std::min(c.bottom, tu::platform::SurfaceHeight(dst)),
+                                        tu::platform::SurfaceHeight(src));
   if (cols.from >= cols.to || rows.from >= rows.to) return;
   // Reading keeps the sprite's opaque-run index; a lost surface fails here, silently.
   int srcPitch = 0, dstPitch = 0;
-  auto* from = static_cast<const uint8_t*>(platform::LockForReading(src, &srcPitch));
+  auto* from = static_cast<const uint8_t*>(tu::platform::LockForReading(src, &srcPitch));
   if (!from) return;
-  auto* to = static_cast<uint8_t*>(platform::Lock(dst, &dstPitch));
+  auto* to = static_cast<uint8_t*>(tu::platform::Lock(dst, &dstPitch));
   if (!to) {
-    platform::Unlock(src);
+    tu::platform::Unlock(src);
     return;
   }
   auto copy = [&](auto pixel) {
@@ -295,12 +295,12 @@ void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, in
       }
     }
   };
-  if (platform::DescribeFormat(platform::SurfaceFormat(src)).bitsPerPixel == 16)
+  if (tu::platform::DescribeFormat(tu::platform::SurfaceFormat(src)).bitsPerPixel == 16)
     copy(uint16_t{});
   else
     copy(uint32_t{});
-  platform::Unlock(src);
-  platform::Unlock(dst);
+  tu::platform::Unlock(src);
+  tu::platform::Unlock(dst);
 }
 
 }  // namespace tuDraw

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "draw/effects_frame.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace tuDraw {
 

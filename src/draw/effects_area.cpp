@@ -16,12 +16,12 @@ namespace {
 // A rectangle cut to the back buffer, filled through the surface's colour fill.
 int Fill(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t value) {
   if (!fx::Ready()) return 0;
-  platform::Surface* back = draw.backSurface;
-  platform::PixelRect r{int(std::max<int64_t>(left, 0)), int(std::max<int64_t>(top, 0)),
-                        int(std::min<int64_t>(right, platform::SurfaceWidth(back))),
-                        int(std::min<int64_t>(bottom, platform::SurfaceHeight(back)))};
+  tu::platform::Surface* back = draw.backSurface;
+  tu::platform::PixelRect r{int(std::max<int64_t>(left, 0)), int(std::max<int64_t>(top, 0)),
+                        int(std::min<int64_t>(right, tu::platform::SurfaceWidth(back))),
+                        int(std::min<int64_t>(bottom, tu::platform::SurfaceHeight(back)))};
   if (r.right <= r.left || r.bottom <= r.top) return 1;
-  return platform::Fill(back, r, value) == platform::CopyResult::Lost ? 0 : 1;
+  return tu::platform::Fill(back, r, value) == tu::platform::CopyResult::Lost ? 0 : 1;
 }
 
 // Locks the back buffer for an area filter; false (with `result` set) when there is nothing
@@ -82,23 +82,23 @@ int SmokeArea(int color, int x, int y, int width, int height, int fade, int drif
     }
     return 1;
   });
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(draw.backSurface);
   return 1;
 }
 
 // Doubles the middle half of rows of the area into the Buffer sprite and draws them back.
 int MagnifyArea(int x, int y, int width, int height, int blend, bool rowsToo) {
   if (!fx::Ready()) return 0;
-  platform::Surface* buffer = fx::SpriteSurface(0);
+  tu::platform::Surface* buffer = fx::SpriteSurface(0);
   if (!buffer) return 0;
   tu::Rect a = fx::AreaBounds(x, y, width, height);
-  a.right = std::min(a.right, a.left + platform::SurfaceWidth(buffer));
-  a.bottom = std::min(a.bottom, a.top + platform::SurfaceHeight(buffer));
+  a.right = std::min(a.right, a.left + tu::platform::SurfaceWidth(buffer));
+  a.bottom = std::min(a.bottom, a.top + tu::platform::SurfaceHeight(buffer));
   fx::Pixels back, buf;
   int result = 1;
   if (!BeginArea(a, back, result)) return result;
   if (!fx::LockPixels(buffer, buf)) {
-    platform::Unlock(draw.backSurface);
+    tu::platform::Unlock(draw.backSurface);
     return 0;
   }
   const int w = a.right - a.left, h = a.bottom - a.top;
@@ -117,8 +117,8 @@ int MagnifyArea(int x, int y, int width, int height, int blend, bool rowsToo) {
       }
     }
   }
-  platform::Unlock(buffer);
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(buffer);
+  tu::platform::Unlock(draw.backSurface);
   for (int r = 0; r < h; ++r) DrawOpaque(a.left, a.top + r, 0, 0, r, w, r + 1);
   return 1;
 }
@@ -168,7 +168,7 @@ int DarkenRect(int left, int top, int right, int bottom, int value) {
       row[i] = v;
     }
   }
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(draw.backSurface);
   return 1;
 }
 
@@ -218,7 +218,7 @@ int Mosaic(int x, int y, int r, int c) {
     }
     for (int j = top + 1; j < bottom; ++j) std::memcpy(p.Row(j) + a.left, first + a.left, rowBytes);
   }
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(draw.backSurface);
   return 1;
 }
 
@@ -235,7 +235,7 @@ int Invert(int x, int y, int width, int height) {
       row[i] = Compose(31 - c[0], 31 - c[1], 31 - c[2]);
     }
   }
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(draw.backSurface);
   return 1;
 }
 
@@ -256,7 +256,7 @@ int Emboss(int x, int y, int width, int height) {
                        std::clamp(16 + c[2] - n[2], 0, 31));
     }
   }
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(draw.backSurface);
   return 1;
 }
 

@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <cstring>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/surface.h"
 
 namespace tuDraw::fx {
 
-inline bool Is16Bit(const platform::Surface* s) {
-  return s && (platform::SurfaceFormat(s) == platform::PixelFormat::Rgb565 ||
-               platform::SurfaceFormat(s) == platform::PixelFormat::Rgb555);
+inline bool Is16Bit(const tu::platform::Surface* s) {
+  return s && (tu::platform::SurfaceFormat(s) == tu::platform::PixelFormat::Rgb565 ||
+               tu::platform::SurfaceFormat(s) == tu::platform::PixelFormat::Rgb555);
 }
 
 // The effects need the 16-bit tables and a 16-bit back buffer.
@@ -20,9 +20,9 @@ inline bool Ready() {
   return tables.built16 && draw.pixelFormat.bitsPerPixel == 16 && Is16Bit(draw.backSurface);
 }
 
-inline platform::Surface* SpriteSurface(int id) {
+inline tu::platform::Surface* SpriteSurface(int id) {
   if (static_cast<unsigned>(id) >= static_cast<unsigned>(kMaxSprites)) return nullptr;
-  platform::Surface* s = draw.sprites[id].surface;
+  tu::platform::Surface* s = draw.sprites[id].surface;
   return Is16Bit(s) ? s : nullptr;
 }
 
@@ -30,8 +30,8 @@ inline platform::Surface* SpriteSurface(int id) {
 inline tu::Rect DestBounds() {
   const tu::Rect& c = draw.clipRect;
   return {std::max(c.left, 0), std::max(c.top, 0),
-          std::min(c.right, platform::SurfaceWidth(draw.backSurface)),
-          std::min(c.bottom, platform::SurfaceHeight(draw.backSurface))};
+          std::min(c.right, tu::platform::SurfaceWidth(draw.backSurface)),
+          std::min(c.bottom, tu::platform::SurfaceHeight(draw.backSurface))};
 }
 
 // An area (x, y, width, height) cut to clipRect and the back buffer; empty when nothing is left.
@@ -49,7 +49,7 @@ inline tu::Rect AreaBounds(int x, int y, int width, int height) {
 // a sprite's opaque-run index for its later keyed draws.
 template <class Pixel>
 struct LockedPixels {
-  platform::Surface* surface = nullptr;
+  tu::platform::Surface* surface = nullptr;
   Pixel* base = nullptr;
   int pitch = 0;
   Pixel* Row(int y) const { return base + static_cast<ptrdiff_t>(y) * pitch; }
@@ -57,17 +57,17 @@ struct LockedPixels {
 using Pixels = LockedPixels<uint16_t>;
 using SourcePixels = LockedPixels<const uint16_t>;
 
-inline bool LockPixels(platform::Surface* s, Pixels& p) {
+inline bool LockPixels(tu::platform::Surface* s, Pixels& p) {
   int pitchBytes = 0;
-  void* base = platform::Lock(s, &pitchBytes);
+  void* base = tu::platform::Lock(s, &pitchBytes);
   if (!base) return false;
   p = {s, static_cast<uint16_t*>(base), pitchBytes / 2};
   return true;
 }
 
-inline bool LockPixels(platform::Surface* s, SourcePixels& p) {
+inline bool LockPixels(tu::platform::Surface* s, SourcePixels& p) {
   int pitchBytes = 0;
-  const void* base = platform::LockForReading(s, &pitchBytes);
+  const void* base = tu::platform::LockForReading(s, &pitchBytes);
   if (!base) return false;
   p = {s, static_cast<const uint16_t*>(base), pitchBytes / 2};
   return true;
@@ -102,7 +102,7 @@ inline bool ClipCopy(int x, int y, const tu::Rect& src, int spriteW, int spriteH
     }
   };
   cut(draw.clipRect);
-  cut({0, 0, platform::SurfaceWidth(draw.backSurface), platform::SurfaceHeight(draw.backSurface)});
+  cut({0, 0, tu::platform::SurfaceWidth(draw.backSurface), tu::platform::SurfaceHeight(draw.backSurface)});
   // The sprite bounds the source the same way, moving the destination along.
   if (sx < 0) {
     w += sx;
@@ -129,20 +129,20 @@ inline bool ClipCopy(int x, int y, const tu::Rect& src, int spriteW, int spriteH
 template <class RowRule>
 int CopyRows(int x, int y, int id, int left, int top, int right, int bottom, RowRule&& rowRule) {
   if (!Ready()) return 0;
-  platform::Surface* sprite = SpriteSurface(id);
+  tu::platform::Surface* sprite = SpriteSurface(id);
   if (!sprite) return 0;
   CopyFrame f;
-  if (!ClipCopy(x, y, {left, top, right, bottom}, platform::SurfaceWidth(sprite),
-                platform::SurfaceHeight(sprite), f))
+  if (!ClipCopy(x, y, {left, top, right, bottom}, tu::platform::SurfaceWidth(sprite),
+                tu::platform::SurfaceHeight(sprite), f))
     return 1;
   if (!LockPixels(sprite, f.src)) return 0;
   if (!LockPixels(draw.backSurface, f.dst)) {
-    platform::Unlock(sprite);
+    tu::platform::Unlock(sprite);
     return 0;
   }
   for (int j = 0; j < f.h; ++j) rowRule(f, f.src.Row(f.sy + j) + f.sx, f.dst.Row(f.dy + j) + f.dx, j);
-  platform::Unlock(sprite);
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(sprite);
+  tu::platform::Unlock(draw.backSurface);
   return 1;
 }
 

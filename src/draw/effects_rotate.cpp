@@ -25,7 +25,7 @@ bool Sane(int64_t l, int64_t t, int64_t r, int64_t b) {
 int Rotate(int dl, int dt, int dr, int db, int angle, float scale, bool paint, int color, int id,
            int left, int top, int right, int bottom) {
   if (!fx::Ready()) return 0;
-  platform::Surface* sprite = fx::SpriteSurface(id);
+  tu::platform::Surface* sprite = fx::SpriteSurface(id);
   if (!sprite) return 0;
   if (!(scale >= 1.0f / 64) || !std::isfinite(scale)) return 1;
   if (!Sane(dl, dt, dr, db) || !Sane(left, top, right, bottom)) return 1;
@@ -34,8 +34,8 @@ int Rotate(int dl, int dt, int dr, int db, int angle, float scale, bool paint, i
   const tu::Rect dst{std::max(dl, bounds.left), std::max(dt, bounds.top),
                      std::min(dr, bounds.right), std::min(db, bounds.bottom)};
   const tu::Rect src{std::max(left, 0), std::max(top, 0),
-                     std::min(right, platform::SurfaceWidth(sprite)),
-                     std::min(bottom, platform::SurfaceHeight(sprite))};
+                     std::min(right, tu::platform::SurfaceWidth(sprite)),
+                     std::min(bottom, tu::platform::SurfaceHeight(sprite))};
   if (dst.right <= dst.left || dst.bottom <= dst.top || src.right <= src.left ||
       src.bottom <= src.top)
     return 1;
@@ -66,7 +66,7 @@ int Rotate(int dl, int dt, int dr, int db, int angle, float scale, bool paint, i
   fx::Pixels dp;
   if (!fx::LockPixels(sprite, sp)) return 0;
   if (!fx::LockPixels(draw.backSurface, dp)) {
-    platform::Unlock(sprite);
+    tu::platform::Unlock(sprite);
     return 0;
   }
   const uint16_t* origin = sp.base + int64_t(top) * sp.pitch + left;
@@ -94,8 +94,8 @@ int Rotate(int dl, int dt, int dr, int db, int angle, float scale, bool paint, i
         if (uint16_t v = origin[iy * pitch + ix]) d[px] = paint ? ink : v;
     }
   }
-  platform::Unlock(sprite);
-  platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(sprite);
+  tu::platform::Unlock(draw.backSurface);
   return 1;
 }
 

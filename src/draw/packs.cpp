@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "draw/sprite_key.h"
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/files.h"
 #include "platform/surface.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 
 namespace tuDraw {
 
@@ -76,12 +76,12 @@ void UpperAscii(char* s) {
 
 // A 5-5-5 word as a pixel of `format`. At 16 bits each 5-bit intensity goes to the top of its
 // channel (a 6-bit green keeps its lowest bit 0); at 32 bits it is widened to 8 bits.
-uint32_t PackedToPixel(uint16_t word, platform::PixelFormat format) {
+uint32_t PackedToPixel(uint16_t word, tu::platform::PixelFormat format) {
   uint32_t r = (word >> 10) & 31, g = (word >> 5) & 31, b = word & 31;
   switch (format) {
-    case platform::PixelFormat::Rgb565: return r << 11 | g << 6 | b;
-    case platform::PixelFormat::Rgb555: return r << 10 | g << 5 | b;
-    case platform::PixelFormat::Xrgb8888:
+    case tu::platform::PixelFormat::Rgb565: return r << 11 | g << 6 | b;
+    case tu::platform::PixelFormat::Rgb555: return r << 10 | g << 5 | b;
+    case tu::platform::PixelFormat::Xrgb8888:
       return (r << 3 | r >> 2) << 16 | (g << 3 | g >> 2) << 8 | (b << 3 | b >> 2);
   }
   return 0;
@@ -97,15 +97,15 @@ void Discard(int id) {
 int Expand(const char* context, FILE* f, const PackEntry& e, int target) {
   int scratch = CreateObject(e.width, e.height, 2);
   if (scratch == 0) return 0;
-  platform::Surface* s = draw.sprites[scratch].surface;
+  tu::platform::Surface* s = draw.sprites[scratch].surface;
   int pitch = 0;
-  auto* bits = static_cast<uint8_t*>(platform::Lock(s, &pitch));
+  auto* bits = static_cast<uint8_t*>(tu::platform::Lock(s, &pitch));
   if (!bits) {
     Discard(scratch);
     return 0;
   }
-  platform::PixelFormat format = platform::SurfaceFormat(s);
-  int bytesPerPixel = format == platform::PixelFormat::Xrgb8888 ? 4 : 2;
+  tu::platform::PixelFormat format = tu::platform::SurfaceFormat(s);
+  int bytesPerPixel = format == tu::platform::PixelFormat::Xrgb8888 ? 4 : 2;
   std::vector<uint8_t> row(2u * e.width);
   bool complete = true;
   for (int y = 0; y < e.height; ++y) {
@@ -124,22 +124,22 @@ int Expand(const char* context, FILE* f, const PackEntry& e, int target) {
       }
     }
   }
-  platform::Unlock(s);
+  tu::platform::Unlock(s);
   if (!complete) {
     Discard(scratch);
     return tuSystem::Error(context, kCannotRead, 0);
   }
 
   SpriteObject& t = draw.sprites[target];
-  platform::PixelRect rect{0, 0, e.width, e.height};
-  platform::CopyResult result = platform::CopyResult::Invalid;
+  tu::platform::PixelRect rect{0, 0, e.width, e.height};
+  tu::platform::CopyResult result = tu::platform::CopyResult::Invalid;
   for (int attempt = 0; attempt < 10; ++attempt) {
-    result = platform::Copy(t.surface, 0, 0, draw.sprites[scratch].surface, rect, false);
-    if (result == platform::CopyResult::Ok) break;
-    if (result == platform::CopyResult::Lost) Restore();
+    result = tu::platform::Copy(t.surface, 0, 0, draw.sprites[scratch].surface, rect, false);
+    if (result == tu::platform::CopyResult::Ok) break;
+    if (result == tu::platform::CopyResult::Lost) Restore();
   }
   Discard(scratch);
-  if (result != platform::CopyResult::Ok)
+  if (result != tu::platform::CopyResult::Ok)
     return tuSystem::Error(context, kCannotExpand, static_cast<int>(result));
   return 1;
 }
@@ -206,11 +206,11 @@ void AppendEntry(const std::string& packFile, const char* relative, const char* 
     put16(s.width);
     put16(s.height);
     bytes.insert(bytes.end(), stored, stored + strlen(stored) + 1);
-    platform::PixelFormat format = platform::SurfaceFormat(s.surface);
+    tu::platform::PixelFormat format = tu::platform::SurfaceFormat(s.surface);
     for (int y = 0; y < s.height; ++y)
       for (int x = 0; x < s.width; ++x)
         put16(ColorToPacked(
-            platform::PixelToColorref(format, platform::ReadPixel(s.surface, x, y))));
+            tu::platform::PixelToColorref(format, tu::platform::ReadPixel(s.surface, x, y))));
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
   }
@@ -256,10 +256,10 @@ int SwapPack(const char* name, int id, int memoryKind) {
   FILE* f = OpenEntry(context, name, upper, sizeof upper, &e);
   if (!f) return 0;
   SpriteObject& t = draw.sprites[id];
-  if (t.surface) platform::FreeSurface(t.surface);
+  if (t.surface) tu::platform::FreeSurface(t.surface);
   // The entry stays taken while the scratch sprite is created.
   tu::CopyCut(t.name, sizeof t.name, "*");
-  t.surface = platform::CreateSurface(e.width, e.height, platform::DesktopPixelFormat(),
+  t.surface = tu::platform::CreateSurface(e.width, e.height, tu::platform::DesktopPixelFormat(),
                                       memoryKind != 2);
   if (!t.surface) {
     fclose(f);
@@ -288,7 +288,7 @@ int Convert(const char* packName, const char* folder, int startAfresh) {
   std::string packFile = base + packName;
   if (startAfresh) remove(packFile.c_str());
   std::string dir = *folder ? base + folder : base;
-  for (const std::string& file : platform::ListFiles(dir, "*.BMP")) {
+  for (const std::string& file : tu::platform::ListFiles(dir, "*.BMP")) {
     std::string relative = *folder ? std::string(folder) + "/" + file : file;
     // The stored name is the file name alone, upper-cased; the file is opened by its own
     // spelling, since the file system tells cases apart.

@@ -2,9 +2,9 @@
 // the window, paced to the display's refresh.
 #include <cstdlib>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/display.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace tuDraw {
 
@@ -109,10 +109,10 @@ void Present() {
   const tu::Rect& c = tuSystem::sys.clientRect;
   // The window is the client area: the destination is clientRect in window coordinates.
   int ox = tuSystem::sys.clientX, oy = tuSystem::sys.clientY;
-  platform::CopyResult r = platform::PresentFrame(
+  tu::platform::CopyResult r = tu::platform::PresentFrame(
       draw.backSurface, {s.left, s.top, s.right, s.bottom},
       {c.left - ox, c.top - oy, c.right - ox, c.bottom - oy}, draw.waitForVBlank != 0);
-  if (r == platform::CopyResult::Lost) Restore();
+  if (r == tu::platform::CopyResult::Lost) Restore();
 }
 
 void FadeOut() {

@@ -3,19 +3,19 @@
 #include <vector>
 
 #include "draw/surface_dc.h"
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 
 namespace tuDraw {
 
-bool LockTarget(platform::Surface* surface, platform::PixelTarget* target) {
+bool LockTarget(tu::platform::Surface* surface, tu::platform::PixelTarget* target) {
   if (!surface || !target) return false;
   int pitch = 0;
-  void* pixels = platform::Lock(surface, &pitch);
+  void* pixels = tu::platform::Lock(surface, &pitch);
   if (!pixels) return false;
-  platform::FormatInfo f = platform::DescribeFormat(platform::SurfaceFormat(surface));
+  tu::platform::FormatInfo f = tu::platform::DescribeFormat(tu::platform::SurfaceFormat(surface));
   target->pixels = pixels;
-  target->width = platform::SurfaceWidth(surface);
-  target->height = platform::SurfaceHeight(surface);
+  target->width = tu::platform::SurfaceWidth(surface);
+  target->height = tu::platform::SurfaceHeight(surface);
   target->pitch = pitch;
   target->bitsPerPixel = f.bitsPerPixel;
   target->redMask = f.redMask;
@@ -24,17 +24,17 @@ bool LockTarget(platform::Surface* surface, platform::PixelTarget* target) {
   return true;
 }
 
-bool GetSurfaceDC(platform::Surface* surface, platform::DeviceContext& dc) {
+bool GetSurfaceDC(tu::platform::Surface* surface, tu::platform::DeviceContext& dc) {
   // A fresh context: default colours, opaque background, no font.
-  dc = platform::DeviceContext{};
-  platform::PixelTarget t;
+  dc = tu::platform::DeviceContext{};
+  tu::platform::PixelTarget t;
   if (!LockTarget(surface, &t)) return false;
   dc.Attach(t);
   return true;
 }
 
-void ReleaseSurfaceDC(platform::Surface* surface, platform::DeviceContext& dc) {
-  if (dc.Attached() && surface) platform::Unlock(surface);
+void ReleaseSurfaceDC(tu::platform::Surface* surface, tu::platform::DeviceContext& dc) {
+  if (dc.Attached() && surface) tu::platform::Unlock(surface);
   dc.Detach();
 }
 
@@ -42,7 +42,7 @@ namespace {
 
 // The context of one primitive call on the back buffer.
 struct BackDC {
-  platform::DeviceContext dc;
+  tu::platform::DeviceContext dc;
   BackDC() { GetSurfaceDC(draw.backSurface, dc); }
   ~BackDC() { ReleaseSurfaceDC(draw.backSurface, dc); }
 };
@@ -53,15 +53,15 @@ class DcPoints {
  public:
   DcPoints(const Point* points, int count) {
     if (count > kInline) heap_.resize(static_cast<size_t>(count));
-    platform::DcPoint* out = data();
+    tu::platform::DcPoint* out = data();
     for (int i = 0; i < count; ++i) out[i] = {points[i].x, points[i].y};
   }
-  platform::DcPoint* data() { return heap_.empty() ? inline_ : heap_.data(); }
+  tu::platform::DcPoint* data() { return heap_.empty() ? inline_ : heap_.data(); }
 
  private:
   static constexpr int kInline = 256;
-  platform::DcPoint inline_[kInline];
-  std::vector<platform::DcPoint> heap_;
+  tu::platform::DcPoint inline_[kInline];
+  std::vector<tu::platform::DcPoint> heap_;
 };
 
 }  // namespace
@@ -89,7 +89,7 @@ void Line(int x1, int y1, int x2, int y2, uint32_t color, int width) {
 void Rect(int left, int top, int right, int bottom, uint32_t fill, uint32_t edge, int width) {
   BackDC b;
   b.dc.SetPen(edge, width);
-  b.dc.SetBrush(platform::BrushKind::Solid, fill);
+  b.dc.SetBrush(tu::platform::BrushKind::Solid, fill);
   b.dc.Rectangle(left, top, right, bottom);
 }
 
@@ -106,7 +106,7 @@ void Polygon(const Point* points, int count, uint32_t color, uint32_t background
   if (!points || count <= 0) return;
   BackDC b;
   b.dc.SetPen(color, width);
-  b.dc.SetBrush(hatch ? platform::BrushKind::DiagCross : platform::BrushKind::Null, color);
+  b.dc.SetBrush(hatch ? tu::platform::BrushKind::DiagCross : tu::platform::BrushKind::Null, color);
   if (hatch == 2)
     b.dc.SetBkTransparent(true);
   else

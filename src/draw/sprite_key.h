@@ -1,5 +1,5 @@
 #pragma once
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 
 namespace tuDraw {
 // Gives a freshly filled sprite the colour key of the current setting: the top-left pixel, or

@@ -5,23 +5,23 @@
 #include <vector>
 
 #include "draw/sprite_key.h"
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/resources.h"
 #include "platform/surface.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 
 namespace tuDraw {
 
 void ApplyColorKeySetting(SpriteObject& e) {
   if (!e.surface) return;
   if (draw.colorKeyFromCorner) {
-    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, -1));
+    tu::platform::SetColorKey(e.surface, tu::platform::MatchColor(e.surface, -1));
     e.colorKey = -1;
   } else {
-    platform::SetColorKey(e.surface, platform::MatchColor(e.surface, draw.colorKeyValue));
+    tu::platform::SetColorKey(e.surface, tu::platform::MatchColor(e.surface, draw.colorKeyValue));
     e.colorKey = draw.colorKeyValue;
   }
 }
@@ -43,24 +43,24 @@ int FirstFreeEntry() {
 }
 
 void TakeSize(SpriteObject& e) {
-  e.width = static_cast<uint16_t>(platform::SurfaceWidth(e.surface));
-  e.height = static_cast<uint16_t>(platform::SurfaceHeight(e.surface));
+  e.width = static_cast<uint16_t>(tu::platform::SurfaceWidth(e.surface));
+  e.height = static_cast<uint16_t>(tu::platform::SurfaceHeight(e.surface));
 }
 
 // A resource named by the full path wins over the file, as the host's image loader has it.
-platform::Surface* LoadBitmapSurface(const std::string& path, int memoryKind) {
-  platform::PixelFormat format = platform::DesktopPixelFormat();
-  if (const auto* res = platform::FindResource("BITMAP", path))
-    return platform::DecodeBmpResource(res->data(), res->size(), format, SystemMemory(memoryKind));
+tu::platform::Surface* LoadBitmapSurface(const std::string& path, int memoryKind) {
+  tu::platform::PixelFormat format = tu::platform::DesktopPixelFormat();
+  if (const auto* res = tu::platform::FindResource("BITMAP", path))
+    return tu::platform::DecodeBmpResource(res->data(), res->size(), format, SystemMemory(memoryKind));
   std::vector<uint8_t> bytes;
-  if (!platform::ReadFile(path, bytes)) return nullptr;
-  return platform::DecodeBmp(bytes.data(), bytes.size(), format, SystemMemory(memoryKind));
+  if (!tu::platform::ReadFile(path, bytes)) return nullptr;
+  return tu::platform::DecodeBmp(bytes.data(), bytes.size(), format, SystemMemory(memoryKind));
 }
 
-platform::Surface* LoadBitmapResource(const char* name, int memoryKind) {
-  const auto* res = platform::FindResource("BITMAP", name);
+tu::platform::Surface* LoadBitmapResource(const char* name, int memoryKind) {
+  const auto* res = tu::platform::FindResource("BITMAP", name);
   if (!res) return nullptr;
-  return platform::DecodeBmpResource(res->data(), res->size(), platform::DesktopPixelFormat(),
+  return tu::platform::DecodeBmpResource(res->data(), res->size(), tu::platform::DesktopPixelFormat(),
                                      SystemMemory(memoryKind));
 }
 
@@ -102,7 +102,7 @@ int CreateObject(int width, int height, int memoryKind) {
   // The size is recorded before the surface exists; a failed creation leaves it in the entry.
   e.width = static_cast<uint16_t>(width);
   e.height = static_cast<uint16_t>(height);
-  e.surface = platform::CreateSurface(width, height, platform::DesktopPixelFormat(),
+  e.surface = tu::platform::CreateSurface(width, height, tu::platform::DesktopPixelFormat(),
                                       SystemMemory(memoryKind));
   if (!e.surface) return tuSystem::Error(context, "スプライトを作成できません", 0);
   ApplyColorKeySetting(e);
@@ -118,7 +118,7 @@ int SwapObject(const char* name, int id, int memoryKind) {
   tu::CopyCut(copy, sizeof copy, name);
   SpriteObject& e = draw.sprites[id];
   if (e.surface) {
-    platform::FreeSurface(e.surface);
+    tu::platform::FreeSurface(e.surface);
     e.surface = nullptr;
   }
   tu::CopyCut(e.name, sizeof e.name, copy);
@@ -133,7 +133,7 @@ void DeleteObject(int id) {
   if (!ValidId(id)) return;
   SpriteObject& e = draw.sprites[id];
   if (!e.surface) return;
-  platform::FreeSurface(e.surface);
+  tu::platform::FreeSurface(e.surface);
   e.surface = nullptr;
   e.name[0] = 0;
   e.colorKey = 0;
@@ -141,14 +141,14 @@ void DeleteObject(int id) {
 }
 
 void Restore() {
-  platform::RestorePrimary();
-  if (platform::IsLost(draw.backSurface)) platform::RestoreSurface(draw.backSurface);
+  tu::platform::RestorePrimary();
+  if (tu::platform::IsLost(draw.backSurface)) tu::platform::RestoreSurface(draw.backSurface);
   for (int i = 0; i < kFirstFreeSprite; ++i)
-    if (platform::IsLost(draw.sprites[i].surface)) platform::RestoreSurface(draw.sprites[i].surface);
+    if (tu::platform::IsLost(draw.sprites[i].surface)) tu::platform::RestoreSurface(draw.sprites[i].surface);
   for (int i = kFirstFreeSprite; i < kMaxSprites; ++i) {
     SpriteObject& e = draw.sprites[i];
-    if (e.name[0] == 0 || !e.surface || !platform::IsLost(e.surface)) continue;
-    platform::RestoreSurface(e.surface);
+    if (e.name[0] == 0 || !e.surface || !tu::platform::IsLost(e.surface)) continue;
+    tu::platform::RestoreSurface(e.surface);
     if (e.name[0] == '*') continue;
     SetColorKey(e.colorKey);
     char name[sizeof e.name];
@@ -171,7 +171,7 @@ void SetObjectColorKey(int id, int colorref) {
   if (!ValidId(id)) return;
   SpriteObject& e = draw.sprites[id];
   e.colorKey = colorref;
-  if (e.surface) platform::SetColorKey(e.surface, platform::MatchColor(e.surface, colorref));
+  if (e.surface) tu::platform::SetColorKey(e.surface, tu::platform::MatchColor(e.surface, colorref));
 }
 
 void SetObjectColorKeyFromCorner(int id) { SetObjectColorKey(id, -1); }
@@ -179,9 +179,9 @@ void SetObjectColorKeyFromCorner(int id) { SetObjectColorKey(id, -1); }
 void CopyColorKey(int destId, int sourceId) {
   if (!ValidId(destId) || !ValidId(sourceId)) return;
   uint32_t key;
-  platform::Surface* src = draw.sprites[sourceId].surface;
-  platform::Surface* dst = draw.sprites[destId].surface;
-  if (src && dst && platform::GetColorKey(src, &key)) platform::SetColorKey(dst, key);
+  tu::platform::Surface* src = draw.sprites[sourceId].surface;
+  tu::platform::Surface* dst = draw.sprites[destId].surface;
+  if (src && dst && tu::platform::GetColorKey(src, &key)) tu::platform::SetColorKey(dst, key);
 }
 
 }  // namespace tuDraw

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "draw/surface_dc.h"
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/desktop.h"
 #include "platform/font.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 
 namespace tuDraw {
 
@@ -24,29 +24,29 @@ constexpr int kScopeBack = 1;
 constexpr int kScopeSmooth = 2;
 
 struct Scope {
-  platform::DeviceContext dc;
-  platform::Surface* surface = nullptr;
-  platform::Font* font = nullptr;
-  platform::Font* previousFont = nullptr;
+  tu::platform::DeviceContext dc;
+  tu::platform::Surface* surface = nullptr;
+  tu::platform::Font* font = nullptr;
+  tu::platform::Font* previousFont = nullptr;
 };
 Scope scope;
 
-platform::Surface* SpriteSurface(int id) { return draw.sprites[id].surface; }
+tu::platform::Surface* SpriteSurface(int id) { return draw.sprites[id].surface; }
 
-platform::Font* CreateFontFromBlock() {
+tu::platform::Font* CreateFontFromBlock() {
   const FontDescription& fb = text.fontBlock;
-  platform::FontRequest r;
+  tu::platform::FontRequest r;
   tu::CopyCut(r.face, sizeof r.face, fb.faceName);
   r.height = fb.height;
   r.weight = fb.weight;
   r.italic = fb.italic != 0;
   r.underline = fb.underline != 0;
   r.escapement = fb.escapement;
-  return platform::OpenFont(r);
+  return tu::platform::OpenFont(r);
 }
 
 // Takes the surface's device context and selects a font made from the description into it.
-void OpenScope(platform::Surface* surface, int kind) {
+void OpenScope(tu::platform::Surface* surface, int kind) {
   scope.font = CreateFontFromBlock();
   scope.surface = surface;
   GetSurfaceDC(surface, scope.dc);
@@ -62,7 +62,7 @@ bool ScopeSurfaceLive() {
 }
 
 // The scope's context for drawing; detached (drawing nothing) when its surface is gone.
-platform::DeviceContext& ScopeDC() {
+tu::platform::DeviceContext& ScopeDC() {
   if (scope.dc.Attached() && !ScopeSurfaceLive()) scope.dc.Detach();
   return scope.dc;
 }
@@ -70,7 +70,7 @@ platform::DeviceContext& ScopeDC() {
 void CloseScope() {
   if (!text.scopeOpen) return;
   scope.dc.SelectFont(scope.previousFont);
-  platform::CloseFont(scope.font);
+  tu::platform::CloseFont(scope.font);
   scope.font = nullptr;
   ReleaseSurfaceDC(ScopeSurfaceLive() ? scope.surface : nullptr, scope.dc);
   scope.surface = nullptr;
@@ -79,9 +79,9 @@ void CloseScope() {
 
 void SetFaceByNumber(int face) {
   if (face == 0) tu::CopyCut(text.fontBlock.faceName, sizeof text.fontBlock.faceName,
-                             platform::kMinchoFaceName);
+                             tu::platform::kMinchoFaceName);
   if (face == 1) tu::CopyCut(text.fontBlock.faceName, sizeof text.fontBlock.faceName,
-                             platform::kGothicFaceName);
+                             tu::platform::kGothicFaceName);
 }
 
 void Describe(int height, int angle, int weight, int italic, int underline) {
@@ -138,13 +138,13 @@ uint32_t AvoidKeyBlack(uint32_t c) {
 // Sums the non-zero pixels around every second pixel of every second row of the Font buffer and
 // writes their blend with the back buffer into the Font sprite at screen positions.
 void ReduceSmooth(int x, int y, const tu::Rect& box) {
-  platform::PixelTarget big, out, back;
+  tu::platform::PixelTarget big, out, back;
   bool okBig = LockTarget(SpriteSurface(kFontBufferSprite), &big);
   bool okOut = okBig && LockTarget(SpriteSurface(kFontSprite), &out);
   bool okBack = okOut && LockTarget(draw.backSurface, &back);
   if (okBack) {
     // Five-bit channels on a 16-bit desktop, eight bits otherwise.
-    int drop = platform::DesktopDepth() == 16 ? 3 : 0;
+    int drop = tu::platform::DesktopDepth() == 16 ? 3 : 0;
     const tu::Rect& c = draw.clipRect;
     int x0 = std::max({box.left, c.left, 0}), x1 = std::min({box.right, c.right, out.width});
     int y0 = std::max({box.top, c.top, 0}), y1 = std::min({box.bottom, c.bottom, out.height});
@@ -157,30 +157,30 @@ void ReduceSmooth(int x, int y, const tu::Rect& box) {
           for (int dx = -1; dx <= 1; ++dx) {
             int sx = bx + dx, sy = by + dy;
             if (sx < 0 || sy < 0 || sx >= big.width || sy >= big.height) continue;
-            uint32_t p = platform::ReadTargetPixel(big, sx, sy);
+            uint32_t p = tu::platform::ReadTargetPixel(big, sx, sy);
             if (p == 0) continue;
-            uint32_t col = platform::PixelToColor(big, p);
+            uint32_t col = tu::platform::PixelToColor(big, p);
             for (int k = 0; k < 3; ++k) sum[k] += ((col >> (8 * k)) & 0xFF) >> drop;
             ++count;
           }
         if (count == 0) continue;
-        uint32_t under = platform::PixelToColor(back, platform::ReadTargetPixel(back, ox, oy));
+        uint32_t under = tu::platform::PixelToColor(back, tu::platform::ReadTargetPixel(back, ox, oy));
         uint32_t result = 0;
         for (int k = 0; k < 3; ++k) {
           uint32_t bg = ((under >> (8 * k)) & 0xFF) >> drop;
           uint32_t v = (sum[k] + bg * static_cast<uint32_t>(9 - count)) / 9;
           result |= (v << drop) << (8 * k);
         }
-        uint32_t pixel = platform::ColorToPixel(out, result);
+        uint32_t pixel = tu::platform::ColorToPixel(out, result);
         // Pixel value 0 is the sprite's transparent key: keep black visible.
-        if (pixel == 0) pixel = platform::ColorToPixel(out, 0x080808) | 1u;
-        platform::WriteTargetPixel(out, ox, oy, pixel);
+        if (pixel == 0) pixel = tu::platform::ColorToPixel(out, 0x080808) | 1u;
+        tu::platform::WriteTargetPixel(out, ox, oy, pixel);
       }
     }
   }
-  if (okBack) platform::Unlock(draw.backSurface);
-  if (okOut) platform::Unlock(SpriteSurface(kFontSprite));
-  if (okBig) platform::Unlock(SpriteSurface(kFontBufferSprite));
+  if (okBack) tu::platform::Unlock(draw.backSurface);
+  if (okOut) tu::platform::Unlock(SpriteSurface(kFontSprite));
+  if (okBig) tu::platform::Unlock(SpriteSurface(kFontBufferSprite));
 }
 
 void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int style, bool smooth,
@@ -196,8 +196,8 @@ void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int 
   int target = smooth ? kFontBufferSprite : kFontSprite;
   ClearObject(target);
   if (smooth) ClearObject(kFontSprite);
-  platform::Font* font = CreateFontFromBlock();
-  platform::DeviceContext& dc = scope.dc;
+  tu::platform::Font* font = CreateFontFromBlock();
+  tu::platform::DeviceContext& dc = scope.dc;
   GetSurfaceDC(SpriteSurface(target), dc);
   dc.SelectFont(font);
   dc.SetBkTransparent(true);
@@ -241,7 +241,7 @@ void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int 
     bool newline = cp == '\n';
     int w = 0, h = 0;
     if (!newline && font) {
-      platform::MeasureText(font, ch, &w, &h);
+      tu::platform::MeasureText(font, ch, &w, &h);
       if (smooth) {
         w = (w + 1) / 2;
         h = (h + 1) / 2;
@@ -284,7 +284,7 @@ void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int 
   text.charCount = n;
 
   dc.SelectFont(nullptr);
-  platform::CloseFont(font);
+  tu::platform::CloseFont(font);
   ReleaseSurfaceDC(SpriteSurface(target), dc);
   if (smooth) ReduceSmooth(x, y, rects[0]);
   if (text.textBoxDraws && drawResult) {
@@ -299,7 +299,7 @@ void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int 
   text.textBoxDraws = 1;
 }
 
-bool CollectFace(const platform::FaceInfo& face, void*) {
+bool CollectFace(const tu::platform::FaceInfo& face, void*) {
   if (text.fontCount >= kMaxFonts) return false;
   FontEntry& e = text.fonts[text.fontCount++];
   tu::CopyCut(e.faceName, sizeof e.faceName, face.family);
@@ -316,7 +316,7 @@ int EnumFonts() {
   text.fontBlockAllocated = 1;
   for (FontEntry& e : text.fonts) e = FontEntry{};
   text.fontCount = 0;
-  platform::ListFaces(CollectFace, nullptr);
+  tu::platform::ListFaces(CollectFace, nullptr);
   text.textBoxDraws = 1;
   return 1;
 }
@@ -363,17 +363,17 @@ void Text(int x, int y, const char* str) {
 
 int TextRect(int left, int top, int right, int bottom, const char* str, int align) {
   if (!str || align < 0 || align > 2) return 0;
-  int flags = platform::kDtNoPrefix | platform::kDtWordBreak |
-              (align == 1 ? platform::kDtCenter : align == 2 ? platform::kDtRight : 0);
-  platform::DcRect r{left, top, right, bottom};
+  int flags = tu::platform::kDtNoPrefix | tu::platform::kDtWordBreak |
+              (align == 1 ? tu::platform::kDtCenter : align == 2 ? tu::platform::kDtRight : 0);
+  tu::platform::DcRect r{left, top, right, bottom};
   return ScopeDC().DrawText(str, &r, flags);
 }
 
 int MeasureTextRect(int left, int top, int right, int bottom, const char* str) {
   if (!str) return 0;
-  platform::DcRect r{left, top, right, bottom};
+  tu::platform::DcRect r{left, top, right, bottom};
   return ScopeDC().DrawText(str, &r,
-                           platform::kDtNoPrefix | platform::kDtCalcRect | platform::kDtWordBreak);
+                           tu::platform::kDtNoPrefix | tu::platform::kDtCalcRect | tu::platform::kDtWordBreak);
 }
 
 void EndText() { CloseScope(); }

@@ -1,8 +1,8 @@
 // Clip-rectangle wipe: collapsing clipRect and growing it back (or shrinking it) frame by frame.
 #include <cstdlib>
 
-#include "draw/tuDraw.h"
-#include "shell/tuSystem.h"
+#include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
 
 namespace tuDraw {
 

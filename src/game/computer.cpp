@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "game/model.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "game/model.h"
 #include "game/output.h"
-#include "present/assets.h"
-#include "shell/tuSystem.h"
+#include "game/assets.h"
+#include <tu/tuSystem.h>
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 // The game's scene routines and its asset loader, as the entry point calls them.
 void LoadAssets();

@@ -2,7 +2,7 @@
 #include "game/model.h"
 #include "game/output.h"
 #include "platform/clock.h"
-#include "present/assets.h"
+#include "game/assets.h"
 
 int CountGroup(int pl, int slot, int line, int color, int mark) {
   const PlayerState& p = game.player[pl];
@@ -77,7 +77,7 @@ void PhaseMatch(int pl) {
   if (p.erasedCount >= 10) p.garbageOut += 1;
   if (p.chain > p.maxChain) p.maxChain = p.chain;
   if (p.chain > 1) {
-    p.chainTime = platform::Tick();
+    p.chainTime = tu::platform::Tick();
     p.chainShown = p.chain;
   }
   gameout::Play(assets.eraseSound);

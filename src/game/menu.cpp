@@ -1,14 +1,14 @@
 // The title menu and the reset of both players' round state.
 #include <cstdlib>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
 #include "platform/clock.h"
-#include "present/assets.h"
-#include "shell/tuSystem.h"
+#include "game/assets.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
@@ -225,7 +225,7 @@ void MenuScene() {
     p.pieceLine = 0;
     p.chain = p.chainShown = p.maxChain = p.shimmerFrame = p.score = 0;
     p.dropTime = 0;
-    p.fallTime = platform::Tick();
+    p.fallTime = tu::platform::Tick();
     p.lockDelay = 960;
     p.gameOver = 0;
     ResetSatellites(p);

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 GameState game;
 

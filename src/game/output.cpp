@@ -1,7 +1,7 @@
 #include "game/output.h"
 
-#include "draw/tuDraw.h"
-#include "sound/tuSound.h"
+#include <tu/tuDraw.h>
+#include <tu/tuSound.h>
 
 namespace gameout {
 

@@ -1,8 +1,8 @@
 // Drawing of the game: numbers, each player's field, piece and coming pieces, the labels.
 #include "game/model.h"
 #include "game/output.h"
-#include "present/assets.h"
-#include "shell/tuSystem.h"
+#include "game/assets.h"
+#include <tu/tuSystem.h>
 
 namespace {
 

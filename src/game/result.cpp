@@ -2,8 +2,8 @@
 #include "game/model.h"
 #include "game/output.h"
 #include "platform/clock.h"
-#include "present/assets.h"
-#include "shell/tuSystem.h"
+#include "game/assets.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
@@ -32,7 +32,7 @@ void ResultSequence(uint32_t now) {
 
   switch (game.resultStep) {
     case 0:
-      game.resultTime = platform::Tick();
+      game.resultTime = tu::platform::Tick();
       game.resultStep = 1;
       break;
     case 1:

@@ -18,7 +18,7 @@
 #include "platform/headless.h"
 #include "platform/window.h"
 
-namespace platform {
+namespace tu::platform {
 
 // How a buffer stores its samples; each kind has its own mixing routine.
 enum class SampleKind : uint8_t { U8, S16, S24, S32, F32 };
@@ -1014,4 +1014,4 @@ void AudioPlayToEnd(const void* format, uint32_t formatBytes, const void* data, 
 
 uint32_t AudioLastPlayToEndFrames() { return st.lastPlayToEndFrames; }
 
-}  // namespace platform
+}  // namespace tu::platform

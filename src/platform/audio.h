@@ -9,7 +9,7 @@
 // Threads: the device callback, and a helper that opens and closes devices (it touches no
 // mixer state). Every function here takes the mixer lock where it touches state the callback
 // reads; the callback never allocates.
-namespace platform {
+namespace tu::platform {
 
 // A WAV file's format block as it lies in the file: 18 bytes, little-endian fields.
 #pragma pack(push, 1)
@@ -154,4 +154,4 @@ void AudioPlayToEnd(const void* format, uint32_t formatBytes, const void* data, 
 // Frames the last AudioPlayToEnd mixed in headless mode (0 when it played nothing).
 uint32_t AudioLastPlayToEndFrames();
 
-}  // namespace platform
+}  // namespace tu::platform

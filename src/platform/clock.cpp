@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-namespace platform {
+namespace tu::platform {
 namespace {
 std::atomic<bool> manual{false};
 std::atomic<uint32_t> manualTick{0};
@@ -30,4 +30,4 @@ void SleepMs(uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-}  // namespace platform
+}  // namespace tu::platform

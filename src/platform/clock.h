@@ -2,7 +2,7 @@
 #include <cstdint>
 
 // The millisecond tick: an unsigned 32-bit count that wraps, like the host's system tick.
-namespace platform {
+namespace tu::platform {
 
 uint32_t Tick();
 
@@ -15,4 +15,4 @@ void AdvanceTick(uint32_t ms);
 // Sleeps the calling thread; the manual clock advances instead of sleeping.
 void SleepMs(uint32_t ms);
 
-}  // namespace platform
+}  // namespace tu::platform

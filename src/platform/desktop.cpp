@@ -1,6 +1,6 @@
 #include "platform/desktop.h"
 
-namespace platform {
+namespace tu::platform {
 namespace {
 int depth = 16;
 int depthBeforeMode = 0;  // 0: no display mode in force
@@ -24,4 +24,4 @@ void RestoreDisplayMode() {
   depthBeforeMode = 0;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -2,7 +2,7 @@
 
 // The emulated desktop's pixel depth: 16 (5-6-5) by default, 32 (x8-8-8-8) as a setting for
 // tools and tests of the 32-bit paths. Every surface of the library takes this format.
-namespace platform {
+namespace tu::platform {
 
 int DesktopDepth();
 void SetDesktopDepth(int bits);  // 16 or 32; other values are ignored
@@ -12,4 +12,4 @@ void SetDesktopDepth(int bits);  // 16 or 32; other values are ignored
 bool SetDisplayModeDepth(int bits);
 void RestoreDisplayMode();
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -7,7 +7,7 @@
 #include "platform/headless.h"
 #include "platform/window.h"
 
-namespace platform {
+namespace tu::platform {
 namespace {
 std::vector<RecordedBox> boxes;
 bool answerYes = true;
@@ -64,4 +64,4 @@ void SetProgramName(const char* name) {
 const char* ProgramName() { return programName; }
 void SetEchoBoxes(bool on) { echoBoxes = on; }
 
-}  // namespace platform
+}  // namespace tu::platform

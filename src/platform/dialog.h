@@ -3,7 +3,7 @@
 #include <vector>
 
 // Message boxes and the beep. In headless mode a box is recorded and answered by the test.
-namespace platform {
+namespace tu::platform {
 
 // Style bits of the host's message box that the library uses.
 constexpr unsigned MB_OK = 0x0, MB_YESNO = 0x4, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30,
@@ -32,4 +32,4 @@ const char* ProgramName();
 // display by a script (a test's own boxes stay quiet).
 void SetEchoBoxes(bool on);
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -18,7 +18,7 @@
 #include "platform/view.h"
 #include "platform/window.h"
 
-namespace platform {
+namespace tu::platform {
 namespace {
 using SteadyClock = std::chrono::steady_clock;
 
@@ -541,4 +541,4 @@ void KeepPresentedFrames(bool on) { keepFrames = on; }
 void FailNextDisplayOpen() { failOpen = true; }
 void FailNextPrimary() { failPrimary = true; }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -8,7 +8,7 @@
 // window, through a GPU renderer or the window's own framebuffer. A scalable window's picture
 // is scaled to its real client area (platform/view.h). In headless mode the presented frame
 // is kept in memory, where tests and tools read it.
-namespace platform {
+namespace tu::platform {
 
 // Opens the way to the main window (headless: nothing to open): the window's framebuffer where
 // no GPU can run GL, else a renderer unless its GL runs on the CPU. False when neither works.
@@ -55,4 +55,4 @@ void KeepPresentedFrames(bool on);
 void FailNextDisplayOpen();
 void FailNextPrimary();
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace platform {
+namespace tu::platform {
 namespace {
 std::string exeOverride;
 }
@@ -114,4 +114,4 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
   return ok;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -4,7 +4,7 @@
 #include <vector>
 
 // Files and system queries.
-namespace platform {
+namespace tu::platform {
 
 // The executable's folder, ending in "/". Tests may override it.
 std::string ExeFolder();
@@ -34,4 +34,4 @@ uint64_t FreeMemoryBytes();
 // Whole-file read; false when the file cannot be read.
 bool ReadFile(const std::string& path, std::vector<uint8_t>& out);
 
-}  // namespace platform
+}  // namespace tu::platform

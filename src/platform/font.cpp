@@ -9,9 +9,9 @@
 #include <strings.h>
 #include <vector>
 
-#include "shell/text.h"
+#include "base/text.h"
 
-namespace platform {
+namespace tu::platform {
 
 const char* const kMinchoFaceName = "標準明朝";
 const char* const kGothicFaceName = "標準ゴシック";
@@ -389,4 +389,4 @@ void ResetFontCache() {
   cache.nextName = 0;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -4,7 +4,7 @@
 // Fonts: the installed faces as fontconfig lists them, opened through SDL2_ttf at a height in
 // pixels. The two standard Japanese face names map to the installed Mincho and Gothic faces;
 // any other name is matched by fontconfig and falls back to the Gothic face.
-namespace platform {
+namespace tu::platform {
 
 // Character-set kinds reported for a face, from what it covers.
 constexpr int kCharSetAnsi = 0;
@@ -77,4 +77,4 @@ void ResetFontCache();
 // null brings back the system's faces and rules.
 void RestrictFontsTo(const char* folder);
 
-}  // namespace platform
+}  // namespace tu::platform

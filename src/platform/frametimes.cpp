@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace platform {
+namespace tu::platform {
 namespace {
 
 struct Frame {
@@ -103,4 +103,4 @@ bool FinishFrameRecord() {
   return written;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -11,7 +11,7 @@
 // a pair of clock readings taken together ("steady_us S epoch_us E"), which place the steady
 // times on the wall clock. Then one line per frame: "PRESENT_US POLL_US", steady-clock
 // microseconds (POLL_US is 0 before the first pump).
-namespace platform {
+namespace tu::platform {
 
 // Starts a record for `path`, sized for an hour of frames at the refresh rate or more; a
 // record already running ends first (written to its own file).
@@ -25,4 +25,4 @@ void NotePresent();
 // cannot be written; true when there was no record.
 bool FinishFrameRecord();
 
-}  // namespace platform
+}  // namespace tu::platform

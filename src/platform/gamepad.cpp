@@ -8,7 +8,7 @@
 #include "platform/headless.h"
 #include "platform/window.h"
 
-namespace platform {
+namespace tu::platform {
 namespace {
 
 struct Slot {
@@ -158,4 +158,4 @@ bool PadConnected(int player) {
   return player >= 0 && player < kPadPlayers && slots[player].pad != nullptr;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -6,7 +6,7 @@
 // top of the keyboard. Pads play as players 1 and 2 in the order they were connected; a pad
 // that leaves releases every key it held and frees its player for the next pad. Pads are read
 // from the window's events; in headless mode none is read.
-namespace platform {
+namespace tu::platform {
 
 // Inputs in the common controller layout: directions from the d-pad or the left stick, face
 // buttons by position, Start, Back, shoulders.
@@ -28,4 +28,4 @@ bool PadHoldsKey(int vk);
 // Whether a pad plays as `player` (0 or 1).
 bool PadConnected(int player);
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -2,7 +2,7 @@
 
 #include "platform/clock.h"
 
-namespace platform {
+namespace tu::platform {
 namespace {
 bool headless = false;
 }
@@ -13,4 +13,4 @@ void SetHeadless(bool on) {
 }
 bool Headless() { return headless; }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -1,9 +1,9 @@
 #pragma once
 // Headless mode: no window, no audio device, the manual clock, injected keys and
 // recorded message boxes. Tests and tools switch it on before anything starts.
-namespace platform {
+namespace tu::platform {
 
 void SetHeadless(bool on);
 bool Headless();
 
-}  // namespace platform
+}  // namespace tu::platform

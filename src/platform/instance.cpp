@@ -17,7 +17,7 @@
 #include <cstring>
 #include <functional>
 
-namespace platform {
+namespace tu::platform {
 namespace {
 int lockFd = -1;
 int listenFd = -1;
@@ -122,4 +122,4 @@ bool TakeRaiseRequest() {
   return asked;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

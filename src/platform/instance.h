@@ -3,7 +3,7 @@
 
 // Single instance: the named mutex becomes an exclusive lock on a per-user lock file, and a
 // local socket lets a second instance ask the running one to raise its window.
-namespace platform {
+namespace tu::platform {
 
 enum class InstanceResult { Acquired, OtherRunning, Unguarded };
 
@@ -20,4 +20,4 @@ bool TakeRaiseRequest();
 // Lock file path for a name (exposed for tests).
 std::string InstanceLockPath(const char* name);
 
-}  // namespace platform
+}  // namespace tu::platform

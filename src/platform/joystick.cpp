@@ -4,7 +4,7 @@
 
 #include "platform/headless.h"
 
-namespace platform {
+namespace tu::platform {
 namespace {
 
 constexpr int kSlots = 2;
@@ -102,4 +102,4 @@ void InjectJoystick(int id, bool present, uint32_t x, uint32_t y, uint32_t butto
   injected[id].reading = {x, y, buttons};
 }
 
-}  // namespace platform
+}  // namespace tu::platform

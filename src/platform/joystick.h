@@ -4,7 +4,7 @@
 // Joysticks 0 and 1, in the order they were connected: raw positions scaled to 0..65535
 // (centre near 32767) and up to 32 buttons as a bit mask. Pads plugged in or out while the
 // program runs are seen by the next read.
-namespace platform {
+namespace tu::platform {
 
 struct JoyReading {
   uint32_t x = 0, y = 0;
@@ -22,4 +22,4 @@ void CloseJoysticks();
 void InjectJoystick(int id, bool present, uint32_t x = 32767, uint32_t y = 32767,
                     uint32_t buttons = 0);
 
-}  // namespace platform
+}  // namespace tu::platform

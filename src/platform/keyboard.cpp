@@ -7,7 +7,7 @@
 #include "platform/gamepad.h"
 #include "platform/headless.h"
 
-namespace platform {
+namespace tu::platform {
 namespace {
 
 std::array<bool, 256> injected{};
@@ -101,4 +101,4 @@ void InjectKey(int vk, bool down) {
 
 void ClearInjectedKeys() { injected.fill(false); }
 
-}  // namespace platform
+}  // namespace tu::platform

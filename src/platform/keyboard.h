@@ -2,7 +2,7 @@
 #include <SDL2/SDL_keycode.h>
 
 // Per-key down state by Windows virtual-key code; the library keeps those codes as its key codes.
-namespace platform {
+namespace tu::platform {
 
 // 0x80 when the key is down (on the keyboard, or held by a game pad: platform/gamepad.h),
 // else 0. Codes outside 0..255 read as up.
@@ -17,4 +17,4 @@ SDL_Scancode ScancodeFromVirtualKey(int vk);
 void InjectKey(int vk, bool down);
 void ClearInjectedKeys();
 
-}  // namespace platform
+}  // namespace tu::platform

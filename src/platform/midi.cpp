@@ -12,7 +12,7 @@
 #include "platform/files.h"
 #include "platform/window.h"
 
-namespace platform {
+namespace tu::platform {
 
 namespace {
 
@@ -396,4 +396,4 @@ void MidiShutdown() {
   FreeSynth();
 }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -13,7 +13,7 @@
 //   status <alias> mode        answers "playing" or "stopped"
 // A play with notify that is superseded by another, or ended by stop or close, posts its
 // notify with MCI_NOTIFY_SUPERSEDED or MCI_NOTIFY_ABORTED instead.
-namespace platform {
+namespace tu::platform {
 
 constexpr uintptr_t MCI_NOTIFY_SUCCESSFUL = 1, MCI_NOTIFY_SUPERSEDED = 2, MCI_NOTIFY_ABORTED = 4,
                     MCI_NOTIFY_FAILURE = 8;
@@ -40,4 +40,4 @@ bool CleanMidiFile(const std::vector<uint8_t>& in, std::vector<uint8_t>& out);
 // Closes the device and frees the synthesiser (the next open loads the font again).
 void MidiShutdown();
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -4,7 +4,7 @@
 
 #include <map>
 
-namespace platform {
+namespace tu::platform {
 namespace {
 struct CaseLess {
   bool operator()(const std::string& a, const std::string& b) const {
@@ -30,4 +30,4 @@ const std::vector<uint8_t>* FindResource(const std::string& type, const std::str
   return n == t->second.end() ? nullptr : &n->second;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

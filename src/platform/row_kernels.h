@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace platform::rows {
+namespace tu::platform::rows {
 
 template <size_t N>
 inline void Move(uint8_t* d, const uint8_t* s) {
@@ -84,4 +84,4 @@ inline void SelectRow(Pixel* __restrict d, const Pixel* __restrict s, int n, Pix
   step(last);
 }
 
-}  // namespace platform::rows
+}  // namespace tu::platform::rows

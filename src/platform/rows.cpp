@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform {
+namespace tu::platform {
 namespace {
 
 // Each of `count` pixels written `factor` times side by side.
@@ -115,4 +115,4 @@ const std::vector<ChangedRows::Band>& ChangedRows::Send(const uint8_t* pixels, i
   return bands_;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -7,7 +7,7 @@
 // The window framebuffer's row record: which rows of a frame changed since they were last
 // sent, and their copy into the window's buffer with every pixel widened to a square block of
 // a whole factor, so a scaled window costs only the rows that changed.
-namespace platform {
+namespace tu::platform {
 
 // The window buffer's pixels: the frame's own format, or 32 bits with red or blue on top.
 enum class RowTarget { Same, Rgb32, Bgr32 };
@@ -44,4 +44,4 @@ class ChangedRows {
   std::vector<Band> bands_;
 };
 
-}  // namespace platform
+}  // namespace tu::platform

@@ -11,7 +11,7 @@
 #include "platform/display.h"
 #include "platform/row_kernels.h"
 
-namespace platform {
+namespace tu::platform {
 
 namespace {
 struct Run {
@@ -629,4 +629,4 @@ Surface* DecodeBmpResource(const uint8_t* data, size_t size, PixelFormat format,
 void FailSurfaceCreationAfter(int n) { failAfter = n; }
 int LiveSurfaceCount() { return liveCount; }
 
-}  // namespace platform
+}  // namespace tu::platform

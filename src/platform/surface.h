@@ -5,7 +5,7 @@
 // Software pixel surfaces in the emulated desktop's format, with the host blitter's rules:
 // a source colour key, lock and unlock, a lost flag, rectangle copies that refuse rectangles
 // reaching outside either surface, stretch copies and colour fills.
-namespace platform {
+namespace tu::platform {
 
 enum class PixelFormat { Rgb565, Rgb555, Xrgb8888 };
 
@@ -92,4 +92,4 @@ Surface* DecodeBmpResource(const uint8_t* data, size_t size, PixelFormat format,
 void FailSurfaceCreationAfter(int n);
 int LiveSurfaceCount();
 
-}  // namespace platform
+}  // namespace tu::platform

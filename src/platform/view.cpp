@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace platform {
+namespace tu::platform {
 namespace {
 int FloorDiv(int64_t a, int64_t b) {
   int64_t q = a / b;
@@ -56,4 +56,4 @@ int OpeningFactor(int width, int height, int usableWidth, int usableHeight) {
   return std::max(1, std::min(byWidth, byHeight));
 }
 
-}  // namespace platform
+}  // namespace tu::platform

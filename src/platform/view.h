@@ -2,7 +2,7 @@
 
 // Where the client area the library draws for (its logical size) lands in a window's real
 // client area, which may be larger (a scaled window, fullscreen) or smaller.
-namespace platform {
+namespace tu::platform {
 
 // The picture in real pixels, and how it is scaled: by a whole factor (every logical pixel
 // a factor x factor block), or, when not even factor 1 fits, smoothly (factor 0).
@@ -25,4 +25,4 @@ int LogicalToReal(int logical, int pos, int size, int logicalSize);
 // three quarters of the usable display area along both axes; at least 1.
 int OpeningFactor(int width, int height, int usableWidth, int usableHeight);
 
-}  // namespace platform
+}  // namespace tu::platform

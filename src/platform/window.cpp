@@ -14,7 +14,7 @@
 #include "platform/keyboard.h"
 #include "platform/view.h"
 
-namespace platform {
+namespace tu::platform {
 namespace {
 SDL_Window* window = nullptr;
 bool headlessWindow = false;
@@ -429,4 +429,4 @@ void AddEventObserver(EventObserver observer) {
 void SetHeadlessCursorPos(int x, int y) { headlessCursorX = x, headlessCursorY = y; }
 void SetHeadlessWindowOrigin(int x, int y) { headlessOriginX = x, headlessOriginY = y; }
 
-}  // namespace platform
+}  // namespace tu::platform

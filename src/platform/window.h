@@ -6,7 +6,7 @@ union SDL_Event;
 
 // The one main window and its message queue. SDL events become messages of the host's kinds,
 // queued together with posted messages; the library's window procedure handles them.
-namespace platform {
+namespace tu::platform {
 
 // Message numbers, as the host numbers them.
 enum : uint32_t {
@@ -106,4 +106,4 @@ void AddEventObserver(EventObserver observer);
 void SetHeadlessCursorPos(int x, int y);
 void SetHeadlessWindowOrigin(int x, int y);
 
-}  // namespace platform
+}  // namespace tu::platform

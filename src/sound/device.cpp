@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "platform/audio.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 #include "sound/internal.h"
 
 namespace tuSound {
@@ -25,8 +25,8 @@ SoundObject* UsedObject(int id) {
 void ReleaseBuffers(SoundObject& o) {
   for (SoundChannel& c : o.channels) {
     if (!c.buffer) continue;
-    platform::AudioStop(c.buffer);
-    platform::AudioReleaseBuffer(c.buffer);
+    tu::platform::AudioStop(c.buffer);
+    tu::platform::AudioReleaseBuffer(c.buffer);
     c.buffer = nullptr;
   }
 }
@@ -60,7 +60,7 @@ int Init() {
   for (SoundObject& o : snd.objects)
     for (SoundChannel& c : o.channels) c.buffer = nullptr;
   snd.rebuilding = 0;
-  if (platform::AudioOpen() != platform::AUDIO_OK) {
+  if (tu::platform::AudioOpen() != tu::platform::AUDIO_OK) {
     snd.available = 0;
     return 0;
   }
@@ -71,7 +71,7 @@ int Init() {
 void Release() {
   if (!snd.available) return;
   for (SoundObject& o : snd.objects) detail::ReleaseBuffers(o);
-  platform::AudioClose();
+  tu::platform::AudioClose();
 }
 
 void Restore() {
@@ -98,8 +98,8 @@ int SelectFormat(int channels, int rate, int bits) {
     case 44: hz = 44100; break;
     default: hz = rate > 0 ? static_cast<uint32_t>(rate) : 0; break;
   }
-  platform::WaveFormat f;
-  f.formatTag = platform::WAVE_FORMAT_PCM;
+  tu::platform::WaveFormat f;
+  f.formatTag = tu::platform::WAVE_FORMAT_PCM;
   bool sane = (channels == 1 || channels == 2) && (bits == 8 || bits == 16);
   f.channels = sane ? static_cast<uint16_t>(channels) : 0;
   f.bitsPerSample = sane ? static_cast<uint16_t>(bits) : 0;
@@ -107,8 +107,8 @@ int SelectFormat(int channels, int rate, int bits) {
   f.blockAlign = static_cast<uint16_t>(f.channels * (f.bitsPerSample / 8));
   f.avgBytesPerSec = hz <= 100000 ? hz * f.blockAlign : 0;
   f.extraSize = 0;
-  int result = platform::AudioSetPrimaryFormat(f);
-  if (result != platform::AUDIO_OK) {
+  int result = tu::platform::AudioSetPrimaryFormat(f);
+  if (result != tu::platform::AUDIO_OK) {
     tuSystem::Error("tuSound::SelectFormat", "再生フォーマットを変更できません", result);
     return 0;
   }
@@ -130,7 +130,7 @@ void PlaySystemSound(const char* name) {
   bool hadSound = snd.available != 0;
   Release();
   if (read)
-    platform::AudioPlayToEnd(format, static_cast<uint32_t>(formatLength), data,
+    tu::platform::AudioPlayToEnd(format, static_cast<uint32_t>(formatLength), data,
                              static_cast<uint32_t>(dataSize));
   free(format);
   free(data);

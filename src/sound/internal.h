@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/audio.h"
-#include "sound/tuSound.h"
+#include <tu/tuSound.h>
 
 namespace tuSound::detail {
 
@@ -33,9 +33,9 @@ bool FindPackEntry(FILE* f, const char* upper, PackEntryInfo* out);
 // A pack entry's format block: as much of it as any buffer format needs (the extensible form is
 // the longest), at least the 18 bytes of the plain form (missing bytes are zero).
 struct PackFormat {
-  uint8_t block[platform::kExtensibleFormatBytes] = {};
+  uint8_t block[tu::platform::kExtensibleFormatBytes] = {};
   uint32_t length = 0;
-  platform::WaveFormat Head() const;
+  tu::platform::WaveFormat Head() const;
 };
 // Reads a format block of `size` bytes; the file then stands at the entry's samples.
 bool ReadPackFormat(FILE* f, uint32_t size, PackFormat* format);

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "platform/midi.h"
-#include "shell/tuSystem.h"
-#include "sound/tuSound.h"
+#include <tu/tuSystem.h>
+#include <tu/tuSound.h>
 
 namespace tuSound {
 
@@ -14,7 +14,7 @@ MidiState midi;
 
 namespace {
 // Results are ignored: a missing file or device leaves the commands failing quietly.
-void Send(const char* command) { platform::MidiCommand(command, nullptr, 0); }
+void Send(const char* command) { tu::platform::MidiCommand(command, nullptr, 0); }
 }  // namespace
 
 int InitMidi() {
@@ -59,9 +59,9 @@ void MidiNotify() {
 }
 
 void MidiNotifyMessage(int flag) {
-  if (flag != static_cast<int>(platform::MCI_NOTIFY_SUCCESSFUL) || midi.open != 1) return;
+  if (flag != static_cast<int>(tu::platform::MCI_NOTIFY_SUCCESSFUL) || midi.open != 1) return;
   char mode[32];
-  platform::MidiCommand("status midi mode", mode, sizeof mode);
+  tu::platform::MidiCommand("status midi mode", mode, sizeof mode);
   if (strncmp(mode, "st", 2) == 0) MidiNotify();
 }
 

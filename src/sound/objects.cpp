@@ -4,8 +4,8 @@
 
 #include "platform/audio.h"
 #include "platform/resources.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 #include "sound/internal.h"
 
 namespace tuSound {
@@ -62,15 +62,15 @@ bool Channels(const SoundObject& o, int ch, bool nextForMinusTwo, int* first, in
 
 void ApplyFrequency(SoundChannel& c, int64_t hz) {
   c.frequency = static_cast<uint32_t>(hz);
-  if (c.buffer) platform::AudioSetFrequency(c.buffer, c.frequency);
+  if (c.buffer) tu::platform::AudioSetFrequency(c.buffer, c.frequency);
 }
 void ApplyPan(SoundChannel& c, int64_t pan) {
   c.pan = static_cast<int>(pan);
-  if (c.buffer) platform::AudioSetPan(c.buffer, c.pan);
+  if (c.buffer) tu::platform::AudioSetPan(c.buffer, c.pan);
 }
 void ApplyVolume(SoundChannel& c, int64_t volume) {
   c.volume = static_cast<int>(volume);
-  if (c.buffer) platform::AudioSetVolume(c.buffer, c.volume);
+  if (c.buffer) tu::platform::AudioSetVolume(c.buffer, c.volume);
 }
 
 template <class F>
@@ -82,22 +82,22 @@ void ForChannels(int id, int ch, F apply) {
 }
 
 void StartChannel(int id, SoundObject& o, int c, bool loop) {
-  platform::AudioBuffer* b = o.channels[c].buffer;
+  tu::platform::AudioBuffer* b = o.channels[c].buffer;
   if (!b) return;
-  platform::AudioStop(b);
+  tu::platform::AudioStop(b);
   if (o.stream.dataSize != 0) {
     // A stream's buffer is a ring: it always plays looping and is refilled from the start.
     if (loop) {
       ResetStream(id);
-      platform::AudioSetPosition(b, 0);
+      tu::platform::AudioSetPosition(b, 0);
     } else {
-      platform::AudioSetPosition(b, 0);
+      tu::platform::AudioSetPosition(b, 0);
       ResetStream(id);
     }
-    platform::AudioPlay(b, true);
+    tu::platform::AudioPlay(b, true);
   } else {
-    platform::AudioSetPosition(b, 0);
-    platform::AudioPlay(b, loop);
+    tu::platform::AudioSetPosition(b, 0);
+    tu::platform::AudioPlay(b, loop);
   }
 }
 
@@ -145,7 +145,7 @@ void EchoStep(int id, int interval, int count, int step, bool sweep, int speed) 
     SetPan(id, static_cast<int>(o->sweepPan), -2);
   }
   int64_t volume = -static_cast<int64_t>(o->echoState) * step;
-  SetVolume(id, static_cast<int>(Clamp(volume, platform::AUDIO_VOLUME_MIN, 0)), -2);
+  SetVolume(id, static_cast<int>(Clamp(volume, tu::platform::AUDIO_VOLUME_MIN, 0)), -2);
   if (o->echoLooping)
     PlayLoop(id, -3);
   else
@@ -171,7 +171,7 @@ int LoadObject(const char* name, int mix) {
   uint8_t* formatBlock = nullptr;
   uint8_t* dataBlock = nullptr;
   int formatLength = 0, dataSize = 0;
-  uint8_t resourceFormat[sizeof(platform::WaveFormat)] = {};
+  uint8_t resourceFormat[sizeof(tu::platform::WaveFormat)] = {};
   const void* format = nullptr;
   uint32_t formatBytes = 0;
   const uint8_t* samples = nullptr;
@@ -182,8 +182,8 @@ int LoadObject(const char* name, int mix) {
     samples = dataBlock;
     bytes = static_cast<uint32_t>(dataSize);
   } else {
-    const std::vector<uint8_t>* image = platform::FindResource("WAVE", name);
-    if (!image) image = platform::FindResource("RCDATA", name);
+    const std::vector<uint8_t>* image = tu::platform::FindResource("WAVE", name);
+    if (!image) image = tu::platform::FindResource("RCDATA", name);
     if (!image || !ResourceImageUsable(*image)) {
       tuSystem::Error(kLoadContext, "WAVEリソースが見つかりません", 0);
       return -1;
@@ -242,10 +242,10 @@ void Stop(int id, int ch) {
   int first, last;
   Channels(*o, ch, false, &first, &last);
   for (int c = first; c < last; ++c) {
-    platform::AudioBuffer* b = o->channels[c].buffer;
+    tu::platform::AudioBuffer* b = o->channels[c].buffer;
     if (!b) continue;
-    platform::AudioStop(b);
-    platform::AudioSetPosition(b, 0);
+    tu::platform::AudioStop(b);
+    tu::platform::AudioSetPosition(b, 0);
   }
 }
 
@@ -257,15 +257,15 @@ void Pause(int id, int ch) {
     SoundChannel& channel = o->channels[c];
     if (!channel.buffer) continue;
     uint32_t status = 0;
-    platform::AudioGetStatus(channel.buffer, &status);
-    if (status & platform::AUDIO_STATUS_PLAYING) {
-      platform::AudioGetPosition(channel.buffer, &channel.savedPosition, nullptr);
-      platform::AudioStop(channel.buffer);
+    tu::platform::AudioGetStatus(channel.buffer, &status);
+    if (status & tu::platform::AUDIO_STATUS_PLAYING) {
+      tu::platform::AudioGetPosition(channel.buffer, &channel.savedPosition, nullptr);
+      tu::platform::AudioStop(channel.buffer);
     } else {
-      platform::AudioSetPosition(channel.buffer, channel.savedPosition);
+      tu::platform::AudioSetPosition(channel.buffer, channel.savedPosition);
       // A stream's ring buffer must keep looping whatever the sound does.
       bool loop = o->looping == 1 || o->stream.dataSize != 0;
-      platform::AudioPlay(channel.buffer, loop);
+      tu::platform::AudioPlay(channel.buffer, loop);
     }
   }
 }
@@ -335,7 +335,7 @@ uint32_t GetPosition(int id) {
   SoundObject* o = UsedObject(id);
   if (!o || o->channelCount < 1 || !o->channels[0].buffer) return 0;
   uint32_t play = 0;
-  platform::AudioGetPosition(o->channels[0].buffer, &play, nullptr);
+  tu::platform::AudioGetPosition(o->channels[0].buffer, &play, nullptr);
   return play;
 }
 

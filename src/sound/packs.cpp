@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/files.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 #include "sound/internal.h"
 
 namespace tuSound {
@@ -75,8 +75,8 @@ bool FindPackEntry(FILE* f, const char* upper, PackEntryInfo* out) {
   return false;
 }
 
-platform::WaveFormat PackFormat::Head() const {
-  platform::WaveFormat f;
+tu::platform::WaveFormat PackFormat::Head() const {
+  tu::platform::WaveFormat f;
   memcpy(&f, block, sizeof f);
   return f;
 }
@@ -86,21 +86,21 @@ bool ReadPackFormat(FILE* f, uint32_t size, PackFormat* format) {
   uint32_t take = size < sizeof format->block ? size : static_cast<uint32_t>(sizeof format->block);
   if (fread(format->block, 1, take, f) != take) return false;
   if (size > take && fseek(f, static_cast<long>(size - take), SEEK_CUR) != 0) return false;
-  format->length = take > sizeof(platform::WaveFormat) ? take : sizeof(platform::WaveFormat);
+  format->length = take > sizeof(tu::platform::WaveFormat) ? take : sizeof(tu::platform::WaveFormat);
   return true;
 }
 
 void SettleChannel(SoundObject& o, SoundChannel& channel) {
   if (!snd.rebuilding) {
-    platform::AudioGetFrequency(channel.buffer, &channel.frequency);
+    tu::platform::AudioGetFrequency(channel.buffer, &channel.frequency);
     o.baseFrequency = channel.frequency;
     channel.volume = 0;
     channel.pan = 0;
     channel.savedPosition = 0;
   } else {
-    platform::AudioSetVolume(channel.buffer, channel.volume);
-    platform::AudioSetFrequency(channel.buffer, channel.frequency);
-    platform::AudioSetPan(channel.buffer, channel.pan);
+    tu::platform::AudioSetVolume(channel.buffer, channel.volume);
+    tu::platform::AudioSetFrequency(channel.buffer, channel.frequency);
+    tu::platform::AudioSetPan(channel.buffer, channel.pan);
   }
 }
 
@@ -118,20 +118,20 @@ int MakeBuffers(SoundObject& o, const void* format, uint32_t formatBytes, const 
   // The channels are identical: the first holds the samples, the others share them.
   for (int c = 0; c < count; ++c) {
     SoundChannel& channel = o.channels[c];
-    int result = c == 0 ? platform::AudioCreateBuffer(format, formatBytes, bytes, &channel.buffer)
-                        : platform::AudioDuplicateBuffer(o.channels[0].buffer, &channel.buffer);
-    if (result != platform::AUDIO_OK) {
+    int result = c == 0 ? tu::platform::AudioCreateBuffer(format, formatBytes, bytes, &channel.buffer)
+                        : tu::platform::AudioDuplicateBuffer(o.channels[0].buffer, &channel.buffer);
+    if (result != tu::platform::AUDIO_OK) {
       ReleaseBuffers(o);
       return result;
     }
     void* first = nullptr;
     void* second = nullptr;
     uint32_t firstBytes = 0, secondBytes = 0;
-    if (c == 0 && platform::AudioLock(channel.buffer, 0, bytes, &first, &firstBytes, &second,
-                                      &secondBytes) == platform::AUDIO_OK) {
+    if (c == 0 && tu::platform::AudioLock(channel.buffer, 0, bytes, &first, &firstBytes, &second,
+                                      &secondBytes) == tu::platform::AUDIO_OK) {
       memcpy(first, samples, firstBytes);
       if (second) memcpy(second, samples + firstBytes, secondBytes);
-      platform::AudioUnlock(channel.buffer, first, firstBytes, second, secondBytes);
+      tu::platform::AudioUnlock(channel.buffer, first, firstBytes, second, secondBytes);
     }
     SettleChannel(o, channel);
   }
@@ -227,7 +227,7 @@ int MakePack(const char* pack, const char* folder, int replace) {
   std::string base = tuSystem::GetPath(0);
   if (replace) remove((base + pack).c_str());
   std::string dir = *folder ? base + folder : base;
-  for (const std::string& file : platform::ListFiles(dir, "*.WAV")) {
+  for (const std::string& file : tu::platform::ListFiles(dir, "*.WAV")) {
     std::string relative = *folder ? std::string(folder) + "/" + file : file;
     WritePackEntry(pack, relative.c_str());
   }

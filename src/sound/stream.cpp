@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 #include "sound/internal.h"
 
 namespace tuSound {
@@ -27,13 +27,13 @@ void ReadChunk(FILE* f, uint8_t* out, uint32_t n, uint8_t silence) {
 }
 
 // Copies `n` bytes (or silence when `data` is null) into the buffer at `offset`.
-void WriteRing(platform::AudioBuffer* b, uint32_t offset, const uint8_t* data, uint32_t n,
+void WriteRing(tu::platform::AudioBuffer* b, uint32_t offset, const uint8_t* data, uint32_t n,
                uint8_t silence) {
   void* first = nullptr;
   void* second = nullptr;
   uint32_t firstBytes = 0, secondBytes = 0;
-  if (platform::AudioLock(b, offset, n, &first, &firstBytes, &second, &secondBytes) !=
-      platform::AUDIO_OK)
+  if (tu::platform::AudioLock(b, offset, n, &first, &firstBytes, &second, &secondBytes) !=
+      tu::platform::AUDIO_OK)
     return;
   if (data) {
     memcpy(first, data, firstBytes);
@@ -42,7 +42,7 @@ void WriteRing(platform::AudioBuffer* b, uint32_t offset, const uint8_t* data, u
     memset(first, silence, firstBytes);
     if (second) memset(second, silence, secondBytes);
   }
-  platform::AudioUnlock(b, first, firstBytes, second, secondBytes);
+  tu::platform::AudioUnlock(b, first, firstBytes, second, secondBytes);
 }
 
 void RestartRecord(StreamRecord& r) {
@@ -88,7 +88,7 @@ int LoadStream(const char* name, int loopOffset) {
     tuSystem::Error(context, "WAVEファイルを読み込めません", 0);
     return -1;
   }
-  platform::WaveFormat format = block.Head();
+  tu::platform::WaveFormat format = block.Head();
   uint32_t avg = format.avgBytesPerSec;
   if (format.blockAlign == 0 || avg != format.samplesPerSec * format.blockAlign) {
     // The ring's size follows the bytes per second: a format that misstates them is unusable.
@@ -131,8 +131,8 @@ int LoadStream(const char* name, int loopOffset) {
     o.looping = 0;
   }
   SoundChannel& channel = o.channels[0];
-  int result = platform::AudioCreateBuffer(block.block, block.length, r.bufferSize, &channel.buffer);
-  if (result != platform::AUDIO_OK) {
+  int result = tu::platform::AudioCreateBuffer(block.block, block.length, r.bufferSize, &channel.buffer);
+  if (result != tu::platform::AUDIO_OK) {
     channel.buffer = nullptr;
     if (!snd.rebuilding) o = SoundObject{};
     tuSystem::Error(context, "サウンドバッファが生成できません", result);
@@ -176,13 +176,13 @@ int Streaming() {
   for (int id = 0; id < kMaxSounds; ++id) {
     SoundObject& o = snd.objects[id];
     StreamRecord& r = o.stream;
-    platform::AudioBuffer* b = o.channels[0].buffer;
+    tu::platform::AudioBuffer* b = o.channels[0].buffer;
     if (!o.used || r.dataSize == 0 || !b) continue;
     uint32_t status = 0;
-    platform::AudioGetStatus(b, &status);
-    if (!(status & platform::AUDIO_STATUS_PLAYING)) continue;
+    tu::platform::AudioGetStatus(b, &status);
+    if (!(status & tu::platform::AUDIO_STATUS_PLAYING)) continue;
     uint32_t p = 0;
-    platform::AudioGetPosition(b, &p, nullptr);
+    tu::platform::AudioGetPosition(b, &p, nullptr);
     if (!RefillDue(r, p)) continue;
     r.lastPlayCursor = p;
     if (r.endCountdown != 0 && --r.endCountdown == 0) {

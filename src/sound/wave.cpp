@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/audio.h"
-#include "sound/tuSound.h"
+#include <tu/tuSound.h>
 
 namespace tuSound {
 namespace {
@@ -95,7 +95,7 @@ int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** da
   if (!file.FindChunk(12, bodyEnd, "fmt ", &fmtAt, &fmtSize) || fmtSize < 16) return fail();
   uint8_t pcm[18] = {};
   if (!file.ReadAt(fmtAt, pcm, 16)) return fail();
-  platform::WaveFormat wf;
+  tu::platform::WaveFormat wf;
   wf.formatTag = Le16(pcm);
   wf.channels = Le16(pcm + 2);
   wf.samplesPerSec = Le32(pcm + 4);
@@ -103,7 +103,7 @@ int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** da
   wf.blockAlign = Le16(pcm + 12);
   wf.bitsPerSample = Le16(pcm + 14);
   wf.extraSize = 0;
-  if (wf.formatTag != platform::WAVE_FORMAT_PCM) {
+  if (wf.formatTag != tu::platform::WAVE_FORMAT_PCM) {
     // Other formats carry an extra size and that many bytes, inside the chunk.
     if (fmtSize < 18 || !file.ReadAt(fmtAt + 16, pcm + 16, 2)) return fail();
     wf.extraSize = Le16(pcm + 16);

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <new>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
@@ -22,7 +22,7 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 extern "C" {
 void* __libc_malloc(size_t);
@@ -119,8 +119,8 @@ int releaseIn[256] = {};
 void SetKey(int vk, bool d) {
   if (down[vk] == d) return;
   down[vk] = d;
-  platform::InjectKey(vk, d);
-  platform::PostMessage(d ? platform::WM_KEYDOWN : platform::WM_KEYUP, static_cast<uintptr_t>(vk));
+  tu::platform::InjectKey(vk, d);
+  tu::platform::PostMessage(d ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP, static_cast<uintptr_t>(vk));
 }
 
 void Tap(int vk, int frames) {
@@ -135,7 +135,7 @@ void TickKeys() {
 
 // One frame: 16 ms of time and the frame step, then the taps that are over are released.
 bool Frame() {
-  platform::AdvanceTick(16);
+  tu::platform::AdvanceTick(16);
   bool ran = tuSystem::RunToNextFrame();
   TickKeys();
   return ran;
@@ -151,8 +151,8 @@ int Fail(const char* what) {
 
 int main() {
   trap = getenv("QUORBISTANE_ALLOC_TRAP") && *getenv("QUORBISTANE_ALLOC_TRAP") == '1';
-  platform::SetHeadless(true);
-  platform::SetTick(0);
+  tu::platform::SetHeadless(true);
+  tu::platform::SetTick(0);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = 3;
@@ -175,7 +175,7 @@ int main() {
   if (!Frame()) return Fail("the program ended");
 
   // The mixer is only proven if it runs: the device must be open and the game's sounds heard.
-  if (!platform::AudioIsOpen()) return Fail("the sound device is not open: the mixer would not run");
+  if (!tu::platform::AudioIsOpen()) return Fail("the sound device is not open: the mixer would not run");
   static int16_t mix[2 * 1024];
   bool heard = false;
   long frameAllocs = 0, mixAllocs = 0;
@@ -214,7 +214,7 @@ int main() {
     // The mixer's work for the frame, as the device callback would ask for it.
     allocations = 0;
     counting = true;
-    platform::AudioPull(mix, 706);
+    tu::platform::AudioPull(mix, 706);
     counting = false;
     mixAllocs += allocations;
     for (int i = 0; i < 2 * 706 && !heard; ++i) heard = mix[i] != 0;

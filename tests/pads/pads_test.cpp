@@ -5,14 +5,14 @@
 
 #include <cstdlib>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
@@ -58,24 +58,24 @@ class Pads : public ::testing::Test {
     char folder[] = "/tmp/qpads.XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     setenv("XDG_RUNTIME_DIR", folder, 1);  // the single-instance lock of this run alone
-    platform::SetHeadless(false);
+    tu::platform::SetHeadless(false);
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
     static char name[] = "quorbistane";
     char* argv[] = {name, nullptr};
     ASSERT_EQ(tuSystem::Start(1, argv, GameProgram()), 1);
-    platform::UseManualClock(true);
+    tu::platform::UseManualClock(true);
     tuDraw::SetVSync(0);  // frames as fast as they come; the clock advances by hand
   }
   void TearDown() override {
     tuSystem::Exit();
     while (tuSystem::Turn()) {
     }
-    platform::DestroyMainWindow();
+    tu::platform::DestroyMainWindow();
     SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
   }
   void Frames(int n) {
     for (int i = 0; i < n; ++i) {
-      platform::AdvanceTick(16);
+      tu::platform::AdvanceTick(16);
       ASSERT_TRUE(tuSystem::RunToNextFrame());
     }
   }
@@ -154,7 +154,7 @@ TEST_F(Pads, TwoPadsPlayAVersusGameAndAPulledPadLetsGoOfItsKeys) {
   UntilPlayerTwoSteers();
   again.StickX(9000);
   Frames(1);
-  EXPECT_EQ(platform::KeyDownState(vk::D), 0);
+  EXPECT_EQ(tu::platform::KeyDownState(vk::D), 0);
   const int before = p2.pieceSlot;
   again.StickX(32767);
   Frames(2);

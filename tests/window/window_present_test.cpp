@@ -18,8 +18,8 @@
 #include "platform/window.h"
 
 namespace {
-using platform::PixelFormat;
-using platform::PixelRect;
+using tu::platform::PixelFormat;
+using tu::platform::PixelRect;
 
 class WindowPresent : public ::testing::Test {
  protected:
@@ -29,8 +29,8 @@ class WindowPresent : public ::testing::Test {
       setenv("TU_PRESENT", path, 1);
     else
       unsetenv("TU_PRESENT");
-    platform::SetHeadless(false);
-    platform::WindowOptions o;
+    tu::platform::SetHeadless(false);
+    tu::platform::WindowOptions o;
     o.title = "present test";
     o.topmost = false;
     o.scalable = scalable;
@@ -39,33 +39,33 @@ class WindowPresent : public ::testing::Test {
     bool made = false;
     for (int attempt = 0; attempt < 5 && !made; ++attempt) {
       if (attempt) SDL_Delay(50);
-      made = platform::CreateMainWindow(o, &why);
+      made = tu::platform::CreateMainWindow(o, &why);
     }
     if (!made) GTEST_SKIP() << "no display: " << (why ? why : "");
-    ASSERT_TRUE(platform::OpenDisplay());
-    ASSERT_TRUE(platform::CreatePrimary(640, 480, PixelFormat::Rgb565));
+    ASSERT_TRUE(tu::platform::OpenDisplay());
+    ASSERT_TRUE(tu::platform::CreatePrimary(640, 480, PixelFormat::Rgb565));
   }
   void TearDown() override {
-    for (auto* s : made) platform::FreeSurface(s);
-    platform::CloseDisplay();
-    platform::DestroyMainWindow();
+    for (auto* s : made) tu::platform::FreeSurface(s);
+    tu::platform::CloseDisplay();
+    tu::platform::DestroyMainWindow();
     unsetenv("TU_PRESENT");
   }
   // A surface whose pixel at (x, y) is `pattern(x, y)`.
   template <typename F>
-  platform::Surface* Make(int w, int h, PixelFormat f, F pattern) {
-    platform::Surface* s = platform::CreateSurface(w, h, f, true);
+  tu::platform::Surface* Make(int w, int h, PixelFormat f, F pattern) {
+    tu::platform::Surface* s = tu::platform::CreateSurface(w, h, f, true);
     made.push_back(s);
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) platform::WritePixel(s, x, y, pattern(x, y));
+      for (int x = 0; x < w; ++x) tu::platform::WritePixel(s, x, y, pattern(x, y));
     return s;
   }
-  std::vector<platform::Surface*> made;
+  std::vector<tu::platform::Surface*> made;
 };
 
 // The colour the window's buffer holds at (x, y), as 0x00BBGGRR.
 uint32_t WindowColour(int x, int y) {
-  SDL_Surface* s = SDL_GetWindowSurface(platform::MainSdlWindow());
+  SDL_Surface* s = SDL_GetWindowSurface(tu::platform::MainSdlWindow());
   const uint8_t* p = static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch +
                      static_cast<size_t>(x) * s->format->BytesPerPixel;
   uint32_t v = 0;
@@ -84,11 +84,11 @@ bool Near(uint32_t a, uint32_t b) {
 }
 
 // Empty when the window shows `back` whole at its own size; else the first wrong pixel.
-std::string ShowsWhole(const platform::Surface* back) {
-  PixelFormat f = platform::SurfaceFormat(back);
+std::string ShowsWhole(const tu::platform::Surface* back) {
+  PixelFormat f = tu::platform::SurfaceFormat(back);
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) {
-      uint32_t want = platform::PixelToColorref(f, platform::ReadPixel(back, x, y));
+      uint32_t want = tu::platform::PixelToColorref(f, tu::platform::ReadPixel(back, x, y));
       uint32_t got = WindowColour(x, y);
       if (!Near(want, got))
         return "at " + std::to_string(x) + "," + std::to_string(y) + ": " + std::to_string(got) +
@@ -99,15 +99,15 @@ std::string ShowsWhole(const platform::Surface* back) {
 
 // Gives the window a new client size and lets the display see the change, as the loop would.
 void Resize(int w, int h) {
-  SDL_SetWindowSize(platform::MainSdlWindow(), w, h);
-  platform::Message m;
+  SDL_SetWindowSize(tu::platform::MainSdlWindow(), w, h);
+  tu::platform::Message m;
   for (int i = 0; i < 100; ++i) {
     // Two rounds: events queued after SDL's end-of-poll mark come with the second.
     for (int round = 0; round < 2; ++round)
-      while (platform::PeekMessage(&m)) {
+      while (tu::platform::PeekMessage(&m)) {
       }
     int pw = 0, ph = 0;
-    SDL_GetWindowSizeInPixels(platform::MainSdlWindow(), &pw, &ph);
+    SDL_GetWindowSizeInPixels(tu::platform::MainSdlWindow(), &pw, &ph);
     if (pw == w && ph == h) return;
     SDL_Delay(10);
   }
@@ -116,14 +116,14 @@ void Resize(int w, int h) {
 
 // Empty when the window shows `back` as blocks of `k` x `k` at (x0, y0) with black around;
 // else the first wrong pixel. Samples every `step` pixels.
-std::string ShowsScaled(const platform::Surface* back, int k, int x0, int y0, int step) {
-  SDL_Surface* s = SDL_GetWindowSurface(platform::MainSdlWindow());
-  PixelFormat f = platform::SurfaceFormat(back);
+std::string ShowsScaled(const tu::platform::Surface* back, int k, int x0, int y0, int step) {
+  SDL_Surface* s = SDL_GetWindowSurface(tu::platform::MainSdlWindow());
+  PixelFormat f = tu::platform::SurfaceFormat(back);
   for (int y = 0; y < s->h; y += step)
     for (int x = 0; x < s->w; x += step) {
       bool in = x >= x0 && x < x0 + 640 * k && y >= y0 && y < y0 + 480 * k;
       uint32_t want =
-          in ? platform::PixelToColorref(f, platform::ReadPixel(back, (x - x0) / k, (y - y0) / k))
+          in ? tu::platform::PixelToColorref(f, tu::platform::ReadPixel(back, (x - x0) / k, (y - y0) / k))
              : 0;
       uint32_t got = WindowColour(x, y);
       if (!Near(want, got))
@@ -137,11 +137,11 @@ uint32_t Stripes(int x, int y) { return static_cast<uint32_t>((x * 7 + y * 13) &
 uint32_t Wide(int x, int y) { return static_cast<uint32_t>(x * 0x010203 + y * 0x030201) & 0xFFFFFF; }
 
 TEST(WindowScale, TheWindowOpensAtTheLargestFactorThatFitsInThreeQuartersOfTheDisplay) {
-  EXPECT_EQ(platform::OpeningFactor(640, 480, 1024, 768), 1);
-  EXPECT_EQ(platform::OpeningFactor(640, 480, 1366, 768), 1);
-  EXPECT_EQ(platform::OpeningFactor(640, 480, 2560, 1440), 2);
-  EXPECT_EQ(platform::OpeningFactor(640, 480, 3840, 2160), 3);
-  EXPECT_EQ(platform::OpeningFactor(640, 480, 800, 600), 1);  // never below 1
+  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 1024, 768), 1);
+  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 1366, 768), 1);
+  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 2560, 1440), 2);
+  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 3840, 2160), 3);
+  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 800, 600), 1);  // never below 1
 }
 
 TEST(WindowScale, OnlyChangedRowsAreSentAsBlocksOfTheFactor) {
@@ -149,13 +149,13 @@ TEST(WindowScale, OnlyChangedRowsAreSentAsBlocksOfTheFactor) {
   std::vector<uint16_t> frame(w * h);
   for (int i = 0; i < w * h; ++i) frame[i] = static_cast<uint16_t>(i * 997);
   std::vector<uint16_t> out(w * k * h * k);
-  platform::ChangedRows rows;
+  tu::platform::ChangedRows rows;
   rows.Reset(w, h, PixelFormat::Rgb565);
   auto send = [&] {
     std::string bands;
     for (auto b : rows.Send(reinterpret_cast<const uint8_t*>(frame.data()), w * 2,
                             reinterpret_cast<uint8_t*>(out.data()), w * k * 2,
-                            platform::RowTarget::Same, k))
+                            tu::platform::RowTarget::Same, k))
       bands += std::to_string(b.top) + "+" + std::to_string(b.rows) + " ";
     return bands;
   };
@@ -177,31 +177,31 @@ TEST_F(WindowPresent, WithoutAGpuTheWindowsOwnBufferIsChosen) {
   Open(nullptr);
   if (IsSkipped()) return;
   // The virtual X server has no GPU: GL would run on the CPU.
-  EXPECT_STREQ(platform::PresentPath(), "framebuffer");
+  EXPECT_STREQ(tu::platform::PresentPath(), "framebuffer");
 }
 
 TEST_F(WindowPresent, ChangedRowsAndAChangedFormatReachTheWindowExactly) {
   Open("framebuffer");
   if (IsSkipped()) return;
-  ASSERT_STREQ(platform::PresentPath(), "framebuffer");
+  ASSERT_STREQ(tu::platform::PresentPath(), "framebuffer");
   const PixelRect all{0, 0, 640, 480};
-  platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
-  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  tu::platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
+  ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsWhole(back), "");
 
   // A few scattered rows change, the first and last among them; a frame with no change.
   for (int y : {0, 10, 11, 12, 300, 479})
-    for (int x = 0; x < 640; x += 3) platform::WritePixel(back, x, y, 0xF800);
-  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+    for (int x = 0; x < 640; x += 3) tu::platform::WritePixel(back, x, y, 0xF800);
+  ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsWhole(back), "");
-  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsWhole(back), "");
 
   // The same size at 32 bits, then 16 bits again: every row is taken anew.
-  platform::Surface* wide = Make(640, 480, PixelFormat::Xrgb8888, Wide);
-  ASSERT_EQ(platform::PresentFrame(wide, all, all, false), platform::CopyResult::Ok);
+  tu::platform::Surface* wide = Make(640, 480, PixelFormat::Xrgb8888, Wide);
+  ASSERT_EQ(tu::platform::PresentFrame(wide, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsWhole(wide), "");
-  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsWhole(back), "");
 }
 
@@ -210,50 +210,50 @@ TEST_F(WindowPresent, AScaledPresentFillsItsRectangleAndLeavesTheRestBlack) {
   if (IsSkipped()) return;
   const PixelRect all{0, 0, 640, 480};
   // Blocks of 4 x 4 pixels: halving picks the same colour whichever pixel of a pair it takes.
-  platform::Surface* blocks = Make(640, 480, PixelFormat::Rgb565, [](int x, int y) {
+  tu::platform::Surface* blocks = Make(640, 480, PixelFormat::Rgb565, [](int x, int y) {
     return static_cast<uint32_t>(((x / 4) * 31 + (y / 4) * 2047) & 0xFFFF);
   });
-  ASSERT_EQ(platform::PresentFrame(blocks, all, {100, 50, 420, 290}, false),
-            platform::CopyResult::Ok);
+  ASSERT_EQ(tu::platform::PresentFrame(blocks, all, {100, 50, 420, 290}, false),
+            tu::platform::CopyResult::Ok);
   for (int y = 0; y < 480; y += 5)
     for (int x = 0; x < 640; x += 5) {
       bool in = x >= 100 && x < 420 && y >= 50 && y < 290;
-      uint32_t want = in ? platform::PixelToColorref(
+      uint32_t want = in ? tu::platform::PixelToColorref(
                                PixelFormat::Rgb565,
-                               platform::ReadPixel(blocks, (x - 100) * 2, (y - 50) * 2))
+                               tu::platform::ReadPixel(blocks, (x - 100) * 2, (y - 50) * 2))
                          : 0;
       ASSERT_TRUE(Near(WindowColour(x, y), want)) << x << "," << y;
     }
   // Back at full size the whole frame is sent again, not only changed rows.
-  ASSERT_EQ(platform::PresentFrame(blocks, all, all, false), platform::CopyResult::Ok);
+  ASSERT_EQ(tu::platform::PresentFrame(blocks, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsWhole(blocks), "");
   // A rectangle reaching outside the back buffer is refused.
-  EXPECT_EQ(platform::PresentFrame(blocks, {0, 0, 641, 480}, all, false),
-            platform::CopyResult::Invalid);
+  EXPECT_EQ(tu::platform::PresentFrame(blocks, {0, 0, 641, 480}, all, false),
+            tu::platform::CopyResult::Invalid);
 }
 
 TEST_F(WindowPresent, AScaledWindowShowsWholeMultiplesWithBarsAndOnlyChangedRowsAfterward) {
   Open("framebuffer", true);
   if (IsSkipped()) return;
   const PixelRect all{0, 0, 640, 480};
-  platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
+  tu::platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
   Resize(1300, 1000);  // 2x: 1280 x 960 at (10, 20)
-  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsScaled(back, 2, 10, 20, 3), "");
   for (int y : {0, 200, 479})
-    for (int x = 0; x < 640; x += 2) platform::WritePixel(back, x, y, 0x07E0);
-  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+    for (int x = 0; x < 640; x += 2) tu::platform::WritePixel(back, x, y, 0x07E0);
+  ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsScaled(back, 2, 10, 20, 1), "");
 
   // After a resize the unchanged frame is drawn whole at the new scale and place.
   Resize(1950, 1500);  // 3x: 1920 x 1440 at (15, 30)
-  ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+  ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_EQ(ShowsScaled(back, 3, 15, 30, 3), "");
 
   // Below the logical size the picture keeps 4:3, smoothly scaled: a flat colour stays flat.
-  platform::Surface* flat = Make(640, 480, PixelFormat::Rgb565, [](int, int) { return 0x001F; });
+  tu::platform::Surface* flat = Make(640, 480, PixelFormat::Rgb565, [](int, int) { return 0x001F; });
   Resize(400, 400);  // 400 x 300 at (0, 50)
-  ASSERT_EQ(platform::PresentFrame(flat, all, all, false), platform::CopyResult::Ok);
+  ASSERT_EQ(tu::platform::PresentFrame(flat, all, all, false), tu::platform::CopyResult::Ok);
   EXPECT_TRUE(Near(WindowColour(200, 40), 0));
   EXPECT_TRUE(Near(WindowColour(0, 50), 0xFF0000));
   EXPECT_TRUE(Near(WindowColour(399, 349), 0xFF0000));
@@ -264,13 +264,13 @@ TEST_F(WindowPresent, AfterADisplayChangeTheWholeFrameIsSentAgain) {
   Open("framebuffer");
   if (IsSkipped()) return;
   const PixelRect all{0, 0, 640, 480};
-  platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
-  SDL_Window* w = platform::MainSdlWindow();
-  platform::Message m;
+  tu::platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
+  SDL_Window* w = tu::platform::MainSdlWindow();
+  tu::platform::Message m;
   auto pump = [&m] {
     // Two rounds: events queued after SDL's end-of-poll mark come with the second.
     for (int round = 0; round < 2; ++round)
-      while (platform::PeekMessage(&m)) {
+      while (tu::platform::PeekMessage(&m)) {
       }
   };
   // The window moves to another display; then a display is connected. Each time the
@@ -278,7 +278,7 @@ TEST_F(WindowPresent, AfterADisplayChangeTheWholeFrameIsSentAgain) {
   for (Uint32 type : {Uint32{SDL_WINDOWEVENT}, Uint32{SDL_DISPLAYEVENT}}) {
     SDL_Delay(100);
     pump();  // the window's own events (shown, exposed) are taken first
-    ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+    ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
     SDL_Surface* s = SDL_GetWindowSurface(w);
     memset(s->pixels, 0x5A, static_cast<size_t>(s->pitch) * s->h);
     SDL_Event e{};
@@ -291,7 +291,7 @@ TEST_F(WindowPresent, AfterADisplayChangeTheWholeFrameIsSentAgain) {
     }
     SDL_PushEvent(&e);
     pump();
-    ASSERT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
+    ASSERT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
     EXPECT_EQ(ShowsWhole(back), "") << "after event " << type;
   }
 }
@@ -303,15 +303,15 @@ TEST_F(WindowPresent, MousePositionsStayInTheLogicalClientAreaWhateverTheScale) 
   auto movedTo = [](int x, int y) {
     SDL_Event e{};
     e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = SDL_GetWindowID(platform::MainSdlWindow());
+    e.motion.windowID = SDL_GetWindowID(tu::platform::MainSdlWindow());
     e.motion.x = x;
     e.motion.y = y;
     SDL_PushEvent(&e);
-    platform::Message m;
+    tu::platform::Message m;
     // An event pushed after SDL's end-of-poll mark comes with the next round of polling.
     for (int round = 0; round < 2; ++round)
-      while (platform::PeekMessage(&m))
-        if (m.message == platform::WM_MOUSEMOVE)
+      while (tu::platform::PeekMessage(&m))
+        if (m.message == tu::platform::WM_MOUSEMOVE)
           return std::to_string(m.lParam & 0xFFFF) + "," + std::to_string(m.lParam >> 16);
     return std::string("none");
   };
@@ -320,43 +320,43 @@ TEST_F(WindowPresent, MousePositionsStayInTheLogicalClientAreaWhateverTheScale) 
   EXPECT_EQ(movedTo(1299, 999), "639,479");
   // Cursor positions on the screen: the client area's points map inside the logical area.
   int ox, oy;
-  platform::ClientOrigin(&ox, &oy);
-  platform::SetGlobalCursorPos(ox + 320, oy + 240);
+  tu::platform::ClientOrigin(&ox, &oy);
+  tu::platform::SetGlobalCursorPos(ox + 320, oy + 240);
   int gx, gy;
   SDL_GetGlobalMouseState(&gx, &gy);
   EXPECT_EQ(gx - ox, 10 + 2 * 320 + 1);
   EXPECT_EQ(gy - oy, 20 + 2 * 240 + 1);
-  platform::GlobalCursorPos(&gx, &gy);
+  tu::platform::GlobalCursorPos(&gx, &gy);
   EXPECT_EQ(gx - ox, 320);
   EXPECT_EQ(gy - oy, 240);
   // The cursor clip of the client area holds the picture, and follows it when the window grows.
   auto clip = [] {
-    const SDL_Rect* r = SDL_GetWindowMouseRect(platform::MainSdlWindow());
+    const SDL_Rect* r = SDL_GetWindowMouseRect(tu::platform::MainSdlWindow());
     return r ? std::to_string(r->x) + "," + std::to_string(r->y) + " " + std::to_string(r->w) +
                    "x" + std::to_string(r->h)
              : std::string("none");
   };
-  platform::ConfineCursor(ox, oy, ox + 640, oy + 480);
+  tu::platform::ConfineCursor(ox, oy, ox + 640, oy + 480);
   EXPECT_EQ(clip(), "10,20 1280x960");
   Resize(1950, 1500);
   EXPECT_EQ(clip(), "15,30 1920x1440");
-  platform::UnconfineCursor();
+  tu::platform::UnconfineCursor();
   EXPECT_EQ(clip(), "none");
 }
 
 TEST_F(WindowPresent, TheRendererPathPresentsAndRecoversFromALoss) {
   Open("renderer");
   if (IsSkipped()) return;
-  ASSERT_STREQ(platform::PresentPath(), "renderer");
+  ASSERT_STREQ(tu::platform::PresentPath(), "renderer");
   const PixelRect all{0, 0, 640, 480};
-  platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
+  tu::platform::Surface* back = Make(640, 480, PixelFormat::Rgb565, Stripes);
   for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
-  platform::MarkPrimaryLost();
-  EXPECT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Lost);
-  platform::RestorePrimary();
-  EXPECT_EQ(platform::PresentFrame(back, all, all, false), platform::CopyResult::Ok);
-  EXPECT_EQ(platform::PresentCount(), 4u);
+    EXPECT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
+  tu::platform::MarkPrimaryLost();
+  EXPECT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Lost);
+  tu::platform::RestorePrimary();
+  EXPECT_EQ(tu::platform::PresentFrame(back, all, all, false), tu::platform::CopyResult::Ok);
+  EXPECT_EQ(tu::platform::PresentCount(), 4u);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@
 #include "game/model.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
@@ -63,7 +63,7 @@ bool PlayGame(int mode, const int level[2], const int difficulty[2], Tally* t[2]
   int longest[2] = {0, 0};
   long frames = 0;
   for (; frames < maxFrames; ++frames) {
-    platform::AdvanceTick(kFrameMs);
+    tu::platform::AdvanceTick(kFrameMs);
     if (!tuSystem::RunToNextFrame()) return false;
     bool over = false;
     for (int pl = 0; pl < players; ++pl) {
@@ -151,8 +151,8 @@ int main(int argc, char** argv) {
 
   maxFrames = minutes * 60 * 1000 / kFrameMs;
 
-  platform::SetHeadless(true);
-  platform::SetTick(0);
+  tu::platform::SetHeadless(true);
+  tu::platform::SetTick(0);
   tuSystem::Program program = GameProgram();
   program.loadAssets = nullptr;  // no display and no sounds: the rules alone, as fast as they run
   program.fixedSeed = 1;

@@ -8,7 +8,7 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace tuSystem {
 
@@ -17,23 +17,23 @@ uint32_t owedSampleMs = 0;  // samplesPerSec x ms not yet mixed, below one sampl
 }
 
 void UseHeadless() {
-  platform::SetHeadless(true);
-  platform::SetEchoBoxes(true);
-  platform::SetTick(0);
+  tu::platform::SetHeadless(true);
+  tu::platform::SetEchoBoxes(true);
+  tu::platform::SetTick(0);
   // The stopwatches stamped when the program was loaded read the real clock: restart them on
   // this one, so the game's timers and the frame meter count from 0.
-  for (uint32_t& stamp : loadStamps) stamp = platform::Tick();
+  for (uint32_t& stamp : loadStamps) stamp = tu::platform::Tick();
   owedSampleMs = 0;
 }
 
 void AdvanceClock(uint32_t ms) {
-  if (!platform::Headless()) return;
-  platform::AdvanceTick(ms);
-  if (!platform::AudioIsOpen()) return;
+  if (!tu::platform::Headless()) return;
+  tu::platform::AdvanceTick(ms);
+  if (!tu::platform::AudioIsOpen()) return;
   // Sound time follows the clock: the mixer renders as many frames as the time holds, and
   // the output is dropped. The fraction of a frame left over is carried to the next call.
   static uint8_t scratch[16384];
-  platform::WaveFormat f = platform::AudioPrimaryFormat();
+  tu::platform::WaveFormat f = tu::platform::AudioPrimaryFormat();
   if (f.samplesPerSec == 0 || f.blockAlign == 0) return;
   uint64_t total = static_cast<uint64_t>(f.samplesPerSec) * ms + owedSampleMs;
   uint64_t frames = total / 1000;
@@ -41,16 +41,16 @@ void AdvanceClock(uint32_t ms) {
   const uint64_t chunk = sizeof scratch / f.blockAlign;
   while (frames > 0) {
     uint64_t n = frames < chunk ? frames : chunk;
-    platform::AudioPull(scratch, static_cast<int>(n));
+    tu::platform::AudioPull(scratch, static_cast<int>(n));
     frames -= n;
   }
 }
 
 void PressKey(int vk, int down) {
-  if (!platform::Headless()) return;
+  if (!tu::platform::Headless()) return;
   // As from a keyboard: the key's state changes and the window gets its message.
-  platform::InjectKey(vk, down != 0);
-  platform::PostMessage(down ? platform::WM_KEYDOWN : platform::WM_KEYUP,
+  tu::platform::InjectKey(vk, down != 0);
+  tu::platform::PostMessage(down ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP,
                         static_cast<uintptr_t>(vk));
 }
 

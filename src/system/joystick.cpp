@@ -1,6 +1,6 @@
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/joystick.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace tuSystem {
 
@@ -11,7 +11,7 @@ namespace {
 bool ValidId(int id) { return id == 0 || id == 1; }
 bool ValidButton(int button) { return button >= 1 && button <= 4; }
 
-bool Read(int id, platform::JoyReading* r) { return ValidId(id) && platform::ReadJoystick(id, r); }
+bool Read(int id, tu::platform::JoyReading* r) { return ValidId(id) && tu::platform::ReadJoystick(id, r); }
 
 // Low at or below half the centre, high at or above one and a half times it.
 int Classify(uint32_t position, int center) {
@@ -65,14 +65,14 @@ void Set4(int* a, int* b, int* c, int* d, const int v[4]) {
 }  // namespace
 
 void InitJoystick() {
-  platform::RescanJoysticks();
+  tu::platform::RescanJoysticks();
   CalibrateJoystick();
   for (auto& r : joy.records) r = JoystickRecord{};
 }
 
 void CalibrateJoystick() {
   for (int id = 0; id < 2; ++id) {
-    platform::JoyReading r;
+    tu::platform::JoyReading r;
     if (Read(id, &r)) {
       joy.centerX[id] = static_cast<int>(r.x);
       joy.centerY[id] = static_cast<int>(r.y);
@@ -102,21 +102,21 @@ void GetJoystickCenter(int id, int* x, int* y) {
 }
 
 void GetJoyPosition(int id, int* x, int* y) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   bool ok = Read(id, &r);
   if (x) *x = ok ? static_cast<int>(r.x) : 0;
   if (y) *y = ok ? static_cast<int>(r.y) : 0;
 }
 
 void GetJoyAxes(int id, int* x, int* y) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   bool ok = Read(id, &r);
   if (x) *x = ok ? Classify(r.x, joy.centerX[id]) : 0;
   if (y) *y = ok ? Classify(r.y, joy.centerY[id]) : 0;
 }
 
 int GetJoyDirection(int id) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   if (!Read(id, &r)) return 5;
   int dx = Classify(r.x, joy.centerX[id]);
   int dy = Classify(r.y, joy.centerY[id]);
@@ -125,7 +125,7 @@ int GetJoyDirection(int id) {
 }
 
 void GetJoyAnalog(int id, int* x, int* y) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   if (!Read(id, &r)) {
     if (x) *x = 0;
     if (y) *y = 0;
@@ -140,13 +140,13 @@ void GetJoyAnalog(int id, int* x, int* y) {
 }
 
 int JoyButton(int id, int button) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   if (button < 1 || button > 32 || !Read(id, &r)) return 0;
   return (r.buttons >> (button - 1)) & 1u;
 }
 
 void GetJoyButtons(int id, int* b1, int* b2, int* b3, int* b4) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   int v[4] = {};
   if (Read(id, &r))
     for (int i = 0; i < 4; ++i) v[i] = (r.buttons >> i) & 1u;
@@ -154,7 +154,7 @@ void GetJoyButtons(int id, int* b1, int* b2, int* b3, int* b4) {
 }
 
 int GetJoyButton(int id, int button) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   if (!ValidButton(button) || !Read(id, &r)) return 0;
   int& state = joy.records[id].buttonState[button - 1];
   state = AdvanceState(state, (r.buttons >> (button - 1)) & 1u);
@@ -162,7 +162,7 @@ int GetJoyButton(int id, int button) {
 }
 
 void GetJoyButtonStates(int id, int* s1, int* s2, int* s3, int* s4) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   int v[4] = {};
   if (Read(id, &r)) {
     for (int i = 0; i < 4; ++i) {
@@ -176,7 +176,7 @@ void GetJoyButtonStates(int id, int* s1, int* s2, int* s3, int* s4) {
 
 int GetJoyButtonTime(int id, int button) {
   if (!ValidId(id) || !ValidButton(button)) return 0;
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   bool held = Read(id, &r) && ((r.buttons >> (button - 1)) & 1u);
   JoystickRecord& rec = joy.records[id];
   float& t = rec.holdTime[button - 1];
@@ -185,7 +185,7 @@ int GetJoyButtonTime(int id, int button) {
 }
 
 void GetJoyButtonTimes(int id, int* t1, int* t2, int* t3, int* t4) {
-  platform::JoyReading r;
+  tu::platform::JoyReading r;
   int v[4] = {};
   if (Read(id, &r)) {
     JoystickRecord& rec = joy.records[id];

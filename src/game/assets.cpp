@@ -1,11 +1,11 @@
 // The game's one loading routine: the display, then every picture and sound in a fixed order,
 // then the menu. A failed load has already been reported by the library; the game runs on
 // without that object.
-#include "present/assets.h"
+#include "game/assets.h"
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "game/game.h"
-#include "sound/tuSound.h"
+#include <tu/tuSound.h>
 
 GameAssets assets;
 

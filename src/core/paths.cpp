@@ -3,17 +3,17 @@
 #include <limits>
 #include <string>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/window.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 
 namespace tuSystem {
 
 const char* GetPath(int flag) {
-  tu::CopyCut(sys.path, sizeof sys.path, platform::ExeFolder().c_str());
+  tu::CopyCut(sys.path, sizeof sys.path, tu::platform::ExeFolder().c_str());
   if (flag == 0 || sys.altRoot[0] == 0) return sys.path;
   // The executable's own folder name, with its trailing "/", becomes the tail below the root.
   int n = static_cast<int>(strlen(sys.path));
@@ -28,7 +28,7 @@ const char* GetPath(int flag) {
 }
 
 void SetDataRoot(const char* fileName) {
-  std::string file = platform::ConfigFolder() + "/" + fileName;
+  std::string file = tu::platform::ConfigFolder() + "/" + fileName;
   FILE* f = fopen(file.c_str(), "r");
   if (!f) {
     sys.altRoot[0] = 0;
@@ -52,12 +52,12 @@ const char* UserFolder(const char* name) {
     Error(kContext, "フォルダ名が正しくありません", 0);
     return nullptr;
   }
-  std::string folder = platform::DataFolder() + "/" + name;
+  std::string folder = tu::platform::DataFolder() + "/" + name;
   if (folder.size() + 2 > sizeof sys.userFolder) {
     Error(kContext, "フォルダ名が長すぎます", 0);
     return nullptr;
   }
-  if (!platform::MakeFolders(folder)) {
+  if (!tu::platform::MakeFolders(folder)) {
     Error(kContext, "フォルダを作成できません", 0);
     return nullptr;
   }
@@ -87,7 +87,7 @@ int ReadNumber(const char* fileName) {
 
 void GetDate(int* year, int* month, int* day, char* weekday) {
   static const char* const kNames[7] = {"日", "月", "火", "水", "木", "金", "土"};
-  platform::LocalDateTime t = platform::Now();
+  tu::platform::LocalDateTime t = tu::platform::Now();
   *year = t.year;
   *month = t.month;
   *day = t.day;
@@ -95,7 +95,7 @@ void GetDate(int* year, int* month, int* day, char* weekday) {
 }
 
 void GetTime(int* hour, int* minute, int* second) {
-  platform::LocalDateTime t = platform::Now();
+  tu::platform::LocalDateTime t = tu::platform::Now();
   *hour = t.hour;
   *minute = t.minute;
   *second = t.second;
@@ -103,17 +103,17 @@ void GetTime(int* hour, int* minute, int* second) {
 
 int GetDiskFree(char /*drive*/) {
   // One file system tree: the drive is the one holding the program's folder.
-  uint64_t bytes = platform::DiskFreeBytes(platform::ExeFolder());
+  uint64_t bytes = tu::platform::DiskFreeBytes(tu::platform::ExeFolder());
   const uint64_t cap = static_cast<uint64_t>(std::numeric_limits<int>::max());
   return static_cast<int>(bytes > cap ? cap : bytes);
 }
 
 uint32_t GetFreeMemory() {
-  uint64_t bytes = platform::FreeMemoryBytes();
+  uint64_t bytes = tu::platform::FreeMemoryBytes();
   return bytes > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
 }
 
-void SetMousePos(int x, int y) { platform::SetGlobalCursorPos(sys.clientX + x, sys.clientY + y); }
+void SetMousePos(int x, int y) { tu::platform::SetGlobalCursorPos(sys.clientX + x, sys.clientY + y); }
 
 const char* GetCommandLine() { return sys.commandLine; }
 
@@ -126,7 +126,7 @@ int CheckDepth(const char* settingFile) {
   int depth = tuDraw::draw.displayDepth;
   int cls = depth == 8 ? 1 : depth == 16 ? 2 : (depth == 24 || depth == 32) ? 3 : 0;
   if (cls == 0) return 1;
-  if (sys.fullScreen || platform::DesktopDepth() >= depth) return 1;
+  if (sys.fullScreen || tu::platform::DesktopDepth() >= depth) return 1;
   Message(
       "　ウィンドウ状態で実行しようとしていますが、画面が%s色以下に設定されています。\n"
       "正しく動作させるには、%s色以上に設定するか、フルスクリーンで実行させて下さい。",

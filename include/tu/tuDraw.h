@@ -1,10 +1,10 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/types.h"
+#include <tu/types.h>
 
 // Opaque to games: the library's platform layer defines it, and its header is not installed.
-namespace platform {
+namespace tu::platform {
 struct Surface;
 }
 
@@ -17,7 +17,7 @@ constexpr int kMaxNameLength = 30;
 
 // One entry of the sprite table. A free entry has an empty name.
 struct SpriteObject {
-  platform::Surface* surface = nullptr;
+  tu::platform::Surface* surface = nullptr;
   char name[32] = {};  // file or resource name; "*" for a blank sprite
   int fromPack = 0;
   int memoryKind = 2;
@@ -48,7 +48,7 @@ struct DrawState {
   int hardwareDevice = 0;
   int canStretch = 0;
   int displayOpen = 0;  // the platform display (primary surface) exists
-  platform::Surface* backSurface = nullptr;
+  tu::platform::Surface* backSurface = nullptr;
   tu::Rect clipRect;
   tu::Rect presentSourceRect;
   int waitForVBlank = 1;
@@ -266,4 +266,4 @@ void EndWipe();
 
 }  // namespace tuDraw
 
-#include "draw/effects.h"
+#include <tu/effects.h>

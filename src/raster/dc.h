@@ -7,7 +7,7 @@
 // rasteriser with the host's pixel rules (a line leaves out its end point, a rectangle leaves
 // out its right and bottom edges, hatch brushes are aligned to the surface's origin).
 // Colours are host colour values 0x00BBGGRR.
-namespace platform {
+namespace tu::platform {
 
 // A locked pixel buffer of 16 or 32 bits per pixel with its channel masks.
 struct PixelTarget {
@@ -125,4 +125,4 @@ class DeviceContext {
   int curX_ = 0, curY_ = 0;
 };
 
-}  // namespace platform
+}  // namespace tu::platform

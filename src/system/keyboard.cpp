@@ -1,13 +1,13 @@
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/keyboard.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace tuSystem {
 
 void GetKey(int vk, int* state) {
   if (!state) return;
   bool driven = vk >= 0 && vk < 256 && sys.drivenKeys[vk] != 0;
-  bool down = driven ? sys.drivenKeys[vk] == 2 : (platform::KeyDownState(vk) & 0x80) != 0;
+  bool down = driven ? sys.drivenKeys[vk] == 2 : (tu::platform::KeyDownState(vk) & 0x80) != 0;
   if (down)
     *state = *state == 0 ? 1 : 3;
   else

@@ -1,4 +1,4 @@
-#include "platform/dc.h"
+#include "raster/dc.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace tu::platform {
 
 namespace {
 
@@ -732,4 +732,4 @@ int DeviceContext::DrawText(const char* utf8, DcRect* rect, int flags) {
   return total;
 }
 
-}  // namespace platform
+}  // namespace tu::platform

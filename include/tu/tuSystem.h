@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/types.h"
+#include <tu/types.h>
 
 // tuSystem: entry point and frame loop, window procedure, timing, diagnostics, paths and
 // system services, keyboard polling.

@@ -1,11 +1,11 @@
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/window.h"
-#include "shell/tuSystem.h"
-#include "sound/tuSound.h"
+#include <tu/tuSystem.h>
+#include <tu/tuSound.h>
 
 namespace tuSystem {
 
-using namespace platform;
+using namespace tu::platform;
 
 namespace {
 int Low16(intptr_t l) { return static_cast<int16_t>(static_cast<uint32_t>(l) & 0xFFFF); }
@@ -20,7 +20,7 @@ int DisplayHeight() {
 
 void ShowCursorIfHidden() {
   if (!sys.cursorShown) {
-    platform::ShowCursor(true);
+    tu::platform::ShowCursor(true);
     sys.cursorShown = 1;
   }
 }
@@ -38,15 +38,15 @@ void KeyDownHandler(int vk) {
 
 void ClipCursorToClient() {
   if (sys.fullScreen)
-    platform::ConfineCursor(0, 0, DisplayWidth(), DisplayHeight());
+    tu::platform::ConfineCursor(0, 0, DisplayWidth(), DisplayHeight());
   else
-    platform::ConfineCursor(sys.clientX, sys.clientY, sys.clientX + DisplayWidth(),
+    tu::platform::ConfineCursor(sys.clientX, sys.clientY, sys.clientX + DisplayWidth(),
                             sys.clientY + DisplayHeight());
   sys.cursorClipped = 1;
 }
 
 void UnclipCursor() {
-  platform::UnconfineCursor();
+  tu::platform::UnconfineCursor();
   sys.cursorClipped = 0;
 }
 
@@ -85,7 +85,7 @@ intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 0;
     case WM_SETCURSOR:
       if (sys.fullScreen && !sys.messageBoxUp) {
-        platform::ShowCursor(false);
+        tu::platform::ShowCursor(false);
         return 1;
       }
       return 0;

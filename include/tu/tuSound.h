@@ -2,7 +2,7 @@
 #include <cstdint>
 
 // Opaque to games: the library's platform layer defines it, and its header is not installed.
-namespace platform {
+namespace tu::platform {
 struct AudioBuffer;
 }
 
@@ -16,7 +16,7 @@ constexpr int kNameLength = 30;  // characters of a stored name, without the ter
 
 // One mix channel of a sound object: its buffer and the settings a rebuild re-applies.
 struct SoundChannel {
-  platform::AudioBuffer* buffer = nullptr;
+  tu::platform::AudioBuffer* buffer = nullptr;
   uint32_t frequency = 0;      // Hz
   int pan = 0;                 // -10000..10000
   int volume = 0;              // -10000..0, hundredths of a decibel

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/clock.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace tuSystem {
 
@@ -16,13 +16,13 @@ void DrawFps() {
     fps.nextSample = loadStamps[3];
     fps.started = 1;
   }
-  uint32_t now = platform::Tick();
+  uint32_t now = tu::platform::Tick();
   // Compared by unsigned difference, so the window keeps working across the tick's wrap.
   if (static_cast<int32_t>(now - fps.nextSample) >= 0) {
     fps.current = static_cast<float>(fps.frameCount / 2.0);
     if (fps.current > fps.highest) fps.highest = fps.current;
     if (fps.current > 0.0f && fps.current < fps.lowest) fps.lowest = fps.current;
-    fps.nextSample = platform::Tick() + 2000;
+    fps.nextSample = tu::platform::Tick() + 2000;
     fps.frameCount = 0;
   }
   if (fps.frameCount < 999) ++fps.frameCount;

@@ -4,17 +4,17 @@
 
 #include "platform/dialog.h"
 #include "platform/window.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
 
 namespace tuSystem {
 
 int Error(const char* context, const char* message, int /*code*/) {
   char text[256];
   tu::JoinCut(text, sizeof text, context, " : ", message);
-  platform::Beep();
-  platform::MessageBox(text, "エラー発生",
-                       platform::MB_ICONEXCLAMATION | platform::MB_SYSTEMMODAL);
+  tu::platform::Beep();
+  tu::platform::MessageBox(text, "エラー発生",
+                       tu::platform::MB_ICONEXCLAMATION | tu::platform::MB_SYSTEMMODAL);
   sys.errorFlag = 1;
   return 0;
 }
@@ -33,11 +33,11 @@ int Box(const char* format, va_list args, const char* caption, unsigned style) {
   tu::FormatCut(text, sizeof text, format, args);
   tu::JoinCut(text, sizeof text, text, "\n", "");
   if (!sys.cursorShown) {
-    platform::ShowCursor(true);
+    tu::platform::ShowCursor(true);
     sys.cursorShown = 1;
   }
   sys.messageBoxUp = 1;
-  int answer = platform::MessageBox(text, caption, style);
+  int answer = tu::platform::MessageBox(text, caption, style);
   sys.messageBoxUp = 0;
   ResetFrameTime();
   return answer;
@@ -47,16 +47,16 @@ int Box(const char* format, va_list args, const char* caption, unsigned style) {
 void Message(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Box(format, args, "メッセージ", platform::MB_ICONEXCLAMATION | platform::MB_SYSTEMMODAL);
+  Box(format, args, "メッセージ", tu::platform::MB_ICONEXCLAMATION | tu::platform::MB_SYSTEMMODAL);
   va_end(args);
 }
 
 int Question(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  int answer = Box(format, args, "メッセージ", platform::MB_YESNO | platform::MB_ICONQUESTION);
+  int answer = Box(format, args, "メッセージ", tu::platform::MB_YESNO | tu::platform::MB_ICONQUESTION);
   va_end(args);
-  return answer == platform::IDYES ? 1 : 0;
+  return answer == tu::platform::IDYES ? 1 : 0;
 }
 
 void Log(const char* format, ...) {

@@ -24,7 +24,7 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
@@ -51,8 +51,8 @@ class Keys {
   void Set(int vk, bool down) {
     if (down_[vk] == down) return;
     down_[vk] = down;
-    platform::InjectKey(vk, down);
-    platform::PostMessage(down ? platform::WM_KEYDOWN : platform::WM_KEYUP, static_cast<uintptr_t>(vk));
+    tu::platform::InjectKey(vk, down);
+    tu::platform::PostMessage(down ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP, static_cast<uintptr_t>(vk));
   }
   bool Down(int vk) const { return down_[vk]; }
   // A tap: down now, up after `frames` frame steps.
@@ -281,15 +281,15 @@ const char* BrokenInvariant(int pl, char* buf, size_t size) {
 class MixMeter {
  public:
   void AfterFrame(long long frame) {
-    if (!platform::AudioIsOpen()) return;
-    const platform::WaveFormat f = platform::AudioPrimaryFormat();
+    if (!tu::platform::AudioIsOpen()) return;
+    const tu::platform::WaveFormat f = tu::platform::AudioPrimaryFormat();
     const long long due = (frame + 1) * kFrameMs * static_cast<long long>(f.samplesPerSec) / 1000;
     int frames = static_cast<int>(due - pulled_);
     pulled_ = due;
     const int channels = f.channels;
     while (frames > 0) {
       int n = frames < kChunk ? frames : kChunk;
-      platform::AudioPull(out_, n);  // 16-bit: the game never changes the format
+      tu::platform::AudioPull(out_, n);  // 16-bit: the game never changes the format
       for (int i = 0; i < n * channels; ++i) {
         int v = out_[i] < 0 ? -out_[i] : out_[i];
         if (v > peak_) peak_ = v;
@@ -349,8 +349,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  platform::SetHeadless(true);
-  platform::SetTick(0);
+  tu::platform::SetHeadless(true);
+  tu::platform::SetTick(0);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = seed;
@@ -371,7 +371,7 @@ int main(int argc, char** argv) {
   char buf[256];
   for (long long f = 0; f < frames; ++f) {
     driver.Input();
-    platform::AdvanceTick(kFrameMs);
+    tu::platform::AdvanceTick(kFrameMs);
     if (!tuSystem::RunToNextFrame()) return Fail(f, seed, "the program ended (a quit was never asked for)");
     ++n.frames;
     if (mix) meter.AfterFrame(f);

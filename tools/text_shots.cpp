@@ -3,13 +3,13 @@
 // back buffer is saved as 24-bit BMP files beside the program.
 #include <cstdio>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "game/game.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
 #include "platform/instance.h"
 #include "platform/keyboard.h"
-#include "shell/tuSystem.h"
+#include <tu/tuSystem.h>
 
 namespace {
 
@@ -20,25 +20,25 @@ void Run(int frames) {
   uint32_t target = tuSystem::sys.frameCount + static_cast<uint32_t>(frames);
   while (tuSystem::sys.frameCount < target && tuSystem::Turn()) {
     if (tuSystem::sys.frameCount % 3 == 0)
-      platform::AdvanceTick(16);
+      tu::platform::AdvanceTick(16);
     else
-      platform::AdvanceTick(17);
+      tu::platform::AdvanceTick(17);
   }
 }
 
 void Press(int vk) {
-  platform::InjectKey(vk, true);
+  tu::platform::InjectKey(vk, true);
   Run(6);
-  platform::InjectKey(vk, false);
+  tu::platform::InjectKey(vk, false);
   Run(6);
 }
 
 }  // namespace
 
 int main() {
-  platform::SetHeadless(true);
+  tu::platform::SetHeadless(true);
   // The manual clock starts at the load time, where the meter's first window begins.
-  platform::SetTick(tuSystem::loadStamps[3]);
+  tu::platform::SetTick(tuSystem::loadStamps[3]);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = 7;
@@ -61,6 +61,6 @@ int main() {
   ok &= tuDraw::SaveScreen("interlude.bmp", 640, 480);
   printf("%s meter.bmp and interlude.bmp\n", ok ? "wrote" : "could not write");
   tuSystem::Exit();
-  platform::ReleaseInstance();
+  tu::platform::ReleaseInstance();
   return ok ? 0 : 1;
 }

@@ -2,15 +2,15 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "draw/tuDraw.h"
+#include <tu/tuDraw.h>
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/instance.h"
 #include "platform/window.h"
-#include "shell/text.h"
-#include "shell/tuSystem.h"
-#include "sound/tuSound.h"
+#include "base/text.h"
+#include <tu/tuSystem.h>
+#include <tu/tuSound.h>
 
 namespace tuSystem {
 
@@ -25,20 +25,20 @@ const Program& CurrentProgram() { return program; }
 void Init() {
   sys = SystemState{};
   sys.fullScreen = 1;  // the entry point clears it before the window exists
-  sys.lastFrameTime = platform::Tick();
-  sys.nextBlink = platform::Tick() + 1000;
+  sys.lastFrameTime = tu::platform::Tick();
+  sys.nextBlink = tu::platform::Tick() + 1000;
 }
 
 int CheckInstance(const char* title) {
   char name[128];
   tu::JoinCut(name, sizeof name, title, ":TuMutex", "");
   // An unusable lock folder starts the program without the guard (the reason is on stderr).
-  return platform::AcquireInstance(name) == platform::InstanceResult::OtherRunning ? 0 : 1;
+  return tu::platform::AcquireInstance(name) == tu::platform::InstanceResult::OtherRunning ? 0 : 1;
 }
 
 void SetIme(int on) {
   sys.imeOn = on;
-  platform::SetTextInput(on != 0);
+  tu::platform::SetTextInput(on != 0);
 }
 
 void OnActivate(int /*reason*/) {}
@@ -51,8 +51,8 @@ int Exit() {
   tuDraw::FreeFonts();
   tuSound::Release();
   tuDraw::Release();
-  if (platform::InstanceHeld()) platform::ReleaseInstance();
-  if (sys.closeState == 0) platform::PostMessage(platform::WM_CLOSE);
+  if (tu::platform::InstanceHeld()) tu::platform::ReleaseInstance();
+  if (sys.closeState == 0) tu::platform::PostMessage(tu::platform::WM_CLOSE);
   sys.closeState = 2;
   return 1;
 }
@@ -62,7 +62,7 @@ int Start(int argc, char** argv, const Program& p) {
   const char* title = p.title && p.title[0] ? p.title : Program{}.title;
   Init();
   tu::CopyCut(sys.title, sizeof sys.title, title);
-  platform::SetProgramName(sys.title);
+  tu::platform::SetProgramName(sys.title);
   if (!CheckInstance(sys.title)) return 0;
   // The command line: the arguments joined by spaces, at most 255 characters.
   sys.commandLine[0] = 0;
@@ -72,7 +72,7 @@ int Start(int argc, char** argv, const Program& p) {
   sys.desktopFullScreen = 0;
   sys.windowWidth = 640;
   sys.windowHeight = 480;
-  platform::WindowOptions options;
+  tu::platform::WindowOptions options;
   options.title = sys.title;
   options.width = sys.windowWidth;
   options.height = sys.windowHeight;
@@ -80,9 +80,9 @@ int Start(int argc, char** argv, const Program& p) {
   options.hidden = (sys.configFlags & 4) != 0;
   options.scalable = true;
   const char* why = nullptr;
-  if (!platform::CreateMainWindow(options, &why)) {
+  if (!tu::platform::CreateMainWindow(options, &why)) {
     fprintf(stderr, "%s: cannot start: %s\n", sys.title, why);
-    platform::ReleaseInstance();
+    tu::platform::ReleaseInstance();
     return 0;
   }
   if (program.pads) UsePads(*program.pads);
@@ -123,23 +123,23 @@ void FrameStep() {
   }
   sys.prevSceneNo = sys.sceneNo;
   // By unsigned difference, like every timer, so the phase keeps its pace across the wrap.
-  if (static_cast<int32_t>(platform::Tick() - sys.nextBlink) >= 0) {
+  if (static_cast<int32_t>(tu::platform::Tick() - sys.nextBlink) >= 0) {
     sys.blinkOn = !sys.blinkOn;
-    sys.nextBlink = platform::Tick() + (sys.blinkOn ? 1000 : 200);
+    sys.nextBlink = tu::platform::Tick() + (sys.blinkOn ? 1000 : 200);
   }
   sys.prevMouseX = sys.mouseX;
   sys.prevMouseY = sys.mouseY;
   sys.leftPressed = sys.rightPressed = sys.leftDoubleClick = sys.rightDoubleClick = 0;
   if (sys.fullScreen == 0 && !sys.messageBoxUp) {
     int x, y;
-    platform::GlobalCursorPos(&x, &y);
+    tu::platform::GlobalCursorPos(&x, &y);
     bool inside = sys.clientX <= x && x < sys.clientX + sys.windowWidth && sys.clientY <= y &&
                   y < sys.clientY + sys.windowHeight;
     if (inside && sys.cursorShown) {
-      platform::ShowCursor(false);
+      tu::platform::ShowCursor(false);
       sys.cursorShown = 0;
     } else if (!inside && !sys.cursorShown) {
-      platform::ShowCursor(true);
+      tu::platform::ShowCursor(true);
       sys.cursorShown = 1;
     }
   }
@@ -147,10 +147,10 @@ void FrameStep() {
 
 int Turn() {
   if (sys.quit) return 0;
-  platform::AudioService();
-  platform::Message m;
-  if (platform::PeekMessage(&m)) {
-    if (m.message == platform::WM_QUIT) {
+  tu::platform::AudioService();
+  tu::platform::Message m;
+  if (tu::platform::PeekMessage(&m)) {
+    if (m.message == tu::platform::WM_QUIT) {
       sys.quit = 1;
       return 0;
     }
@@ -158,12 +158,12 @@ int Turn() {
     return 1;
   }
   if (sys.isActive || (sys.configFlags & 2)) {
-    platform::AudioHold(false);
+    tu::platform::AudioHold(false);
     FrameStep();
   } else {
     // Nothing runs while inactive: the sound waits where it is, and the mixer takes no time.
-    platform::AudioHold(true);
-    platform::WaitMessage();
+    tu::platform::AudioHold(true);
+    tu::platform::WaitMessage();
   }
   return 1;
 }
@@ -181,7 +181,7 @@ int Main(int argc, char** argv, const Program& p) {
   if (!Start(argc, argv, p)) return 0;
   while (Turn()) {
   }
-  platform::DestroyMainWindow();
+  tu::platform::DestroyMainWindow();
   return 0;
 }
 
