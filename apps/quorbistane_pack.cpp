@@ -7,12 +7,13 @@
 #include <system_error>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSound.h>
+#include <tu/tuSystem.h>
+
 #include "platform/desktop.h"
 #include "platform/dialog.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include <tu/tuSystem.h>
-#include <tu/tuSound.h>
 
 namespace fs = std::filesystem;
 

@@ -9,12 +9,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include <tu/tuSystem.h>
+
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
-#include <tu/tuSystem.h>
 
 namespace {
 

@@ -11,13 +11,14 @@
 
 #include <tu/effects.h>
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
 #include "platform/desktop.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/rows.h"
 #include "platform/surface.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
 
 namespace {
 std::atomic<long> allocations{0};

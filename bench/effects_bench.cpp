@@ -7,10 +7,11 @@
 #include <vector>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
 #include "platform/desktop.h"
 #include "platform/headless.h"
 #include "platform/surface.h"
-#include <tu/tuSystem.h>
 
 namespace {
 

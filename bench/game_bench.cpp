@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include <tu/tuSystem.h>
+
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
@@ -27,7 +29,6 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
 
 extern char** environ;
 

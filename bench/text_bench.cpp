@@ -3,11 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
 #include "game/game.h"
+#include "game/interlude.h"
 #include "platform/desktop.h"
 #include "platform/headless.h"
-#include "game/interlude.h"
-#include <tu/tuSystem.h>
 
 namespace {
 

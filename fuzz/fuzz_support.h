@@ -9,12 +9,13 @@
 #include <string>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
 
 namespace fuzz {
 

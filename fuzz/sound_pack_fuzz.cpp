@@ -1,7 +1,8 @@
 // Sound packs and streams: any bytes as a pack, loaded whole and as a stream, then mixed.
+#include <tu/tuSound.h>
+
 #include "fuzz_support.h"
 #include "platform/audio.h"
-#include <tu/tuSound.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::StartLibrary();

@@ -1,9 +1,10 @@
 // WAV files through the reader and the sound loader.
 #include <cstdlib>
 
+#include <tu/tuSound.h>
+
 #include "fuzz_support.h"
 #include "platform/audio.h"
-#include <tu/tuSound.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::StartLibrary();

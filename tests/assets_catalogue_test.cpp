@@ -7,13 +7,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "assets_support.h"
 #include <tu/tuDraw.h>
+#include <tu/tuSound.h>
+
+#include "assets_support.h"
+#include "game/assets.h"
 #include "game/game.h"
 #include "headless.h"
 #include "platform/files.h"
-#include "game/assets.h"
-#include <tu/tuSound.h>
 
 namespace {
 

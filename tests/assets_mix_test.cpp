@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include <tu/tuSound.h>
+
 #include "assets_support.h"
+#include "game/assets.h"
 #include "game/game.h"
 #include "headless.h"
 #include "platform/audio.h"
 #include "platform/files.h"
-#include "game/assets.h"
-#include <tu/tuSound.h>
 
 namespace {
 

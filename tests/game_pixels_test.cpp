@@ -1,6 +1,7 @@
 // The game's drawing as pixels of the back buffer: tiles at their lattice positions and the
 // score's digits, drawn from sheets whose every tile and glyph has a colour of its own.
 #include <tu/tuDraw.h>
+
 #include "game_support.h"
 #include "platform/desktop.h"
 #include "platform/surface.h"

@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSound.h>
+#include <tu/tuSystem.h>
+
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
-#include <tu/tuSound.h>
 
 namespace testing_support {
 

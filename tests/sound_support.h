@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include <tu/tuSound.h>
+
 #include "headless.h"
 #include "platform/audio.h"
 #include "platform/files.h"
 #include "platform/resources.h"
-#include <tu/tuSound.h>
 
 namespace sound_support {
 

@@ -18,12 +18,13 @@
 #include <string>
 #include <utility>
 
+#include <tu/tuSystem.h>
+
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
-#include <tu/tuSystem.h>
 
 namespace {
 

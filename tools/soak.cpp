@@ -16,6 +16,8 @@
 #include <random>
 #include <string>
 
+#include <tu/tuSystem.h>
+
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
@@ -24,7 +26,6 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
 
 namespace {
 

@@ -4,12 +4,13 @@
 #include <cstdio>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
 #include "game/game.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
 #include "platform/instance.h"
 #include "platform/keyboard.h"
-#include <tu/tuSystem.h>
 
 namespace {
 

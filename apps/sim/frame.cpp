@@ -2,11 +2,12 @@
 
 #include <vector>
 
+#include <tu/tuSound.h>
+
 #include "game/output.h"
 #include "platform/audio.h"
 #include "platform/display.h"
 #include "png.h"
-#include <tu/tuSound.h>
 
 namespace sim {
 

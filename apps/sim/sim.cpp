@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <tu/tuSystem.h>
+
 #include "frame.h"
 #include "game/game.h"
 #include "game/model.h"
@@ -21,7 +23,6 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
 #include "script.h"
 #include "state.h"
 

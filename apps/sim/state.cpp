@@ -3,8 +3,9 @@
 #include <cstring>
 #include <type_traits>
 
-#include "game/model.h"
 #include <tu/tuSystem.h>
+
+#include "game/model.h"
 
 namespace sim {
 

@@ -141,6 +141,11 @@ void UnclipCursor();
 int CursorClipped();
 
 // ---- Frame timing and wait slots
+// The millisecond tick every timer of the library reads: 32 bits that wrap (compare ticks by
+// unsigned difference); in headless runs the manual clock.
+uint32_t Tick();
+// Sleeps the calling thread for `ms` milliseconds; in headless runs the clock advances instead.
+void Sleep(uint32_t ms);
 uint32_t ResetFrameTime();
 uint32_t UpdateFrameTime();
 int SetWait(int n, uint32_t ms);

@@ -2,10 +2,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include <tu/tuSystem.h>
+
+#include "base/text.h"
 #include "platform/dialog.h"
 #include "platform/window.h"
-#include "base/text.h"
-#include <tu/tuSystem.h>
 
 namespace tuSystem {
 
@@ -20,11 +21,6 @@ int Error(const char* context, const char* message, int /*code*/) {
 }
 
 int ErrorRaised() { return sys.errorFlag; }
-
-int ExitOnError() {
-  if (sys.errorFlag) Exit();
-  return sys.errorFlag;
-}
 
 namespace {
 // Shows an information or question box; the frame stopwatch restarts afterwards.

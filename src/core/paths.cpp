@@ -3,12 +3,12 @@
 #include <limits>
 #include <string>
 
-#include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
+#include "base/text.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/window.h"
-#include "base/text.h"
-#include <tu/tuSystem.h>
 
 namespace tuSystem {
 
@@ -120,30 +120,6 @@ const char* GetCommandLine() { return sys.commandLine; }
 int GetOsVersion() { return -1; }
 
 int IsWindowed() { return sys.fullScreen == 0 ? 1 : 0; }
-
-int CheckDepth(const char* settingFile) {
-  static const char* const kColours[4] = {"16", "256", "65536", "1670万"};
-  int depth = tuDraw::draw.displayDepth;
-  int cls = depth == 8 ? 1 : depth == 16 ? 2 : (depth == 24 || depth == 32) ? 3 : 0;
-  if (cls == 0) return 1;
-  if (sys.fullScreen || tu::platform::DesktopDepth() >= depth) return 1;
-  Message(
-      "　ウィンドウ状態で実行しようとしていますが、画面が%s色以下に設定されています。\n"
-      "正しく動作させるには、%s色以上に設定するか、フルスクリーンで実行させて下さい。",
-      kColours[cls - 1], kColours[cls]);
-  const char* question = nullptr;
-  if (settingFile && settingFile[0]) {
-    question = strcmp(settingFile, "*") == 0 ? "フルスクリーンに切り換えますか？"
-                                              : "フルスクリーンに設定し直しますか？";
-  }
-  if (question && Question("%s", question)) {
-    if (strcmp(settingFile, "*") != 0) WriteNumber(settingFile, 1);
-    sys.fullScreen = 1;
-    return 1;
-  }
-  Exit();
-  return 0;
-}
 
 void CaptureKeys() { sys.keyCaptureMode = 1; }
 void ReleaseKeys() {

@@ -1,13 +1,17 @@
 #include <cstdint>
 
-#include "platform/clock.h"
 #include <tu/tuSystem.h>
+
+#include "platform/clock.h"
 
 namespace tuSystem {
 
 // Stamped when the program is loaded, before the entry point runs.
 uint32_t loadStamps[4] = {tu::platform::Tick(), tu::platform::Tick(), tu::platform::Tick(), tu::platform::Tick()};
 const double kPi = 3.141592653589793;
+
+uint32_t Tick() { return tu::platform::Tick(); }
+void Sleep(uint32_t ms) { tu::platform::SleepMs(ms); }
 
 uint32_t ResetFrameTime() {
   uint32_t now = tu::platform::Tick();

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "draw/surface_dc.h"
 #include <tu/tuDraw.h>
-#include "base/text.h"
 #include <tu/tuSystem.h>
+
+#include "base/text.h"
+#include "draw/surface_dc.h"
 
 namespace tuDraw {
 

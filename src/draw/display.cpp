@@ -1,17 +1,26 @@
 // Display set-up and take-down: primary surface, back buffer, internal sprites, pixel format,
-// effect tables, and the start of the other library services.
+// effect tables; then the services above the display start through a hook of theirs.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
+#include "base/text.h"
+#include "draw/hooks.h"
 #include "platform/desktop.h"
 #include "platform/display.h"
 #include "platform/surface.h"
-#include "base/text.h"
-#include <tu/tuSystem.h>
-#include <tu/tuSound.h>
+
+namespace {
+void (*displayUpHook)() = nullptr;
+}  // namespace
+
+namespace tu::draw {
+void SetDisplayUpHook(void (*hook)()) { displayUpHook = hook; }
+}  // namespace tu::draw
 
 namespace tuDraw {
 
@@ -203,17 +212,12 @@ int Screen(int width, int height, int memoryMode) {
   tuSystem::SystemState& sys = tuSystem::sys;
   sys.clientRect = {sys.clientX, sys.clientY, sys.clientX + width, sys.clientY + height};
 
-  tuSound::Init();
-  tuSound::ResetObjects();
-  tuSound::InitMidi();
   tuSystem::ResetWaits();
   sys.keyCaptureMode = 0;
   sys.heldKey = 0;
   sys.sysKeyMode = 0;
-  if (sys.fullScreen) tuSystem::ClipCursorToClient();
   EnumFonts();
-  tuSystem::InitJoystick();
-  if (sys.cursorClipEnabled) tuSystem::ClipCursorToClient();
+  if (displayUpHook) displayUpHook();
   return 1;
 }
 

@@ -6,8 +6,9 @@
 #include <cstdlib>
 
 #include <tu/tuDraw.h>
-#include "platform/surface.h"
 #include <tu/tuSystem.h>
+
+#include "platform/surface.h"
 
 namespace tuDraw {
 

@@ -4,8 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "draw/effects_frame.h"
 #include <tu/tuSystem.h>
+
+#include "draw/effects_frame.h"
 
 namespace tuDraw {
 

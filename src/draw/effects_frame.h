@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <tu/tuDraw.h>
+
 #include "platform/surface.h"
 
 namespace tuDraw::fx {

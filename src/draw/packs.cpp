@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "draw/sprite_key.h"
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
+#include "base/text.h"
+#include "draw/sprite_key.h"
 #include "platform/files.h"
 #include "platform/surface.h"
-#include "base/text.h"
-#include <tu/tuSystem.h>
 
 namespace tuDraw {
 

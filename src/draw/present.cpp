@@ -3,8 +3,9 @@
 #include <cstdlib>
 
 #include <tu/tuDraw.h>
-#include "platform/display.h"
 #include <tu/tuSystem.h>
+
+#include "platform/display.h"
 
 namespace tuDraw {
 

@@ -2,8 +2,9 @@
 // curves and inversion. Each call takes the context, draws and gives it back.
 #include <vector>
 
-#include "draw/surface_dc.h"
 #include <tu/tuDraw.h>
+
+#include "draw/surface_dc.h"
 
 namespace tuDraw {
 

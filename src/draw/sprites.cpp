@@ -4,14 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "draw/sprite_key.h"
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
+#include "base/text.h"
+#include "draw/sprite_key.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/resources.h"
 #include "platform/surface.h"
-#include "base/text.h"
-#include <tu/tuSystem.h>
 
 namespace tuDraw {
 

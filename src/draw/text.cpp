@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "draw/surface_dc.h"
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
+#include "base/text.h"
+#include "draw/surface_dc.h"
 #include "platform/desktop.h"
 #include "platform/font.h"
-#include "base/text.h"
-#include <tu/tuSystem.h>
 
 namespace tuDraw {
 

@@ -4,8 +4,9 @@
 #include "game/assets.h"
 
 #include <tu/tuDraw.h>
-#include "game/game.h"
 #include <tu/tuSound.h>
+
+#include "game/game.h"
 
 GameAssets assets;
 

@@ -4,8 +4,9 @@
 
 #include <cstring>
 
-#include "game/model.h"
 #include <tu/tuSystem.h>
+
+#include "game/model.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 // Steering the falling piece: turns, moves, slides, falls and setting it into the field.
 #include <algorithm>
 
+#include <tu/tuSystem.h>
+
+#include "game/assets.h"
 #include "game/model.h"
 #include "game/output.h"
-#include "game/assets.h"
-#include <tu/tuSystem.h>
 
 namespace {
 

@@ -1,9 +1,10 @@
 // Gravity passes over the lattice, the glide that animates them, and the colouring of garbage.
 #include <cstdlib>
 
+#include <tu/tuSystem.h>
+
 #include "game/model.h"
 #include "game/output.h"
-#include "platform/clock.h"
 #include "game/assets.h"
 
 namespace {
@@ -70,7 +71,7 @@ void PhaseSettle(int pl) {
 void PhaseGlide(int pl) {
   PlayerState& p = game.player[pl];
   p.stepFlag = 0;
-  if (tu::platform::Tick() - p.animTime > 3u) {
+  if (tuSystem::Tick() - p.animTime > 3u) {
     p.animCounter -= 4;
     if (p.garbageFalling) p.animCounter -= 4;
     int c = p.animCounter;
@@ -98,7 +99,7 @@ void PhaseGlide(int pl) {
           break;
       }
     });
-    p.animTime = tu::platform::Tick();
+    p.animTime = tuSystem::Tick();
     if (landed) {
       for (int s = 0; s < kSlots; ++s)
         for (int l = 0; l < kLines; ++l) p.moveDir[s][l] = p.offsetX[s][l] = p.offsetY[s][l] = 0;

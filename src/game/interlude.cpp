@@ -1,10 +1,10 @@
 // Scene 3: a dark red lattice of diagonal, vertical and horizontal lines drifting one pixel a
 // frame, with a five-digit number and the frames-per-second meter over it.
 #include <tu/tuDraw.h>
+
 #include "game/game.h"
-#include "game/model.h"
-#include "platform/clock.h"
 #include "game/interlude.h"
+#include "game/model.h"
 
 InterludeState interlude;
 
@@ -21,7 +21,7 @@ void InterludeScene() {
     if (i < 12) tuDraw::Line(0, 40 * i, 640, 40 * i, 50, 1);
   }
   DrawNumber(0, 0, interlude.number);
-  tu::platform::SleepMs(5);
+  tuSystem::Sleep(5);
   tuSystem::DrawFps();
   tuDraw::Present();
 }

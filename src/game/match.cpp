@@ -1,7 +1,8 @@
 // Groups of four or more: finding, scoring and erasing them, chains and the garbage they earn.
+#include <tu/tuSystem.h>
+
 #include "game/model.h"
 #include "game/output.h"
-#include "platform/clock.h"
 #include "game/assets.h"
 
 int CountGroup(int pl, int slot, int line, int color, int mark) {
@@ -77,7 +78,7 @@ void PhaseMatch(int pl) {
   if (p.erasedCount >= 10) p.garbageOut += 1;
   if (p.chain > p.maxChain) p.maxChain = p.chain;
   if (p.chain > 1) {
-    p.chainTime = tu::platform::Tick();
+    p.chainTime = tuSystem::Tick();
     p.chainShown = p.chain;
   }
   gameout::Play(assets.eraseSound);

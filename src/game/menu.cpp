@@ -2,13 +2,13 @@
 #include <cstdlib>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
+#include "game/assets.h"
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
-#include "platform/clock.h"
-#include "game/assets.h"
-#include <tu/tuSystem.h>
 
 namespace {
 
@@ -225,7 +225,7 @@ void MenuScene() {
     p.pieceLine = 0;
     p.chain = p.chainShown = p.maxChain = p.shimmerFrame = p.score = 0;
     p.dropTime = 0;
-    p.fallTime = tu::platform::Tick();
+    p.fallTime = tuSystem::Tick();
     p.lockDelay = 960;
     p.gameOver = 0;
     ResetSatellites(p);

@@ -3,13 +3,13 @@
 #include <cstdlib>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
+#include "game/assets.h"
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
-#include "platform/clock.h"
-#include "game/assets.h"
-#include <tu/tuSystem.h>
 
 namespace {
 
@@ -107,7 +107,7 @@ void PhaseSpawn(int pl) {
   p.pieceSlot = 3;
   p.pieceLine = 0;
   p.chain = 0;
-  p.fallTime = tu::platform::Tick();
+  p.fallTime = tuSystem::Tick();
   if (p.fallInterval > 100)
     p.fallInterval -= 10;
   else
@@ -187,7 +187,7 @@ void HandlePause() {
 
 void GameScene() {
   // The computer's hands first, so the rules see its keys like any other.
-  ComputerKeys(tu::platform::Tick());
+  ComputerKeys(tuSystem::Tick());
   tuDraw::Clear();
   int back = -1;
   if (game.gameMode == 0) {
@@ -196,7 +196,7 @@ void GameScene() {
     back = assets.backSprites[3];
   }
   if (back >= 0) gameout::Draw(0, 0, back, 0, 0, 640, 480);
-  uint32_t now = tu::platform::Tick();
+  uint32_t now = tuSystem::Tick();
   HandlePause();
   int players = game.gameMode == 0 ? 1 : 2;
   for (int pl = 0; pl < players; ++pl) {

@@ -1,8 +1,9 @@
 // Drawing of the game: numbers, each player's field, piece and coming pieces, the labels.
+#include <tu/tuSystem.h>
+
+#include "game/assets.h"
 #include "game/model.h"
 #include "game/output.h"
-#include "game/assets.h"
-#include <tu/tuSystem.h>
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The end of a game: the outcome pictures, the continue question, and what its answer starts.
+#include <tu/tuSystem.h>
+
+#include "game/assets.h"
 #include "game/model.h"
 #include "game/output.h"
-#include "platform/clock.h"
-#include "game/assets.h"
-#include <tu/tuSystem.h>
 
 namespace {
 
@@ -32,7 +32,7 @@ void ResultSequence(uint32_t now) {
 
   switch (game.resultStep) {
     case 0:
-      game.resultTime = tu::platform::Tick();
+      game.resultTime = tuSystem::Tick();
       game.resultStep = 1;
       break;
     case 1:

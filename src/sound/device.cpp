@@ -2,9 +2,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/audio.h"
-#include "base/text.h"
 #include <tu/tuSystem.h>
+
+#include "base/text.h"
+#include "platform/audio.h"
 #include "sound/internal.h"
 
 namespace tuSound {

@@ -2,8 +2,9 @@
 // Helpers shared by the tuSound sources.
 #include <cstdio>
 
-#include "platform/audio.h"
 #include <tu/tuSound.h>
+
+#include "platform/audio.h"
 
 namespace tuSound::detail {
 

@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/midi.h"
-#include <tu/tuSystem.h>
 #include <tu/tuSound.h>
+#include <tu/tuSystem.h>
+
+#include "platform/midi.h"
 
 namespace tuSound {
 

@@ -2,10 +2,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <tu/tuSystem.h>
+
+#include "base/text.h"
 #include "platform/audio.h"
 #include "platform/resources.h"
-#include "base/text.h"
-#include <tu/tuSystem.h>
 #include "sound/internal.h"
 
 namespace tuSound {

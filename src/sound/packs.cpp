@@ -4,9 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "platform/files.h"
-#include "base/text.h"
 #include <tu/tuSystem.h>
+
+#include "base/text.h"
+#include "platform/files.h"
 #include "sound/internal.h"
 
 namespace tuSound {

@@ -4,8 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "base/text.h"
 #include <tu/tuSystem.h>
+
+#include "base/text.h"
 #include "sound/internal.h"
 
 namespace tuSound {

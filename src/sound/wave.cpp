@@ -4,8 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/audio.h"
 #include <tu/tuSound.h>
+
+#include "platform/audio.h"
 
 namespace tuSound {
 namespace {

@@ -3,8 +3,9 @@
 #include <cstdio>
 
 #include <tu/tuDraw.h>
-#include "platform/clock.h"
 #include <tu/tuSystem.h>
+
+#include "platform/clock.h"
 
 namespace tuSystem {
 

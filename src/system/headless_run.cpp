@@ -2,13 +2,14 @@
 // public calls, so a game needs none of the platform's headers to script itself.
 #include <cstdint>
 
+#include <tu/tuSystem.h>
+
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
 
 namespace tuSystem {
 

@@ -1,6 +1,7 @@
 #include <tu/tuDraw.h>
-#include "platform/joystick.h"
 #include <tu/tuSystem.h>
+
+#include "platform/joystick.h"
 
 namespace tuSystem {
 

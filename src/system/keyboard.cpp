@@ -1,6 +1,7 @@
 #include <tu/tuDraw.h>
-#include "platform/keyboard.h"
 #include <tu/tuSystem.h>
+
+#include "platform/keyboard.h"
 
 namespace tuSystem {
 

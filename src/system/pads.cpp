@@ -1,7 +1,8 @@
 #include <cstdio>
 
-#include "platform/gamepad.h"
 #include <tu/tuSystem.h>
+
+#include "platform/gamepad.h"
 
 namespace tuSystem {
 

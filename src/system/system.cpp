@@ -1,20 +1,22 @@
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSound.h>
+#include <tu/tuSystem.h>
+
+#include "base/text.h"
+#include "draw/hooks.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/desktop.h"
 #include "platform/dialog.h"
 #include "platform/instance.h"
 #include "platform/window.h"
-#include "base/text.h"
-#include <tu/tuSystem.h>
-#include <tu/tuSound.h>
 
 namespace tuSystem {
-
-SystemState sys;
 
 namespace {
 Program program;
@@ -22,7 +24,21 @@ Program program;
 
 const Program& CurrentProgram() { return program; }
 
+namespace {
+// What starts once the display is up: sound, MIDI, the cursor's clip and the joysticks, which
+// live above the display's module.
+void StartServicesAfterDisplay() {
+  tuSound::Init();
+  tuSound::ResetObjects();
+  tuSound::InitMidi();
+  if (sys.fullScreen) ClipCursorToClient();
+  InitJoystick();
+  if (sys.cursorClipEnabled) ClipCursorToClient();
+}
+}  // namespace
+
 void Init() {
+  tu::draw::SetDisplayUpHook(StartServicesAfterDisplay);
   sys = SystemState{};
   sys.fullScreen = 1;  // the entry point clears it before the window exists
   sys.lastFrameTime = tu::platform::Tick();
@@ -55,6 +71,35 @@ int Exit() {
   if (sys.closeState == 0) tu::platform::PostMessage(tu::platform::WM_CLOSE);
   sys.closeState = 2;
   return 1;
+}
+
+int ExitOnError() {
+  if (sys.errorFlag) Exit();
+  return sys.errorFlag;
+}
+
+int CheckDepth(const char* settingFile) {
+  static const char* const kColours[4] = {"16", "256", "65536", "1670万"};
+  int depth = tuDraw::draw.displayDepth;
+  int cls = depth == 8 ? 1 : depth == 16 ? 2 : (depth == 24 || depth == 32) ? 3 : 0;
+  if (cls == 0) return 1;
+  if (sys.fullScreen || tu::platform::DesktopDepth() >= depth) return 1;
+  Message(
+      "　ウィンドウ状態で実行しようとしていますが、画面が%s色以下に設定されています。\n"
+      "正しく動作させるには、%s色以上に設定するか、フルスクリーンで実行させて下さい。",
+      kColours[cls - 1], kColours[cls]);
+  const char* question = nullptr;
+  if (settingFile && settingFile[0]) {
+    question = strcmp(settingFile, "*") == 0 ? "フルスクリーンに切り換えますか？"
+                                              : "フルスクリーンに設定し直しますか？";
+  }
+  if (question && Question("%s", question)) {
+    if (strcmp(settingFile, "*") != 0) WriteNumber(settingFile, 1);
+    sys.fullScreen = 1;
+    return 1;
+  }
+  Exit();
+  return 0;
 }
 
 int Start(int argc, char** argv, const Program& p) {

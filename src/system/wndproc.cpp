@@ -1,7 +1,8 @@
 #include <tu/tuDraw.h>
-#include "platform/window.h"
-#include <tu/tuSystem.h>
 #include <tu/tuSound.h>
+#include <tu/tuSystem.h>
+
+#include "platform/window.h"
 
 namespace tuSystem {
 

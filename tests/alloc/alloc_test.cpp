@@ -14,6 +14,8 @@
 #include <new>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
@@ -22,7 +24,6 @@
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
 
 extern "C" {
 void* __libc_malloc(size_t);

@@ -6,13 +6,14 @@
 #include <cstdlib>
 
 #include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
 #include "platform/window.h"
-#include <tu/tuSystem.h>
 
 namespace {
 
