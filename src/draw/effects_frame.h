@@ -9,7 +9,10 @@
 
 #include "platform/surface.h"
 
-namespace tuDraw::fx {
+namespace tu::draw::fx {
+
+using namespace ::tuDraw;
+
 
 inline bool Is16Bit(const tu::platform::Surface* s) {
   return s && (tu::platform::SurfaceFormat(s) == tu::platform::PixelFormat::Rgb565 ||
@@ -18,21 +21,21 @@ inline bool Is16Bit(const tu::platform::Surface* s) {
 
 // The effects need the 16-bit tables and a 16-bit back buffer.
 inline bool Ready() {
-  return tables.built16 && draw.pixelFormat.bitsPerPixel == 16 && Is16Bit(draw.backSurface);
+  return tables.built16 && tuDraw::draw.pixelFormat.bitsPerPixel == 16 && Is16Bit(tuDraw::draw.backSurface);
 }
 
 inline tu::platform::Surface* SpriteSurface(int id) {
   if (static_cast<unsigned>(id) >= static_cast<unsigned>(kMaxSprites)) return nullptr;
-  tu::platform::Surface* s = draw.sprites[id].surface;
+  tu::platform::Surface* s = tuDraw::draw.sprites[id].surface;
   return Is16Bit(s) ? s : nullptr;
 }
 
 // clipRect cut to the back buffer.
 inline tu::Rect DestBounds() {
-  const tu::Rect& c = draw.clipRect;
+  const tu::Rect& c = tuDraw::draw.clipRect;
   return {std::max(c.left, 0), std::max(c.top, 0),
-          std::min(c.right, tu::platform::SurfaceWidth(draw.backSurface)),
-          std::min(c.bottom, tu::platform::SurfaceHeight(draw.backSurface))};
+          std::min(c.right, tu::platform::SurfaceWidth(tuDraw::draw.backSurface)),
+          std::min(c.bottom, tu::platform::SurfaceHeight(tuDraw::draw.backSurface))};
 }
 
 // An area (x, y, width, height) cut to clipRect and the back buffer; empty when nothing is left.
@@ -102,8 +105,8 @@ inline bool ClipCopy(int x, int y, const tu::Rect& src, int spriteW, int spriteH
       dy = c.top;
     }
   };
-  cut(draw.clipRect);
-  cut({0, 0, tu::platform::SurfaceWidth(draw.backSurface), tu::platform::SurfaceHeight(draw.backSurface)});
+  cut(tuDraw::draw.clipRect);
+  cut({0, 0, tu::platform::SurfaceWidth(tuDraw::draw.backSurface), tu::platform::SurfaceHeight(tuDraw::draw.backSurface)});
   // The sprite bounds the source the same way, moving the destination along.
   if (sx < 0) {
     w += sx;
@@ -137,13 +140,13 @@ int CopyRows(int x, int y, int id, int left, int top, int right, int bottom, Row
                 tu::platform::SurfaceHeight(sprite), f))
     return 1;
   if (!LockPixels(sprite, f.src)) return 0;
-  if (!LockPixels(draw.backSurface, f.dst)) {
+  if (!LockPixels(tuDraw::draw.backSurface, f.dst)) {
     tu::platform::Unlock(sprite);
     return 0;
   }
   for (int j = 0; j < f.h; ++j) rowRule(f, f.src.Row(f.sy + j) + f.sx, f.dst.Row(f.dy + j) + f.dx, j);
   tu::platform::Unlock(sprite);
-  tu::platform::Unlock(draw.backSurface);
+  tu::platform::Unlock(tuDraw::draw.backSurface);
   return 1;
 }
 
@@ -182,7 +185,7 @@ int CopyPixels(int x, int y, int id, int left, int top, int right, int bottom, P
 // 5-bit components and their placement.
 inline const uint8_t* Rgb(uint16_t p) { return tables.rgbOfPixel[p]; }
 inline uint16_t Compose(int r, int g, int b) {
-  const PixelFormatInfo& pf = draw.pixelFormat;
+  const PixelFormatInfo& pf = tuDraw::draw.pixelFormat;
   return static_cast<uint16_t>((r << pf.red.shift5) | (g << pf.green.shift5) |
                                (b << pf.blue.shift5));
 }
@@ -213,7 +216,7 @@ struct Parts {
 // Runs body(Parts<...>{}) for the back buffer's layout: 5-6-5 or 5-5-5, blue lowest.
 template <class Body>
 int ForLayout(Body&& body) {
-  const PixelFormatInfo& pf = draw.pixelFormat;
+  const PixelFormatInfo& pf = tuDraw::draw.pixelFormat;
   if (pf.blue.shift5 == 0 && pf.red.shift5 == 11 && pf.green.shift5 == 6) return body(Parts<11, 6>{});
   if (pf.blue.shift5 == 0 && pf.red.shift5 == 10 && pf.green.shift5 == 5) return body(Parts<10, 5>{});
   return 0;
@@ -227,4 +230,8 @@ inline int LevelOf(float amount) {
   return v >= 31.0f ? 31 : static_cast<int>(v);
 }
 
-}  // namespace tuDraw::fx
+}  // namespace tu::draw::fx
+
+namespace tuDraw {
+namespace fx = tu::draw::fx;
+}  // namespace tuDraw

@@ -6,7 +6,7 @@
 
 #include "draw/surface_dc.h"
 
-namespace tuDraw {
+namespace tu::draw {
 
 bool LockTarget(tu::platform::Surface* surface, tu::platform::PixelTarget* target) {
   if (!surface || !target) return false;
@@ -38,6 +38,10 @@ void ReleaseSurfaceDC(tu::platform::Surface* surface, tu::platform::DeviceContex
   if (dc.Attached() && surface) tu::platform::Unlock(surface);
   dc.Detach();
 }
+
+}  // namespace tu::draw
+
+namespace tuDraw {
 
 namespace {
 

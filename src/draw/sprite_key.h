@@ -1,8 +1,12 @@
 #pragma once
 #include <tu/tuDraw.h>
 
-namespace tuDraw {
+namespace tu::draw {
 // Gives a freshly filled sprite the colour key of the current setting: the top-left pixel, or
 // the set colour matched to the surface's format.
-void ApplyColorKeySetting(SpriteObject& e);
+void ApplyColorKeySetting(tuDraw::SpriteObject& e);
+}  // namespace tu::draw
+
+namespace tuDraw {
+using tu::draw::ApplyColorKeySetting;
 }  // namespace tuDraw

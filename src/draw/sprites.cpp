@@ -14,9 +14,10 @@
 #include "platform/resources.h"
 #include "platform/surface.h"
 
-namespace tuDraw {
+namespace tu::draw {
 
-void ApplyColorKeySetting(SpriteObject& e) {
+void ApplyColorKeySetting(tuDraw::SpriteObject& e) {
+  using tuDraw::draw;
   if (!e.surface) return;
   if (draw.colorKeyFromCorner) {
     tu::platform::SetColorKey(e.surface, tu::platform::MatchColor(e.surface, -1));
@@ -26,6 +27,10 @@ void ApplyColorKeySetting(SpriteObject& e) {
     e.colorKey = draw.colorKeyValue;
   }
 }
+
+}  // namespace tu::draw
+
+namespace tuDraw {
 
 namespace {
 const char kTooLong[] = "ファイル名またはリソース名が長すぎます";

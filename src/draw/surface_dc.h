@@ -3,7 +3,7 @@
 #include "raster/dc.h"
 #include "platform/surface.h"
 
-namespace tuDraw {
+namespace tu::draw {
 
 // Locks `surface` and binds `dc` to its pixels. False (and `dc` detached) when the surface is
 // null or cannot be locked, as when it is lost: drawing through `dc` then has no effect.
@@ -12,4 +12,10 @@ void ReleaseSurfaceDC(tu::platform::Surface* surface, tu::platform::DeviceContex
 // A locked surface's pixels as a target; false when it cannot be locked.
 bool LockTarget(tu::platform::Surface* surface, tu::platform::PixelTarget* target);
 
+}  // namespace tu::draw
+
+namespace tuDraw {
+using tu::draw::GetSurfaceDC;
+using tu::draw::LockTarget;
+using tu::draw::ReleaseSurfaceDC;
 }  // namespace tuDraw

@@ -12,7 +12,9 @@ namespace tuSound {
 
 SoundState snd;
 
-namespace detail {
+}  // namespace tuSound
+
+namespace tu::sound {
 
 SoundObject* UsedObject(int id) {
   if (!snd.available || id < 0 || id >= kMaxSounds) return nullptr;
@@ -53,7 +55,9 @@ void Rebuild() {
   snd.rebuilding = 0;
 }
 
-}  // namespace detail
+}  // namespace tu::sound
+
+namespace tuSound {
 
 int Init() {
   // A second Init without Release would strand the buffers of the first device.

@@ -6,7 +6,10 @@
 
 #include "platform/audio.h"
 
-namespace tuSound::detail {
+namespace tu::sound {
+
+using namespace ::tuSound;
+
 
 // The object of a used entry, or null for an id out of range, a free entry or no sound.
 SoundObject* UsedObject(int id);
@@ -51,4 +54,8 @@ int MakeBuffers(SoundObject& o, const void* format, uint32_t formatBytes, const 
 // full volume, centre), or while rebuilding the stored ones given back to the new buffer.
 void SettleChannel(SoundObject& o, SoundChannel& channel);
 
-}  // namespace tuSound::detail
+}  // namespace tu::sound
+
+namespace tuSound {
+namespace detail = tu::sound;
+}  // namespace tuSound

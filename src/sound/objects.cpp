@@ -11,7 +11,9 @@
 
 namespace tuSound {
 
-namespace detail {
+}  // namespace tuSound
+
+namespace tu::sound {
 int EntryForLoad(const char* context, const char* name, const char* tooLong) {
   if (snd.rebuilding) {
     int e = snd.currentEntry;
@@ -26,7 +28,9 @@ int EntryForLoad(const char* context, const char* name, const char* tooLong) {
   tuSystem::Error(context, "オブジェクト数が多過ぎます", 0);
   return -1;
 }
-}  // namespace detail
+}  // namespace tu::sound
+
+namespace tuSound {
 namespace {
 
 using detail::UsedObject;

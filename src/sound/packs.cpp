@@ -34,7 +34,9 @@ void Put32(std::string& out, uint32_t v) {
 
 }  // namespace
 
-namespace detail {
+}  // namespace tuSound
+
+namespace tu::sound {
 
 void UsePackPath(const char* path) { tu::CopyCut(packPath, sizeof packPath, path ? path : ""); }
 
@@ -139,7 +141,9 @@ int MakeBuffers(SoundObject& o, const void* format, uint32_t formatBytes, const 
   return 0;
 }
 
-}  // namespace detail
+}  // namespace tu::sound
+
+namespace tuSound {
 
 void PackPath(const char* name) {
   tu::JoinCut(packPath, sizeof packPath, tuSystem::GetPath(0), name ? name : "", "");
