@@ -84,7 +84,7 @@ SDL_Surface* SdlKeyedRle(int w, int h, Pixel pixel) {
 // A sprite of our own with the same pixels.
 template <class Pixel>
 int Sprite(int w, int h, Pixel pixel) {
-  int id = tuDraw::CreateObject(w, h, 2);
+  int id = tuDraw::CreateObject(w, h, tuDraw::kVideoMemory);
   tu::platform::Surface* s = tuDraw::draw.sprites[id].surface;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) tu::platform::WritePixel(s, x, y, pixel(x, y));
@@ -110,9 +110,9 @@ void SetUpOnce() {
       exit(1);
     }
   }
-  tuDraw::Screen(W, H, 1);
+  tuDraw::Screen(W, H, tuDraw::kScreenVideoMemory);
   tuDraw::SetVSync(0);
-  tile = tuDraw::CreateObject(32, 32, 2);
+  tile = tuDraw::CreateObject(32, 32, tuDraw::kVideoMemory);
   tu::platform::Surface* t = tuDraw::draw.sprites[tile].surface;
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 32; ++x) tu::platform::WritePixel(t, x, y, TilePixel(x, y));
@@ -247,7 +247,7 @@ BENCHMARK(BM_SdlBlitKeyedFrameSheetRle);
 void BM_DrawKeyedTileAfterEffectRead(benchmark::State& state) {
   SetUpOnce();
   static const int read = [] {
-    int id = tuDraw::CreateObject(32, 32, 2);
+    int id = tuDraw::CreateObject(32, 32, tuDraw::kVideoMemory);
     tu::platform::Surface* s = tuDraw::draw.sprites[id].surface;
     for (int y = 0; y < 32; ++y)
       for (int x = 0; x < 32; ++x) tu::platform::WritePixel(s, x, y, TilePixel(x, y));
@@ -263,7 +263,7 @@ BENCHMARK(BM_DrawKeyedTileAfterEffectRead);
 // allocation once it has settled.
 void BM_DrawRewrittenTile(benchmark::State& state) {
   SetUpOnce();
-  static int work = tuDraw::CreateObject(32, 32, 2);
+  static int work = tuDraw::CreateObject(32, 32, tuDraw::kVideoMemory);
   tu::platform::Surface* s = tuDraw::draw.sprites[work].surface;
   for (int i = 0; i < 3; ++i) {
     tu::platform::WritePixel(s, 1, 1, 0x1234);

@@ -27,11 +27,11 @@ void SetUp() {
     tu::platform::SetDesktopDepth(16);
     tuSystem::Init();
     tuSystem::sys.fullScreen = 0;
-    tuDraw::Screen(W, H, 1);
+    tuDraw::Screen(W, H, tuDraw::kScreenVideoMemory);
     tuDraw::SetVSync(0);
   }
   if (spriteSurface && tuDraw::draw.sprites[sprite].surface == spriteSurface) return;
-  sprite = tuDraw::CreateObject(S, S, 2);
+  sprite = tuDraw::CreateObject(S, S, tuDraw::kVideoMemory);
   spriteSurface = tuDraw::draw.sprites[sprite].surface;
   for (int y = 0; y < S; ++y)
     for (int x = 0; x < S; ++x) tu::platform::WritePixel(spriteSurface, x, y, uint32_t(0x0841 * ((x + y) % 31 + 1)));

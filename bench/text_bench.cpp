@@ -18,7 +18,7 @@ void EnsureDisplay() {
   tu::platform::SetDesktopDepth(16);
   tuSystem::Init();
   tuSystem::sys.fullScreen = 0;
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
   tuDraw::SetVSync(0);
 }
 
@@ -55,11 +55,11 @@ BENCHMARK(BM_DrawFps)->Unit(benchmark::kMicrosecond);
 
 void BM_TextBox(benchmark::State& state) {
   EnsureDisplay();
-  tuDraw::BeginText(1, 16, 0, 0, 0, 0);
+  tuDraw::BeginText(tuDraw::kFaceGothic, 16, 0, tuDraw::kWeightNormal, 0, 0);
   tuDraw::SetTextColors(0xFFFFFF, 0x000000, 1);
   for (auto _ : state)
     tuDraw::TextBox(20, 300, 620, 470, "テキストボックスの文字送り。Line breaks, hanging stops、and shadows.",
-                    0x100);
+                    tuDraw::kTextShadow);
   tuDraw::EndText();
 }
 BENCHMARK(BM_TextBox)->Unit(benchmark::kMicrosecond);

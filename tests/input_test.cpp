@@ -1,5 +1,6 @@
 #include <SDL2/SDL.h>
 
+#include <set>
 #include <vector>
 
 #include "headless.h"
@@ -116,6 +117,100 @@ TEST(KeyMapping, VirtualKeysRoundTripThroughSdlKeys) {
                                           tu::platform::ScancodeFromVirtualKey(vk)),
               vk)
         << vk;
+}
+
+// Every named key reaches an SDL key and comes back as itself (one side's modifier as the generic
+// code), and every code the platform maps has a name. Letters and digits go through the
+// keyboard's layout, which SDL has only with video up: the dummy driver's US layout.
+TEST(KeyMapping, EveryNamedKeyMapsToAnSdlKeyAndBack) {
+  struct Named {
+    int vk;
+    SDL_Scancode scancode;
+    int back;
+  };
+  std::vector<Named> named = {
+      {tu::kKeyBackspace, SDL_SCANCODE_BACKSPACE, tu::kKeyBackspace},
+      {tu::kKeyTab, SDL_SCANCODE_TAB, tu::kKeyTab},
+      {tu::kKeyEnter, SDL_SCANCODE_RETURN, tu::kKeyEnter},
+      {tu::kKeyShift, SDL_SCANCODE_LSHIFT, tu::kKeyShift},
+      {tu::kKeyControl, SDL_SCANCODE_LCTRL, tu::kKeyControl},
+      {tu::kKeyAlt, SDL_SCANCODE_LALT, tu::kKeyAlt},
+      {tu::kKeyPause, SDL_SCANCODE_PAUSE, tu::kKeyPause},
+      {tu::kKeyCapsLock, SDL_SCANCODE_CAPSLOCK, tu::kKeyCapsLock},
+      {tu::kKeyEscape, SDL_SCANCODE_ESCAPE, tu::kKeyEscape},
+      {tu::kKeySpace, SDL_SCANCODE_SPACE, tu::kKeySpace},
+      {tu::kKeyPageUp, SDL_SCANCODE_PAGEUP, tu::kKeyPageUp},
+      {tu::kKeyPageDown, SDL_SCANCODE_PAGEDOWN, tu::kKeyPageDown},
+      {tu::kKeyEnd, SDL_SCANCODE_END, tu::kKeyEnd},
+      {tu::kKeyHome, SDL_SCANCODE_HOME, tu::kKeyHome},
+      {tu::kKeyLeft, SDL_SCANCODE_LEFT, tu::kKeyLeft},
+      {tu::kKeyUp, SDL_SCANCODE_UP, tu::kKeyUp},
+      {tu::kKeyRight, SDL_SCANCODE_RIGHT, tu::kKeyRight},
+      {tu::kKeyDown, SDL_SCANCODE_DOWN, tu::kKeyDown},
+      {tu::kKeyPrintScreen, SDL_SCANCODE_PRINTSCREEN, tu::kKeyPrintScreen},
+      {tu::kKeyInsert, SDL_SCANCODE_INSERT, tu::kKeyInsert},
+      {tu::kKeyDelete, SDL_SCANCODE_DELETE, tu::kKeyDelete},
+      {tu::kKeyPadMultiply, SDL_SCANCODE_KP_MULTIPLY, tu::kKeyPadMultiply},
+      {tu::kKeyPadPlus, SDL_SCANCODE_KP_PLUS, tu::kKeyPadPlus},
+      {tu::kKeyPadMinus, SDL_SCANCODE_KP_MINUS, tu::kKeyPadMinus},
+      {tu::kKeyPadPeriod, SDL_SCANCODE_KP_PERIOD, tu::kKeyPadPeriod},
+      {tu::kKeyPadDivide, SDL_SCANCODE_KP_DIVIDE, tu::kKeyPadDivide},
+      {tu::kKeyNumLock, SDL_SCANCODE_NUMLOCKCLEAR, tu::kKeyNumLock},
+      {tu::kKeyScrollLock, SDL_SCANCODE_SCROLLLOCK, tu::kKeyScrollLock},
+      {tu::kKeyLeftShift, SDL_SCANCODE_LSHIFT, tu::kKeyShift},
+      {tu::kKeyRightShift, SDL_SCANCODE_RSHIFT, tu::kKeyShift},
+      {tu::kKeyLeftControl, SDL_SCANCODE_LCTRL, tu::kKeyControl},
+      {tu::kKeyRightControl, SDL_SCANCODE_RCTRL, tu::kKeyControl},
+      {tu::kKeyLeftAlt, SDL_SCANCODE_LALT, tu::kKeyAlt},
+      {tu::kKeyRightAlt, SDL_SCANCODE_RALT, tu::kKeyAlt},
+      {tu::kKeySemicolon, SDL_SCANCODE_SEMICOLON, tu::kKeySemicolon},
+      {tu::kKeyEquals, SDL_SCANCODE_EQUALS, tu::kKeyEquals},
+      {tu::kKeyComma, SDL_SCANCODE_COMMA, tu::kKeyComma},
+      {tu::kKeyMinus, SDL_SCANCODE_MINUS, tu::kKeyMinus},
+      {tu::kKeyPeriod, SDL_SCANCODE_PERIOD, tu::kKeyPeriod},
+      {tu::kKeySlash, SDL_SCANCODE_SLASH, tu::kKeySlash},
+      {tu::kKeyBackquote, SDL_SCANCODE_GRAVE, tu::kKeyBackquote},
+      {tu::kKeyLeftBracket, SDL_SCANCODE_LEFTBRACKET, tu::kKeyLeftBracket},
+      {tu::kKeyBackslash, SDL_SCANCODE_BACKSLASH, tu::kKeyBackslash},
+      {tu::kKeyRightBracket, SDL_SCANCODE_RIGHTBRACKET, tu::kKeyRightBracket},
+      {tu::kKeyQuote, SDL_SCANCODE_APOSTROPHE, tu::kKeyQuote},
+  };
+  const int letters[] = {tu::kKeyA, tu::kKeyB, tu::kKeyC, tu::kKeyD, tu::kKeyE, tu::kKeyF, tu::kKeyG,
+                         tu::kKeyH, tu::kKeyI, tu::kKeyJ, tu::kKeyK, tu::kKeyL, tu::kKeyM, tu::kKeyN,
+                         tu::kKeyO, tu::kKeyP, tu::kKeyQ, tu::kKeyR, tu::kKeyS, tu::kKeyT, tu::kKeyU,
+                         tu::kKeyV, tu::kKeyW, tu::kKeyX, tu::kKeyY, tu::kKeyZ};
+  for (int i = 0; i < 26; ++i)
+    named.push_back({letters[i], static_cast<SDL_Scancode>(SDL_SCANCODE_A + i), letters[i]});
+  // The host's row runs 1..9, 0; so do SDL's scancodes.
+  const int digits[] = {tu::kKey1, tu::kKey2, tu::kKey3, tu::kKey4, tu::kKey5,
+                        tu::kKey6, tu::kKey7, tu::kKey8, tu::kKey9, tu::kKey0};
+  const int pad[] = {tu::kKeyPad1, tu::kKeyPad2, tu::kKeyPad3, tu::kKeyPad4, tu::kKeyPad5,
+                     tu::kKeyPad6, tu::kKeyPad7, tu::kKeyPad8, tu::kKeyPad9, tu::kKeyPad0};
+  const int functions[] = {tu::kKeyF1, tu::kKeyF2, tu::kKeyF3, tu::kKeyF4, tu::kKeyF5, tu::kKeyF6,
+                           tu::kKeyF7, tu::kKeyF8, tu::kKeyF9, tu::kKeyF10, tu::kKeyF11, tu::kKeyF12};
+  for (int i = 0; i < 10; ++i) {
+    named.push_back({digits[i], static_cast<SDL_Scancode>(SDL_SCANCODE_1 + i), digits[i]});
+    named.push_back({pad[i], static_cast<SDL_Scancode>(SDL_SCANCODE_KP_1 + i), pad[i]});
+  }
+  for (int i = 0; i < 12; ++i)
+    named.push_back({functions[i], static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + i), functions[i]});
+
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  std::set<int> names;
+  for (const Named& n : named) {
+    names.insert(n.vk);
+    const SDL_Scancode sc = tu::platform::ScancodeFromVirtualKey(n.vk);
+    EXPECT_EQ(sc, n.scancode) << n.vk;
+    EXPECT_EQ(tu::platform::VirtualKeyFromSdl(SDL_GetKeyFromScancode(sc), sc), n.back) << n.vk;
+  }
+  for (int vk = 0; vk < 256; ++vk) {
+    if (tu::platform::ScancodeFromVirtualKey(vk) != SDL_SCANCODE_UNKNOWN) {
+      EXPECT_TRUE(names.count(vk)) << "code " << vk << " is mapped but has no name";
+    }
+  }
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  SDL_ResetHint(SDL_HINT_VIDEODRIVER);
 }
 
 }  // namespace

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kX = 'X';
-
 // Runs `frames` frame steps, 16 or 17 ms apart (60 a second).
 void Run(int frames) {
   uint32_t target = tuSystem::sys.frameCount + static_cast<uint32_t>(frames);
@@ -51,8 +49,8 @@ int main() {
   }
   tuDraw::SetVSync(0);
   Run(60);
-  Press(kX);  // one player
-  Press(kX);  // Easy
+  Press(tu::kKeyX);  // one player
+  Press(tu::kKeyX);  // Easy
   Run(300);   // the opening wipe and five seconds of play: the meter shows a full window
   int ok = tuDraw::SaveScreen("meter.bmp", 640, 480);
 

@@ -5,15 +5,19 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <tu/keys.h>
+
 namespace sim {
 
 int KeyCode(const std::string& name) {
   static const struct {
     const char* name;
     int vk;
-  } kNames[] = {{"left", 37},  {"right", 39}, {"up", 38}, {"down", 40}, {"space", 32},
-                {"escape", 27}, {"x", 'X'},    {"z", 'Z'},  {"a", 'A'},   {"d", 'D'},
-                {"s", 'S'},     {"w", 'W'},    {"j", 'J'},  {"h", 'H'}};
+  } kNames[] = {{"left", tu::kKeyLeft}, {"right", tu::kKeyRight}, {"up", tu::kKeyUp},
+                {"down", tu::kKeyDown}, {"space", tu::kKeySpace},  {"escape", tu::kKeyEscape},
+                {"x", tu::kKeyX},       {"z", tu::kKeyZ},          {"a", tu::kKeyA},
+                {"d", tu::kKeyD},       {"s", tu::kKeyS},          {"w", tu::kKeyW},
+                {"j", tu::kKeyJ},       {"h", tu::kKeyH}};
   for (const auto& k : kNames)
     if (name == k.name) return k.vk;
   if (name.empty() || name.size() > 3) return -1;

@@ -13,8 +13,9 @@ int picture = 0;
 float seconds = 0;
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
-  picture = tuDraw::CreateObject(128, 96, 2);  // a black sprite: the id, or 0 after a report
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
+  // A black sprite: the id, or 0 after a report.
+  picture = tuDraw::CreateObject(128, 96, tuDraw::kVideoMemory);
   tuDraw::Rect(0, 0, 128, 96, 0x804020, 0x804020, 1);
   tuDraw::Rect(20, 16, 108, 80, 0x30C0FF, 0xFFFFFF, 3);
   tuDraw::Line(0, 96, 128, 0, 0x40FF40, 5);

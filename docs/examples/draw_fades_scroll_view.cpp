@@ -10,25 +10,26 @@
 
 namespace {
 
-int pattern = 1, returnKey = 0, vKey = 0;
+int pattern = tuDraw::kFadeRows, returnKey = 0, vKey = 0;
 
 void Scene(int number, uint32_t colour) {
   tuSystem::SystemState& sys = tuSystem::sys;
   if (sys.sceneEntered) tuDraw::FadeIn();  // the overlay of the fade-out, taken away again
   if (tuDraw::draw.scrollViewOn) {
-    if (sys.scrollKey == 'V') tuDraw::ToggleScrollView();  // keys go to the view while it shows
+    // Keys go to the view while it shows.
+    if (sys.scrollKey == tu::kKeyV) tuDraw::ToggleScrollView();
   } else {
-    tuSystem::GetKey(13, &returnKey);  // every key reads 0 during a fade
-    tuSystem::GetKey('V', &vKey);
-    if (vKey == 1) tuDraw::ToggleScrollView();
+    tuSystem::GetKey(tu::kKeyEnter, &returnKey);  // every key reads up during a fade
+    tuSystem::GetKey(tu::kKeyV, &vKey);
+    if (vKey == tu::kKeyStatePressed) tuDraw::ToggleScrollView();
   }
   tuDraw::Clear();
   tuDraw::Rect(100, 100, 540, 380, colour, 0xFFFFFF, 4);
   tuDraw::PrintFormat(120, 120, "Scene %d: Return for the next, fade pattern %d", number, pattern);
-  if (returnKey == 1) {
-    tuDraw::ClearObject(1);  // patterns 1..12 draw the Screen sprite: black here
+  if (returnKey == tu::kKeyStatePressed) {
+    tuDraw::ClearObject(1);  // every pattern but the tile fade draws the Screen sprite: black here
     tuDraw::SetFade(pattern, 10);
-    pattern = pattern % 12 + 1;
+    pattern = pattern % tuDraw::kFadeSpreadLeft + 1;  // kFadeRows .. kFadeSpreadLeft in turn
     sys.nextSceneNo = number == 1 ? 2 : 1;  // the frame loop switches when the fade ends
     tuDraw::FadeOut();
   }
@@ -39,7 +40,7 @@ void SceneOne() { Scene(1, 0x603010); }
 void SceneTwo() { Scene(2, 0x106030); }
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
   tuDraw::SetScrollView("view.bmp", "tile.bmp", 1440);  // black in them is transparent
   tuSystem::sys.sceneNo = 1;
 }

@@ -17,13 +17,13 @@ void Scene() {
   tuDraw::Clear();
   for (int w = 1; w <= 5; ++w) tuDraw::Line(40, 40 + w * 30, 300, 60 + w * 30, 0x40C0FF, w);
   tuDraw::Point star[5] = {{460, 60}, {520, 240}, {360, 130}, {560, 130}, {400, 240}};
-  tuDraw::Polygon(star, 5, 0x00FFFF, 0x600030, 2, 1);  // hatch 1: gaps in the background colour
+  tuDraw::Polygon(star, 5, 0x00FFFF, 0x600030, 2, tuDraw::kHatchOpaque);  // gaps: the background
   tuDraw::Point curve[4] = {{40, 400}, {200, 200 + int(seconds * 50) % 200}, {400, 460}, {600, 300}};
   tuDraw::Bezier(curve, 4, 0xFF80FF, 3);  // 1 + 3n points
   tuDraw::InvertRect(0, 440, 640, 480);
 
-  tuSystem::GetKey('P', &pKey);
-  if (pKey == 1) {
+  tuSystem::GetKey(tu::kKeyP, &pKey);
+  if (pKey == tu::kKeyStatePressed) {
     const char* folder = tuSystem::UserFolder("primitives-example");
     char file[512];
     snprintf(file, sizeof file, "%scapture.bmp", folder ? folder : "");
@@ -34,7 +34,7 @@ void Scene() {
 }
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
   tuSystem::sys.sceneNo = 1;
 }
 

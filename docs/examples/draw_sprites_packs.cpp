@@ -12,10 +12,10 @@ int ship = 0;  // a sprite id: 0 means the picture could not be loaded
 float seconds = 0;
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
   tuDraw::SetColorKey(0);  // black pixels of the pictures loaded from now on are transparent
   tuDraw::SetPackFile("pics.pak");
-  ship = tuDraw::LoadPack("ship.bmp", 2);  // any case; a failure shows the error box
+  ship = tuDraw::LoadPack("ship.bmp", tuDraw::kVideoMemory);  // any case; a failure: error box
   tuSystem::sys.sceneNo = 1;
 }
 

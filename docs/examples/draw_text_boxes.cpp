@@ -12,20 +12,20 @@ int returnKey = 0;
 // Lays the paragraph out into the library's Font sprite without drawing it. Text boxes are
 // called inside a scope; a scope ends before any sprite is drawn to the back buffer.
 void LayOut() {
-  tuDraw::BeginText(1, 18, 0, 0, 0, 0);  // face 1: the Gothic face, 18 pixels high
+  tuDraw::BeginText(tuDraw::kFaceGothic, 18, 0, tuDraw::kWeightNormal, 0, 0);  // 18 pixels high
   tuDraw::SetTextColors(0xC0F0FF, 0x402000, 1);  // text, shadow; 1: transparent background
   tuDraw::TextBoxLayout(40, 200, 600, 440,
                         "A text box wraps its words at its right limit and stops at its bottom "
                         "one. RevealText shows one more character every few hundredths of a second.",
-                        0x100 | 4);  // a shadow, four pixels between the lines
+                        tuDraw::kTextShadow | 4);  // four pixels between the lines
   tuDraw::EndText();
 }
 
 void Scene() {
-  tuSystem::GetKey(13, &returnKey);
-  if (tuSystem::sys.sceneEntered || returnKey == 1) LayOut();
+  tuSystem::GetKey(tu::kKeyEnter, &returnKey);
+  if (tuSystem::sys.sceneEntered || returnKey == tu::kKeyStatePressed) LayOut();
   tuDraw::Clear();
-  tuDraw::BeginText(0, 28, 0, 1, 0, 0);  // face 0: the Mincho face, bold
+  tuDraw::BeginText(tuDraw::kFaceMincho, 28, 0, tuDraw::kWeightBold, 0, 0);
   tuDraw::SetTextColors(0x80D0FF, 0, 1);
   tuDraw::Text(40, 40, "Text boxes");
   tuDraw::EndText();
@@ -34,7 +34,7 @@ void Scene() {
 }
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
   tuSystem::sys.sceneNo = 1;
 }
 

@@ -13,25 +13,27 @@ int chime = -1;
 int x = 320, y = 240, keys[256];
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);          // also opens the sound device
-  chime = tuSound::LoadObject("chime.wav", 4);  // 2..10 channels can echo
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);  // also opens the sound device
+  chime = tuSound::LoadObject("chime.wav", 4);           // 2..10 channels can echo
   tuSystem::sys.sceneNo = 1;
 }
 
 void Scene() {
-  static const int kPolled[] = {13, 32, 37, 38, 39, 40};
+  static const int kPolled[] = {tu::kKeyEnter, tu::kKeySpace, tu::kKeyLeft,
+                                tu::kKeyUp,    tu::kKeyRight, tu::kKeyDown};
   for (int vk : kPolled) tuSystem::GetKey(vk, &keys[vk]);
-  auto held = [](int state) { return state == 1 || state == 3; };  // pressed, or held on
-  x += 4 * (held(keys[39]) - held(keys[37]));
-  y += 4 * (held(keys[40]) - held(keys[38]));
-  if (keys[13] == 1) {
-    // Channel selector -2: the channel the next start takes; Play(id, -1) then starts it.
-    tuSound::SetPan(chime, (x - 320) * 30, -2);         // -10000 left .. 10000 right
-    tuSound::SetFrequency(chime, (240 - y) * 40, -2);    // Hz above the recorded rate
-    tuSound::SetVolume(chime, -(y > 400 ? 1500 : 0), -2); // hundredths of a decibel, down to -10000
-    tuSound::Play(chime, -1);
+  auto held = [](int state) { return state == tu::kKeyStatePressed || state == tu::kKeyStateHeld; };
+  x += 4 * (held(keys[tu::kKeyRight]) - held(keys[tu::kKeyLeft]));
+  y += 4 * (held(keys[tu::kKeyDown]) - held(keys[tu::kKeyUp]));
+  if (keys[tu::kKeyEnter] == tu::kKeyStatePressed) {
+    // The setters on the channel the next start takes; Play with kPlayNext then starts it.
+    tuSound::SetPan(chime, (x - 320) * 30, tuSound::kNextChannel);  // -10000 left .. 10000 right
+    tuSound::SetFrequency(chime, (240 - y) * 40, tuSound::kNextChannel);  // Hz above its rate
+    // Hundredths of a decibel, down to -10000.
+    tuSound::SetVolume(chime, -(y > 400 ? 1500 : 0), tuSound::kNextChannel);
+    tuSound::Play(chime, tuSound::kPlayNext);
   }
-  if (keys[32] == 1) tuSound::Play(chime, -2);  // -2 on Play starts the echo
+  if (keys[tu::kKeySpace] == tu::kKeyStatePressed) tuSound::Play(chime, tuSound::kPlayEcho);
   tuSound::Echo(chime, 200, 3, 800);  // every frame: three echoes 200 ms apart, 8 dB quieter each
   tuDraw::Clear();
   tuDraw::Rect(x - 6, y - 6, x + 6, y + 6, 0x00FFFF, 0xFFFFFF, 1);

@@ -14,7 +14,7 @@ int music = -1, mKey = 0;
 bool midi = false;
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
   tuSound::PackPath("sounds.pak");
   // The loop point in bytes after the first sample: 4 s of 22050 two-byte samples.
   music = tuSound::LoadStream("music.wav", 4 * 22050 * 2);
@@ -23,11 +23,11 @@ void LoadAssets() {
 }
 
 void Scene() {
-  tuSystem::GetKey('M', &mKey);
-  if (mKey == 1) {
+  tuSystem::GetKey(tu::kKeyM, &mKey);
+  if (mKey == tu::kKeyStatePressed) {
     midi = !midi;
     if (midi) {
-      tuSound::Stop(music, -1);
+      tuSound::Stop(music, tuSound::kAllChannels);
       tuSound::PlayMidi("theme.mid", 1);  // 1: start again at its end
     } else {
       tuSound::StopMidi();

@@ -12,18 +12,19 @@ float x, y;
 int left, right, up, down;  // key states: GetKey moves each along from frame to frame
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);  // the back buffer; a failure shows the error box
-  tuSystem::sys.sceneNo = 1;    // the first scene
+  // The back buffer, placed by the driver; a failure shows the error box.
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
+  tuSystem::sys.sceneNo = 1;  // the first scene
 }
 
 void Scene() {
   if (tuSystem::sys.sceneEntered) x = 320, y = 240;  // the scene's first frame
-  tuSystem::GetKey(37, &left);
-  tuSystem::GetKey(39, &right);
-  tuSystem::GetKey(38, &up);
-  tuSystem::GetKey(40, &down);
+  tuSystem::GetKey(tu::kKeyLeft, &left);
+  tuSystem::GetKey(tu::kKeyRight, &right);
+  tuSystem::GetKey(tu::kKeyUp, &up);
+  tuSystem::GetKey(tu::kKeyDown, &down);
   float step = 200.0f * tuSystem::sys.frameSeconds;  // the previous frame's length
-  auto held = [](int state) { return state == 1 || state == 3; };
+  auto held = [](int state) { return state == tu::kKeyStatePressed || state == tu::kKeyStateHeld; };
   x += step * (held(right) - held(left));
   y += step * (held(down) - held(up));
 

@@ -14,13 +14,14 @@ float x = 0;
 int right = 0;
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
   tuSystem::sys.sceneNo = 1;
 }
 
 void Scene() {
-  tuSystem::GetKey(39, &right);
-  if (right == 1 || right == 3) x += 200.0f * tuSystem::sys.frameSeconds;
+  tuSystem::GetKey(tu::kKeyRight, &right);
+  if (right == tu::kKeyStatePressed || right == tu::kKeyStateHeld)
+    x += 200.0f * tuSystem::sys.frameSeconds;
   tuDraw::Clear();
   tuDraw::Present();
 }
@@ -36,12 +37,12 @@ int main() {
   char* argv[] = {name, nullptr};
   if (!tuSystem::Start(1, argv, program)) return 1;
   for (int frame = 0; frame < 100; ++frame) {
-    if (frame == 10) tuSystem::PressKey(39, 1);  // down before frame 10 runs
-    if (frame == 70) tuSystem::PressKey(39, 0);
-    tuSystem::AdvanceClock(16);                  // this frame lasts 16 ms
+    if (frame == 10) tuSystem::PressKey(tu::kKeyRight, 1);  // down before frame 10 runs
+    if (frame == 70) tuSystem::PressKey(tu::kKeyRight, 0);
+    tuSystem::AdvanceClock(16);  // this frame lasts 16 ms
     if (!tuSystem::RunToNextFrame()) return 1;
   }
-  tuSystem::PressKey(27, 1);  // Escape ends the program as it would in a window
+  tuSystem::PressKey(tu::kKeyEscape, 1);  // ends the program as it would in a window
   bool ended = !tuSystem::RunToNextFrame();
   printf("the square went %.1f pixels; expected 192 (60 frames of 16 ms at 200 px/s)\n", x);
   return ended && x > 191.0f && x < 193.0f ? 0 : 1;

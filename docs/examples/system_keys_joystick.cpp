@@ -10,22 +10,25 @@ namespace {
 int x = 320, y = 240, colour = 0, shown = 1;
 int keys[256];  // one key state per key code polled
 
-bool Held(int state) { return state == 1 || state == 3; }
+bool Held(int state) { return state == tu::kKeyStatePressed || state == tu::kKeyStateHeld; }
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);  // also finds the joysticks and takes their centres
-  tuSystem::SetWait(1, 400);    // wait slot 1: 400 ms from now
+  // Also finds the joysticks and takes their centres.
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
+  tuSystem::SetWait(1, 400);  // wait slot 1: 400 ms from now
   tuSystem::sys.sceneNo = 1;
 }
 
 void Scene() {
-  static const int kPolled[] = {32, 37, 38, 39, 40};  // Space and the arrows
+  static const int kPolled[] = {tu::kKeySpace, tu::kKeyLeft, tu::kKeyUp, tu::kKeyRight,
+                                tu::kKeyDown};
   for (int vk : kPolled) tuSystem::GetKey(vk, &keys[vk]);
   int jx = 0, jy = 0;  // -1, 0 or 1 on each axis; 0, 0 without a joystick
   tuSystem::GetJoyAxes(0, &jx, &jy);
-  x += 4 * (Held(keys[39]) - Held(keys[37]) + jx);
-  y += 4 * (Held(keys[40]) - Held(keys[38]) + jy);
-  if (keys[32] == 1 || tuSystem::GetJoyButton(0, 1) == 1) colour = (colour + 1) % 3;  // 1: just pressed
+  x += 4 * (Held(keys[tu::kKeyRight]) - Held(keys[tu::kKeyLeft]) + jx);
+  y += 4 * (Held(keys[tu::kKeyDown]) - Held(keys[tu::kKeyUp]) + jy);
+  bool pressed = keys[tu::kKeySpace] == tu::kKeyStatePressed;
+  if (pressed || tuSystem::GetJoyButton(0, 1) == tu::kKeyStatePressed) colour = (colour + 1) % 3;
   if (tuSystem::CheckWait(1)) {
     shown = !shown;
     tuSystem::SetWait(1, 400);

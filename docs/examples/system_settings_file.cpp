@@ -12,7 +12,7 @@ namespace {
 int runs = 0;
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
   // $XDG_DATA_HOME/settings-example/ (or ~/.local/share/...), made when missing; null after
   // the error box has said why.
   if (const char* folder = tuSystem::UserFolder("settings-example")) {

@@ -65,8 +65,11 @@ int DrawTintFade(int x, int y, int id, int left, int top, int right, int bottom,
 // the source at angle a + amplitude (degrees) * cos(r * frequency + phase), same distance.
 int DrawSwirl(int x, int y, int id, int left, int top, int right, int bottom, int amplitude,
               float frequency, float phase);
-// Keyed copy whose right (type 0), bottom (type 1) or both (type 2) source edges are taken
-// from the screen size; any other type draws nothing and returns 1.
+// Types of DrawStrip: which source edges are taken from the screen size.
+constexpr int kStripRight = 0;   // the right edge
+constexpr int kStripBottom = 1;  // the bottom edge
+constexpr int kStripBoth = 2;    // both
+// Keyed copy with the edges of a kStrip... type; any other type draws nothing and returns 1.
 int DrawStrip(int x, int y, int id, int left, int top, int right, int bottom, int type);
 // fadeSatTable copy at level trunc(31 - 31 * amount) (as DrawAddLevel) whose row r reads the
 // source shifted right by offsets[r % count] pixels, wrapping within the source rectangle.
@@ -75,9 +78,11 @@ int DrawRowOffset(int x, int y, int id, int left, int top, int right, int bottom
                   const int* offsets, int count);
 // Plain copy of the 16-bit words between the locked surfaces.
 int DrawCopy16(int x, int y, int id, int left, int top, int right, int bottom);
+// Flags of DrawNoise.
+constexpr int kNoiseFromStart = 1;  // read randomTable from its start instead of a rand() position
+constexpr int kNoiseDissolve = 2;   // leave the destination alone where n is 0
 // Noise: each source pixel is faded toward `color` (a 16-bit pixel value) by level * n / 2,
-// n = 0..2 read from randomTable (level held to 0..31). Flags: 1 reads randomTable from its
-// start instead of a rand() position; 2 leaves the destination alone where n is 0 (dissolve).
+// n = 0..2 read from randomTable (level held to 0..31); `flags` kNoise... bits.
 int DrawNoise(int x, int y, int id, int left, int top, int right, int bottom, int color,
               int level, int flags);
 

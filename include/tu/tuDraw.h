@@ -15,13 +15,25 @@ constexpr int kMaxSprites = 1024;
 constexpr int kFirstFreeSprite = 4;  // 0..3 are the internal sprites
 constexpr int kMaxNameLength = 30;
 
+// Where Screen puts the back buffer and the internal sprites (`memoryMode`). The Font sprites
+// (2 and 3) are in system memory in every mode.
+constexpr int kScreenSystemMemory = 0;  // all in system memory (any value but 1 and 3)
+constexpr int kScreenVideoMemory = 1;   // all where the driver places them (video memory)
+constexpr int kScreenMixedMemory = 3;   // as kScreenVideoMemory, sprites 0 and 1 in system memory
+// Where a sprite's surface goes (`memoryKind` of the loaders). The table records kVideoMemory,
+// whatever the loader was given.
+constexpr int kSystemMemory = 1;  // system memory (any value but 2)
+constexpr int kVideoMemory = 2;   // where the driver places it (video memory)
+// A sprite's colour key that is the colour of its image's top-left pixel.
+constexpr int kColorKeyFromCorner = -1;
+
 // One entry of the sprite table. A free entry has an empty name.
 struct SpriteObject {
   tu::platform::Surface* surface = nullptr;
   char name[32] = {};  // file or resource name; "*" for a blank sprite
   int fromPack = 0;
-  int memoryKind = 2;
-  int colorKey = 0;  // host colour value (0x00BBGGRR), or -1 for the top-left pixel's colour
+  int memoryKind = kVideoMemory;
+  int colorKey = 0;  // host colour value (0x00BBGGRR), or kColorKeyFromCorner
   uint16_t width = 0, height = 0;
 };
 
@@ -87,7 +99,8 @@ extern DrawTables tables;
 
 // ---- Display
 // Sets up the back buffer, the internal sprites, the pixel format and tables, then starts the
-// other services. width -1 takes the shell's window size. 1, or 0 after a reported failure.
+// other services. width -1 takes the shell's window size; memoryMode kScreen...Memory. 1, or 0
+// after a reported failure.
 int Screen(int width, int height, int memoryMode);
 // Frees every sprite and the display.
 void Release();
@@ -99,7 +112,7 @@ void SetClip(int left, int top, int right, int bottom);
 void SetVSync(int on);
 int DesktopDepth();
 
-// ---- Sprites (ids 0..1023; anything else is ignored)
+// ---- Sprites (ids 0..1023; anything else is ignored); memoryKind kVideoMemory or kSystemMemory
 // Loads a BMP file beside the program, else a bitmap resource of that name. Sprite id or 0.
 int LoadObject(const char* name, int memoryKind);
 // A blank (black) sprite. Sprite id or 0.
@@ -151,6 +164,9 @@ void DrawScanlines(int x, int y, int step, int id, int left, int top, int right,
 void DrawJitter(int x, int y, int jitter, int id, int left, int top, int right, int bottom);
 void DrawRoll(int x, int y, int forward, float speed, int id, int left, int top, int right,
               int bottom);
+// Bits of DrawMirror's mode: keyed copy, flipped.
+constexpr int kMirrorX = 1;  // left to right
+constexpr int kMirrorY = 2;  // top to bottom
 void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, int bottom);
 
 // ---- Text (UTF-8). A scope holds the back buffer's device context with one font; it must be
@@ -158,10 +174,16 @@ void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, in
 constexpr int kMaxFonts = 200;
 constexpr int kTextBoxRects = 1024;  // entry 0 is the bounding rectangle, then one per character
 
-// One installed face: kind 1 Japanese (character set 128), 3 symbol (2), 2 other; -1 empty.
+// Kinds of installed face (FontEntry::kind).
+constexpr int kFontEmpty = -1;    // no face in the entry
+constexpr int kFontJapanese = 1;  // character set 128
+constexpr int kFontOther = 2;
+constexpr int kFontSymbol = 3;    // character set 2
+
+// One installed face.
 struct FontEntry {
   char faceName[36] = {};
-  int kind = -1;
+  int kind = kFontEmpty;
   uint8_t charSet = 0;
 };
 
@@ -191,15 +213,32 @@ extern TextState text;
 // Allocates the font description and lists up to 200 installed faces. 1.
 int EnumFonts();
 void FreeFonts();
-// face 0 "標準明朝", 1 "標準ゴシック", other values keep the last face; weight 0 normal, 1 bold,
-// other values the default; angle in degrees.
+// Faces BeginText and BeginSmoothText take by number.
+constexpr int kFaceMincho = 0;  // "標準明朝"
+constexpr int kFaceGothic = 1;  // "標準ゴシック"
+constexpr int kFaceLast = -1;   // the face chosen last (any other number)
+// Weights of BeginText.
+constexpr int kWeightNormal = 0;
+constexpr int kWeightBold = 1;
+constexpr int kWeightDefault = -1;  // the font's own (any other number)
+// Alignments of TextRect.
+constexpr int kAlignLeft = 0;
+constexpr int kAlignCentre = 1;
+constexpr int kAlignRight = 2;
+// Style bits of the text boxes; the low byte is extra spacing between lines in pixels.
+constexpr int kTextLineSpacing = 0xFF;    // mask of the line spacing
+constexpr int kTextShadow = 0x100;        // a shadow in the back colour, one pixel right and down
+constexpr int kTextDoubleRight = 0x200;   // each character drawn twice, the second one pixel right
+constexpr int kTextDoubleDown = 0x400;    // each character drawn twice, the second one pixel down
+
+// face kFace..., weight kWeight...; angle in degrees.
 void BeginText(int face, int height, int angle, int weight, int italic, int underline);
 void BeginTextFace(const char* faceName, int height, int angle, int weight, int italic,
                    int underline);
 void SetTextColors(uint32_t textColor, uint32_t backColor, int transparent);
 void Text(int x, int y, const char* text);
-// align 0 left, 1 centred, 2 right (anything else draws nothing); words wrap. Returns the
-// height of the text.
+// align kAlignLeft, kAlignCentre or kAlignRight (anything else draws nothing); words wrap.
+// Returns the height of the text.
 int TextRect(int left, int top, int right, int bottom, const char* text, int align);
 // The height the text takes in the rectangle, drawing nothing.
 int MeasureTextRect(int left, int top, int right, int bottom, const char* text);
@@ -208,7 +247,7 @@ void EndText();
 void PrintAt(int x, int y, const char* text);
 void PrintFormat(int x, int y, const char* format, ...) __attribute__((format(printf, 3, 4)));
 // Lays text out from (x, y) within the right and bottom limits into the Font sprite and draws
-// it. style: bits 0..7 extra line spacing, 0x100 shadow, 0x200 doubled right, 0x400 doubled down.
+// it. style: kTextShadow, kTextDoubleRight, kTextDoubleDown and the extra line spacing (0..255).
 void TextBox(int x, int y, int rightLimit, int bottomLimit, const char* text, int style);
 void TextBoxLayout(int x, int y, int rightLimit, int bottomLimit, const char* text, int style);
 // The same, rendered at twice the size into the Font buffer sprite and reduced for smooth edges
@@ -235,8 +274,10 @@ void Line(int x1, int y1, int x2, int y2, uint32_t color, int width);
 void Rect(int left, int top, int right, int bottom, uint32_t fill, uint32_t edge, int width);
 // Cubic curves through 1 + 3n points.
 void Bezier(const Point* points, int count, uint32_t color, int width);
-// hatch 0 hollow; otherwise a diagonal cross hatch whose gaps are transparent (hatch 2) or
-// filled with `background`.
+// Fills of Polygon.
+constexpr int kHatchNone = 0;         // the outline alone
+constexpr int kHatchOpaque = 1;       // a diagonal cross hatch, gaps in `background` (any other)
+constexpr int kHatchTransparent = 2;  // a diagonal cross hatch, gaps left as they are
 void Polygon(const Point* points, int count, uint32_t color, uint32_t background, int width,
              int hatch);
 void InvertRect(int left, int top, int right, int bottom);
@@ -252,7 +293,23 @@ int SaveScreen(const char* fileName, int width, int height);
 void Present();
 void FadeOut();
 void FadeIn();
-// Fade pattern 0 (tile fade) or 1..12, and the band width of patterns 1..12 (at least 1).
+// Fade patterns: how FadeOut covers the picture in ten steps; FadeIn runs them backwards. All
+// but kFadeTile cover it with the Screen sprite (1); bands are `band` rows wide, and the sliding
+// and spreading ones move 1/band of the screen a step.
+constexpr int kFadeTile = 0;          // the fade tile strip's frames, tiled over the screen
+constexpr int kFadeRows = 1;          // more and more of its rows
+constexpr int kFadeBands = 2;         // each band filling from its top row
+constexpr int kFadeShakingRows = 3;   // as kFadeRows, each row shaken sideways
+constexpr int kFadeShakingBands = 4;  // as kFadeBands, each band shaken sideways
+constexpr int kFadeFromTop = 5;       // sliding in from above
+constexpr int kFadeFromBottom = 6;    // sliding in from below
+constexpr int kFadeFromLeft = 7;      // sliding in from the left
+constexpr int kFadeFromRight = 8;     // sliding in from the right
+constexpr int kFadeCloseRows = 9;     // its halves sliding in from above and below
+constexpr int kFadeCloseColumns = 10; // its halves sliding in from the left and the right
+constexpr int kFadeSpreadRight = 11;  // spreading from the left edge rightwards
+constexpr int kFadeSpreadLeft = 12;   // spreading from the right edge leftwards
+// A kFade... pattern, and the band width of the others than kFadeTile (at least 1).
 void SetFade(int pattern, int band);
 // Loads the fade tile strip: ten 64 x 48 frames side by side.
 void SetFadeTile(const char* fileName);
@@ -260,6 +317,21 @@ void SetScrollView(const char* viewFile, const char* tileFile, int viewHeight);
 void ToggleScrollView();
 
 // ---- Clip-rectangle wipe
+// Directions: the clip rectangle opens from the pattern's start to the whole, or closes back.
+constexpr int kWipeOpen = 0;
+constexpr int kWipeClose = 1;  // any other number
+// Patterns, as they open; closing runs them backwards.
+constexpr int kWipeRandom = 0;         // one of the patterns below, at random
+constexpr int kWipeFromBottom = 1;     // from the bottom edge upwards
+constexpr int kWipeFromTop = 2;        // from the top edge downwards
+constexpr int kWipeFromRight = 3;      // from the right edge leftwards
+constexpr int kWipeFromLeft = 4;       // from the left edge rightwards
+constexpr int kWipeFromMiddleRow = 5;  // from the middle row up and down
+constexpr int kWipeFromMiddleColumn = 6;  // from the middle column left and right
+constexpr int kWipeFromCentre = 7;     // from the centre point every way
+constexpr int kWipeTallFirst = 8;  // from a centred row `band` wide: up and down, then sideways
+constexpr int kWipeWideFirst = 9;  // from a centred column `band` high: sideways, then up and down
+// Starts a wipe whose edges move about `speed` pixels a second; 0 while one runs, else 1.
 int StartWipe(int direction, int pattern, float speed, int band);
 int StepWipe();
 void EndWipe();

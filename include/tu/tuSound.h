@@ -85,8 +85,14 @@ int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** da
 // |mix| channels (mix 2..10 can echo); returns the sound id or -1.
 int LoadObject(const char* name, int mix);
 void DeleteObject(int id);
-// Channel selector `ch`: 0..count-1 one channel; -2 echo start (Play/PlayLoop) or the next
-// channel (parameters); other negatives the next channel (Play/PlayLoop) or all channels.
+// Channel selector `ch`: 0..count-1 one channel, or one of these. An object's channels take
+// turns: each start without a channel number goes to the channel whose turn it is.
+constexpr int kPlayNext = -1;     // Play, PlayLoop: the channel whose turn it is
+constexpr int kPlayEcho = -2;     // Play, PlayLoop: as kPlayNext, starting an echo (mix 2..10)
+constexpr int kNextChannel = -2;  // the setters: the channel the next start will take
+constexpr int kAllChannels = -1;  // Stop, Pause and the setters: every channel
+// Other negatives are kPlayNext to Play and PlayLoop and kAllChannels to the rest; Stop and
+// Pause take -2 as kAllChannels too.
 void Play(int id, int ch);
 void PlayLoop(int id, int ch);
 void Stop(int id, int ch);
@@ -102,7 +108,7 @@ void PanRight(int id, int ch);
 void AddVolume(int id, int delta, int ch);
 void SetVolume(int id, int volume, int ch);
 void ResetVolume(int id, int ch);
-// Call once per frame while an echo runs (after Play/PlayLoop with ch -2).
+// Call once per frame while an echo runs (after Play/PlayLoop with kPlayEcho).
 void Echo(int id, int interval, int count, int step);
 void EchoSweep(int id, int interval, int count, int step, int speed);
 // Play cursor of channel 0 in bytes.

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include <tu/keys.h>
 #include <tu/types.h>
 
 // tuSystem: entry point and frame loop, window procedure, timing, diagnostics, paths and
@@ -9,6 +10,15 @@ namespace tuSystem {
 
 constexpr uint32_t WAIT_NEVER = 999999999u;
 constexpr int kWaitSlots = 11;
+
+// Bits of SystemState::configFlags, read by Start and the loop; all clear by default.
+constexpr uint32_t kConfigNotTopmost = 1u << 0;   // the window does not stay above the others
+constexpr uint32_t kConfigRunInactive = 1u << 1;  // frames run on while the window is inactive
+constexpr uint32_t kConfigHidden = 1u << 2;       // the window is created hidden
+
+// Folders GetPath gives.
+constexpr int kPathProgram = 0;   // the program's folder
+constexpr int kPathSettings = 1;  // the setting files' folder (the program's without a data root)
 
 using SceneFn = void (*)();
 
@@ -164,7 +174,7 @@ void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- Paths, setting files and system queries
 // The program's folder, ending in "/"; every file name of the library is relative to it. With
-// flag 1 and a root read by SetDataRoot, the setting files' folder below that root instead.
+// kPathSettings and a root read by SetDataRoot, the setting files' folder below that root instead.
 const char* GetPath(int flag);
 // Reads the root for setting files from the first line of that file in the user's
 // configuration folder ($XDG_CONFIG_HOME, else ~/.config); no file: no root.
@@ -173,9 +183,9 @@ void SetDataRoot(const char* fileName);
 // program's folder may not be: $XDG_DATA_HOME/name/ (else ~/.local/share/name/), created when
 // missing, ending in "/". `name` is one folder name (no "/"). Null after a report.
 const char* UserFolder(const char* name);
-// One integer as decimal text in a setting file, in the folder of GetPath(1), or at the path
-// itself when the name begins with "/". ReadNumber gives 0 when the file is missing or holds
-// no number; WriteNumber skips a file it cannot write.
+// One integer as decimal text in a setting file, in the folder of GetPath(kPathSettings), or at
+// the path itself when the name begins with "/". ReadNumber gives 0 when the file is missing or
+// holds no number; WriteNumber skips a file it cannot write.
 void WriteNumber(const char* fileName, int value);
 int ReadNumber(const char* fileName);
 // `weekday` receives the UTF-8 day name: a buffer of at least 4 bytes.
@@ -194,14 +204,15 @@ void WatchKey(int vk);
 int GetWatchCount();
 
 // ---- Keyboard polling
-// KeyState values: 0 up, 1 pressed, 3 held, 2 released.
+// Advances the caller's key state: tu::kKeyStateUp, Pressed, Held or Released (<tu/keys.h>).
 void GetKey(int vk, int* state);
 // Takes a key from the keyboard: until released, polling sees `down` (1 down, 0 up) in place of
 // the keyboard's state, with the same transitions. Codes outside 0..255 are ignored.
 void DriveKey(int vk, int down);
 // Gives every driven key back to the keyboard.
 void ReleaseDrivenKeys();
-// `codes` ends with 0; 1 and 2 are the mouse buttons. Returns the code that fired, or 0.
+// `codes` ends with 0; tu::kMouseLeft and tu::kMouseRight are the mouse buttons. Returns the
+// code that fired, or 0.
 int GetTrigger(const int* codes);
 
 // ---- Game pads (hot-plugged; read with the window's messages, none in headless mode)
@@ -218,7 +229,7 @@ struct JoystickRecord {
   float analogSpeed = 0.0f;              // units per second
   float holdTime[4] = {};                // 0..100
   float holdRate = 0.0f;                 // units per second
-  int buttonState[4] = {};               // KeyState per button
+  int buttonState[4] = {};               // a key state per button (tu::kKeyState...)
 };
 struct JoystickState {
   int centerX[2] = {}, centerY[2] = {};
@@ -242,7 +253,7 @@ void GetJoyAnalog(int id, int* x, int* y);
 // Button 1..32 held: 1, else 0.
 int JoyButton(int id, int button);
 void GetJoyButtons(int id, int* b1, int* b2, int* b3, int* b4);
-// KeyState of button 1..4.
+// The key state of button 1..4 (tu::kKeyState...).
 int GetJoyButton(int id, int button);
 void GetJoyButtonStates(int id, int* s1, int* s2, int* s3, int* s4);
 // Hold time of button 1..4, truncated.

@@ -34,7 +34,7 @@ void ResetEntry(SpriteObject& e) {
   e.surface = nullptr;
   e.name[0] = 0;
   e.fromPack = 0;
-  e.memoryKind = 2;
+  e.memoryKind = kVideoMemory;
   e.colorKey = 0;
   e.width = e.height = 0;
 }
@@ -116,7 +116,7 @@ bool MakeInternalSprite(int id, const char* name, int width, int height, bool sy
   e.surface = s;
   tu::CopyCut(e.name, sizeof e.name, name);
   e.fromPack = 0;
-  e.memoryKind = 2;
+  e.memoryKind = kVideoMemory;
   e.colorKey = 0;
   e.width = static_cast<uint16_t>(width);
   e.height = static_cast<uint16_t>(height);
@@ -154,7 +154,7 @@ int Screen(int width, int height, int memoryMode) {
   draw.hardwareDevice = 0;
   if (!tu::platform::OpenDisplay()) return tuSystem::Error(kContext, "DirectDrawが使用できません", 0);
   draw.displayOpen = 1;
-  bool systemMemory = !(memoryMode == 1 || memoryMode == 3);
+  bool systemMemory = !(memoryMode == kScreenVideoMemory || memoryMode == kScreenMixedMemory);
 
   if (tuSystem::sys.fullScreen) {
     bool ok = SetDisplayMode(draw.displayDepth);
@@ -177,7 +177,7 @@ int Screen(int width, int height, int memoryMode) {
   draw.backSurface = tu::platform::CreateSurface(width, height, format, systemMemory);
   if (!draw.backSurface) return tuSystem::Error(kContext, "裏画面が生成できません", 0);
 
-  if (memoryMode == 3) systemMemory = true;
+  if (memoryMode == kScreenMixedMemory) systemMemory = true;
   if (!MakeInternalSprite(0, "内部用１", width, height, systemMemory))
     return tuSystem::Error(kContext, "Bufferスプライトが生成できません", 0);
   if (!MakeInternalSprite(1, "内部用２", width, height, systemMemory))

@@ -267,7 +267,7 @@ void DrawMirror(int x, int y, int mode, int id, int left, int top, int right, in
   tu::platform::Surface* dst = draw.backSurface;
   if (!src || !dst || tu::platform::SurfaceFormat(src) != tu::platform::SurfaceFormat(dst)) return;
   const tu::Rect& c = draw.clipRect;
-  const bool flipX = mode & 1, flipY = mode & 2;
+  const bool flipX = mode & kMirrorX, flipY = mode & kMirrorY;
   const MirrorSpan cols = CutMirrorSpan(x, left, right, flipX, std::max(c.left, 0),
                                         std::min(c.right, tu::platform::SurfaceWidth(dst)),
                                         tu::platform::SurfaceWidth(src));

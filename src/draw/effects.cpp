@@ -371,9 +371,9 @@ int DrawSwirl(int x, int y, int id, int left, int top, int right, int bottom, in
 
 int DrawStrip(int x, int y, int id, int left, int top, int right, int bottom, int type) {
   if (!fx::Ready()) return 0;
-  if (type < 0 || type > 2) return 1;
-  if (type != 1) right = draw.screenWidth;
-  if (type != 0) bottom = draw.screenHeight;
+  if (type < kStripRight || type > kStripBoth) return 1;
+  if (type != kStripBottom) right = draw.screenWidth;
+  if (type != kStripRight) bottom = draw.screenHeight;
   return fx::CopyPixels(x, y, id, left, top, right, bottom, Plain{});
 }
 
@@ -409,8 +409,8 @@ int DrawNoise(int x, int y, int id, int left, int top, int right, int bottom, in
   // Level by n: none, half, all.
   const int l = fx::ClampLevel(level);
   const uint16_t paint = static_cast<uint16_t>(color);
-  const bool dissolve = flags & 2;
-  int k = (flags & 1) ? 0 : rand() % 10000;
+  const bool dissolve = flags & kNoiseDissolve;
+  int k = (flags & kNoiseFromStart) ? 0 : rand() % 10000;
   return ForLayout([&](auto p) {
     const decltype(FadeAdd(p, 0, 0, 0)) mix[3] = {FadeAdd(p, 0, 0, 0), FadeAdd(p, l / 2, l / 2, l / 2),
                                                   FadeAdd(p, l, l, l)};

@@ -96,7 +96,7 @@ void Discard(int id) {
 // Fills sprite `target` (already of the entry's size) with the entry's pixels, through a
 // scratch sprite and one copy. The file stands at the first pixel word.
 int Expand(const char* context, FILE* f, const PackEntry& e, int target) {
-  int scratch = CreateObject(e.width, e.height, 2);
+  int scratch = CreateObject(e.width, e.height, kVideoMemory);
   if (scratch == 0) return 0;
   tu::platform::Surface* s = draw.sprites[scratch].surface;
   int pitch = 0;
@@ -167,7 +167,7 @@ void Finish(SpriteObject& t, const char* upper, const PackEntry& e) {
   ApplyColorKeySetting(t);
   tu::CopyCut(t.name, sizeof t.name, upper);
   t.fromPack = 1;
-  t.memoryKind = 2;
+  t.memoryKind = kVideoMemory;
   t.width = e.width;
   t.height = e.height;
 }
@@ -261,7 +261,7 @@ int SwapPack(const char* name, int id, int memoryKind) {
   // The entry stays taken while the scratch sprite is created.
   tu::CopyCut(t.name, sizeof t.name, "*");
   t.surface = tu::platform::CreateSurface(e.width, e.height, tu::platform::DesktopPixelFormat(),
-                                      memoryKind != 2);
+                                      memoryKind != kVideoMemory);
   if (!t.surface) {
     fclose(f);
     t.name[0] = 0;

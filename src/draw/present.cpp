@@ -25,41 +25,41 @@ void DrawFadePattern(int pattern, int s) {
   const int W = draw.screenWidth, H = draw.screenHeight;
   const int k = B - s + 1;
   switch (pattern) {
-    case 1:
+    case kFadeRows:
       for (int y = 0; y < H; ++y)
         if (y % s != 0) DrawOpaque(0, y, kScreenSprite, 0, y, W, y + 1);
       break;
-    case 2:
+    case kFadeBands:
       for (int y = 0; y < H; y += B) DrawOpaque(0, y, kScreenSprite, 0, y, W, y + s + 1);
       break;
-    case 3:
+    case kFadeShakingRows:
       for (int y = 0; y < H; ++y)
         if (y % s != 0) DrawOpaque(Shake(B, s), y, kScreenSprite, 0, y, W, y + 1);
       break;
-    case 4:
+    case kFadeShakingBands:
       for (int y = 0; y < H; y += B) DrawOpaque(Shake(B, s), y, kScreenSprite, 0, y, W, y + s + 1);
       break;
-    case 5: DrawOpaque(0, (-H / B) * k, kScreenSprite, 0, 0, W, H); break;
-    case 6: DrawOpaque(0, (H / B) * k, kScreenSprite, 0, 0, W, H); break;
-    case 7: DrawOpaque((-W / B) * k, 0, kScreenSprite, 0, 0, W, H); break;
-    case 8: DrawOpaque((W / B) * k, 0, kScreenSprite, 0, 0, W, H); break;
-    case 9:
+    case kFadeFromTop: DrawOpaque(0, (-H / B) * k, kScreenSprite, 0, 0, W, H); break;
+    case kFadeFromBottom: DrawOpaque(0, (H / B) * k, kScreenSprite, 0, 0, W, H); break;
+    case kFadeFromLeft: DrawOpaque((-W / B) * k, 0, kScreenSprite, 0, 0, W, H); break;
+    case kFadeFromRight: DrawOpaque((W / B) * k, 0, kScreenSprite, 0, 0, W, H); break;
+    case kFadeCloseRows:
       DrawOpaque(0, ((-H / 2) / B) * k, kScreenSprite, 0, 0, W, H / 2);
       DrawOpaque(0, H / 2 + ((H / 2) / B) * k, kScreenSprite, 0, H / 2, W, H);
       break;
-    case 10:
+    case kFadeCloseColumns:
       DrawOpaque(((-W / 2) / B) * k, 0, kScreenSprite, 0, 0, W / 2, H);
       DrawOpaque(W / 2 + ((W / 2) / B) * k, 0, kScreenSprite, W / 2, 0, W, H);
       break;
-    case 11: DrawOpaque(0, 0, kScreenSprite, 0, 0, (W / B) * s, H); break;
-    case 12: DrawOpaque((W / B) * k, 0, kScreenSprite, (W / B) * k, 0, W, H); break;
+    case kFadeSpreadRight: DrawOpaque(0, 0, kScreenSprite, 0, 0, (W / B) * s, H); break;
+    case kFadeSpreadLeft: DrawOpaque((W / B) * k, 0, kScreenSprite, (W / B) * k, 0, W, H); break;
     default: break;
   }
 }
 
 void FadeOverlay() {
   int s = draw.fadeStep;
-  if (draw.fadePattern == 0) {
+  if (draw.fadePattern == kFadeTile) {
     int left = (s - 1) * 64;
     for (int i = 0; i < 10; ++i)
       for (int j = 0; j < 10; ++j) Draw(i * 64, j * 48, draw.fadeTileSprite, left, 0, left + 64, 48);
@@ -91,10 +91,10 @@ void ScrollView() {
   Draw(c.left, c.top, draw.viewSprite, 0, p, clipWidth, p + clipHeight);
 
   switch (tuSystem::sys.scrollKey) {
-    case 38: draw.scrollPos -= 100.0f * dt; break;
-    case 37: draw.scrollPos -= 300.0f * dt; break;
-    case 40: draw.scrollPos += 100.0f * dt; break;
-    case 39: draw.scrollPos += 300.0f * dt; break;
+    case tu::kKeyUp: draw.scrollPos -= 100.0f * dt; break;
+    case tu::kKeyLeft: draw.scrollPos -= 300.0f * dt; break;
+    case tu::kKeyDown: draw.scrollPos += 100.0f * dt; break;
+    case tu::kKeyRight: draw.scrollPos += 300.0f * dt; break;
     default: break;
   }
   if (draw.scrollPos < 0.0f) draw.scrollPos = 0.0f;
@@ -133,7 +133,7 @@ void SetFade(int pattern, int band) {
 
 void SetFadeTile(const char* fileName) {
   SetColorKey(0);
-  draw.fadeTileSprite = LoadObject(fileName, 2);
+  draw.fadeTileSprite = LoadObject(fileName, kVideoMemory);
 }
 
 void SetScrollView(const char* viewFile, const char* tileFile, int viewHeight) {

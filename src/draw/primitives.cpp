@@ -112,7 +112,7 @@ void Polygon(const Point* points, int count, uint32_t color, uint32_t background
   BackDC b;
   b.dc.SetPen(color, width);
   b.dc.SetBrush(hatch ? tu::platform::BrushKind::DiagCross : tu::platform::BrushKind::Null, color);
-  if (hatch == 2)
+  if (hatch == kHatchTransparent)
     b.dc.SetBkTransparent(true);
   else
     b.dc.SetBkColor(background);

@@ -17,11 +17,11 @@
 namespace tu::draw {
 
 void ApplyColorKeySetting(tuDraw::SpriteObject& e) {
-  using tuDraw::draw;
+  using tuDraw::draw, tuDraw::kColorKeyFromCorner;
   if (!e.surface) return;
   if (draw.colorKeyFromCorner) {
-    tu::platform::SetColorKey(e.surface, tu::platform::MatchColor(e.surface, -1));
-    e.colorKey = -1;
+    tu::platform::SetColorKey(e.surface, tu::platform::MatchColor(e.surface, kColorKeyFromCorner));
+    e.colorKey = kColorKeyFromCorner;
   } else {
     tu::platform::SetColorKey(e.surface, tu::platform::MatchColor(e.surface, draw.colorKeyValue));
     e.colorKey = draw.colorKeyValue;
@@ -39,8 +39,8 @@ const char kCannotRead[] = "BMPファイルを読み込めません";
 
 bool ValidId(int id) { return id >= 0 && id < kMaxSprites; }
 
-// Memory kind 2 lets the host place the surface; every other kind asks for system memory.
-bool SystemMemory(int memoryKind) { return memoryKind != 2; }
+// kVideoMemory lets the host place the surface; every other kind asks for system memory.
+bool SystemMemory(int memoryKind) { return memoryKind != kVideoMemory; }
 
 int FirstFreeEntry() {
   for (int i = kFirstFreeSprite; i < kMaxSprites; ++i)
@@ -92,7 +92,7 @@ int LoadObject(const char* name, int memoryKind) {
   SpriteObject& e = draw.sprites[id];
   tu::CopyCut(e.name, sizeof e.name, name);
   e.fromPack = 0;
-  e.memoryKind = 2;
+  e.memoryKind = kVideoMemory;
   if (!LoadInto(e, name, memoryKind)) return tuSystem::Error(context, kCannotRead, 0);
   return id;
 }
@@ -104,7 +104,7 @@ int CreateObject(int width, int height, int memoryKind) {
   SpriteObject& e = draw.sprites[id];
   tu::CopyCut(e.name, sizeof e.name, "*");
   e.fromPack = 0;
-  e.memoryKind = 2;
+  e.memoryKind = kVideoMemory;
   // The size is recorded before the surface exists; a failed creation leaves it in the entry.
   e.width = static_cast<uint16_t>(width);
   e.height = static_cast<uint16_t>(height);
@@ -129,7 +129,7 @@ int SwapObject(const char* name, int id, int memoryKind) {
   }
   tu::CopyCut(e.name, sizeof e.name, copy);
   e.fromPack = 0;
-  e.memoryKind = 2;
+  e.memoryKind = kVideoMemory;
   // A failed load leaves the entry without a surface but with its earlier size.
   if (!LoadInto(e, copy, memoryKind)) return tuSystem::Error(context, kCannotRead, 0);
   return 1;
@@ -180,7 +180,7 @@ void SetObjectColorKey(int id, int colorref) {
   if (e.surface) tu::platform::SetColorKey(e.surface, tu::platform::MatchColor(e.surface, colorref));
 }
 
-void SetObjectColorKeyFromCorner(int id) { SetObjectColorKey(id, -1); }
+void SetObjectColorKeyFromCorner(int id) { SetObjectColorKey(id, kColorKeyFromCorner); }
 
 void CopyColorKey(int destId, int sourceId) {
   if (!ValidId(destId) || !ValidId(sourceId)) return;

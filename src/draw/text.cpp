@@ -79,9 +79,9 @@ void CloseScope() {
 }
 
 void SetFaceByNumber(int face) {
-  if (face == 0) tu::CopyCut(text.fontBlock.faceName, sizeof text.fontBlock.faceName,
+  if (face == kFaceMincho) tu::CopyCut(text.fontBlock.faceName, sizeof text.fontBlock.faceName,
                              tu::platform::kMinchoFaceName);
-  if (face == 1) tu::CopyCut(text.fontBlock.faceName, sizeof text.fontBlock.faceName,
+  if (face == kFaceGothic) tu::CopyCut(text.fontBlock.faceName, sizeof text.fontBlock.faceName,
                              tu::platform::kGothicFaceName);
 }
 
@@ -91,14 +91,16 @@ void Describe(int height, int angle, int weight, int italic, int underline) {
   fb.height = height;
   fb.width = 0;
   fb.escapement = angle * 10;
-  fb.weight = weight == 0 ? 400 : weight == 1 ? 700 : 0;
+  fb.weight = weight == kWeightNormal ? 400 : weight == kWeightBold ? 700 : 0;
   fb.italic = static_cast<uint8_t>(italic);
   fb.underline = static_cast<uint8_t>(underline);
   fb.charSet = 128;
 }
 
 // The kind recorded in the list for a character set.
-int KindOf(int charSet) { return charSet == 128 ? 1 : charSet == 2 ? 3 : 2; }
+int KindOf(int charSet) {
+  return charSet == 128 ? kFontJapanese : charSet == 2 ? kFontSymbol : kFontOther;
+}
 
 // Decodes the UTF-8 character at s; returns its length in bytes (1 for a stray byte).
 int CharAt(const char* s, uint32_t* cp) {
@@ -207,16 +209,16 @@ void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int 
 
   int scale = smooth ? 2 : 1;
   int px = x, py = y;
-  int lineHeight = text.fontHeight + (style & 0xFF);
+  int lineHeight = text.fontHeight + (style & kTextLineSpacing);
   tu::Rect* rects = text.charRects;
   rects[0] = {x, y, x, y};
   int n = 0;
-  int shiftX = (style & 0x200) ? 1 : 0, shiftY = (style & 0x400) ? 1 : 0;
+  int shiftX = (style & kTextDoubleRight) ? 1 : 0, shiftY = (style & kTextDoubleDown) ? 1 : 0;
 
   auto drawChar = [&](int cx, int cy, const char* ch) {
     // Screen position to the surface drawn into: the Font buffer holds the box at twice the size.
     int bx = smooth ? 2 * (cx - x) : cx, by = smooth ? 2 * (cy - y) : cy;
-    if (style & 0x100) {
+    if (style & kTextShadow) {
       dc.SetTextColor(backColor);
       dc.TextOut(bx + scale * (1 + shiftX), by + scale * (1 + shiftY), ch);
     }
@@ -248,7 +250,7 @@ void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int 
         h = (h + 1) / 2;
       }
     }
-    if (style & 0x100) {
+    if (style & kTextShadow) {
       ++w;
       ++h;
     }
@@ -363,9 +365,11 @@ void Text(int x, int y, const char* str) {
 }
 
 int TextRect(int left, int top, int right, int bottom, const char* str, int align) {
-  if (!str || align < 0 || align > 2) return 0;
+  if (!str || align < kAlignLeft || align > kAlignRight) return 0;
   int flags = tu::platform::kDtNoPrefix | tu::platform::kDtWordBreak |
-              (align == 1 ? tu::platform::kDtCenter : align == 2 ? tu::platform::kDtRight : 0);
+              (align == kAlignCentre  ? tu::platform::kDtCenter
+               : align == kAlignRight ? tu::platform::kDtRight
+                                      : 0);
   tu::platform::DcRect r{left, top, right, bottom};
   return ScopeDC().DrawText(str, &r, flags);
 }

@@ -20,35 +20,35 @@ bool Open(tu::Rect& c, const tu::Rect& v, int s) {
     if (c.left <= v.left || c.right >= v.right) c.left = v.left, c.right = v.right;
   };
   switch (draw.wipePattern) {
-    case 1:
+    case kWipeFromBottom:
       c.top -= s;
       if (c.top <= v.top) c.top = v.top;
       return c.top == v.top;
-    case 2:
+    case kWipeFromTop:
       c.bottom += s;
       if (c.bottom >= v.bottom) c.bottom = v.bottom;
       return c.bottom == v.bottom;
-    case 3:
+    case kWipeFromRight:
       c.left -= s;
       if (c.left <= v.left) c.left = v.left;
       return c.left == v.left;
-    case 4:
+    case kWipeFromLeft:
       c.right += s;
       if (c.right >= v.right) c.right = v.right;
       return c.right == v.right;
-    case 5: openVertical(); return c.top == v.top;
-    case 6: openHorizontal(); return c.left == v.left;
-    case 7:
+    case kWipeFromMiddleRow: openVertical(); return c.top == v.top;
+    case kWipeFromMiddleColumn: openHorizontal(); return c.left == v.left;
+    case kWipeFromCentre:
       openHorizontal();
       openVertical();
       break;
-    case 8:
+    case kWipeTallFirst:
       if (c.top == v.top && c.bottom == v.bottom)
         openHorizontal();
       else
         openVertical();
       break;
-    case 9:
+    case kWipeWideFirst:
       if (c.left == v.left && c.right == v.right)
         openVertical();
       else
@@ -64,24 +64,24 @@ bool Close(tu::Rect& c, const tu::Rect& v, int s) {
   const int mx = (v.right - v.left) / 2 + v.left, my = (v.bottom - v.top) / 2 + v.top;
   const int h = draw.wipeBand / 2;
   switch (draw.wipePattern) {
-    case 1: c.top += s; return c.top >= v.bottom;
-    case 2: c.bottom -= s; return c.bottom <= v.top;
-    case 3: c.left += s; return c.left >= v.right;
-    case 4: c.right -= s; return c.right <= v.left;
-    case 5:
+    case kWipeFromBottom: c.top += s; return c.top >= v.bottom;
+    case kWipeFromTop: c.bottom -= s; return c.bottom <= v.top;
+    case kWipeFromRight: c.left += s; return c.left >= v.right;
+    case kWipeFromLeft: c.right -= s; return c.right <= v.left;
+    case kWipeFromMiddleRow:
       c.top += s;
       c.bottom -= s;
       return c.top >= c.bottom;
-    case 6:
+    case kWipeFromMiddleColumn:
       c.left += s;
       c.right -= s;
       return c.left >= c.right;
-    case 7:
+    case kWipeFromCentre:
       c.left += s, c.right -= s, c.top += s, c.bottom -= s;
       if (c.left >= c.right) c.left = c.right = mx;
       if (c.top >= c.bottom) c.top = c.bottom = my;
       return c.left == c.right && c.top == c.bottom;
-    case 8:
+    case kWipeTallFirst:
       if (c.left != mx - h && c.right != mx + h) {
         c.left += s;
         c.right -= s;
@@ -91,7 +91,7 @@ bool Close(tu::Rect& c, const tu::Rect& v, int s) {
       c.top += s;
       c.bottom -= s;
       return c.top >= c.bottom;
-    case 9:
+    case kWipeWideFirst:
       if (c.top != my - h && c.bottom != my + h) {
         c.top += s;
         c.bottom -= s;
@@ -110,14 +110,15 @@ int StartWipe(int direction, int pattern, float speed, int band) {
   if (draw.wipeState > 0) return 0;
   if (draw.wipeState == -1) draw.clipRect = draw.wipeSaved;
   draw.wipeSaved = draw.clipRect;
-  if (pattern == 0) pattern = rand() % 9 + 1;
+  if (pattern == kWipeRandom)
+    pattern = rand() % (kWipeWideFirst - kWipeFromBottom + 1) + kWipeFromBottom;
   draw.wipeDone = 0;
   draw.wipeAux = 0;
   draw.wipeDirection = direction;
   draw.wipePattern = pattern;
   draw.wipeSpeed = speed;
   draw.wipeBand = band;
-  if (direction != 0) {
+  if (direction != kWipeOpen) {
     draw.wipeState = 2;
     return 1;
   }
@@ -127,19 +128,19 @@ int StartWipe(int direction, int pattern, float speed, int band) {
   const int mx = (v.right - v.left) / 2 + v.left, my = (v.bottom - v.top) / 2 + v.top;
   const int h = band / 2;
   switch (pattern) {
-    case 1: c.top = v.bottom; break;
-    case 2: c.bottom = v.top; break;
-    case 3: c.left = v.right; break;
-    case 4: c.right = v.left; break;
-    case 5: c.top = c.bottom = my; break;
-    case 6: c.left = c.right = mx; break;
-    case 7:
-    case 8:
-    case 9:
+    case kWipeFromBottom: c.top = v.bottom; break;
+    case kWipeFromTop: c.bottom = v.top; break;
+    case kWipeFromRight: c.left = v.right; break;
+    case kWipeFromLeft: c.right = v.left; break;
+    case kWipeFromMiddleRow: c.top = c.bottom = my; break;
+    case kWipeFromMiddleColumn: c.left = c.right = mx; break;
+    case kWipeFromCentre:
+    case kWipeTallFirst:
+    case kWipeWideFirst:
       c.left = c.right = mx;
       c.top = c.bottom = my;
-      if (pattern == 8) c.left = mx - h, c.right = mx + h;
-      if (pattern == 9) c.top = my - h, c.bottom = my + h;
+      if (pattern == kWipeTallFirst) c.left = mx - h, c.right = mx + h;
+      if (pattern == kWipeWideFirst) c.top = my - h, c.bottom = my + h;
       break;
     default: break;
   }
@@ -149,7 +150,7 @@ int StartWipe(int direction, int pattern, float speed, int band) {
 int StepWipe() {
   if (draw.wipeState <= 0) return 0;
   const int s = static_cast<int>(tuSystem::sys.frameSeconds * draw.wipeSpeed) + 1;
-  if (draw.wipeDirection == 0) {
+  if (draw.wipeDirection == kWipeOpen) {
     if (Open(draw.clipRect, draw.wipeSaved, s)) {
       draw.wipeState = 0;
       draw.wipeDone = 1;

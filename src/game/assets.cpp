@@ -11,16 +11,16 @@
 GameAssets assets;
 
 void LoadAssets() {
-  tuDraw::Screen(640, 480, 1);
+  tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory);
 
-  assets.blockSprite = tuDraw::LoadObject("BMP/block.bmp", 2);
-  assets.fieldSprite = tuDraw::LoadObject("BMP/Field.bmp", 2);
-  assets.backSprites[0] = tuDraw::LoadObject("BMP/EasyBack.bmp", 2);
-  assets.backSprites[1] = tuDraw::LoadObject("BMP/NomalBack.bmp", 2);
-  assets.backSprites[2] = tuDraw::LoadObject("BMP/HardBack.bmp", 2);
-  assets.backSprites[3] = tuDraw::LoadObject("BMP/BlackBack.bmp", 2);
-  assets.titleSprite = tuDraw::LoadObject("BMP/Title.bmp", 2);
-  assets.fontSprite = tuDraw::LoadObject("BMP/Font.bmp", 2);
+  assets.blockSprite = tuDraw::LoadObject("BMP/block.bmp", tuDraw::kVideoMemory);
+  assets.fieldSprite = tuDraw::LoadObject("BMP/Field.bmp", tuDraw::kVideoMemory);
+  assets.backSprites[0] = tuDraw::LoadObject("BMP/EasyBack.bmp", tuDraw::kVideoMemory);
+  assets.backSprites[1] = tuDraw::LoadObject("BMP/NomalBack.bmp", tuDraw::kVideoMemory);
+  assets.backSprites[2] = tuDraw::LoadObject("BMP/HardBack.bmp", tuDraw::kVideoMemory);
+  assets.backSprites[3] = tuDraw::LoadObject("BMP/BlackBack.bmp", tuDraw::kVideoMemory);
+  assets.titleSprite = tuDraw::LoadObject("BMP/Title.bmp", tuDraw::kVideoMemory);
+  assets.fontSprite = tuDraw::LoadObject("BMP/Font.bmp", tuDraw::kVideoMemory);
 
   assets.music[0] = tuSound::LoadObject("BGM/eBGM.wav", 2);
   assets.music[1] = tuSound::LoadObject("BGM/nBGM.wav", 2);

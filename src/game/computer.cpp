@@ -643,7 +643,8 @@ int Steer(int pl, int level, uint32_t now) {
     cs.dropping = 1;
     return 1 << kDrop;
   }
-  if (KeyState(pl, action) != 0) return 0;  // let the key come up first, so the press counts
+  // Let the key come up first, so the press counts.
+  if (KeyState(pl, action) != tu::kKeyStateUp) return 0;
   cs.nextPress = now + Jitter(cs, lv.gapMs);
   return 1 << action;
 }

@@ -113,21 +113,21 @@ void PhaseControl(int pl, uint32_t now) {
   tuSystem::GetKey(kPieceKeys[pl][4], &k.turnCcw[pl]);
   int left = k.left[pl], right = k.right[pl], drop = k.drop[pl];
 
-  if (k.turnCw[pl] == 1)
+  if (k.turnCw[pl] == tu::kKeyStatePressed)
     Turn(p, +1);
-  else if (k.turnCcw[pl] == 1)
+  else if (k.turnCcw[pl] == tu::kKeyStatePressed)
     Turn(p, -1);
 
   Block b[3];
   PieceBlocks(p, b);
   bool even = (p.pieceLine & 1) == 0;
-  if (left == 1 || (left == 3 && now - p.repeatTime > 150u)) {
+  if (left == tu::kKeyStatePressed || (left == tu::kKeyStateHeld && now - p.repeatTime > 150u)) {
     p.repeatTime = now;
     if (ColumnFree(p, b, -1)) p.pieceSlot -= 1;
-  } else if (right == 1 || (right == 3 && now - p.repeatTime > 150u)) {
+  } else if (right == tu::kKeyStatePressed || (right == tu::kKeyStateHeld && now - p.repeatTime > 150u)) {
     p.repeatTime = now;
     if (ColumnFree(p, b, +1)) p.pieceSlot += 1;
-  } else if (left == 3 && even) {
+  } else if (left == tu::kKeyStateHeld && even) {
     // Half a block down and to the left, under an overhang that stops a plain move.
     bool underFree = !Occupied(p, b[0].slot - 1, b[0].line + 1) && !Occupied(p, b[1].slot, b[1].line + 1) &&
                      !Occupied(p, b[2].slot, b[2].line + 1);
@@ -139,7 +139,7 @@ void PhaseControl(int pl, uint32_t now) {
       p.satellite[1][0] += 1;
       if (p.stepFlag) p.fallTime = now;
     }
-  } else if (right == 3 && even) {
+  } else if (right == tu::kKeyStateHeld && even) {
     bool underFree = !Occupied(p, b[0].slot, b[0].line + 1) && !Occupied(p, b[1].slot + 1, b[1].line + 1) &&
                      !Occupied(p, b[2].slot + 1, b[2].line + 1);
     if (!ColumnFree(p, b, +1) && underFree && now - p.fallTime > static_cast<uint32_t>(p.fallInterval) &&
@@ -151,7 +151,8 @@ void PhaseControl(int pl, uint32_t now) {
     }
   }
 
-  if (drop == 1 || (drop == 3 && now - p.dropTime > 20u) || now - p.fallTime > static_cast<uint32_t>(p.fallInterval)) {
+  if (drop == tu::kKeyStatePressed || (drop == tu::kKeyStateHeld && now - p.dropTime > 20u) ||
+      now - p.fallTime > static_cast<uint32_t>(p.fallInterval)) {
     PieceBlocks(p, b);
     bool below = true;
     for (const Block& x : b)
@@ -160,7 +161,7 @@ void PhaseControl(int pl, uint32_t now) {
       p.pieceLine += 2;
       p.dropTime = now;
       if (p.stepFlag) p.fallTime = now;
-    } else if (now - p.fallTime > static_cast<uint32_t>(p.lockDelay) || drop == 3) {
+    } else if (now - p.fallTime > static_cast<uint32_t>(p.lockDelay) || drop == tu::kKeyStateHeld) {
       SetPiece(p, b, now);
     }
   }

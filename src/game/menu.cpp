@@ -92,7 +92,7 @@ void StartGame(int computer) {
   game.computerLevel[1] = computer;
   game.menuLevel = 0;
   game.levelCursor[0] = game.levelCursor[1] = 0;
-  tuDraw::StartWipe(0, 0, 1500.0f, 3);
+  tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeRandom, 1500.0f, 3);
   tuSystem::sys.sceneNo = 1;
   tuSystem::sys.prevSceneNo = 0;
 }
@@ -100,15 +100,15 @@ void StartGame(int computer) {
 void ModeLevel() {
   GameKeys& k = game.keys;
   DrawItems(kModeItems, 4, game.gameMode);
-  if (k.menuUp[0] == 1) {
+  if (k.menuUp[0] == tu::kKeyStatePressed) {
     if (--game.gameMode < 0) game.gameMode = kModeQuit;
     gameout::Play(assets.buttonSound);
   }
-  if (k.menuDown[0] == 1) {
+  if (k.menuDown[0] == tu::kKeyStatePressed) {
     if (++game.gameMode > kModeQuit) game.gameMode = 0;
     gameout::Play(assets.buttonSound);
   }
-  if (k.confirm[0] == 1) {
+  if (k.confirm[0] == tu::kKeyStatePressed) {
     game.menuLevel = 1;
     gameout::Play(assets.buttonSound2);
   }
@@ -117,11 +117,11 @@ void ModeLevel() {
 
 // Moves a difficulty cursor over the four items and the hidden fifth position.
 void MoveLevelCursor(int& cursor, int up, int down) {
-  if (up == 1) {
+  if (up == tu::kKeyStatePressed) {
     if (--cursor < 0) cursor = 4;
     gameout::Play(assets.buttonSound);
   }
-  if (down == 1) {
+  if (down == tu::kKeyStatePressed) {
     if (++cursor > 4) cursor = 0;
     gameout::Play(assets.buttonSound);
   }
@@ -133,7 +133,7 @@ void PlayerOneLevel() {
   gameout::Draw(123, 234, assets.fontSprite, 0, 416, 61, 457);
   DrawItems(kLevelItems, 4, cursor);
   MoveLevelCursor(cursor, k.menuUp[0], k.menuDown[0]);
-  if (k.confirm[0] == 1) {
+  if (k.confirm[0] == tu::kKeyStatePressed) {
     game.menuLevel = 2;
     gameout::Play(assets.buttonSound2);
   }
@@ -160,7 +160,7 @@ void SecondLevel() {
     gameout::Draw(123, 234, assets.fontSprite, 78, 416, 142, 457);
   DrawItems(kLevelItems, 4, cursor);
   MoveLevelCursor(cursor, k.menuUp[keys], k.menuDown[keys]);
-  if (k.confirm[keys] == 1) {
+  if (k.confirm[keys] == tu::kKeyStatePressed) {
     game.menuLevel = 3;
     gameout::Play(assets.buttonSound2);
   }
@@ -232,7 +232,7 @@ void MenuScene() {
   }
   // Keys held in the menu must not steer the first piece.
   GameKeys& k = game.keys;
-  k.left[0] = k.right[0] = k.drop[0] = k.turnCw[0] = 0;
+  k.left[0] = k.right[0] = k.drop[0] = k.turnCw[0] = tu::kKeyStateUp;
 
   tuSystem::GetKey(vk::Up, &k.menuUp[0]);
   tuSystem::GetKey(vk::Down, &k.menuDown[0]);

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include <tu/keys.h>
+
 // The game's state: the two players' fields and pieces, the menu and result state, the key
 // states and the constant tables. Everything is plain static data, read and set by name.
 
@@ -34,10 +36,12 @@ constexpr int kEraseFlags = kLiveCells + 1;
 
 constexpr int kScoreMax = 99999;
 
-// Virtual-key codes the game polls.
+// The keys the game polls, by the library's key codes.
 namespace vk {
-constexpr int Space = 32, Left = 37, Up = 38, Right = 39, Down = 40;
-constexpr int A = 65, D = 68, H = 72, J = 74, S = 83, W = 87, X = 88, Z = 90;
+constexpr int Space = tu::kKeySpace, Left = tu::kKeyLeft, Up = tu::kKeyUp, Right = tu::kKeyRight,
+              Down = tu::kKeyDown;
+constexpr int A = tu::kKeyA, D = tu::kKeyD, H = tu::kKeyH, J = tu::kKeyJ, S = tu::kKeyS, W = tu::kKeyW,
+              X = tu::kKeyX, Z = tu::kKeyZ;
 }  // namespace vk
 
 // Each player's piece keys, in the order they are polled: left, right, drop, clockwise, anticlockwise.
@@ -77,7 +81,7 @@ struct PlayerState {
   uint8_t gameOver = 0;
 };
 
-// One key state per key and use (0 up, 1 pressed, 3 held, 2 released), index = player.
+// One key state (tu::kKeyState...) per key and use, index = player.
 struct GameKeys {
   int left[2] = {}, right[2] = {}, drop[2] = {}, turnCw[2] = {}, turnCcw[2] = {};  // piece control
   int menuUp[2] = {}, menuDown[2] = {};  // up arrow / W, down arrow / S in the menu

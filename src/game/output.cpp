@@ -29,17 +29,17 @@ void Draw(int x, int y, int id, int left, int top, int right, int bottom) {
 
 void Play(int id) {
   Note(SoundPlay, id);
-  tuSound::Play(id, -1);
+  tuSound::Play(id, tuSound::kPlayNext);
 }
 
 void PlayLoop(int id) {
   Note(SoundLoop, id);
-  tuSound::PlayLoop(id, -1);
+  tuSound::PlayLoop(id, tuSound::kPlayNext);
 }
 
 void Stop(int id) {
   Note(SoundStop, id);
-  tuSound::Stop(id, -1);
+  tuSound::Stop(id, tuSound::kAllChannels);
 }
 
 }  // namespace gameout

@@ -58,7 +58,7 @@ void PhaseInit(int pl) {
 void PhaseWipeIn(int pl) {
   PlayerState& p = game.player[pl];
   if (pl == 0) {
-    tuDraw::StartWipe(0, 0, 500.0f, 3);
+    tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeRandom, 500.0f, 3);
     tuDraw::StepWipe();
     if (tuDraw::draw.wipeDone) {
       p.phase = kPhaseControl;
@@ -173,7 +173,7 @@ void RunPhase(int pl, uint32_t now) {
 
 void HandlePause() {
   tuSystem::GetKey(vk::Space, &game.keys.pause);
-  if (game.keys.pause != 1) return;
+  if (game.keys.pause != tu::kKeyStatePressed) return;
   PlayerState* p = game.player;
   if (p[0].phase != kPhasePaused && p[1].phase != kPhasePaused) {
     for (int i = 0; i < 2; ++i) {

@@ -46,7 +46,8 @@ void ResultSequence(uint32_t now) {
         DrawLose(71);
         DrawWin(392);
       }
-      if (now - game.resultTime > 5000u || k.confirm[0] == 1 || (!computer && k.confirm[1] == 1))
+      if (now - game.resultTime > 5000u || k.confirm[0] == tu::kKeyStatePressed ||
+          (!computer && k.confirm[1] == tu::kKeyStatePressed))
         game.resultStep = 2;
       break;
     case 2: {
@@ -58,12 +59,13 @@ void ResultSequence(uint32_t now) {
       DrawFont(154, 234, 0, 505, 296, 546);
       DrawFont(222, 284, 164, 462, 210, 483);
       DrawFont(337, 284, 219, 462, 255, 483);
-      bool toggle = k.right[0] == 1 || k.left[0] == 1 || (secondPlayer && (k.right[1] == 1 || k.left[1] == 1));
+      bool toggle = k.right[0] == tu::kKeyStatePressed || k.left[0] == tu::kKeyStatePressed ||
+                    (secondPlayer && (k.right[1] == tu::kKeyStatePressed || k.left[1] == tu::kKeyStatePressed));
       if (toggle) {
         if (++cursor > 1) cursor = 0;
         gameout::Play(assets.buttonSound);
       }
-      if (k.confirm[0] == 1 || (secondPlayer && k.confirm[1] == 1)) {
+      if (k.confirm[0] == tu::kKeyStatePressed || (secondPlayer && k.confirm[1] == tu::kKeyStatePressed)) {
         game.resultStep = 3;
         gameout::Play(assets.buttonSound2);
       }

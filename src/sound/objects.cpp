@@ -54,7 +54,7 @@ bool Channels(const SoundObject& o, int ch, bool nextForMinusTwo, int* first, in
   if (ch >= 0) {
     *first = ch;
     *last = ch + 1;
-  } else if (ch == -2 && nextForMinusTwo) {
+  } else if (ch == kNextChannel && nextForMinusTwo) {
     if (o.channelCount == 0) return false;
     *first = o.nextChannel;
     *last = o.nextChannel + 1;
@@ -113,10 +113,10 @@ void Start(int id, int ch, bool loop) {
     StartChannel(id, *o, ch, loop);
   } else if (o->channelCount > 0) {
     if (o->nextChannel < 0 || o->nextChannel >= o->channelCount) o->nextChannel = 0;
-    if (ch == -2 && o->echoState >= 0) {
-      ResetFrequency(id, -1);
-      ResetPan(id, -1);
-      ResetVolume(id, -1);
+    if (ch == kPlayEcho && o->echoState >= 0) {
+      ResetFrequency(id, kAllChannels);
+      ResetPan(id, kAllChannels);
+      ResetVolume(id, kAllChannels);
       o->echoState = 1;
       o->echoTime = 0.0f;
       o->echoLooping = loop ? 1 : 0;
@@ -147,14 +147,14 @@ void EchoStep(int id, int interval, int count, int step, bool sweep, int speed) 
       o->sweepPan = 30.0f;
       o->sweepDirection = -o->sweepDirection;
     }
-    SetPan(id, static_cast<int>(o->sweepPan), -2);
+    SetPan(id, static_cast<int>(o->sweepPan), kNextChannel);
   }
   int64_t volume = -static_cast<int64_t>(o->echoState) * step;
-  SetVolume(id, static_cast<int>(Clamp(volume, tu::platform::AUDIO_VOLUME_MIN, 0)), -2);
+  SetVolume(id, static_cast<int>(Clamp(volume, tu::platform::AUDIO_VOLUME_MIN, 0)), kNextChannel);
   if (o->echoLooping)
-    PlayLoop(id, -3);
+    PlayLoop(id, kPlayNext);
   else
-    Play(id, -3);
+    Play(id, kPlayNext);
   if (++o->echoState > count) o->echoState = 0;
 }
 

@@ -187,7 +187,7 @@ int Streaming() {
     if (!RefillDue(r, p)) continue;
     r.lastPlayCursor = p;
     if (r.endCountdown != 0 && --r.endCountdown == 0) {
-      Stop(id, -1);
+      Stop(id, kAllChannels);
       continue;
     }
     FILE* f = fopen(r.packPath, "rb");

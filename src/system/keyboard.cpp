@@ -10,11 +10,13 @@ void GetKey(int vk, int* state) {
   bool driven = vk >= 0 && vk < 256 && sys.drivenKeys[vk] != 0;
   bool down = driven ? sys.drivenKeys[vk] == 2 : (tu::platform::KeyDownState(vk) & 0x80) != 0;
   if (down)
-    *state = *state == 0 ? 1 : 3;
+    *state = *state == tu::kKeyStateUp ? tu::kKeyStatePressed : tu::kKeyStateHeld;
   else
-    *state = (*state == 1 || *state == 3) ? 2 : 0;
+    *state = (*state == tu::kKeyStatePressed || *state == tu::kKeyStateHeld) ? tu::kKeyStateReleased
+                                                                             : tu::kKeyStateUp;
   // Fades, the scrolling view and key capture hide the keys from polling.
-  if (tuDraw::draw.fadeStep != 0 || tuDraw::draw.scrollViewOn || sys.keyCaptureMode) *state = 0;
+  if (tuDraw::draw.fadeStep != 0 || tuDraw::draw.scrollViewOn || sys.keyCaptureMode)
+    *state = tu::kKeyStateUp;
 }
 
 void DriveKey(int vk, int down) {
@@ -37,7 +39,7 @@ int GetTrigger(const int* codes) {
     }
   }
   if (sys.triggerState == 2) {
-    bool mouse = sys.triggerCode == 1 || sys.triggerCode == 2;
+    bool mouse = sys.triggerCode == tu::kMouseLeft || sys.triggerCode == tu::kMouseRight;
     if ((!mouse && sys.lastKey != sys.triggerCode) || (mouse && sys.lastButton != sys.triggerCode))
       sys.triggerState = 0;
     if ((!mouse && sys.heldKey == 0) || (mouse && sys.buttonState == 0)) {

@@ -121,8 +121,8 @@ int Start(int argc, char** argv, const Program& p) {
   options.title = sys.title;
   options.width = sys.windowWidth;
   options.height = sys.windowHeight;
-  options.topmost = (sys.configFlags & 1) == 0;
-  options.hidden = (sys.configFlags & 4) != 0;
+  options.topmost = (sys.configFlags & kConfigNotTopmost) == 0;
+  options.hidden = (sys.configFlags & kConfigHidden) != 0;
   options.scalable = true;
   const char* why = nullptr;
   if (!tu::platform::CreateMainWindow(options, &why)) {
@@ -202,7 +202,7 @@ int Turn() {
     WndProc(m.message, m.wParam, m.lParam);
     return 1;
   }
-  if (sys.isActive || (sys.configFlags & 2)) {
+  if (sys.isActive || (sys.configFlags & kConfigRunInactive)) {
     tu::platform::AudioHold(false);
     FrameStep();
   } else {

@@ -34,7 +34,7 @@ void KeyDownHandler(int vk) {
     sys.heldKey = vk;
     sys.lastKey = vk;
   }
-  if (vk == 27) Exit();
+  if (vk == tu::kKeyEscape) Exit();
 }
 
 void ClipCursorToClient() {
@@ -100,11 +100,11 @@ intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       if (sys.heldKey == code) sys.heldKey = 0;
       if (sys.scrollKey == code) sys.scrollKey = 0;
       if (sys.capturedKey == code) sys.capturedKey = 0;
-      if (code == 16) sys.shiftToggle = !sys.shiftToggle;
+      if (code == tu::kKeyShift) sys.shiftToggle = !sys.shiftToggle;
       if (code == sys.watchedKey) ++sys.watchedKeyReleases;
       return 0;
     case WM_SYSKEYDOWN:
-      if (sys.sysKeyMode == 0 || (sys.sysKeyMode == 2 && code == 18)) return 0;
+      if (sys.sysKeyMode == 0 || (sys.sysKeyMode == 2 && code == tu::kKeyAlt)) return 0;
       return WndProc(WM_KEYDOWN, wParam, lParam);
     case WM_SYSCOMMAND:
       return 0;  // the screen saver request is refused; nothing else arrives here
@@ -115,15 +115,15 @@ intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     case WM_LBUTTONDOWN:
       if (sys.keyCaptureMode == 0) {
         sys.leftHeld = sys.leftPressed = sys.leftLatch = 1;
-        sys.buttonState = 1;
-        sys.lastButton = 1;
+        sys.buttonState = tu::kMouseLeft;
+        sys.lastButton = tu::kMouseLeft;
       } else {
         sys.capturedClick = 1;
       }
       return 0;
     case WM_LBUTTONUP:
       sys.leftHeld = 0;
-      if (sys.buttonState == 1) sys.buttonState = 0;
+      if (sys.buttonState == tu::kMouseLeft) sys.buttonState = 0;
       sys.capturedClick = 0;
       return 0;
     case WM_LBUTTONDBLCLK:
@@ -132,13 +132,13 @@ intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     case WM_RBUTTONDOWN:
       if (sys.keyCaptureMode == 0) {
         sys.rightHeld = sys.rightPressed = sys.rightLatch = 1;
-        sys.buttonState = 2;
-        sys.lastButton = 2;
+        sys.buttonState = tu::kMouseRight;
+        sys.lastButton = tu::kMouseRight;
       }
       return 0;
     case WM_RBUTTONUP:
       sys.rightHeld = 0;
-      if (sys.buttonState == 2) sys.buttonState = 0;
+      if (sys.buttonState == tu::kMouseRight) sys.buttonState = 0;
       return 0;
     case WM_RBUTTONDBLCLK:
       if (sys.keyCaptureMode == 0) sys.rightDoubleClick = 1;
@@ -151,7 +151,7 @@ intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
       return 0;
     case WM_HOTKEY:
       if (sys.keyCaptureMode == 0) {
-        if (wParam == 0xBF01) KeyDownHandler(44);
+        if (wParam == 0xBF01) KeyDownHandler(tu::kKeyPrintScreen);
         if (wParam == 0xBF02) KeyDownHandler(257);
       }
       return 0;

@@ -22,7 +22,7 @@ bool Readable(const char* path) {
 
 bool BesideProgram(const char* name) {
   char path[512];
-  snprintf(path, sizeof path, "%s%s", tuSystem::GetPath(0), name);
+  snprintf(path, sizeof path, "%s%s", tuSystem::GetPath(tuSystem::kPathProgram), name);
   return Readable(path);
 }
 
@@ -31,7 +31,7 @@ bool BesideProgram(const char* name) {
 void LoadAssets() {
   // A 640 x 480 back buffer of the desktop's format; without it nothing can be shown, and the
   // library has said why.
-  if (!tuDraw::Screen(640, 480, 1)) {
+  if (!tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory)) {
     tuSystem::Exit();
     return;
   }
@@ -41,15 +41,15 @@ void LoadAssets() {
   tuDraw::SetColorKey(0);  // black is transparent in every picture
   tuDraw::SetPackFile("pics.pak");
   if (Readable(tuDraw::PackFile())) {
-    pic.ship = tuDraw::LoadPack("ship.bmp", 2);
-    pic.enemy = tuDraw::LoadPack("enemy.bmp", 2);
-    pic.shots = tuDraw::LoadPack("shots.bmp", 2);
-    pic.blast = tuDraw::LoadPack("blast.bmp", 2);
-    pic.stars = tuDraw::LoadPack("stars.bmp", 2);
-    pic.nebula = tuDraw::LoadPack("nebula.bmp", 2);
-    pic.emblem = tuDraw::LoadPack("emblem.bmp", 2);
-    pic.photo = tuDraw::LoadPack("photo.bmp", 2);
-    pic.curtain = tuDraw::LoadPack("curtain.bmp", 2);
+    pic.ship = tuDraw::LoadPack("ship.bmp", tuDraw::kVideoMemory);
+    pic.enemy = tuDraw::LoadPack("enemy.bmp", tuDraw::kVideoMemory);
+    pic.shots = tuDraw::LoadPack("shots.bmp", tuDraw::kVideoMemory);
+    pic.blast = tuDraw::LoadPack("blast.bmp", tuDraw::kVideoMemory);
+    pic.stars = tuDraw::LoadPack("stars.bmp", tuDraw::kVideoMemory);
+    pic.nebula = tuDraw::LoadPack("nebula.bmp", tuDraw::kVideoMemory);
+    pic.emblem = tuDraw::LoadPack("emblem.bmp", tuDraw::kVideoMemory);
+    pic.photo = tuDraw::LoadPack("photo.bmp", tuDraw::kVideoMemory);
+    pic.curtain = tuDraw::LoadPack("curtain.bmp", tuDraw::kVideoMemory);
   } else {
     tuSystem::Error("showcase", "the picture pack pics.pak cannot be read", 0);
   }

@@ -11,8 +11,9 @@ Controls in;
 namespace {
 
 // Keys polled once a frame, each with the key state tuSystem::GetKey keeps for it.
-const int kPolled[] = {kKeyBack, kKeyTab, kKeyReturn, kKeySpace, kKeyLeft, kKeyUp, kKeyRight,
-                       kKeyDown, 'X', 'Z', 'P', 'M', 'E', 'S'};
+const int kPolled[] = {tu::kKeyBackspace, tu::kKeyTab, tu::kKeyEnter, tu::kKeySpace, tu::kKeyLeft,
+                       tu::kKeyUp,        tu::kKeyRight, tu::kKeyDown,  tu::kKeyX,     tu::kKeyZ,
+                       tu::kKeyP,         tu::kKeyM,     tu::kKeyE,     tu::kKeyS};
 int keyState[256];
 
 bool captureAsked = false;
@@ -22,9 +23,10 @@ char userFolder[256];
 char userPath[512];
 int best = 0;
 
+// The next key state of a control, as tuSystem::GetKey advances a key's.
 int Advance(int state, bool down) {
-  if (down) return state == 0 || state == 2 ? 1 : 3;
-  return state == 1 || state == 3 ? 2 : 0;
+  if (down) return Held(state) ? tu::kKeyStateHeld : tu::kKeyStatePressed;
+  return Held(state) ? tu::kKeyStateReleased : tu::kKeyStateUp;
 }
 
 bool FileSize(const char* path, long* size) {
@@ -72,25 +74,26 @@ void PollControls() {
   tuSystem::GetJoyButtons(0, &b1, &b2, &b3, &b4);
   // Fades and the scrolling view hide the keyboard from polling; the joystick likewise.
   if (tuDraw::draw.fadeStep != 0 || tuDraw::draw.scrollViewOn) jx = jy = b1 = b2 = b3 = b4 = 0;
-  in.left = Advance(in.left, Held(keyState[kKeyLeft]) || jx < 0);
-  in.right = Advance(in.right, Held(keyState[kKeyRight]) || jx > 0);
-  in.up = Advance(in.up, Held(keyState[kKeyUp]) || jy < 0);
-  in.down = Advance(in.down, Held(keyState[kKeyDown]) || jy > 0);
-  in.fire = Advance(in.fire, Held(keyState['X']) || Held(keyState[kKeySpace]) || b1);
-  in.bomb = Advance(in.bomb, Held(keyState['Z']) || b2);
-  in.ok = Advance(in.ok, Held(keyState[kKeyReturn]) || Held(keyState['X']) || b1);
-  in.back = Advance(in.back, Held(keyState[kKeyBack]) || b2);
-  in.next = Advance(in.next, Held(keyState[kKeyTab]) || b3);
+  in.left = Advance(in.left, Held(keyState[tu::kKeyLeft]) || jx < 0);
+  in.right = Advance(in.right, Held(keyState[tu::kKeyRight]) || jx > 0);
+  in.up = Advance(in.up, Held(keyState[tu::kKeyUp]) || jy < 0);
+  in.down = Advance(in.down, Held(keyState[tu::kKeyDown]) || jy > 0);
+  in.fire = Advance(in.fire, Held(keyState[tu::kKeyX]) || Held(keyState[tu::kKeySpace]) || b1);
+  in.bomb = Advance(in.bomb, Held(keyState[tu::kKeyZ]) || b2);
+  in.ok = Advance(in.ok, Held(keyState[tu::kKeyEnter]) || Held(keyState[tu::kKeyX]) || b1);
+  in.back = Advance(in.back, Held(keyState[tu::kKeyBackspace]) || b2);
+  in.next = Advance(in.next, Held(keyState[tu::kKeyTab]) || b3);
   // While the scrolling view is up its keys go to scrollKey instead.
-  bool p = Held(keyState['P']) || b4 || (tuDraw::draw.scrollViewOn && tuSystem::sys.scrollKey == 'P');
+  bool p = Held(keyState[tu::kKeyP]) || b4 ||
+           (tuDraw::draw.scrollViewOn && tuSystem::sys.scrollKey == tu::kKeyP);
   in.capture = Advance(in.capture, p);
 }
 
 }  // namespace
 
 int LetterState(char letter) { return keyState[static_cast<unsigned char>(letter)]; }
-bool Pressed(int state) { return state == 1; }
-bool Held(int state) { return state == 1 || state == 3; }
+bool Pressed(int state) { return state == tu::kKeyStatePressed; }
+bool Held(int state) { return state == tu::kKeyStatePressed || state == tu::kKeyStateHeld; }
 
 void BeginFrame() {
   if (captureAsked) {
@@ -109,12 +112,12 @@ void EndFrame() {
   }
   // The streamed music is refilled here, every frame; a stream that cannot be refilled (its
   // pack went missing) was reported once and is stopped, so the report is not repeated.
-  if (tuSound::snd.available && !tuSound::Streaming()) tuSound::Stop(sfx.music, -1);
+  if (tuSound::snd.available && !tuSound::Streaming()) tuSound::Stop(sfx.music, tuSound::kAllChannels);
   tuDraw::Present();
 }
 
 void GoToScene(int scene) {
-  tuDraw::SetFade(0, 10);
+  tuDraw::SetFade(tuDraw::kFadeTile, 10);
   tuSystem::sys.nextSceneNo = scene;
   tuDraw::FadeOut();
 }
@@ -155,7 +158,7 @@ int Pixel(int r, int g, int b) {
 }
 
 void Label(int x, int y, int height, uint32_t color, const char* text) {
-  tuDraw::BeginText(1, height, 0, 0, 0, 0);
+  tuDraw::BeginText(tuDraw::kFaceGothic, height, 0, tuDraw::kWeightNormal, 0, 0);
   tuDraw::SetTextColors(color, 0, 1);
   tuDraw::Text(x, y, text);
   tuDraw::EndText();

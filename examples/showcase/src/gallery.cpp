@@ -18,7 +18,7 @@ const char* const kPageNames[kPages] = {"Effect blitters", "Lines, polygons and 
 int page = 0;
 bool pageEntered = false;
 bool stale = false;  // the page's sheet must be composed again
-int nextPattern = 1;
+int nextPattern = tuDraw::kFadeRows;
 float seconds = 0.0f;  // on this page
 
 // ---- Effect blitters: the landscape through twelve of them, each over a striped backdrop.
@@ -106,10 +106,10 @@ void DrawShapes() {
     float a = t * 0.5f + i * 3.14159f / 5, r = i % 2 ? 40.0f : 95.0f;
     star[i] = {320 + static_cast<int>(r * std::cos(a)), 170 + static_cast<int>(r * std::sin(a))};
   }
-  // Hatch 1: the gaps of the cross hatch filled with the background colour.
-  tuDraw::Polygon(star, 10, Color(255, 200, 80), Color(90, 30, 60), 2, 1);
+  // The gaps of the cross hatch filled with the background colour.
+  tuDraw::Polygon(star, 10, Color(255, 200, 80), Color(90, 30, 60), 2, tuDraw::kHatchOpaque);
   tuDraw::Point diamond[4] = {{320, 305}, {385, 360}, {320, 415}, {255, 360}};
-  tuDraw::Polygon(diamond, 4, Color(120, 255, 160), 0, 3, 2);  // hatch 2: the gaps stay see-through
+  tuDraw::Polygon(diamond, 4, Color(120, 255, 160), 0, 3, tuDraw::kHatchTransparent);  // gaps see-through
 
   tuDraw::Point curve[7];
   for (int i = 0; i < 7; ++i)
@@ -134,33 +134,35 @@ const char kParagraph[] =
     "of frameSeconds, whatever the frame rate.";
 
 void LayOutParagraph() {
-  tuDraw::BeginText(0, 17, 0, 0, 0, 0);
+  tuDraw::BeginText(tuDraw::kFaceMincho, 17, 0, tuDraw::kWeightNormal, 0, 0);
   tuDraw::SetTextColors(Color(255, 240, 200), Color(60, 30, 20), 1);
-  tuDraw::TextBoxLayout(40, 334, 600, 450, kParagraph, 0x100 | 4);
+  tuDraw::TextBoxLayout(40, 334, 600, 450, kParagraph, tuDraw::kTextShadow | 4);
   tuDraw::EndText();
   revealDone = -1.0f;
 }
 
 void ComposeText() {
-  tuDraw::BeginText(1, 20, 0, 0, 0, 0);
+  tuDraw::BeginText(tuDraw::kFaceGothic, 20, 0, tuDraw::kWeightNormal, 0, 0);
   tuDraw::SetTextColors(Color(255, 220, 120), Color(120, 40, 40), 1);
-  tuDraw::TextBox(30, 60, 320, 100, "Shadow (style 0x100)", 0x100);
+  tuDraw::TextBox(30, 60, 320, 100, "Shadow (style 0x100)", tuDraw::kTextShadow);
   tuDraw::SetTextColors(Color(140, 220, 255), Color(20, 40, 80), 1);
-  tuDraw::TextBox(30, 100, 320, 140, "Doubled (0x200 | 0x400)", 0x600);
+  tuDraw::TextBox(30, 100, 320, 140, "Doubled (0x200 | 0x400)",
+                  tuDraw::kTextDoubleRight | tuDraw::kTextDoubleDown);
   tuDraw::SetTextColors(Color(200, 255, 180), Color(0, 0, 0), 1);
-  tuDraw::TextBox(30, 140, 300, 240, "Eight pixels more\nbetween the lines", 8);
+  tuDraw::TextBox(30, 140, 300, 240, "Eight pixels more\nbetween the lines", 8);  // line spacing
   tuDraw::SetTextColors(Color(255, 255, 255), Color(0, 0, 0), 1);
   tuDraw::TextBox(30, 240, 320, 280, "日本語の文字も書けます。", 0);
   tuDraw::EndText();
-  tuDraw::BeginSmoothText(1, 22);
+  tuDraw::BeginSmoothText(tuDraw::kFaceGothic, 22);
   tuDraw::SetTextColors(Color(255, 200, 240), Color(0, 0, 0), 1);
   tuDraw::TextBoxSmooth(340, 60, 620, 200, "Smooth text: drawn twice\nthe size and reduced", 0);
   tuDraw::EndSmoothText();
+  // Indexed by alignment: kAlignLeft, kAlignCentre, kAlignRight.
   static const char* const kAlign[3] = {"TextRect left", "TextRect centred", "TextRect right"};
   for (int a = 0; a < 3; ++a) {
     int top = 180 + a * 32;
     tuDraw::Rect(340, top, 620, top + 26, Color(30, 34, 70), Color(90, 100, 170), 1);
-    tuDraw::BeginText(1, 16, 0, 0, 0, 0);
+    tuDraw::BeginText(tuDraw::kFaceGothic, 16, 0, tuDraw::kWeightNormal, 0, 0);
     tuDraw::SetTextColors(Color(230, 230, 255), 0, 1);
     tuDraw::TextRect(346, top + 4, 614, top + 26, kAlign[a], a);
     tuDraw::EndText();
@@ -190,24 +192,24 @@ int* const kValues[5] = {&pan, &frequency, &volume, &echoes, &sweep};
 void SetMusic(int mode) {
   music = mode;
   tuSound::StopMidi();
-  tuSound::Stop(sfx.music, -1);
+  tuSound::Stop(sfx.music, tuSound::kAllChannels);
   if (music == 1) tuSound::PlayLoop(sfx.music, 0);
   if (music == 2 && midiReady) tuSound::PlayMidi("theme.mid", 1);
 }
 
 void PlayChime() {
   if (echoes == 0) {
-    // Settings for the channel the next start uses (-2), then that start (-1).
-    tuSound::SetPan(sfx.chime, pan, -2);
-    tuSound::SetFrequency(sfx.chime, frequency, -2);
-    tuSound::SetVolume(sfx.chime, volume, -2);
-    tuSound::Play(sfx.chime, -1);
+    // Settings for the channel the next start uses, then that start.
+    tuSound::SetPan(sfx.chime, pan, tuSound::kNextChannel);
+    tuSound::SetFrequency(sfx.chime, frequency, tuSound::kNextChannel);
+    tuSound::SetVolume(sfx.chime, volume, tuSound::kNextChannel);
+    tuSound::Play(sfx.chime, tuSound::kPlayNext);
     return;
   }
-  tuSound::Play(sfx.chime, -2);  // starts the echo with every channel reset
-  tuSound::SetFrequency(sfx.chime, frequency, -1);
-  tuSound::SetPan(sfx.chime, pan, -1);
-  tuSound::SetVolume(sfx.chime, volume, -1);
+  tuSound::Play(sfx.chime, tuSound::kPlayEcho);  // starts the echo with every channel reset
+  tuSound::SetFrequency(sfx.chime, frequency, tuSound::kAllChannels);
+  tuSound::SetPan(sfx.chime, pan, tuSound::kAllChannels);
+  tuSound::SetVolume(sfx.chime, volume, tuSound::kAllChannels);
 }
 
 void UpdateSound() {
@@ -279,7 +281,7 @@ void UpdateScroll() {
   if (tuDraw::draw.scrollViewOn) {
     // Keys go to scrollKey while the view is up: Return or Backspace puts it away.
     int key = tuSystem::sys.scrollKey;
-    if (key == kKeyReturn || key == kKeyBack) {
+    if (key == tu::kKeyEnter || key == tu::kKeyBackspace) {
       tuDraw::ToggleScrollView();
       waitForRelease = true;  // that key is still down when polling sees keys again
     }
@@ -310,7 +312,7 @@ void TurnPage(int to) {
   tuDraw::GrabScreen(1, 0, 0, 640, 480);
   tuDraw::SetFade(nextPattern, 10);
   tuDraw::FadeIn();
-  nextPattern = nextPattern % 12 + 1;
+  nextPattern = nextPattern % tuDraw::kFadeSpreadLeft + 1;  // kFadeRows .. kFadeSpreadLeft
   page = to;
   pageEntered = true;
   seconds = 0.0f;
@@ -326,7 +328,7 @@ void GalleryScene() {
     pageEntered = true;
     seconds = 0.0f;
     SetMusic(0);  // the sound page switches music on
-    tuDraw::SetFade(0, 10);
+    tuDraw::SetFade(tuDraw::kFadeTile, 10);
     tuDraw::FadeIn();
   }
   seconds += sys.frameSeconds;

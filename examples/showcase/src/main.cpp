@@ -17,22 +17,24 @@ struct Tap {
 // Through every scene and page, a capture (P) of each: title, effects, shapes, text, sound,
 // the scrolling view, the game, its end, the title with the new best score.
 constexpr Tap kScript[] = {
-    {340, 'P', 4},                                                    // the title, its text revealed
-    {360, kKeyDown, 4},     {380, kKeyReturn, 4},                     // into the gallery
-    {440, 'P', 4},          {470, kKeyTab, 4},   {520, 'P', 4},       // effects; shapes
-    {550, kKeyTab, 4},      {650, 'P', 4},                            // text, half revealed
-    {680, kKeyTab, 4},      {700, kKeyRight, 4}, {710, kKeyRight, 4}, // sound: pan 2000
-    {720, kKeyDown, 4},     {730, kKeyRight, 4}, {740, kKeyRight, 4}, // frequency +2000 Hz
-    {760, 'X', 4},          {770, 'M', 4},                            // the chime; the stream
-    {800, 'P', 4},          {830, kKeyTab, 4},                        // the scrolling view page
-    {870, kKeyReturn, 4},   {890, kKeyDown, 60}, {960, kKeyRight, 20},
-    {1000, 'P', 4},         {1030, kKeyReturn, 4}, {1060, kKeyBack, 4}, // back to the title
-    {1100, kKeyUp, 4},      {1120, kKeyReturn, 4},                    // into the game
-    {1150, 'X', 1150},      {1200, kKeyLeft, 60}, {1300, kKeyRight, 120},
-    {1480, kKeyLeft, 60},   {1600, kKeyUp, 30},  {1700, 'Z', 4},      // a bomb
-    {1990, 'P', 4},         {2100, kKeyDown, 20}, {2150, kKeyLeft, 80},
-    {2320, kKeyBack, 4},    {2450, 'P', 4},      {2470, kKeyReturn, 4}, // gives up; game over
-    {2800, 'P', 4},         {2850, kKeyEscape, 4},
+    {340, tu::kKeyP, 4},                                                   // the title, revealed
+    {360, tu::kKeyDown, 4},   {380, tu::kKeyEnter, 4},                     // into the gallery
+    {440, tu::kKeyP, 4},      {470, tu::kKeyTab, 4},   {520, tu::kKeyP, 4},  // effects; shapes
+    {550, tu::kKeyTab, 4},    {650, tu::kKeyP, 4},                         // text, half revealed
+    {680, tu::kKeyTab, 4},    {700, tu::kKeyRight, 4}, {710, tu::kKeyRight, 4},  // sound: pan 2000
+    {720, tu::kKeyDown, 4},   {730, tu::kKeyRight, 4}, {740, tu::kKeyRight, 4},  // +2000 Hz
+    {760, tu::kKeyX, 4},      {770, tu::kKeyM, 4},                         // the chime; the stream
+    {800, tu::kKeyP, 4},      {830, tu::kKeyTab, 4},                       // the scrolling view
+    {870, tu::kKeyEnter, 4},  {890, tu::kKeyDown, 60}, {960, tu::kKeyRight, 20},
+    {1000, tu::kKeyP, 4},     {1030, tu::kKeyEnter, 4},
+    {1060, tu::kKeyBackspace, 4},                                          // back to the title
+    {1100, tu::kKeyUp, 4},    {1120, tu::kKeyEnter, 4},                    // into the game
+    {1150, tu::kKeyX, 1150},  {1200, tu::kKeyLeft, 60}, {1300, tu::kKeyRight, 120},
+    {1480, tu::kKeyLeft, 60}, {1600, tu::kKeyUp, 30},  {1700, tu::kKeyZ, 4},  // a bomb
+    {1990, tu::kKeyP, 4},     {2100, tu::kKeyDown, 20}, {2150, tu::kKeyLeft, 80},
+    {2320, tu::kKeyBackspace, 4},                                          // gives up
+    {2450, tu::kKeyP, 4},     {2470, tu::kKeyEnter, 4},                    // game over
+    {2800, tu::kKeyP, 4},     {2850, tu::kKeyEscape, 4},
 };
 constexpr int kFrameMs = 16;
 
@@ -71,7 +73,7 @@ int Autoplay(const tuSystem::Program& game) {
   }
   // Escape is the script's last key: the program must have ended on it, and not before.
   const Tap& escape = kScript[sizeof kScript / sizeof kScript[0] - 1];
-  bool escaped = tuSystem::sys.quit && escape.vk == kKeyEscape && frame >= escape.frame;
+  bool escaped = tuSystem::sys.quit && escape.vk == tu::kKeyEscape && frame >= escape.frame;
   if (!escaped) {
     fprintf(stderr, "showcase: the program %s at frame %d\n", tuSystem::sys.quit ? "ended early" : "did not end",
             frame);

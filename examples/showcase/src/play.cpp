@@ -54,9 +54,9 @@ T* FreeSlot(T (&table)[N]) {
 
 void Explode(float x, float y, int pitch) {
   if (Blast* b = FreeSlot(blasts)) *b = Blast{true, x, y, 0.0f};
-  tuSound::SetPan(sfx.boom, PanOf(x), -2);
-  tuSound::SetFrequency(sfx.boom, pitch + static_cast<int>(Random(-1500, 1500)), -2);
-  tuSound::Play(sfx.boom, -1);
+  tuSound::SetPan(sfx.boom, PanOf(x), tuSound::kNextChannel);
+  tuSound::SetFrequency(sfx.boom, pitch + static_cast<int>(Random(-1500, 1500)), tuSound::kNextChannel);
+  tuSound::Play(sfx.boom, tuSound::kPlayNext);
 }
 
 void GameOver() {
@@ -66,9 +66,9 @@ void GameOver() {
   KeepBestScore(score);
   char text[128];
   snprintf(text, sizeof text, "GAME OVER\nScore %d%s", score, newBest ? "\nA new best score!" : "");
-  tuDraw::BeginText(1, 36, 0, 1, 0, 0);
+  tuDraw::BeginText(tuDraw::kFaceGothic, 36, 0, tuDraw::kWeightBold, 0, 0);
   tuDraw::SetTextColors(Color(255, 220, 120), Color(90, 20, 20), 1);
-  tuDraw::TextBoxLayout(200, 170, 600, 400, text, 0x100 | 0x200 | 6);
+  tuDraw::TextBoxLayout(200, 170, 600, 400, text, tuDraw::kTextShadow | tuDraw::kTextDoubleRight | 6);
   tuDraw::EndText();
 }
 
@@ -102,9 +102,9 @@ void UpdateShip(float dt) {
   if (Held(in.fire) && cooldown <= 0.0f) {
     cooldown = 0.14f;
     if (Shot* s = FreeSlot(shots)) *s = Shot{true, shipX, shipY - 14.0f};
-    tuSound::SetPan(sfx.laser, PanOf(shipX), -2);  // the channel the next start uses
-    tuSound::SetFrequency(sfx.laser, static_cast<int>(Random(-1200, 1200)), -2);
-    tuSound::Play(sfx.laser, -1);
+    tuSound::SetPan(sfx.laser, PanOf(shipX), tuSound::kNextChannel);  // the next start's
+    tuSound::SetFrequency(sfx.laser, static_cast<int>(Random(-1200, 1200)), tuSound::kNextChannel);
+    tuSound::Play(sfx.laser, tuSound::kPlayNext);
   }
   if (Pressed(in.bomb) && bombs > 0) {
     --bombs;
@@ -116,7 +116,7 @@ void UpdateShip(float dt) {
         if (Blast* b = FreeSlot(blasts)) *b = Blast{true, m.x, m.y, 0.0f};
       }
     for (Pellet& p : pellets) p.on = false;
-    tuSound::Play(sfx.whoosh, -2);  // -2 starts the echo; EchoSweep below carries it on
+    tuSound::Play(sfx.whoosh, tuSound::kPlayEcho);  // EchoSweep below carries the echo on
   }
   if (Pressed(in.back)) GameOver();  // giving up ends the game as losing does
 }
@@ -229,7 +229,7 @@ void PlayScene() {
     EndSheet();
     tuSound::StopMidi();
     tuSound::PlayLoop(sfx.music, 0);  // from the first sample; later passes from the loop point
-    tuDraw::SetFade(0, 10);
+    tuDraw::SetFade(tuDraw::kFadeTile, 10);
     tuDraw::FadeIn();
   }
   float dt = sys.frameSeconds;
@@ -242,10 +242,10 @@ void PlayScene() {
   tuSound::EchoSweep(sfx.whoosh, 150, 4, 600, 4);  // every frame while the echo runs
   if (over) {
     overSeconds += dt;
-    // The curtain closes from both halves (fade pattern 9) and the title follows.
+    // The curtain closes from both halves and the title follows.
     if ((overSeconds > 1.0f && Pressed(in.ok)) || overSeconds > 5.0f) {
       FillCurtain();
-      tuDraw::SetFade(9, 10);
+      tuDraw::SetFade(tuDraw::kFadeCloseRows, 10);
       sys.nextSceneNo = kTitleScene;
       tuDraw::FadeOut();
     }

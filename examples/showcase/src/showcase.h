@@ -12,10 +12,6 @@ namespace showcase {
 // Scene numbers of the frame loop.
 constexpr int kTitleScene = 1, kPlayScene = 2, kGalleryScene = 3;
 
-// Virtual-key codes the showcase reads.
-constexpr int kKeyBack = 8, kKeyTab = 9, kKeyReturn = 13, kKeyEscape = 27, kKeySpace = 32,
-              kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40;
-
 // Sprite ids of the picture pack's entries and sound ids of the sound pack's; 0 (sprites) or
 // -1 (sounds) where loading failed: the showcase runs on without them.
 struct Pictures {
@@ -28,8 +24,8 @@ extern Pictures pic;
 extern Sounds sfx;
 extern bool midiReady;  // theme.mid is there to play
 
-// The controls of one frame as key states (0 up, 1 pressed, 3 held, 2 released): the keyboard
-// and the first joystick together.
+// The controls of one frame as key states (tu::kKeyState...): the keyboard and the first
+// joystick together.
 struct Controls {
   int left, right, up, down;
   int fire;     // X, Space or button 1

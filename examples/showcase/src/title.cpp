@@ -52,9 +52,9 @@ void TitleScene() {
   bool compose = sys.sceneEntered;
   if (sys.sceneEntered) {
     seconds = 0.0f;
-    tuSound::Stop(sfx.music, -1);
+    tuSound::Stop(sfx.music, tuSound::kAllChannels);
     if (midiReady) tuSound::PlayMidi("theme.mid", 1);  // loops until another scene stops it
-    tuDraw::SetFade(0, 10);
+    tuDraw::SetFade(tuDraw::kFadeTile, 10);
     tuDraw::FadeIn();
   }
   seconds += sys.frameSeconds;
@@ -64,12 +64,12 @@ void TitleScene() {
     choice = (choice + moved + 3) % 3;
     compose = true;
     // The blip sounds from the side of the item and higher up the list.
-    tuSound::SetPan(sfx.blip, (choice - 1) * 4000, -2);
-    tuSound::SetFrequency(sfx.blip, (2 - choice) * 3000, -2);
-    tuSound::Play(sfx.blip, -1);
+    tuSound::SetPan(sfx.blip, (choice - 1) * 4000, tuSound::kNextChannel);
+    tuSound::SetFrequency(sfx.blip, (2 - choice) * 3000, tuSound::kNextChannel);
+    tuSound::Play(sfx.blip, tuSound::kPlayNext);
   }
   if (Pressed(in.ok)) {
-    tuSound::Play(sfx.chime, -1);
+    tuSound::Play(sfx.chime, tuSound::kPlayNext);
     if (choice == 0) GoToScene(kPlayScene);
     if (choice == 1) GoToScene(kGalleryScene);
     if (choice == 2) tuSystem::Exit();
@@ -79,9 +79,9 @@ void TitleScene() {
     // Laid out into the library's Font sprite (after the sheet, whose text would overwrite it);
     // RevealText shows a little more of it each frame.
     if (sys.sceneEntered) {
-      tuDraw::BeginText(1, 15, 0, 0, 0, 0);
+      tuDraw::BeginText(tuDraw::kFaceGothic, 15, 0, tuDraw::kWeightNormal, 0, 0);
       tuDraw::SetTextColors(Color(230, 222, 200), Color(50, 30, 90), 1);
-      tuDraw::TextBoxLayout(34, 352, 620, 474, kIntro, 0x100 | 3);
+      tuDraw::TextBoxLayout(34, 352, 620, 474, kIntro, tuDraw::kTextShadow | 3);
       tuDraw::EndText();
     }
   }

@@ -1,6 +1,7 @@
 // A game of three frames built only from the installed library: it opens the display, draws a
 // rectangle and a line of text, plays a short sound it wrote beside itself, and ends. The exit
 // code is 0 when everything it checks held; each failure is printed.
+#include <tu/keys.h>
 #include <tu/tuDraw.h>
 #include <tu/tuSound.h>
 #include <tu/tuSystem.h>
@@ -14,6 +15,7 @@ namespace {
 
 int failures = 0;
 int frames = 0;
+int escapeKey = tu::kKeyStateUp;
 
 void Check(bool ok, const char* what) {
   if (ok) return;
@@ -40,7 +42,7 @@ bool WriteTone(const char* path) {
 }
 
 void LoadAssets() {
-  Check(tuDraw::Screen(640, 480, 1) == 1, "tuDraw::Screen failed");
+  Check(tuDraw::Screen(640, 480, tuDraw::kScreenVideoMemory) == 1, "tuDraw::Screen failed");
   int tone = tuSound::LoadObject("consumer-tone.wav", 1);
   Check(tone >= 0, "tuSound::LoadObject could not load the tone");
   tuSound::Play(tone, 0);
@@ -56,6 +58,8 @@ void Scene() {
   Check(r > 200 && g < 16 && b < 16, "the rectangle is not red");
   tuDraw::GetPixel(0, 0, &r, &g, &b);
   Check(b > 100 && r < 16 && g < 16, "the text has no blue background");
+  tuSystem::GetKey(tu::kKeyEscape, &escapeKey);  // nobody presses it
+  Check(escapeKey == tu::kKeyStateUp, "Escape does not read up");
   tuDraw::Present();
   if (++frames == 3) tuSystem::Exit();
 }
