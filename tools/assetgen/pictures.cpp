@@ -115,7 +115,9 @@ void DrawColourBlock(Image& img, int ox, int oy, int c, int row) {
   }
 }
 
-void DrawEmptyCell(Image& img, int ox, int oy) {
+// The lattice's outline of one cell and a dot at its centre: the empty field's look. It is
+// drawn into the field frame, under the piece, never as a tile over it.
+void DrawCellOutline(Image& img, int ox, int oy) {
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 32; ++x) {
       DiamondPos p = Locate(x, y);
@@ -188,7 +190,8 @@ Image MakeBlock() {
   Image img(320, 128);
   for (int row = 0; row < 4; ++row) {
     int oy = row * 32;
-    DrawEmptyCell(img, 0, oy);
+    // Column 0, the empty cell, stays key colour: the field is drawn after the piece, so any
+    // pixel of it would show over the piece. The lattice is in the field frame instead.
     for (int c = 1; c <= 5; ++c) DrawColourBlock(img, c * 32, oy, c, row);
     DrawErasing(img, 6 * 32, oy, row == 3 ? 0 : row);
     DrawPivotMarker(img, 8 * 32, oy, row == 3 ? 0 : row);
@@ -312,6 +315,12 @@ void Panel(Image& img, int l, int t, int r, int b, Col top, Col bottom) {
   }
 }
 
+// The game's field geometry: the tile of (slot, line) in field p has its top-left corner at
+// x = kFieldOrigin[p] + 32 slot (+ 16 on odd lines), y = kLineTop + 16 line; slots 1..5 on even
+// lines, 1..4 on odd ones, lines 0..16.
+constexpr int kFieldOrigin[2] = {47, 336};
+constexpr int kLineTop = 157;
+
 Image MakeField() {
   Image img(640, 480);
   const Col light{156, 176, 230}, dark{46, 56, 104}, plate{18, 20, 42}, plate2{10, 12, 28};
@@ -322,6 +331,9 @@ Image MakeField() {
     Panel(img, l, 141, r, 445, plate, plate2);
     Bevel(img, l - 4, 137, r + 4, 449, 4, light, dark);
     for (int x = l - 5; x < r + 5; ++x) img.set(x, 136, Col{20, 20, 30}), img.set(x, 449, Col{20, 20, 30});
+    for (int line = 0; line <= 16; ++line)
+      for (int slot = 1; slot <= (line % 2 ? 4 : 5); ++slot)
+        DrawCellOutline(img, kFieldOrigin[p] + 32 * slot + (line % 2 ? 16 : 0), kLineTop + 16 * line);
   }
   // Coming-piece boxes: the next piece and the one after, for each player.
   const int boxes[4][2] = {{135, 66}, {38, 63}, {407, 66}, {504, 63}};
