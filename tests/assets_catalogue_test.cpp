@@ -1,5 +1,6 @@
 // LoadAssets through the library: the display, eight pictures and twelve sounds in the designed
-// order, the menu as the first scene, and a missing file reported once without stopping.
+// order, the menu as the first scene, a missing file reported once without stopping, and the
+// game drawn with them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,8 +14,10 @@
 #include "assets_support.h"
 #include "game/assets.h"
 #include "game/game.h"
+#include "game/model.h"
 #include "headless.h"
 #include "platform/files.h"
+#include "platform/surface.h"
 
 namespace {
 
@@ -128,6 +131,37 @@ TEST_F(Catalogue, AMissingPictureLeavesSpriteZeroAndTheNextPicturesLoad) {
   EXPECT_GT(assets.backSprites[2], assets.backSprites[0]);
   EXPECT_GT(assets.fontSprite, assets.titleSprite);
   EXPECT_EQ(assets.buttonSound2, 11);
+}
+
+TEST_F(Catalogue, APieceAmongEmptyCellsIsDrawnPixelForPixelOverTheFrame) {
+  LoadAssets();
+  ASSERT_TRUE(tu::platform::RecordedBoxes().empty());
+  ResetGame();
+  PlayerState& p = game.player[0];
+  for (int slot = 0; slot < kSlots; ++slot)
+    for (int line = 0; line < kLines; ++line) p.cells[slot][line] = IsLiveCell(slot, line) ? kEmpty : kWall;
+  p.pieceSlot = 3, p.pieceLine = 6;
+  p.satellite[0][0] = -1, p.satellite[0][1] = 1, p.satellite[1][0] = 0, p.satellite[1][1] = 1;
+  p.pieceColor[0] = 1, p.pieceColor[1] = 4, p.pieceColor[2] = 2;
+  uint32_t now = tu::platform::Tick();
+  p.shimmerTime = now;
+  DrawPlayer(0, now);
+  // Both satellites, every pixel of their tiles: no line or dot of the empty cells around and
+  // under them is drawn over them.
+  auto* block = tuDraw::draw.sprites[assets.blockSprite].surface;
+  for (int k = 0; k < 2; ++k) {
+    int slot = p.pieceSlot + p.satellite[k][0], line = p.pieceLine + p.satellite[k][1], x0 = CellX(0, slot, line),
+        y0 = CellY(line), tile = 32 * p.pieceColor[k + 1], differ = 0, drawn = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) {
+        uint32_t src = tu::platform::ReadPixel(block, tile + x, y);
+        if (src == 0) continue;
+        ++drawn;
+        differ += tu::platform::ReadPixel(tuDraw::draw.backSurface, x0 + x, y0 + y) != src;
+      }
+    EXPECT_GT(drawn, 400);
+    EXPECT_EQ(differ, 0) << "satellite " << k;
+  }
 }
 
 }  // namespace

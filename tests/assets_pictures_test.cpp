@@ -9,6 +9,7 @@
 #include <string>
 
 #include "assets_support.h"
+#include "game/model.h"
 
 using asset_files::Picture;
 using asset_files::Pixel;
@@ -116,18 +117,9 @@ TEST_F(Pictures, BlockTilesAreDiamondsOnKeyBlack) {
   // The pivot marker covers little, so the pivot shows through it.
   int marker = NonKey(block_, 256, 0, 288, 32);
   EXPECT_LT(marker, 32 * 32 / 4);
-  // The empty cell is a faint outline: drawn near the edge, transparent and dim elsewhere.
-  int outline = 0, filled = 0;
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) {
-      const Pixel& p = block_.at(x, y);
-      if (!DiamondInside(x, y)) EXPECT_TRUE(p.key());
-      else if (DiamondDepth(x, y) < 1.0f) outline += !p.key();
-      else filled += !p.key();
-      EXPECT_LT(p.luma(), 110.0f);
-    }
-  EXPECT_GT(outline, 40);
-  EXPECT_LT(filled, 8);
+  // The empty cell is the key in every row: the field is drawn after the piece, so anything
+  // of it would show over the piece. The lattice lies in the field frame instead.
+  EXPECT_EQ(NonKey(block_, 0, 0, 32, 128), 0);
 }
 
 TEST_F(Pictures, BlockColoursDifferInHueAndSymbolAndTheShimmerMoves) {
@@ -245,27 +237,34 @@ TEST_F(Pictures, HighlightBarIsSolidAtEveryCut) {
   }
 }
 
-TEST_F(Pictures, FieldFrameShowsTheChainDisplaysAndFramesBothFields) {
-  EXPECT_EQ(NonKey(field_, 239, 181, 363, 224), 0) << "player 1's chain display is covered";
-  EXPECT_EQ(NonKey(field_, 242, 303, 366, 346), 0) << "player 2's chain display is covered";
-  // Each field, from the satellite's half line above line 0 to the bottom, has a frame drawn
-  // around it: the columns just outside the cells and the rows above and below.
-  for (int l : {79, 368}) {
-    int r = l + 160;
-    for (int y = 141; y < 445; ++y) {
-      EXPECT_FALSE(field_.at(l - 2, y).key()) << "left frame of the field at x " << l << ", y " << y;
-      bool chainCut = l == 79 && y >= 181 && y < 224;
-      if (!chainCut) {
-        EXPECT_FALSE(field_.at(r + 1, y).key()) << "right frame at x " << r << ", y " << y;
-      }
-    }
-    EXPECT_FALSE(field_.at(l + 80, 139).key());
-    EXPECT_FALSE(field_.at(l + 80, 446).key());
+TEST_F(Pictures, FieldFrameFramesBothFieldsWholeAroundTheChainWindowsAndHoldsTheLattice) {
+  const Rect chains[2] = {{239, 181, 363, 224, "player 1's chain display"}, {242, 303, 366, 346, "player 2's"}};
+  for (const Rect& c : chains) EXPECT_EQ(NonKey(field_, c.l, c.t, c.r, c.b), 0) << c.what << " is covered";
+  // Each field's edge is whole: two lines of one colour each down both sides, from the
+  // satellite's half line above line 0 to the bottom of line 16, and along the top and bottom.
+  // Player 1's right edge lies on the cells' last two columns, the column beside them being the
+  // chain display's.
+  auto same = [](const Pixel& a, const Pixel& b) { return !a.key() && a.r == b.r && a.g == b.g && a.b == b.b; };
+  for (int pl = 0; pl < 2; ++pl) {
+    int l = CellX(pl, 1, 0) - 2, r = CellX(pl, 5, 0) + 32 + (pl == 0 ? 0 : 2);
+    int t = CellY(-1) - 2, b = CellY(16) + 32 + 2;
+    int breaks = 0;
+    for (int x : {l, l + 1, r - 2, r - 1})
+      for (int y = t + 2; y < b - 2; ++y) breaks += !same(field_.at(x, y), field_.at(x, t + 2));
+    for (int y : {t, t + 1, b - 2, b - 1})
+      for (int x = l + 2; x < r - 2; ++x) breaks += !same(field_.at(x, y), field_.at(l + 2, y));
+    EXPECT_EQ(breaks, 0) << "the edge of player " << pl + 1 << "'s field is broken";
+    // The lattice: a dot at the centre of every cell, apart from the well around it.
+    ForLiveCells(0, 16, [&](int slot, int line) {
+      const Pixel &dot = field_.at(CellX(pl, slot, line) + 15, CellY(line) + 15),
+                  &well = field_.at(CellX(pl, slot, line) + 19, CellY(line) + 15);
+      EXPECT_FALSE(well.key());
+      EXPECT_GT(std::abs(dot.luma() - well.luma()), 8.0f) << "no dot at slot " << slot << ", line " << line;
+    });
   }
-  // The background shows elsewhere: the corners and the middle between the fields.
+  // The background shows around the frame.
   EXPECT_TRUE(field_.at(0, 0).key());
   EXPECT_TRUE(field_.at(639, 479).key());
-  EXPECT_TRUE(field_.at(300, 400).key());
   // Plates behind the coming pieces and the scores.
   for (auto xy : {std::pair{167, 90}, {70, 87}, {439, 90}, {536, 87}, {250, 50}, {350, 50}})
     EXPECT_FALSE(field_.at(xy.first, xy.second).key()) << xy.first << ", " << xy.second;

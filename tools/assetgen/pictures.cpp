@@ -115,7 +115,9 @@ void DrawColourBlock(Image& img, int ox, int oy, int c, int row) {
   }
 }
 
-void DrawEmptyCell(Image& img, int ox, int oy) {
+// The lattice's outline of one cell and a dot at its centre: the empty field's look. It is
+// drawn into the field frame, under the piece, never as a tile over it.
+void DrawCellOutline(Image& img, int ox, int oy) {
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 32; ++x) {
       DiamondPos p = Locate(x, y);
@@ -188,7 +190,8 @@ Image MakeBlock() {
   Image img(320, 128);
   for (int row = 0; row < 4; ++row) {
     int oy = row * 32;
-    DrawEmptyCell(img, 0, oy);
+    // Column 0, the empty cell, stays key colour: the field is drawn after the piece, so any
+    // pixel of it would show over the piece. The lattice is in the field frame instead.
     for (int c = 1; c <= 5; ++c) DrawColourBlock(img, c * 32, oy, c, row);
     DrawErasing(img, 6 * 32, oy, row == 3 ? 0 : row);
     DrawPivotMarker(img, 8 * 32, oy, row == 3 ? 0 : row);
@@ -312,17 +315,73 @@ void Panel(Image& img, int l, int t, int r, int b, Col top, Col bottom) {
   }
 }
 
+// The game's field geometry: the tile of (slot, line) in field p has its top-left corner at
+// x = kFieldOrigin[p] + 32 slot (+ 16 on odd lines), y = kLineTop + 16 line; slots 1..5 on even
+// lines, 1..4 on odd ones, lines 0..16. The cells span 160 pixels across, from line -1 (where a
+// satellite can show) to the bottom of line 16.
+constexpr int kFieldOrigin[2] = {47, 336};
+constexpr int kLineTop = 157;
+constexpr int kCellsTop = kLineTop - 16, kCellsBottom = kLineTop + 16 * 16 + 32;
+
+// The chain displays, tens digit to the label's end, of player 1 and player 2. They are drawn
+// before the frame, so the frame leaves them transparent: each sits in a window of its own.
+constexpr int kChainRect[2][4] = {{239, 181, 363, 224}, {242, 303, 366, 346}};
+
+// The edge of an opening in the console, two pixels wide around the interior (l, t, r, b): a
+// bright line outside and a shadow inside, on the sides asked for.
+void SunkenEdge(Image& img, int l, int t, int r, int b, bool sides, Col line, Col shade) {
+  int reach = sides ? 2 : 0;  // without sides, the rows end where the neighbours' sides begin
+  for (int x = l - reach; x < r + reach; ++x) img.set(x, t - 2, line), img.set(x, b + 1, line);
+  for (int x = l - reach / 2; x < r + reach / 2; ++x) img.set(x, t - 1, shade), img.set(x, b, Mix(shade, line, 0.35f));
+  if (!sides) return;
+  for (int y = t - 2; y < b + 2; ++y) img.set(l - 2, y, line), img.set(r + 1, y, line);
+  for (int y = t - 1; y < b + 1; ++y) img.set(l - 1, y, shade), img.set(r, y, Mix(shade, line, 0.35f));
+}
+
+// A small diamond cut into the console: shadow on its upper left, light on its lower right.
+void EngravedDiamond(Image& img, int cx, int cy, int radius, Col shade, Col lit) {
+  for (int y = cy - radius; y <= cy + radius; ++y)
+    for (int x = cx - radius; x <= cx + radius; ++x) {
+      float d = std::fabs(float(x - cx)) + std::fabs(float(y - cy));
+      if (d > float(radius) || d < float(radius) - 1.5f) continue;
+      img.set(x, y, (x - cx) + (y - cy) < 0 ? shade : lit);
+    }
+}
+
 Image MakeField() {
   Image img(640, 480);
   const Col light{156, 176, 230}, dark{46, 56, 104}, plate{18, 20, 42}, plate2{10, 12, 28};
-  // The two fields: cells of player 1 at x 79..239, of player 2 at 368..528, lines from y 157,
-  // and the half block above line 0 where a satellite can show.
+  const Col metal{44, 52, 96}, metal2{28, 32, 66}, shade{14, 16, 34}, outline{20, 20, 30};
+  const Col edge = Mix(light, dark, 0.25f);
+  // One raised console around both fields and the column between them.
+  const int cl = 72, ct = kCellsTop - 7, cr = 535, cb = kCellsBottom + 7;
+  img.fillRect(cl, ct, cr, cb, outline);
+  Bevel(img, cl + 1, ct + 1, cr - 1, cb - 1, 3, light, dark);
+  Panel(img, cl + 4, ct + 4, cr - 4, cb - 4, metal, metal2);
+  // The two wells with the lattice of cells drawn in, each with a sunken edge. Player 1's right
+  // edge lies on the cells' last two columns, which only the tips of the blocks in slot 5
+  // reach: the column beside it belongs to the chain display.
   for (int p = 0; p < 2; ++p) {
-    int l = p == 0 ? 79 : 368, r = l + 160;
-    Panel(img, l, 141, r, 445, plate, plate2);
-    Bevel(img, l - 4, 137, r + 4, 449, 4, light, dark);
-    for (int x = l - 5; x < r + 5; ++x) img.set(x, 136, Col{20, 20, 30}), img.set(x, 449, Col{20, 20, 30});
+    int l = kFieldOrigin[p] + 32, r = l + 160;
+    if (p == 0) r -= 2;
+    Panel(img, l, kCellsTop, r, kCellsBottom, plate, plate2);
+    for (int line = 0; line <= 16; ++line)
+      for (int slot = 1; slot <= (line % 2 ? 4 : 5); ++slot)
+        DrawCellOutline(img, kFieldOrigin[p] + 32 * slot + (line % 2 ? 16 : 0), kLineTop + 16 * line);
+    SunkenEdge(img, l, kCellsTop, r, kCellsBottom, true, edge, shade);
   }
+  // The column between the wells: a window for each chain display, its sides the wells' edges.
+  const int wl = kFieldOrigin[0] + 32 + 160, wr = kFieldOrigin[1] + 32 - 2;
+  int below = kCellsTop;
+  for (const auto& c : kChainRect) {
+    int t = c[1] - 3, b = c[3] + 3;
+    // A mark in the middle of the plate above the window.
+    EngravedDiamond(img, (wl + wr) / 2, (below + t - 2) / 2, 6, shade, Mix(metal, light, 0.45f));
+    img.clearRect(wl, t, wr, b);
+    SunkenEdge(img, wl, t, wr, b, false, edge, shade);
+    below = b + 2;
+  }
+  EngravedDiamond(img, (wl + wr) / 2, (below + kCellsBottom) / 2, 6, shade, Mix(metal, light, 0.45f));
   // Coming-piece boxes: the next piece and the one after, for each player.
   const int boxes[4][2] = {{135, 66}, {38, 63}, {407, 66}, {504, 63}};
   for (int i = 0; i < 4; ++i) {
@@ -334,9 +393,6 @@ Image MakeField() {
   Panel(img, 205, 10, 401, 68, plate, plate2);
   Bevel(img, 202, 7, 404, 71, 3, light, dark);
   for (int y = 14; y < 64; ++y) img.set(302, y, dark), img.set(303, y, Mix(light, dark, 0.5f));
-  // The chain displays are drawn before this frame and must show through it.
-  img.clearRect(239, 181, 363, 224);
-  img.clearRect(242, 303, 366, 346);
   return img;
 }
 
@@ -509,6 +565,8 @@ Image MockGame(const PictureSet& p) {
   draw(p.font, 239, 181, left[1], 139, right[1], 162);
   draw(p.font, 256, 181, left[2], 139, right[2], 162);
   draw(p.font, 266, 207, 258, 169, 355, 186);
+  draw(p.font, 259, 303, left[3], 139, right[3], 162);
+  draw(p.font, 269, 329, 258, 169, 355, 186);
   draw(p.field, 0, 0, 0, 0, 640, 480);
   for (int pl = 0; pl < 2; ++pl) {
     int fx = pl == 0 ? 47 : 336;
