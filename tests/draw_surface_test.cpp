@@ -1,4 +1,5 @@
 #include "draw_support.h"
+#include "platform/bmp.h"
 
 using namespace draw_support;
 using tu::platform::CopyResult;
