@@ -14,7 +14,7 @@
 #include "game/assets.h"
 #include "game/game.h"
 #include "headless.h"
-#include "platform/files.h"
+#include "platform/seams.h"
 
 namespace {
 

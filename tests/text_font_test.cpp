@@ -10,6 +10,7 @@
 
 #include "raster/dc.h"
 #include "platform/font.h"
+#include "platform/seams.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "platform/audio_internal.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 namespace tu::platform {

@@ -1,5 +1,6 @@
 // Software surfaces in the desktop format: creation, colour keys, locks, loss, and the copies,
 // stretches and fills with the host blitter's rules (keyed copies by an index of opaque runs).
+#include "platform/seams.h"
 #include "platform/surface.h"
 
 #include <SDL2/SDL.h>

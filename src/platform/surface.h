@@ -53,8 +53,6 @@ bool GetColorKey(const Surface* s, uint32_t* key);  // false when none is set
 void* Lock(Surface* s, int* pitch);
 const void* LockForReading(Surface* s, int* pitch);
 void Unlock(Surface* s);
-// Whether keyed copies of the surface go by its opaque-run index (for tests and benchmarks).
-bool HasRunIndex(const Surface* s);
 // Single pixels for tools and tests (0 outside the surface).
 uint32_t ReadPixel(const Surface* s, int x, int y);
 void WritePixel(Surface* s, int x, int y, uint32_t value);
@@ -85,9 +83,5 @@ uint32_t PixelToColorref(PixelFormat format, uint32_t pixel);
 // Converts `count` pixels of `format` to 32-bit pixels with an opaque alpha byte on top:
 // 0xFFRRGGBB, or 0xFFBBGGRR when `blueHigh`. Channels widen by repeating their top bits.
 void RowToRgb32(PixelFormat format, const void* src, uint32_t* dst, int count, bool blueHigh);
-
-// Fault injection for tests: creations fail once `n` more have succeeded (-1 = never).
-void FailSurfaceCreationAfter(int n);
-int LiveSurfaceCount();
 
 }  // namespace tu::platform
