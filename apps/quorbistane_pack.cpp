@@ -10,10 +10,7 @@
 #include <tu/tuSound.h>
 #include <tu/tuSystem.h>
 
-#include "platform/desktop.h"
-#include "platform/dialog.h"
-#include "platform/files.h"
-#include "platform/headless.h"
+#include "platform/seams.h"
 
 namespace fs = std::filesystem;
 

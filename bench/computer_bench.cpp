@@ -14,8 +14,8 @@
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
-#include "platform/clock.h"
 #include "platform/headless.h"
+#include "platform/seams.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <tu/tuDraw.h>
 #include <tu/tuSystem.h>
 
-#include "platform/desktop.h"
 #include "platform/display.h"
 #include "platform/headless.h"
 #include "platform/rows.h"
+#include "platform/seams.h"
 #include "platform/surface.h"
 #include "platform/window.h"
 

@@ -9,8 +9,7 @@
 #include <tu/tuDraw.h>
 #include <tu/tuSystem.h>
 
-#include "platform/desktop.h"
-#include "platform/headless.h"
+#include "platform/seams.h"
 #include "platform/surface.h"
 
 namespace {

@@ -25,9 +25,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
-#include "platform/clock.h"
-#include "platform/headless.h"
-#include "platform/keyboard.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 extern char** environ;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/audio.h"
-#include "platform/headless.h"
+#include "platform/seams.h"
 
 namespace {
 

@@ -7,8 +7,7 @@
 
 #include "game/game.h"
 #include "game/interlude.h"
-#include "platform/desktop.h"
-#include "platform/headless.h"
+#include "platform/seams.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "platform/dialog.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 namespace fuzz {

@@ -4,6 +4,7 @@
 #include "fuzz_support.h"
 #include "platform/audio.h"
 #include "platform/midi.h"
+#include "platform/seams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::StartLibrary();

@@ -41,8 +41,8 @@ struct Reader {
 // A 16- or 32-bit buffer with a context on it.
 struct Buffer {
   std::vector<uint32_t> pixels;
-  tu::platform::PixelTarget target;
-  tu::platform::DeviceContext dc;
+  tu::raster::PixelTarget target;
+  tu::raster::DeviceContext dc;
   Buffer(int w, int h, int bits) : pixels(static_cast<size_t>(w) * h) {
     target.pixels = pixels.data();
     target.width = w;
@@ -53,7 +53,7 @@ struct Buffer {
     dc.Attach(target);
   }
   bool On(int x, int y) const {
-    return tu::platform::ReadTargetPixel(target, x, y) != 0;
+    return tu::raster::ReadTargetPixel(target, x, y) != 0;
   }
 };
 
@@ -90,7 +90,7 @@ std::vector<bool> WalkedLine(int w, int h, int64_t x1, int64_t y1, int64_t x2, i
 
 void CheckLine(int w, int h, int bits, int x1, int y1, int x2, int y2, int pen) {
   // Lines short enough to walk and stamp quickly are compared; longer ones only have to end.
-  const int tip = std::clamp(pen, 1, tu::platform::kMaxPenWidth);
+  const int tip = std::clamp(pen, 1, tu::raster::kMaxPenWidth);
   const int64_t steps = std::max(std::llabs(int64_t{x2} - x1), std::llabs(int64_t{y2} - y1));
   if ((steps + 1) * tip * tip > (int64_t{1} << 18)) return;
   Buffer b(w, h, bits);
@@ -107,8 +107,8 @@ void CheckLine(int w, int h, int bits, int x1, int y1, int x2, int y2, int pen) 
       }
 }
 
-std::vector<tu::platform::DcPoint> Points(Reader& in, int count) {
-  std::vector<tu::platform::DcPoint> p(static_cast<size_t>(count));
+std::vector<tu::raster::DcPoint> Points(Reader& in, int count) {
+  std::vector<tu::raster::DcPoint> p(static_cast<size_t>(count));
   for (auto& q : p) q = {in.Coord(), in.Coord()};
   return p;
 }
@@ -141,21 +141,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 1: {
         int l = in.Coord(), t = in.Coord(), r = in.Coord(), btm = in.Coord(), pen = in.Pen();
         b.dc.SetPen(0x00FF00, pen, in.Byte() & 1);
-        b.dc.SetBrush(static_cast<tu::platform::BrushKind>(in.Byte() % 8), 0x0000FF);
+        b.dc.SetBrush(static_cast<tu::raster::BrushKind>(in.Byte() % 8), 0x0000FF);
         b.dc.Rectangle(l, t, r, btm);
         break;
       }
       case 2: {
         int pen = in.Pen();
         b.dc.SetPen(0xFF0000, pen, in.Byte() & 1);
-        b.dc.SetBrush(static_cast<tu::platform::BrushKind>(in.Byte() % 8), 0xFFFF00);
-        std::vector<tu::platform::DcPoint> p = Points(in, in.Byte() % 9);
+        b.dc.SetBrush(static_cast<tu::raster::BrushKind>(in.Byte() % 8), 0xFFFF00);
+        std::vector<tu::raster::DcPoint> p = Points(in, in.Byte() % 9);
         b.dc.Polygon(p.data(), static_cast<int>(p.size()));
         break;
       }
       case 3: {
         b.dc.SetPen(0x00FFFF, in.Pen());
-        std::vector<tu::platform::DcPoint> p = Points(in, in.Byte() % 11);
+        std::vector<tu::raster::DcPoint> p = Points(in, in.Byte() % 11);
         b.dc.PolyBezier(p.data(), static_cast<int>(p.size()));
         break;
       }

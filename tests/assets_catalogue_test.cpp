@@ -16,7 +16,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "headless.h"
-#include "platform/files.h"
+#include "platform/seams.h"
 #include "platform/surface.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "game/game.h"
 #include "headless.h"
 #include "platform/audio.h"
-#include "platform/files.h"
+#include "platform/seams.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "draw_support.h"
 #include "platform/instance.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 using namespace draw_support;

@@ -15,6 +15,7 @@
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/resources.h"
+#include "platform/seams.h"
 #include "platform/surface.h"
 
 namespace draw_support {

@@ -1,4 +1,6 @@
 #include "draw_support.h"
+#include "platform/bmp.h"
+#include "platform/seams.h"
 
 using namespace draw_support;
 using tu::platform::CopyResult;

@@ -3,7 +3,7 @@
 #include <tu/tuDraw.h>
 
 #include "game_support.h"
-#include "platform/desktop.h"
+#include "platform/seams.h"
 #include "platform/surface.h"
 
 using namespace game_support;

@@ -11,6 +11,7 @@
 #include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/keyboard.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 namespace testing_support {

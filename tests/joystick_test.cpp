@@ -1,5 +1,5 @@
 #include "headless.h"
-#include "platform/joystick.h"
+#include "platform/seams.h"
 
 using testing_support::HeadlessTest;
 using tu::platform::InjectJoystick;

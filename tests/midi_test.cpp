@@ -1,6 +1,7 @@
 // MIDI music: Standard MIDI Files written here, played through the synthesiser in headless
 // mode, with the end of a piece arriving as the window's notify message.
 #include "platform/midi.h"
+#include "platform/seams.h"
 #include "sound_support.h"
 
 namespace {

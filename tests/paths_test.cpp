@@ -10,6 +10,7 @@
 
 #include "headless.h"
 #include "platform/files.h"
+#include "platform/seams.h"
 
 using testing_support::HeadlessTest;
 

@@ -12,9 +12,9 @@
 
 namespace {
 
-using tu::platform::DcPoint;
-using tu::platform::DeviceContext;
-using tu::platform::PixelTarget;
+using tu::raster::DcPoint;
+using tu::raster::DeviceContext;
+using tu::raster::PixelTarget;
 
 constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
 
@@ -61,8 +61,8 @@ TEST(DcPixels, ColoursRoundTripInBothFormatsAndOutsideReadsInvalid) {
       EXPECT_EQ((got >> 8) & 0xFF, 0x20u);
       EXPECT_EQ((got >> 16) & 0xFF, 0x10u);
     }
-    EXPECT_EQ(b.dc.SetPixel(8, 0, kWhite), tu::platform::kInvalidColor);
-    EXPECT_EQ(b.At(-1, 0), tu::platform::kInvalidColor);
+    EXPECT_EQ(b.dc.SetPixel(8, 0, kWhite), tu::raster::kInvalidColor);
+    EXPECT_EQ(b.At(-1, 0), tu::raster::kInvalidColor);
   }
 }
 
@@ -201,18 +201,18 @@ TEST(DcLines, EndPointsAtTheIntLimitsDrawTheVisiblePartOfTheWholeLineAtOnce) {
 
 TEST(DcShapes, HatchBrushesDrawTheHostsEightByEightPatterns) {
   // One string a row, '#' in the brush colour, '.' in the background colour.
-  const std::pair<tu::platform::BrushKind, std::array<const char*, 8>> styles[] = {
-      {tu::platform::BrushKind::Horizontal,
+  const std::pair<tu::raster::BrushKind, std::array<const char*, 8>> styles[] = {
+      {tu::raster::BrushKind::Horizontal,
        {"........", "........", "........", "########", "........", "........", "........", "........"}},
-      {tu::platform::BrushKind::Vertical,
+      {tu::raster::BrushKind::Vertical,
        {"....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "....#..."}},
-      {tu::platform::BrushKind::ForwardDiagonal,
+      {tu::raster::BrushKind::ForwardDiagonal,
        {"#.......", ".#......", "..#.....", "...#....", "....#...", ".....#..", "......#.", ".......#"}},
-      {tu::platform::BrushKind::BackwardDiagonal,
+      {tu::raster::BrushKind::BackwardDiagonal,
        {".......#", "......#.", ".....#..", "....#...", "...#....", "..#.....", ".#......", "#......."}},
-      {tu::platform::BrushKind::Cross,
+      {tu::raster::BrushKind::Cross,
        {"....#...", "....#...", "....#...", "########", "....#...", "....#...", "....#...", "....#..."}},
-      {tu::platform::BrushKind::DiagCross,
+      {tu::raster::BrushKind::DiagCross,
        {"#......#", ".#....#.", "..#..#..", "...##...", "...##...", "..#..#..", ".#....#.", "#......#"}},
   };
   for (const auto& [kind, rows] : styles) {
@@ -231,7 +231,7 @@ TEST(DcShapes, HatchBrushesDrawTheHostsEightByEightPatterns) {
 TEST(DcShapes, RectangleFillsInsideItsEdgeAndLeavesRightAndBottomOut) {
   Buffer b(20, 20);
   b.dc.SetPen(kRed, 1);
-  b.dc.SetBrush(tu::platform::BrushKind::Solid, kGreen);
+  b.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
   b.dc.Rectangle(2, 3, 12, 9);
   EXPECT_EQ(b.At(2, 3), kRed);
   EXPECT_EQ(b.At(11, 8), kRed);
@@ -244,7 +244,7 @@ TEST(DcShapes, RectangleFillsInsideItsEdgeAndLeavesRightAndBottomOut) {
   // Reversed corners draw the same rectangle.
   Buffer c(20, 20);
   c.dc.SetPen(kRed, 1);
-  c.dc.SetBrush(tu::platform::BrushKind::Solid, kGreen);
+  c.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
   c.dc.Rectangle(12, 9, 2, 3);
   EXPECT_EQ(c.data, b.data);
 }
@@ -252,7 +252,7 @@ TEST(DcShapes, RectangleFillsInsideItsEdgeAndLeavesRightAndBottomOut) {
 TEST(DcShapes, PolygonFillsByAlternationAndStaysInside) {
   Buffer b(40, 40);
   b.dc.SetPen(0, 1, true);
-  b.dc.SetBrush(tu::platform::BrushKind::Solid, kGreen);
+  b.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
   DcPoint tri[] = {{10, 0}, {20, 20}, {0, 20}};
   b.dc.Polygon(tri, 3);
   EXPECT_EQ(b.At(10, 10), kGreen);
@@ -261,7 +261,7 @@ TEST(DcShapes, PolygonFillsByAlternationAndStaysInside) {
   // A five-pointed star traced in one stroke leaves its centre empty under alternation.
   Buffer s(40, 40);
   s.dc.SetPen(0, 1, true);
-  s.dc.SetBrush(tu::platform::BrushKind::Solid, kGreen);
+  s.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
   DcPoint star[] = {{20, 0}, {32, 38}, {0, 14}, {40, 14}, {8, 38}};
   s.dc.Polygon(star, 5);
   EXPECT_EQ(s.At(20, 22), 0u);
@@ -327,7 +327,7 @@ TEST(DcShapes, DetachedContextDrawsNothingAndNeverCrashes) {
   DcPoint p[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
   EXPECT_FALSE(dc.Polygon(p, 4));
   EXPECT_FALSE(dc.PolyBezier(p, 4));
-  EXPECT_EQ(dc.GetPixel(0, 0), tu::platform::kInvalidColor);
+  EXPECT_EQ(dc.GetPixel(0, 0), tu::raster::kInvalidColor);
   EXPECT_FALSE(dc.TextOut(0, 0, "x"));
 }
 

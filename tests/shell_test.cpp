@@ -9,6 +9,7 @@
 
 #include "headless.h"
 #include "platform/instance.h"
+#include "platform/seams.h"
 
 using testing_support::HeadlessTest;
 using namespace tu::platform;

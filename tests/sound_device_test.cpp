@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "platform/midi.h"
+#include "platform/seams.h"
 #include "sound_support.h"
 
 namespace {

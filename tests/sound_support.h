@@ -15,6 +15,7 @@
 #include "platform/audio.h"
 #include "platform/files.h"
 #include "platform/resources.h"
+#include "platform/seams.h"
 
 namespace sound_support {
 

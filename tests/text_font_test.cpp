@@ -10,13 +10,14 @@
 
 #include "raster/dc.h"
 #include "platform/font.h"
+#include "platform/seams.h"
 
 namespace {
 
-using tu::platform::DcRect;
-using tu::platform::DeviceContext;
+using tu::raster::DcRect;
+using tu::raster::DeviceContext;
 using tu::platform::FontRequest;
-using tu::platform::PixelTarget;
+using tu::raster::PixelTarget;
 
 std::string RealName(const char* path) {
   char buf[PATH_MAX];
@@ -44,11 +45,11 @@ struct Canvas {
   // Bounding box of pixels of the exact colour; false when none.
   bool Bounds(uint32_t color, DcRect* r) const {
     bool any = false;
-    uint32_t pixel = tu::platform::ColorToPixel(target, color);
+    uint32_t pixel = tu::raster::ColorToPixel(target, color);
     *r = {1 << 30, 1 << 30, -1, -1};
     for (int y = 0; y < target.height; ++y)
       for (int x = 0; x < target.width; ++x)
-        if (tu::platform::ReadTargetPixel(target, x, y) == pixel) {
+        if (tu::raster::ReadTargetPixel(target, x, y) == pixel) {
           any = true;
           r->left = std::min(r->left, x);
           r->top = std::min(r->top, y);
@@ -250,27 +251,27 @@ TEST(DcText, FormattedTextBreaksWordsAlignsAndMeasures) {
   // Room for two words a line: three lines for five words.
   int width = word * 2 + word / 2;
   DcRect r{0, 0, width, 100};
-  EXPECT_EQ(c.dc.DrawText("word word word word word", &r, tu::platform::kDtWordBreak |
-                                                              tu::platform::kDtCalcRect),
+  EXPECT_EQ(c.dc.DrawText("word word word word word", &r, tu::raster::kDtWordBreak |
+                                                              tu::raster::kDtCalcRect),
             3 * lh);
   EXPECT_EQ(r.bottom, 3 * lh);
   EXPECT_LE(r.right, width);
   // Japanese text breaks between characters; a newline always breaks.
   DcRect j{0, 0, 40, 100};
-  EXPECT_GE(c.dc.DrawText("あいうえおかきくけこ", &j, tu::platform::kDtWordBreak |
-                                                              tu::platform::kDtCalcRect),
+  EXPECT_GE(c.dc.DrawText("あいうえおかきくけこ", &j, tu::raster::kDtWordBreak |
+                                                              tu::raster::kDtCalcRect),
             2 * lh);
   DcRect n{0, 0, 200, 100};
-  EXPECT_EQ(c.dc.DrawText("a\nb", &n, tu::platform::kDtCalcRect), 2 * lh);
+  EXPECT_EQ(c.dc.DrawText("a\nb", &n, tu::raster::kDtCalcRect), 2 * lh);
   // Without word breaks one line widens the measured rectangle.
   DcRect one{0, 0, 10, 10};
-  c.dc.DrawText("word word", &one, tu::platform::kDtCalcRect);
+  c.dc.DrawText("word word", &one, tu::raster::kDtCalcRect);
   EXPECT_GT(one.right, 10);
   // Right alignment puts the ink at the right edge; the rectangle clips.
   c.dc.SetTextColor(0xFFFFFF);
   c.dc.SetBkTransparent(true);
   DcRect box{20, 10, 180, 60};
-  c.dc.DrawText("word", &box, tu::platform::kDtRight | tu::platform::kDtWordBreak);
+  c.dc.DrawText("word", &box, tu::raster::kDtRight | tu::raster::kDtWordBreak);
   DcRect fg;
   ASSERT_TRUE(c.Bounds(0xFFFFFF, &fg));
   EXPECT_GT(fg.left, 180 - word - 2);

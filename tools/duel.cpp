@@ -23,8 +23,7 @@
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
-#include "platform/clock.h"
-#include "platform/headless.h"
+#include "platform/seams.h"
 
 namespace {
 

@@ -23,8 +23,7 @@
 #include "game/model.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
-#include "platform/headless.h"
-#include "platform/keyboard.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 namespace {

@@ -7,10 +7,8 @@
 #include <tu/tuSystem.h>
 
 #include "game/game.h"
-#include "platform/clock.h"
-#include "platform/headless.h"
 #include "platform/instance.h"
-#include "platform/keyboard.h"
+#include "platform/seams.h"
 
 namespace {
 

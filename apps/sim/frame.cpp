@@ -7,6 +7,7 @@
 #include "game/output.h"
 #include "platform/audio.h"
 #include "platform/display.h"
+#include "platform/seams.h"
 #include "png.h"
 
 namespace sim {

@@ -6,7 +6,6 @@
 #include <tu/tuSystem.h>
 
 #include "base/text.h"
-#include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/window.h"
 

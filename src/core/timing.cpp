@@ -62,7 +62,7 @@ void Delay(uint32_t ms) {
   // delay ends); the manual clock advances by itself here so headless runs end.
   uint64_t waited = 0;
   for (uint32_t last = start; waited <= ms;) {
-    if (tu::platform::ManualClock()) tu::platform::AdvanceTick(1);
+    if (tu::platform::ManualClock()) tu::platform::SleepMs(1);
     uint32_t now = tu::platform::Tick();
     waited += now - last;
     last = now;

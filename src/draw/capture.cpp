@@ -33,7 +33,7 @@ void GrabScreen(int id, int left, int top, int right, int bottom) {
 }
 
 int SaveScreen(const char* fileName, int width, int height) {
-  tu::platform::PixelTarget t;
+  tu::raster::PixelTarget t;
   if (!LockTarget(draw.backSurface, &t)) return 0;
   // Never read past the back buffer: the saved area is clamped to it.
   width = std::clamp(width, 0, t.width);

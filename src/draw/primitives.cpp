@@ -8,7 +8,7 @@
 
 namespace tu::draw {
 
-bool LockTarget(tu::platform::Surface* surface, tu::platform::PixelTarget* target) {
+bool LockTarget(tu::platform::Surface* surface, tu::raster::PixelTarget* target) {
   if (!surface || !target) return false;
   int pitch = 0;
   void* pixels = tu::platform::Lock(surface, &pitch);
@@ -25,16 +25,16 @@ bool LockTarget(tu::platform::Surface* surface, tu::platform::PixelTarget* targe
   return true;
 }
 
-bool GetSurfaceDC(tu::platform::Surface* surface, tu::platform::DeviceContext& dc) {
+bool GetSurfaceDC(tu::platform::Surface* surface, tu::raster::DeviceContext& dc) {
   // A fresh context: default colours, opaque background, no font.
-  dc = tu::platform::DeviceContext{};
-  tu::platform::PixelTarget t;
+  dc = tu::raster::DeviceContext{};
+  tu::raster::PixelTarget t;
   if (!LockTarget(surface, &t)) return false;
   dc.Attach(t);
   return true;
 }
 
-void ReleaseSurfaceDC(tu::platform::Surface* surface, tu::platform::DeviceContext& dc) {
+void ReleaseSurfaceDC(tu::platform::Surface* surface, tu::raster::DeviceContext& dc) {
   if (dc.Attached() && surface) tu::platform::Unlock(surface);
   dc.Detach();
 }
@@ -47,7 +47,7 @@ namespace {
 
 // The context of one primitive call on the back buffer.
 struct BackDC {
-  tu::platform::DeviceContext dc;
+  tu::raster::DeviceContext dc;
   BackDC() { GetSurfaceDC(draw.backSurface, dc); }
   ~BackDC() { ReleaseSurfaceDC(draw.backSurface, dc); }
 };
@@ -58,15 +58,15 @@ class DcPoints {
  public:
   DcPoints(const Point* points, int count) {
     if (count > kInline) heap_.resize(static_cast<size_t>(count));
-    tu::platform::DcPoint* out = data();
+    tu::raster::DcPoint* out = data();
     for (int i = 0; i < count; ++i) out[i] = {points[i].x, points[i].y};
   }
-  tu::platform::DcPoint* data() { return heap_.empty() ? inline_ : heap_.data(); }
+  tu::raster::DcPoint* data() { return heap_.empty() ? inline_ : heap_.data(); }
 
  private:
   static constexpr int kInline = 256;
-  tu::platform::DcPoint inline_[kInline];
-  std::vector<tu::platform::DcPoint> heap_;
+  tu::raster::DcPoint inline_[kInline];
+  std::vector<tu::raster::DcPoint> heap_;
 };
 
 }  // namespace
@@ -94,7 +94,7 @@ void Line(int x1, int y1, int x2, int y2, uint32_t color, int width) {
 void Rect(int left, int top, int right, int bottom, uint32_t fill, uint32_t edge, int width) {
   BackDC b;
   b.dc.SetPen(edge, width);
-  b.dc.SetBrush(tu::platform::BrushKind::Solid, fill);
+  b.dc.SetBrush(tu::raster::BrushKind::Solid, fill);
   b.dc.Rectangle(left, top, right, bottom);
 }
 
@@ -111,7 +111,7 @@ void Polygon(const Point* points, int count, uint32_t color, uint32_t background
   if (!points || count <= 0) return;
   BackDC b;
   b.dc.SetPen(color, width);
-  b.dc.SetBrush(hatch ? tu::platform::BrushKind::DiagCross : tu::platform::BrushKind::Null, color);
+  b.dc.SetBrush(hatch ? tu::raster::BrushKind::DiagCross : tu::raster::BrushKind::Null, color);
   if (hatch == kHatchTransparent)
     b.dc.SetBkTransparent(true);
   else

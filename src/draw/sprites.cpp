@@ -12,6 +12,7 @@
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/resources.h"
+#include "platform/bmp.h"
 #include "platform/surface.h"
 
 namespace tu::draw {

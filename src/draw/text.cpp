@@ -25,7 +25,7 @@ constexpr int kScopeBack = 1;
 constexpr int kScopeSmooth = 2;
 
 struct Scope {
-  tu::platform::DeviceContext dc;
+  tu::raster::DeviceContext dc;
   tu::platform::Surface* surface = nullptr;
   tu::platform::Font* font = nullptr;
   tu::platform::Font* previousFont = nullptr;
@@ -63,7 +63,7 @@ bool ScopeSurfaceLive() {
 }
 
 // The scope's context for drawing; detached (drawing nothing) when its surface is gone.
-tu::platform::DeviceContext& ScopeDC() {
+tu::raster::DeviceContext& ScopeDC() {
   if (scope.dc.Attached() && !ScopeSurfaceLive()) scope.dc.Detach();
   return scope.dc;
 }
@@ -141,7 +141,7 @@ uint32_t AvoidKeyBlack(uint32_t c) {
 // Sums the non-zero pixels around every second pixel of every second row of the Font buffer and
 // writes their blend with the back buffer into the Font sprite at screen positions.
 void ReduceSmooth(int x, int y, const tu::Rect& box) {
-  tu::platform::PixelTarget big, out, back;
+  tu::raster::PixelTarget big, out, back;
   bool okBig = LockTarget(SpriteSurface(kFontBufferSprite), &big);
   bool okOut = okBig && LockTarget(SpriteSurface(kFontSprite), &out);
   bool okBack = okOut && LockTarget(draw.backSurface, &back);
@@ -160,24 +160,24 @@ void ReduceSmooth(int x, int y, const tu::Rect& box) {
           for (int dx = -1; dx <= 1; ++dx) {
             int sx = bx + dx, sy = by + dy;
             if (sx < 0 || sy < 0 || sx >= big.width || sy >= big.height) continue;
-            uint32_t p = tu::platform::ReadTargetPixel(big, sx, sy);
+            uint32_t p = tu::raster::ReadTargetPixel(big, sx, sy);
             if (p == 0) continue;
-            uint32_t col = tu::platform::PixelToColor(big, p);
+            uint32_t col = tu::raster::PixelToColor(big, p);
             for (int k = 0; k < 3; ++k) sum[k] += ((col >> (8 * k)) & 0xFF) >> drop;
             ++count;
           }
         if (count == 0) continue;
-        uint32_t under = tu::platform::PixelToColor(back, tu::platform::ReadTargetPixel(back, ox, oy));
+        uint32_t under = tu::raster::PixelToColor(back, tu::raster::ReadTargetPixel(back, ox, oy));
         uint32_t result = 0;
         for (int k = 0; k < 3; ++k) {
           uint32_t bg = ((under >> (8 * k)) & 0xFF) >> drop;
           uint32_t v = (sum[k] + bg * static_cast<uint32_t>(9 - count)) / 9;
           result |= (v << drop) << (8 * k);
         }
-        uint32_t pixel = tu::platform::ColorToPixel(out, result);
+        uint32_t pixel = tu::raster::ColorToPixel(out, result);
         // Pixel value 0 is the sprite's transparent key: keep black visible.
-        if (pixel == 0) pixel = tu::platform::ColorToPixel(out, 0x080808) | 1u;
-        tu::platform::WriteTargetPixel(out, ox, oy, pixel);
+        if (pixel == 0) pixel = tu::raster::ColorToPixel(out, 0x080808) | 1u;
+        tu::raster::WriteTargetPixel(out, ox, oy, pixel);
       }
     }
   }
@@ -200,7 +200,7 @@ void LayOut(int x, int y, int rightLimit, int bottomLimit, const char* str, int 
   ClearObject(target);
   if (smooth) ClearObject(kFontSprite);
   tu::platform::Font* font = CreateFontFromBlock();
-  tu::platform::DeviceContext& dc = scope.dc;
+  tu::raster::DeviceContext& dc = scope.dc;
   GetSurfaceDC(SpriteSurface(target), dc);
   dc.SelectFont(font);
   dc.SetBkTransparent(true);
@@ -366,19 +366,19 @@ void Text(int x, int y, const char* str) {
 
 int TextRect(int left, int top, int right, int bottom, const char* str, int align) {
   if (!str || align < kAlignLeft || align > kAlignRight) return 0;
-  int flags = tu::platform::kDtNoPrefix | tu::platform::kDtWordBreak |
-              (align == kAlignCentre  ? tu::platform::kDtCenter
-               : align == kAlignRight ? tu::platform::kDtRight
+  int flags = tu::raster::kDtNoPrefix | tu::raster::kDtWordBreak |
+              (align == kAlignCentre  ? tu::raster::kDtCenter
+               : align == kAlignRight ? tu::raster::kDtRight
                                       : 0);
-  tu::platform::DcRect r{left, top, right, bottom};
+  tu::raster::DcRect r{left, top, right, bottom};
   return ScopeDC().DrawText(str, &r, flags);
 }
 
 int MeasureTextRect(int left, int top, int right, int bottom, const char* str) {
   if (!str) return 0;
-  tu::platform::DcRect r{left, top, right, bottom};
+  tu::raster::DcRect r{left, top, right, bottom};
   return ScopeDC().DrawText(str, &r,
-                           tu::platform::kDtNoPrefix | tu::platform::kDtCalcRect | tu::platform::kDtWordBreak);
+                           tu::raster::kDtNoPrefix | tu::raster::kDtCalcRect | tu::raster::kDtWordBreak);
 }
 
 void EndText() { CloseScope(); }

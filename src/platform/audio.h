@@ -3,7 +3,8 @@
 
 // The sound device: one output device at the primary format, mixed by our own mixer, and
 // secondary buffers (volume in 1/100 dB, pan, frequency, loop, play cursor, lock in two
-// regions). In headless mode there is no device: tests pull mixed frames with AudioPull.
+// regions). In headless mode there is no device: tests pull mixed frames with AudioPull and
+// take the device away and back (platform/seams.h).
 // Where no device can be opened, AudioOpen fails and the caller runs silent.
 //
 // Threads: the device callback, and a helper that opens and closes devices (it touches no
@@ -62,9 +63,6 @@ bool AudioIsOpen();
 // taken for the next one.
 int AudioSetPrimaryFormat(const WaveFormat& format);
 WaveFormat AudioPrimaryFormat();
-// Headless only: whether the system has sound output at all (tests of the silent mode set
-// false); true also brings a simulated device back.
-void AudioSetDeviceAvailable(bool available);
 
 // ---- The output device coming and going
 // The buffers, play cursors and sources are the mixer's own memory; the device only pulls the
@@ -84,11 +82,6 @@ bool AudioOutputRunning();
 // device is let go, since even a paused one keeps its driver busy, and no search runs. When the
 // hold ends a device is looked for at once.
 void AudioHold(bool held);
-// Headless: the device disappears (nothing is pulled from this moment, as when a driver loses
-// its device; the removal event follows) or appears again, announced by an added event or not
-// (then the 2-second retry finds it).
-void SimulateAudioDeviceRemoved();
-void SimulateAudioDeviceAdded(bool announced = true);
 
 // ---- Secondary buffers
 struct AudioBuffer;
@@ -139,19 +132,11 @@ void AudioRemoveSource(int id);
 void AudioLockMixer();
 void AudioUnlockMixer();
 
-// ---- Headless mixing
-// Mixes `frames` frames at the primary format into `out` (frames × block align bytes) and
-// advances every playing buffer. Only in headless mode with the device open, there and not
-// held; otherwise the output is silence and nothing advances.
-void AudioPull(void* out, int frames);
-
 // ---- The one-shot system player
 // Plays the sound (a format block as AudioCreateBuffer takes) to its end through the device and
 // returns afterwards. Opens the device for the time of the sound if it is closed; does nothing
 // where there is no device or the format is not one a buffer takes. In headless mode the sound
 // is mixed off-line (deterministically) instead of in real time.
 void AudioPlayToEnd(const void* format, uint32_t formatBytes, const void* data, uint32_t bytes);
-// Frames the last AudioPlayToEnd mixed in headless mode (0 when it played nothing).
-uint32_t AudioLastPlayToEndFrames();
 
 }  // namespace tu::platform

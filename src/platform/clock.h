@@ -6,11 +6,9 @@ namespace tu::platform {
 
 uint32_t Tick();
 
-// The manual clock replaces the steady clock while it is on (headless mode turns it on).
-void UseManualClock(bool on);
+// Whether the manual clock replaces the steady clock (headless mode turns it on; tests and
+// tools set and advance it through platform/seams.h).
 bool ManualClock();
-void SetTick(uint32_t tick);
-void AdvanceTick(uint32_t ms);
 
 // Sleeps the calling thread; the manual clock advances instead of sleeping.
 void SleepMs(uint32_t ms);

@@ -1,4 +1,5 @@
 #include "platform/desktop.h"
+#include "platform/seams.h"
 
 namespace tu::platform {
 namespace {

@@ -4,8 +4,8 @@
 // tools and tests of the 32-bit paths. Every surface of the library takes this format.
 namespace tu::platform {
 
+// The depth in bits; tools and tests set it with SetDesktopDepth (platform/seams.h).
 int DesktopDepth();
-void SetDesktopDepth(int bits);  // 16 or 32; other values are ignored
 
 // A full-screen display mode of `bits` (16 or 32; false for any other depth). The depth the
 // desktop had before the first mode change is kept until RestoreDisplayMode puts it back.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/headless.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 namespace tu::platform {

@@ -1,8 +1,6 @@
 #pragma once
-#include <string>
-#include <vector>
-
-// Message boxes and the beep. In headless mode a box is recorded and answered by the test.
+// Message boxes and the beep. In headless mode a box is recorded and answered by the test
+// (platform/seams.h).
 namespace tu::platform {
 
 // Style bits of the host's message box that the library uses.
@@ -14,22 +12,9 @@ constexpr int IDOK = 1, IDYES = 6, IDNO = 7;
 int MessageBox(const char* text, const char* caption, unsigned style);
 void Beep();
 
-struct RecordedBox {
-  std::string caption, text;
-  unsigned style;
-};
-const std::vector<RecordedBox>& RecordedBoxes();
-void ClearRecordedBoxes();
-// Headless answer to Yes/No boxes (Yes unless set to false).
-void SetQuestionAnswer(bool yes);
-int BeepCount();
-
 // The name that messages on standard error begin with: the program's title ("Quorbistane"
 // until the entry point sets it).
 void SetProgramName(const char* name);
 const char* ProgramName();
-// Headless message boxes are also written to standard error, for programs run without a
-// display by a script (a test's own boxes stay quiet).
-void SetEchoBoxes(bool on);
 
 }  // namespace tu::platform

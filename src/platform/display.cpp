@@ -15,6 +15,7 @@
 #include "platform/frametimes.h"
 #include "platform/headless.h"
 #include "platform/rows.h"
+#include "platform/seams.h"
 #include "platform/view.h"
 #include "platform/window.h"
 

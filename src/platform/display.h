@@ -1,13 +1,12 @@
 #pragma once
 #include <cstdint>
-#include <vector>
 
 #include "platform/surface.h"
 
 // The primary surface: one rectangle of a back-buffer surface shown per frame in the main
 // window, through a GPU renderer or the window's own framebuffer. A scalable window's picture
 // is scaled to its real client area (platform/view.h). In headless mode the presented frame
-// is kept in memory, where tests and tools read it.
+// is kept in memory, where tests and tools read it (platform/seams.h).
 namespace tu::platform {
 
 // Opens the way to the main window (headless: nothing to open): the window's framebuffer where
@@ -36,23 +35,5 @@ void RestorePrimary();
 
 // The display's refresh rate in hertz (60 when unknown or headless).
 int RefreshRate();
-
-// The last presented frame (headless mode, and kept in windowed mode when enabled below):
-// client-sized, in the display's format. Null before the first present; valid until the next
-// present or CloseDisplay.
-const Surface* LastPresentedFrame();
-// The same frame as 8-bit R, G, B triples, row by row; false before the first present.
-bool LastFrameRgb(std::vector<uint8_t>& rgb, int* width, int* height);
-// The way frames reach the screen: "renderer" (GPU renderer and texture), "framebuffer" (the
-// window's own buffer, changed rows only), or "none" (headless, or no display open).
-const char* PresentPath();
-// Number of frames presented since the display opened.
-uint64_t PresentCount();
-// Keeps the presented frame also when a window is shown (tools taking screenshots).
-void KeepPresentedFrames(bool on);
-
-// Fault injection for tests: the next OpenDisplay or CreatePrimary fails.
-void FailNextDisplayOpen();
-void FailNextPrimary();
 
 }  // namespace tu::platform

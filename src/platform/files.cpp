@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/seams.h"
 
 #include <dirent.h>
 #include <errno.h>

@@ -6,9 +6,8 @@
 // Files and system queries.
 namespace tu::platform {
 
-// The executable's folder, ending in "/". Tests may override it.
+// The executable's folder, ending in "/". Tests may override it (platform/seams.h).
 std::string ExeFolder();
-void SetExeFolderOverride(const std::string& folder);  // empty restores the real one
 
 // The user's configuration folder ($XDG_CONFIG_HOME, else ~/.config), without trailing "/".
 std::string ConfigFolder();

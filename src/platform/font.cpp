@@ -1,4 +1,5 @@
 #include "platform/font.h"
+#include "platform/seams.h"
 
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>

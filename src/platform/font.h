@@ -47,8 +47,6 @@ void CloseFont(Font* font);
 int FontCellHeight(const Font* font);  // the height of a rendered line
 int FontAscent(const Font* font);
 int FontEscapement(const Font* font);
-// The file the face was loaded from (for tools and tests).
-const char* FontFile(const Font* font);
 
 // Extent of a UTF-8 string: width of its advance and the cell height. False for null arguments.
 bool MeasureText(Font* font, const char* utf8, int* width, int* height);
@@ -66,15 +64,7 @@ struct Coverage {
 // False when there is nothing to draw (empty string, no font, render failure).
 bool RenderCoverage(Font* font, const char* utf8, Coverage* out);
 
-// Resolves a face name to a font file (for tools and tests): the standard names, fontconfig
-// matches, the Gothic fallback. False when no font file is installed at all.
-bool ResolveFace(const char* face, char* path, int pathSize);
-
 // Drops every cached face and resolution (fonts still held stay valid until closed).
 void ResetFontCache();
-
-// For tests: only the faces in `folder` count as installed, no configuration rules apply;
-// null brings back the system's faces and rules.
-void RestrictFontsTo(const char* folder);
 
 }  // namespace tu::platform

@@ -1,6 +1,7 @@
 #include "platform/headless.h"
 
 #include "platform/clock.h"
+#include "platform/seams.h"
 
 namespace tu::platform {
 namespace {

@@ -2,6 +2,7 @@
 
 #include "platform/dialog.h"
 #include "platform/headless.h"
+#include "platform/seams.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,6 +1,4 @@
 #pragma once
-#include <string>
-
 // Single instance: the named mutex becomes an exclusive lock on a per-user lock file, and a
 // local socket lets a second instance ask the running one to raise its window.
 namespace tu::platform {
@@ -17,7 +15,5 @@ void ReleaseInstance();
 bool InstanceHeld();
 // Polled by the message pump: true when another instance asked us to come to the front.
 bool TakeRaiseRequest();
-// Lock file path for a name (exposed for tests).
-std::string InstanceLockPath(const char* name);
 
 }  // namespace tu::platform

@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 
 #include "platform/headless.h"
+#include "platform/seams.h"
 
 namespace tu::platform {
 namespace {

@@ -18,8 +18,4 @@ void RescanJoysticks();
 // Closes every opened device.
 void CloseJoysticks();
 
-// Headless mode: the state a test gives each joystick.
-void InjectJoystick(int id, bool present, uint32_t x = 32767, uint32_t y = 32767,
-                    uint32_t buttons = 0);
-
 }  // namespace tu::platform

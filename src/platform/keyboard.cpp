@@ -6,6 +6,7 @@
 
 #include "platform/gamepad.h"
 #include "platform/headless.h"
+#include "platform/seams.h"
 
 namespace tu::platform {
 namespace {

@@ -2,6 +2,7 @@
 #include <SDL2/SDL_keycode.h>
 
 // Per-key down state by Windows virtual-key code; the library keeps those codes as its key codes.
+// In headless mode the state is injected (platform/seams.h).
 namespace tu::platform {
 
 // 0x80 when the key is down (on the keyboard, or held by a game pad: platform/gamepad.h),
@@ -12,9 +13,5 @@ int KeyDownState(int vk);
 int VirtualKeyFromSdl(SDL_Keycode key, SDL_Scancode scancode);
 // SDL scancode for a virtual-key code (SDL_SCANCODE_UNKNOWN when none).
 SDL_Scancode ScancodeFromVirtualKey(int vk);
-
-// Injected state, used in headless mode (tests and the simulator).
-void InjectKey(int vk, bool down);
-void ClearInjectedKeys();
 
 }  // namespace tu::platform

@@ -10,6 +10,7 @@
 #include "platform/audio.h"
 #include "platform/dialog.h"
 #include "platform/files.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 namespace tu::platform {

@@ -29,10 +29,9 @@ constexpr int MIDI_ERR_NO_SYNTH = 5;       // the sound font cannot be loaded
 // Sends one command; `answer` (if not null) receives the status reply, or "" on failure.
 int MidiCommand(const char* command, char* answer, int answerSize);
 
-// The sound font; null or "" restores the default General MIDI font. A font that cannot be
-// loaded leaves MIDI silent, with one line on stderr.
-void SetMidiSoundFont(const char* path);
-const char* MidiSoundFont();
+// The sound font is the default General MIDI font unless a test sets another
+// (platform/seams.h); a font that cannot be loaded leaves MIDI silent, with one line on stderr.
+
 // Checks a Standard MIDI File strictly (header, chunk sizes, every event of every track) and
 // rebuilds it from its header and track chunks alone, other chunks left out; false, with `out`
 // empty, for anything malformed, for a file without tracks, and for time in frames per second.

@@ -1,4 +1,5 @@
 #include "platform/resources.h"
+#include "platform/seams.h"
 
 #include <strings.h>
 

@@ -20,6 +20,10 @@ FormatInfo DescribeFormat(PixelFormat format);
 // The SDL pixel format number of the same layout.
 uint32_t SdlPixelFormat(PixelFormat format);
 
+// The largest surface: 32767 pixels a side (sizes are kept in 16 bits) and 64 Mi pixels.
+constexpr int kMaxSurfaceSide = 32767;
+constexpr int64_t kMaxSurfacePixels = 64ll * 1024 * 1024;
+
 // Left, top, right, bottom; right and bottom exclusive.
 struct PixelRect {
   int left = 0, top = 0, right = 0, bottom = 0;
@@ -49,8 +53,6 @@ bool GetColorKey(const Surface* s, uint32_t* key);  // false when none is set
 void* Lock(Surface* s, int* pitch);
 const void* LockForReading(Surface* s, int* pitch);
 void Unlock(Surface* s);
-// Whether keyed copies of the surface go by its opaque-run index (for tests and benchmarks).
-bool HasRunIndex(const Surface* s);
 // Single pixels for tools and tests (0 outside the surface).
 uint32_t ReadPixel(const Surface* s, int x, int y);
 void WritePixel(Surface* s, int x, int y, uint32_t value);
@@ -81,15 +83,5 @@ uint32_t PixelToColorref(PixelFormat format, uint32_t pixel);
 // Converts `count` pixels of `format` to 32-bit pixels with an opaque alpha byte on top:
 // 0xFFRRGGBB, or 0xFFBBGGRR when `blueHigh`. Channels widen by repeating their top bits.
 void RowToRgb32(PixelFormat format, const void* src, uint32_t* dst, int count, bool blueHigh);
-
-// Decodes a BMP file image (1, 4, 8, 16, 24, 32 bits, bottom-up or top-down, uncompressed,
-// bit fields or run-length) into a new surface of `format`. Null for anything malformed.
-Surface* DecodeBmp(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory);
-// The same for a resource image: the bitmap without its 14-byte file header.
-Surface* DecodeBmpResource(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory);
-
-// Fault injection for tests: creations fail once `n` more have succeeded (-1 = never).
-void FailSurfaceCreationAfter(int n);
-int LiveSurfaceCount();
 
 }  // namespace tu::platform

@@ -1,3 +1,4 @@
+#include "platform/seams.h"
 #include "platform/window.h"
 
 #include <SDL2/SDL.h>

@@ -102,8 +102,4 @@ void SetTextInput(bool on);
 using EventObserver = void (*)(const SDL_Event& event);
 void AddEventObserver(EventObserver observer);
 
-// Headless stand-ins for what the desktop would report.
-void SetHeadlessCursorPos(int x, int y);
-void SetHeadlessWindowOrigin(int x, int y);
-
 }  // namespace tu::platform

@@ -7,7 +7,7 @@
 // rasteriser with the host's pixel rules (a line leaves out its end point, a rectangle leaves
 // out its right and bottom edges, hatch brushes are aligned to the surface's origin).
 // Colours are host colour values 0x00BBGGRR.
-namespace tu::platform {
+namespace tu::raster {
 
 // A locked pixel buffer of 16 or 32 bits per pixel with its channel masks.
 struct PixelTarget {
@@ -77,8 +77,8 @@ class DeviceContext {
   // A pen of width 0 or 1 draws one pixel wide, at most kMaxPenWidth; `null` draws no outline.
   void SetPen(uint32_t color, int width, bool null = false);
   void SetBrush(BrushKind kind, uint32_t color);
-  Font* SelectFont(Font* font);  // returns the previous font
-  Font* SelectedFont() const { return font_; }
+  platform::Font* SelectFont(platform::Font* font);  // returns the previous font
+  platform::Font* SelectedFont() const { return font_; }
 
   // ---- Pixels and shapes
   uint32_t SetPixel(int x, int y, uint32_t color);  // the colour set, or kInvalidColor outside
@@ -121,8 +121,8 @@ class DeviceContext {
   bool penNull_ = false;
   BrushKind brushKind_ = BrushKind::Solid;
   uint32_t brushColor_ = 0xFFFFFF;
-  Font* font_ = nullptr;
+  platform::Font* font_ = nullptr;
   int curX_ = 0, curY_ = 0;
 };
 
-}  // namespace tu::platform
+}  // namespace tu::raster

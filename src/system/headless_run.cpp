@@ -6,9 +6,8 @@
 
 #include "platform/audio.h"
 #include "platform/clock.h"
-#include "platform/dialog.h"
 #include "platform/headless.h"
-#include "platform/keyboard.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 namespace tuSystem {

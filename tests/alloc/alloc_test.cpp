@@ -20,9 +20,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/audio.h"
-#include "platform/clock.h"
-#include "platform/headless.h"
-#include "platform/keyboard.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 extern "C" {

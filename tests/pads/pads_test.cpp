@@ -10,9 +10,8 @@
 
 #include "game/game.h"
 #include "game/model.h"
-#include "platform/clock.h"
-#include "platform/headless.h"
 #include "platform/keyboard.h"
+#include "platform/seams.h"
 #include "platform/window.h"
 
 namespace {

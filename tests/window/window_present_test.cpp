@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/display.h"
-#include "platform/headless.h"
 #include "platform/rows.h"
+#include "platform/seams.h"
 #include "platform/surface.h"
 #include "platform/view.h"
 #include "platform/window.h"

@@ -1,0 +1,422 @@
+// The output device and its search. The mixer opens with a device when there is one and waits
+// for one when there is not; a device that goes away is let go and looked for again, at once
+// when the system announces one and otherwise quietly every 2 seconds, while the cursors wait
+// where it left them. The steps that differ between the real device and the headless one go
+// through an Output (audio_internal.h); the real one is here: an SDL device whose callback
+// pulls the mix, opened and closed on a helper thread so the frame loop never waits for a
+// sound server. The one-shot system player is here too.
+#include <SDL2/SDL.h>
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+#include "platform/audio_internal.h"
+#include "platform/clock.h"
+#include "platform/headless.h"
+#include "platform/seams.h"
+#include "platform/window.h"
+
+namespace tu::platform {
+
+namespace audio {
+namespace {
+
+// What the search keeps, whichever output it drives.
+struct DeviceState {
+  bool open = false;
+  bool held = false;
+  // Events seen since the last look, and when the next quiet retry is due (platform tick).
+  bool removedSeen = false, addedSeen = false;
+  uint32_t nextRetry = 0;
+  uint32_t lastPlayToEndFrames = 0;
+};
+DeviceState dev;
+
+// ---- The real device
+
+struct SdlState {
+  bool audioUp = false;  // SDL's audio subsystem is initialised
+  // The output device; 0 while there is none. Written by the main thread only.
+  SDL_AudioDeviceID device = 0;
+  SDL_AudioDeviceID lostDevice = 0;  // a lost device not closed yet (the search closes it)
+  Uint32 installedAt = 0;            // SDL ticks when `device` came: older removals are not its
+  Uint32 lastAttemptEnd = 0;         // SDL ticks: added events from before are its own driver's
+};
+SdlState sdl;
+
+// One search for a device, run on a helper thread: closing a lost device and opening a new one
+// can both take a while on a sound server.
+struct Attempt {
+  std::thread thread;
+  std::atomic<bool> done{false};
+  SDL_AudioDeviceID closing = 0;  // the lost device, closed first
+  bool open = true;               // false: only let the device go
+  WaveFormat format;
+  SDL_AudioDeviceID found = 0;
+  Uint32 endedAt = 0;
+};
+Attempt attempt;
+
+void SDLCALL Callback(void* /*user*/, Uint8* stream, int len) {
+  MixerGuard guard;
+  int block = FrameBytes();
+  // A device being let go, or held, is fed silence and advances nothing.
+  int frames = Pulling() ? len / block : 0;
+  Render(stream, frames);
+  int rest = len - frames * block;
+  if (rest > 0) Silence(stream + frames * block, static_cast<size_t>(rest));
+}
+
+// Sample frames per device callback: about 23 ms, never more than 1024.
+Uint16 DeviceFrames(uint32_t rate) {
+  Uint16 n = 1024;
+  while (n > 128 && static_cast<uint64_t>(n) * 43 > rate) n /= 2;
+  return n;
+}
+
+// Opens the default output device at `f`, paused; 0 when there is none. Touches no state, so
+// the search's helper thread can call it.
+SDL_AudioDeviceID OpenSdlDevice(const WaveFormat& f) {
+  if (FaultDeviceAbsent()) return 0;
+  SDL_AudioSpec want{}, have{};
+  want.freq = static_cast<int>(f.samplesPerSec);
+  want.format = f.bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16SYS;
+  want.channels = static_cast<Uint8>(f.channels);
+  want.samples = DeviceFrames(f.samplesPerSec);
+  want.callback = Callback;
+  // No allowed changes: SDL converts from exactly this format if the hardware wants another.
+  return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+}
+
+void QuietAlsaLines(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA prints lines of its own on stderr for every device it fails to open; a search that
+// retries every 2 seconds must not fill the terminal with them. Its library is already loaded
+// where SDL's driver uses it; elsewhere this does nothing.
+void QuietAlsa() {
+  void* lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD);
+  if (!lib) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using SetHandler = int (*)(Handler);
+  if (auto set = reinterpret_cast<SetHandler>(dlsym(lib, "snd_lib_error_set_handler")))
+    set(QuietAlsaLines);
+  dlclose(lib);
+}
+
+void CloseSdlDevice() {
+  SDL_AudioDeviceID ids[2] = {sdl.device, sdl.lostDevice};
+  sdl.device = sdl.lostDevice = 0;
+  UpdatePulling();
+  for (SDL_AudioDeviceID id : ids)
+    if (id) SDL_CloseAudioDevice(id);  // waits for the callback to finish
+}
+
+// Whether SDL's driver reaches its devices through a sound server. Such a driver keeps one
+// connection for all its devices, which a restart of the server leaves dead; drivers that open
+// the hardware (or a file) afresh for every device need no restart of their own.
+bool DriverUsesServer() {
+  const char* d = SDL_GetCurrentAudioDriver();
+  if (!d) return true;  // a restart that failed: try again
+  for (const char* direct : {"alsa", "dsp", "disk", "dummy"})
+    if (strcmp(d, direct) == 0) return false;
+  return true;
+}
+
+void RunAttempt() {
+  if (attempt.closing) SDL_CloseAudioDevice(attempt.closing);
+  SDL_AudioDeviceID id = attempt.open ? OpenSdlDevice(attempt.format) : 0;
+  if (!id && attempt.open && !FaultDeviceAbsent() && DriverUsesServer()) {
+    // The server may have restarted under the driver: start the driver afresh, as at program
+    // start, and try once more.
+    if (SDL_AudioInit(nullptr) == 0) QuietAlsa();
+    id = OpenSdlDevice(attempt.format);
+  }
+  attempt.found = id;
+  attempt.endedAt = SDL_GetTicks();
+  attempt.done.store(true);
+}
+
+// Takes the result of a finished search: the device it found, or the next quiet retry.
+void FinishAttempt() {
+  attempt.thread.join();
+  attempt.done.store(false);
+  sdl.lastAttemptEnd = attempt.endedAt;
+  if (attempt.found)
+    Install(attempt.found);
+  else if (attempt.open)
+    dev.nextRetry = Tick() + kRetryMs;
+}
+
+// Waits for a search under way (for closing the mixer or changing its format).
+void SettleAttempt() {
+  if (attempt.thread.joinable()) FinishAttempt();
+}
+
+void OnDeviceEvent(const SDL_Event& e) {
+  if (e.type != SDL_AUDIODEVICEADDED && e.type != SDL_AUDIODEVICEREMOVED) return;
+  if (!dev.open || Headless() || e.adevice.iscapture) return;
+  if (e.type == SDL_AUDIODEVICEREMOVED) {
+    if (sdl.device && e.adevice.which == sdl.device &&
+        static_cast<int32_t>(e.adevice.timestamp - sdl.installedAt) >= 0)
+      dev.removedSeen = true;
+  } else if (!sdl.device && static_cast<int32_t>(e.adevice.timestamp - sdl.lastAttemptEnd) > 0) {
+    dev.addedSeen = true;
+  }
+}
+
+class SdlOutput final : public Output {
+ public:
+  bool Start() override {
+    // Only a system without any way to play sound runs silent for good.
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    sdl.audioUp = true;
+    QuietAlsa();
+    InstallFaultSignals();
+    AddEventObserver(OnDeviceEvent);
+    return true;
+  }
+
+  void Stop() override {
+    SettleAttempt();
+    CloseSdlDevice();
+    if (sdl.audioUp) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      sdl.audioUp = false;
+    }
+  }
+
+  bool OpenNow() override {
+    if (SDL_AudioDeviceID id = OpenSdlDevice(AudioPrimaryFormat())) {
+      Install(id);
+      return true;
+    }
+    static bool told = false;
+    if (!told) {
+      fprintf(stderr, "quorbistane: no sound device (%s); the game plays silent until one appears\n",
+              SDL_GetError());
+      told = true;
+    }
+    sdl.lastAttemptEnd = SDL_GetTicks();
+    return false;
+  }
+
+  void Attach(uint32_t id) override {
+    {
+      MixerGuard guard;
+      sdl.device = id;
+    }
+    sdl.installedAt = SDL_GetTicks();
+    SDL_PauseAudioDevice(id, 0);
+  }
+
+  void TakeEvents() override {
+    TakeFaultSignals(sdl.device);
+    // Events the window's pump has not taken yet (and all of them where there is no window).
+    SDL_Event events[8];
+    int n;
+    while ((n = SDL_PeepEvents(events, 8, SDL_GETEVENT, SDL_AUDIODEVICEADDED, SDL_AUDIODEVICEREMOVED)) > 0)
+      for (int i = 0; i < n; ++i) OnDeviceEvent(events[i]);
+  }
+
+  bool There() const override { return sdl.device != 0; }
+  bool Gone() const override { return SDL_GetAudioDeviceStatus(sdl.device) == SDL_AUDIO_STOPPED; }
+  bool Running() const override { return sdl.device != 0; }
+
+  void Drop() override {
+    sdl.lostDevice = sdl.device;
+    sdl.device = 0;
+  }
+  bool Dropped() const override { return sdl.lostDevice != 0; }
+
+  bool Search(bool open) override {
+    attempt.closing = sdl.lostDevice;
+    attempt.open = open;
+    attempt.format = AudioPrimaryFormat();
+    attempt.found = 0;
+    attempt.done.store(false);
+    try {
+      attempt.thread = std::thread(RunAttempt);
+    } catch (const std::system_error&) {
+      return false;  // no thread now: the device waits for the next retry
+    }
+    sdl.lostDevice = 0;
+    return true;
+  }
+
+  bool Searching() override {
+    if (!attempt.thread.joinable()) return false;
+    if (!attempt.done.load()) return true;
+    FinishAttempt();
+    return false;
+  }
+
+  int SetFormat(const WaveFormat& wanted) override {
+    SettleAttempt();
+    if (!sdl.device) {
+      // No device to ask: the search opens the next one at this format.
+      CloseSdlDevice();
+      SetPrimary(wanted);
+      return AUDIO_OK;
+    }
+    // The callback reads the primary format: change it only while no device runs.
+    WaveFormat old = AudioPrimaryFormat();
+    CloseSdlDevice();
+    SetPrimary(wanted);
+    if (SDL_AudioDeviceID id = OpenSdlDevice(wanted)) {
+      Install(id);
+      return AUDIO_OK;
+    }
+    SetPrimary(old);
+    // If even the old format cannot be reopened the search looks for a device.
+    if (SDL_AudioDeviceID id = OpenSdlDevice(old))
+      Install(id);
+    else
+      dev.nextRetry = Tick() + kRetryMs;
+    return AUDIO_ERR_BADFORMAT;
+  }
+
+  uint32_t PlayOut(AudioBuffer* b) override {
+    // Real time: wait for the mixer to finish it, with a bound in case the device stalls.
+    double seconds = static_cast<double>(b->frames) / b->frequency;
+    Uint32 limit = SDL_GetTicks() + static_cast<Uint32>(seconds * 2000.0) + 2000;
+    for (;;) {
+      uint32_t status = 0;
+      AudioGetStatus(b, &status);
+      if (!(status & AUDIO_STATUS_PLAYING)) break;
+      if (static_cast<int32_t>(SDL_GetTicks() - limit) >= 0) break;
+      SDL_Delay(5);
+    }
+    return 0;
+  }
+};
+SdlOutput sdlOutput;
+
+// ---- The search, for either output
+
+Output& Out() { return Headless() ? HeadlessOutput() : static_cast<Output&>(sdlOutput); }
+
+// The device is gone (or let go while the program is inactive): nothing pulls the mixer until
+// the search finds another.
+void Lose() {
+  Out().Drop();
+  UpdatePulling();
+  dev.nextRetry = Tick();  // another device may be there already
+}
+
+// Starts a search for a device, or with `open` false only lets a lost device go.
+void StartSearch(bool open) {
+  if (!open && !Out().Dropped()) return;
+  dev.addedSeen = false;
+  if (!Out().Search(open)) dev.nextRetry = Tick() + kRetryMs;
+}
+
+}  // namespace
+
+// The device is ours: one-shots started while nothing could be heard are over by now, so they
+// stay silent; everything else carries on from where it waits.
+void Install(uint32_t device) {
+  ForgetUnheardOneShots();
+  Out().Attach(device);
+  UpdatePulling();
+}
+
+void UpdatePulling() {
+  MixerGuard guard;
+  SetPulling(AudioOutputRunning() && !dev.held);
+}
+
+void NoteRemoval() { dev.removedSeen = true; }
+void NoteArrival() { dev.addedSeen = true; }
+
+}  // namespace audio
+
+using namespace audio;
+
+// ---- Device and primary format
+
+int AudioOpen() {
+  if (dev.open) return AUDIO_OK;
+  SetPrimary(MakeFormat(2, 44100, 16));
+  dev.held = dev.removedSeen = dev.addedSeen = false;
+  if (!Out().Start()) return AUDIO_ERR_NODEVICE;
+  dev.open = true;
+  if (!Out().OpenNow()) dev.nextRetry = Tick() + kRetryMs;
+  return AUDIO_OK;
+}
+
+void AudioClose() {
+  if (!dev.open) return;
+  // Both kinds of output let go of whatever they hold; the one not used holds nothing.
+  sdlOutput.Stop();
+  HeadlessOutput().Stop();
+  ReleaseAllBuffers();
+  dev.open = false;
+  dev.held = false;
+  UpdatePulling();
+}
+
+bool AudioIsOpen() { return dev.open; }
+
+int AudioSetPrimaryFormat(const WaveFormat& format) {
+  if (!dev.open) return AUDIO_ERR_NODEVICE;
+  if (!PrimaryFormatOk(format)) return AUDIO_ERR_BADFORMAT;
+  return Out().SetFormat(MakeFormat(format.channels, format.samplesPerSec, format.bitsPerSample));
+}
+
+// ---- The output device coming and going
+
+void AudioService() {
+  if (!dev.open) return;
+  Output& out = Out();
+  out.TakeEvents();
+  if (out.There() && (dev.removedSeen || out.Gone())) Lose();
+  dev.removedSeen = false;
+  if (out.Searching()) return;
+  if (dev.held) {
+    // Inactive: even a paused device keeps its driver's thread busy, so it is let go.
+    if (out.There()) Lose();
+    StartSearch(false);
+    return;
+  }
+  if (out.There()) return;
+  if (dev.addedSeen || static_cast<int32_t>(Tick() - dev.nextRetry) >= 0) StartSearch(true);
+}
+
+bool AudioOutputRunning() { return Out().Running(); }
+
+void AudioHold(bool held) {
+  if (!dev.open || held == dev.held) return;
+  dev.held = held;
+  UpdatePulling();
+  dev.nextRetry = Tick();
+  AudioService();  // lets the device go, or looks for one at once
+}
+
+// ---- The one-shot system player
+
+void AudioPlayToEnd(const void* format, uint32_t formatBytes, const void* data, uint32_t bytes) {
+  dev.lastPlayToEndFrames = 0;
+  if (!data) return;
+  bool opened = false;
+  if (!dev.open) {
+    if (AudioOpen() != AUDIO_OK) return;
+    opened = true;
+  }
+  AudioBuffer* b = nullptr;
+  // Without a device there is nothing to wait for.
+  if (AudioOutputRunning() && AudioCreateBuffer(format, formatBytes, bytes, &b) == AUDIO_OK) {
+    memcpy(b->data, data, bytes);
+    AudioPlay(b, false);
+    dev.lastPlayToEndFrames = Out().PlayOut(b);
+    AudioReleaseBuffer(b);
+  }
+  if (opened) AudioClose();
+}
+
+uint32_t AudioLastPlayToEndFrames() { return dev.lastPlayToEndFrames; }
+
+}  // namespace tu::platform

@@ -1,0 +1,112 @@
+// The headless device: no sound reaches a speaker. Tests, tools and the simulator pull the mix
+// themselves (AudioPull), the one-shot player mixes off-line, and a test can take the device
+// away and bring it back, or run a system without any sound output, to drive the search in
+// audio_device.cpp through the same steps as a real device.
+#include <cstring>
+
+#include "platform/audio_internal.h"
+#include "platform/headless.h"
+#include "platform/seams.h"
+
+namespace tu::platform {
+
+namespace audio {
+namespace {
+
+struct Simulated {
+  bool available = true;      // the system has sound output at all
+  bool present = true;        // a device exists
+  bool installed = false;     // the mixer's output goes to it
+  bool disconnected = false;  // the installed device was taken away: nothing pulls it any more
+  bool removedEvent = false, addedEvent = false;
+};
+Simulated sim;
+
+class HeadlessDevice final : public Output {
+ public:
+  bool Start() override {
+    if (!sim.available) return false;
+    sim.disconnected = sim.removedEvent = sim.addedEvent = false;
+    return true;
+  }
+  void Stop() override { sim.installed = false; }
+  bool OpenNow() override { return Search(true); }
+  void Attach(uint32_t /*device*/) override {
+    MixerGuard guard;
+    sim.installed = true;
+  }
+  void TakeEvents() override {
+    if (sim.removedEvent && sim.installed) NoteRemoval();
+    if (sim.addedEvent && !sim.installed) NoteArrival();
+    sim.removedEvent = sim.addedEvent = false;
+  }
+  bool There() const override { return sim.installed; }
+  bool Gone() const override { return sim.disconnected; }
+  bool Running() const override { return sim.installed && !sim.disconnected; }
+  void Drop() override {
+    sim.installed = false;
+    sim.disconnected = false;
+  }
+  bool Dropped() const override { return false; }  // nothing to close
+  bool Search(bool /*open*/) override {
+    if (!sim.present) return false;
+    Install(0);
+    return true;
+  }
+  bool Searching() override { return false; }
+  int SetFormat(const WaveFormat& wanted) override {
+    SetPrimary(wanted);
+    return AUDIO_OK;
+  }
+  uint32_t PlayOut(AudioBuffer* b) override {
+    uint8_t scratch[kChunk * 4];
+    int frames = static_cast<int>(sizeof scratch / static_cast<size_t>(FrameBytes()));
+    MixerGuard guard;
+    // A one-shot buffer always reaches its end: the loop ends.
+    while (b->playing) Render(scratch, frames);
+    return b->mixedFrames;
+  }
+};
+HeadlessDevice headlessDevice;
+
+}  // namespace
+
+Output& HeadlessOutput() { return headlessDevice; }
+
+}  // namespace audio
+
+using namespace audio;
+
+void AudioSetDeviceAvailable(bool available) {
+  sim.available = available;
+  if (available) sim.present = true;
+}
+
+void SimulateAudioDeviceRemoved() {
+  sim.present = false;
+  if (!AudioIsOpen() || !sim.installed) return;
+  {
+    MixerGuard guard;
+    sim.disconnected = true;
+  }
+  sim.removedEvent = true;
+  UpdatePulling();
+}
+
+void SimulateAudioDeviceAdded(bool announced) {
+  sim.present = true;
+  if (announced) sim.addedEvent = true;
+}
+
+void AudioPull(void* out, int frames) {
+  if (!out || frames <= 0) return;
+  MixerGuard guard;
+  auto* bytes = static_cast<uint8_t*>(out);
+  if (!AudioIsOpen() || !Headless() || !Pulling()) {
+    Silence(bytes, static_cast<size_t>(FrameBytes()) * static_cast<size_t>(frames));
+    return;
+  }
+  Render(bytes, frames);
+}
+
+}  // namespace tu::platform
