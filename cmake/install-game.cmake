@@ -95,14 +95,10 @@ function(quorbistane_install_game)
   endforeach()
 
   # The game installed through DESTDIR under another prefix, run from another folder.
-  find_program(XVFB_RUN xvfb-run)
-  find_program(XDOTOOL xdotool)
-  if(QUORBISTANE_TESTS AND XVFB_RUN AND XDOTOOL)
-    add_test(NAME install_and_run
-             COMMAND ${XVFB_RUN} -a -s "-screen 0 1024x768x24"
-                     bash ${PROJECT_SOURCE_DIR}/tests/install/staged.sh ${PROJECT_BINARY_DIR}
-                     ${PROJECT_BINARY_DIR}/install-test)
-    set_tests_properties(install_and_run PROPERTIES TIMEOUT 120 RESOURCE_LOCK xvfb)
+  if(QUORBISTANE_TESTS AND QUORBISTANE_XVFB_RUN AND QUORBISTANE_XDOTOOL)
+    quorbistane_xvfb_test(NAME install_and_run SCREEN 1024x768x24 TIMEOUT 120
+                          COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install/staged.sh
+                                  ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/install-test)
   endif()
 endfunction()
 quorbistane_install_game()
