@@ -240,12 +240,15 @@ void Blocks(const Piece& p, int out[3][2]) {
   }
 }
 
-enum Action { kMoveLeft, kMoveRight, kDrop, kTurnCw, kTurnCcw, kActions };
+// The piece keys in the order they are polled, and the two slides, made with the move keys held.
+enum Action { kMoveLeft, kMoveRight, kDrop, kTurnCw, kTurnCcw, kSlideLeft, kSlideRight, kActions };
 
-enum Result { kNoChange, kMoved, kLocked };
+enum Result { kNoChange, kMoved, kLocked, kKicked };
 
 // One key press under the rules of piece control, with time left out: a drop press falls one
-// step or, blocked, sets the piece. Turns that would kick the piece up are not used.
+// step or, blocked, sets the piece; a slide comes when the fall timer runs out with its key held.
+// A kick (a blocked turn out of the pivot-at-the-bottom shape lifts the piece a block, untested)
+// leaves the piece to fall straight down with drop held: `to` is where it is then set.
 Result Apply(const Board& b, const Piece& from, int action, Piece* to) {
   int blk[3][2];
   Blocks(from, blk);
@@ -257,6 +260,23 @@ Result Apply(const Board& b, const Piece& from, int action, Piece* to) {
       for (auto& x : blk)
         if (b.Occupied(x[0] + d, x[1])) return kNoChange;
       to->slot += d;
+      return kMoved;
+    }
+    case kSlideLeft:
+    case kSlideRight: {
+      // Half a block down and across, only where a plain move is stopped: every block goes to
+      // its lower-left (lower-right) neighbour, which must be free.
+      bool left = action == kSlideLeft;
+      if ((from.line & 1) || (left ? from.slot <= 1 : from.slot >= 5)) return kNoChange;
+      int d = left ? -1 : 1;
+      bool stopped = false;
+      for (auto& x : blk) stopped = stopped || b.Occupied(x[0] + d, x[1]);
+      if (!stopped) return kNoChange;
+      Edge e = left ? LowerLeft : LowerRight;
+      for (auto& x : blk)
+        if (b.Occupied(x[0] + EdgeSlot(x[1], e), x[1] + 1)) return kNoChange;
+      to->slot += left ? -1 : 0;
+      to->line += 1;
       return kMoved;
     }
     case kDrop:
@@ -272,6 +292,18 @@ Result Apply(const Board& b, const Piece& from, int action, Piece* to) {
       if (!blocked) return kMoved;
       // At the top line a turn out of the entry shape is kept with a satellite above the field.
       if (from.orientation == 1 && from.line == 0) return kMoved;
+      // Both turns out of the pivot-at-the-bottom shape have a satellite above the pivot: a
+      // block height up, no block may end more than half a block above the field.
+      if (from.orientation == 3 && from.line >= 2) {
+        to->line -= 2;
+        for (;;) {
+          Blocks(*to, blk);
+          bool free = true;
+          for (auto& x : blk) free = free && !b.Occupied(x[0], x[1] + 2);
+          if (!free) return kKicked;
+          to->line += 2;
+        }
+      }
       *to = from;
       return kNoChange;
     }
@@ -281,14 +313,16 @@ Result Apply(const Board& b, const Piece& from, int action, Piece* to) {
 constexpr int kStates = kLines * kSlots * 4;
 int StateOf(const Piece& p) { return (p.line * kSlots + p.slot) * 4 + p.orientation - 1; }
 Piece PieceOf(int s) { return {(s / 4) % kSlots, s / 4 / kSlots, s % 4 + 1}; }
+// A place where the piece is set; kStates and above: set after a kick, at state id - kStates.
+Piece LockOf(int id) { return PieceOf(id >= kStates ? id - kStates : id); }
 
 // Every state the piece can reach from `start` by key presses, breadth first: how it was reached
-// and where it locks.
+// and where it can be set (a place reached both ways is listed once, without the kick).
 struct Reach {
-  int16_t parent[kStates];
-  int8_t action[kStates];
-  uint8_t seen[kStates];
-  int16_t locks[kStates];
+  int16_t parent[2 * kStates];
+  int8_t action[2 * kStates];
+  uint8_t seen[2 * kStates];
+  int16_t locks[2 * kStates];
   int lockCount = 0;
   void Search(const Board& b, const Piece& start) {
     memset(seen, 0, sizeof seen);
@@ -300,6 +334,7 @@ struct Reach {
     parent[s0] = -1;
     action[s0] = -1;
     queue[tail++] = static_cast<int16_t>(s0);
+    int kicks = 0;
     while (head < tail) {
       int s = queue[head++];
       Piece p = PieceOf(s);
@@ -310,15 +345,27 @@ struct Reach {
           locks[lockCount++] = static_cast<int16_t>(s);
           continue;
         }
-        if (r != kMoved || !Stored(q.slot, q.line)) continue;
-        int t = StateOf(q);
+        if ((r != kMoved && r != kKicked) || !Stored(q.slot, q.line)) continue;
+        int t = StateOf(q) + (r == kKicked ? kStates : 0);
         if (seen[t]) continue;
         seen[t] = 1;
         parent[t] = static_cast<int16_t>(s);
         action[t] = static_cast<int8_t>(a);
-        queue[tail++] = static_cast<int16_t>(t);
+        if (r == kKicked)
+          ++kicks;
+        else
+          queue[tail++] = static_cast<int16_t>(t);
       }
     }
+    if (kicks == 0) return;
+    for (int t = kStates; t < 2 * kStates; ++t)
+      if (seen[t] && !seen[t - kStates]) locks[lockCount++] = static_cast<int16_t>(t);
+  }
+  // Whether `id` is among the places where the piece can be set.
+  bool Locks(int id) const {
+    for (int i = 0; i < lockCount; ++i)
+      if (locks[i] == id) return true;
+    return false;
   }
 };
 
@@ -439,7 +486,7 @@ int BestNext(const Board& b, const int colours[3], const Level& lv, int danger, 
   int keptCount = 0;
   for (int i = 0; i < reach.lockCount; ++i) {
     Board t = b;
-    SetPiece(t, PieceOf(reach.locks[i]), colours);
+    SetPiece(t, LockOf(reach.locks[i]), colours);
     Outcome o = Resolve(t);
     int w = Worth(t, lv);
     if (w == kLost) continue;
@@ -461,7 +508,7 @@ int BestNext(const Board& b, const int colours[3], const Level& lv, int danger, 
 }
 
 Reach reachFirst, reachNext;  // search scratch, kept out of the frame's stack
-Option options[kStates];
+Option options[2 * kStates];
 
 }  // namespace
 
@@ -488,7 +535,7 @@ Placement ChoosePlacement(int pl, int level) {
   int n = 0;
   for (int i = 0; i < reachFirst.lockCount; ++i) {
     Option& op = options[n++];
-    op.at = PieceOf(reachFirst.locks[i]);
+    op.at = LockOf(reachFirst.locks[i]);
     op.after = b;
     SetPiece(op.after, op.at, p.pieceColor);
     op.gain = Gain(Resolve(op.after), lv, danger, attack);
@@ -509,7 +556,7 @@ Placement ChoosePlacement(int pl, int level) {
   } else {
     if (lv.lookahead >= 2) {
       // The best places so far, each judged again by the best place of the next piece after it.
-      int order[kStates];
+      int order[2 * kStates];
       for (int i = 0; i < n; ++i) order[i] = i;
       int keep = n < lv.beam ? n : lv.beam;
       for (int i = 0; i < keep; ++i)
@@ -544,14 +591,15 @@ namespace {
 
 Reach reachSteer;
 
-// The next press on the way from `from` to `target` (where the piece locks), or -1 when the
+// The next press on the way from `from` to `target` (where the piece is set), or -1 when the
 // target is out of reach; `onlyDrops` tells that nothing but falling remains.
 int NextAction(const Board& b, const Piece& from, const Piece& target, bool* onlyDrops) {
   reachSteer.Search(b, from);
   int t = StateOf(target);
-  bool locks = false;
-  for (int i = 0; i < reachSteer.lockCount; ++i) locks = locks || reachSteer.locks[i] == t;
-  if (!locks) return -1;
+  if (!reachSteer.Locks(t)) {
+    t += kStates;  // set where a kick leaves it
+    if (!reachSteer.Locks(t)) return -1;
+  }
   int first = -1;
   *onlyDrops = true;
   for (int s = t; reachSteer.parent[s] >= 0; s = reachSteer.parent[s]) {
@@ -561,11 +609,14 @@ int NextAction(const Board& b, const Piece& from, const Piece& target, bool* onl
   return first < 0 ? kDrop : first;
 }
 
-int KeyState(int pl, int key) {
+// The state of the key that makes `action` (a slide's is its move key).
+int KeyState(int pl, int action) {
   const GameKeys& k = game.keys;
-  switch (key) {
+  switch (action) {
+    case kSlideLeft:
     case kMoveLeft: return k.left[pl];
-    case kMoveRight: return k.right[pl];
+    case kMoveRight:
+    case kSlideRight: return k.right[pl];
     case kDrop: return k.drop[pl];
     case kTurnCw: return k.turnCw[pl];
     default: return k.turnCcw[pl];
@@ -589,6 +640,25 @@ uint32_t SeedFor(int pl, int level) {
     for (int c : p.next) h = (h ^ static_cast<uint32_t>(c)) * 16777619u;
   }
   return h ? h : 1u;
+}
+
+// A slide's move key goes down at most this long before the timed step, so that its first
+// repeated move (more than 150 ms after the press) comes at least a long frame after the step.
+constexpr int kSlideLead = 110;
+
+// The keys for a slide: its move key held so that the fall timer runs out while the key is held
+// and before the key's first repeated move; the slide then takes the timed step's place.
+int SlideKeys(int pl, const Level& lv, int action, uint32_t now) {
+  const PlayerState& p = game.player[pl];
+  ComputerState& cs = game.computer[pl];
+  int bit = 1 << (action == kSlideLeft ? kMoveLeft : kMoveRight);
+  uint32_t due = p.fallTime + static_cast<uint32_t>(p.fallInterval) + 1;  // the timed step's first tick
+  int state = KeyState(pl, action);
+  // Held: kept while the step comes before the repeat, else let go to press again in time.
+  if (state == 1 || state == 3) return static_cast<int32_t>(due - p.repeatTime) <= kSlideLead ? bit : 0;
+  if (state != 0 || Before(now, cs.nextPress) || static_cast<int32_t>(due - now) > kSlideLead) return 0;
+  cs.nextPress = now + Jitter(cs, lv.gapMs);
+  return bit;
 }
 
 // The keys (bit k for kPieceKeys[pl][k]) the computer holds in this frame.
@@ -618,7 +688,9 @@ int Steer(int pl, int level, uint32_t now) {
   }
   if (cs.dropping) return 1 << kDrop;
   if (cs.orientation == 0 || at.orientation == 0) return 0;  // nothing to steer: gravity sets it
-  if (Before(now, cs.nextPress)) return 0;
+  // A move key down since the last frame may be held for a slide, whatever the pace.
+  bool moveKeyDown = ((KeyState(pl, kMoveLeft) | KeyState(pl, kMoveRight)) & 1) != 0;
+  if (Before(now, cs.nextPress) && !moveKeyDown) return 0;
 
   Board b = Board::Of(p);
   bool onlyDrops = false;
@@ -632,6 +704,8 @@ int Steer(int pl, int level, uint32_t now) {
     cs.slot = t.slot, cs.line = t.line, cs.orientation = t.valid ? t.orientation : 0;
     return 0;
   }
+  if (action == kSlideLeft || action == kSlideRight) return SlideKeys(pl, lv, action, now);
+  if (Before(now, cs.nextPress)) return 0;
   if (onlyDrops) {
     // In place: a moment's look, then drop held down to the end, so the piece falls fast and is
     // set as soon as it is blocked.
