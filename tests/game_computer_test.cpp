@@ -1,6 +1,7 @@
 // The computer player: it plays only through player 2's keys, the same seed and the same player-1
 // input give the same game, and its pieces land where it chose.
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "game/computer.h"
@@ -178,6 +179,50 @@ TEST_F(Computer, TakesThePlaceOnlyASlideReachesWhenOnlyThatPlaceErases) {
   for (; f < 1200 && p.phase != kPhaseControl; ++f) Frame();
   EXPECT_EQ(CountCode(4, 1), 0) << "the four 4s were not erased";
   EXPECT_EQ(CountCode(3, 1), 3);
+}
+
+TEST_F(Computer, EveryLevelSlidesAtItsOwnPaceWhateverTheFallTimer) {
+  // Places on the bottom that only a slide half a block down along a wall reaches. The move key
+  // must go down in time for the timed step and be held through it, so that the slide takes the
+  // step's place and no repeated move of the held key comes in the same frame: resting on the
+  // bottom with a timer slower than the lock delay, the piece is set at that step otherwise. The
+  // timers run through every phase of the key's repeat; from the entry, fast timers too.
+  struct Target {
+    int slot, line;
+    int cells[3][2];
+    int restSlot;  // where the entry shape rests on the bottom beside it
+  };
+  const Target targets[] = {{1, 15, {{1, 15}, {1, 16}, {2, 16}}, 2}, {4, 15, {{4, 15}, {4, 16}, {5, 16}}, 4}};
+  struct Entry {
+    bool resting;
+    int interval;
+  };
+  std::vector<Entry> starts = {{false, 300}, {false, 100}};
+  for (int interval = 1200; interval > 1040; interval -= 16) starts.push_back({true, interval});
+  for (int level = 0; level < kComputerLevels; ++level)
+    for (const Entry& from : starts)
+      for (const Target& t : targets) {
+        Start(level);
+        EmptyField(1);
+        PlayerState& p = P(1);
+        p.phase = kPhaseControl;
+        p.pieceColor[0] = 1, p.pieceColor[1] = 2, p.pieceColor[2] = 3;
+        if (from.resting) p.pieceSlot = t.restSlot, p.pieceLine = 14;
+        p.stepFlag = 1;
+        p.fallInterval = from.interval;
+        p.fallTime = Now();
+        P(0).phase = kPhasePaused;
+        ComputerState& c = game.computer[1];
+        c.planned = 1;
+        c.slot = t.slot, c.line = t.line, c.orientation = 1;
+        c.nextPress = Now();
+        for (int f = 0; f < 600 && p.phase == kPhaseControl; ++f) Frame();
+        std::string at = "level " + std::to_string(level) + (from.resting ? ", resting" : ", from the entry") +
+                         ", fall every " + std::to_string(from.interval) + " ms, target slot " + std::to_string(t.slot);
+        ASSERT_EQ(p.phase, kPhaseSetFlash) << at;
+        EXPECT_EQ(c.replans, 0) << at;
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(CellAt(p, t.cells[k][0], t.cells[k][1]), k + 1) << at << ", block " << k;
+      }
 }
 
 }  // namespace
