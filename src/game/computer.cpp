@@ -704,6 +704,8 @@ struct Option {
   Board after;
   int gain;   // what its own erasures earn
   int score;  // gain and the worth of what follows
+  int noise;  // the random part of the score
+  int ways;   // places that leave this field
 };
 
 Reach reachSlow;  // for the few starts a flood does not cover
@@ -781,17 +783,24 @@ Placement ChoosePlacement(int pl, int level) {
     SetPiece(op.after, op.at, p.pieceColor);
     op.gain = Gain(Resolve(op.after), lv, danger, attack);
     int twin = firstFields.Note(op.after, op.gain);
+    int noise = lv.noise > 0 ? static_cast<int>(NextRandom(cs.rng) % (2 * lv.noise + 1)) - lv.noise : 0;
     if (twin >= 0) {
       // The same field as a place met before: of the two, the one that needs no slide, so no
-      // wait for the fall timer, is kept.
+      // wait for the fall timer, is kept. Judged as each place would be on its own, the field
+      // keeps the best of their random parts, and a plain mistake falls on it as often as on
+      // all of them.
+      Option& first = options[twin];
       bool slides = (op.at.line ^ start.line) & 1;
-      if (!slides && ((options[twin].at.line ^ start.line) & 1)) options[twin].at = op.at;
+      if (!slides && ((first.at.line ^ start.line) & 1)) first.at = op.at;
+      if (noise > first.noise && first.score != kLost) first.score += noise - first.noise, first.noise = noise;
+      first.ways += 1;
       continue;
     }
     ++n;
     int w = Worth(op.after, lv);
-    op.score = w == kLost ? kLost : w + op.gain;
-    if (lv.noise > 0 && op.score != kLost) op.score += static_cast<int>(NextRandom(cs.rng) % (2 * lv.noise + 1)) - lv.noise;
+    op.score = w == kLost ? kLost : w + op.gain + noise;
+    op.noise = noise;
+    op.ways = 1;
   }
   if (n == 0) return out;
 
@@ -799,10 +808,10 @@ Placement ChoosePlacement(int pl, int level) {
   if (lv.mistake > 0 && static_cast<int>(NextRandom(cs.rng) % 1000) < lv.mistake) {
     // A plain mistake: any place within reach that does not lose at once.
     int alive = 0;
-    for (int i = 0; i < n; ++i) alive += options[i].score != kLost;
+    for (int i = 0; i < n; ++i) alive += options[i].score != kLost ? options[i].ways : 0;
     int pick = alive > 0 ? static_cast<int>(NextRandom(cs.rng) % static_cast<uint32_t>(alive)) : 0;
-    for (int i = 0; i < n; ++i)
-      if (options[i].score != kLost && pick-- == 0) chosen = i;
+    for (int i = 0; i < n && pick >= 0; ++i)
+      if (options[i].score != kLost && (pick -= options[i].ways) < 0) chosen = i;
   } else {
     if (lv.lookahead >= 2) {
       // The best places so far, each judged again by the best place of the next piece after it.
