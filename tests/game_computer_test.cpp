@@ -225,4 +225,34 @@ TEST_F(Computer, EveryLevelSlidesAtItsOwnPaceWhateverTheFallTimer) {
       }
 }
 
+TEST_F(Computer, EveryLevelKicksWhereOnlyAKickLeads) {
+  // The piece, pivot at the bottom at (3,8), cannot turn: the pivot-on-the-left shape needs the
+  // taken (3,9). The turn kicks it a block up, untested, and nothing else lifts a piece: the
+  // computer reaches its place there by that turn, then holds drop so it is set where it is.
+  for (int level = 0; level < kComputerLevels; ++level) {
+    Start(level);
+    EmptyField(1);
+    Put({{3, 9, 1}, {2, 9, 1}, {1, 10, 1}, {2, 10, 1}, {3, 10, 1}, {4, 10, 1}, {5, 10, 1}}, 1);
+    PlayerState& p = P(1);
+    p.phase = kPhaseControl;
+    p.pieceSlot = 3, p.pieceLine = 8;
+    SetOrientation(p, 3);
+    p.pieceColor[0] = 2, p.pieceColor[1] = 3, p.pieceColor[2] = 4;
+    p.stepFlag = 1;
+    p.fallInterval = 900;
+    p.fallTime = Now();
+    P(0).phase = kPhasePaused;
+    ComputerState& c = game.computer[1];
+    c.planned = 1;
+    c.slot = 3, c.line = 6, c.orientation = 4;
+    c.nextPress = Now();
+    for (int f = 0; f < 600 && p.phase == kPhaseControl; ++f) Frame();
+    ASSERT_EQ(p.phase, kPhaseSetFlash) << "level " << level;
+    EXPECT_EQ(c.replans, 0) << "level " << level;
+    EXPECT_EQ(CellAt(p, 3, 6), 2) << "level " << level;  // the pivot, a block above where it was
+    EXPECT_EQ(CellAt(p, 3, 7), 3) << "level " << level;  // lower-right
+    EXPECT_EQ(CellAt(p, 3, 5), 4) << "level " << level;  // upper-right
+  }
+}
+
 }  // namespace
