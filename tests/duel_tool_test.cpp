@@ -26,7 +26,7 @@ Outcome Duel(const std::string& args) {
 }
 
 TEST(DuelTool, SameSeedSameFiguresAndTheHiddenLevelBeatsEasy) {
-  const std::string args = "--games 2 --solo 1 --pair 0:3 --minutes 3 --seed 4";
+  const std::string args = "--games 2 --solo 1 --pair 0:3 --minutes 5 --seed 4";
   Outcome a = Duel(args), b = Duel(args);
   ASSERT_EQ(a.exitCode, 0) << a.out;
   EXPECT_EQ(a.out, b.out);

@@ -3,6 +3,7 @@
 #include "game/computer.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include <tu/tuSystem.h>
 
@@ -61,12 +62,14 @@ struct Lattice {
   int16_t near[kLiveCells][4];  // lattice positions of the live edge neighbours, -1 for none
   int16_t upLeft[kLiveCells], upRight[kLiveCells], downLeft[kLiveCells], downRight[kLiveCells];
   int16_t above[kLiveCells], below[kLiveCells];  // two lines up and down in the same slot
+  int8_t belowAt[kLiveCells];    // lattice position of `below`, -1 for none
+  int8_t position[kCells + 1];   // lattice position of each stored cell, -1 for none
   int8_t satellite[2][5][2][2];  // [line parity][orientation][k] = (slot, line) offset
   Lattice() {
-    int16_t position[kCells];
+    memset(position, -1, sizeof position);
     for (int l = 16; l >= 0; --l)
       for (int s = 1; s <= 5; ++s)
-        if (IsLiveCell(s, l)) position[Index(s, l)] = static_cast<int16_t>(count++);
+        if (IsLiveCell(s, l)) position[Index(s, l)] = static_cast<int8_t>(count++);
     for (int l = 16, i = 0; l >= 0; --l)
       for (int s = 1; s <= 5; ++s) {
         if (!IsLiveCell(s, l)) continue;
@@ -84,6 +87,7 @@ struct Lattice {
         downRight[i] = static_cast<int16_t>(CellOf(s + EdgeSlot(l, LowerRight), l + 1));
         above[i] = static_cast<int16_t>(CellOf(s, l - 2));
         below[i] = static_cast<int16_t>(CellOf(s, l + 2));
+        belowAt[i] = static_cast<int8_t>(IsLiveCell(s, l + 2) ? position[Index(s, l + 2)] : -1);
         ++i;
       }
     for (int parity = 0; parity < 2; ++parity)
@@ -98,11 +102,33 @@ struct Lattice {
 const Lattice lattice;
 const Lattice& Cells() { return lattice; }
 
+// Sets of lattice positions, one bit each.
+using Positions = uint64_t[2];
+void Add(Positions set, int position) {
+  if (position >= 0) set[position >> 6] |= uint64_t{1} << (position & 63);
+}
+bool Has(const Positions set, int position) {
+  return position >= 0 && ((set[position >> 6] >> (position & 63)) & 1) != 0;
+}
+// Takes the lowest position out of the set; -1 when it is empty.
+int Take(Positions set) {
+  for (int w = 0; w < 2; ++w)
+    if (set[w]) {
+      int i = w * 64 + __builtin_ctzll(set[w]);
+      set[w] &= set[w] - 1;
+      return i;
+    }
+  return -1;
+}
+
 struct Board {
   uint8_t c[kCells + 1];
   // Cells whose block was set or moved since the last erasure: only groups through them can have
   // grown to four.
-  uint8_t changed[kCells + 1];
+  Positions changed;
+  // Lattice positions of the blocks that may have lost their footing: the only ones gravity
+  // looks at, since every other block rests.
+  Positions loose;
   // The player's grid; a code no rule writes reads as wall.
   static Board Of(const PlayerState& p) {
     Board b;
@@ -112,19 +138,31 @@ struct Board {
         b.c[Index(s, l)] = static_cast<uint8_t>(code >= 0 && code <= kGarbage ? code : kWall);
       }
     b.c[kOutside] = kWall;
-    memset(b.changed, 0, sizeof b.changed);
+    b.changed[0] = b.changed[1] = 0;
+    // In play the field rests while a piece falls; a grid set from outside need not.
+    const Lattice& L = Cells();
+    b.loose[0] = b.loose[1] = 0;
+    for (int i = 0; i < L.count; ++i)
+      if (Falls(b.c[L.cell[i]]) && L.line[i] < 16 && (b.c[L.downLeft[i]] == kEmpty || b.c[L.downRight[i]] == kEmpty))
+        Add(b.loose, i);
     return b;
   }
-  bool Occupied(int slot, int line) const { return c[CellOf(slot, line)] != kEmpty; }
 };
 
-// One gravity pass with the rules of the game's settle step; true when a block moved.
+// One gravity pass with the rules of the game's settle step, which scans the field from the
+// bottom up; true when a block moved. Only loose blocks can move, so only they are visited, in
+// the scan's order: a block that moves loosens those above its old cell, later in this pass,
+// and is itself loose in the next.
 bool SettlePass(Board& b) {
   const Lattice& L = Cells();
-  uint8_t dir[kCells + 1];
-  memset(dir, 0, sizeof dir);
-  bool moved = false;
-  for (int i = 0; i < L.count; ++i) {
+  Positions pass = {b.loose[0], b.loose[1]};
+  if (!(pass[0] | pass[1])) return false;
+  b.loose[0] = b.loose[1] = 0;
+  // The cells blocks moved into in this pass lower-left and lower-right: a block above one of
+  // them follows its way.
+  Positions wentLeft = {0, 0}, wentRight = {0, 0};
+  // Positions added to the pass lie above the one taken: the scan's order holds.
+  for (int i = Take(pass); i >= 0; i = Take(pass)) {
     int code = b.c[L.cell[i]];
     if (!Falls(code) || L.line[i] == 16) continue;  // blocks on the bottom line never move
     bool dl = b.c[L.downLeft[i]] == kEmpty, dr = b.c[L.downRight[i]] == kEmpty;
@@ -132,9 +170,9 @@ bool SettlePass(Board& b) {
     int to, d;
     if (dl && dr && b.c[L.below[i]] == kEmpty)
       to = L.below[i], d = 1;
-    else if (dl && dir[L.below[i]] == 2)
+    else if (dl && Has(wentLeft, L.belowAt[i]))
       to = L.downLeft[i], d = 2;
-    else if (dr && dir[L.below[i]] == 3)
+    else if (dr && Has(wentRight, L.belowAt[i]))
       to = L.downRight[i], d = 3;
     else if (dl)
       to = L.downLeft[i], d = 2;
@@ -142,11 +180,14 @@ bool SettlePass(Board& b) {
       to = L.downRight[i], d = 3;
     b.c[to] = static_cast<uint8_t>(code);
     b.c[L.cell[i]] = kEmpty;
-    b.changed[to] = 1;
-    dir[to] = static_cast<uint8_t>(d);
-    moved = true;
+    if (d == 2) Add(wentLeft, L.position[to]);
+    if (d == 3) Add(wentRight, L.position[to]);
+    Add(b.changed, L.position[to]);
+    Add(b.loose, L.position[to]);
+    Add(pass, L.near[i][0]);  // upper-left
+    Add(pass, L.near[i][2]);  // upper-right
   }
-  return moved;
+  return true;
 }
 
 void Settle(Board& b) {
@@ -156,20 +197,20 @@ void Settle(Board& b) {
 
 // Size of the group of `colour` through lattice position `start` (which holds `colour`); marks
 // the group in `seen` and lists its lattice positions in `group` when given.
-int Group(const Board& b, int start, int colour, uint8_t* seen, int16_t* group) {
+int Group(const Board& b, int start, int colour, Positions seen, int16_t* group) {
   const Lattice& L = Cells();
   int16_t stack[kLiveCells];
   int top = 0, n = 0;
   stack[top++] = static_cast<int16_t>(start);
-  seen[start] = 1;
+  Add(seen, start);
   while (top > 0) {
     int i = stack[--top];
     if (group) group[n] = static_cast<int16_t>(i);
     ++n;
     for (int e = 0; e < 4; ++e) {
       int j = L.near[i][e];
-      if (j < 0 || seen[j] || b.c[L.cell[j]] != colour) continue;
-      seen[j] = 1;
+      if (j < 0 || Has(seen, j) || b.c[L.cell[j]] != colour) continue;
+      Add(seen, j);
       stack[top++] = static_cast<int16_t>(j);
     }
   }
@@ -179,18 +220,21 @@ int Group(const Board& b, int start, int colour, uint8_t* seen, int16_t* group) 
 // Erases every group of four or more (each runs through a changed cell); the blocks erased.
 int EraseGroups(Board& b) {
   const Lattice& L = Cells();
-  uint8_t seen[kLiveCells] = {};
+  Positions seen = {0, 0};
   int16_t group[kLiveCells];
   int erased = 0;
-  for (int i = 0; i < L.count; ++i) {
+  for (int i = Take(b.changed); i >= 0; i = Take(b.changed)) {
     int code = b.c[L.cell[i]];
-    if (!b.changed[L.cell[i]] || seen[i] || !Colour(code)) continue;
+    if (Has(seen, i) || !Colour(code)) continue;
     int n = Group(b, i, code, seen, group);
     if (n < 4) continue;
-    for (int k = 0; k < n; ++k) b.c[L.cell[group[k]]] = kEmpty;
+    for (int k = 0; k < n; ++k) {
+      b.c[L.cell[group[k]]] = kEmpty;
+      Add(b.loose, L.near[group[k]][0]);  // the blocks above lose their footing
+      Add(b.loose, L.near[group[k]][2]);
+    }
     erased += n;
   }
-  memset(b.changed, 0, sizeof b.changed);
   return erased;
 }
 
@@ -220,77 +264,184 @@ void DropGarbage(Board& b, int count) {
   if (count <= 0) return;
   int n = count > 5 ? 5 : count;
   for (int i = 0; i < n; ++i)
-    if (b.c[Index(kGarbageSlots[i], 0)] == kEmpty) b.c[Index(kGarbageSlots[i], 0)] = kGarbage;
+    if (b.c[Index(kGarbageSlots[i], 0)] == kEmpty) {
+      b.c[Index(kGarbageSlots[i], 0)] = kGarbage;
+      Add(b.loose, Cells().position[Index(kGarbageSlots[i], 0)]);
+    }
   Settle(b);
 }
 
 // ---------------------------------------------------------------- piece moves
 
+// A state of the piece, as one number: its orientation's plane of 128 and, in it, the pivot's
+// cell index (slot * kLines + line). A move across is a step of kLines, a fall of 2, half a block
+// down of 1; a turn changes the plane.
+constexpr int kPlane = 128;
+constexpr int kStates = 4 * kPlane;
+static_assert(kCells <= kPlane, "a plane holds every stored cell");
+
 struct Piece {
   int slot, line, orientation;
 };
+int StateOf(const Piece& p) { return (p.orientation - 1) * kPlane + Index(p.slot, p.line); }
+Piece PieceOf(int s) { return {s % kPlane / kLines, s % kPlane % kLines, s / kPlane + 1}; }
 
-void Blocks(const Piece& p, int out[3][2]) {
-  const auto& sat = Cells().satellite[p.line & 1][p.orientation];
-  out[0][0] = p.slot;
-  out[0][1] = p.line;
-  for (int k = 0; k < 2; ++k) {
-    out[k + 1][0] = p.slot + sat[k][0];
-    out[k + 1][1] = p.line + sat[k][1];
+// The three cells (pivot, satellites) of every state, kOutside for a block outside the storage.
+struct Shapes {
+  int16_t cell[kStates][3];
+  Shapes() {
+    const Lattice& L = Cells();
+    for (int s = 0; s < kStates; ++s) {
+      Piece p = PieceOf(s);
+      if (s % kPlane >= kCells) {
+        cell[s][0] = cell[s][1] = cell[s][2] = kOutside;
+        continue;
+      }
+      const auto& sat = L.satellite[p.line & 1][p.orientation];
+      cell[s][0] = static_cast<int16_t>(CellOf(p.slot, p.line));
+      for (int k = 0; k < 2; ++k) cell[s][k + 1] = static_cast<int16_t>(CellOf(p.slot + sat[k][0], p.line + sat[k][1]));
+    }
   }
-}
+};
+const Shapes shapes;
 
-enum Action { kMoveLeft, kMoveRight, kDrop, kTurnCw, kTurnCcw, kActions };
+// A plane of states, one bit each. Down(d) has bit i where this has bit i + d: the state d
+// cells on (a satellite's cell beside its pivot's, the place a move comes from). A block a line
+// above or below the storage falls on line 17 of a slot, always wall.
+struct Wide {
+  uint64_t w[2];
+  void Set(int i) { w[i >> 6] |= uint64_t{1} << (i & 63); }
+  bool Has(int i) const { return (w[i >> 6] >> (i & 63)) & 1; }
+  Wide operator&(const Wide& o) const { return {{w[0] & o.w[0], w[1] & o.w[1]}}; }
+  Wide operator|(const Wide& o) const { return {{w[0] | o.w[0], w[1] | o.w[1]}}; }
+  Wide operator~() const { return {{~w[0], ~w[1]}}; }
+  bool operator!=(const Wide& o) const { return w[0] != o.w[0] || w[1] != o.w[1]; }
+  Wide Down(int d) const {
+    if (d == 0) return *this;
+    if (d > 0) {
+      if (d >= 64) return {{w[1] >> (d - 64), 0}};
+      return {{(w[0] >> d) | (w[1] << (64 - d)), w[1] >> d}};
+    }
+    d = -d;
+    if (d >= 64) return {{0, w[0] << (d - 64)}};
+    return {{w[0] << d, (w[1] << d) | (w[0] >> (64 - d))}};
+  }
+};
 
-enum Result { kNoChange, kMoved, kLocked };
+// Cells (pivot places) by line and slot, for the moves' conditions.
+struct PlaneMasks {
+  Wide even{}, line0{}, fromLine2{}, toLine15{}, fromLine16{}, fromSlot2{}, toSlot4{};
+  PlaneMasks() {
+    for (int i = 0; i < kCells; ++i) {
+      int slot = i / kLines, line = i % kLines;
+      if (!(line & 1)) even.Set(i);
+      if (line == 0) line0.Set(i);
+      if (line >= 2) fromLine2.Set(i);
+      if (line <= 15) toLine15.Set(i);
+      if (line >= 16) fromLine16.Set(i);
+      if (slot >= 2) fromSlot2.Set(i);
+      if (slot <= 4) toSlot4.Set(i);
+    }
+  }
+};
+const PlaneMasks masks;
 
-// One key press under the rules of piece control, with time left out: a drop press falls one
-// step or, blocked, sets the piece. Turns that would kick the piece up are not used.
-Result Apply(const Board& b, const Piece& from, int action, Piece* to) {
-  int blk[3][2];
-  Blocks(from, blk);
-  *to = from;
+// The states whose three cells are all empty, worked out a plane at a time: the empty cells,
+// shifted by each satellite's offset, on the lines of each parity.
+struct FreeStates {
+  Wide plane[4];
+  explicit FreeStates(const Board& b) {
+    const Lattice& L = Cells();
+    Wide empty = {{0, 0}}, parity[2] = {{{0, 0}}, {{0, 0}}};
+    for (int i = 0; i < kCells; ++i) {
+      if (b.c[i] == kEmpty) empty.Set(i);
+      parity[(i % kLines) & 1].Set(i);
+    }
+    for (int o = 1; o <= 4; ++o) {
+      plane[o - 1] = {{0, 0}};
+      for (int p = 0; p < 2; ++p) {
+        Wide f = empty & parity[p];
+        for (int k = 0; k < 2; ++k) f = f & empty.Down(L.satellite[p][o][k][0] * kLines + L.satellite[p][o][k][1]);
+        plane[o - 1] = plane[o - 1] | f;
+      }
+    }
+  }
+  bool operator()(int s) const { return plane[s / kPlane].Has(s % kPlane); }
+};
+
+// The piece keys in the order they are polled, and the two slides, made with the move keys held.
+enum Action { kMoveLeft, kMoveRight, kDrop, kTurnCw, kTurnCcw, kSlideLeft, kSlideRight, kActions };
+
+enum Result { kNoChange, kMoved, kLocked, kKicked };
+
+// One key press from state `s` under the rules of piece control, with time left out: a drop press
+// falls one step or, blocked, sets the piece; a slide comes when the fall timer runs out with its
+// key held. A kick (a blocked turn out of the pivot-at-the-bottom shape lifts the piece a block,
+// untested) leaves the piece to fall straight down with drop held: `to` is where it is then set.
+// Moves test the cells of the state one slot across, falls those two lines down, and a slide
+// those half a block down and across: every block's lower neighbour on that side.
+Result Apply(const Board& b, const FreeStates& free, int s, int action, int* to) {
+  int line = s % kPlane % kLines, slot = s % kPlane / kLines;
   switch (action) {
     case kMoveLeft:
     case kMoveRight: {
-      int d = action == kMoveLeft ? -1 : 1;
-      for (auto& x : blk)
-        if (b.Occupied(x[0] + d, x[1])) return kNoChange;
-      to->slot += d;
+      int t = s + (action == kMoveLeft ? -kLines : kLines);
+      if (!free(t)) return kNoChange;
+      *to = t;
+      return kMoved;
+    }
+    case kSlideLeft:
+    case kSlideRight: {
+      // Only where a plain move is stopped, from an even line (a piece slides at most once).
+      bool left = action == kSlideLeft;
+      if ((line & 1) || (left ? slot <= 1 : slot >= 5)) return kNoChange;
+      if (free(s + (left ? -kLines : kLines))) return kNoChange;
+      int t = s + 1 + (left ? -kLines : 0);
+      if (!free(t)) return kNoChange;
+      *to = t;
       return kMoved;
     }
     case kDrop:
-      for (auto& x : blk)
-        if (b.Occupied(x[0], x[1] + 2)) return kLocked;
-      to->line += 2;
+      if (line + 2 >= kLines || !free(s + 2)) return kLocked;
+      *to = s + 2;
       return kMoved;
     default: {
-      int dir = action == kTurnCw ? 1 : -1;
-      to->orientation = (from.orientation - 1 + dir + 4) % 4 + 1;
-      Blocks(*to, blk);
-      bool blocked = b.Occupied(blk[1][0], blk[1][1]) || b.Occupied(blk[2][0], blk[2][1]);
-      if (!blocked) return kMoved;
-      // At the top line a turn out of the entry shape is kept with a satellite above the field.
-      if (from.orientation == 1 && from.line == 0) return kMoved;
-      *to = from;
-      return kNoChange;
+      int o = s / kPlane + 1;
+      int turned = (o - 1 + (action == kTurnCw ? 1 : -1) + 4) % 4 + 1;
+      int t = s + (turned - o) * kPlane;
+      // A turn tests the satellites' new cells alone (as a free state tells, where the pivot's
+      // cell is empty). At the top line a turn out of the entry shape is kept with a satellite
+      // above the field.
+      const int16_t* c = shapes.cell[t];
+      bool turns = free(s) ? free(t) : b.c[c[1]] == kEmpty && b.c[c[2]] == kEmpty;
+      if (turns || (o == 1 && line == 0)) {
+        *to = t;
+        return kMoved;
+      }
+      // Both turns out of the pivot-at-the-bottom shape have a satellite above the pivot: a
+      // block height up, no block may end more than half a block above the field.
+      if (o != 3 || line < 2) return kNoChange;
+      t -= 2;
+      while (t % kPlane % kLines + 2 < kLines && free(t + 2)) t += 2;
+      *to = t;
+      return kKicked;
     }
   }
 }
 
-constexpr int kStates = kLines * kSlots * 4;
-int StateOf(const Piece& p) { return (p.line * kSlots + p.slot) * 4 + p.orientation - 1; }
-Piece PieceOf(int s) { return {(s / 4) % kSlots, s / 4 / kSlots, s % 4 + 1}; }
+// A place where the piece is set; kStates and above: set after a kick, at state id - kStates.
+Piece LockOf(int id) { return PieceOf(id >= kStates ? id - kStates : id); }
 
 // Every state the piece can reach from `start` by key presses, breadth first: how it was reached
-// and where it locks.
+// and where it can be set (a place reached both ways is listed once, without the kick).
 struct Reach {
-  int16_t parent[kStates];
-  int8_t action[kStates];
-  uint8_t seen[kStates];
-  int16_t locks[kStates];
+  int16_t parent[2 * kStates];
+  int8_t action[2 * kStates];
+  uint8_t seen[2 * kStates];
+  int16_t locks[2 * kStates];
   int lockCount = 0;
   void Search(const Board& b, const Piece& start) {
+    const FreeStates free(b);
     memset(seen, 0, sizeof seen);
     lockCount = 0;
     int16_t queue[kStates];
@@ -300,36 +451,112 @@ struct Reach {
     parent[s0] = -1;
     action[s0] = -1;
     queue[tail++] = static_cast<int16_t>(s0);
+    int kicks = 0;
     while (head < tail) {
       int s = queue[head++];
-      Piece p = PieceOf(s);
       for (int a = 0; a < kActions; ++a) {
-        Piece q;
-        Result r = Apply(b, p, a, &q);
+        int t;
+        Result r = Apply(b, free, s, a, &t);
         if (r == kLocked) {
           locks[lockCount++] = static_cast<int16_t>(s);
           continue;
         }
-        if (r != kMoved || !Stored(q.slot, q.line)) continue;
-        int t = StateOf(q);
+        if (r == kNoChange) continue;
+        if (r == kKicked) t += kStates;
         if (seen[t]) continue;
         seen[t] = 1;
         parent[t] = static_cast<int16_t>(s);
         action[t] = static_cast<int8_t>(a);
-        queue[tail++] = static_cast<int16_t>(t);
+        if (r == kKicked)
+          ++kicks;
+        else
+          queue[tail++] = static_cast<int16_t>(t);
       }
+    }
+    if (kicks == 0) return;
+    for (int t = kStates; t < 2 * kStates; ++t)
+      if (seen[t] && !seen[t - kStates]) locks[lockCount++] = static_cast<int16_t>(t);
+  }
+  // Whether `id` is among the places where the piece can be set.
+  bool Locks(int id) const {
+    for (int i = 0; i < lockCount; ++i)
+      if (locks[i] == id) return true;
+    return false;
+  }
+};
+
+// The places where the piece can be set, as Reach finds them, without the ways there: the states
+// it can reach are flooded a key press at a time over whole planes at once. Where the pivot's
+// cell is empty (in every state reached, and at the start unless a kick left the piece over
+// blocks) a turn's test of the satellites is the new state's being free.
+struct Places {
+  int16_t locks[2 * kStates];
+  int lockCount = 0;
+  void Search(const Board& b, const Piece& start, Reach& fallback) {
+    const FreeStates free(b);
+    int s0 = StateOf(start);
+    if (!free(s0)) {
+      fallback.Search(b, start);
+      lockCount = fallback.lockCount;
+      memcpy(locks, fallback.locks, sizeof locks[0] * static_cast<size_t>(lockCount));
+      return;
+    }
+    const PlaneMasks& m = masks;
+    const Wide* f = free.plane;
+    Wide reach[4] = {};
+    reach[s0 / kPlane].Set(s0 % kPlane);
+    for (bool grew = true; grew;) {
+      grew = false;
+      for (int o = 0; o < 4; ++o) {
+        const Wide r = reach[o];
+        Wide add = r.Down(kLines) | r.Down(-kLines) | (r & m.toLine15).Down(-2);
+        // Slides: from an even line where a move that way is stopped.
+        add = add | (r & m.even & m.fromSlot2 & ~f[o].Down(-kLines)).Down(kLines - 1);
+        add = add | (r & m.even & m.toSlot4 & ~f[o].Down(kLines)).Down(-1);
+        Wide next = r | (add & f[o]);
+        if (next != r) grew = true;
+        reach[o] = next;
+        // Turns, and out of the entry shape at the top line whatever blocks them.
+        Wide keep = o == 0 ? m.line0 : Wide{{0, 0}};
+        for (int to : {(o + 1) % 4, (o + 3) % 4}) {
+          Wide turned = reach[to] | (next & (f[to] | keep));
+          if (turned != reach[to]) grew = true;
+          reach[to] = turned;
+        }
+      }
+    }
+    lockCount = 0;
+    for (int o = 0; o < 4; ++o) {
+      Wide set = reach[o] & (m.fromLine16 | ~f[o].Down(2));
+      for (int w = 0; w < 2; ++w)
+        for (uint64_t bits = set.w[w]; bits; bits &= bits - 1)
+          locks[lockCount++] = static_cast<int16_t>(o * kPlane + w * 64 + __builtin_ctzll(bits));
+    }
+    // Kicks: turns out of the pivot-at-the-bottom shape that are blocked, from line 2 down; each
+    // place once, and only where no other way leads.
+    Wide kicked[4] = {};
+    for (int to : {3, 1}) {
+      Wide from = reach[2] & m.fromLine2 & ~f[to];
+      for (int w = 0; w < 2; ++w)
+        for (uint64_t bits = from.w[w]; bits; bits &= bits - 1) {
+          int t = to * kPlane + w * 64 + __builtin_ctzll(bits) - 2;
+          while (t % kPlane % kLines + 2 < kLines && free(t + 2)) t += 2;
+          if (reach[to].Has(t % kPlane) || kicked[to].Has(t % kPlane)) continue;
+          kicked[to].Set(t % kPlane);
+          locks[lockCount++] = static_cast<int16_t>(kStates + t);
+        }
     }
   }
 };
 
 // The board after the piece is set at `at` (a satellite above the field is lost, as in play).
 void SetPiece(Board& b, const Piece& at, const int colours[3]) {
-  int blk[3][2];
-  Blocks(at, blk);
+  const int16_t* c = shapes.cell[StateOf(at)];
   for (int i = 0; i < 3; ++i)
-    if (Stored(blk[i][0], blk[i][1])) {
-      b.c[Index(blk[i][0], blk[i][1])] = static_cast<uint8_t>(colours[i]);
-      b.changed[Index(blk[i][0], blk[i][1])] = 1;
+    if (c[i] != kOutside) {
+      b.c[c[i]] = static_cast<uint8_t>(colours[i]);
+      Add(b.changed, Cells().position[c[i]]);
+      Add(b.loose, Cells().position[c[i]]);
     }
 }
 
@@ -372,8 +599,9 @@ int LongestTrigger(const Board& b) {
       tried |= 1 << colour;
       Board t = b;
       t.c[cell] = static_cast<uint8_t>(colour);
-      t.changed[cell] = 1;
-      uint8_t seen[kLiveCells] = {};
+      Add(t.changed, i);
+      Add(t.loose, i);
+      Positions seen = {0, 0};
       if (Group(t, i, colour, seen, nullptr) < 4) continue;
       Outcome o = Resolve(t);
       if (o.chain > best) best = o.chain;
@@ -387,7 +615,7 @@ int Worth(const Board& b, const Level& lv) {
   if (EntryBlocked(b)) return kLost;
   const Lattice& L = Cells();
   int score = 0, centreTop = 17;
-  uint8_t seen[kLiveCells] = {};
+  Positions seen = {0, 0};
   for (int i = 0; i < L.count; ++i) {
     int code = b.c[L.cell[i]], l = L.line[i];
     if (code == kEmpty) {
@@ -396,7 +624,7 @@ int Worth(const Board& b, const Level& lv) {
     }
     score -= lv.height * (17 - l);
     if (L.column[i] >= 3 && L.column[i] <= 5 && l < centreTop) centreTop = l;
-    if (!Colour(code) || seen[i]) continue;
+    if (!Colour(code) || Has(seen, i)) continue;
     int n = Group(b, i, code, seen, nullptr);
     if (n == 2) score += lv.pair;
     if (n == 3) score += lv.triple;
@@ -419,19 +647,77 @@ int Gain(const Outcome& o, const Level& lv, int danger, int attack) {
   return lv.erase * o.erased * (1 + danger) + chainPart + lv.garbage * o.garbage * (1 + attack);
 }
 
+// Places that leave the same field with the same gain are one choice: each field is judged once.
+// A set of the fields met, by a digest of their cells and gain, each checked cell by cell.
+class FieldSet {
+ public:
+  void Clear() {
+    if (++round_ == 0) {
+      memset(slot_, 0, sizeof slot_);
+      round_ = 1;
+    }
+    count_ = 0;
+  }
+  // The number under which an equal field was noted since Clear, else -1 after noting this one
+  // under the next number (0, 1, ...).
+  int Note(const Board& b, int gain) {
+    if (count_ >= kEntries) return -1;  // more places than ever met in play: judged each
+    uint64_t h = 0x9E3779B97F4A7C15ull * static_cast<uint32_t>(gain + 1);
+    for (int i = 0; i < kCells; i += 8) {
+      uint64_t w = 0;
+      memcpy(&w, b.c + i, i + 8 <= kCells ? 8 : kCells - i);
+      h += (w ^ kMix[i / 8 % 4]) * (0xFF51AFD7ED558CCDull + 2 * static_cast<uint64_t>(i));
+    }
+    h ^= h >> 31;
+    uint32_t key = static_cast<uint32_t>(h >> 32);
+    for (uint32_t at = static_cast<uint32_t>(h) & (kTable - 1);; at = (at + 1) & (kTable - 1)) {
+      Slot& t = slot_[at];
+      if (t.round != round_) {
+        t = {key, round_, static_cast<int16_t>(count_)};
+        memcpy(cells_[count_], b.c, kCells);
+        gain_[count_] = gain;
+        ++count_;
+        return -1;
+      }
+      if (t.key == key && gain_[t.entry] == gain && memcmp(cells_[t.entry], b.c, kCells) == 0) return t.entry;
+    }
+  }
+
+ private:
+  static constexpr int kEntries = 512, kTable = 1024;  // the table at most half full
+  static constexpr uint64_t kMix[4] = {0x2545F4914F6CDD1Dull, 0x9FB21C651E98DF25ull, 0xC2B2AE3D27D4EB4Full,
+                                       0x165667B19E3779F9ull};
+  struct Slot {
+    uint32_t key;
+    uint16_t round;
+    int16_t entry;
+  };
+  Slot slot_[kTable] = {};
+  uint16_t round_ = 0;
+  uint8_t cells_[kEntries][kCells];
+  int gain_[kEntries];
+  int count_ = 0;
+};
+
 struct Option {
   Piece at;
   Board after;
   int gain;   // what its own erasures earn
   int score;  // gain and the worth of what follows
+  int noise;  // the random part of the score
+  int ways;   // places that leave this field
 };
+
+Reach reachSlow;  // for the few starts a flood does not cover
 
 constexpr int kSetUpKept = 3;  // fields after the next piece judged for their chains as well
 
 // The best worth of the next piece over every place it can reach on `b`.
-int BestNext(const Board& b, const int colours[3], const Level& lv, int danger, int attack, Reach& reach) {
+int BestNext(const Board& b, const int colours[3], const Level& lv, int danger, int attack, Places& reach,
+             FieldSet& fields) {
   if (EntryBlocked(b)) return kLost;
-  reach.Search(b, {3, 0, 1});
+  reach.Search(b, {3, 0, 1}, reachSlow);
+  fields.Clear();
   int best = kLost;
   // The best few by the plain worth, kept in order (value and field).
   int keptValue[kSetUpKept];
@@ -439,11 +725,12 @@ int BestNext(const Board& b, const int colours[3], const Level& lv, int danger, 
   int keptCount = 0;
   for (int i = 0; i < reach.lockCount; ++i) {
     Board t = b;
-    SetPiece(t, PieceOf(reach.locks[i]), colours);
-    Outcome o = Resolve(t);
+    SetPiece(t, LockOf(reach.locks[i]), colours);
+    int gain = Gain(Resolve(t), lv, danger, attack);
+    if (fields.Note(t, gain) >= 0) continue;  // judged already
     int w = Worth(t, lv);
     if (w == kLost) continue;
-    int v = w + Gain(o, lv, danger, attack);
+    int v = w + gain;
     if (v > best) best = v;
     if (!lv.potential) continue;
     int at = keptCount < kSetUpKept ? keptCount++ : kSetUpKept;
@@ -460,8 +747,10 @@ int BestNext(const Board& b, const int colours[3], const Level& lv, int danger, 
   return best;
 }
 
-Reach reachFirst, reachNext;  // search scratch, kept out of the frame's stack
-Option options[kStates];
+// Search scratch, kept out of the frame's stack.
+Places reachFirst, reachNext;
+FieldSet firstFields, nextFields;
+Option options[2 * kStates];
 
 }  // namespace
 
@@ -484,17 +773,34 @@ Placement ChoosePlacement(int pl, int level) {
   int attack = 0;
   if (game.gameMode != kModeOnePlayer && CentreTop(Board::Of(other)) < kSafeLine - 2) attack = 2;
 
-  reachFirst.Search(b, start);
+  reachFirst.Search(b, start, reachSlow);
+  firstFields.Clear();
   int n = 0;
   for (int i = 0; i < reachFirst.lockCount; ++i) {
-    Option& op = options[n++];
-    op.at = PieceOf(reachFirst.locks[i]);
+    Option& op = options[n];
+    op.at = LockOf(reachFirst.locks[i]);
     op.after = b;
     SetPiece(op.after, op.at, p.pieceColor);
     op.gain = Gain(Resolve(op.after), lv, danger, attack);
+    int twin = firstFields.Note(op.after, op.gain);
+    int noise = lv.noise > 0 ? static_cast<int>(NextRandom(cs.rng) % (2 * lv.noise + 1)) - lv.noise : 0;
+    if (twin >= 0) {
+      // The same field as a place met before: of the two, the one that needs no slide, so no
+      // wait for the fall timer, is kept. Judged as each place would be on its own, the field
+      // keeps the best of their random parts, and a plain mistake falls on it as often as on
+      // all of them.
+      Option& first = options[twin];
+      bool slides = (op.at.line ^ start.line) & 1;
+      if (!slides && ((first.at.line ^ start.line) & 1)) first.at = op.at;
+      if (noise > first.noise && first.score != kLost) first.score += noise - first.noise, first.noise = noise;
+      first.ways += 1;
+      continue;
+    }
+    ++n;
     int w = Worth(op.after, lv);
-    op.score = w == kLost ? kLost : w + op.gain;
-    if (lv.noise > 0 && op.score != kLost) op.score += static_cast<int>(NextRandom(cs.rng) % (2 * lv.noise + 1)) - lv.noise;
+    op.score = w == kLost ? kLost : w + op.gain + noise;
+    op.noise = noise;
+    op.ways = 1;
   }
   if (n == 0) return out;
 
@@ -502,14 +808,14 @@ Placement ChoosePlacement(int pl, int level) {
   if (lv.mistake > 0 && static_cast<int>(NextRandom(cs.rng) % 1000) < lv.mistake) {
     // A plain mistake: any place within reach that does not lose at once.
     int alive = 0;
-    for (int i = 0; i < n; ++i) alive += options[i].score != kLost;
+    for (int i = 0; i < n; ++i) alive += options[i].score != kLost ? options[i].ways : 0;
     int pick = alive > 0 ? static_cast<int>(NextRandom(cs.rng) % static_cast<uint32_t>(alive)) : 0;
-    for (int i = 0; i < n; ++i)
-      if (options[i].score != kLost && pick-- == 0) chosen = i;
+    for (int i = 0; i < n && pick >= 0; ++i)
+      if (options[i].score != kLost && (pick -= options[i].ways) < 0) chosen = i;
   } else {
     if (lv.lookahead >= 2) {
       // The best places so far, each judged again by the best place of the next piece after it.
-      int order[kStates];
+      int order[2 * kStates];
       for (int i = 0; i < n; ++i) order[i] = i;
       int keep = n < lv.beam ? n : lv.beam;
       for (int i = 0; i < keep; ++i)
@@ -524,7 +830,7 @@ Placement ChoosePlacement(int pl, int level) {
         if (op.score == kLost) continue;
         Board next = op.after;
         DropGarbage(next, p.garbageIn);
-        int second = BestNext(next, p.next, lv, danger, attack, reachNext);
+        int second = BestNext(next, p.next, lv, danger, attack, reachNext, nextFields);
         // Losing with the next piece is still better than losing with this one.
         op.score = second == kLost ? kLost + 1 : op.gain + second;
       }
@@ -544,14 +850,15 @@ namespace {
 
 Reach reachSteer;
 
-// The next press on the way from `from` to `target` (where the piece locks), or -1 when the
+// The next press on the way from `from` to `target` (where the piece is set), or -1 when the
 // target is out of reach; `onlyDrops` tells that nothing but falling remains.
 int NextAction(const Board& b, const Piece& from, const Piece& target, bool* onlyDrops) {
   reachSteer.Search(b, from);
   int t = StateOf(target);
-  bool locks = false;
-  for (int i = 0; i < reachSteer.lockCount; ++i) locks = locks || reachSteer.locks[i] == t;
-  if (!locks) return -1;
+  if (!reachSteer.Locks(t)) {
+    t += kStates;  // set where a kick leaves it
+    if (!reachSteer.Locks(t)) return -1;
+  }
   int first = -1;
   *onlyDrops = true;
   for (int s = t; reachSteer.parent[s] >= 0; s = reachSteer.parent[s]) {
@@ -561,11 +868,14 @@ int NextAction(const Board& b, const Piece& from, const Piece& target, bool* onl
   return first < 0 ? kDrop : first;
 }
 
-int KeyState(int pl, int key) {
+// The state of the key that makes `action` (a slide's is its move key).
+int KeyState(int pl, int action) {
   const GameKeys& k = game.keys;
-  switch (key) {
+  switch (action) {
+    case kSlideLeft:
     case kMoveLeft: return k.left[pl];
-    case kMoveRight: return k.right[pl];
+    case kMoveRight:
+    case kSlideRight: return k.right[pl];
     case kDrop: return k.drop[pl];
     case kTurnCw: return k.turnCw[pl];
     default: return k.turnCcw[pl];
@@ -589,6 +899,25 @@ uint32_t SeedFor(int pl, int level) {
     for (int c : p.next) h = (h ^ static_cast<uint32_t>(c)) * 16777619u;
   }
   return h ? h : 1u;
+}
+
+// A slide's move key goes down at most this long before the timed step, so that its first
+// repeated move (more than 150 ms after the press) comes at least a long frame after the step.
+constexpr int kSlideLead = 110;
+
+// The keys for a slide: its move key held so that the fall timer runs out while the key is held
+// and before the key's first repeated move; the slide then takes the timed step's place.
+int SlideKeys(int pl, const Level& lv, int action, uint32_t now) {
+  const PlayerState& p = game.player[pl];
+  ComputerState& cs = game.computer[pl];
+  int bit = 1 << (action == kSlideLeft ? kMoveLeft : kMoveRight);
+  uint32_t due = p.fallTime + static_cast<uint32_t>(p.fallInterval) + 1;  // the timed step's first tick
+  int state = KeyState(pl, action);
+  // Held: kept while the step comes before the repeat, else let go to press again in time.
+  if (state == 1 || state == 3) return static_cast<int32_t>(due - p.repeatTime) <= kSlideLead ? bit : 0;
+  if (state != 0 || Before(now, cs.nextPress) || static_cast<int32_t>(due - now) > kSlideLead) return 0;
+  cs.nextPress = now + Jitter(cs, lv.gapMs);
+  return bit;
 }
 
 // The keys (bit k for kPieceKeys[pl][k]) the computer holds in this frame.
@@ -618,7 +947,9 @@ int Steer(int pl, int level, uint32_t now) {
   }
   if (cs.dropping) return 1 << kDrop;
   if (cs.orientation == 0 || at.orientation == 0) return 0;  // nothing to steer: gravity sets it
-  if (Before(now, cs.nextPress)) return 0;
+  // A move key down since the last frame may be held for a slide, whatever the pace.
+  bool moveKeyDown = ((KeyState(pl, kMoveLeft) | KeyState(pl, kMoveRight)) & 1) != 0;
+  if (Before(now, cs.nextPress) && !moveKeyDown) return 0;
 
   Board b = Board::Of(p);
   bool onlyDrops = false;
@@ -632,6 +963,8 @@ int Steer(int pl, int level, uint32_t now) {
     cs.slot = t.slot, cs.line = t.line, cs.orientation = t.valid ? t.orientation : 0;
     return 0;
   }
+  if (action == kSlideLeft || action == kSlideRight) return SlideKeys(pl, lv, action, now);
+  if (Before(now, cs.nextPress)) return 0;
   if (onlyDrops) {
     // In place: a moment's look, then drop held down to the end, so the piece falls fast and is
     // set as soon as it is blocked.
