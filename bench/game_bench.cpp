@@ -25,8 +25,6 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
-#include "platform/seams.h"
-#include "platform/window.h"
 
 extern char** environ;
 
@@ -35,20 +33,14 @@ namespace {
 constexpr long kScreenBytes = 640L * 480 * 2;
 
 bool Frame() {
-  tu::platform::AdvanceTick(16);
-  return tuSystem::RunToNextFrame();
-}
-
-void Key(int vk, bool down) {
-  tu::platform::InjectKey(vk, down);
-  tu::platform::PostMessage(down ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP, static_cast<uintptr_t>(vk));
+  return tuSystem::RunFrame(16);
 }
 
 // A key pressed for one frame and released for two.
 void Tap(int vk) {
-  Key(vk, true);
+  tuSystem::PressKey(vk, 1);
   Frame();
-  Key(vk, false);
+  tuSystem::PressKey(vk, 0);
   Frame();
   Frame();
 }
@@ -57,8 +49,7 @@ bool started = false;
 
 bool StartOnce() {
   if (started) return true;
-  tu::platform::SetHeadless(true);
-  tu::platform::SetTick(0);
+  tuSystem::UseHeadless();
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = 1;
