@@ -63,8 +63,7 @@ bool PlayGame(int mode, const int level[2], const int difficulty[2], Tally* t[2]
   int longest[2] = {0, 0};
   long frames = 0;
   for (; frames < maxFrames; ++frames) {
-    tu::platform::AdvanceTick(kFrameMs);
-    if (!tuSystem::RunToNextFrame()) return false;
+    if (!tuSystem::RunFrame(kFrameMs)) return false;
     bool over = false;
     for (int pl = 0; pl < players; ++pl) {
       const PlayerState& p = game.player[pl];
