@@ -1,6 +1,7 @@
 // The game's frame cost: a versus frame with both fields full, a one-player frame and a menu
-// frame of the real program (headless: all drawing and the present's upload into the kept
-// frame), each beside its physical baseline in the same run, and the start-up of the program.
+// frame of the real program (headless: all drawing, the present's upload into the kept frame
+// and the mix of the frame's 16 ms of sound), each beside its physical baseline in the same run,
+// and the start-up of the program.
 //
 // Baseline: one memcpy of the bytes the frame writes, counted from the frame's own draw list:
 // the clear (640×480×2), every draw's rectangle clipped to the screen (×2 bytes), and the
