@@ -132,8 +132,8 @@ void FrameStep();
 const Program& CurrentProgram();
 
 // ---- Runs without a display (tests, demos, CI)
-// Call before Start; drive the frames with RunToNextFrame (Main would spin: the clock never
-// moves by itself). No window and no sound device open: the mixer runs as the clock advances
+// Call before Start; drive the frames with RunFrame, or AdvanceClock and RunToNextFrame (Main
+// would spin: the clock never moves by itself). No window and no sound device open: the mixer runs as the clock advances
 // and its output goes to the sound sink, or is dropped. The clock starts at `startTick` and
 // the load-time stamps with it; keys come only from PressKey; message boxes are written to
 // standard error and answered OK or Yes.
@@ -150,7 +150,7 @@ bool RunFrame(uint32_t ms);
 // it at the next turn of the loop (Escape ends the program). Without UseHeadless: nothing.
 void PressKey(int vk, int down);
 
-// Sound AdvanceClock mixed, in the mix format (tuSound::SelectFormat; by default 44100 Hz,
+// Sound AdvanceClock or RunFrame mixed, in the mix format (tuSound::SelectFormat; by default 44100 Hz,
 // 16-bit signed stereo): `frames` frames of `channels` interleaved samples, left first, each
 // 16-bit signed (int16_t) or 8-bit unsigned (128 silence) by `bits`.
 struct MixedSound {
@@ -161,7 +161,8 @@ struct MixedSound {
   int samplesPerSec;
 };
 using SoundSink = void (*)(const MixedSound& sound, void* context);
-// Hands every block AdvanceClock mixes to `sink` with `context`, in order; null drops them again.
+// Hands every block AdvanceClock and RunFrame mix to `sink` with `context`, in order; null drops
+// them again.
 void SetSoundSink(SoundSink sink, void* context);
 
 // ---- Window procedure
