@@ -150,6 +150,9 @@ int main(int argc, char** argv) {
 
   maxFrames = minutes * 60 * 1000 / kFrameMs;
 
+  // Headless on the manual clock, with the load-time stamps left as the real clock took them:
+  // the figures in the README were measured so. UseHeadless would restart the stamps on this
+  // clock, and the first game's first fall, which counts from them, would change every figure.
   tu::platform::SetHeadless(true);
   tu::platform::SetTick(0);
   tuSystem::Program program = GameProgram();
