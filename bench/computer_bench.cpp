@@ -15,7 +15,6 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "platform/headless.h"
-#include "platform/seams.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ const std::vector<Position>& Positions(int level) {
   static std::vector<Position> cache[kComputerLevels];
   std::vector<Position>& out = cache[level];
   if (!out.empty()) return out;
-  if (!tu::platform::Headless()) tu::platform::SetHeadless(true);
+  if (!tu::platform::Headless()) tuSystem::UseHeadless();
   GameState saved = game;
   int savedScene = tuSystem::sys.sceneNo;
   auto start = [&] {
@@ -51,7 +50,7 @@ const std::vector<Position>& Positions(int level) {
       if (game.player[pl].phase == kPhaseControl && !game.computer[pl].planned && f % 3 == 0)
         out.push_back({game, pl});
     tuSystem::sys.frameSeconds = 1.0f;  // the opening wipe ends at once
-    tu::platform::AdvanceTick(16);
+    tuSystem::AdvanceClock(16);
     GameScene();
     if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) start();
   }

@@ -6,13 +6,22 @@ namespace {
 
 int keyState = 0;
 float seenSeconds = 0.0f;
+int soundToStart = -1;  // played by the next frame
 void Scene() {
   tuSystem::GetKey('X', &keyState);
   seenSeconds = tuSystem::sys.frameSeconds;
+  if (soundToStart >= 0) tuSound::Play(soundToStart, 0);
+  soundToStart = -1;
 }
 void Load() { tuSystem::sys.sceneNo = 1; }
 
-class HeadlessRun : public sound_support::SoundTest {};
+class HeadlessRun : public sound_support::SoundTest {
+ protected:
+  void TearDown() override {
+    tuSystem::SetSoundSink(nullptr, nullptr);  // a failed case leaves no sink behind
+    SoundTest::TearDown();
+  }
+};
 
 TEST_F(HeadlessRun, ClockKeysAndSoundMoveOnlyWhenTheProgramSaysSo) {
   tuSystem::UseHeadless();
@@ -45,6 +54,54 @@ TEST_F(HeadlessRun, ClockKeysAndSoundMoveOnlyWhenTheProgramSaysSo) {
 
   tuSystem::PressKey(27, 1);  // Escape ends the program
   EXPECT_FALSE(tuSystem::RunToNextFrame());
+  tu::platform::ReleaseInstance();
+}
+
+TEST_F(HeadlessRun, TheSinkHearsEverySampleTheClockMixesFromTheFrameThatStartsASound) {
+  tuSystem::UseHeadless(5000);
+  EXPECT_EQ(tuSystem::Tick(), 5000u);
+  EXPECT_EQ(tuSystem::loadStamps[0], 5000u);
+  tuSystem::Program program;
+  program.loadAssets = Load;
+  program.scenes[1] = Scene;
+  char arg0[] = "headless";
+  char* argv[] = {arg0};
+  ASSERT_EQ(tuSystem::Start(1, argv, program), 1);
+  std::vector<int16_t> heard;
+  tuSystem::SetSoundSink(
+      [](const tuSystem::MixedSound& s, void* out) {
+        ASSERT_EQ(s.bits, 16);
+        ASSERT_EQ(s.channels, 2);
+        ASSERT_EQ(s.samplesPerSec, 44100);
+        auto* v = static_cast<std::vector<int16_t>*>(out);
+        const int16_t* p = static_cast<const int16_t*>(s.samples);
+        v->insert(v->end(), p, p + s.frames * 2);
+      },
+      &heard);
+  std::vector<int16_t> ramp(44100);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<int16_t>(i % 20000);
+  WriteFile("ramp.wav", sound_support::Riff({sound_support::Chunk("fmt ", sound_support::Fmt(1, 44100, 16)),
+                                             sound_support::Chunk("data", sound_support::Samples16(ramp))}));
+  int id = tuSound::LoadObject("ramp.wav", 1);
+  ASSERT_GE(id, 0);
+  ASSERT_TRUE(tuSystem::RunToNextFrame());
+
+  // Ten frames of 16 ms: 7056 frames of 44.1 kHz in all, 705 or 706 at a time; the sound the
+  // first frame starts is in that frame's own mix, from its first sample.
+  soundToStart = id;
+  for (int f = 0; f < 10; ++f) ASSERT_TRUE(tuSystem::RunFrame(16));
+  ASSERT_EQ(heard.size(), 2u * 7056);
+  EXPECT_NE(heard[2 * 100], 0);
+  // The same mix pulled straight from the mixer, from the sound's start again.
+  tuSound::Stop(id, 0);
+  tuSound::Play(id, 0);
+  std::vector<int16_t> direct = sound_support::Pull(7056);
+  EXPECT_EQ(heard, direct);
+
+  // Without a sink the mix is dropped.
+  tuSystem::SetSoundSink(nullptr, nullptr);
+  tuSystem::AdvanceClock(16);
+  EXPECT_EQ(heard.size(), 2u * 7056);
   tu::platform::ReleaseInstance();
 }
 

@@ -6,8 +6,8 @@
 //
 //   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix]     (defaults: 1000000 frames, seed 1)
 //
-// --versus plays versus games only. --mix mixes each frame's share of sound after the frame, as
-// the device would take it, and reports the loudest sample and the samples at full scale.
+// --versus plays versus games only. --mix measures the sound mixed as the clock moves, as the
+// device would take it, and reports the loudest sample and the samples at full scale.
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -21,10 +21,6 @@
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
-#include "platform/audio.h"
-#include "platform/clock.h"
-#include "platform/seams.h"
-#include "platform/window.h"
 
 namespace {
 
@@ -51,8 +47,7 @@ class Keys {
   void Set(int vk, bool down) {
     if (down_[vk] == down) return;
     down_[vk] = down;
-    tu::platform::InjectKey(vk, down);
-    tu::platform::PostMessage(down ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP, static_cast<uintptr_t>(vk));
+    tuSystem::PressKey(vk, down);
   }
   bool Down(int vk) const { return down_[vk]; }
   // A tap: down now, up after `frames` frame steps.
@@ -276,28 +271,21 @@ const char* BrokenInvariant(int pl, char* buf, size_t size) {
   return nullptr;
 }
 
-// The mix of every frame, pulled at the device's format: its loudest sample and how many
-// samples reached full scale, where the device's saturating sum clips.
+// The mix as the clock moves, at the device's format: its loudest sample and how many samples
+// reached full scale, where the device's saturating sum clips.
 class MixMeter {
  public:
-  void AfterFrame(long long frame) {
-    if (!tu::platform::AudioIsOpen()) return;
-    const tu::platform::WaveFormat f = tu::platform::AudioPrimaryFormat();
-    const long long due = (frame + 1) * kFrameMs * static_cast<long long>(f.samplesPerSec) / 1000;
-    int frames = static_cast<int>(due - pulled_);
-    pulled_ = due;
-    const int channels = f.channels;
-    while (frames > 0) {
-      int n = frames < kChunk ? frames : kChunk;
-      tu::platform::AudioPull(out_, n);  // 16-bit: the game never changes the format
-      for (int i = 0; i < n * channels; ++i) {
-        int v = out_[i] < 0 ? -out_[i] : out_[i];
-        if (v > peak_) peak_ = v;
-        clipped_ += out_[i] == 32767 || out_[i] == -32768;
-      }
-      samples_ += n * channels;
-      frames -= n;
+  static void Take(const tuSystem::MixedSound& sound, void* self) { static_cast<MixMeter*>(self)->Measure(sound); }
+  void Measure(const tuSystem::MixedSound& sound) {
+    if (sound.bits != 16) return;  // the game never changes the format
+    const int16_t* out = static_cast<const int16_t*>(sound.samples);
+    const int n = sound.frames * sound.channels;
+    for (int i = 0; i < n; ++i) {
+      int v = out[i] < 0 ? -out[i] : out[i];
+      if (v > peak_) peak_ = v;
+      clipped_ += out[i] == 32767 || out[i] == -32768;
     }
+    samples_ += n;
   }
   void Print() const {
     double db = peak_ > 0 ? 20.0 * std::log10(peak_ / 32768.0) : -INFINITY;
@@ -305,9 +293,7 @@ class MixMeter {
   }
 
  private:
-  static constexpr int kChunk = 1024;
-  int16_t out_[2 * kChunk] = {};
-  long long pulled_ = 0, samples_ = 0, clipped_ = 0;
+  long long samples_ = 0, clipped_ = 0;
   int peak_ = 0;
 };
 
@@ -349,8 +335,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  tu::platform::SetHeadless(true);
-  tu::platform::SetTick(0);
+  tuSystem::UseHeadless();
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = seed;
@@ -363,6 +348,7 @@ int main(int argc, char** argv) {
 
   Driver driver(seed, versusOnly);
   MixMeter meter;
+  if (mix) tuSystem::SetSoundSink(MixMeter::Take, &meter);
   Counts n;
   int lastPhase[2] = {game.player[0].phase, game.player[1].phase};
   int lastScene = tuSystem::sys.sceneNo;
@@ -371,10 +357,8 @@ int main(int argc, char** argv) {
   char buf[256];
   for (long long f = 0; f < frames; ++f) {
     driver.Input();
-    tu::platform::AdvanceTick(kFrameMs);
-    if (!tuSystem::RunToNextFrame()) return Fail(f, seed, "the program ended (a quit was never asked for)");
+    if (!tuSystem::RunFrame(kFrameMs)) return Fail(f, seed, "the program ended (a quit was never asked for)");
     ++n.frames;
-    if (mix) meter.AfterFrame(f);
 
     for (int pl = 0; pl < 2; ++pl)
       if (const char* why = BrokenInvariant(pl, buf, sizeof buf)) return Fail(f, seed, why);

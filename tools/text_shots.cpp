@@ -8,7 +8,6 @@
 
 #include "game/game.h"
 #include "platform/instance.h"
-#include "platform/seams.h"
 
 namespace {
 
@@ -16,26 +15,22 @@ namespace {
 void Run(int frames) {
   uint32_t target = tuSystem::sys.frameCount + static_cast<uint32_t>(frames);
   while (tuSystem::sys.frameCount < target && tuSystem::Turn()) {
-    if (tuSystem::sys.frameCount % 3 == 0)
-      tu::platform::AdvanceTick(16);
-    else
-      tu::platform::AdvanceTick(17);
+    tuSystem::AdvanceClock(tuSystem::sys.frameCount % 3 == 0 ? 16 : 17);
   }
 }
 
 void Press(int vk) {
-  tu::platform::InjectKey(vk, true);
+  tuSystem::PressKey(vk, 1);
   Run(6);
-  tu::platform::InjectKey(vk, false);
+  tuSystem::PressKey(vk, 0);
   Run(6);
 }
 
 }  // namespace
 
 int main() {
-  tu::platform::SetHeadless(true);
-  // The manual clock starts at the load time, where the meter's first window begins.
-  tu::platform::SetTick(tuSystem::loadStamps[3]);
+  // The manual clock and the load-time stamps start at 0, where the meter's first window begins.
+  tuSystem::UseHeadless();
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = 7;

@@ -28,19 +28,12 @@ bool WritePresentedFrame(const std::string& file, std::string* error) {
 
 SoundCounter::SoundCounter() { gameout::recorder.Start(); }
 
-void SoundCounter::AfterFrame(int frameMs) {
+void SoundCounter::AfterFrame() {
   for (int i = 0; i < gameout::recorder.soundCount; ++i) {
     const gameout::SoundCall& c = gameout::recorder.sounds[i];
     if (c.kind != gameout::SoundStop && c.id >= 0 && c.id < tuSound::kMaxSounds) ++starts_[c.id];
   }
   gameout::recorder.Start();  // draws and sounds of the next frame only
-  if (!tu::platform::AudioIsOpen()) return;
-  // The frame's share of audio, so one-shot sounds finish in simulated time.
-  static std::vector<uint8_t> scratch;
-  tu::platform::WaveFormat f = tu::platform::AudioPrimaryFormat();
-  int frames = static_cast<int>(static_cast<uint64_t>(f.samplesPerSec) * frameMs / 1000);
-  scratch.resize(static_cast<size_t>(frames) * f.blockAlign);
-  if (frames > 0) tu::platform::AudioPull(scratch.data(), frames);
 }
 
 nlohmann::ordered_json SoundCounter::Json() const {

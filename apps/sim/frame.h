@@ -9,12 +9,11 @@ namespace sim {
 // Writes the frame presented last as a PNG file; false with a reason.
 bool WritePresentedFrame(const std::string& file, std::string* error);
 
-// Counts the sound starts of the game frame by frame and mixes the frame's share of audio, so
-// that sounds end in simulated time.
+// Counts the sound starts of the game frame by frame.
 class SoundCounter {
  public:
   SoundCounter();
-  void AfterFrame(int frameMs);
+  void AfterFrame();
   // For each sound file name: the number of starts and whether it plays at the end.
   nlohmann::ordered_json Json() const;
 

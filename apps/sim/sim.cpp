@@ -17,9 +17,7 @@
 #include "frame.h"
 #include "game/game.h"
 #include "game/model.h"
-#include "platform/clock.h"
 #include "platform/seams.h"
-#include "platform/window.h"
 #include "script.h"
 #include "state.h"
 
@@ -201,11 +199,8 @@ int Run(int argc, char** argv) {
   }
   int frames = o.frames >= 0 ? o.frames : std::max(script.lastFrame + 1, 1);
 
-  tu::platform::SetHeadless(true);
-  tu::platform::SetTick(o.startTick);
-  // The real program stamps these when it is loaded, from the clock; here the clock is the
-  // manual one, and the game's timers and the frame meter start from it.
-  for (uint32_t& stamp : tuSystem::loadStamps) stamp = tu::platform::Tick();
+  tuSystem::UseHeadless(o.startTick);
+  tu::platform::SetEchoBoxes(false);  // the dump lists the message boxes
   if (!o.assets.empty()) tu::platform::SetExeFolderOverride(o.assets);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
@@ -237,19 +232,14 @@ int Run(int argc, char** argv) {
   int ran = 0;
   bool ended = false;
   for (int f = 0; f < frames; ++f) {
-    // As from a keyboard: the key's state changes and the window gets its message.
-    for (; next < script.events.size() && script.events[next].frame <= f; ++next) {
-      const KeyEvent& e = script.events[next];
-      tu::platform::InjectKey(e.vk, e.down);
-      tu::platform::PostMessage(e.down ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP, static_cast<uintptr_t>(e.vk));
-    }
-    tu::platform::AdvanceTick(static_cast<uint32_t>(o.frameMs));
-    if (!tuSystem::RunToNextFrame()) {
+    for (; next < script.events.size() && script.events[next].frame <= f; ++next)
+      tuSystem::PressKey(script.events[next].vk, script.events[next].down);
+    if (!tuSystem::RunFrame(static_cast<uint32_t>(o.frameMs))) {
       ended = true;
       break;
     }
     ++ran;
-    sounds.AfterFrame(o.frameMs);
+    sounds.AfterFrame();
     if (trace)
       trace << f << " " << tuSystem::sys.sceneNo << " " << game.player[0].phase << " "
             << game.player[1].phase << " " << game.player[0].score << " " << game.player[1].score << "\n";
@@ -265,7 +255,7 @@ int Run(int argc, char** argv) {
 
   nlohmann::ordered_json dump;
   dump["frames"] = ran;
-  dump["tick"] = tu::platform::Tick();
+  dump["tick"] = tuSystem::Tick();
   dump["ended"] = ended;
   dump["fps"] = tuSystem::fps.text;  // the frame meter's line as last drawn
   nlohmann::ordered_json gameState = DumpGame();

@@ -132,16 +132,38 @@ void FrameStep();
 const Program& CurrentProgram();
 
 // ---- Runs without a display (tests, demos, CI)
-// Call before Start; drive the frames with RunToNextFrame (Main would spin: the clock never
-// moves by itself). No window and no sound device open: the mixer runs as the clock advances
-// and its output is dropped. The clock starts at 0 and the load-time stamps with it; keys come
-// only from PressKey; message boxes are written to standard error and answered OK or Yes.
-void UseHeadless();
-// Moves the headless clock `ms` forward and mixes that much sound. Without UseHeadless: nothing.
+// Call before Start; drive the frames with RunFrame, or AdvanceClock and RunToNextFrame (Main
+// would spin: the clock never moves by itself). No window and no sound device open: the mixer runs as the clock advances
+// and its output goes to the sound sink, or is dropped. The clock starts at `startTick` and
+// the load-time stamps with it; keys come only from PressKey; message boxes are written to
+// standard error and answered OK or Yes.
+void UseHeadless(uint32_t startTick = 0);
+// Moves the headless clock `ms` forward and mixes that much sound (fractions of a sample frame
+// carry over to the next call). Without UseHeadless: nothing.
 void AdvanceClock(uint32_t ms);
+// One frame of a scripted run: moves the headless clock `ms` forward, runs to the next frame
+// step (RunToNextFrame's result), then mixes the sound of those `ms`, as a device takes the
+// sound of a frame while it plays. Unlike AdvanceClock before RunToNextFrame, the sounds the
+// frame starts are in its own mix. Without UseHeadless: false, nothing runs.
+bool RunFrame(uint32_t ms);
 // Puts key `vk` down (1) or up (0) as the keyboard would: polling and the window procedure see
 // it at the next turn of the loop (Escape ends the program). Without UseHeadless: nothing.
 void PressKey(int vk, int down);
+
+// Sound AdvanceClock or RunFrame mixed, in the mix format (tuSound::SelectFormat; by default 44100 Hz,
+// 16-bit signed stereo): `frames` frames of `channels` interleaved samples, left first, each
+// 16-bit signed (int16_t) or 8-bit unsigned (128 silence) by `bits`.
+struct MixedSound {
+  const void* samples;  // valid during the call only
+  int frames;
+  int channels;
+  int bits;
+  int samplesPerSec;
+};
+using SoundSink = void (*)(const MixedSound& sound, void* context);
+// Hands every block AdvanceClock and RunFrame mix to `sink` with `context`, in order; null drops
+// them again.
+void SetSoundSink(SoundSink sink, void* context);
 
 // ---- Window procedure
 intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);

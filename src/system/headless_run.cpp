@@ -1,5 +1,6 @@
-// Runs without a display for tests, demos and CI: the platform's headless mode behind three
-// public calls, so a game needs none of the platform's headers to script itself.
+// Runs without a display for tests, demos, tools and CI: the platform's headless mode behind a
+// few public calls, so a program needs none of the platform's headers to drive its clock, its
+// keys and its sound.
 #include <cstdint>
 
 #include <tu/tuSystem.h>
@@ -14,24 +15,14 @@ namespace tuSystem {
 
 namespace {
 uint32_t owedSampleMs = 0;  // samplesPerSec x ms not yet mixed, below one sample frame
-}
+SoundSink sink = nullptr;
+void* sinkContext = nullptr;
 
-void UseHeadless() {
-  tu::platform::SetHeadless(true);
-  tu::platform::SetEchoBoxes(true);
-  tu::platform::SetTick(0);
-  // The stopwatches stamped when the program was loaded read the real clock: restart them on
-  // this one, so the game's timers and the frame meter count from 0.
-  for (uint32_t& stamp : loadStamps) stamp = tu::platform::Tick();
-  owedSampleMs = 0;
-}
-
-void AdvanceClock(uint32_t ms) {
-  if (!tu::platform::Headless()) return;
-  tu::platform::AdvanceTick(ms);
+// Sound time follows the clock: the mixer renders as many frames as `ms` hold, as a device
+// would take them, and hands them to the sink. The fraction of a frame left over is carried to
+// the next call.
+void MixFor(uint32_t ms) {
   if (!tu::platform::AudioIsOpen()) return;
-  // Sound time follows the clock: the mixer renders as many frames as the time holds, and
-  // the output is dropped. The fraction of a frame left over is carried to the next call.
   static uint8_t scratch[16384];
   tu::platform::WaveFormat f = tu::platform::AudioPrimaryFormat();
   if (f.samplesPerSec == 0 || f.blockAlign == 0) return;
@@ -40,10 +31,41 @@ void AdvanceClock(uint32_t ms) {
   owedSampleMs = static_cast<uint32_t>(total % 1000);
   const uint64_t chunk = sizeof scratch / f.blockAlign;
   while (frames > 0) {
-    uint64_t n = frames < chunk ? frames : chunk;
-    tu::platform::AudioPull(scratch, static_cast<int>(n));
-    frames -= n;
+    int n = static_cast<int>(frames < chunk ? frames : chunk);
+    tu::platform::AudioPull(scratch, n);
+    if (sink) sink(MixedSound{scratch, n, f.channels, f.bitsPerSample, static_cast<int>(f.samplesPerSec)}, sinkContext);
+    frames -= static_cast<uint64_t>(n);
   }
+}
+}  // namespace
+
+void UseHeadless(uint32_t startTick) {
+  tu::platform::SetHeadless(true);
+  tu::platform::SetEchoBoxes(true);
+  tu::platform::SetTick(startTick);
+  // The stopwatches stamped when the program was loaded read the real clock: restart them on
+  // this one, so the game's timers and the frame meter count from its start.
+  for (uint32_t& stamp : loadStamps) stamp = tu::platform::Tick();
+  owedSampleMs = 0;
+}
+
+void SetSoundSink(SoundSink s, void* context) {
+  sink = s;
+  sinkContext = context;
+}
+
+void AdvanceClock(uint32_t ms) {
+  if (!tu::platform::Headless()) return;
+  tu::platform::AdvanceTick(ms);
+  MixFor(ms);
+}
+
+bool RunFrame(uint32_t ms) {
+  if (!tu::platform::Headless()) return false;
+  tu::platform::AdvanceTick(ms);
+  if (!RunToNextFrame()) return false;
+  MixFor(ms);
+  return true;
 }
 
 void PressKey(int vk, int down) {
@@ -51,7 +73,7 @@ void PressKey(int vk, int down) {
   // As from a keyboard: the key's state changes and the window gets its message.
   tu::platform::InjectKey(vk, down != 0);
   tu::platform::PostMessage(down ? tu::platform::WM_KEYDOWN : tu::platform::WM_KEYUP,
-                        static_cast<uintptr_t>(vk));
+                            static_cast<uintptr_t>(vk));
 }
 
 }  // namespace tuSystem
