@@ -175,6 +175,22 @@ TEST_F(Play, GarbageCountsEnterAsPartRowsFullRowsOrFiveWithTheRestKept) {
   EXPECT_EQ(p.cells[4][0], 0);
 }
 
+// What the marks announce is what the spawns let in, whatever the count.
+TEST_F(Play, GarbageToFallIsWhatTheSpawnsLetIn) {
+  PlayerState& p = P();
+  for (int announced = 0; announced <= 60; ++announced) {
+    PhaseInit(0);
+    p.garbageIn = announced;
+    int entered = 0;
+    while (p.garbageIn > 0) {
+      PhaseSpawn(0);
+      entered += CountCode(kGarbage);
+      for (int slot = 1; slot <= 5; ++slot) p.cells[slot][0] = kEmpty;
+    }
+    EXPECT_EQ(GarbageToFall(announced), entered) << announced;
+  }
+}
+
 TEST_F(Play, GarbageEarnedIsSentAtTheSendersNextSpawn) {
   PhaseInit(0);
   PhaseInit(1);

@@ -173,6 +173,9 @@ void PhaseWipeIn(int pl);
 void PhaseSpawn(int pl);
 void PhaseSetFlash(int pl, uint32_t now);
 void HandlePause();
+// The garbage blocks that a count announced to a player brings into his field over the coming
+// spawns: up to five enter at a spawn, and of a count of six to ten the rest is dropped.
+int GarbageToFall(int announced);
 
 // ---- Piece control (control.cpp)
 void PhaseControl(int pl, uint32_t now);
@@ -195,6 +198,13 @@ void PhaseErase(int pl, uint32_t now);
 // ---- Rendering (render.cpp)
 int DrawNumber(int x, int y, int value);
 void DrawPlayer(int pl, uint32_t now);
+// The marks of announced garbage: one per five rows, one per row of five, one per single block.
+struct GarbageMarks {
+  int fiveRows, rows, singles;
+};
+GarbageMarks MarksFor(int announced);
+// After both players: the player labels, the coming-piece labels, the announced garbage and the
+// pause pictures.
 void DrawLabels();
 
 // ---- Game over (result.cpp)

@@ -171,6 +171,13 @@ void RunPhase(int pl, uint32_t now) {
   }
 }
 
+int GarbageToFall(int announced) {
+  if (announced <= 0) return 0;
+  if (announced <= 5) return announced;
+  // Each spawn takes a row of five; a count of six to ten left at a spawn loses its rest.
+  return 5 * ((announced - 1) / 5);
+}
+
 void HandlePause() {
   tuSystem::GetKey(vk::Space, &game.keys.pause);
   if (game.keys.pause != tu::kKeyStatePressed) return;
