@@ -295,6 +295,125 @@ TEST_F(Play, SpacePausesBothPlayersAndRestoresTheirPhases) {
   EXPECT_EQ(P(1).phase, kPhaseInit);
 }
 
+class PauseMenu : public Play {
+ protected:
+  // A versus game in play: pieces in control, music on, something on the board.
+  void StartVersus(int mode = kModeVersus) {
+    game.gameMode = mode;
+    FinishWipe();
+    for (int pl = 0; pl < 2; ++pl) {
+      PhaseInit(pl);
+      P(pl).phase = kPhaseControl;
+      P(pl).fallTime = Now();
+      P(pl).score = 120;
+      P(pl).cells[2][16] = 3;
+    }
+    P(1).garbageIn = 7;
+    P(0).garbageOut = 2;
+  }
+  void Frame() {
+    tu::platform::AdvanceTick(16);
+    gameout::recorder.Start();
+    GameScene();
+  }
+  // A press, then up long enough for the next press to count.
+  void Tap(int vk) {
+    Key(vk, true);
+    Frame();
+    Key(vk, false);
+    Frame();
+    Frame();
+  }
+  bool Paused() { return P(0).phase == kPhasePaused && P(1).phase == kPhasePaused; }
+};
+
+TEST_F(PauseMenu, ContinueAndThePauseKeyResumeAsBefore) {
+  StartVersus();
+  ASSERT_EQ(PieceOrientation(P(0)), 1);
+  Tap(vk::Space);
+  ASSERT_TRUE(Paused());
+  EXPECT_EQ(game.levelCursor[1], kPauseContinue);
+  // Either player moves the cursor; the pause key resumes wherever it is.
+  Key(vk::S, true);
+  Frame();
+  EXPECT_EQ(game.levelCursor[1], kPauseToTitle);
+  EXPECT_EQ(SoundCount(gameout::SoundPlay, kButton), 1);
+  Key(vk::S, false);
+  Frame();
+  Tap(vk::Space);
+  EXPECT_EQ(P(0).phase, kPhaseControl);
+  EXPECT_EQ(P(1).phase, kPhaseControl);
+  // A new pause starts on continue; confirming it resumes, and the confirm (player 1's
+  // clockwise turn) does not turn his piece.
+  Tap(vk::Space);
+  ASSERT_TRUE(Paused());
+  EXPECT_EQ(game.levelCursor[1], kPauseContinue);
+  Key(vk::X, true);
+  Frame();
+  EXPECT_EQ(SoundCount(gameout::SoundPlay, kButtonK), 1);
+  EXPECT_EQ(P(0).phase, kPhaseControl);
+  Frame();
+  Key(vk::X, false);
+  Frame();
+  EXPECT_EQ(PieceOrientation(P(0)), 1);
+  EXPECT_EQ(tuSystem::sys.sceneNo, 1);
+  // Keys held when the pause comes are no presses in its menu.
+  Key(vk::Down, true);
+  Frame();
+  Tap(vk::Space);
+  EXPECT_EQ(game.levelCursor[1], kPauseContinue);
+  Key(vk::Down, false);
+  Frame();
+  // Against the computer the menu is player 1's alone.
+  ResetGame();
+  UseTestAssets();
+  game.computerLevel[1] = 0;
+  StartVersus(kModeComputer);
+  Tap(vk::Space);
+  Tap(vk::W);
+  EXPECT_EQ(game.levelCursor[1], kPauseContinue);
+  Tap(vk::Up);
+  EXPECT_EQ(game.levelCursor[1], kPauseToTitle);
+}
+
+TEST_F(PauseMenu, ReturnToTitleLeavesTheGameForTheMenuWithACleanRound) {
+  StartVersus();
+  // Paused during the opening wipe, which the pause freezes half open.
+  P(0).phase = P(1).phase = kPhaseWipeIn;
+  tuDraw::draw.wipeDone = 0;
+  tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeFromCentre, 500.0f, 3);
+  Tap(vk::Space);
+  ASSERT_TRUE(Paused());
+  Tap(vk::W);
+  ASSERT_EQ(game.levelCursor[1], kPauseToTitle);
+  Key(vk::X, true);
+  Frame();
+  EXPECT_EQ(tuSystem::sys.sceneNo, 2);
+  EXPECT_EQ(tuSystem::sys.prevSceneNo, 0);
+  for (int id = kMusic0; id < kMusic0 + 5; ++id) EXPECT_EQ(SoundCount(gameout::SoundStop, id), 1) << id;
+  EXPECT_EQ(CountDraws(kFont, 0, 295) + CountDraws(kFont, 0, 505), 0);  // no outcome, no question
+  EXPECT_EQ(game.resultStep, 0);
+  EXPECT_EQ(game.menuLevel, 0);
+  EXPECT_EQ(game.levelCursor[0], 0);
+  EXPECT_EQ(game.levelCursor[1], 0);
+  EXPECT_EQ(game.gameMode, kModeVersus);
+  for (int pl = 0; pl < 2; ++pl) {
+    EXPECT_EQ(P(pl).phase, kPhaseInit);
+    EXPECT_EQ(P(pl).score, 0);
+    EXPECT_EQ(P(pl).garbageIn, 0);
+    EXPECT_EQ(P(pl).garbageOut, 0);
+    EXPECT_EQ(CountCode(0, pl), kLiveCells);
+  }
+  EXPECT_EQ(tuDraw::draw.wipeState, 0);
+  EXPECT_EQ(tuDraw::draw.clipRect.right - tuDraw::draw.clipRect.left, 640);
+  EXPECT_EQ(tuDraw::draw.clipRect.bottom - tuDraw::draw.clipRect.top, 480);
+  // The menu takes over, and the X still held there is no confirm.
+  gameout::recorder.Start();
+  MenuScene();
+  EXPECT_EQ(FindDraw(0, 0, kTitle, 0, 0), 0);
+  EXPECT_EQ(game.menuLevel, 0);
+}
+
 TEST_F(Play, OnePlayerModeNeverAdvancesPlayerTwo) {
   game.gameMode = 0;
   FinishWipe();

@@ -206,6 +206,24 @@ TEST_F(Render, GarbageMarksAndNextLabelsGoOverTheFieldsThatTakeThem) {
   EXPECT_GE(FindDraw(137, 39, kFont, 262, 459), 0);
 }
 
+TEST_F(Render, ThePauseMenuGoesUnderEachPausePictureWithTheCursorsBar) {
+  game.gameMode = kModeVersus;
+  P(0).phase = P(1).phase = kPhasePaused;
+  game.levelCursor[1] = kPauseToTitle;
+  DrawLabels();
+  for (int x : {77, 371}) {
+    int pause = FindDraw(x, 234, kFont, 0, 594);
+    int plate = FindDraw(x, 274, kFont, 0, 632);
+    int bar = FindDraw(x + 5, 300, kFont, 0, 552);
+    int item = FindDraw(x + 5, 300, kFont, 0, 459);
+    EXPECT_LT(pause, plate) << x;
+    EXPECT_LT(plate, bar) << x;
+    EXPECT_LT(bar, item) << x;
+    EXPECT_GE(FindDraw(x + 24, 278, kFont, 0, 482), 0) << x;
+    EXPECT_EQ(FindDraw(x + 24, 278, kFont, 0, 552), -1) << x;
+  }
+}
+
 TEST_F(Render, TheFrameDrawsTheBackgroundOfTheModeFirst) {
   game.gameMode = 0;
   game.difficulty[0] = 1;

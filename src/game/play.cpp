@@ -178,18 +178,90 @@ int GarbageToFall(int announced) {
   return 5 * ((announced - 1) / 5);
 }
 
-void HandlePause() {
-  tuSystem::GetKey(vk::Space, &game.keys.pause);
-  if (game.keys.pause != tu::kKeyStatePressed) return;
-  PlayerState* p = game.player;
-  if (p[0].phase != kPhasePaused && p[1].phase != kPhasePaused) {
-    for (int i = 0; i < 2; ++i) {
-      game.pausedPhase[i] = p[i].phase;
-      p[i].phase = kPhasePaused;
-    }
-  } else {
-    for (int i = 0; i < 2; ++i) p[i].phase = game.pausedPhase[i];
+namespace {
+
+// Either player paused means the game is paused: the pause key's own test.
+bool Paused() { return game.player[0].phase == kPhasePaused || game.player[1].phase == kPhasePaused; }
+
+// Player 2 works the pause menu in the versus game only; against the computer it is player 1's.
+bool SecondPlayerInMenu() { return game.gameMode != kModeOnePlayer && game.gameMode != kModeComputer; }
+
+void PollMenuKeys() {
+  GameKeys& k = game.keys;
+  tuSystem::GetKey(vk::Up, &k.menuUp[0]);
+  tuSystem::GetKey(vk::Down, &k.menuDown[0]);
+  tuSystem::GetKey(vk::X, &k.confirm[0]);
+  if (!SecondPlayerInMenu()) return;
+  tuSystem::GetKey(vk::W, &k.menuUp[1]);
+  tuSystem::GetKey(vk::S, &k.menuDown[1]);
+  tuSystem::GetKey(vk::J, &k.confirm[1]);
+}
+
+void Resume() {
+  for (int i = 0; i < 2; ++i) game.player[i].phase = game.pausedPhase[i];
+  game.levelCursor[1] = kPauseContinue;
+}
+
+// Leaves the game as its own end does when the continue question is answered no, without the
+// outcome or the question: the music stops, the round is reset and the title menu follows.
+void ReturnToTitle() {
+  // An opening wipe frozen by the pause would leave the menu clipped.
+  while (tuDraw::draw.wipeState > 0 && tuDraw::StepWipe()) {
   }
+  game.menuLevel = 0;
+  game.resultStep = 0;
+  for (int id : assets.music) gameout::Stop(id);
+  ResetRound();
+  game.player[0].phase = game.player[1].phase = kPhaseInit;
+  game.levelCursor[0] = game.levelCursor[1] = 0;
+  tuSystem::sys.sceneNo = 2;
+  tuSystem::sys.prevSceneNo = 0;
+}
+
+// Returns true when the game is to be left for the title at the end of this frame.
+bool PauseMenu() {
+  PollMenuKeys();
+  GameKeys& k = game.keys;
+  int& cursor = game.levelCursor[1];
+  int players = SecondPlayerInMenu() ? 2 : 1;
+  bool move = false;
+  for (int pl = 0; pl < players; ++pl)
+    move = move || k.menuUp[pl] == tu::kKeyStatePressed || k.menuDown[pl] == tu::kKeyStatePressed;
+  if (move) {
+    cursor = cursor == kPauseContinue ? kPauseToTitle : kPauseContinue;
+    gameout::Play(assets.buttonSound);
+  }
+  for (int pl = 0; pl < players; ++pl) {
+    if (k.confirm[pl] != tu::kKeyStatePressed) continue;
+    gameout::Play(assets.buttonSound2);
+    if (cursor == kPauseToTitle) return true;
+    Resume();
+    // The confirm key is also this player's clockwise turn: its press is spent here.
+    tuSystem::GetKey(kPieceKeys[pl][3], &k.turnCw[pl]);
+    return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool HandlePause() {
+  tuSystem::GetKey(vk::Space, &game.keys.pause);
+  if (game.keys.pause == tu::kKeyStatePressed) {
+    if (!Paused()) {
+      for (int i = 0; i < 2; ++i) {
+        game.pausedPhase[i] = game.player[i].phase;
+        game.player[i].phase = kPhasePaused;
+      }
+      game.levelCursor[1] = kPauseContinue;
+      // Keys held when the pause came are not presses in its menu.
+      PollMenuKeys();
+    } else {
+      Resume();
+    }
+    return false;
+  }
+  return Paused() && PauseMenu();
 }
 
 void GameScene() {
@@ -204,7 +276,7 @@ void GameScene() {
   }
   if (back >= 0) gameout::Draw(0, 0, back, 0, 0, 640, 480);
   uint32_t now = tuSystem::Tick();
-  HandlePause();
+  bool leave = HandlePause();
   int players = game.gameMode == 0 ? 1 : 2;
   for (int pl = 0; pl < players; ++pl) {
     RunPhase(pl, now);
@@ -215,5 +287,7 @@ void GameScene() {
   }
   DrawLabels();
   if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) ResultSequence(now);
+  // Like the game's own end, the game is left once its last frame is drawn.
+  if (leave) ReturnToTitle();
   tuDraw::Present();
 }

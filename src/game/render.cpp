@@ -64,6 +64,29 @@ void DrawNextLabels(int pl) {
   }
 }
 
+// The pause menu under a pause picture at (x, 234): a plate cut to its height, the highlight bar
+// under the item at the cursor, then the two items.
+constexpr int kPauseMenuTop = 274;
+struct PauseItem {
+  int dx, y, left, top, right, bottom;
+};
+constexpr PauseItem kPauseItems[2] = {{24, 278, 0, 482, 112, 503}, {5, 300, 0, 459, 150, 480}};
+
+void DrawPauseMenu(int x) {
+  int font = assets.fontSprite;
+  // The plate: its top edge with the first rows of the inside, six more slices of the inside,
+  // and the top edge once more as the bottom.
+  gameout::Draw(x, kPauseMenuTop, font, 0, 632, 160, 640);
+  for (int i = 0; i < 6; ++i) gameout::Draw(x, kPauseMenuTop + 8 + 7 * i, font, 0, 633, 160, 640);
+  gameout::Draw(x, kPauseMenuTop + 50, font, 0, 632, 160, 633);
+  int cursor = game.levelCursor[1];
+  if (cursor >= 0 && cursor < 2) {
+    const PauseItem& it = kPauseItems[cursor];
+    gameout::Draw(x + it.dx, it.y, font, 0, 552, it.right - it.left, 573);
+  }
+  for (const PauseItem& it : kPauseItems) gameout::Draw(x + it.dx, it.y, font, it.left, it.top, it.right, it.bottom);
+}
+
 }  // namespace
 
 int DrawNumber(int x, int y, int value) {
@@ -142,6 +165,9 @@ void DrawLabels() {
     DrawNextLabels(pl);
     DrawGarbageMarks(pl);
   }
-  if (game.player[0].phase == kPhasePaused) gameout::Draw(77, 234, font, 0, 594, 160, 632);
-  if (versus && game.player[1].phase == kPhasePaused) gameout::Draw(371, 234, font, 0, 594, 160, 632);
+  bool pause[2] = {game.player[0].phase == kPhasePaused, versus && game.player[1].phase == kPhasePaused};
+  if (pause[0]) gameout::Draw(77, 234, font, 0, 594, 160, 632);
+  if (pause[1]) gameout::Draw(371, 234, font, 0, 594, 160, 632);
+  if (pause[0]) DrawPauseMenu(77);
+  if (pause[1]) DrawPauseMenu(371);
 }
