@@ -330,6 +330,8 @@ class PauseMenu : public Play {
 TEST_F(PauseMenu, ContinueAndThePauseKeyResumeAsBefore) {
   StartVersus();
   ASSERT_EQ(PieceOrientation(P(0)), 1);
+  game.keys.menuUp[1] = game.keys.confirm[0] = tu::kKeyStateReleased;
+  const GameKeys menu = game.keys;
   Tap(vk::Space);
   ASSERT_TRUE(Paused());
   EXPECT_EQ(game.levelCursor[1], kPauseContinue);
@@ -340,9 +342,18 @@ TEST_F(PauseMenu, ContinueAndThePauseKeyResumeAsBefore) {
   EXPECT_EQ(SoundCount(gameout::SoundPlay, kButton), 1);
   Key(vk::S, false);
   Frame();
+  Key(vk::W, true);  // held when the pause key resumes
   Tap(vk::Space);
+  Key(vk::W, false);
   EXPECT_EQ(P(0).phase, kPhaseControl);
   EXPECT_EQ(P(1).phase, kPhaseControl);
+  // The title menu's key states are as the game left them: the menu reads them next.
+  for (int pl = 0; pl < 2; ++pl) {
+    EXPECT_EQ(game.keys.menuUp[pl], menu.menuUp[pl]);
+    EXPECT_EQ(game.keys.menuDown[pl], menu.menuDown[pl]);
+    EXPECT_EQ(game.keys.confirm[pl], menu.confirm[pl]);
+  }
+  Frame();
   // A new pause starts on continue; confirming it resumes, and the confirm (player 1's
   // clockwise turn) does not turn his piece.
   Tap(vk::Space);
@@ -374,6 +385,19 @@ TEST_F(PauseMenu, ContinueAndThePauseKeyResumeAsBefore) {
   EXPECT_EQ(game.levelCursor[1], kPauseContinue);
   Tap(vk::Up);
   EXPECT_EQ(game.levelCursor[1], kPauseToTitle);
+}
+
+TEST_F(PauseMenu, ContinueDuringTheContinueQuestionDoesNotAnswerIt) {
+  StartVersus(kModeOnePlayer);
+  P(0).phase = P(1).phase = kPhaseOver;
+  P(0).gameOver = 1;
+  game.resultStep = 2;
+  Frame();
+  Tap(vk::Space);
+  ASSERT_TRUE(Paused());
+  Tap(vk::X);
+  EXPECT_EQ(P(0).phase, kPhaseOver);
+  EXPECT_EQ(game.resultStep, 2);
 }
 
 TEST_F(PauseMenu, ReturnToTitleLeavesTheGameForTheMenuWithACleanRound) {

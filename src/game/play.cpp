@@ -186,15 +186,21 @@ bool Paused() { return game.player[0].phase == kPhasePaused || game.player[1].ph
 // Player 2 works the pause menu in the versus game only; against the computer it is player 1's.
 bool SecondPlayerInMenu() { return game.gameMode != kModeOnePlayer && game.gameMode != kModeComputer; }
 
-void PollMenuKeys() {
-  GameKeys& k = game.keys;
-  tuSystem::GetKey(vk::Up, &k.menuUp[0]);
-  tuSystem::GetKey(vk::Down, &k.menuDown[0]);
-  tuSystem::GetKey(vk::X, &k.confirm[0]);
-  if (!SecondPlayerInMenu()) return;
-  tuSystem::GetKey(vk::W, &k.menuUp[1]);
-  tuSystem::GetKey(vk::S, &k.menuDown[1]);
-  tuSystem::GetKey(vk::J, &k.confirm[1]);
+// The pause menu's own key states, each player's menu up, down and confirm keys. The title
+// menu's states are not used for it: a pause taken and left with the pause key must leave every
+// key state of the game as it was. They are primed when a pause begins.
+struct PauseKeys {
+  int up[2] = {}, down[2] = {}, confirm[2] = {};
+};
+PauseKeys pauseKeys;
+constexpr int kMenuKeys[2][3] = {{vk::Up, vk::Down, vk::X}, {vk::W, vk::S, vk::J}};
+
+void PollPauseKeys() {
+  for (int pl = 0; pl < 2; ++pl) {
+    tuSystem::GetKey(kMenuKeys[pl][0], &pauseKeys.up[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][1], &pauseKeys.down[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][2], &pauseKeys.confirm[pl]);
+  }
 }
 
 void Resume() {
@@ -216,28 +222,38 @@ void ReturnToTitle() {
   game.levelCursor[0] = game.levelCursor[1] = 0;
   tuSystem::sys.sceneNo = 2;
   tuSystem::sys.prevSceneNo = 0;
+  // The title menu's key states take the keys as they are: the confirm still held is no press there.
+  GameKeys& k = game.keys;
+  for (int pl = 0; pl < 2; ++pl) {
+    tuSystem::GetKey(kMenuKeys[pl][0], &k.menuUp[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][1], &k.menuDown[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][2], &k.confirm[pl]);
+  }
 }
 
 // Returns true when the game is to be left for the title at the end of this frame.
 bool PauseMenu() {
-  PollMenuKeys();
-  GameKeys& k = game.keys;
+  PollPauseKeys();
+  const PauseKeys& pk = pauseKeys;
   int& cursor = game.levelCursor[1];
   int players = SecondPlayerInMenu() ? 2 : 1;
   bool move = false;
   for (int pl = 0; pl < players; ++pl)
-    move = move || k.menuUp[pl] == tu::kKeyStatePressed || k.menuDown[pl] == tu::kKeyStatePressed;
+    move = move || pk.up[pl] == tu::kKeyStatePressed || pk.down[pl] == tu::kKeyStatePressed;
   if (move) {
     cursor = cursor == kPauseContinue ? kPauseToTitle : kPauseContinue;
     gameout::Play(assets.buttonSound);
   }
   for (int pl = 0; pl < players; ++pl) {
-    if (k.confirm[pl] != tu::kKeyStatePressed) continue;
+    if (pk.confirm[pl] != tu::kKeyStatePressed) continue;
     gameout::Play(assets.buttonSound2);
     if (cursor == kPauseToTitle) return true;
     Resume();
-    // The confirm key is also this player's clockwise turn: its press is spent here.
+    // The confirm key is also this player's clockwise turn and the game-over sequence's confirm:
+    // its press is spent here.
+    GameKeys& k = game.keys;
     tuSystem::GetKey(kPieceKeys[pl][3], &k.turnCw[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][2], &k.confirm[pl]);
     return false;
   }
   return false;
@@ -255,7 +271,7 @@ bool HandlePause() {
       }
       game.levelCursor[1] = kPauseContinue;
       // Keys held when the pause came are not presses in its menu.
-      PollMenuKeys();
+      PollPauseKeys();
     } else {
       Resume();
     }
