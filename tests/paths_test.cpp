@@ -99,6 +99,18 @@ TEST_F(Paths, TheUserFolderIsMadeOnceAndTakesSettingsAndCapturesByAbsoluteName) 
   tuDraw::Release();
 }
 
+// The settings folder is named, not made: a program that only reads its settings leaves no
+// folder behind.
+TEST_F(Paths, TheConfigFolderIsNamedBelowTheUsersConfigurationWithoutBeingMade) {
+  const char* folder = tuSystem::ConfigFolder("my-game");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(std::string(folder), root + "/config/my-game/");
+  struct stat st {};
+  EXPECT_NE(stat(folder, &st), 0);
+  EXPECT_EQ(tuSystem::ConfigFolder(".."), nullptr);
+  EXPECT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+}
+
 TEST_F(Paths, AnOverlongRootIsCutInsteadOfOverflowingThePathBuffer) {
   std::string longRoot(400, 'r');
   WriteText(root + "/config/root.txt", "/" + longRoot);
