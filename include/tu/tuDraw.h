@@ -259,6 +259,17 @@ void TextBoxSmoothLayout(int x, int y, int rightLimit, int bottomLimit, const ch
 void BeginSmoothText(int face, int height);
 void BeginSmoothTextFace(const char* faceName, int height);
 void EndSmoothText();
+// Makes a TrueType or OpenType font file beside the program ("fonts/title.ttf") a face that
+// BeginTextFace and BeginSmoothTextFace take by that same name, ahead of any installed face.
+// Up to kMaxFontFiles names; loading a name again reads its file again. The faces stay until
+// the program ends. 1, or 0 after a report: a name longer than 30 characters, a file that is
+// missing or not a font, or no room left.
+constexpr int kMaxFontFiles = 16;
+int LoadFont(const char* fileName);
+// The size of one line of text as Text draws it in the open scope's font: its advance width
+// and the line's height, in screen pixels (a smooth scope's doubled font is measured at the
+// size it is shown at). 1, or 0 with both sizes 0 outside a scope. Either pointer may be null.
+int MeasureText(const char* text, int* width, int* height);
 // Shows the last text box one more character each `secondsPerChar`; 1 once it is all shown.
 int RevealText(float secondsPerChar);
 
