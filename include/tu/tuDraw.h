@@ -292,6 +292,21 @@ constexpr int kHatchTransparent = 2;  // a diagonal cross hatch, gaps left as th
 void Polygon(const Point* points, int count, uint32_t color, uint32_t background, int width,
              int hatch);
 void InvertRect(int left, int top, int right, int bottom);
+// The edge of Rect alone, the inside left as it is.
+void FrameRect(int left, int top, int right, int bottom, uint32_t color, int width);
+// A polygon filled in `color`, its edges included (where edges cross, the parts inside an odd
+// number of times are filled). Fewer than 3 points draw the edges alone.
+void FillPolygon(const Point* points, int count, uint32_t color);
+// The ellipse inscribed in the box (right and bottom exclusive): the pixels whose centres lie
+// on or inside it. Ellipse draws a ring `width` pixels wide along the inside of its edge;
+// FillEllipse fills it. A box of no width or height draws nothing.
+void Ellipse(int left, int top, int right, int bottom, uint32_t color, int width);
+void FillEllipse(int left, int top, int right, int bottom, uint32_t color);
+// The circle around pixel (x, y): the pixels whose centres lie within radius + 1/2 of its
+// centre, 2 * radius + 1 pixels across (radius 0 is the pixel itself; a negative radius draws
+// nothing). Circle draws a ring `width` pixels wide inside that edge; FillCircle fills it.
+void Circle(int x, int y, int radius, uint32_t color, int width);
+void FillCircle(int x, int y, int radius, uint32_t color);
 // Copies that rectangle of the back buffer to (0, 0) of the sprite.
 void GrabScreen(int id, int left, int top, int right, int bottom);
 // Writes the top-left width x height of the back buffer as a 24-bit BMP file beside the program,
