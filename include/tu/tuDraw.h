@@ -114,6 +114,12 @@ int DesktopDepth();
 
 // ---- Sprites (ids 0..1023; anything else is ignored); memoryKind kVideoMemory or kSystemMemory
 // Loads a BMP file beside the program, else a bitmap resource of that name. Sprite id or 0.
+// A PNG file (told by its first bytes, whatever its name) loads as well: one with transparency
+// (an alpha channel, a transparent palette entry or colour) is blended pixel by pixel by Draw,
+// DrawTo, DrawScaled and the row effects built on them, and its colour key is not used; the
+// opaque draws copy its colours alone. One without transparency is drawn like a BMP, colour key
+// included. A PNG that cannot be decoded is reported with its name. SwapObject and Restore
+// load PNG files the same way.
 int LoadObject(const char* name, int memoryKind);
 // A blank (black) sprite. Sprite id or 0.
 int CreateObject(int width, int height, int memoryKind);
