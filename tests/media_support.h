@@ -2,8 +2,12 @@
 // PNG and Ogg Vorbis files made in memory for the tests (and the fuzz seeds): pictures written
 // with libpng, sounds encoded with libvorbisenc, so no fixture comes from elsewhere.
 #include <png.h>
+#include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -79,6 +83,93 @@ inline Bytes MakePalettePng(int w, int h, const std::vector<uint32_t>& palette,
         if (!alphas.empty()) png_set_tRNS(png, info, alphas.data(), static_cast<int>(alphas.size()), nullptr);
       },
       [&](int x, int y, uint8_t* p) { p[0] = uint8_t(index(x, y)); });
+}
+
+// An Ogg Vorbis file of interleaved 16-bit samples (`channels` of them a frame) at `rate` Hz,
+// encoded at quality `quality` (-0.1..1).
+inline Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples, float quality = 0.3f) {
+  Bytes out;
+  vorbis_info vi;
+  vorbis_info_init(&vi);
+  if (vorbis_encode_init_vbr(&vi, channels, rate, quality) != 0) {
+    vorbis_info_clear(&vi);
+    return out;
+  }
+  vorbis_comment vc;
+  vorbis_comment_init(&vc);
+  vorbis_dsp_state vd;
+  vorbis_analysis_init(&vd, &vi);
+  vorbis_block vb;
+  vorbis_block_init(&vd, &vb);
+  ogg_stream_state os;
+  ogg_stream_init(&os, 12345);
+  ogg_page page;
+  auto write = [&](const ogg_page& p) {
+    out.insert(out.end(), p.header, p.header + p.header_len);
+    out.insert(out.end(), p.body, p.body + p.body_len);
+  };
+  ogg_packet head, comments, books;
+  vorbis_analysis_headerout(&vd, &vc, &head, &comments, &books);
+  ogg_stream_packetin(&os, &head);
+  ogg_stream_packetin(&os, &comments);
+  ogg_stream_packetin(&os, &books);
+  while (ogg_stream_flush(&os, &page)) write(page);
+  const size_t frames = samples.size() / static_cast<size_t>(channels);
+  size_t done = 0;
+  bool ended = false;
+  while (!ended) {
+    const size_t n = std::min<size_t>(4096, frames - done);
+    if (n > 0) {
+      float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
+      for (size_t i = 0; i < n; ++i)
+        for (int c = 0; c < channels; ++c)
+          buffer[c][i] = samples[(done + i) * static_cast<size_t>(channels) + static_cast<size_t>(c)] / 32768.0f;
+      vorbis_analysis_wrote(&vd, static_cast<int>(n));
+      done += n;
+    } else {
+      vorbis_analysis_wrote(&vd, 0);
+    }
+    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+      vorbis_analysis(&vb, nullptr);
+      vorbis_bitrate_addblock(&vb);
+      ogg_packet packet;
+      while (vorbis_bitrate_flushpacket(&vd, &packet)) {
+        ogg_stream_packetin(&os, &packet);
+        while (ogg_stream_pageout(&os, &page)) {
+          write(page);
+          if (ogg_page_eos(&page)) ended = true;
+        }
+      }
+    }
+    if (n == 0 && !ended) {
+      while (ogg_stream_flush(&os, &page)) write(page);
+      ended = true;
+    }
+  }
+  ogg_stream_clear(&os);
+  vorbis_block_clear(&vb);
+  vorbis_dsp_clear(&vd);
+  vorbis_comment_clear(&vc);
+  vorbis_info_clear(&vi);
+  return out;
+}
+
+// Decodes an Ogg Vorbis file with the decoder's own file interface: the samples a player of
+// the file must give, interleaved 16-bit.
+inline std::vector<int16_t> DecodeOggFile(const char* path) {
+  std::vector<int16_t> out;
+  OggVorbis_File vf;
+  if (ov_fopen(path, &vf) != 0) return out;
+  char block[8192];
+  int section = 0;
+  for (;;) {
+    long n = ov_read(&vf, block, sizeof block, 0, 2, 1, &section);
+    if (n <= 0) break;
+    const int16_t* s = reinterpret_cast<const int16_t*>(block);
+    out.insert(out.end(), s, s + n / 2);
+  }
+  ov_clear(&vf);
+  return out;
 }
 
 }  // namespace media_support
