@@ -112,8 +112,15 @@ TEST_F(Png, ABrokenPngIsReportedByNameAndTheGameGoesOn) {
       {"BMP/sig.png", media_support::Bytes(good.begin(), good.begin() + 8)},
       // A header claiming more pixels than any surface may have is refused before decoding.
       {"BMP/huge.png", good},
+      // An optional chunk longer than the file: the decoder would read on past the end, as
+      // long as the length says, again and again.
+      {"BMP/overrun.png", MakePalettePng(4, 2, {0x00FF00FF, 0xFFFFFFFF}, [](int x, int) { return x & 1; })},
   };
   cases[2].bytes[16] = 0x00, cases[2].bytes[17] = 0x01;  // width 65536 + 4
+  const std::string text(cases[3].bytes.begin(), cases[3].bytes.end());
+  const size_t trns = text.find("tRNS");
+  ASSERT_NE(trns, std::string::npos);
+  cases[3].bytes[trns - 3] = 0x01;  // its length + 65536
   for (const Case& c : cases) {
     WriteFile(c.name, c.bytes);
     size_t before = Boxes();

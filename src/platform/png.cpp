@@ -30,6 +30,21 @@ bool SizeAcceptable(const uint8_t* data, size_t size) {
          static_cast<int64_t>(w) * h <= kMaxSurfacePixels;
 }
 
+// Every chunk lies whole inside the file, up to and with the closing IEND chunk. The decoder
+// reads a chunk by its stated length whatever the file holds: an optional chunk running past
+// the end is read again and again as damaged, for as long as the length says.
+bool ChunksFit(const uint8_t* data, size_t size) {
+  size_t at = 8;
+  while (size - at >= 12) {
+    const uint32_t length = ReadBe32(data + at);
+    if (length > 0x7FFFFFFFu || length > size - at - 12) return false;
+    const bool end = memcmp(data + at + 4, "IEND", 4) == 0;
+    at += 12 + static_cast<size_t>(length);
+    if (end) return true;
+  }
+  return false;
+}
+
 bool StartDecoder() {
   static const bool started = (IMG_Init(IMG_INIT_PNG) & IMG_INIT_PNG) != 0;
   return started;
@@ -76,7 +91,8 @@ bool IsPng(const uint8_t* data, size_t size) {
 }
 
 Surface* DecodePng(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory) {
-  if (!IsPng(data, size) || size > 0x7FFFFFFF || !SizeAcceptable(data, size) || !StartDecoder())
+  if (!IsPng(data, size) || size > 0x7FFFFFFF || !SizeAcceptable(data, size) ||
+      !ChunksFit(data, size) || !StartDecoder())
     return nullptr;
   SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size));
   if (!rw) return nullptr;

@@ -12,8 +12,9 @@ bool IsPng(const uint8_t* data, size_t size);
 
 // Decodes a PNG file image into a new surface of `format`. A picture with transparency (an
 // alpha channel, or a transparent palette entry or colour) gets an alpha plane (AlphaPlane);
-// one without has none and is drawn like a BMP picture. Null for anything malformed, and for
-// pictures larger than a surface may be, before anything of their size is allocated.
+// one without has none and is drawn like a BMP picture. Null for anything malformed, and,
+// before the decoder sees them, for files whose chunks do not all lie inside them and for
+// pictures larger than a surface may be.
 Surface* DecodePng(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory);
 
 }  // namespace tu::platform
