@@ -268,6 +268,74 @@ TEST(DcShapes, PolygonFillsByAlternationAndStaysInside) {
   EXPECT_EQ(s.At(20, 6), kGreen);
 }
 
+TEST(DcShapes, EllipseFillsTheInscribedShapeSymmetricallyWithItsRingInside) {
+  // A circle of radius 20 around (30, 30): the box 41 pixels square.
+  Buffer fill(61, 61);
+  fill.dc.SetPen(0, 1, true);
+  fill.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
+  fill.dc.Ellipse(10, 10, 51, 51);
+  const int area = fill.Count(kGreen);
+  EXPECT_NEAR(area, 3.14159265 * 20.5 * 20.5, 13.0) << "pixels within radius + 1/2";
+  for (int y = 0; y < 61; ++y)
+    for (int x = 0; x < 61; ++x) {
+      ASSERT_EQ(fill.At(x, y), fill.At(60 - x, y)) << x << "," << y;
+      ASSERT_EQ(fill.At(x, y), fill.At(x, 60 - y)) << x << "," << y;
+      ASSERT_EQ(fill.At(x, y), fill.At(y, x)) << x << "," << y;
+    }
+  EXPECT_EQ(fill.At(10, 30), kGreen);
+  EXPECT_EQ(fill.At(9, 30), 0u);
+  EXPECT_EQ(fill.At(30, 50), kGreen);
+  EXPECT_EQ(fill.At(30, 51), 0u);
+
+  // With a pen the ring lies on the fill's own edge, closed all round, and the brush fills the
+  // rest: every ring pixel touches the outside, no brush pixel does.
+  Buffer both(61, 61);
+  both.dc.SetPen(kRed, 1);
+  both.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
+  both.dc.Ellipse(51, 51, 10, 10);  // corners in either order
+  EXPECT_EQ(both.Count(kRed) + both.Count(kGreen), area);
+  auto outside = [&](int x, int y) { return fill.At(x, y) != kGreen; };
+  for (int y = 1; y < 60; ++y)
+    for (int x = 1; x < 60; ++x) {
+      bool edge = !outside(x, y) && (outside(x - 1, y) || outside(x + 1, y) ||
+                                     outside(x, y - 1) || outside(x, y + 1));
+      ASSERT_EQ(both.At(x, y) == kRed, edge) << x << "," << y;
+    }
+
+  // An even-sized box is symmetric about the line between its middle pixels; a wide pen's
+  // ring leaves the inside of the box shrunk by its width.
+  Buffer wide(20, 12);
+  wide.dc.SetPen(kRed, 3);
+  wide.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
+  wide.dc.Ellipse(0, 0, 20, 12);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(wide.At(x, y), wide.At(19 - x, 11 - y)) << x << "," << y;
+  EXPECT_EQ(wide.At(2, 6), kRed);
+  EXPECT_EQ(wide.At(3, 6), kGreen);
+  EXPECT_EQ(wide.At(10, 2), kRed);
+  EXPECT_EQ(wide.At(10, 3), kGreen);
+}
+
+TEST(DcShapes, EllipsesReachingPastTheEdgesDrawTheirVisiblePartOnly) {
+  // The same ring, once whole in a large buffer and once cut by a small buffer's corner.
+  Buffer whole(200, 200), cut(40, 40);
+  for (Buffer* b : {&whole, &cut}) {
+    b->dc.SetPen(kRed, 2);
+    b->dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
+  }
+  whole.dc.Ellipse(80, 90, 130, 125);
+  cut.dc.Ellipse(-20, -10, 30, 25);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) ASSERT_EQ(cut.At(x, y), whole.At(x + 100, y + 100)) << x << "," << y;
+  // Boxes as large as int allows end at once and fill what they cover.
+  Buffer huge(16, 16);
+  huge.dc.SetPen(0, 1, true);
+  huge.dc.SetBrush(tu::raster::BrushKind::Solid, kBlue);
+  huge.dc.Ellipse(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  EXPECT_EQ(huge.Count(kBlue), 16 * 16);
+  huge.dc.Ellipse(5, 5, 5, 9);  // no width: nothing
+}
+
 TEST(DcShapes, BezierNeedsOnePlusThreeNPointsAndPassesThroughItsEnds) {
   Buffer b(60, 60);
   b.dc.SetPen(kWhite, 1);

@@ -38,7 +38,7 @@ version=$(pkg-config --modversion tu)
 cflags=$(pkg-config --cflags tu)
 flags=$(pkg-config --cflags --libs tu)
 # Each header a game may include compiles on its own.
-for header in keys tuSystem tuDraw tuSound version; do
+for header in keys types random tuSystem tuDraw tuSound version; do
   # shellcheck disable=SC2086  # the flags are words
   echo "#include <tu/$header.h>" | "$cxx" -std=c++20 -fsyntax-only -x c++ $cflags - ||
     { echo "<tu/$header.h> does not compile on its own"; exit 1; }
