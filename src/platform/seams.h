@@ -11,7 +11,8 @@
 // beside the service it opens (named in each section); only its declaration lives here.
 //
 // One seam has no call: with TU_AUDIO_FAULT_SIGNALS=1 in its environment the real program lets
-// SIGUSR1 take its sound device away and SIGUSR2 bring it back (platform/audio_faults.cpp).
+// SIGUSR1 take its sound device away and SIGUSR2 bring it back, and TU_AUDIO_FAULT_SLOW_SEARCH=MS
+// makes each search for a device hang that long first (platform/audio_faults.cpp).
 namespace tu::platform {
 
 struct Surface;
