@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "draw_support.h"
+#include "platform/dialog.h"
 #include "platform/instance.h"
 #include "platform/seams.h"
 #include "platform/window.h"
@@ -102,6 +103,19 @@ TEST_F(Present, TheFrameTimeRecordKeepsEachPresentAndItsPumpAndIsWrittenAtClose)
   EXPECT_GE(frames[1].second, frames[0].first);
   EXPECT_GE(frames[2].second, frames[1].first);
   EXPECT_EQ(frames[3].second, frames[2].second);
+}
+
+TEST_F(Present, AFrameTimeRecordThatCannotBeWrittenIsReportedUnderTheProgramsName) {
+  tu::platform::SetProgramName("Other Game");
+  setenv("TU_FRAMETIMES", (folder + "no-such-folder/frames.txt").c_str(), 1);
+  Start(64, 48);
+  unsetenv("TU_FRAMETIMES");
+  tuDraw::Present();
+  testing::internal::CaptureStderr();
+  tuDraw::Release();
+  std::string err = testing::internal::GetCapturedStderr();
+  tu::platform::SetProgramName(nullptr);
+  EXPECT_EQ(err.rfind("Other Game: cannot write the frame-time record ", 0), 0u) << err;
 }
 
 TEST_F(Present, TileFadeOutDrawsStepsOneToTenThenEnds) {

@@ -271,8 +271,8 @@ class SdlOutput final : public Output {
     }
     static bool told = false;
     if (!told) {
-      fprintf(stderr, "quorbistane: no sound device (%s); the game plays silent until one appears\n",
-              SDL_GetError());
+      fprintf(stderr, "%s: no sound device (%s); sound stays silent until one appears\n",
+              ProgramName(), SDL_GetError());
       told = true;
     }
     sdl.lastAttemptEnd = SDL_GetTicks();

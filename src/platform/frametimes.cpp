@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/dialog.h"
+
 namespace tu::platform {
 namespace {
 
@@ -49,7 +51,7 @@ void StartFrameRecord(const char* path, const char* presentPath, int refreshHz) 
   record.capacity = static_cast<size_t>(hz) * 3600;
   record.frames.reset(new (std::nothrow) Frame[record.capacity]);
   if (!record.frames) {
-    fprintf(stderr, "Quorbistane: no memory for the frame-time record; nothing is recorded\n");
+    fprintf(stderr, "%s: no memory for the frame-time record; nothing is recorded\n", ProgramName());
     return;
   }
   record.on = true;
@@ -96,7 +98,7 @@ bool FinishFrameRecord() {
     written = fclose(f) == 0 && written;
   }
   if (!written)
-    fprintf(stderr, "Quorbistane: cannot write the frame-time record %s: %s\n",
+    fprintf(stderr, "%s: cannot write the frame-time record %s: %s\n", ProgramName(),
             record.path.c_str(), strerror(errno));
   record.frames.reset();
   record.capacity = record.count = 0;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/dialog.h"
 #include "platform/frametimes.h"
 #include "platform/headless.h"
 #include "platform/instance.h"
@@ -311,7 +312,7 @@ void ToggleFullscreen() {
   if (!window || !scalable) return;
   Uint32 to = IsFullscreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
   if (SDL_SetWindowFullscreen(window, to) != 0)
-    fprintf(stderr, "Quorbistane: cannot switch %s fullscreen: %s\n", to ? "to" : "from",
+    fprintf(stderr, "%s: cannot switch %s fullscreen: %s\n", ProgramName(), to ? "to" : "from",
             SDL_GetError());
 }
 
