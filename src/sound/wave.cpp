@@ -110,7 +110,9 @@ int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** da
     wf.extraSize = Le16(pcm + 16);
     if (18u + wf.extraSize > fmtSize) return fail();
   }
-  // The format's fields are not judged here: whoever makes a buffer of it does.
+  // A format without channels, rate or block size describes no sound, and its readers divide
+  // by them: refused. The other fields are judged by whoever makes a buffer of it.
+  if (wf.channels == 0 || wf.samplesPerSec == 0 || wf.blockAlign == 0) return fail();
 
   int fmtLength = 18 + wf.extraSize;
   fmtBlock = static_cast<uint8_t*>(malloc(static_cast<size_t>(fmtLength)));
