@@ -94,7 +94,9 @@ class DeviceContext {
   // Cubic curves through 1 + 3n points; any other count draws nothing and returns false.
   bool PolyBezier(const DcPoint* points, int count);
   void InvertRect(int left, int top, int right, int bottom);
-  // Copies `src` of `source` into `dst`, nearest pixel, mirrored for negative sizes.
+  // Copies `src` of `source` into `dst`, nearest pixel, mirrored for negative sizes. Any
+  // rectangles are taken: only pixels inside both surfaces are read and written. False for an
+  // empty rectangle or without a target.
   bool StretchFrom(const DcRect& dst, const PixelTarget& source, const DcRect& src);
 
   // ---- Text (UTF-8). The reference point is the top-left corner of the text cell.
