@@ -61,6 +61,9 @@ void RegisterResource(const std::string& type, const std::string& name, std::vec
 void ClearResources();
 // The lock file path for an instance name.
 std::string InstanceLockPath(const char* name);
+// Headless runs hold the single-instance guard without a lock file; on, they take a real lock
+// under the name plus "-headless-PID", for tests of the guard.
+void UseHeadlessInstanceGuard(bool on);
 
 // ---- The desktop and surfaces (desktop.cpp, surface.cpp)
 // The emulated desktop's depth: 16 or 32; other values are ignored.
