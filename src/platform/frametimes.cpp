@@ -28,6 +28,10 @@ struct Record {
   size_t capacity = 0, count = 0;
   bool full = false;
   int64_t lastPollUs = 0;
+  // The sessions written so far by this process and the file they went to: a later display
+  // session on the same file is added after them.
+  int sessions = 0;
+  std::string writtenPath;
 };
 Record record;
 
@@ -84,8 +88,11 @@ bool FinishFrameRecord() {
   if (!record.on) return true;
   record.on = false;
   bool written = false;
-  if (FILE* f = fopen(record.path.c_str(), "w")) {
-    fprintf(f, "# frame times: PRESENT_US POLL_US, steady clock in microseconds\n");
+  const bool more = record.sessions > 0 && record.writtenPath == record.path;
+  if (FILE* f = fopen(record.path.c_str(), more ? "a" : "w")) {
+    if (!more) record.sessions = 0;
+    fprintf(f, "# frame times, session %d: PRESENT_US POLL_US, steady clock in microseconds\n",
+            record.sessions + 1);
     fprintf(f, "# path %s refresh_hz %d steady_us %lld epoch_us %lld frames %zu%s\n",
             record.presentPath.c_str(), record.refreshHz,
             static_cast<long long>(record.startSteadyUs),
@@ -96,6 +103,10 @@ bool FinishFrameRecord() {
               static_cast<long long>(record.frames[i].pollUs));
     written = !ferror(f);
     written = fclose(f) == 0 && written;
+    if (written) {
+      ++record.sessions;
+      record.writtenPath = record.path;
+    }
   }
   if (!written)
     fprintf(stderr, "%s: cannot write the frame-time record %s: %s\n", ProgramName(),
