@@ -84,7 +84,8 @@ void ResetObjects();
 // ---- WAV reading
 // Reads a RIFF WAVE file into a format block (18 + extra bytes) and a data block, both
 // allocated with malloc and freed by the caller with free(). 0 success, 1 failure (then both
-// blocks are null and the sizes 0).
+// blocks are null and the sizes 0): no such file, not a WAV file, a chunk cut short, or a
+// format with no channels, a rate of 0 or a block align of 0.
 int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** data,
              int* dataSize);
 

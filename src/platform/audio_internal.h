@@ -135,6 +135,8 @@ void InstallFaultSignals();
 void TakeFaultSignals(uint32_t device);
 // Between SIGUSR1 and SIGUSR2 no device opens.
 bool FaultDeviceAbsent();
+// How long each search's helper waits before it touches a device (0 unless asked for).
+uint32_t FaultSearchDelayMs();
 
 }  // namespace audio
 }  // namespace tu::platform

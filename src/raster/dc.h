@@ -99,7 +99,9 @@ class DeviceContext {
   // pen). Symmetric about the box's centre lines; a box of no width or height draws nothing.
   void Ellipse(int64_t left, int64_t top, int64_t right, int64_t bottom);
   void InvertRect(int left, int top, int right, int bottom);
-  // Copies `src` of `source` into `dst`, nearest pixel, mirrored for negative sizes.
+  // Copies `src` of `source` into `dst`, nearest pixel, mirrored for negative sizes. Any
+  // rectangles are taken: only pixels inside both surfaces are read and written. False for an
+  // empty rectangle or without a target.
   bool StretchFrom(const DcRect& dst, const PixelTarget& source, const DcRect& src);
 
   // ---- Text (UTF-8). The reference point is the top-left corner of the text cell.

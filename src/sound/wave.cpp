@@ -106,7 +106,9 @@ bool Parse(WaveFile& file, WaveLayout* out) {
     wf.extraSize = Le16(pcm + 16);
     if (18u + wf.extraSize > fmtSize) return false;
   }
-  // The format's fields are not judged here: whoever makes a buffer of it does.
+  // A format without channels, rate or block size describes no sound, and its readers divide
+  // by them: refused. The other fields are judged by whoever makes a buffer of it.
+  if (wf.channels == 0 || wf.samplesPerSec == 0 || wf.blockAlign == 0) return false;
   out->extraAt = fmtAt + 18;
 
   // The data chunk is searched from the start of the body again: it may precede "fmt ".
