@@ -40,6 +40,21 @@ struct DeviceState {
 };
 DeviceState dev;
 
+// What the outputs report, defined with the search below.
+void Install(uint32_t device);
+void UpdatePulling();
+void NoteRemoval();
+void NoteArrival();
+
+// The search's side of the outputs' reports.
+class SearchEvents final : public OutputEvents {
+ public:
+  void Install(uint32_t device) override { audio::Install(device); }
+  void Removed() override { NoteRemoval(); }
+  void Arrived() override { NoteArrival(); }
+};
+SearchEvents events;
+
 // ---- The real device
 
 struct SdlState {
@@ -264,7 +279,7 @@ class SdlOutput final : public Output {
     }
   }
 
-  bool OpenNow() override {
+  bool OpenNow(OutputEvents& /*events*/) override {
     if (SDL_AudioDeviceID id = OpenSdlDevice(AudioPrimaryFormat())) {
       Install(id);
       return true;
@@ -288,7 +303,7 @@ class SdlOutput final : public Output {
     SDL_PauseAudioDevice(id, 0);
   }
 
-  void TakeEvents() override {
+  void TakeEvents(OutputEvents& /*events*/) override {
     TakeFaultSignals(sdl.device);
     // Events the window's pump has not taken yet (and all of them where there is no window).
     SDL_Event events[8];
@@ -307,7 +322,7 @@ class SdlOutput final : public Output {
   }
   bool Dropped() const override { return sdl.lostDevice != 0; }
 
-  bool Search(bool open) override {
+  bool Search(bool open, OutputEvents& /*events*/) override {
     auto a = std::make_shared<Attempt>();
     a->closing = sdl.lostDevice;
     a->open = open;
@@ -390,10 +405,8 @@ void Lose() {
 void StartSearch(bool open) {
   if (!open && !Out().Dropped()) return;
   dev.addedSeen = false;
-  if (!Out().Search(open)) dev.nextRetry = Tick() + kRetryMs;
+  if (!Out().Search(open, events)) dev.nextRetry = Tick() + kRetryMs;
 }
-
-}  // namespace
 
 // The device is ours: one-shots started while nothing could be heard are over by now, so they
 // stay silent; everything else carries on from where it waits.
@@ -411,6 +424,7 @@ void UpdatePulling() {
 void NoteRemoval() { dev.removedSeen = true; }
 void NoteArrival() { dev.addedSeen = true; }
 
+}  // namespace
 }  // namespace audio
 
 using namespace audio;
@@ -423,7 +437,7 @@ int AudioOpen() {
   dev.held = dev.removedSeen = dev.addedSeen = false;
   if (!Out().Start()) return AUDIO_ERR_NODEVICE;
   dev.open = true;
-  if (!Out().OpenNow()) dev.nextRetry = Tick() + kRetryMs;
+  if (!Out().OpenNow(events)) dev.nextRetry = Tick() + kRetryMs;
   return AUDIO_OK;
 }
 
@@ -451,7 +465,7 @@ int AudioSetPrimaryFormat(const WaveFormat& format) {
 void AudioService() {
   if (!dev.open) return;
   Output& out = Out();
-  out.TakeEvents();
+  out.TakeEvents(events);
   if (out.There() && (dev.removedSeen || out.Gone())) Lose();
   dev.removedSeen = false;
   if (out.Searching()) return;

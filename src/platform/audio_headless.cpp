@@ -30,14 +30,14 @@ class HeadlessDevice final : public Output {
     return true;
   }
   void Stop() override { sim.installed = false; }
-  bool OpenNow() override { return Search(true); }
+  bool OpenNow(OutputEvents& events) override { return Search(true, events); }
   void Attach(uint32_t /*device*/) override {
     MixerGuard guard;
     sim.installed = true;
   }
-  void TakeEvents() override {
-    if (sim.removedEvent && sim.installed) NoteRemoval();
-    if (sim.addedEvent && !sim.installed) NoteArrival();
+  void TakeEvents(OutputEvents& events) override {
+    if (sim.removedEvent && sim.installed) events.Removed();
+    if (sim.addedEvent && !sim.installed) events.Arrived();
     sim.removedEvent = sim.addedEvent = false;
   }
   bool There() const override { return sim.installed; }
@@ -48,9 +48,9 @@ class HeadlessDevice final : public Output {
     sim.disconnected = false;
   }
   bool Dropped() const override { return false; }  // nothing to close
-  bool Search(bool /*open*/) override {
+  bool Search(bool /*open*/, OutputEvents& events) override {
     if (!sim.present) return false;
-    Install(0);
+    events.Install(0);
     return true;
   }
   bool Searching() override { return false; }
@@ -90,7 +90,9 @@ void SimulateAudioDeviceRemoved() {
     sim.disconnected = true;
   }
   sim.removedEvent = true;
-  UpdatePulling();
+  // Nothing pulls a disconnected device from this moment.
+  MixerGuard guard;
+  SetPulling(false);
 }
 
 void SimulateAudioDeviceAdded(bool announced) {
