@@ -15,6 +15,7 @@ namespace {
 
 struct Simulated {
   bool available = true;      // the system has sound output at all
+  bool started = false;       // the mixer is open on this output
   bool present = true;        // a device exists
   bool installed = false;     // the mixer's output goes to it
   bool disconnected = false;  // the installed device was taken away: nothing pulls it any more
@@ -27,9 +28,10 @@ class HeadlessDevice final : public Output {
   bool Start() override {
     if (!sim.available) return false;
     sim.disconnected = sim.removedEvent = sim.addedEvent = false;
+    sim.started = true;
     return true;
   }
-  void Stop() override { sim.installed = false; }
+  void Stop() override { sim.installed = sim.started = false; }
   bool OpenNow(OutputEvents& events) override { return Search(true, events); }
   void Attach(uint32_t /*device*/) override {
     MixerGuard guard;
@@ -84,7 +86,7 @@ void AudioSetDeviceAvailable(bool available) {
 
 void SimulateAudioDeviceRemoved() {
   sim.present = false;
-  if (!AudioIsOpen() || !sim.installed) return;
+  if (!sim.started || !sim.installed) return;
   {
     MixerGuard guard;
     sim.disconnected = true;
@@ -104,7 +106,7 @@ void AudioPull(void* out, int frames) {
   if (!out || frames <= 0) return;
   MixerGuard guard;
   auto* bytes = static_cast<uint8_t*>(out);
-  if (!AudioIsOpen() || !Headless() || !Pulling()) {
+  if (!sim.started || !Headless() || !Pulling()) {
     Silence(bytes, static_cast<size_t>(FrameBytes()) * static_cast<size_t>(frames));
     return;
   }
