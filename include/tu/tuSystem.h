@@ -202,8 +202,9 @@ const char* GetPath(int flag);
 // configuration folder ($XDG_CONFIG_HOME, else ~/.config); no file: no root.
 void SetDataRoot(const char* fileName);
 // The user's own folder for a program's files (settings, captures), writable where the
-// program's folder may not be: $XDG_DATA_HOME/name/ (else ~/.local/share/name/), created when
-// missing, ending in "/". `name` is one folder name (no "/"). Null after a report.
+// program's folder may not be: $XDG_DATA_HOME/name/ (else ~/.local/share/name/, the home from
+// $HOME or else the user's account), created when missing, absolute, ending in "/". `name` is
+// one folder name (no "/"). Null after a report (also when there is no home at all).
 const char* UserFolder(const char* name);
 // The user's folder for a program's settings: $XDG_CONFIG_HOME/name/ (else ~/.config/name/),
 // ending in "/". Not created here: a program creates it when it first writes a file there.

@@ -150,6 +150,9 @@ inline bool Occupied(const PlayerState& p, int slot, int line) { return CellAt(p
 // Screen position of the top-left corner of the tile at (slot, line) in player `pl`'s field.
 int CellX(int pl, int slot, int line);
 int CellY(int line);
+// The garbage blocks that a count announced to a player brings into his field over the coming
+// spawns: up to five enter at a spawn, and of a count of six to ten the rest is dropped.
+int GarbageToFall(int announced);
 
 // Calls `fn(slot, line)` for every live cell: lines `from` to `to` (either direction), slots 1..5.
 template <class Fn>
@@ -180,9 +183,6 @@ void PhaseSetFlash(int pl, uint32_t now);
 // the frame does once it is drawn.
 bool HandlePause();
 constexpr int kPauseContinue = 0, kPauseToTitle = 1;
-// The garbage blocks that a count announced to a player brings into his field over the coming
-// spawns: up to five enter at a spawn, and of a count of six to ten the rest is dropped.
-int GarbageToFall(int announced);
 
 // ---- Piece control (control.cpp)
 void PhaseControl(int pl, uint32_t now);

@@ -172,13 +172,6 @@ void RunPhase(int pl, uint32_t now) {
   }
 }
 
-int GarbageToFall(int announced) {
-  if (announced <= 0) return 0;
-  if (announced <= 5) return announced;
-  // Each spawn takes a row of five; a count of six to ten left at a spawn loses its rest.
-  return 5 * ((announced - 1) / 5);
-}
-
 namespace {
 
 // Either player paused means the game is paused: the pause key's own test.
