@@ -90,6 +90,17 @@ TEST_F(SettingsFile, ASaveWritesWhatChangedAndKeepsTheRest) {
   EXPECT_EQ(again.effectsVolume, 40);
 }
 
+// No home, so no folder: the defaults, and a change is told as not saved rather than written
+// wherever the game was started.
+TEST_F(SettingsFile, WithoutASettingsFolderTheDefaultsPlayAndNothingIsWritten) {
+  testing::internal::CaptureStderr();
+  LoadSettings("");
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("no settings folder"), std::string::npos);
+  EXPECT_EQ(settings.keys[0][kActLeft], vk::Left);
+  settings.mute = 1;
+  EXPECT_FALSE(SaveSettings());
+}
+
 // ---- The keys' bindings at work
 
 TEST_F(SettingsFile, ABoundKeyMovesThePieceAndTheDefaultKeyNoLonger) {

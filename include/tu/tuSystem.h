@@ -207,8 +207,8 @@ void SetDataRoot(const char* fileName);
 // one folder name (no "/"). Null after a report (also when there is no home at all).
 const char* UserFolder(const char* name);
 // The user's folder for a program's settings: $XDG_CONFIG_HOME/name/ (else ~/.config/name/),
-// ending in "/". Not created here: a program creates it when it first writes a file there.
-// `name` is one folder name (no "/"). Null after a report.
+// ending in "/", absolute. Not created here: a program creates it when it first writes a file
+// there. `name` is one folder name (no "/"). Null after a report (also when there is no home).
 const char* ConfigFolder(const char* name);
 // One integer as decimal text in a setting file, in the folder of GetPath(kPathSettings), or at
 // the path itself when the name begins with "/". ReadNumber gives 0 when the file is missing or

@@ -78,7 +78,13 @@ const char* ConfigFolder(const char* name) {
     Error(kContext, "フォルダ名が正しくありません", 0);
     return nullptr;
   }
-  std::string path = tu::platform::ConfigFolder() + "/" + name;
+  const std::string config = tu::platform::ConfigFolder();
+  if (config.empty()) {
+    // Without any home the folder would land wherever the program was started from.
+    Error(kContext, "ホームフォルダが見つかりません（HOME が設定されていません）", 0);
+    return nullptr;
+  }
+  std::string path = config + "/" + name;
   if (path.size() + 2 > sizeof folder) {
     Error(kContext, "フォルダ名が長すぎます", 0);
     return nullptr;

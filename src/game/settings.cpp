@@ -149,11 +149,19 @@ int VolumeToHundredths(int percent) {
 
 std::string DefaultSettingsPath() {
   const char* folder = tuSystem::ConfigFolder("quorbistane");
-  return std::string(folder ? folder : "./") + "settings.ini";
+  // No folder (no home at all): no path, rather than a file wherever the game was started.
+  return folder ? std::string(folder) + "settings.ini" : std::string();
 }
 
 void LoadSettings(const std::string& path) {
   settings = DefaultSettings();
+  if (path.empty()) {
+    file = IniFile{};
+    loaded = true;
+    inFile = settings;
+    fprintf(stderr, "quorbistane: there is no settings folder: the default settings are used and changes are not saved\n");
+    return;
+  }
   file.Load(path);
   loaded = true;
   // A refused file gives nothing: every setting keeps its default.

@@ -45,10 +45,12 @@ int KeyTakenBy(const Settings& s, int pl, int action, int vk);
 // amplitude follows the per cent (50 % is half the amplitude, -6 dB); 0 % is silence (-10000).
 int VolumeToHundredths(int percent);
 
-// $XDG_CONFIG_HOME/quorbistane/settings.ini (else ~/.config/quorbistane/settings.ini).
+// $XDG_CONFIG_HOME/quorbistane/settings.ini (else ~/.config/quorbistane/settings.ini); empty
+// when the user has no home.
 std::string DefaultSettingsPath();
 // Settings from the defaults and the file; every problem with it is told on standard error and
-// the default stays. Call before GameProgram, which hands the pads their keys.
+// the default stays; an empty path gives the defaults, never saved. Call before GameProgram,
+// which hands the pads their keys.
 void LoadSettings(const std::string& path);
 // Whether changes are written to the file (the simulator only reads it).
 void SetSettingsSaving(bool on);
