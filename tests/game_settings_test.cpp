@@ -103,21 +103,6 @@ TEST_F(SettingsFile, WithoutASettingsFolderTheDefaultsPlayAndNothingIsWritten) {
 
 // ---- The keys' bindings at work
 
-TEST_F(SettingsFile, ABoundKeyMovesThePieceAndTheDefaultKeyNoLonger) {
-  Loaded("p1_left = Q\n");
-  EmptyField();
-  PlayerState& p = P();
-  p.phase = kPhaseControl;
-  p.fallTime = Now();
-  Key(vk::Left, true);
-  PhaseControl(0, Now());
-  EXPECT_EQ(p.pieceSlot, 3);
-  Key(vk::Left, false);
-  Key(tu::kKeyQ, true);
-  PhaseControl(0, Now() + 16);
-  EXPECT_EQ(p.pieceSlot, 2);
-}
-
 // The computer holds player 2's keys as they are bound, never the defaults.
 TEST_F(SettingsFile, TheComputerDrivesTheKeysPlayerTwosActionsAreBoundTo) {
   Loaded("p2_left = Keypad 4\np2_right = Keypad 6\np2_down = Keypad 2\np2_turn_cw = Keypad 9\np2_turn_ccw = Keypad 7\n");
