@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "game/computer.h"
+#include "game/settings.h"
 #include "game_support.h"
 
 using namespace game_support;
@@ -61,7 +62,7 @@ class Computer : public GameTest {
   // Player 2's piece keys as the rules saw them in the last frame, one bit each.
   int DrivenKeys() {
     int bits = 0;
-    for (int k = 0; k < 5; ++k) bits |= (tuSystem::sys.drivenKeys[kPieceKeys[1][k]] == 2) << k;
+    for (int k = 0; k < 5; ++k) bits |= (tuSystem::sys.drivenKeys[PieceKey(1, k)] == 2) << k;
     return bits;
   }
   // Player 1's keys for frame f, the same in every run: taps now and then, and one pause.
@@ -112,7 +113,7 @@ TEST_F(Computer, PlaysOnlyThroughPlayerTwosKeysAndTheSameSeedGivesTheSameGame) {
   uint32_t mix = 5;
   for (int f = 0; f < kFrames; ++f) {
     PlayerOneKeys(f, mix);
-    for (int k = 0; k < 5; ++k) Key(kPieceKeys[1][k], (driven[0][f] >> k) & 1);
+    for (int k = 0; k < 5; ++k) Key(PieceKey(1, k), (driven[0][f] >> k) & 1);
     Frame();
     Snapshot s = Take();
     ASSERT_EQ(memcmp(&s, &states[f], sizeof s), 0) << "frame " << f << " differs from the computer's game";

@@ -7,6 +7,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/settings.h"
 #include "headless.h"
 #include "game/assets.h"
 
@@ -41,6 +42,7 @@ class GameTest : public ::testing::Test {
   void SetUp() override {
     testing_support::ResetHeadless(100000);
     ResetGame();
+    ResetSettings();
     UseTestAssets();
     gameout::recorder.Start();
     srand(1);

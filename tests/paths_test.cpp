@@ -99,6 +99,18 @@ TEST_F(Paths, TheUserFolderIsMadeOnceAndTakesSettingsAndCapturesByAbsoluteName) 
   tuDraw::Release();
 }
 
+// The settings folder is named, not made: a program that only reads its settings leaves no
+// folder behind.
+TEST_F(Paths, TheConfigFolderIsNamedBelowTheUsersConfigurationWithoutBeingMade) {
+  const char* folder = tuSystem::ConfigFolder("my-game");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(std::string(folder), root + "/config/my-game/");
+  struct stat st {};
+  EXPECT_NE(stat(folder, &st), 0);
+  EXPECT_EQ(tuSystem::ConfigFolder(".."), nullptr);
+  EXPECT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+}
+
 // Only absolute folders count: a relative XDG_DATA_HOME or HOME is passed over for the next
 // source, and with none at all there is no folder rather than one below the working folder.
 TEST(UserBaseFolder, TakesTheFirstAbsoluteOfTheVariableHomeAndTheAccount) {

@@ -45,7 +45,9 @@ class Sim : public ::testing::Test {
   }
   // Runs the simulator with `args`, an optional script and state; the dump goes to a file.
   Result Run(const std::string& args, const std::string& script = "", const std::string& state = "") {
-    std::string cmd = std::string(QUORBISTANE_SIM) + " " + args + " --dump " + dir + "/dump.json";
+    // A settings folder of its own: the player's settings file is not read.
+    std::string cmd = "XDG_CONFIG_HOME='" + dir + "/config' " + std::string(QUORBISTANE_SIM) + " " + args +
+                      " --dump " + dir + "/dump.json";
     if (!script.empty()) cmd += " --script " + Write("script.txt", script);
     if (!state.empty()) cmd += " --state " + Write("state.json", state);
     cmd += " 2>" + dir + "/err.txt";
@@ -115,6 +117,21 @@ TEST_F(Sim, OnePlayerGameChainsScoresAndSetsPieces) {
   Result r = Run("--frames 900", "300 down down\n899 down up\n", state);
   EXPECT_GE(P(r, 0)["score"].get<int>(), 120);
   EXPECT_GE(r.dump["sounds"]["SE/set.wav"]["started"].get<int>(), 5);
+}
+
+// The simulator plays by the settings file it is given: player 1's left on Q moves the piece on
+// a scripted Q, and no more on the left arrow.
+TEST_F(Sim, ASettingsFileThatMovesPlayerOnesLeftToQMakesAScriptedQMoveThePiece) {
+  std::string config = Write("settings.ini", "p1_left = Q\n");
+  std::string state = R"({"sceneNo": 1, "gameMode": 0, "difficulty": [0, 0],
+    "players": [{"phase": 1, "pieceSlot": 3, "field": )" + Field({}) + "}]}";
+  Result q = Run("--frames 10 --config " + config, "2 Q tap\n", state);
+  ASSERT_EQ(q.exitCode, 0) << q.err;
+  EXPECT_EQ(P(q, 0)["pieceSlot"], 2);
+  Result left = Run("--frames 10 --config " + config, "2 left tap\n", state);
+  EXPECT_EQ(P(left, 0)["pieceSlot"], 3);
+  // A settings file that is not there is a mistake on the command line.
+  EXPECT_EQ(Run("--frames 1 --config " + dir + "/missing.ini").exitCode, 2);
 }
 
 TEST_F(Sim, VersusChainSendsGarbageToTheOtherField) {

@@ -28,11 +28,23 @@ TEST(SimScript, EventsTapsCommentsAndOrder) {
   EXPECT_FALSE(s.events[3].down);
 }
 
+// Every key by the name the settings file uses, in any case, names of two words included.
+TEST(SimScript, KeysByTheirNamesInAnyCase) {
+  sim::Script s;
+  std::string error;
+  ASSERT_TRUE(sim::ParseScript("1 Q down\n2 keypad 4 tap\n3 Left Shift up\n", &s, &error)) << error;
+  ASSERT_EQ(s.events.size(), 4u);
+  EXPECT_EQ(s.events[0].vk, 'Q');
+  EXPECT_EQ(s.events[1].vk, tu::kKeyPad4);
+  EXPECT_EQ(s.events[2].vk, tu::kKeyPad4);  // the tap's release
+  EXPECT_EQ(s.events[3].vk, tu::kKeyLeftShift);
+}
+
 TEST(SimScript, MalformedLinesAreErrorsNamingTheLine) {
   sim::Script s;
   std::string error;
-  for (const char* bad : {"1 x press", "x 1 down", "1 q down", "1 x", "1 x down extra", "-1 x down",
-                          "1 256 down", "1 0 down"}) {
+  for (const char* bad : {"1 x press", "x 1 down", "1 nokey down", "1 x", "1 x down extra", "-1 x down",
+                          "1 256 down", "1 0 down", "1 keypad down"}) {
     std::string text = std::string("0 x down\n") + bad + "\n";
     EXPECT_FALSE(sim::ParseScript(text, &s, &error)) << bad;
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;

@@ -21,6 +21,7 @@
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "game/settings.h"
 
 namespace {
 
@@ -130,8 +131,8 @@ class Driver {
     int kind = Kind();
     switch (game.menuLevel) {
       case 0:
-        // Items 0 one player, 1 versus, 2 against the computer, 3 quit: the quit item is never
-        // confirmed.
+        // Items 0 one player, 1 versus, 2 against the computer, 3 options, 4 quit: the last two
+        // are never confirmed.
         Steer(game.gameMode, kind == kVersus ? kModeVersus : kind == kComputer ? kModeComputer : kModeOnePlayer,
               vk::Up, vk::Down, vk::X);
         break;
@@ -191,7 +192,7 @@ class Driver {
     int players = game.gameMode == kModeVersus ? 2 : 1;  // the computer plays player 2 by itself
     for (int pl = 0; pl < players; ++pl) {
       if (!Chance(4)) continue;
-      int vk = kPieceKeys[pl][Range(0, 4)];
+      int vk = PieceKey(pl, Range(0, 4));
       if (keys_.Down(vk)) continue;
       if (Chance(3))
         keys_.Hold(vk, Range(5, 90));  // held: repeats, slides and fast drops
@@ -365,7 +366,7 @@ int main(int argc, char** argv) {
     // The menu reads the keyboard: no key stays in a computer's hold there.
     if (lastScene == 2 && tuSystem::sys.sceneNo == 2)
       for (int k = 0; k < 5; ++k)
-        if (tuSystem::sys.drivenKeys[kPieceKeys[1][k]] != 0)
+        if (tuSystem::sys.drivenKeys[PieceKey(1, k)] != 0)
           return Fail(f, seed, "a key of player 2 is still held by the computer in the menu");
 
     // Counting: a game starts when player 1 leaves the start phase; a piece is set when a

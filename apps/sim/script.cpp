@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include <tu/keys.h>
+#include <tu/tuSystem.h>
 
 namespace sim {
 
@@ -20,11 +21,15 @@ int KeyCode(const std::string& name) {
                 {"j", tu::kKeyJ},       {"h", tu::kKeyH}};
   for (const auto& k : kNames)
     if (name == k.name) return k.vk;
-  if (name.empty() || name.size() > 3) return -1;
-  for (char c : name)
-    if (!isdigit(static_cast<unsigned char>(c))) return -1;
-  int vk = atoi(name.c_str());
-  return vk >= 1 && vk <= 255 ? vk : -1;
+  bool digits = !name.empty() && name.size() <= 3;
+  for (char c : name) digits = digits && isdigit(static_cast<unsigned char>(c));
+  if (digits) {
+    int vk = atoi(name.c_str());
+    return vk >= 1 && vk <= 255 ? vk : -1;
+  }
+  // Any other key by the name the settings file uses, in any case ("Q", "keypad 4").
+  int vk = tuSystem::KeyFromName(name.c_str());
+  return vk > 0 ? vk : -1;
 }
 
 namespace {
@@ -51,15 +56,20 @@ bool ParseScript(const std::string& text, Script* out, std::string* error) {
     ++number;
     auto hash = line.find('#');
     if (hash != std::string::npos) line.erase(hash);
-    std::istringstream words(line);
-    std::string f, key, action, extra;
-    if (!(words >> f)) continue;  // blank or comment only
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    if (words.empty()) continue;  // blank or comment only
     auto fail = [&](const std::string& why) {
       *error = "script line " + std::to_string(number) + ": " + why + ": \"" + line + "\"";
       return false;
     };
-    if (!(words >> key >> action) || (words >> extra))
-      return fail("expected FRAME KEY down|up|tap");
+    if (words.size() < 3) return fail("expected FRAME KEY down|up|tap");
+    // A key's name may have spaces ("Keypad 4", "Left Shift"): all between the frame and the action.
+    const std::string& f = words.front();
+    const std::string& action = words.back();
+    std::string key = words[1];
+    for (size_t i = 2; i + 1 < words.size(); ++i) key += " " + words[i];
     int frame;
     if (!ParseFrame(f, &frame)) return fail("bad frame number");
     int vk = KeyCode(key);

@@ -18,7 +18,8 @@ struct Script {
 
 // Parses a script; on a malformed line returns false with `error` naming the line.
 bool ParseScript(const std::string& text, Script* out, std::string* error);
-// A key name of the script (left right up down space escape x z a d s w j h) or a number.
+// A key of the script: the names left right up down space escape x z a d s w j h, a key code
+// 1..255, or any name tuSystem::KeyFromName knows, in any case ("Q", "keypad 4"). -1 for none.
 int KeyCode(const std::string& name);
 
 }  // namespace sim

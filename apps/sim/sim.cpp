@@ -17,6 +17,7 @@
 #include "frame.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "game/settings.h"
 #include "platform/seams.h"
 #include "script.h"
 #include "state.h"
@@ -28,7 +29,7 @@ namespace {
 const char kUsage[] =
     "usage: quorbistane-sim [--seed N] [--frame-ms N] [--frames N] [--start-tick N] [--script FILE]\n"
     "                       [--state FILE] [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]...\n"
-    "                       [--assets DIR]\n";
+    "                       [--assets DIR] [--config FILE]\n";
 
 struct Shot {
   int frame;
@@ -41,6 +42,7 @@ struct Options {
   int frames = -1;
   uint32_t startTick = 0;
   std::string script, state, dump = "-", trace, assets;
+  std::string config;  // the settings file; empty: the player's own
   std::vector<Shot> shots;
 };
 
@@ -106,13 +108,15 @@ int ParseArgs(int argc, char** argv, Options* o) {
     } else if (a == "--start-tick") {
       if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--start-tick needs a tick from 0 to 4294967295");
       o->startTick = static_cast<uint32_t>(n);
-    } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets") {
-      if (!value(&v)) return Usage(a + " needs a file");
-      std::string& target = a == "--script" ? o->script
-                            : a == "--state" ? o->state
-                            : a == "--dump"  ? o->dump
-                            : a == "--trace" ? o->trace
-                                             : o->assets;
+    } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets" ||
+               a == "--config") {
+      if (!value(&v) || !*v) return Usage(a + " needs a file");
+      std::string& target = a == "--script"   ? o->script
+                            : a == "--state"  ? o->state
+                            : a == "--dump"   ? o->dump
+                            : a == "--trace"  ? o->trace
+                            : a == "--config" ? o->config
+                                              : o->assets;
       target = v;
     } else if (a == "--shot") {
       if (!value(&v)) return Usage("--shot needs FRAME:FILE.png");
@@ -187,6 +191,7 @@ int Run(int argc, char** argv) {
       return 2;
     }
   }
+  if (!o.config.empty() && !std::ifstream(o.config)) return Usage("cannot read the settings " + o.config);
   nlohmann::json state;
   if (!o.state.empty()) {
     std::string text;
@@ -199,6 +204,9 @@ int Run(int argc, char** argv) {
   }
   int frames = o.frames >= 0 ? o.frames : std::max(script.lastFrame + 1, 1);
 
+  // The player's settings, as the game reads them; a scripted run changes nothing in the file.
+  LoadSettings(o.config.empty() ? DefaultSettingsPath() : o.config);
+  SetSettingsSaving(false);
   tuSystem::UseHeadless(o.startTick);
   tu::platform::SetEchoBoxes(false);  // the dump lists the message boxes
   if (!o.assets.empty()) tu::platform::SetExeFolderOverride(o.assets);

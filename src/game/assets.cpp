@@ -7,6 +7,7 @@
 #include <tu/tuSound.h>
 
 #include "game/game.h"
+#include "game/settings.h"
 
 GameAssets assets;
 
@@ -34,6 +35,9 @@ void LoadAssets() {
   assets.rankMusic2 = tuSound::LoadObject("BGM/RANK2.wav", 2);
   assets.buttonSound = tuSound::LoadObject("SE/BUTTON.wav", 2);
   assets.buttonSound2 = tuSound::LoadObject("SE/BUTTONK.wav", 2);
+
+  // The player's settings come into force before the first frame: volumes, window, scaling.
+  ApplySettings();
 
   tuSystem::sys.sceneNo = 2;
   tuSystem::sys.prevSceneNo = 0;

@@ -8,6 +8,7 @@
 
 #include "game/computer_moves.h"
 #include "game/model.h"
+#include "game/settings.h"
 
 using namespace computer;
 
@@ -405,7 +406,7 @@ int SlideKeys(int pl, const Level& lv, int action, uint32_t now) {
   return bit;
 }
 
-// The keys (bit k for kPieceKeys[pl][k]) the computer holds in this frame.
+// The keys (bit k for PieceKey(pl, k)) the computer holds in this frame.
 int Steer(int pl, int level, uint32_t now) {
   if (pl < 0 || pl > 1 || level < 0 || level >= kComputerLevels) return 0;
   const Level& lv = kLevels[level];
@@ -475,7 +476,8 @@ void ComputerKeys(uint32_t now) {
     if (level < 0) continue;
     if (level >= kComputerLevels) level = kComputerLevels - 1;
     int held = Steer(pl, level, now);
-    for (int k = 0; k < 5; ++k) tuSystem::DriveKey(kPieceKeys[pl][k], (held >> k) & 1);
+    // Whatever keys the player's actions are bound to: the rules poll those.
+    for (int k = 0; k < 5; ++k) tuSystem::DriveKey(PieceKey(pl, k), (held >> k) & 1);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "game/assets.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/settings.h"
 
 namespace {
 
@@ -106,11 +107,11 @@ void SetOrientation(PlayerState& p, int o) {
 void PhaseControl(int pl, uint32_t now) {
   PlayerState& p = game.player[pl];
   GameKeys& k = game.keys;
-  tuSystem::GetKey(kPieceKeys[pl][0], &k.left[pl]);
-  tuSystem::GetKey(kPieceKeys[pl][1], &k.right[pl]);
-  tuSystem::GetKey(kPieceKeys[pl][2], &k.drop[pl]);
-  tuSystem::GetKey(kPieceKeys[pl][3], &k.turnCw[pl]);
-  tuSystem::GetKey(kPieceKeys[pl][4], &k.turnCcw[pl]);
+  tuSystem::GetKey(BoundKey(pl, kActLeft), &k.left[pl]);
+  tuSystem::GetKey(BoundKey(pl, kActRight), &k.right[pl]);
+  tuSystem::GetKey(BoundKey(pl, kActDown), &k.drop[pl]);
+  tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.turnCw[pl]);
+  tuSystem::GetKey(BoundKey(pl, kActTurnCcw), &k.turnCcw[pl]);
   int left = k.left[pl], right = k.right[pl], drop = k.drop[pl];
 
   if (k.turnCw[pl] == tu::kKeyStatePressed)

@@ -1,4 +1,5 @@
 // The title menu and the reset of both players' round state.
+#include <cstdio>
 #include <cstdlib>
 
 #include <tu/tuDraw.h>
@@ -8,7 +9,9 @@
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "game/options.h"
 #include "game/output.h"
+#include "game/settings.h"
 
 namespace {
 
@@ -59,12 +62,14 @@ struct MenuItem {
   int hiRight, hiBottom;         // highlight picture: (0, 552, hiRight, hiBottom)
 };
 
-// One player, versus, versus the computer and quit, centred on the title's panel.
-constexpr MenuItem kModeItems[4] = {
-    {142, 240, 0, 0, 356, 41, 356, 593},
-    {204, 287, 0, 46, 232, 84, 232, 590},
-    {160, 332, 0, 340, 320, 381, 320, 593},
-    {175, 378, 0, 90, 289, 137, 289, 593},
+// One player, versus, versus the computer, options and quit, centred on the title's panel, the
+// middles of their words 38 pixels apart.
+constexpr MenuItem kModeItems[5] = {
+    {142, 236, 0, 0, 356, 41, 356, 593},
+    {204, 275, 0, 46, 232, 84, 232, 590},
+    {160, 312, 0, 340, 320, 381, 320, 593},
+    {202, 353, 0, 381, 236, 416, 236, 587},
+    {175, 385, 0, 90, 289, 137, 289, 593},
 };
 constexpr MenuItem kLevelItems[4] = {
     {255, 234, 0, 143, 133, 181, 133, 590},
@@ -86,6 +91,28 @@ void DrawItems(const MenuItem* items, int count, int cursor) {
   }
 }
 
+// The title picture names the default menu keys under its panel. With other keys bound there,
+// the line is covered and says the keys bound now, in the same colours.
+void DrawKeyHint() {
+  constexpr int kActs[3] = {kActUp, kActDown, kActTurnCw};
+  Settings d = DefaultSettings();
+  bool same = true;
+  for (int pl = 0; pl < 2; ++pl)
+    for (int a : kActs) same = same && BoundKey(pl, a) == d.keys[pl][a];
+  if (same) return;
+  char keys[2][96];
+  for (int pl = 0; pl < 2; ++pl)
+    snprintf(keys[pl], sizeof keys[pl], "%s %s %s", tuSystem::KeyName(BoundKey(pl, kActUp)),
+             tuSystem::KeyName(BoundKey(pl, kActDown)), tuSystem::KeyName(BoundKey(pl, kActTurnCw)));
+  char line[240];
+  snprintf(line, sizeof line, "1P  %s      2P  %s      Esc  quit", keys[0], keys[1]);
+  tuDraw::Rect(126, 443, 514, 470, 0x461923, 0x461923, 1);
+  tuDraw::BeginTextFace("DejaVu Sans", 14, 0, tuDraw::kWeightBold, 0, 0);
+  tuDraw::SetTextColors(0xF0D2C8, 0, 1);
+  tuDraw::TextRect(0, 448, 640, 470, line, tuDraw::kAlignCentre);
+  tuDraw::EndText();
+}
+
 // `computer`: the strength of the computer playing player 2's field, -1 for none.
 void StartGame(int computer) {
   game.computerLevel[0] = -1;
@@ -99,7 +126,7 @@ void StartGame(int computer) {
 
 void ModeLevel() {
   GameKeys& k = game.keys;
-  DrawItems(kModeItems, 4, game.gameMode);
+  DrawItems(kModeItems, 5, game.gameMode);
   if (k.menuUp[0] == tu::kKeyStatePressed) {
     if (--game.gameMode < 0) game.gameMode = kModeQuit;
     gameout::Play(assets.buttonSound);
@@ -111,6 +138,10 @@ void ModeLevel() {
   if (k.confirm[0] == tu::kKeyStatePressed) {
     game.menuLevel = 1;
     gameout::Play(assets.buttonSound2);
+  }
+  if (game.menuLevel == 1 && game.gameMode == kModeOptions) {
+    game.menuLevel = kMenuOptions;
+    OpenOptions();
   }
   if (game.menuLevel == 1 && game.gameMode == kModeQuit) tuSystem::Exit();
 }
@@ -202,6 +233,8 @@ int ResetRound() {
 }
 
 void MenuScene() {
+  // A fullscreen switch made in a game is written here, out of play.
+  if (NoteFullScreen()) SaveSettings();
   // A computer's hold on player 2's keys ends with its game: the menu reads the keyboard.
   ReleaseComputerKeys();
   for (int id : assets.music) gameout::Stop(id);
@@ -217,7 +250,10 @@ void MenuScene() {
     ResetCounters(p);
   }
   tuDraw::Clear();
-  gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
+  if (game.menuLevel != kMenuOptions) {
+    gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
+    DrawKeyHint();
+  }
   for (PlayerState& p : game.player) {
     p.shimmerTime = p.eraseTime = p.setTime = p.animTime = p.chainTime = 0;
     p.animCounter = 0;
@@ -234,12 +270,11 @@ void MenuScene() {
   GameKeys& k = game.keys;
   k.left[0] = k.right[0] = k.drop[0] = k.turnCw[0] = tu::kKeyStateUp;
 
-  tuSystem::GetKey(vk::Up, &k.menuUp[0]);
-  tuSystem::GetKey(vk::Down, &k.menuDown[0]);
-  tuSystem::GetKey(vk::W, &k.menuUp[1]);
-  tuSystem::GetKey(vk::S, &k.menuDown[1]);
-  tuSystem::GetKey(vk::X, &k.confirm[0]);
-  tuSystem::GetKey(vk::J, &k.confirm[1]);
+  for (int pl = 0; pl < 2; ++pl) {
+    tuSystem::GetKey(BoundKey(pl, kActUp), &k.menuUp[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActDown), &k.menuDown[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
+  }
 
   switch (game.menuLevel) {
     case 0:
@@ -250,6 +285,9 @@ void MenuScene() {
       break;
     case 2:
       SecondLevel();
+      break;
+    case kMenuOptions:
+      OptionsScreen();
       break;
     default:
       break;

@@ -36,16 +36,15 @@ constexpr int kEraseFlags = kLiveCells + 1;
 
 constexpr int kScoreMax = 99999;
 
-// The keys the game polls, by the library's key codes.
+// Keys the game names, by the library's key codes: the default keys of its actions (settings.h
+// binds the keys it polls) and the two the program keeps for itself.
 namespace vk {
 constexpr int Space = tu::kKeySpace, Left = tu::kKeyLeft, Up = tu::kKeyUp, Right = tu::kKeyRight,
               Down = tu::kKeyDown;
 constexpr int A = tu::kKeyA, D = tu::kKeyD, H = tu::kKeyH, J = tu::kKeyJ, S = tu::kKeyS, W = tu::kKeyW,
               X = tu::kKeyX, Z = tu::kKeyZ;
+constexpr int Escape = tu::kKeyEscape, F11 = tu::kKeyF11;
 }  // namespace vk
-
-// Each player's piece keys, in the order they are polled: left, right, drop, clockwise, anticlockwise.
-constexpr int kPieceKeys[2][5] = {{vk::Left, vk::Right, vk::Down, vk::X, vk::Z}, {vk::A, vk::D, vk::S, vk::J, vk::H}};
 
 struct PlayerState {
   int phase = kPhaseInit;
@@ -90,7 +89,9 @@ struct GameKeys {
 };
 
 // Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
-constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeQuit = 3;
+constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeOptions = 3, kModeQuit = 4;
+// The menu level of the OPTIONS screen.
+constexpr int kMenuOptions = 4;
 
 // A computer player's state between frames: its choice for the piece in play and its pace.
 struct ComputerState {

@@ -10,6 +10,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/settings.h"
 
 namespace {
 
@@ -186,14 +187,25 @@ struct PauseKeys {
   int up[2] = {}, down[2] = {}, confirm[2] = {};
 };
 PauseKeys pauseKeys;
-constexpr int kMenuKeys[2][3] = {{vk::Up, vk::Down, vk::X}, {vk::W, vk::S, vk::J}};
+// Player 2's pause key when it is not player 1's: either pauses the game for both.
+int secondPauseKey = tu::kKeyStateUp;
 
 void PollPauseKeys() {
   for (int pl = 0; pl < 2; ++pl) {
-    tuSystem::GetKey(kMenuKeys[pl][0], &pauseKeys.up[pl]);
-    tuSystem::GetKey(kMenuKeys[pl][1], &pauseKeys.down[pl]);
-    tuSystem::GetKey(kMenuKeys[pl][2], &pauseKeys.confirm[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActUp), &pauseKeys.up[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActDown), &pauseKeys.down[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &pauseKeys.confirm[pl]);
   }
+}
+
+bool PauseKeyPressed() {
+  tuSystem::GetKey(BoundKey(0, kActPause), &game.keys.pause);
+  bool pressed = game.keys.pause == tu::kKeyStatePressed;
+  if (BoundKey(1, kActPause) != BoundKey(0, kActPause)) {
+    tuSystem::GetKey(BoundKey(1, kActPause), &secondPauseKey);
+    pressed = pressed || secondPauseKey == tu::kKeyStatePressed;
+  }
+  return pressed;
 }
 
 void Resume() {
@@ -218,9 +230,9 @@ void ReturnToTitle() {
   // The title menu's key states take the keys as they are: the confirm still held is no press there.
   GameKeys& k = game.keys;
   for (int pl = 0; pl < 2; ++pl) {
-    tuSystem::GetKey(kMenuKeys[pl][0], &k.menuUp[pl]);
-    tuSystem::GetKey(kMenuKeys[pl][1], &k.menuDown[pl]);
-    tuSystem::GetKey(kMenuKeys[pl][2], &k.confirm[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActUp), &k.menuUp[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActDown), &k.menuDown[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
   }
 }
 
@@ -245,8 +257,8 @@ bool PauseMenu() {
     // The confirm key is also this player's clockwise turn and the game-over sequence's confirm:
     // its press is spent here.
     GameKeys& k = game.keys;
-    tuSystem::GetKey(kPieceKeys[pl][3], &k.turnCw[pl]);
-    tuSystem::GetKey(kMenuKeys[pl][2], &k.confirm[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.turnCw[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
     return false;
   }
   return false;
@@ -255,8 +267,7 @@ bool PauseMenu() {
 }  // namespace
 
 bool HandlePause() {
-  tuSystem::GetKey(vk::Space, &game.keys.pause);
-  if (game.keys.pause == tu::kKeyStatePressed) {
+  if (PauseKeyPressed()) {
     if (!Paused()) {
       for (int i = 0; i < 2; ++i) {
         game.pausedPhase[i] = game.player[i].phase;
@@ -274,6 +285,7 @@ bool HandlePause() {
 }
 
 void GameScene() {
+  NoteFullScreen();
   // The computer's hands first, so the rules see its keys like any other.
   ComputerKeys(tuSystem::Tick());
   tuDraw::Clear();

@@ -6,6 +6,7 @@
 #include "game/assets.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/settings.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ void DrawPlayer(int pl, uint32_t now) {
     DrawTile(CellX(pl, s, l), CellY(l), p.pieceColor[k + 1], row);
   }
 
-  if (pl == 0) tuSystem::DrawFps();
+  if (pl == 0 && settings.fpsMeter) tuSystem::DrawFps();
 
   gameout::Draw(L.scoreLabelX, 16, assets.fontSprite, 244, 56, 324, 75);
   DrawNumber(L.scoreNumberX, 40, p.score);

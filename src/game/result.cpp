@@ -4,6 +4,7 @@
 #include "game/assets.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/settings.h"
 
 namespace {
 
@@ -18,12 +19,11 @@ void DrawLose(int x) { DrawFont(x, 234, 176, 241, 355, 279); }
 
 void ResultSequence(uint32_t now) {
   GameKeys& k = game.keys;
-  tuSystem::GetKey(vk::Right, &k.right[0]);
-  tuSystem::GetKey(vk::Left, &k.left[0]);
-  tuSystem::GetKey(vk::D, &k.right[1]);
-  tuSystem::GetKey(vk::A, &k.left[1]);
-  tuSystem::GetKey(vk::X, &k.confirm[0]);
-  tuSystem::GetKey(vk::J, &k.confirm[1]);
+  for (int pl = 0; pl < 2; ++pl) {
+    tuSystem::GetKey(BoundKey(pl, kActRight), &k.right[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActLeft), &k.left[pl]);
+  }
+  for (int pl = 0; pl < 2; ++pl) tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
   bool versus = game.gameMode != 0;
   // Against the computer the outcome and the question are player 1's alone.
   bool computer = game.gameMode == kModeComputer;

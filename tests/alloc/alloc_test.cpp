@@ -19,6 +19,7 @@
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "game/settings.h"
 #include "platform/audio.h"
 
 extern "C" {
@@ -210,7 +211,7 @@ int main() {
     } else {
       for (int pl = 0; pl < (computer ? 1 : 2); ++pl)
         if (Next() % 4 == 0) {
-          int vk = kPieceKeys[pl][Next() % 5];
+          int vk = PieceKey(pl, static_cast<int>(Next() % 5));
           if (!down[vk]) Tap(vk, 1 + static_cast<int>(Next() % 40));
         }
     }

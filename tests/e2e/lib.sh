@@ -7,6 +7,8 @@ export SDL_AUDIODRIVER=dummy
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 # A private runtime folder: the single-instance lock of this run meets no other game.
 export XDG_RUNTIME_DIR=$(mktemp -d /tmp/qe2e.XXXXXX)
+# A settings folder of this run: the game reads no player's settings and writes none of theirs.
+export XDG_CONFIG_HOME=$XDG_RUNTIME_DIR/config
 WM_PID=
 trap '[ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 

@@ -2,7 +2,8 @@
 # On a 2560 x 1440 screen with a window manager: the window opens at twice the frame's size
 # with hard pixels; F11 and Alt+Enter switch to fullscreen (three times the frame, bars left
 # and right, the score digits where the scale puts them) and back to the same size and place;
-# after a resize the whole frame is drawn at the new scale; Escape in fullscreen ends with 0.
+# after a resize the whole frame is drawn at the new scale; Escape in fullscreen ends with 0,
+# and the next start opens in fullscreen.
 # With E2E_SHOTS=DIR the window and fullscreen screenshots are kept there as PNG files.
 # Screenshots are taken as PPM files, which are far quicker to read than PNG at this size.
 game=$1
@@ -68,10 +69,18 @@ wait_size "$wid" 2560x1440
 press Escape
 wait_exit "$pid" 3
 [ "$EXIT_CODE" = 0 ] || { cat "$log"; fail "after Escape in fullscreen the game gave '$EXIT_CODE'"; }
+# The fullscreen F11 left is remembered: the next start opens in fullscreen.
+grep -qx 'fullscreen = 1' "$XDG_CONFIG_HOME/quorbistane/settings.ini" ||
+  fail "the fullscreen switch was not written to the settings file"
+start_game "$game" "$log"
+wait_size "$WID" 2560x1440
+press Escape
+wait_exit "$GAME_PID" 3
+[ "$EXIT_CODE" = 0 ] || { cat "$log"; fail "started in fullscreen the game gave '$EXIT_CODE' on Escape"; }
 if [ -n "${E2E_SHOTS:-}" ]; then
   mkdir -p "$E2E_SHOTS"
   convert "$work/window.ppm" "$E2E_SHOTS/scaled-window-2x.png"
   convert "$work/fullscreen.ppm" "$E2E_SHOTS/fullscreen-2560x1440.png"
 fi
 rm -rf "$work"
-echo "PASS: 2x window, fullscreen at 3x with bars and back by F11 and Alt+Enter, whole frame after a resize, Escape in fullscreen"
+echo "PASS: 2x window, fullscreen at 3x with bars and back by F11 and Alt+Enter, whole frame after a resize, Escape in fullscreen, fullscreen remembered at the next start"

@@ -6,6 +6,7 @@ set -u
 showcase=$1 game=$2
 export SDL_AUDIODRIVER=dummy
 export XDG_RUNTIME_DIR=$(mktemp -d /tmp/qshowcase.XXXXXX)
+export XDG_CONFIG_HOME=$XDG_RUNTIME_DIR/config  # the game at its defaults, no settings written
 log=$XDG_RUNTIME_DIR/log
 trap 'kill "$game_pid" "$showcase_pid" 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 fail() { echo "FAIL: $*"; cat "$log"; exit 1; }

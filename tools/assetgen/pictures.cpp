@@ -302,6 +302,7 @@ bool MakeFont(TextSetter& ts, Image& img) {
       {0, 46, 232, 84, "VERSUS", menu, true},
       {0, 90, 289, 137, "QUIT GAME", menu, true},
       {0, 340, 320, 381, "VS COMPUTER", menu, true},
+      {0, 381, 236, 416, "OPTIONS", menu, true},
       {0, 143, 133, 181, "EASY", easy, true},
       {0, 192, 217, 230, "NORMAL", normal, true},
       {0, 242, 144, 280, "HARD", hard, true},
