@@ -37,6 +37,8 @@ namespace {
 const char kTooLong[] = "ファイル名またはリソース名が長すぎます";
 const char kTooMany[] = "オブジェクト数が多過ぎます";
 const char kCannotRead[] = "BMPファイルを読み込めません";
+const char kLongName[] = "the name is longer than 30 characters";
+const char kNoFreeSprite[] = "all 1020 sprites are in use";
 
 bool ValidId(int id) { return id >= 0 && id < kMaxSprites; }
 
@@ -71,6 +73,20 @@ tu::platform::Surface* LoadBitmapResource(const char* name, int memoryKind) {
                                      SystemMemory(memoryKind));
 }
 
+// Why the picture `name` did not load, in English, for the report.
+std::string PictureProblem(const char* name) {
+  tu::platform::FileCheck c = tu::platform::CheckFile(std::string(tuSystem::GetPath(0)) + name);
+  if (c.missing && tu::platform::FindResource("BITMAP", name)) return "the bitmap resource is damaged";
+  if (!c.problem.empty()) return c.problem;
+  if (c.headBytes < 2 || c.head[0] != 'B' || c.head[1] != 'M') return "not a BMP file";
+  return "damaged or unsupported BMP file";
+}
+
+// Reports a failed picture load under its name.
+int PictureError(const char* context, const char* message, const char* name, const std::string& reason) {
+  return tuSystem::LoadError(context, message, "picture", name, reason.c_str());
+}
+
 // File beside the program, else a bitmap resource of that name; the key is applied after the
 // image is in, on both paths, so a corner key always sees the picture.
 bool LoadInto(SpriteObject& e, const char* name, int memoryKind) {
@@ -87,14 +103,14 @@ bool LoadInto(SpriteObject& e, const char* name, int memoryKind) {
 int LoadObject(const char* name, int memoryKind) {
   const char* context = "tuDraw::LoadObject";
   if (!name) return tuSystem::Error(context, kCannotRead, 0);
-  if (strlen(name) > kMaxNameLength) return tuSystem::Error(context, kTooLong, 0);
+  if (strlen(name) > kMaxNameLength) return PictureError(context, kTooLong, name, kLongName);
   int id = FirstFreeEntry();
-  if (id < 0) return tuSystem::Error(context, kTooMany, 0);
+  if (id < 0) return PictureError(context, kTooMany, name, kNoFreeSprite);
   SpriteObject& e = draw.sprites[id];
   tu::CopyCut(e.name, sizeof e.name, name);
   e.fromPack = 0;
   e.memoryKind = kVideoMemory;
-  if (!LoadInto(e, name, memoryKind)) return tuSystem::Error(context, kCannotRead, 0);
+  if (!LoadInto(e, name, memoryKind)) return PictureError(context, kCannotRead, name, PictureProblem(name));
   return id;
 }
 
@@ -120,7 +136,7 @@ int SwapObject(const char* name, int id, int memoryKind) {
   const char* context = "tuDraw::SwapObject";
   if (!ValidId(id)) return 0;
   if (!name) return tuSystem::Error(context, kCannotRead, 0);
-  if (strlen(name) > kMaxNameLength) return tuSystem::Error(context, kTooLong, 0);
+  if (strlen(name) > kMaxNameLength) return PictureError(context, kTooLong, name, kLongName);
   char copy[sizeof SpriteObject::name];  // the name may be the entry's own
   tu::CopyCut(copy, sizeof copy, name);
   SpriteObject& e = draw.sprites[id];
@@ -132,7 +148,7 @@ int SwapObject(const char* name, int id, int memoryKind) {
   e.fromPack = 0;
   e.memoryKind = kVideoMemory;
   // A failed load leaves the entry without a surface but with its earlier size.
-  if (!LoadInto(e, copy, memoryKind)) return tuSystem::Error(context, kCannotRead, 0);
+  if (!LoadInto(e, copy, memoryKind)) return PictureError(context, kCannotRead, copy, PictureProblem(copy));
   return 1;
 }
 
