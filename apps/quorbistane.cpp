@@ -1,3 +1,3 @@
 #include "game/game.h"
 
-int main(int argc, char** argv) { return tuSystem::Main(argc, argv, GameProgram()); }
+int main(int argc, char** argv) { return GameMain(argc, argv); }
