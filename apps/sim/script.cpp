@@ -7,6 +7,8 @@
 
 #include <tu/keys.h>
 
+#include "base/text.h"
+
 namespace sim {
 
 int KeyCode(const std::string& name) {
@@ -55,7 +57,7 @@ bool ParseScript(const std::string& text, Script* out, std::string* error) {
     std::string f, key, action, extra;
     if (!(words >> f)) continue;  // blank or comment only
     auto fail = [&](const std::string& why) {
-      *error = "script line " + std::to_string(number) + ": " + why + ": \"" + line + "\"";
+      *error = "script line " + std::to_string(number) + ": " + why + ": \"" + tu::Printable(line, 40) + "\"";
       return false;
     };
     if (!(words >> key >> action) || (words >> extra))
@@ -63,14 +65,14 @@ bool ParseScript(const std::string& text, Script* out, std::string* error) {
     int frame;
     if (!ParseFrame(f, &frame)) return fail("bad frame number");
     int vk = KeyCode(key);
-    if (vk < 0) return fail("unknown key '" + key + "'");
+    if (vk < 0) return fail("unknown key '" + tu::Printable(key) + "'");
     if (action == "down" || action == "up") {
       timed.push_back({{frame, vk, action == "down"}, static_cast<int>(timed.size())});
     } else if (action == "tap") {
       timed.push_back({{frame, vk, true}, static_cast<int>(timed.size())});
       timed.push_back({{frame + 1, vk, false}, static_cast<int>(timed.size())});
     } else {
-      return fail("unknown action '" + action + "'");
+      return fail("unknown action '" + tu::Printable(action) + "'");
     }
     out->lastFrame = std::max(out->lastFrame, frame);
   }
