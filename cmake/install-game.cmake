@@ -139,14 +139,14 @@ from a script of keys and writes its state and chosen frames.")
 # them text falls back to another face and MIDI stays silent.
 set(CPACK_DEBIAN_TU-DEV_PACKAGE_NAME libtu-dev)
 set(CPACK_DEBIAN_TU-DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_TU-DEV_PACKAGE_DEPENDS "libsdl2-dev, libsdl2-ttf-dev, libfontconfig-dev, libfluidsynth-dev")
+set(CPACK_DEBIAN_TU-DEV_PACKAGE_DEPENDS "libsdl2-dev, libsdl2-ttf-dev, libsdl2-image-dev, libfontconfig-dev, libfluidsynth-dev, libvorbis-dev")
 set(CPACK_DEBIAN_TU-DEV_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, timgm6mb-soundfont, pkg-config")
 set(CPACK_COMPONENT_TU-DEV_DESCRIPTION
   "small C++ game library of the Quorbistane game (development files)
 The tu library gives a game a window and frame loop, timing, keyboard and
 joysticks (tuSystem), a sprite table, text and presentation (tuDraw), and
 sound objects, packs, streaming and MIDI (tuSound), over SDL2, SDL2_ttf,
-fontconfig and FluidSynth.
+SDL2_image, fontconfig, FluidSynth and the Ogg Vorbis decoder.
 
 This package holds the static library, its headers, a CMake package
 (find_package(tu)), a pkg-config file and quorbistane_pack, which makes

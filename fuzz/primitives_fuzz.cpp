@@ -1,4 +1,4 @@
-// Lines, rectangles, polygons, curves and inversions of the device context with any int
+// Lines, rectangles, polygons, curves, ellipses and inversions of the device context with any int
 // coordinates, pens and brushes, and the library's line and mirrored copy with any rectangle:
 // every call ends at once and stays inside its surface, and each line of moderate length draws
 // exactly the pixels of a plain step-by-step walk of the whole, unclipped line.
@@ -129,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int w = 1 + in.Byte() % 64, h = 1 + in.Byte() % 160, bits = in.Byte() & 1 ? 32 : 16;
   Buffer b(w, h, bits);
   for (int op = 0; op < 64 && in.More(); ++op) {
-    switch (in.Byte() % 8) {
+    switch (in.Byte() % 9) {
       case 0: {
         int x1 = in.Coord(), y1 = in.Coord(), x2 = in.Coord(), y2 = in.Coord(), pen = in.Pen();
         b.dc.SetPen(in.Byte(), pen);
@@ -172,6 +172,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 6: {
         int x1 = in.Coord(), y1 = in.Coord(), x2 = in.Coord(), y2 = in.Coord(), pen = in.Pen();
         tuDraw::Line(x1, y1, x2, y2, 0xFFFFFF, pen);
+        break;
+      }
+      case 8: {
+        int l = in.Coord(), t = in.Coord(), r = in.Coord(), btm = in.Coord(), pen = in.Pen();
+        b.dc.SetPen(0xFF00FF, pen, in.Byte() & 1);
+        b.dc.SetBrush(static_cast<tu::raster::BrushKind>(in.Byte() % 8), 0x00FFFF);
+        b.dc.Ellipse(l, t, r, btm);
+        tuDraw::FillCircle(in.Coord(), in.Coord(), in.Coord(), 0xFFFFFF);
         break;
       }
       default: {

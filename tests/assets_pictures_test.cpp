@@ -7,6 +7,7 @@
 #include <cmath>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "assets_support.h"
 #include "game/model.h"
@@ -34,12 +35,16 @@ const Rect kFontRects[] = {
     {0, 505, 296, 546, "continue question"}, {164, 462, 210, 483, "yes"},
     {219, 462, 255, 483, "no"},           {0, 594, 160, 632, "pause"},
     {0, 340, 320, 381, "versus computer item"}, {190, 597, 274, 638, "CPU label"},
+    {0, 459, 150, 480, "return to title item"}, {0, 482, 112, 503, "continue item"},
+    {262, 459, 322, 479, "next tab"},     {262, 482, 322, 502, "next 2 tab"},
+    {0, 632, 160, 640, "pause menu plate"},
 };
 const int kDigitLeft[10] = {140, 161, 178, 197, 215, 236, 254, 273, 292, 311};
 const int kDigitRight[10] = {158, 176, 196, 215, 235, 253, 272, 291, 310, 330};
 // Every cut of the highlight bar: widths and heights from its top-left corner at (0, 552).
 const int kBarCuts[][2] = {{356, 41}, {232, 38}, {289, 41}, {133, 38}, {217, 38},
-                           {144, 38}, {139, 41}, {46, 21},  {36, 21},  {320, 41}};
+                           {144, 38}, {139, 41}, {46, 21},  {36, 21},  {320, 41},
+                           {150, 21}, {112, 21}};
 
 bool DiamondInside(int x, int y) {  // tile pixel centre within the diamond
   return std::fabs(x + 0.5f - 16) + std::fabs(y + 0.5f - 16) <= 16.0f;
@@ -211,9 +216,41 @@ TEST_F(Pictures, EveryWordAndDigitFillsItsRectangle) {
   EXPECT_EQ(shapes.size(), 10u);
 }
 
+// Art added to the word sheet goes where nothing else lies.
+TEST(PictureLayout, NoTwoPiecesOfTheWordSheetOverlap) {
+  std::vector<Rect> all(std::begin(kFontRects), std::end(kFontRects));
+  for (int d = 0; d < 10; ++d) all.push_back({kDigitLeft[d], 139, kDigitRight[d], 162, "a digit"});
+  all.push_back({0, 552, 360, 594, "highlight bar"});
+  for (size_t i = 0; i < all.size(); ++i)
+    for (size_t j = i + 1; j < all.size(); ++j) {
+      const Rect &a = all[i], &b = all[j];
+      EXPECT_FALSE(a.l < b.r && b.l < a.r && a.t < b.b && b.t < a.b) << a.what << " overlaps " << b.what;
+    }
+}
+
+// The tabs sit on the background: their own plate keeps them readable over any of them.
+TEST_F(Pictures, NextTabsAreOpaque) {
+  for (int i : {22, 23}) {
+    const Rect& r = kFontRects[i];
+    EXPECT_EQ(NonKey(font_, r.l, r.t, r.r, r.b), (r.r - r.l) * (r.b - r.t)) << r.what;
+  }
+}
+
+// Single block, row and five rows: diamonds of 11, 13 and 15 pixels, alone in column 7.
+TEST_F(Pictures, GarbageMarksAreSmallDiamondsInTheUnusedWallColumn) {
+  int inMarks = 0;
+  for (int k = 0; k < 3; ++k) {
+    int top = 32 * k, size = 11 + 2 * k, c = size / 2;
+    auto key = [&](int x, int y) { return block_.at(224 + x, top + y).key(); };
+    EXPECT_TRUE(key(0, 0) && key(size - 1, size - 1) && !key(c, 0) && !key(0, c) && !key(c, c)) << k;
+    inMarks += NonKey(block_, 224, top, 224 + size, top + size);
+  }
+  EXPECT_EQ(NonKey(block_, 224, 0, 256, 128), inMarks) << "column 7 holds more than the marks";
+}
+
 TEST_F(Pictures, MenuItemsKeepClearOfTheEndsOfTheBarBehindThem) {
   // The items the menu draws over the highlight bar, which is cut at each item's own size.
-  for (int i : {0, 1, 2, 3, 4, 5, 8, 18}) {
+  for (int i : {0, 1, 2, 3, 4, 5, 8, 18, 20, 21}) {
     const Rect& r = kFontRects[i];
     int l = r.r, rr = r.l;
     for (int y = r.t; y < r.b; ++y)

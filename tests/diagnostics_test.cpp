@@ -33,11 +33,17 @@ TEST_F(Diagnostics, ADesktopBoxAndStandardErrorReadInEnglish) {
   testing::internal::CaptureStderr();
   tuSystem::Error("tuSystem::SetWait", "ウェイトNoが範囲外です", 0);
   tuSystem::Error("game", "a message of the game's own", 0);
+  // A message naming its file keeps the name; a longer message that merely starts alike is
+  // not taken for the short one.
+  tuSystem::Error("tuSound::LoadStreamFile", "Ogg Vorbisファイルを読み込めません (BGM/a.ogg)", 0);
+  tuSystem::Error("game", "ウェイトNoが範囲外ですか", 0);
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err,
             "Quorbistane: tuSystem::SetWait : the wait number is out of range\n"
-            "Quorbistane: game : a message of the game's own\n");
-  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 2u);
+            "Quorbistane: game : a message of the game's own\n"
+            "Quorbistane: tuSound::LoadStreamFile : cannot read the Ogg Vorbis sound (BGM/a.ogg)\n"
+            "Quorbistane: game : ウェイトNoが範囲外ですか\n");
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 4u);
   EXPECT_EQ(tu::platform::RecordedBoxes()[0].shownText, "tuSystem::SetWait : the wait number is out of range");
   EXPECT_EQ(tu::platform::RecordedBoxes()[0].shownCaption, "Quorbistane: error");
 }

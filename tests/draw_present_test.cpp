@@ -1,10 +1,12 @@
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "draw_support.h"
+#include "platform/dialog.h"
 #include "platform/instance.h"
 #include "platform/seams.h"
 #include "platform/window.h"
@@ -102,6 +104,51 @@ TEST_F(Present, TheFrameTimeRecordKeepsEachPresentAndItsPumpAndIsWrittenAtClose)
   EXPECT_GE(frames[1].second, frames[0].first);
   EXPECT_GE(frames[2].second, frames[1].first);
   EXPECT_EQ(frames[3].second, frames[2].second);
+}
+
+TEST_F(Present, EveryDisplaySessionOfTheProcessIsKeptInTheFrameTimeRecord) {
+  const std::string path = folder + "frames.txt";
+  WriteFile("frames.txt", {'o', 'l', 'd', '\n'});  // a record of an earlier run is replaced
+  for (int session = 1; session <= 2; ++session) {
+    setenv("TU_FRAMETIMES", path.c_str(), 1);
+    Start(64, 48);
+    unsetenv("TU_FRAMETIMES");
+    for (int frame = 0; frame < session; ++frame) tuDraw::Present();
+    tuDraw::Release();
+  }
+  FILE* f = fopen(path.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  std::string starts;
+  int paths = 0, frames = 0;
+  char line[256];
+  long long present = 0, poll = 0;
+  while (fgets(line, sizeof line, f)) {
+    if (strncmp(line, "# frame times, ", 15) == 0)
+      starts += std::string(line + 15, strcspn(line + 15, ":")) + ";";
+    else if (strncmp(line, "# path ", 7) == 0)
+      ++paths;
+    else if (sscanf(line, "%lld %lld", &present, &poll) == 2)
+      ++frames;
+    else
+      ADD_FAILURE() << "unexpected line: " << line;
+  }
+  fclose(f);
+  EXPECT_EQ(starts, "session 1;session 2;");
+  EXPECT_EQ(paths, 2);
+  EXPECT_EQ(frames, 3);
+}
+
+TEST_F(Present, AFrameTimeRecordThatCannotBeWrittenIsReportedUnderTheProgramsName) {
+  tu::platform::SetProgramName("Other Game");
+  setenv("TU_FRAMETIMES", (folder + "no-such-folder/frames.txt").c_str(), 1);
+  Start(64, 48);
+  unsetenv("TU_FRAMETIMES");
+  tuDraw::Present();
+  testing::internal::CaptureStderr();
+  tuDraw::Release();
+  std::string err = testing::internal::GetCapturedStderr();
+  tu::platform::SetProgramName(nullptr);
+  EXPECT_EQ(err.rfind("Other Game: cannot write the frame-time record ", 0), 0u) << err;
 }
 
 TEST_F(Present, TileFadeOutDrawsStepsOneToTenThenEnds) {

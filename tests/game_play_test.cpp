@@ -279,6 +279,109 @@ TEST_F(Play, SpacePausesBothPlayersAndRestoresTheirPhases) {
   EXPECT_EQ(P(1).phase, kPhaseInit);
 }
 
+class PauseMenu : public Play {
+ protected:
+  // A game in play: pieces in control, something on the board and garbage on the way.
+  void Start(int mode = kModeVersus) {
+    game.gameMode = mode;
+    FinishWipe();
+    for (int pl = 0; pl < 2; ++pl) {
+      PhaseInit(pl);
+      P(pl).phase = kPhaseControl;
+      P(pl).fallTime = Now();
+      P(pl).score = P(pl).garbageIn = P(pl).cells[2][16] = 3;
+    }
+  }
+  void Frame() {
+    tu::platform::AdvanceTick(16);
+    gameout::recorder.Start();
+    GameScene();
+  }
+  // A press, then up long enough for the next press to count.
+  void Tap(int vk) {
+    Key(vk, true);
+    Frame();
+    Key(vk, false);
+    Frame();
+    Frame();
+  }
+  bool Paused() { return P(0).phase == kPhasePaused && P(1).phase == kPhasePaused; }
+};
+
+TEST_F(PauseMenu, ContinueAndThePauseKeyResumeAsBefore) {
+  Start();
+  game.keys.menuUp[1] = game.keys.confirm[0] = tu::kKeyStateReleased;
+  const GameKeys before = game.keys;
+  Tap(vk::Space);
+  ASSERT_TRUE(Paused());
+  // Player 2 moves the cursor; the pause key resumes wherever it is, and the title menu's key
+  // states are as the game left them, even for a key held then.
+  Tap(vk::S);
+  EXPECT_EQ(game.levelCursor[1], kPauseToTitle);
+  Key(vk::W, true);
+  Tap(vk::Space);
+  Key(vk::W, false);
+  EXPECT_EQ(P(1).phase, kPhaseControl);
+  for (int pl = 0; pl < 2; ++pl)
+    EXPECT_TRUE(game.keys.menuUp[pl] == before.menuUp[pl] && game.keys.menuDown[pl] == before.menuDown[pl] &&
+                game.keys.confirm[pl] == before.confirm[pl]) << pl;
+  // A pause begun with a key held starts on CONTINUE and takes no press from it; X confirms,
+  // without turning player 1's piece though it is his clockwise turn.
+  Key(vk::Down, true);
+  Frame();
+  Tap(vk::Space);
+  Key(vk::Down, false);
+  EXPECT_EQ(game.levelCursor[1], kPauseContinue);
+  Tap(vk::X);
+  EXPECT_EQ(P(0).phase, kPhaseControl);
+  EXPECT_EQ(PieceOrientation(P(0)), 1);
+  // Against the computer the menu is player 1's alone.
+  game.computerLevel[1] = 0;
+  Start(kModeComputer);
+  Tap(vk::Space);
+  Tap(vk::W);
+  EXPECT_EQ(game.levelCursor[1], kPauseContinue);
+  Tap(vk::Up);
+  EXPECT_EQ(game.levelCursor[1], kPauseToTitle);
+}
+
+TEST_F(PauseMenu, ContinueDuringTheContinueQuestionDoesNotAnswerIt) {
+  Start(kModeOnePlayer);
+  P(0).phase = P(1).phase = kPhaseOver;
+  P(0).gameOver = 1;
+  game.resultStep = 2;
+  Frame();
+  Tap(vk::Space);
+  Tap(vk::X);
+  EXPECT_EQ(P(0).phase, kPhaseOver);
+  EXPECT_EQ(game.resultStep, 2);
+}
+
+TEST_F(PauseMenu, ReturnToTitleLeavesTheGameForTheMenuWithACleanRound) {
+  Start();
+  // Paused during the opening wipe, which the pause freezes half open.
+  P(0).phase = P(1).phase = kPhaseWipeIn;
+  tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeFromCentre, 500.0f, 3);
+  Tap(vk::Space);
+  Tap(vk::W);
+  Key(vk::X, true);
+  Frame();
+  EXPECT_EQ(tuSystem::sys.sceneNo, 2);
+  for (int id = kMusic0; id < kMusic0 + 5; ++id) EXPECT_EQ(SoundCount(gameout::SoundStop, id), 1) << id;
+  EXPECT_EQ(CountDraws(kFont, 0, 295) + CountDraws(kFont, 0, 505), 0);  // no outcome, no question
+  EXPECT_EQ(game.resultStep + game.menuLevel + game.levelCursor[0] + game.levelCursor[1], 0);
+  for (int pl = 0; pl < 2; ++pl) {
+    EXPECT_EQ(P(pl).phase, kPhaseInit);
+    EXPECT_EQ(P(pl).score + P(pl).garbageIn, 0);
+    EXPECT_EQ(CountCode(0, pl), kLiveCells);
+  }
+  EXPECT_EQ(tuDraw::draw.wipeState, 0);
+  EXPECT_EQ(tuDraw::draw.clipRect.right - tuDraw::draw.clipRect.left, 640);
+  // The title menu follows, and the X still held there is no confirm.
+  MenuScene();
+  EXPECT_EQ(game.menuLevel, 0);
+}
+
 TEST_F(Play, OnePlayerModeNeverAdvancesPlayerTwo) {
   game.gameMode = 0;
   FinishWipe();

@@ -149,6 +149,57 @@ TEST_F(Render, LabelsAndPausePictures) {
   EXPECT_GE(FindDraw(371, 234, kFont, 0, 594), 0);
 }
 
+TEST_F(Render, AnnouncedGarbageMarksRowsOfFiveAsOneAndFiveRowsAsOne) {
+  // Seven announced bring five: the rest of six to ten is dropped at the spawn.
+  const int cases[][4] = {{0, 0, 0, 0}, {1, 0, 0, 1}, {4, 0, 0, 4}, {5, 0, 1, 0},
+                          {7, 0, 1, 0}, {12, 0, 2, 0}, {30, 1, 0, 0}};
+  for (const auto& c : cases) {
+    GarbageMarks m = MarksFor(c[0]);
+    EXPECT_TRUE(m.fiveRows == c[1] && m.rows == c[2] && m.singles == c[3]) << c[0];
+  }
+}
+
+TEST_F(Render, GarbageMarksAndNextLabelsGoOverTheFieldsThatTakeThem) {
+  auto marks = [&](int top) { return CountDraws(kBlock, 224, top); };
+  // Versus: five rows and a row over player 2's field, from its left edge; none for player 1.
+  game.gameMode = kModeVersus;
+  P(1).garbageIn = 33;
+  DrawLabels();
+  int big = FindDraw(368, 121, kBlock, 224, 64);
+  EXPECT_GE(big, 0);
+  EXPECT_EQ(FindDraw(385, 122, kBlock, 224, 32), big + 1);
+  EXPECT_EQ(marks(0) + marks(32) + marks(64), 2);
+  const int tabs[4][4] = {{137, 39, 262, 459}, {40, 36, 262, 482}, {409, 39, 262, 459}, {506, 36, 262, 482}};
+  for (const auto& t : tabs) EXPECT_GE(FindDraw(t[0], t[1], kFont, t[2], t[3]), 0) << t[0];
+  // Against the computer, over player 1's field; more than the strip holds is cut at its end.
+  game.gameMode = kModeComputer;
+  P(0).garbageIn = 1000000;
+  gameout::recorder.Start();
+  DrawLabels();
+  EXPECT_GE(FindDraw(79, 121, kBlock, 224, 64), 0);
+  EXPECT_EQ(marks(64), 9 + 1);
+  // One player: player 2's counter only collects what player 1 sends; nothing of his is drawn.
+  game.gameMode = kModeOnePlayer;
+  P(0).garbageIn = 0;
+  gameout::recorder.Start();
+  DrawLabels();
+  EXPECT_EQ(marks(0) + marks(32) + marks(64), 0);
+  EXPECT_EQ(FindDraw(409, 39, kFont, 262, 459), -1);
+}
+
+TEST_F(Render, ThePauseMenuGoesUnderEachPausePictureWithTheCursorsBar) {
+  game.gameMode = kModeVersus;
+  P(0).phase = P(1).phase = kPhasePaused;
+  game.levelCursor[1] = kPauseToTitle;
+  DrawLabels();
+  for (int x : {77, 371}) {
+    int pause = FindDraw(x, 234, kFont, 0, 594), plate = FindDraw(x, 274, kFont, 0, 632);
+    int bar = FindDraw(x + 5, 300, kFont, 0, 552), item = FindDraw(x + 5, 300, kFont, 0, 459);
+    EXPECT_TRUE(pause < plate && plate < bar && bar < item) << x;
+    EXPECT_GE(FindDraw(x + 24, 278, kFont, 0, 482), 0) << x;
+  }
+}
+
 TEST_F(Render, TheFrameDrawsTheBackgroundOfTheModeFirst) {
   game.gameMode = 0;
   game.difficulty[0] = 1;

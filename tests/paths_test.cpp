@@ -99,6 +99,61 @@ TEST_F(Paths, TheUserFolderIsMadeOnceAndTakesSettingsAndCapturesByAbsoluteName) 
   tuDraw::Release();
 }
 
+// Only absolute folders count: a relative XDG_DATA_HOME or HOME is passed over for the next
+// source, and with none at all there is no folder rather than one below the working folder.
+TEST(UserBaseFolder, TakesTheFirstAbsoluteOfTheVariableHomeAndTheAccount) {
+  struct Case {
+    const char *xdg, *home, *account, *want;
+  };
+  const Case cases[] = {
+      {"/x/data", "/home/u", "/acct", "/x/data"},
+      {nullptr, "/home/u", "/acct", "/home/u/.local/share"},
+      {"", "/home/u", "/acct", "/home/u/.local/share"},
+      {"rel/data", "/home/u", "/acct", "/home/u/.local/share"},
+      {nullptr, nullptr, "/acct", "/acct/.local/share"},
+      {"rel/data", "", "/acct", "/acct/.local/share"},
+      {nullptr, "relative", "/acct", "/acct/.local/share"},
+      {nullptr, nullptr, "", ""},
+      {"rel/data", "relative", "also-relative", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.xdg ? c.xdg : "(unset)") + " " + (c.home ? c.home : "(unset)") + " " + c.account);
+    EXPECT_EQ(tu::platform::UserBaseFolder(c.xdg, c.home, c.account, "/.local/share"), c.want);
+  }
+}
+
+TEST_F(Paths, WithoutHomeTheUserFolderIsInTheAccountsHomeNeverInTheWorkingFolder) {
+  const std::string account = tu::platform::AccountHome();
+  if (account.empty() || account[0] != '/') GTEST_SKIP() << "the user has no home in the account database";
+  const char* oldHome = getenv("HOME");
+  const std::string home = oldHome ? oldHome : "";
+  char cwd[PATH_MAX];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(root.c_str()), 0);
+  const std::string name = "quorbistane-paths-test-" + std::to_string(getpid());
+  const std::string want = account + "/.local/share/" + name + "/";
+  // The folders the call may make beside the one it is asked for are taken away again after.
+  struct stat st {};
+  const bool hadLocal = stat((account + "/.local").c_str(), &st) == 0;
+  const bool hadShare = stat((account + "/.local/share").c_str(), &st) == 0;
+  for (const char* xdg : {static_cast<const char*>(nullptr), "relative/data"}) {
+    SCOPED_TRACE(xdg ? xdg : "(unset)");
+    unsetenv("HOME");
+    if (xdg) setenv("XDG_DATA_HOME", xdg, 1); else unsetenv("XDG_DATA_HOME");
+    const char* folder = tuSystem::UserFolder(name.c_str());
+    EXPECT_EQ(folder ? std::string(folder) : "(null)", want);
+    EXPECT_NE(stat(".local", &st), 0) << "a folder was made in the working folder";
+    EXPECT_NE(stat("relative", &st), 0) << "a folder was made in the working folder";
+    rmdir(want.c_str());
+  }
+  if (!hadShare) rmdir((account + "/.local/share").c_str());
+  if (!hadLocal) rmdir((account + "/.local").c_str());
+  unsetenv("XDG_DATA_HOME");
+  if (oldHome) setenv("HOME", home.c_str(), 1);
+  ASSERT_EQ(chdir(cwd), 0);
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
+}
+
 TEST_F(Paths, AnOverlongRootIsCutInsteadOfOverflowingThePathBuffer) {
   std::string longRoot(400, 'r');
   WriteText(root + "/config/root.txt", "/" + longRoot);

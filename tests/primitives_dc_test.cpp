@@ -268,6 +268,74 @@ TEST(DcShapes, PolygonFillsByAlternationAndStaysInside) {
   EXPECT_EQ(s.At(20, 6), kGreen);
 }
 
+TEST(DcShapes, EllipseFillsTheInscribedShapeSymmetricallyWithItsRingInside) {
+  // A circle of radius 20 around (30, 30): the box 41 pixels square.
+  Buffer fill(61, 61);
+  fill.dc.SetPen(0, 1, true);
+  fill.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
+  fill.dc.Ellipse(10, 10, 51, 51);
+  const int area = fill.Count(kGreen);
+  EXPECT_NEAR(area, 3.14159265 * 20.5 * 20.5, 13.0) << "pixels within radius + 1/2";
+  for (int y = 0; y < 61; ++y)
+    for (int x = 0; x < 61; ++x) {
+      ASSERT_EQ(fill.At(x, y), fill.At(60 - x, y)) << x << "," << y;
+      ASSERT_EQ(fill.At(x, y), fill.At(x, 60 - y)) << x << "," << y;
+      ASSERT_EQ(fill.At(x, y), fill.At(y, x)) << x << "," << y;
+    }
+  EXPECT_EQ(fill.At(10, 30), kGreen);
+  EXPECT_EQ(fill.At(9, 30), 0u);
+  EXPECT_EQ(fill.At(30, 50), kGreen);
+  EXPECT_EQ(fill.At(30, 51), 0u);
+
+  // With a pen the ring lies on the fill's own edge, closed all round, and the brush fills the
+  // rest: every ring pixel touches the outside, no brush pixel does.
+  Buffer both(61, 61);
+  both.dc.SetPen(kRed, 1);
+  both.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
+  both.dc.Ellipse(51, 51, 10, 10);  // corners in either order
+  EXPECT_EQ(both.Count(kRed) + both.Count(kGreen), area);
+  auto outside = [&](int x, int y) { return fill.At(x, y) != kGreen; };
+  for (int y = 1; y < 60; ++y)
+    for (int x = 1; x < 60; ++x) {
+      bool edge = !outside(x, y) && (outside(x - 1, y) || outside(x + 1, y) ||
+                                     outside(x, y - 1) || outside(x, y + 1));
+      ASSERT_EQ(both.At(x, y) == kRed, edge) << x << "," << y;
+    }
+
+  // An even-sized box is symmetric about the line between its middle pixels; a wide pen's
+  // ring leaves the inside of the box shrunk by its width.
+  Buffer wide(20, 12);
+  wide.dc.SetPen(kRed, 3);
+  wide.dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
+  wide.dc.Ellipse(0, 0, 20, 12);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(wide.At(x, y), wide.At(19 - x, 11 - y)) << x << "," << y;
+  EXPECT_EQ(wide.At(2, 6), kRed);
+  EXPECT_EQ(wide.At(3, 6), kGreen);
+  EXPECT_EQ(wide.At(10, 2), kRed);
+  EXPECT_EQ(wide.At(10, 3), kGreen);
+}
+
+TEST(DcShapes, EllipsesReachingPastTheEdgesDrawTheirVisiblePartOnly) {
+  // The same ring, once whole in a large buffer and once cut by a small buffer's corner.
+  Buffer whole(200, 200), cut(40, 40);
+  for (Buffer* b : {&whole, &cut}) {
+    b->dc.SetPen(kRed, 2);
+    b->dc.SetBrush(tu::raster::BrushKind::Solid, kGreen);
+  }
+  whole.dc.Ellipse(80, 90, 130, 125);
+  cut.dc.Ellipse(-20, -10, 30, 25);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) ASSERT_EQ(cut.At(x, y), whole.At(x + 100, y + 100)) << x << "," << y;
+  // Boxes as large as int allows end at once and fill what they cover.
+  Buffer huge(16, 16);
+  huge.dc.SetPen(0, 1, true);
+  huge.dc.SetBrush(tu::raster::BrushKind::Solid, kBlue);
+  huge.dc.Ellipse(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  EXPECT_EQ(huge.Count(kBlue), 16 * 16);
+  huge.dc.Ellipse(5, 5, 5, 9);  // no width: nothing
+}
+
 TEST(DcShapes, BezierNeedsOnePlusThreeNPointsAndPassesThroughItsEnds) {
   Buffer b(60, 60);
   b.dc.SetPen(kWhite, 1);
@@ -316,6 +384,69 @@ TEST(DcShapes, StretchCopyScalesMirrorsAndConvertsFormats) {
   EXPECT_EQ(dst.At(4, 4), kGreen);
   EXPECT_EQ(dst.At(5, 5), kBlue);
   EXPECT_FALSE(dst.dc.StretchFrom({0, 0, 0, 4}, src.target, {0, 0, 2, 2}));
+}
+
+// Rectangles anywhere in the int range, mirrored or reaching out of either surface: only the
+// pixels inside both are touched, each with the sample the full rectangles give it.
+TEST(DcShapes, StretchCopyTakesHugeAndOutlyingRectanglesAndTouchesOnlyBothSurfaces) {
+  Buffer src(2, 2, 32);
+  src.dc.SetPixel(0, 0, kRed);
+  src.dc.SetPixel(1, 0, kGreen);
+  src.dc.SetPixel(0, 1, kBlue);
+  src.dc.SetPixel(1, 1, kWhite);
+  struct Case {
+    const char* what;
+    tu::raster::DcRect dst, from;
+    // The colour expected at four pixels (0: untouched) and the pixels drawn in all.
+    uint32_t at00, at33, at44, at77;
+    int drawn;
+  };
+  const Case cases[] = {
+      // The screen is the middle of the destination: x = 0 takes sample 2^32 / (2^32 - 1) = 1.
+      {"whole int range", {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {0, 0, 2, 2}, kWhite, kWhite, kWhite, kWhite, 64},
+      {"whole int range mirrored", {INT_MAX, INT_MAX, INT_MIN, INT_MIN}, {0, 0, 2, 2}, kRed, kRed, kRed, kRed, 64},
+      {"left of and above the screen", {-4, -4, 4, 4}, {0, 0, 2, 2}, kWhite, kWhite, 0, 0, 16},
+      {"source reaching out of its surface", {0, 0, 8, 8}, {-2, -2, 2, 2}, 0, 0, kRed, kWhite, 16},
+      {"mirrored source reaching out", {0, 0, 8, 8}, {2, 2, -2, -2}, kWhite, kRed, 0, 0, 16},
+      {"source spanning the int range", {0, 0, 8, 8}, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, 0, 0, 0, 0, 0},
+      {"far off the screen", {INT_MAX - 1, 0, INT_MAX, 8}, {0, 0, 2, 2}, 0, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Buffer dst(8, 8, 16);
+    EXPECT_TRUE(dst.dc.StretchFrom(c.dst, src.target, c.from));
+    EXPECT_EQ(dst.At(0, 0), c.at00);
+    EXPECT_EQ(dst.At(3, 3), c.at33);
+    EXPECT_EQ(dst.At(4, 4), c.at44);
+    EXPECT_EQ(dst.At(7, 7), c.at77);
+    EXPECT_EQ(64 - dst.Count(0), c.drawn);
+  }
+  // Small rectangles of every kind against the plain definition, walked pixel by pixel over
+  // the whole destination rectangle: the clipped spans leave out nothing and add nothing.
+  uint32_t seed = 99;
+  auto next = [&seed](int lo, int hi) {
+    seed = seed * 1103515245u + 12345u;
+    return lo + static_cast<int>((seed >> 8) % static_cast<uint32_t>(hi - lo + 1));
+  };
+  for (int round = 0; round < 2000; ++round) {
+    tu::raster::DcRect d{next(-12, 20), next(-12, 20), next(-12, 20), next(-12, 20)};
+    tu::raster::DcRect f{next(-3, 5), next(-3, 5), next(-3, 5), next(-3, 5)};
+    Buffer got(8, 8, 32), want(8, 8, 32);
+    bool drew = got.dc.StretchFrom(d, src.target, f);
+    int dw = d.right - d.left, dh = d.bottom - d.top, sw = f.right - f.left, sh = f.bottom - f.top;
+    ASSERT_EQ(drew, dw && dh && sw && sh) << round;
+    if (!drew) continue;
+    for (int j = 0; j < std::abs(dh); ++j)
+      for (int i = 0; i < std::abs(dw); ++i) {
+        int si = i * std::abs(sw) / std::abs(dw), sj = j * std::abs(sh) / std::abs(dh);
+        if ((dw < 0) != (sw < 0)) si = std::abs(sw) - 1 - si;
+        if ((dh < 0) != (sh < 0)) sj = std::abs(sh) - 1 - sj;
+        int sx = std::min(f.left, f.right) + si, sy = std::min(f.top, f.bottom) + sj;
+        if (sx >= 0 && sx < 2 && sy >= 0 && sy < 2)
+          want.dc.SetPixel(std::min(d.left, d.right) + i, std::min(d.top, d.bottom) + j, src.At(sx, sy));
+      }
+    ASSERT_EQ(got.data, want.data) << round;
+  }
 }
 
 TEST(DcShapes, DetachedContextDrawsNothingAndNeverCrashes) {

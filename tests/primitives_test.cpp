@@ -114,6 +114,52 @@ TEST_F(Primitives, PolygonHollowOrHatchedWithTransparentOrFilledGaps) {
   tuDraw::Polygon(nullptr, 4, 0xFFFFFF, 0, 1, 0);  // nothing, no crash
 }
 
+TEST_F(Primitives, OutlinesFillsCirclesAndEllipsesInTheirColours) {
+  for (int depth : {16, 32}) {
+    Open(depth, 100, 80);
+    auto count = [&](uint32_t colorref, int x0, int y0, int x1, int y1) {
+      int n = 0;
+      for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) n += Back(x, y) == Px(colorref);
+      return n;
+    };
+    FillBack(Px(0x808080));
+    // The hollow rectangle is Rect's edge; the inside keeps what was there.
+    tuDraw::FrameRect(10, 10, 30, 20, 0x0000FF, 1);
+    EXPECT_EQ(count(0x0000FF, 0, 0, 100, 80), 2 * 20 + 2 * 8) << depth;
+    EXPECT_EQ(Back(15, 15), Px(0x808080));
+    // A filled triangle covers its edges as the outline draws them.
+    tuDraw::Point tri[] = {{40, 10}, {60, 30}, {40, 30}};
+    tuDraw::Polygon(tri, 3, 0xFF0000, 0, 1, tuDraw::kHatchNone);
+    const int outline = count(0xFF0000, 35, 5, 65, 35);
+    tuDraw::FillPolygon(tri, 3, 0x00FF00);
+    EXPECT_EQ(count(0xFF0000, 35, 5, 65, 35), 0) << "the fill covers the whole outline";
+    EXPECT_GT(count(0x00FF00, 35, 5, 65, 35), outline + 150);
+    // A circle's ring goes round the filled disc of the same radius.
+    FillBack(0);
+    tuDraw::FillCircle(20, 60, 8, 0xFFFFFF);
+    const int disc = count(0xFFFFFF, 0, 40, 40, 80);
+    EXPECT_EQ(Back(12, 60), Px(0xFFFFFF));
+    EXPECT_EQ(Back(11, 60), 0u);
+    tuDraw::Circle(20, 60, 8, 0x0000FF, 1);
+    EXPECT_EQ(count(0x0000FF, 0, 40, 40, 80) + count(0xFFFFFF, 0, 40, 40, 80), disc);
+    EXPECT_EQ(Back(20, 60), Px(0xFFFFFF)) << "the ring leaves the inside";
+    tuDraw::FillCircle(0, 0, -1, 0xFFFFFF);  // negative radius: nothing
+    EXPECT_EQ(Back(0, 0), 0u);
+    tuDraw::FillCircle(5, 5, 0, 0x00FF00);   // radius 0: the pixel itself
+    EXPECT_EQ(count(0x00FF00, 0, 0, 10, 10), 1);
+    // Ellipses clip at the surface's edges; clipRect does not apply.
+    tuDraw::SetClip(0, 0, 10, 10);
+    tuDraw::FillEllipse(60, 40, 140, 100, 0xFFFF00);
+    EXPECT_EQ(Back(99, 70), Px(0xFFFF00));
+    EXPECT_EQ(Back(60, 70), Px(0xFFFF00));
+    tuDraw::Ellipse(60, 40, 140, 100, 0xFF00FF, 2);
+    EXPECT_EQ(Back(60, 70), Px(0xFF00FF));
+    EXPECT_EQ(Back(62, 70), Px(0xFFFF00));
+    tuDraw::Release();
+  }
+}
+
 TEST_F(Primitives, BezierAndGrabScreen) {
   Open();
   tuDraw::Point curve[] = {{10, 50}, {10, 10}, {90, 10}, {90, 50}};

@@ -52,7 +52,10 @@ class Shell : public HeadlessTest {
     program.scenes[2] = Scene2;
     program.scenes[3] = Scene3;
   }
-  void TearDown() override { tu::platform::ReleaseInstance(); }
+  void TearDown() override {
+    tu::platform::ReleaseInstance();
+    UseHeadlessInstanceGuard(false);
+  }
   void StartProgram() {
     char arg0[] = "quorbistane";
     char* argv[] = {arg0};
@@ -230,6 +233,7 @@ TEST_F(Shell, ExitTwiceDoesItsWorkOnce) {
 }
 
 TEST_F(Shell, AnotherInstanceHoldingTheLockRefusesTheStart) {
+  UseHeadlessInstanceGuard(true);
   std::string name = "QuorbistaneTest:" + std::to_string(getpid());
   ASSERT_EQ(AcquireInstance(name.c_str()), InstanceResult::Acquired);
   std::string path = InstanceLockPath((name + "-headless-" + std::to_string(getpid())).c_str());
@@ -247,12 +251,21 @@ TEST_F(Shell, AnotherInstanceHoldingTheLockRefusesTheStart) {
 }
 
 TEST_F(Shell, TheProgramsTitleNamesItsWindowAndItsLock) {
-  // Without a title of its own a program is the game: caption and lock as ever.
+  // A headless run holds the guard without leaving a lock file anywhere.
   std::string pid = std::to_string(getpid());
+  const std::string gameLock = InstanceLockPath(("Quorbistane:TuMutex-headless-" + pid).c_str());
+  StartProgram();
+  EXPECT_TRUE(InstanceHeld());
+  EXPECT_NE(access(gameLock.c_str(), F_OK), 0);
+  ReleaseInstance();
+  // Without a title of its own a program is the game: caption and lock as ever. Its lock file
+  // goes with the release.
+  UseHeadlessInstanceGuard(true);
   StartProgram();
   EXPECT_STREQ(tuSystem::sys.title, "Quorbistane");
-  EXPECT_EQ(access(InstanceLockPath(("Quorbistane:TuMutex-headless-" + pid).c_str()).c_str(), F_OK), 0);
+  EXPECT_EQ(access(gameLock.c_str(), F_OK), 0);
   ReleaseInstance();
+  EXPECT_NE(access(gameLock.c_str(), F_OK), 0);
   // Another game gets its own caption and lock, so it runs beside the game.
   program.title = "Other Game";
   StartProgram();

@@ -361,6 +361,14 @@ TEST_F(Sim, GamesAgainstTheComputerFromTheMenuOrTheStateReplayByteForByte) {
   EXPECT_EQ(s.dump["computer"][0]["decisions"], 0);
 }
 
+TEST_F(Sim, ThePauseMenuExampleResumesTwiceThenReturnsToTheTitle) {
+  Result r = Run("--seed 3 --frames 600", Read(std::string(QUORBISTANE_EXAMPLES) + "/pause-menu.txt"));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.dump["sceneNo"], 2);
+  EXPECT_EQ(P(r, 0)["phase"], 7);
+  EXPECT_EQ(r.dump["sounds"]["BGM/vsBGM.wav"], json({{"started", 1}, {"playing", false}}));
+}
+
 TEST_F(Sim, AGamePlayedAcrossTheTickWrapIsTheGamePlayedAnywhereElse) {
   std::string script = Read(std::string(QUORBISTANE_EXAMPLES) + "/versus-across-the-wrap.txt");
   ASSERT_FALSE(script.empty());

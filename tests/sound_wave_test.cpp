@@ -84,9 +84,10 @@ TEST_F(WaveReader, FindsItsChunksWhereverTheyAre) {
 
 TEST_F(WaveReader, RefusesBadFilesWithoutBlocks) {
   Bytes good = Dc16(3, 7);
-  Bytes notRiff = good, fmt14 = Fmt(1, 44100, 16);
+  Bytes notRiff = good, fmt14 = Fmt(1, 44100, 16), noAlign = Fmt(1, 44100, 16);
   memcpy(notRiff.data(), "RIFX", 4);
   fmt14.resize(14);
+  noAlign[12] = noAlign[13] = 0;
   auto with = [](const Bytes& fmt) { return Riff({Chunk("fmt ", fmt), Chunk("data", kSamples)}); };
   const std::vector<std::pair<const char*, Bytes>> cases = {
       {"empty", {}},
@@ -98,6 +99,10 @@ TEST_F(WaveReader, RefusesBadFilesWithoutBlocks) {
       {"no fmt", Riff({Chunk("data", kSamples)})},
       {"no data", Riff({Chunk("fmt ", Fmt(1, 44100, 16))})},
       {"short fmt", with(fmt14)},
+      // Formats that describe no sound: their readers would divide by zero.
+      {"no channels", with(Fmt(0, 44100, 16, 1, 2))},
+      {"rate 0", with(Fmt(1, 0, 16))},
+      {"block align 0", with(noAlign)},
   };
   for (const auto& [what, bytes] : cases) {
     EXPECT_EQ(Read(bytes), 1) << what;

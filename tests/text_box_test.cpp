@@ -3,6 +3,7 @@
 #include <map>
 
 #include "draw_support.h"
+#include "platform/font.h"
 
 using namespace draw_support;
 
@@ -273,6 +274,93 @@ TEST_F(TextTest, SmoothTextBoxBlendsReducedGlyphsOverTheBackground) {
   EXPECT_GT(h[Px(0x000000)], 20);
   tuDraw::EndSmoothText();
   EXPECT_EQ(tuDraw::text.scopeOpen, 0);
+}
+
+}  // namespace
+
+namespace {
+
+class FontFileTest : public TextTest {
+ protected:
+  void TearDown() override {
+    tu::platform::ForgetFontFiles();
+    TextTest::TearDown();
+  }
+  // Copies an installed Latin face beside the program; false when there is none.
+  bool CopyInstalledFace(const char* face, const std::string& to) {
+    char path[512] = {};
+    if (!tu::platform::ResolveFace(face, path, sizeof path) || !strstr(path, "DejaVuSans"))
+      return false;
+    std::filesystem::create_directories(std::filesystem::path(folder + to).parent_path());
+    std::filesystem::copy_file(path, folder + to);
+    return true;
+  }
+  int WidthIn(const char* face, const char* text) {
+    tuDraw::BeginTextFace(face, 20, 0, tuDraw::kWeightNormal, 0, 0);
+    int w = 0, h = 0;
+    EXPECT_EQ(tuDraw::MeasureText(text, &w, &h), 1);
+    tuDraw::EndText();
+    return w;
+  }
+};
+
+TEST_F(FontFileTest, AFontFileBesideTheProgramIsAFaceByItsNameAndMeasuresItsText) {
+  if (!CopyInstalledFace("DejaVu Sans", "fonts/my.ttf")) GTEST_SKIP() << "no DejaVu face here";
+  const char* line = "Hello, measured world";
+  const int gothic = WidthIn("fonts/my.ttf", line);  // not loaded yet: the fallback face
+  ASSERT_EQ(tuDraw::LoadFont("fonts/my.ttf"), 1);
+  const int fromFile = WidthIn("fonts/my.ttf", line);
+  EXPECT_EQ(fromFile, WidthIn("DejaVu Sans", line)) << "the file's own face";
+  EXPECT_NE(fromFile, gothic);
+  EXPECT_EQ(Boxes(), 0u);
+
+  // Measured as Text draws: the advance and the line height, in screen pixels.
+  tuDraw::BeginTextFace("fonts/my.ttf", 20, 0, tuDraw::kWeightNormal, 0, 0);
+  tuDraw::SetTextColors(0xFFFFFF, 0, 1);
+  int w = 0, h = 0;
+  ASSERT_EQ(tuDraw::MeasureText("MM", &w, &h), 1);
+  int one = 0;
+  tuDraw::MeasureText("M", &one, nullptr);
+  EXPECT_EQ(w, 2 * one);
+  EXPECT_GT(h, 10);
+  EXPECT_LE(h, 20);
+  tuDraw::Text(100, 100, "MM");
+  tuDraw::EndText();
+  tu::Rect cell{100, 100, 100 + w, 100 + h};
+  EXPECT_GT(CountNonZero(tuDraw::draw.backSurface, cell), 20);
+  EXPECT_EQ(CountNonZero(tuDraw::draw.backSurface, {0, 0, 640, 100}), 0) << "nothing above the cell";
+  // A smooth scope draws its doubled font at the size asked for.
+  tuDraw::BeginSmoothTextFace("fonts/my.ttf", 20);
+  int sw = 0, sh = 0;
+  tuDraw::MeasureText("MM", &sw, &sh);
+  tuDraw::EndSmoothText();
+  EXPECT_NEAR(sw, w, 2);
+  EXPECT_NEAR(sh, h, 2);
+  // Outside a scope there is no font to measure with.
+  EXPECT_EQ(tuDraw::MeasureText("MM", &w, &h), 0);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+}
+
+TEST_F(FontFileTest, FilesThatAreNotFontsAreReportedByNameAndChangeNothing) {
+  WriteFile("BMP/notafont.ttf", MakeBmp(4, 4, 24, [](int, int) { return 0xFFFFFFu; }));
+  struct Case {
+    const char* name;
+    const char* report;
+  } cases[] = {
+      {"BMP/notafont.ttf", "BMP/notafont.ttf"},
+      {"fonts/missing.ttf", "fonts/missing.ttf"},
+      {"fonts/a-name-of-thirty-one-chars.ttf", "長すぎます"},
+  };
+  for (const Case& c : cases) {
+    size_t before = Boxes();
+    EXPECT_EQ(tuDraw::LoadFont(c.name), 0) << c.name;
+    EXPECT_EQ(Boxes(), before + 1) << c.name;
+    EXPECT_NE(LastBox().find(c.report), std::string::npos) << LastBox();
+    EXPECT_NE(LastBox().find("tuDraw::LoadFont"), std::string::npos) << LastBox();
+  }
+  // The failed name still resolves to an installed face: text goes on.
+  EXPECT_GT(WidthIn("BMP/notafont.ttf", "abc"), 0);
 }
 
 }  // namespace

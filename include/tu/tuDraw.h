@@ -114,6 +114,12 @@ int DesktopDepth();
 
 // ---- Sprites (ids 0..1023; anything else is ignored); memoryKind kVideoMemory or kSystemMemory
 // Loads a BMP file beside the program, else a bitmap resource of that name. Sprite id or 0.
+// A PNG file (told by its first bytes, whatever its name) loads as well: one with transparency
+// (an alpha channel, a transparent palette entry or colour) is blended pixel by pixel by Draw,
+// DrawTo, DrawScaled and the row effects built on them, and its colour key is not used; the
+// opaque draws copy its colours alone. One without transparency is drawn like a BMP, colour key
+// included. A PNG that cannot be decoded is reported with its name. SwapObject and Restore
+// load PNG files the same way.
 int LoadObject(const char* name, int memoryKind);
 // A blank (black) sprite. Sprite id or 0.
 int CreateObject(int width, int height, int memoryKind);
@@ -259,6 +265,17 @@ void TextBoxSmoothLayout(int x, int y, int rightLimit, int bottomLimit, const ch
 void BeginSmoothText(int face, int height);
 void BeginSmoothTextFace(const char* faceName, int height);
 void EndSmoothText();
+// Makes a TrueType or OpenType font file beside the program ("fonts/title.ttf") a face that
+// BeginTextFace and BeginSmoothTextFace take by that same name, ahead of any installed face.
+// Up to kMaxFontFiles names; loading a name again reads its file again. The faces stay until
+// the program ends. 1, or 0 after a report: a name longer than 30 characters, a file that is
+// missing or not a font, or no room left.
+constexpr int kMaxFontFiles = 16;
+int LoadFont(const char* fileName);
+// The size of one line of text as Text draws it in the open scope's font: its advance width
+// and the line's height, in screen pixels (a smooth scope's doubled font is measured at the
+// size it is shown at). 1, or 0 with both sizes 0 outside a scope. Either pointer may be null.
+int MeasureText(const char* text, int* width, int* height);
 // Shows the last text box one more character each `secondsPerChar`; 1 once it is all shown.
 int RevealText(float secondsPerChar);
 
@@ -281,6 +298,21 @@ constexpr int kHatchTransparent = 2;  // a diagonal cross hatch, gaps left as th
 void Polygon(const Point* points, int count, uint32_t color, uint32_t background, int width,
              int hatch);
 void InvertRect(int left, int top, int right, int bottom);
+// The edge of Rect alone, the inside left as it is.
+void FrameRect(int left, int top, int right, int bottom, uint32_t color, int width);
+// A polygon filled in `color`, its edges included (where edges cross, the parts inside an odd
+// number of times are filled). Fewer than 3 points draw the edges alone.
+void FillPolygon(const Point* points, int count, uint32_t color);
+// The ellipse inscribed in the box (right and bottom exclusive): the pixels whose centres lie
+// on or inside it. Ellipse draws a ring `width` pixels wide along the inside of its edge;
+// FillEllipse fills it. A box of no width or height draws nothing.
+void Ellipse(int left, int top, int right, int bottom, uint32_t color, int width);
+void FillEllipse(int left, int top, int right, int bottom, uint32_t color);
+// The circle around pixel (x, y): the pixels whose centres lie within radius + 1/2 of its
+// centre, 2 * radius + 1 pixels across (radius 0 is the pixel itself; a negative radius draws
+// nothing). Circle draws a ring `width` pixels wide inside that edge; FillCircle fills it.
+void Circle(int x, int y, int radius, uint32_t color, int width);
+void FillCircle(int x, int y, int radius, uint32_t color);
 // Copies that rectangle of the back buffer to (0, 0) of the sprite.
 void GrabScreen(int id, int left, int top, int right, int bottom);
 // Writes the top-left width x height of the back buffer as a 24-bit BMP file beside the program,

@@ -23,13 +23,21 @@ struct SoundChannel {
   uint32_t savedPosition = 0;  // play cursor in bytes, written by Pause
 };
 
-// Refill state of a streamed object; dataSize != 0 marks the object as a stream.
+// Where a stream's sound comes from (StreamRecord::source).
+constexpr uint8_t kStreamFromPack = 0;  // a sound pack entry (LoadStream)
+constexpr uint8_t kStreamFromWave = 1;  // a WAV file (LoadStreamFile)
+constexpr uint8_t kStreamFromOgg = 2;   // an Ogg Vorbis file, decoded as it plays (LoadStreamFile)
+
+// Refill state of a streamed object; dataSize != 0 marks the object as a stream. Positions are
+// file offsets of the pack or WAV file, or for an Ogg Vorbis file offsets into its decoded
+// samples (16-bit, start 0).
 struct StreamRecord {
   uint32_t start = 0, loopPosition = 0, readPosition = 0, dataSize = 0, consumed = 0;
   uint32_t lastWriteStart = 0, writePosition = 0, halfSize = 0, bufferSize = 0;
   uint32_t wrapMark = 0xFFFFFFFFu, lastPlayCursor = 0;
   uint8_t endCountdown = 0;
-  char packPath[260] = {};
+  uint8_t source = kStreamFromPack;
+  char packPath[260] = {};  // the pack file's or the sound file's full path
 };
 
 struct SoundObject {
@@ -76,13 +84,18 @@ void ResetObjects();
 // ---- WAV reading
 // Reads a RIFF WAVE file into a format block (18 + extra bytes) and a data block, both
 // allocated with malloc and freed by the caller with free(). 0 success, 1 failure (then both
-// blocks are null and the sizes 0).
+// blocks are null and the sizes 0): no such file, not a WAV file, a chunk cut short, or a
+// format with no channels, a rate of 0 or a block align of 0.
 int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** data,
              int* dataSize);
 
 // ---- Sound objects
 // Loads a WAV file (relative to the program folder) or resource into a sound object with
-// |mix| channels (mix 2..10 can echo); returns the sound id or -1.
+// |mix| channels (mix 2..10 can echo); returns the sound id or -1. An Ogg Vorbis file (told by
+// its first bytes, whatever its name; 1 or 2 channels) loads as well, decoded whole to 16-bit
+// samples, up to kMaxDecodedBytes of them: stream longer music with LoadStreamFile. One that
+// cannot be decoded is reported with its name.
+constexpr uint32_t kMaxDecodedBytes = 256u << 20;
 int LoadObject(const char* name, int mix);
 void DeleteObject(int id);
 // Channel selector `ch`: 0..count-1 one channel, or one of these. An object's channels take
@@ -130,6 +143,12 @@ void WritePackEntry(const char* pack, const char* name);
 // Loads a pack entry as a stream that loops back to `loopOffset` bytes after its first
 // sample; entries under five seconds load whole. Sound id or -1.
 int LoadStream(const char* name, int loopOffset);
+// Loads a sound file beside the program as a stream, as LoadStream does a pack entry: a WAV
+// file, or an Ogg Vorbis file (told by its first bytes), which is decoded two seconds at a time
+// as it plays. `loopOffset` counts bytes of the samples from the first one, for an Ogg Vorbis
+// file bytes of its decoded 16-bit samples (frames x channels x 2). Sounds under five seconds
+// load whole, as LoadObject(name, 1). Sound id or -1 after a report.
+int LoadStreamFile(const char* name, int loopOffset);
 // Rewinds a stream to its first sample. 1, or 0 after a report.
 int ResetStream(int id);
 // Refills every playing stream whose play cursor has left the last refill. Call it at

@@ -245,8 +245,9 @@ const char* GetPath(int flag);
 // configuration folder ($XDG_CONFIG_HOME, else ~/.config); no file: no root.
 void SetDataRoot(const char* fileName);
 // The user's own folder for a program's files (settings, captures), writable where the
-// program's folder may not be: $XDG_DATA_HOME/name/ (else ~/.local/share/name/), created when
-// missing, ending in "/". `name` is one folder name (no "/"). Null after a report.
+// program's folder may not be: $XDG_DATA_HOME/name/ (else ~/.local/share/name/, the home from
+// $HOME or else the user's account), created when missing, absolute, ending in "/". `name` is
+// one folder name (no "/"). Null after a report (also when there is no home at all).
 const char* UserFolder(const char* name);
 // One integer as decimal text in a setting file, in the folder of GetPath(kPathSettings), or at
 // the path itself when the name begins with "/". ReadNumber gives 0 when the file is missing or

@@ -1,6 +1,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <tu/tuSystem.h>
 
@@ -46,11 +47,17 @@ constexpr Translation kEnglish[] = {
     {"フォルダ名が正しくありません", "the folder name is not valid"},
     {"フォルダ名が長すぎます", "the folder name is too long"},
     {"フォルダを作成できません", "cannot create the folder"},
+    {"PNGファイルを読み込めません", "cannot read the PNG picture"},
+    {"Ogg Vorbisファイルを読み込めません", "cannot read the Ogg Vorbis sound"},
 };
 
-const char* English(const char* message) {
-  for (const Translation& t : kEnglish)
-    if (strcmp(t.message, message) == 0) return t.english;
+// A listed message, alone or followed by " (" and what it is about (a file's name), kept.
+std::string English(const char* message) {
+  for (const Translation& t : kEnglish) {
+    size_t n = strlen(t.message);
+    if (strncmp(t.message, message, n) == 0 && (message[n] == 0 || strncmp(message + n, " (", 2) == 0))
+      return std::string(t.english) + (message + n);
+  }
   return message;
 }
 
@@ -94,7 +101,7 @@ int Error(const char* context, const char* message, int /*code*/) {
   if (!context) context = "";
   if (!message) message = "";
   char readable[512];
-  tu::JoinCut(readable, sizeof readable, context, " : ", English(message));
+  tu::JoinCut(readable, sizeof readable, context, " : ", English(message).c_str());
   return Report(context, message, readable);
 }
 

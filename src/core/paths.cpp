@@ -27,8 +27,8 @@ const char* GetPath(int flag) {
 }
 
 void SetDataRoot(const char* fileName) {
-  std::string file = tu::platform::ConfigFolder() + "/" + fileName;
-  FILE* f = fopen(file.c_str(), "r");
+  const std::string config = tu::platform::ConfigFolder();
+  FILE* f = config.empty() ? nullptr : fopen((config + "/" + fileName).c_str(), "r");
   if (!f) {
     sys.altRoot[0] = 0;
     return;
@@ -51,7 +51,13 @@ const char* UserFolder(const char* name) {
     Error(kContext, "フォルダ名が正しくありません", 0);
     return nullptr;
   }
-  std::string folder = tu::platform::DataFolder() + "/" + name;
+  const std::string data = tu::platform::DataFolder();
+  if (data.empty()) {
+    // Without any home the folder would land wherever the program was started from.
+    Error(kContext, "ホームフォルダが見つかりません（HOME が設定されていません）", 0);
+    return nullptr;
+  }
+  std::string folder = data + "/" + name;
   if (folder.size() + 2 > sizeof sys.userFolder) {
     Error(kContext, "フォルダ名が長すぎます", 0);
     return nullptr;

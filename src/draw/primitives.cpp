@@ -125,4 +125,55 @@ void InvertRect(int left, int top, int right, int bottom) {
   b.dc.InvertRect(left, top, right, bottom);
 }
 
+void FrameRect(int left, int top, int right, int bottom, uint32_t color, int width) {
+  BackDC b;
+  b.dc.SetPen(color, width);
+  b.dc.SetBrush(tu::raster::BrushKind::Null, 0);
+  b.dc.Rectangle(left, top, right, bottom);
+}
+
+void FillPolygon(const Point* points, int count, uint32_t color) {
+  if (!points || count <= 0) return;
+  BackDC b;
+  // The one-pixel edge in the fill colour covers the edge pixels the span fill leaves out.
+  b.dc.SetPen(color, 1);
+  b.dc.SetBrush(tu::raster::BrushKind::Solid, color);
+  DcPoints p(points, count);
+  b.dc.Polygon(p.data(), count);
+}
+
+void Ellipse(int left, int top, int right, int bottom, uint32_t color, int width) {
+  BackDC b;
+  b.dc.SetPen(color, width);
+  b.dc.SetBrush(tu::raster::BrushKind::Null, 0);
+  b.dc.Ellipse(left, top, right, bottom);
+}
+
+void FillEllipse(int left, int top, int right, int bottom, uint32_t color) {
+  BackDC b;
+  b.dc.SetPen(0, 1, true);
+  b.dc.SetBrush(tu::raster::BrushKind::Solid, color);
+  b.dc.Ellipse(left, top, right, bottom);
+}
+
+// A circle is the ellipse of the square box around its centre pixel (in 64 bits: a centre near
+// the end of int must not wrap).
+void Circle(int x, int y, int radius, uint32_t color, int width) {
+  if (radius < 0) return;
+  BackDC b;
+  b.dc.SetPen(color, width);
+  b.dc.SetBrush(tu::raster::BrushKind::Null, 0);
+  b.dc.Ellipse(int64_t{x} - radius, int64_t{y} - radius, int64_t{x} + radius + 1,
+               int64_t{y} + radius + 1);
+}
+
+void FillCircle(int x, int y, int radius, uint32_t color) {
+  if (radius < 0) return;
+  BackDC b;
+  b.dc.SetPen(0, 1, true);
+  b.dc.SetBrush(tu::raster::BrushKind::Solid, color);
+  b.dc.Ellipse(int64_t{x} - radius, int64_t{y} - radius, int64_t{x} + radius + 1,
+               int64_t{y} + radius + 1);
+}
+
 }  // namespace tuDraw

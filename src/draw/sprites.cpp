@@ -1,5 +1,6 @@
-// The sprite table: loading bitmaps, blank sprites, swapping images, colour keys, and the
+// The sprite table: loading BMP and PNG pictures, blank sprites, swapping images, colour keys, and the
 // restore after a surface loss.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/resources.h"
 #include "platform/bmp.h"
+#include "platform/png.h"
 #include "platform/surface.h"
 
 namespace tu::draw {
@@ -56,21 +58,40 @@ void TakeSize(SpriteObject& e) {
   e.height = static_cast<uint16_t>(tu::platform::SurfaceHeight(e.surface));
 }
 
-// A resource named by the full path wins over the file, as the host's image loader has it.
-tu::platform::Surface* LoadBitmapSurface(const std::string& path, int memoryKind) {
+// What a load met: the picture, nothing usable, or a PNG picture it could not decode.
+enum class Loaded { Ok, Missing, BrokenPng };
+
+// A picture's bytes, told apart by their first bytes whatever the name says: PNG by its
+// signature, anything else as BMP. A resource holds a BMP without its file header, or a whole
+// PNG file.
+tu::platform::Surface* Decode(const std::vector<uint8_t>& bytes, bool resource, int memoryKind,
+                              Loaded* met) {
   tu::platform::PixelFormat format = tu::platform::DesktopPixelFormat();
-  if (const auto* res = tu::platform::FindResource("BITMAP", path))
-    return tu::platform::DecodeBmpResource(res->data(), res->size(), format, SystemMemory(memoryKind));
-  std::vector<uint8_t> bytes;
-  if (!tu::platform::ReadFile(path, bytes)) return nullptr;
-  return tu::platform::DecodeBmp(bytes.data(), bytes.size(), format, SystemMemory(memoryKind));
+  if (tu::platform::IsPng(bytes.data(), bytes.size())) {
+    tu::platform::Surface* s =
+        tu::platform::DecodePng(bytes.data(), bytes.size(), format, SystemMemory(memoryKind));
+    if (!s) *met = Loaded::BrokenPng;
+    return s;
+  }
+  return resource ? tu::platform::DecodeBmpResource(bytes.data(), bytes.size(), format,
+                                                     SystemMemory(memoryKind))
+                  : tu::platform::DecodeBmp(bytes.data(), bytes.size(), format,
+                                            SystemMemory(memoryKind));
 }
 
-tu::platform::Surface* LoadBitmapResource(const char* name, int memoryKind) {
+// A resource named by the full path wins over the file, as the host's image loader has it.
+tu::platform::Surface* LoadBitmapSurface(const std::string& path, int memoryKind, Loaded* met) {
+  if (const auto* res = tu::platform::FindResource("BITMAP", path))
+    return Decode(*res, true, memoryKind, met);
+  std::vector<uint8_t> bytes;
+  if (!tu::platform::ReadFile(path, bytes)) return nullptr;
+  return Decode(bytes, false, memoryKind, met);
+}
+
+tu::platform::Surface* LoadBitmapResource(const char* name, int memoryKind, Loaded* met) {
   const auto* res = tu::platform::FindResource("BITMAP", name);
   if (!res) return nullptr;
-  return tu::platform::DecodeBmpResource(res->data(), res->size(), tu::platform::DesktopPixelFormat(),
-                                     SystemMemory(memoryKind));
+  return Decode(*res, true, memoryKind, met);
 }
 
 // Why the picture `name` did not load, in English, for the report.
@@ -89,14 +110,24 @@ int PictureError(const char* context, const char* message, const char* name, con
 
 // File beside the program, else a bitmap resource of that name; the key is applied after the
 // image is in, on both paths, so a corner key always sees the picture.
-bool LoadInto(SpriteObject& e, const char* name, int memoryKind) {
+Loaded LoadInto(SpriteObject& e, const char* name, int memoryKind) {
   std::string path = std::string(tuSystem::GetPath(0)) + name;
-  e.surface = LoadBitmapSurface(path, memoryKind);
-  if (!e.surface) e.surface = LoadBitmapResource(name, memoryKind);
-  if (!e.surface) return false;
+  Loaded met = Loaded::Missing;
+  e.surface = LoadBitmapSurface(path, memoryKind, &met);
+  if (!e.surface) e.surface = LoadBitmapResource(name, memoryKind, &met);
+  if (!e.surface) return met;
   TakeSize(e);
   ApplyColorKeySetting(e);
-  return true;
+  return Loaded::Ok;
+}
+
+// Reports a failed load under the picture's name: a PNG picture that would not decode with
+// the PNG message, anything else with the BMP message and what the file turned out to be.
+int ReportLoad(const char* context, Loaded met, const char* name) {
+  if (met != Loaded::BrokenPng) return PictureError(context, kCannotRead, name, PictureProblem(name));
+  char message[96];
+  snprintf(message, sizeof message, "PNGファイルを読み込めません (%s)", name);
+  return PictureError(context, message, name, "damaged or unsupported PNG file");
 }
 }  // namespace
 
@@ -110,7 +141,8 @@ int LoadObject(const char* name, int memoryKind) {
   tu::CopyCut(e.name, sizeof e.name, name);
   e.fromPack = 0;
   e.memoryKind = kVideoMemory;
-  if (!LoadInto(e, name, memoryKind)) return PictureError(context, kCannotRead, name, PictureProblem(name));
+  Loaded met = LoadInto(e, name, memoryKind);
+  if (met != Loaded::Ok) return ReportLoad(context, met, name);
   return id;
 }
 
@@ -148,7 +180,8 @@ int SwapObject(const char* name, int id, int memoryKind) {
   e.fromPack = 0;
   e.memoryKind = kVideoMemory;
   // A failed load leaves the entry without a surface but with its earlier size.
-  if (!LoadInto(e, copy, memoryKind)) return PictureError(context, kCannotRead, copy, PictureProblem(copy));
+  Loaded met = LoadInto(e, copy, memoryKind);
+  if (met != Loaded::Ok) return ReportLoad(context, met, copy);
   return 1;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <tu/tuDraw.h>
 #include <tu/tuSystem.h>
@@ -328,6 +329,7 @@ void FreeFonts() {
   CloseScope();
   text.fontBlock = FontDescription{};
   text.fontBlockAllocated = 0;
+  tu::platform::ForgetFontFiles();
 }
 
 void BeginText(int face, int height, int angle, int weight, int italic, int underline) {
@@ -435,6 +437,39 @@ void BeginSmoothTextFace(const char* faceName, int height) {
 }
 
 void EndSmoothText() { CloseScope(); }
+
+int LoadFont(const char* fileName) {
+  const char* context = "tuDraw::LoadFont";
+  static_assert(kMaxFontFiles == tu::platform::kMaxFontFiles);
+  if (!fileName || !fileName[0]) return tuSystem::Error(context, "フォントファイル名がありません", 0);
+  if (strlen(fileName) > kMaxNameLength)
+    return tuSystem::Error(context, "ファイル名が長すぎます", 0);
+  std::string path = std::string(tuSystem::GetPath(0)) + fileName;
+  switch (tu::platform::AddFontFile(fileName, path.c_str())) {
+    case tu::platform::FontFileResult::Added:
+      return 1;
+    case tu::platform::FontFileResult::TableFull:
+      return tuSystem::Error(context, "フォント数が多過ぎます", 0);
+    default: {
+      char message[128];
+      snprintf(message, sizeof message, "フォントファイルを読み込めません (%s)", fileName);
+      return tuSystem::Error(context, message, 0);
+    }
+  }
+}
+
+int MeasureText(const char* str, int* width, int* height) {
+  int w = 0, h = 0;
+  bool ok = text.scopeOpen && str && tu::platform::MeasureText(scope.font, str, &w, &h);
+  if (!ok) w = h = 0;
+  if (ok && text.scopeOpen == kScopeSmooth) {
+    w = (w + 1) / 2;
+    h = (h + 1) / 2;
+  }
+  if (width) *width = w;
+  if (height) *height = h;
+  return ok ? 1 : 0;
+}
 
 int RevealText(float secondsPerChar) {
   int n = text.charCount;

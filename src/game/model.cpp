@@ -51,3 +51,10 @@ int CellAt(const PlayerState& p, int slot, int line) {
 int CellX(int pl, int slot, int line) { return (pl == 0 ? 47 : 336) + 32 * slot + ((line & 1) ? 16 : 0); }
 
 int CellY(int line) { return 157 + 16 * line; }
+
+int GarbageToFall(int announced) {
+  if (announced <= 0) return 0;
+  if (announced <= 5) return announced;
+  // Each spawn takes a row of five; a count of six to ten left at a spawn loses its rest.
+  return 5 * ((announced - 1) / 5);
+}

@@ -108,6 +108,8 @@ struct GameState {
   PlayerState player[2];
   int gameMode = 0;  // kModeOnePlayer, kModeVersus or kModeComputer (versus against the computer)
   int menuLevel = 0;
+  // The menu's difficulty cursors; [0] doubles as the continue question's yes/no cursor and, in
+  // a game, [1] as the pause menu's (kPauseContinue, kPauseToTitle).
   int levelCursor[2] = {};
   int difficulty[2] = {};
   int pausedPhase[2] = {kPhasePaused, kPhasePaused};
@@ -147,6 +149,9 @@ inline bool Occupied(const PlayerState& p, int slot, int line) { return CellAt(p
 // Screen position of the top-left corner of the tile at (slot, line) in player `pl`'s field.
 int CellX(int pl, int slot, int line);
 int CellY(int line);
+// The garbage blocks that a count announced to a player brings into his field over the coming
+// spawns: up to five enter at a spawn, and of a count of six to ten the rest is dropped.
+int GarbageToFall(int announced);
 
 // Calls `fn(slot, line)` for every live cell: lines `from` to `to` (either direction), slots 1..5.
 template <class Fn>
@@ -172,7 +177,11 @@ void PhaseInit(int pl);
 void PhaseWipeIn(int pl);
 void PhaseSpawn(int pl);
 void PhaseSetFlash(int pl, uint32_t now);
-void HandlePause();
+// The pause key pauses both players and resumes them; while paused, the pause menu takes the
+// menu keys: continue, or return to the title. True when the menu asks to leave the game, which
+// the frame does once it is drawn.
+bool HandlePause();
+constexpr int kPauseContinue = 0, kPauseToTitle = 1;
 
 // ---- Piece control (control.cpp)
 void PhaseControl(int pl, uint32_t now);
@@ -195,6 +204,13 @@ void PhaseErase(int pl, uint32_t now);
 // ---- Rendering (render.cpp)
 int DrawNumber(int x, int y, int value);
 void DrawPlayer(int pl, uint32_t now);
+// The marks of announced garbage: one per five rows, one per row of five, one per single block.
+struct GarbageMarks {
+  int fiveRows, rows, singles;
+};
+GarbageMarks MarksFor(int announced);
+// After both players: the player labels, the coming-piece labels, the announced garbage, the
+// pause pictures and the pause menu.
 void DrawLabels();
 
 // ---- Game over (result.cpp)

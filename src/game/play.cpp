@@ -171,18 +171,106 @@ void RunPhase(int pl, uint32_t now) {
   }
 }
 
-void HandlePause() {
-  tuSystem::GetKey(vk::Space, &game.keys.pause);
-  if (game.keys.pause != tu::kKeyStatePressed) return;
-  PlayerState* p = game.player;
-  if (p[0].phase != kPhasePaused && p[1].phase != kPhasePaused) {
-    for (int i = 0; i < 2; ++i) {
-      game.pausedPhase[i] = p[i].phase;
-      p[i].phase = kPhasePaused;
-    }
-  } else {
-    for (int i = 0; i < 2; ++i) p[i].phase = game.pausedPhase[i];
+namespace {
+
+// Either player paused means the game is paused: the pause key's own test.
+bool Paused() { return game.player[0].phase == kPhasePaused || game.player[1].phase == kPhasePaused; }
+
+// Player 2 works the pause menu in the versus game only; against the computer it is player 1's.
+bool SecondPlayerInMenu() { return game.gameMode != kModeOnePlayer && game.gameMode != kModeComputer; }
+
+// The pause menu's own key states, each player's menu up, down and confirm keys. The title
+// menu's states are not used for it: a pause taken and left with the pause key must leave every
+// key state of the game as it was. They are primed when a pause begins.
+struct PauseKeys {
+  int up[2] = {}, down[2] = {}, confirm[2] = {};
+};
+PauseKeys pauseKeys;
+constexpr int kMenuKeys[2][3] = {{vk::Up, vk::Down, vk::X}, {vk::W, vk::S, vk::J}};
+
+void PollPauseKeys() {
+  for (int pl = 0; pl < 2; ++pl) {
+    tuSystem::GetKey(kMenuKeys[pl][0], &pauseKeys.up[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][1], &pauseKeys.down[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][2], &pauseKeys.confirm[pl]);
   }
+}
+
+void Resume() {
+  for (int i = 0; i < 2; ++i) game.player[i].phase = game.pausedPhase[i];
+  game.levelCursor[1] = kPauseContinue;
+}
+
+// Leaves the game as its own end does when the continue question is answered no, without the
+// outcome or the question: the music stops, the round is reset and the title menu follows.
+void ReturnToTitle() {
+  // An opening wipe frozen by the pause would leave the menu clipped.
+  while (tuDraw::draw.wipeState > 0 && tuDraw::StepWipe()) {
+  }
+  game.menuLevel = 0;
+  game.resultStep = 0;
+  for (int id : assets.music) gameout::Stop(id);
+  ResetRound();
+  game.player[0].phase = game.player[1].phase = kPhaseInit;
+  game.levelCursor[0] = game.levelCursor[1] = 0;
+  tuSystem::sys.sceneNo = 2;
+  tuSystem::sys.prevSceneNo = 0;
+  // The title menu's key states take the keys as they are: the confirm still held is no press there.
+  GameKeys& k = game.keys;
+  for (int pl = 0; pl < 2; ++pl) {
+    tuSystem::GetKey(kMenuKeys[pl][0], &k.menuUp[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][1], &k.menuDown[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][2], &k.confirm[pl]);
+  }
+}
+
+// Returns true when the game is to be left for the title at the end of this frame.
+bool PauseMenu() {
+  PollPauseKeys();
+  const PauseKeys& pk = pauseKeys;
+  int& cursor = game.levelCursor[1];
+  int players = SecondPlayerInMenu() ? 2 : 1;
+  bool move = false;
+  for (int pl = 0; pl < players; ++pl)
+    move = move || pk.up[pl] == tu::kKeyStatePressed || pk.down[pl] == tu::kKeyStatePressed;
+  if (move) {
+    cursor = cursor == kPauseContinue ? kPauseToTitle : kPauseContinue;
+    gameout::Play(assets.buttonSound);
+  }
+  for (int pl = 0; pl < players; ++pl) {
+    if (pk.confirm[pl] != tu::kKeyStatePressed) continue;
+    gameout::Play(assets.buttonSound2);
+    if (cursor == kPauseToTitle) return true;
+    Resume();
+    // The confirm key is also this player's clockwise turn and the game-over sequence's confirm:
+    // its press is spent here.
+    GameKeys& k = game.keys;
+    tuSystem::GetKey(kPieceKeys[pl][3], &k.turnCw[pl]);
+    tuSystem::GetKey(kMenuKeys[pl][2], &k.confirm[pl]);
+    return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool HandlePause() {
+  tuSystem::GetKey(vk::Space, &game.keys.pause);
+  if (game.keys.pause == tu::kKeyStatePressed) {
+    if (!Paused()) {
+      for (int i = 0; i < 2; ++i) {
+        game.pausedPhase[i] = game.player[i].phase;
+        game.player[i].phase = kPhasePaused;
+      }
+      game.levelCursor[1] = kPauseContinue;
+      // Keys held when the pause came are not presses in its menu.
+      PollPauseKeys();
+    } else {
+      Resume();
+    }
+    return false;
+  }
+  return Paused() && PauseMenu();
 }
 
 void GameScene() {
@@ -197,7 +285,7 @@ void GameScene() {
   }
   if (back >= 0) gameout::Draw(0, 0, back, 0, 0, 640, 480);
   uint32_t now = tuSystem::Tick();
-  HandlePause();
+  bool leave = HandlePause();
   int players = game.gameMode == 0 ? 1 : 2;
   for (int pl = 0; pl < players; ++pl) {
     RunPhase(pl, now);
@@ -208,5 +296,7 @@ void GameScene() {
   }
   DrawLabels();
   if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) ResultSequence(now);
+  // Like the game's own end, the game is left once its last frame is drawn.
+  if (leave) ReturnToTitle();
   tuDraw::Present();
 }

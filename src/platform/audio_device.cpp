@@ -8,14 +8,18 @@
 #include <SDL2/SDL.h>
 #include <dlfcn.h>
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
 #include "platform/audio_internal.h"
 #include "platform/clock.h"
+#include "platform/dialog.h"
 #include "platform/headless.h"
 #include "platform/seams.h"
 #include "platform/window.h"
@@ -36,6 +40,21 @@ struct DeviceState {
 };
 DeviceState dev;
 
+// What the outputs report, defined with the search below.
+void Install(uint32_t device);
+void UpdatePulling();
+void NoteRemoval();
+void NoteArrival();
+
+// The search's side of the outputs' reports.
+class SearchEvents final : public OutputEvents {
+ public:
+  void Install(uint32_t device) override { audio::Install(device); }
+  void Removed() override { NoteRemoval(); }
+  void Arrived() override { NoteArrival(); }
+};
+SearchEvents events;
+
 // ---- The real device
 
 struct SdlState {
@@ -49,17 +68,71 @@ struct SdlState {
 SdlState sdl;
 
 // One search for a device, run on a helper thread: closing a lost device and opening a new one
-// can both take a while on a sound server.
+// can both take a while on a sound server. The helper holds its own share of this, so a helper
+// let go while it hangs (Search::Abandon) never touches freed memory.
 struct Attempt {
-  std::thread thread;
-  std::atomic<bool> done{false};
+  // Set before the helper starts.
   SDL_AudioDeviceID closing = 0;  // the lost device, closed first
   bool open = true;               // false: only let the device go
   WaveFormat format;
+  // Under `lock`: the helper's result, and whether anyone still takes it.
+  std::mutex lock;
+  std::condition_variable ended;
+  bool done = false;
+  bool abandoned = false;  // nobody takes the result: the helper closes what it opened
   SDL_AudioDeviceID found = 0;
   Uint32 endedAt = 0;
 };
-Attempt attempt;
+
+// How long closing the mixer, changing its format or the program's exit wait for a search
+// before they leave it to itself.
+constexpr auto kSettleWait = std::chrono::milliseconds(1000);
+
+// The search under way, and one left to itself that may still be inside SDL: no other search
+// starts and SDL's audio is not shut down until it has ended.
+struct Search {
+  std::thread thread;
+  std::shared_ptr<Attempt> attempt;
+  std::shared_ptr<Attempt> stray;
+
+  // The program ends: a search still under way gets a bounded wait, then is left to the
+  // process's exit, so neither a running thread's destructor nor a hung server stops the exit.
+  ~Search() {
+    if (!thread.joinable()) return;
+    if (WaitEnd(kSettleWait)) {
+      thread.join();
+      if (attempt->found) SDL_CloseAudioDevice(attempt->found);
+    } else {
+      Abandon();
+    }
+  }
+
+  // Waits up to `wait` for the search under way to end; true when it has.
+  bool WaitEnd(std::chrono::milliseconds wait) {
+    std::unique_lock<std::mutex> hold(attempt->lock);
+    return attempt->ended.wait_for(hold, wait, [this] { return attempt->done; });
+  }
+
+  // Leaves the search under way to itself: whatever it opens it closes.
+  void Abandon() {
+    {
+      std::lock_guard<std::mutex> hold(attempt->lock);
+      attempt->abandoned = true;
+    }
+    thread.detach();
+    stray = std::move(attempt);
+  }
+
+  // Whether a search left to itself is still inside SDL.
+  bool StrayRunning() {
+    if (!stray) return false;
+    std::lock_guard<std::mutex> hold(stray->lock);
+    if (!stray->done) return true;
+    stray.reset();
+    return false;
+  }
+};
+Search search;
 
 void SDLCALL Callback(void* /*user*/, Uint8* stream, int len) {
   MixerGuard guard;
@@ -126,34 +199,49 @@ bool DriverUsesServer() {
   return true;
 }
 
-void RunAttempt() {
-  if (attempt.closing) SDL_CloseAudioDevice(attempt.closing);
-  SDL_AudioDeviceID id = attempt.open ? OpenSdlDevice(attempt.format) : 0;
-  if (!id && attempt.open && !FaultDeviceAbsent() && DriverUsesServer()) {
+void RunAttempt(std::shared_ptr<Attempt> a) {
+  if (uint32_t ms = FaultSearchDelayMs()) SDL_Delay(ms);
+  if (a->closing) SDL_CloseAudioDevice(a->closing);
+  SDL_AudioDeviceID id = a->open ? OpenSdlDevice(a->format) : 0;
+  if (!id && a->open && !FaultDeviceAbsent() && DriverUsesServer()) {
     // The server may have restarted under the driver: start the driver afresh, as at program
     // start, and try once more.
     if (SDL_AudioInit(nullptr) == 0) QuietAlsa();
-    id = OpenSdlDevice(attempt.format);
+    id = OpenSdlDevice(a->format);
   }
-  attempt.found = id;
-  attempt.endedAt = SDL_GetTicks();
-  attempt.done.store(true);
+  std::lock_guard<std::mutex> hold(a->lock);
+  if (a->abandoned && id) SDL_CloseAudioDevice(id);  // paused: its callback never ran
+  a->found = a->abandoned ? 0 : id;
+  a->endedAt = SDL_GetTicks();
+  a->done = true;
+  a->ended.notify_all();
 }
 
 // Takes the result of a finished search: the device it found, or the next quiet retry.
 void FinishAttempt() {
-  attempt.thread.join();
-  attempt.done.store(false);
-  sdl.lastAttemptEnd = attempt.endedAt;
-  if (attempt.found)
-    Install(attempt.found);
-  else if (attempt.open)
+  search.thread.join();
+  std::shared_ptr<Attempt> a = std::move(search.attempt);
+  sdl.lastAttemptEnd = a->endedAt;
+  if (a->found)
+    Install(a->found);
+  else if (a->open)
     dev.nextRetry = Tick() + kRetryMs;
 }
 
-// Waits for a search under way (for closing the mixer or changing its format).
-void SettleAttempt() {
-  if (attempt.thread.joinable()) FinishAttempt();
+// Waits a bounded time for a search under way (for closing the mixer or changing its format);
+// one that does not end in time is left to itself. False while a search left to itself may
+// still be inside SDL.
+bool SettleAttempt() {
+  if (search.thread.joinable()) {
+    if (search.WaitEnd(kSettleWait)) {
+      FinishAttempt();
+    } else {
+      search.Abandon();
+      fprintf(stderr, "%s: the sound device does not answer; it is left behind\n", ProgramName());
+      dev.nextRetry = Tick() + kRetryMs;
+    }
+  }
+  return !search.StrayRunning();
 }
 
 void OnDeviceEvent(const SDL_Event& e) {
@@ -171,8 +259,9 @@ void OnDeviceEvent(const SDL_Event& e) {
 class SdlOutput final : public Output {
  public:
   bool Start() override {
-    // Only a system without any way to play sound runs silent for good.
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    // Only a system without any way to play sound runs silent for good. SDL's audio may still
+    // be up from before, kept for a search left to itself.
+    if (!sdl.audioUp && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     sdl.audioUp = true;
     QuietAlsa();
     InstallFaultSignals();
@@ -181,23 +270,24 @@ class SdlOutput final : public Output {
   }
 
   void Stop() override {
-    SettleAttempt();
+    bool settled = SettleAttempt();
     CloseSdlDevice();
-    if (sdl.audioUp) {
+    // A search left inside SDL keeps SDL's audio up: shutting it down would free what it uses.
+    if (sdl.audioUp && settled) {
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       sdl.audioUp = false;
     }
   }
 
-  bool OpenNow() override {
+  bool OpenNow(OutputEvents& /*events*/) override {
     if (SDL_AudioDeviceID id = OpenSdlDevice(AudioPrimaryFormat())) {
       Install(id);
       return true;
     }
     static bool told = false;
     if (!told) {
-      fprintf(stderr, "quorbistane: no sound device (%s); the game plays silent until one appears\n",
-              SDL_GetError());
+      fprintf(stderr, "%s: no sound device (%s); sound stays silent until one appears\n",
+              ProgramName(), SDL_GetError());
       told = true;
     }
     sdl.lastAttemptEnd = SDL_GetTicks();
@@ -213,7 +303,7 @@ class SdlOutput final : public Output {
     SDL_PauseAudioDevice(id, 0);
   }
 
-  void TakeEvents() override {
+  void TakeEvents(OutputEvents& /*events*/) override {
     TakeFaultSignals(sdl.device);
     // Events the window's pump has not taken yet (and all of them where there is no window).
     SDL_Event events[8];
@@ -232,31 +322,35 @@ class SdlOutput final : public Output {
   }
   bool Dropped() const override { return sdl.lostDevice != 0; }
 
-  bool Search(bool open) override {
-    attempt.closing = sdl.lostDevice;
-    attempt.open = open;
-    attempt.format = AudioPrimaryFormat();
-    attempt.found = 0;
-    attempt.done.store(false);
+  bool Search(bool open, OutputEvents& /*events*/) override {
+    auto a = std::make_shared<Attempt>();
+    a->closing = sdl.lostDevice;
+    a->open = open;
+    a->format = AudioPrimaryFormat();
     try {
-      attempt.thread = std::thread(RunAttempt);
+      search.thread = std::thread(RunAttempt, a);
     } catch (const std::system_error&) {
       return false;  // no thread now: the device waits for the next retry
     }
+    search.attempt = std::move(a);
     sdl.lostDevice = 0;
     return true;
   }
 
   bool Searching() override {
-    if (!attempt.thread.joinable()) return false;
-    if (!attempt.done.load()) return true;
+    // A search left to itself ends before another starts: two never meet inside SDL.
+    if (search.StrayRunning()) return true;
+    if (!search.thread.joinable()) return false;
+    {
+      std::lock_guard<std::mutex> hold(search.attempt->lock);
+      if (!search.attempt->done) return true;
+    }
     FinishAttempt();
     return false;
   }
 
   int SetFormat(const WaveFormat& wanted) override {
-    SettleAttempt();
-    if (!sdl.device) {
+    if (!SettleAttempt() || !sdl.device) {
       // No device to ask: the search opens the next one at this format.
       CloseSdlDevice();
       SetPrimary(wanted);
@@ -311,10 +405,8 @@ void Lose() {
 void StartSearch(bool open) {
   if (!open && !Out().Dropped()) return;
   dev.addedSeen = false;
-  if (!Out().Search(open)) dev.nextRetry = Tick() + kRetryMs;
+  if (!Out().Search(open, events)) dev.nextRetry = Tick() + kRetryMs;
 }
-
-}  // namespace
 
 // The device is ours: one-shots started while nothing could be heard are over by now, so they
 // stay silent; everything else carries on from where it waits.
@@ -332,6 +424,7 @@ void UpdatePulling() {
 void NoteRemoval() { dev.removedSeen = true; }
 void NoteArrival() { dev.addedSeen = true; }
 
+}  // namespace
 }  // namespace audio
 
 using namespace audio;
@@ -344,7 +437,7 @@ int AudioOpen() {
   dev.held = dev.removedSeen = dev.addedSeen = false;
   if (!Out().Start()) return AUDIO_ERR_NODEVICE;
   dev.open = true;
-  if (!Out().OpenNow()) dev.nextRetry = Tick() + kRetryMs;
+  if (!Out().OpenNow(events)) dev.nextRetry = Tick() + kRetryMs;
   return AUDIO_OK;
 }
 
@@ -372,7 +465,7 @@ int AudioSetPrimaryFormat(const WaveFormat& format) {
 void AudioService() {
   if (!dev.open) return;
   Output& out = Out();
-  out.TakeEvents();
+  out.TakeEvents(events);
   if (out.There() && (dev.removedSeen || out.Gone())) Lose();
   dev.removedSeen = false;
   if (out.Searching()) return;

@@ -2,6 +2,8 @@
 // environment, SIGUSR1 takes the sound device away (a removal event for it, and no device
 // opens) and SIGUSR2 brings it back (an added event), so a test can pull the device from under
 // a running game. The handlers only set flags; the device's service turns them into events.
+// With TU_AUDIO_FAULT_SLOW_SEARCH=MS as well, every search's helper waits that long before it
+// touches a device, as on a sound server that has stopped answering.
 #include <SDL2/SDL.h>
 
 #include <atomic>
@@ -16,6 +18,7 @@ namespace tu::platform::audio {
 namespace {
 
 std::atomic<bool> faultRemove{false}, faultAdd{false}, faultAbsent{false};
+std::atomic<uint32_t> searchDelayMs{0};
 
 void OnFaultSignal(int signal) { (signal == SIGUSR1 ? faultRemove : faultAdd).store(true); }
 
@@ -40,6 +43,8 @@ void InstallFaultSignals() {
   sa.sa_flags = SA_RESTART;
   sigaction(SIGUSR1, &sa, nullptr);
   sigaction(SIGUSR2, &sa, nullptr);
+  if (const char* slow = getenv("TU_AUDIO_FAULT_SLOW_SEARCH"))
+    searchDelayMs.store(static_cast<uint32_t>(strtoul(slow, nullptr, 10)));
 }
 
 void TakeFaultSignals(uint32_t device) {
@@ -54,5 +59,7 @@ void TakeFaultSignals(uint32_t device) {
 }
 
 bool FaultDeviceAbsent() { return faultAbsent.load(); }
+
+uint32_t FaultSearchDelayMs() { return searchDelayMs.load(); }
 
 }  // namespace tu::platform::audio

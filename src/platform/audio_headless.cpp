@@ -15,6 +15,7 @@ namespace {
 
 struct Simulated {
   bool available = true;      // the system has sound output at all
+  bool started = false;       // the mixer is open on this output
   bool present = true;        // a device exists
   bool installed = false;     // the mixer's output goes to it
   bool disconnected = false;  // the installed device was taken away: nothing pulls it any more
@@ -27,17 +28,18 @@ class HeadlessDevice final : public Output {
   bool Start() override {
     if (!sim.available) return false;
     sim.disconnected = sim.removedEvent = sim.addedEvent = false;
+    sim.started = true;
     return true;
   }
-  void Stop() override { sim.installed = false; }
-  bool OpenNow() override { return Search(true); }
+  void Stop() override { sim.installed = sim.started = false; }
+  bool OpenNow(OutputEvents& events) override { return Search(true, events); }
   void Attach(uint32_t /*device*/) override {
     MixerGuard guard;
     sim.installed = true;
   }
-  void TakeEvents() override {
-    if (sim.removedEvent && sim.installed) NoteRemoval();
-    if (sim.addedEvent && !sim.installed) NoteArrival();
+  void TakeEvents(OutputEvents& events) override {
+    if (sim.removedEvent && sim.installed) events.Removed();
+    if (sim.addedEvent && !sim.installed) events.Arrived();
     sim.removedEvent = sim.addedEvent = false;
   }
   bool There() const override { return sim.installed; }
@@ -48,9 +50,9 @@ class HeadlessDevice final : public Output {
     sim.disconnected = false;
   }
   bool Dropped() const override { return false; }  // nothing to close
-  bool Search(bool /*open*/) override {
+  bool Search(bool /*open*/, OutputEvents& events) override {
     if (!sim.present) return false;
-    Install(0);
+    events.Install(0);
     return true;
   }
   bool Searching() override { return false; }
@@ -84,13 +86,15 @@ void AudioSetDeviceAvailable(bool available) {
 
 void SimulateAudioDeviceRemoved() {
   sim.present = false;
-  if (!AudioIsOpen() || !sim.installed) return;
+  if (!sim.started || !sim.installed) return;
   {
     MixerGuard guard;
     sim.disconnected = true;
   }
   sim.removedEvent = true;
-  UpdatePulling();
+  // Nothing pulls a disconnected device from this moment.
+  MixerGuard guard;
+  SetPulling(false);
 }
 
 void SimulateAudioDeviceAdded(bool announced) {
@@ -102,7 +106,7 @@ void AudioPull(void* out, int frames) {
   if (!out || frames <= 0) return;
   MixerGuard guard;
   auto* bytes = static_cast<uint8_t*>(out);
-  if (!AudioIsOpen() || !Headless() || !Pulling()) {
+  if (!sim.started || !Headless() || !Pulling()) {
     Silence(bytes, static_cast<size_t>(FrameBytes()) * static_cast<size_t>(frames));
     return;
   }

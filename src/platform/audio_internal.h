@@ -80,6 +80,18 @@ void ForgetUnheardOneShots();
 void ReleaseAllBuffers();
 
 // ---- The output device
+// What an output tells the device's search (audio_device.cpp): a device is there, the installed
+// device went away, a device may have arrived.
+class OutputEvents {
+ public:
+  virtual void Install(uint32_t device) = 0;
+  virtual void Removed() = 0;
+  virtual void Arrived() = 0;
+
+ protected:
+  ~OutputEvents() = default;
+};
+
 // The device the mixer's output goes to: the real one, or in headless mode a simulated one that
 // the test pulls. When to look for a device, losing it and holding are the same for both
 // (audio_device.cpp); these are the steps that differ.
@@ -90,11 +102,11 @@ class Output {
   // Closes every device and ends what Start readied (AudioClose; harmless when unused).
   virtual void Stop() = 0;
   // Opens a device at the primary format at once and installs it; false when there is none.
-  virtual bool OpenNow() = 0;
+  virtual bool OpenNow(OutputEvents& events) = 0;
   // Install's own part: the output goes to `device` from now on.
   virtual void Attach(uint32_t device) = 0;
-  // Passes the device events since the last look to NoteRemoval and NoteArrival.
-  virtual void TakeEvents() = 0;
+  // Passes the device events since the last look on.
+  virtual void TakeEvents(OutputEvents& events) = 0;
   // Whether a device is installed; whether it stopped by itself; whether it is pulled.
   virtual bool There() const = 0;
   virtual bool Gone() const = 0;
@@ -104,7 +116,7 @@ class Output {
   virtual bool Dropped() const = 0;
   // Looks for a device (or with `open` false only closes a dropped one) without blocking; false
   // when nothing was found or started, so the quiet retry is due.
-  virtual bool Search(bool open) = 0;
+  virtual bool Search(bool open, OutputEvents& events) = 0;
   // Whether a search is still under way; a finished one's result is taken first.
   virtual bool Searching() = 0;
   // The primary format becomes `wanted` (a checked PCM format) on the device too.
@@ -118,15 +130,6 @@ class Output {
 
 Output& HeadlessOutput();  // audio_headless.cpp
 
-// What an output calls back (audio_device.cpp).
-// A device is there: the mixer's output goes to it and it is pulled unless held.
-void Install(uint32_t device);
-// Sets whether the mixer is pulled from the device's state and the hold.
-void UpdatePulling();
-// Events: the installed device went away; a device may have arrived.
-void NoteRemoval();
-void NoteArrival();
-
 // ---- The fault-signal hook (audio_faults.cpp)
 // With TU_AUDIO_FAULT_SIGNALS=1 in the environment, installs the handlers once.
 void InstallFaultSignals();
@@ -135,6 +138,8 @@ void InstallFaultSignals();
 void TakeFaultSignals(uint32_t device);
 // Between SIGUSR1 and SIGUSR2 no device opens.
 bool FaultDeviceAbsent();
+// How long each search's helper waits before it touches a device (0 unless asked for).
+uint32_t FaultSearchDelayMs();
 
 }  // namespace audio
 }  // namespace tu::platform

@@ -4,6 +4,8 @@
 
 #include <SDL2/SDL.h>
 
+#include "platform/sdl_picture.h"
+
 #include <cstring>
 #include <vector>
 
@@ -83,8 +85,8 @@ bool PixelsFit(const BmpHeader& h, size_t dataOffset, size_t size) {
   return static_cast<int64_t>(size - dataOffset) >= row * absH;
 }
 
-// Copies SDL's picture into a new surface of `format` through a view of the surface's pixels:
-// the blit converts from whatever depth and palette the file had.
+}  // namespace
+
 Surface* FromSdl(SDL_Surface* loaded, PixelFormat format, bool systemMemory) {
   Surface* s = CreateSurface(loaded->w, loaded->h, format, systemMemory);
   if (!s) return nullptr;
@@ -105,6 +107,8 @@ Surface* FromSdl(SDL_Surface* loaded, PixelFormat format, bool systemMemory) {
   }
   return s;
 }
+
+namespace {
 
 Surface* DecodeChecked(const uint8_t* data, size_t size, PixelFormat format, bool systemMemory) {
   SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size));

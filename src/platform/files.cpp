@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <pwd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -36,20 +37,41 @@ void SetExeFolderOverride(const std::string& folder) {
   if (!exeOverride.empty() && exeOverride.back() != '/') exeOverride += '/';
 }
 
-std::string ConfigFolder() {
-  const char* xdg = getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) return xdg;
-  const char* home = getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.config";
+std::string UserBaseFolder(const char* xdg, const char* home, const std::string& accountHome,
+                           const char* below) {
+  // Only absolute paths count, as the base directory rules ask: a relative one would lead
+  // somewhere else from every working folder.
+  if (xdg && xdg[0] == '/') return xdg;
+  if (home && home[0] == '/') return home + std::string(below);
+  if (accountHome.size() > 0 && accountHome[0] == '/') return accountHome + below;
+  return "";
 }
 
-std::string DataFolder() {
-  const char* xdg = getenv("XDG_DATA_HOME");
-  // Only an absolute path counts, as the base directory rules ask.
-  if (xdg && xdg[0] == '/') return xdg;
-  const char* home = getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.local/share";
+std::string AccountHome() {
+  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  while (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+         buffer.size() < (1u << 20))
+    buffer.resize(buffer.size() * 2);
+  return found && found->pw_dir ? found->pw_dir : "";
 }
+
+namespace {
+// The folder from $`variable`, else $HOME/`below`, else the account's home/`below`: the
+// account's entry is read only when the environment gives no home.
+std::string BaseFolder(const char* variable, const char* below) {
+  const char* xdg = getenv(variable);
+  const char* home = getenv("HOME");
+  const bool fromEnvironment = (xdg && xdg[0] == '/') || (home && home[0] == '/');
+  return UserBaseFolder(xdg, home, fromEnvironment ? std::string() : AccountHome(), below);
+}
+}  // namespace
+
+std::string ConfigFolder() { return BaseFolder("XDG_CONFIG_HOME", "/.config"); }
+
+std::string DataFolder() { return BaseFolder("XDG_DATA_HOME", "/.local/share"); }
 
 bool MakeFolders(const std::string& path) {
   if (path.empty()) return false;

@@ -9,11 +9,17 @@ namespace tu::platform {
 // The executable's folder, ending in "/". Tests may override it (platform/seams.h).
 std::string ExeFolder();
 
-// The user's configuration folder ($XDG_CONFIG_HOME, else ~/.config), without trailing "/".
+// The user's configuration folder ($XDG_CONFIG_HOME, else ~/.config) and data folder
+// ($XDG_DATA_HOME, else ~/.local/share), without trailing "/". The home is $HOME, else the
+// user's account entry. Always absolute: empty when there is no home at all.
 std::string ConfigFolder();
-
-// The user's data folder ($XDG_DATA_HOME, else ~/.local/share), without trailing "/".
 std::string DataFolder();
+// The rule behind both: `xdg` when it is an absolute path, else `home` + `below`, else
+// `accountHome` + `below` (each only when absolute), else empty.
+std::string UserBaseFolder(const char* xdg, const char* home, const std::string& accountHome,
+                           const char* below);
+// The home folder of the user's account entry; empty when there is none.
+std::string AccountHome();
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool MakeFolders(const std::string& path);
 

@@ -65,6 +65,26 @@ struct FontCache {
 };
 FontCache cache;
 
+// Face names given to font files by AddFontFile.
+struct FontFileName {
+  char name[kFaceNameBytes + 1] = {};
+  char path[512] = {};
+  bool used = false;
+};
+FontFileName fontFiles[kMaxFontFiles];
+
+const FontFileName* FindFontFile(const char* name) {
+  for (const FontFileName& f : fontFiles)
+    if (f.used && strcmp(f.name, name) == 0) return &f;
+  return nullptr;
+}
+
+// A resolution cached before a name was given to a file would hide the file.
+void ForgetResolutions() {
+  for (Resolved& r : cache.names) r = Resolved{};
+  cache.nextName = 0;
+}
+
 bool StartEngine() {
   if (TTF_WasInit()) return true;
   return TTF_Init() == 0;
@@ -137,6 +157,11 @@ bool ResolveUncached(const char* face, char* path, int pathSize, int* index) {
 bool Resolve(const char* face, char* path, int pathSize, int* index) {
   char key[kFaceNameBytes + 1];
   tu::CopyCut(key, sizeof key, face ? face : "");
+  if (const FontFileName* file = FindFontFile(key)) {
+    tu::CopyCut(path, pathSize, file->path);
+    *index = 0;
+    return true;
+  }
   for (const Resolved& r : cache.names) {
     if (r.used && strcmp(r.name, key) == 0) {
       tu::CopyCut(path, pathSize, r.path);
@@ -380,6 +405,36 @@ void RestrictFontsTo(const char* folder) {
   FcConfigAppFontAddDir(only, reinterpret_cast<const FcChar8*>(folder));
   FcConfigSetCurrent(only);  // holds its own reference
   FcConfigDestroy(only);
+}
+
+FontFileResult AddFontFile(const char* name, const char* path) {
+  if (!name || !path || !StartEngine()) return FontFileResult::Unreadable;
+  char key[kFaceNameBytes + 1];
+  tu::CopyCut(key, sizeof key, name);
+  FontFileName* slot = const_cast<FontFileName*>(FindFontFile(key));
+  if (!slot) {
+    for (FontFileName& f : fontFiles)
+      if (!f.used) {
+        slot = &f;
+        break;
+      }
+  }
+  // The file must open as a font now: a bad file is reported when it is added, not when text
+  // is drawn in it.
+  TTF_Font* probe = TTF_OpenFont(path, 12);
+  if (!probe) return FontFileResult::Unreadable;
+  TTF_CloseFont(probe);
+  if (!slot) return FontFileResult::TableFull;
+  tu::CopyCut(slot->name, sizeof slot->name, key);
+  tu::CopyCut(slot->path, sizeof slot->path, path);
+  slot->used = true;
+  ForgetResolutions();
+  return FontFileResult::Added;
+}
+
+void ForgetFontFiles() {
+  for (FontFileName& f : fontFiles) f = FontFileName{};
+  ForgetResolutions();
 }
 
 void ResetFontCache() {

@@ -67,4 +67,13 @@ bool RenderCoverage(Font* font, const char* utf8, Coverage* out);
 // Drops every cached face and resolution (fonts still held stay valid until closed).
 void ResetFontCache();
 
+// Font files of the program's own: `name` becomes a face name that resolves to the file at
+// `path` before any installed face is asked. Adding a name again points it at the new file.
+constexpr int kMaxFontFiles = 16;
+enum class FontFileResult { Added, Unreadable, TableFull };
+// Unreadable when the file cannot be opened as a font (missing, not a font, no font engine).
+FontFileResult AddFontFile(const char* name, const char* path);
+// Forgets every font file name (fonts opened from them stay valid until closed).
+void ForgetFontFiles();
+
 }  // namespace tu::platform

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/dialog.h"
+
 namespace tu::platform {
 namespace {
 
@@ -26,6 +28,10 @@ struct Record {
   size_t capacity = 0, count = 0;
   bool full = false;
   int64_t lastPollUs = 0;
+  // The sessions written so far by this process and the file they went to: a later display
+  // session on the same file is added after them.
+  int sessions = 0;
+  std::string writtenPath;
 };
 Record record;
 
@@ -49,7 +55,7 @@ void StartFrameRecord(const char* path, const char* presentPath, int refreshHz) 
   record.capacity = static_cast<size_t>(hz) * 3600;
   record.frames.reset(new (std::nothrow) Frame[record.capacity]);
   if (!record.frames) {
-    fprintf(stderr, "Quorbistane: no memory for the frame-time record; nothing is recorded\n");
+    fprintf(stderr, "%s: no memory for the frame-time record; nothing is recorded\n", ProgramName());
     return;
   }
   record.on = true;
@@ -82,8 +88,11 @@ bool FinishFrameRecord() {
   if (!record.on) return true;
   record.on = false;
   bool written = false;
-  if (FILE* f = fopen(record.path.c_str(), "w")) {
-    fprintf(f, "# frame times: PRESENT_US POLL_US, steady clock in microseconds\n");
+  const bool more = record.sessions > 0 && record.writtenPath == record.path;
+  if (FILE* f = fopen(record.path.c_str(), more ? "a" : "w")) {
+    if (!more) record.sessions = 0;
+    fprintf(f, "# frame times, session %d: PRESENT_US POLL_US, steady clock in microseconds\n",
+            record.sessions + 1);
     fprintf(f, "# path %s refresh_hz %d steady_us %lld epoch_us %lld frames %zu%s\n",
             record.presentPath.c_str(), record.refreshHz,
             static_cast<long long>(record.startSteadyUs),
@@ -94,9 +103,13 @@ bool FinishFrameRecord() {
               static_cast<long long>(record.frames[i].pollUs));
     written = !ferror(f);
     written = fclose(f) == 0 && written;
+    if (written) {
+      ++record.sessions;
+      record.writtenPath = record.path;
+    }
   }
   if (!written)
-    fprintf(stderr, "Quorbistane: cannot write the frame-time record %s: %s\n",
+    fprintf(stderr, "%s: cannot write the frame-time record %s: %s\n", ProgramName(),
             record.path.c_str(), strerror(errno));
   record.frames.reset();
   record.capacity = record.count = 0;

@@ -4,12 +4,14 @@
 // The frame-time record. With TU_FRAMETIMES=FILE in the environment, the display keeps, for
 // every presented frame, when it reached the screen and when the event pump that fed it ran
 // (the pump samples the key states that the frame's key polls read). The record lives in
-// memory taken once when it starts and is written to FILE when the display closes;
-// scripts/frametimes prints its statistics.
+// memory taken once when it starts and is written to FILE when the display closes; each later
+// display session of the process adds its own record after the earlier ones.
+// scripts/frametimes prints the statistics.
 //
-// File: comment lines start with '#'; the second names the present path, the refresh rate and
-// a pair of clock readings taken together ("steady_us S epoch_us E"), which place the steady
-// times on the wall clock. Then one line per frame: "PRESENT_US POLL_US", steady-clock
+// File: one block per display session. Comment lines start with '#': the first of a block
+// ("# frame times, session N: ...") starts it, the second names the present path, the refresh
+// rate and a pair of clock readings taken together ("steady_us S epoch_us E"), which place the
+// steady times on the wall clock. Then one line per frame: "PRESENT_US POLL_US", steady-clock
 // microseconds (POLL_US is 0 before the first pump).
 namespace tu::platform {
 

@@ -22,7 +22,16 @@ namespace tu::platform {
 namespace {
 int lockFd = -1;
 int listenFd = -1;
-std::string privateLockPath;  // a headless run's own lock file, removed on release
+// Headless runs never meet each other or a running game, so they hold the guard without a
+// lock file or a socket; with the test seam on they take a real one under a name of their own,
+// removed on release and at exit.
+bool headlessGuard = false;
+bool heldWithoutLock = false;
+std::string privateLockPath;
+
+void RemovePrivateLockAtExit() {
+  if (!privateLockPath.empty()) unlink(privateLockPath.c_str());
+}
 
 // The socket lives in the abstract namespace (nothing to clean up after a crash) under a name
 // derived from the lock file, so that separate runtime folders never meet.
@@ -68,8 +77,11 @@ std::string InstanceLockPath(const char* name) {
 }
 
 InstanceResult AcquireInstance(const char* baseName) {
-  if (lockFd >= 0) return InstanceResult::Acquired;
-  // Headless runs (tests, tools) never meet each other or a running game.
+  if (lockFd >= 0 || heldWithoutLock) return InstanceResult::Acquired;
+  if (Headless() && !headlessGuard) {
+    heldWithoutLock = true;
+    return InstanceResult::Acquired;
+  }
   std::string own = Headless() ? std::string(baseName) + "-headless-" + std::to_string(getpid()) : baseName;
   const char* name = own.c_str();
   std::string path = InstanceLockPath(name);
@@ -92,7 +104,11 @@ InstanceResult AcquireInstance(const char* baseName) {
     return InstanceResult::Unguarded;
   }
   lockFd = fd;
-  if (Headless()) privateLockPath = path;
+  if (Headless()) {
+    static bool removalAtExit = false;
+    if (!removalAtExit) removalAtExit = atexit(RemovePrivateLockAtExit) == 0;
+    privateLockPath = path;
+  }
   Listen(name);
   return InstanceResult::Acquired;
 }
@@ -107,9 +123,12 @@ void ReleaseInstance() {
   }
   privateLockPath.clear();
   lockFd = -1;
+  heldWithoutLock = false;
 }
 
-bool InstanceHeld() { return lockFd >= 0; }
+bool InstanceHeld() { return lockFd >= 0 || heldWithoutLock; }
+
+void UseHeadlessInstanceGuard(bool on) { headlessGuard = on; }
 
 bool TakeRaiseRequest() {
   if (listenFd < 0) return false;

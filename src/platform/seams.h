@@ -11,7 +11,8 @@
 // beside the service it opens (named in each section); only its declaration lives here.
 //
 // One seam has no call: with TU_AUDIO_FAULT_SIGNALS=1 in its environment the real program lets
-// SIGUSR1 take its sound device away and SIGUSR2 bring it back (platform/audio_faults.cpp).
+// SIGUSR1 take its sound device away and SIGUSR2 bring it back, and TU_AUDIO_FAULT_SLOW_SEARCH=MS
+// makes each search for a device hang that long first (platform/audio_faults.cpp).
 namespace tu::platform {
 
 struct Surface;
@@ -62,6 +63,9 @@ void RegisterResource(const std::string& type, const std::string& name, std::vec
 void ClearResources();
 // The lock file path for an instance name.
 std::string InstanceLockPath(const char* name);
+// Headless runs hold the single-instance guard without a lock file; on, they take a real lock
+// under the name plus "-headless-PID", for tests of the guard.
+void UseHeadlessInstanceGuard(bool on);
 
 // ---- The desktop and surfaces (desktop.cpp, surface.cpp)
 // The emulated desktop's depth: 16 or 32; other values are ignored.

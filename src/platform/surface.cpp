@@ -45,6 +45,8 @@ struct Surface {
   std::vector<uint32_t> seek;
   int seekBlocks = 0;
   bool solid = false;  // indexed, and no pixel is the key: keyed copies are plain copies
+  // The opacity of each pixel of a picture with an alpha channel (AlphaPlane); empty otherwise.
+  std::vector<uint8_t> alpha;
   Surface* prev = nullptr;
   Surface* next = nullptr;
 };
@@ -184,6 +186,55 @@ void SelectRows(Surface* d, int x, int y, const Surface* s, const PixelRect& r) 
                     w, key);
 }
 
+// The colour channels of a format, for blending one pixel value over another.
+struct BlendChannels {
+  uint32_t mask[3];
+  int shift[3];
+};
+BlendChannels ChannelsOf(PixelFormat f) {
+  FormatInfo i = DescribeFormat(f);
+  BlendChannels c{{i.redMask, i.greenMask, i.blueMask}, {}};
+  for (int k = 0; k < 3; ++k) c.shift[k] = __builtin_ctz(c.mask[k]);
+  return c;
+}
+
+// `s` over `d` with opacity a (0..255), channel by channel at the format's own precision,
+// rounded to nearest: (s a + d (255 - a)) / 255.
+inline uint32_t Blend(uint32_t s, uint32_t d, uint32_t a, const BlendChannels& c) {
+  uint32_t out = 0;
+  for (int k = 0; k < 3; ++k) {
+    const uint32_t sv = (s & c.mask[k]) >> c.shift[k], dv = (d & c.mask[k]) >> c.shift[k];
+    out |= ((sv * a + dv * (255 - a) + 127) / 255) << c.shift[k];
+  }
+  return out;
+}
+
+// One source pixel put over the destination by the source's opacity there.
+inline void BlendPut(Surface* d, int dx, int dy, const Surface* s, int sx, int sy,
+                     const BlendChannels& ch) {
+  const uint32_t a = s->alpha[static_cast<size_t>(sy) * s->width + sx];
+  if (a == 0) return;
+  uint32_t v = Convert(s, d, Get(s, sx, sy));
+  if (a != 255) v = Blend(v, Get(d, dx, dy), a, ch);
+  Put(d, dx, dy, v);
+}
+
+// A copy blended by the source's alpha plane; within one surface the walking direction keeps
+// overlapping rows and columns intact, as in SlowCopy.
+void BlendCopy(Surface* d, int x, int y, const Surface* s, const PixelRect& r) {
+  const BlendChannels ch = ChannelsOf(d->format);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const bool up = d == s && y > r.top;
+  const bool left = d == s && y == r.top && x > r.left;
+  for (int j0 = 0; j0 < h; ++j0) {
+    const int j = up ? h - 1 - j0 : j0;
+    for (int i0 = 0; i0 < w; ++i0) {
+      const int i = left ? w - 1 - i0 : i0;
+      BlendPut(d, x + i, y + j, s, r.left + i, r.top + j, ch);
+    }
+  }
+}
+
 bool Inside(const Surface* s, int64_t l, int64_t t, int64_t r, int64_t b) {
   return l >= 0 && t >= 0 && r <= s->width && b <= s->height && l < r && t < b;
 }
@@ -288,6 +339,18 @@ void SetColorKey(Surface* s, uint32_t key) {
   s->indexed = false;  // the runs depend on the key: rebuilt at the next keyed copy
 }
 
+uint8_t* AlphaPlane(Surface* s) { return s && !s->alpha.empty() ? s->alpha.data() : nullptr; }
+
+bool AddAlphaPlane(Surface* s) {
+  if (!s) return false;
+  try {
+    s->alpha.assign(static_cast<size_t>(s->width) * s->height, 255);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
 bool GetColorKey(const Surface* s, uint32_t* key) {
   if (!s || !s->keyed) return false;
   if (key) *key = s->key;
@@ -350,6 +413,11 @@ CopyResult Copy(Surface* dest, int x, int y, Surface* source, const PixelRect& r
       !Inside(dest, x, y, int64_t{x} + r.right - r.left, int64_t{y} + r.bottom - r.top))
     return CopyResult::Invalid;
   int w = r.right - r.left, h = r.bottom - r.top;
+  if (keyed && !source->alpha.empty()) {
+    WriteLock lock(dest);
+    BlendCopy(dest, x, y, source, r);
+    return CopyResult::Ok;
+  }
   keyed = keyed && source->keyed;
   if (dest == source || dest->format != source->format) {
     WriteLock lock(dest);
@@ -385,6 +453,8 @@ CopyResult StretchCopy(Surface* dest, const PixelRect& d, Surface* source, const
   int sw = r.right - r.left, sh = r.bottom - r.top;
   int dw = d.right - d.left, dh = d.bottom - d.top;
   if (sw == dw && sh == dh && dest != source) return Copy(dest, d.left, d.top, source, r, keyed);
+  const bool blend = keyed && !source->alpha.empty();
+  const BlendChannels ch = ChannelsOf(dest->format);
   keyed = keyed && source->keyed;
   // Stretching within one surface reads pixels it may already have written; the host leaves
   // that undefined and so do we, but it never reaches outside the surface.
@@ -393,6 +463,10 @@ CopyResult StretchCopy(Surface* dest, const PixelRect& d, Surface* source, const
     int sy = r.top + static_cast<int>(static_cast<int64_t>(j) * sh / dh);
     for (int i = 0; i < dw; ++i) {
       int sx = r.left + static_cast<int>(static_cast<int64_t>(i) * sw / dw);
+      if (blend) {
+        BlendPut(dest, d.left + i, d.top + j, source, sx, sy, ch);
+        continue;
+      }
       uint32_t v = Get(source, sx, sy);
       if (keyed && v == source->key) continue;
       Put(dest, d.left + i, d.top + j, Convert(source, dest, v));

@@ -43,6 +43,15 @@ int SurfacePitch(const Surface* s);
 PixelFormat SurfaceFormat(const Surface* s);
 bool SurfaceInSystemMemory(const Surface* s);
 
+// Per-pixel opacity of a picture with an alpha channel: one byte a pixel (0 transparent .. 255
+// opaque) in rows of the surface's width; null for a surface without one. Keyed copies and
+// stretches from a surface with a plane blend each pixel over the destination by it, in the
+// destination's own channels, and do not look at the colour key; plain copies ignore it.
+// Drawing into such a surface changes its colours, not its plane.
+uint8_t* AlphaPlane(Surface* s);
+// Gives the surface a plane, every pixel opaque; false when memory for it cannot be had.
+bool AddAlphaPlane(Surface* s);
+
 // Source colour key in the surface's own pixel value.
 void SetColorKey(Surface* s, uint32_t key);
 bool GetColorKey(const Surface* s, uint32_t* key);  // false when none is set
@@ -66,7 +75,8 @@ void MarkAllSurfacesLost();
 
 enum class CopyResult { Ok, Lost, Invalid };
 
-// Copies `src` of `source` to (x, y) of `dest`, skipping colour-keyed pixels when `keyed`.
+// Copies `src` of `source` to (x, y) of `dest`, skipping colour-keyed pixels when `keyed` (or
+// blending by the source's alpha plane, when it has one).
 // Both rectangles must lie inside their surfaces and be non-empty, else nothing is drawn.
 CopyResult Copy(Surface* dest, int x, int y, Surface* source, const PixelRect& src, bool keyed);
 // The same with the source stretched (nearest pixel) to `dst`.

@@ -49,11 +49,13 @@ int LogicalToReal(int logical, int pos, int size, int logicalSize) {
   return pos + FloorDiv(int64_t{logical} * size, logicalSize);
 }
 
-int OpeningFactor(int width, int height, int usableWidth, int usableHeight) {
+int OpeningFactor(int width, int height, int usableWidth, int usableHeight, int frameWidth,
+                  int frameHeight) {
   if (width <= 0 || height <= 0) return 1;
-  int byWidth = static_cast<int>(int64_t{usableWidth} * 3 / (int64_t{width} * 4));
-  int byHeight = static_cast<int>(int64_t{usableHeight} * 3 / (int64_t{height} * 4));
-  return std::max(1, std::min(byWidth, byHeight));
+  const int64_t roomX = int64_t{usableWidth} - std::max(frameWidth, 0);
+  const int64_t roomY = int64_t{usableHeight} - std::max(frameHeight, 0);
+  const int64_t fits = std::min(roomX / width, roomY / height);
+  return static_cast<int>(std::clamp<int64_t>(fits, 1, 1 << 16));
 }
 
 }  // namespace tu::platform

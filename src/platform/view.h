@@ -21,8 +21,12 @@ View FitView(int logicalWidth, int logicalHeight, int areaWidth, int areaHeight)
 int RealToLogical(int real, int pos, int size, int logicalSize);
 int LogicalToReal(int logical, int pos, int size, int logicalSize);
 
-// The whole factor a window of width x height opens with: the largest whose window fits in
-// three quarters of the usable display area along both axes; at least 1.
-int OpeningFactor(int width, int height, int usableWidth, int usableHeight);
+// The whole factor a window of width x height opens with: the largest whose window, with its
+// frame (frameWidth across and frameHeight down: the borders and the title bar), fits the
+// display's usable area (the screen less its panels); at least 1.
+int OpeningFactor(int width, int height, int usableWidth, int usableHeight, int frameWidth,
+                  int frameHeight);
+// The frame taken for a window whose frame the system does not tell: a title bar and borders.
+constexpr int kFrameAllowanceWidth = 16, kFrameAllowanceHeight = 48;
 
 }  // namespace tu::platform

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/dialog.h"
 #include "platform/frametimes.h"
 #include "platform/headless.h"
 #include "platform/instance.h"
@@ -215,6 +216,28 @@ void DrainAsync() {
   asyncCount = 0;
 }
 
+// A window manager tells the frame it puts around the window only after the window is shown.
+// Waits a little for it (none comes without a window manager), then gives the window the
+// factor that fits with that frame, centred in the usable area, if it is not the one it opened
+// with, which allowed for a frame of usual size.
+void FitOpeningSize(int width, int height, const SDL_Rect& usable, int factor) {
+  int top = 0, left = 0, bottom = 0, right = 0;
+  const Uint32 until = SDL_GetTicks() + 250;
+  for (;;) {
+    SDL_PumpEvents();  // takes the window manager's news; the events stay queued
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0) return;
+    if (top > 0 || left > 0 || bottom > 0 || right > 0) break;
+    if (SDL_TICKS_PASSED(SDL_GetTicks(), until)) return;
+    SDL_Delay(5);
+  }
+  const int fitting = OpeningFactor(width, height, usable.w, usable.h, left + right, top + bottom);
+  if (fitting == factor) return;
+  const int w = width * fitting, h = height * fitting;
+  SDL_SetWindowSize(window, w, h);
+  SDL_SetWindowPosition(window, usable.x + (usable.w - w - left - right) / 2 + left,
+                        usable.y + (usable.h - h - top - bottom) / 2 + top);
+}
+
 void Pump() {
   DrainAsync();
   if (TakeRaiseRequest()) RaiseMainWindow();
@@ -257,12 +280,12 @@ bool CreateMainWindow(const WindowOptions& o, const char** error) {
   logicalHeight = o.height;
   confined = false;
   int factor = 1;
-  if (scalable) {
-    flags |= SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
-    SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
-      factor = OpeningFactor(o.width, o.height, usable.w, usable.h);
-  }
+  SDL_Rect usable{};
+  const bool fitted = scalable && SDL_GetDisplayUsableBounds(0, &usable) == 0;
+  if (scalable) flags |= SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+  if (fitted)
+    factor = OpeningFactor(o.width, o.height, usable.w, usable.h, kFrameAllowanceWidth,
+                           kFrameAllowanceHeight);
   window = SDL_CreateWindow(o.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                             o.width * factor, o.height * factor, flags);
   if (!window) {
@@ -271,6 +294,7 @@ bool CreateMainWindow(const WindowOptions& o, const char** error) {
     return false;
   }
   if (scalable) SDL_SetWindowMinimumSize(window, o.width / 2, o.height / 2);
+  if (fitted && !o.hidden) FitOpeningSize(o.width, o.height, usable, factor);
   SDL_StopTextInput();  // no input method: keys arrive as keys
   if (!o.hidden) {
     int x, y;
@@ -311,7 +335,7 @@ void ToggleFullscreen() {
   if (!window || !scalable) return;
   Uint32 to = IsFullscreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
   if (SDL_SetWindowFullscreen(window, to) != 0)
-    fprintf(stderr, "Quorbistane: cannot switch %s fullscreen: %s\n", to ? "to" : "from",
+    fprintf(stderr, "%s: cannot switch %s fullscreen: %s\n", ProgramName(), to ? "to" : "from",
             SDL_GetError());
 }
 

@@ -50,7 +50,8 @@ struct WindowOptions {
   int width = 640, height = 480;  // client size
   bool topmost = true;
   bool hidden = false;
-  // The window opens at a whole multiple of the client size that suits the display, can be
+  // The window opens at the largest whole multiple of the client size whose window, frame
+  // included, fits the display's usable area (OpeningFactor in platform/view.h), can be
   // resized and maximised, and F11 or Alt+Enter switch it to desktop fullscreen and back.
   // The library still sees a client area of width x height: presents are scaled to the real
   // one, and mouse and cursor positions are scaled back.

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace tu::raster {
@@ -500,6 +502,83 @@ bool DeviceContext::PolyBezier(const DcPoint* p, int count) {
   return true;
 }
 
+namespace {
+
+// The ellipse inscribed in a box W x H pixels wide, in half pixels from the box's centre: a
+// pixel whose centre lies u half pixels right of the centre and v below it is inside when
+// u^2 H^2 + v^2 W^2 <= W^2 H^2. Integers throughout, so the shape is exactly symmetric; boxes
+// too large for that in 128 bits are measured in floating point.
+struct EllipseRows {
+  int64_t w, h;
+
+  // The largest u of the row v that is inside, with the parity of the box's pixel centres
+  // (u = 2x + 1 - (left + right) has the parity of w + 1); -1 when the row has no pixel inside.
+  int64_t HalfSpan(int64_t v) const {
+    if (v < 0) v = -v;
+    if (v > h) return -1;
+    int64_t u;
+    if (w <= (int64_t{1} << 30) && h <= (int64_t{1} << 30)) {
+      const Wide h2 = Wide{h} * h, room = Wide{w} * w * (h2 - Wide{v} * v);
+      u = static_cast<int64_t>(std::sqrt(static_cast<long double>(room) / static_cast<long double>(h2)));
+      while (u > 0 && Wide{u} * u * h2 > room) --u;
+      while (Wide{u + 1} * (u + 1) * h2 <= room) ++u;
+    } else {
+      const long double q = static_cast<long double>(v) / h;
+      u = static_cast<int64_t>(w * std::sqrt(std::max(0.0L, 1.0L - q * q)));
+    }
+    if (((u ^ (w + 1)) & 1) != 0) --u;
+    return u;
+  }
+};
+
+}  // namespace
+
+void DeviceContext::FillRow(int y, int64_t from, int64_t to, bool pen) {
+  from = std::max<int64_t>(from, clip_.left);
+  to = std::min<int64_t>(to, int64_t{clip_.right} - 1);
+  if (from > to) return;
+  if (pen || brushKind_ == BrushKind::Solid) {
+    const uint32_t p = ColorToPixel(target_, pen ? penColor_ : brushColor_);
+    for (int64_t x = from; x <= to; ++x) WriteTargetPixel(target_, static_cast<int>(x), y, p);
+  } else {
+    for (int64_t x = from; x <= to; ++x) BrushPixel(static_cast<int>(x), y);
+  }
+}
+
+void DeviceContext::Ellipse(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  if (!Attached()) return;
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  const EllipseRows outer{right - left, bottom - top};
+  if (outer.w < 1 || outer.h < 1) return;
+  const bool pen = !penNull_, brush = brushKind_ != BrushKind::Null;
+  // The pen's ring is what the ellipse of the box shrunk by the pen's width leaves.
+  const int64_t p = pen ? penWidth_ : 0;
+  const EllipseRows inner{outer.w - 2 * p, outer.h - 2 * p};
+  const bool hasInner = inner.w >= 1 && inner.h >= 1;
+  const int64_t sumX = left + right, sumY = top + bottom;
+  const int64_t y0 = std::max<int64_t>(top, clip_.top), y1 = std::min<int64_t>(bottom, clip_.bottom);
+  for (int64_t y = y0; y < y1; ++y) {
+    const int64_t v = 2 * y + 1 - sumY;
+    const int64_t uo = outer.HalfSpan(v);
+    if (uo < 0) continue;
+    const int64_t xo0 = (-uo - 1 + sumX) / 2, xo1 = (uo - 1 + sumX) / 2;
+    const int64_t ui = hasInner ? inner.HalfSpan(v) : -1;
+    const int row = static_cast<int>(y);
+    if (ui < 0) {
+      // No inside left on this row: the pen takes it all, or the brush without a pen.
+      if (pen || brush) FillRow(row, xo0, xo1, pen);
+      continue;
+    }
+    const int64_t xi0 = (-ui - 1 + sumX) / 2, xi1 = (ui - 1 + sumX) / 2;
+    if (pen) {
+      FillRow(row, xo0, xi0 - 1, true);
+      FillRow(row, xi1 + 1, xo1, true);
+    }
+    if (brush) FillRow(row, xi0, xi1, false);
+  }
+}
+
 void DeviceContext::InvertRect(int left, int top, int right, int bottom) {
   if (!Attached()) return;
   if (left > right) std::swap(left, right);
@@ -512,30 +591,61 @@ void DeviceContext::InvertRect(int left, int top, int right, int bottom) {
       WriteTargetPixel(target_, x, y, ReadTargetPixel(target_, x, y) ^ all);
 }
 
+namespace {
+
+// The destination offsets [lo, hi) along one axis of a stretch copy that land inside the clip
+// [clipLo, clipHi) and take a sample inside the source surface [0, srcSize). Offset i of a
+// destination of dstLen takes sample floor(i * srcLen / dstLen) of the source, counted from its
+// far end when mirrored. Sides may span the whole int range: 64-bit, unsigned where multiplied.
+struct Span {
+  int64_t lo = 0, hi = 0;
+};
+int64_t Sample(int64_t i, int64_t srcLen, int64_t dstLen) {
+  return static_cast<int64_t>(static_cast<uint64_t>(i) * static_cast<uint64_t>(srcLen) /
+                              static_cast<uint64_t>(dstLen));
+}
+Span StretchSpan(int64_t d0, int64_t dstLen, int clipLo, int clipHi, int64_t s0, int64_t srcLen,
+                 int srcSize, bool mirror) {
+  // The source offsets inside the surface, then the unmirrored samples that reach them.
+  const int64_t kLo = std::max<int64_t>(0, -s0), kHi = std::min<int64_t>(srcLen, srcSize - s0);
+  if (kLo >= kHi) return {};
+  const int64_t a = mirror ? srcLen - kHi : kLo, b = mirror ? srcLen - kLo : kHi;
+  // The first offset whose sample reaches v: ceil(v * dstLen / srcLen).
+  auto first = [&](int64_t v) {
+    return static_cast<int64_t>((static_cast<uint64_t>(v) * static_cast<uint64_t>(dstLen) +
+                                 static_cast<uint64_t>(srcLen) - 1) /
+                                static_cast<uint64_t>(srcLen));
+  };
+  Span s;
+  s.lo = std::max({first(a), int64_t{clipLo} - d0, int64_t{0}});
+  s.hi = std::min({first(b), int64_t{clipHi} - d0, dstLen});
+  if (s.hi < s.lo) s.hi = s.lo;
+  return s;
+}
+
+}  // namespace
+
 bool DeviceContext::StretchFrom(const DcRect& dst, const PixelTarget& source, const DcRect& src) {
   if (!Attached() || !source.pixels) return false;
-  int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
-  int sw = src.right - src.left, sh = src.bottom - src.top;
+  const int64_t dw = int64_t{dst.right} - dst.left, dh = int64_t{dst.bottom} - dst.top;
+  const int64_t sw = int64_t{src.right} - src.left, sh = int64_t{src.bottom} - src.top;
   if (!dw || !dh || !sw || !sh) return false;
-  bool mirrorX = (dw < 0) != (sw < 0), mirrorY = (dh < 0) != (sh < 0);
-  int adw = std::abs(dw), adh = std::abs(dh), asw = std::abs(sw), ash = std::abs(sh);
-  int dx0 = std::min(dst.left, dst.right), dy0 = std::min(dst.top, dst.bottom);
-  int sx0 = std::min(src.left, src.right), sy0 = std::min(src.top, src.bottom);
-  bool sameFormat = source.bitsPerPixel == target_.bitsPerPixel &&
-                    source.redMask == target_.redMask && source.greenMask == target_.greenMask &&
-                    source.blueMask == target_.blueMask;
-  for (int j = 0; j < adh; ++j) {
-    int y = dy0 + j;
-    if (y < clip_.top || y >= clip_.bottom) continue;
-    int sj = static_cast<int>(static_cast<int64_t>(j) * ash / adh);
-    int sy = sy0 + (mirrorY ? ash - 1 - sj : sj);
-    if (sy < 0 || sy >= source.height) continue;
-    for (int i = 0; i < adw; ++i) {
-      int x = dx0 + i;
-      if (x < clip_.left || x >= clip_.right) continue;
-      int si = static_cast<int>(static_cast<int64_t>(i) * asw / adw);
-      int sx = sx0 + (mirrorX ? asw - 1 - si : si);
-      if (sx < 0 || sx >= source.width) continue;
+  const bool mirrorX = (dw < 0) != (sw < 0), mirrorY = (dh < 0) != (sh < 0);
+  const int64_t adw = std::abs(dw), adh = std::abs(dh), asw = std::abs(sw), ash = std::abs(sh);
+  const int64_t dx0 = std::min(dst.left, dst.right), dy0 = std::min(dst.top, dst.bottom);
+  const int64_t sx0 = std::min(src.left, src.right), sy0 = std::min(src.top, src.bottom);
+  // Only the destination pixels inside the clip whose samples lie inside the source are walked.
+  const Span cols = StretchSpan(dx0, adw, clip_.left, clip_.right, sx0, asw, source.width, mirrorX);
+  const Span rows = StretchSpan(dy0, adh, clip_.top, clip_.bottom, sy0, ash, source.height, mirrorY);
+  const bool sameFormat = source.bitsPerPixel == target_.bitsPerPixel &&
+                          source.redMask == target_.redMask && source.greenMask == target_.greenMask &&
+                          source.blueMask == target_.blueMask;
+  for (int64_t j = rows.lo; j < rows.hi; ++j) {
+    const int64_t sj = Sample(j, ash, adh);
+    const int y = static_cast<int>(dy0 + j), sy = static_cast<int>(sy0 + (mirrorY ? ash - 1 - sj : sj));
+    for (int64_t i = cols.lo; i < cols.hi; ++i) {
+      const int64_t si = Sample(i, asw, adw);
+      const int x = static_cast<int>(dx0 + i), sx = static_cast<int>(sx0 + (mirrorX ? asw - 1 - si : si));
       uint32_t p = ReadTargetPixel(source, sx, sy);
       if (!sameFormat) p = ColorToPixel(target_, PixelToColor(source, p));
       WriteTargetPixel(target_, x, y, p);

@@ -93,8 +93,15 @@ class DeviceContext {
   bool Polygon(const DcPoint* points, int count);
   // Cubic curves through 1 + 3n points; any other count draws nothing and returns false.
   bool PolyBezier(const DcPoint* points, int count);
+  // The ellipse inscribed in the box (right and bottom exclusive; the ends may come in either
+  // order): the pixels whose centres lie on or inside it. The pen draws a ring of its width
+  // along the inside of the edge, the brush fills what the ring leaves (all of it without a
+  // pen). Symmetric about the box's centre lines; a box of no width or height draws nothing.
+  void Ellipse(int64_t left, int64_t top, int64_t right, int64_t bottom);
   void InvertRect(int left, int top, int right, int bottom);
-  // Copies `src` of `source` into `dst`, nearest pixel, mirrored for negative sizes.
+  // Copies `src` of `source` into `dst`, nearest pixel, mirrored for negative sizes. Any
+  // rectangles are taken: only pixels inside both surfaces are read and written. False for an
+  // empty rectangle or without a target.
   bool StretchFrom(const DcRect& dst, const PixelTarget& source, const DcRect& src);
 
   // ---- Text (UTF-8). The reference point is the top-left corner of the text cell.
@@ -109,6 +116,7 @@ class DeviceContext {
   // Any int end points: the segment is clipped before it is walked.
   void StrokeSegment(int x1, int y1, int x2, int y2, bool lastPoint);
   void FillSpans(const DcPoint* points, int count);
+  void FillRow(int y, int64_t from, int64_t to, bool pen);
   void BrushPixel(int x, int y);
   bool TextOutBytes(int x, int y, const char* utf8, int bytes);
 

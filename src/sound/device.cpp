@@ -42,7 +42,10 @@ void Rebuild() {
     snd.currentEntry = e;
     char name[kNameLength + 1];
     tu::CopyCut(name, sizeof name, o.name);
-    if (o.stream.dataSize != 0) {
+    if (o.stream.dataSize != 0 && o.stream.source != kStreamFromPack) {
+      // A file stream reloads from its file, beside the program under its name.
+      LoadStreamFile(name, static_cast<int>(o.stream.loopPosition - o.stream.start));
+    } else if (o.stream.dataSize != 0) {
       // A stream reloads from the pack path kept in its own record.
       UsePackPath(o.stream.packPath);
       LoadStream(name, static_cast<int>(o.stream.loopPosition - o.stream.start));
@@ -86,9 +89,10 @@ void Restore() {
 }
 
 void ResetObjects() {
-  for (SoundObject& o : snd.objects) {
-    detail::ReleaseBuffers(o);
-    o = SoundObject{};
+  for (int e = 0; e < kMaxSounds; ++e) {
+    detail::ReleaseBuffers(snd.objects[e]);
+    detail::CloseStreamSource(e);
+    snd.objects[e] = SoundObject{};
   }
 }
 

@@ -43,6 +43,11 @@ struct PackFormat {
 };
 // Reads a format block of `size` bytes; the file then stands at the entry's samples.
 bool ReadPackFormat(FILE* f, uint32_t size, PackFormat* format);
+// The format block of a WAV file and where its samples lie (their file offset and size),
+// without reading them. False for anything ReadWave refuses.
+bool LocateWave(const char* path, PackFormat* format, uint32_t* offset, uint32_t* size);
+// Lets go of what a stream of entry `id` holds open besides its buffer (an Ogg Vorbis decoder).
+void CloseStreamSource(int id);
 // Upper-cases ASCII letters; other bytes stay.
 void UpperAscii(char* s);
 // Creates the |mix| buffers of entry `o` from the samples, as the WAV loader does (fresh

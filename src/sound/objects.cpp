@@ -2,12 +2,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <tu/tuSystem.h>
 
 #include "base/text.h"
 #include "platform/audio.h"
 #include "platform/files.h"
+#include "platform/ogg.h"
 #include "platform/resources.h"
 #include "sound/internal.h"
 
@@ -59,6 +61,30 @@ bool ResourceImageUsable(const std::vector<uint8_t>& image) {
   uint32_t size = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
                   static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
   return size <= image.size() - 44;
+}
+
+// An Ogg Vorbis file decoded whole: what the file turned out to be.
+enum class OggLoad { NotOgg, Decoded, Broken };
+OggLoad DecodeOggFile(const char* path, tu::platform::WaveFormat* format, std::vector<uint8_t>* pcm) {
+  uint8_t head[4] = {};
+  FILE* f = fopen(path, "rb");
+  if (!f) return OggLoad::NotOgg;
+  bool headRead = fread(head, 1, sizeof head, f) == sizeof head;
+  fclose(f);
+  if (!headRead || !tu::platform::IsOgg(head, sizeof head)) return OggLoad::NotOgg;
+  std::vector<uint8_t> file;
+  if (!tu::platform::ReadFile(path, file)) return OggLoad::Broken;
+  tu::platform::OggInfo info;
+  if (!tu::platform::DecodeOgg(file.data(), file.size(), kMaxDecodedBytes, &info, pcm))
+    return OggLoad::Broken;
+  format->formatTag = tu::platform::WAVE_FORMAT_PCM;
+  format->channels = static_cast<uint16_t>(info.channels);
+  format->samplesPerSec = info.rate;
+  format->bitsPerSample = 16;
+  format->blockAlign = static_cast<uint16_t>(2 * info.channels);
+  format->avgBytesPerSec = info.rate * format->blockAlign;
+  format->extraSize = 0;
+  return OggLoad::Decoded;
 }
 
 // Which channels a parameter or pause call addresses: [first, last).
@@ -194,16 +220,31 @@ int LoadObject(const char* name, int mix) {
   uint32_t formatBytes = 0;
   const uint8_t* samples = nullptr;
   uint32_t bytes = 0;
-  if (ReadWave(path, &formatBlock, &formatLength, &dataBlock, &dataSize) == 0) {
+  tu::platform::WaveFormat oggFormat;
+  std::vector<uint8_t> decoded;
+  OggLoad ogg = ReadWave(path, &formatBlock, &formatLength, &dataBlock, &dataSize) == 0
+                    ? OggLoad::NotOgg
+                    : DecodeOggFile(path, &oggFormat, &decoded);
+  if (formatBlock) {
     format = formatBlock;
     formatBytes = static_cast<uint32_t>(formatLength);
     samples = dataBlock;
     bytes = static_cast<uint32_t>(dataSize);
+  } else if (ogg == OggLoad::Decoded) {
+    format = &oggFormat;
+    formatBytes = sizeof oggFormat;
+    samples = decoded.data();
+    bytes = static_cast<uint32_t>(decoded.size());
   } else {
     const std::vector<uint8_t>* image = tu::platform::FindResource("WAVE", name);
     if (!image) image = tu::platform::FindResource("RCDATA", name);
     if (!image || !ResourceImageUsable(*image)) {
-      tuSystem::LoadError(kLoadContext, "WAVEリソースが見つかりません", "sound", name, SoundProblem(name).c_str());
+      if (ogg == OggLoad::Broken) {
+        std::string message = std::string("Ogg Vorbisファイルを読み込めません (") + name + ")";
+        tuSystem::LoadError(kLoadContext, message.c_str(), "sound", name, "damaged or unsupported Ogg Vorbis file");
+      } else {
+        tuSystem::LoadError(kLoadContext, "WAVEリソースが見つかりません", "sound", name, SoundProblem(name).c_str());
+      }
       return -1;
     }
     // The canonical header holds the 16 bytes of the plain form, without an extra size.
@@ -242,6 +283,7 @@ void DeleteObject(int id) {
   o->name[0] = 0;
   o->fromPack = 0;
   o->stream = StreamRecord{};
+  detail::CloseStreamSource(id);
   for (SoundChannel& c : o->channels) {
     c.volume = 0;
     c.frequency = 0;

@@ -7,6 +7,7 @@
 #include <tu/tuSound.h>
 
 #include "platform/audio.h"
+#include "sound/internal.h"
 
 namespace tuSound {
 namespace {
@@ -66,6 +67,63 @@ class WaveFile {
 
 }  // namespace
 
+namespace {
+
+// Where a WAV file's parts lie: its format (the 18-byte head, the extra bytes at `extraAt`) and
+// its samples. False for anything that is not a usable WAV file.
+struct WaveLayout {
+  tu::platform::WaveFormat head;
+  uint64_t extraAt = 0;
+  uint64_t dataAt = 0;
+  uint32_t dataSize = 0;
+};
+
+bool Parse(WaveFile& file, WaveLayout* out) {
+  if (!file.ok()) return false;
+  uint8_t riff[12];
+  if (!file.ReadAt(0, riff, 12)) return false;
+  if (memcmp(riff, "RIFF", 4) != 0 || memcmp(riff + 8, "WAVE", 4) != 0) return false;
+  // The body ends where the RIFF chunk says, or at the end of the file if that comes first.
+  uint64_t bodyEnd = 8 + static_cast<uint64_t>(Le32(riff + 4));
+  if (bodyEnd > file.size()) bodyEnd = file.size();
+
+  uint64_t fmtAt = 0;
+  uint32_t fmtSize = 0;
+  if (!file.FindChunk(12, bodyEnd, "fmt ", &fmtAt, &fmtSize) || fmtSize < 16) return false;
+  uint8_t pcm[18] = {};
+  if (!file.ReadAt(fmtAt, pcm, 16)) return false;
+  tu::platform::WaveFormat& wf = out->head;
+  wf.formatTag = Le16(pcm);
+  wf.channels = Le16(pcm + 2);
+  wf.samplesPerSec = Le32(pcm + 4);
+  wf.avgBytesPerSec = Le32(pcm + 8);
+  wf.blockAlign = Le16(pcm + 12);
+  wf.bitsPerSample = Le16(pcm + 14);
+  wf.extraSize = 0;
+  if (wf.formatTag != tu::platform::WAVE_FORMAT_PCM) {
+    // Other formats carry an extra size and that many bytes, inside the chunk.
+    if (fmtSize < 18 || !file.ReadAt(fmtAt + 16, pcm + 16, 2)) return false;
+    wf.extraSize = Le16(pcm + 16);
+    if (18u + wf.extraSize > fmtSize) return false;
+  }
+  // A format without channels, rate or block size describes no sound, and its readers divide
+  // by them: refused. The other fields are judged by whoever makes a buffer of it.
+  if (wf.channels == 0 || wf.samplesPerSec == 0 || wf.blockAlign == 0) return false;
+  out->extraAt = fmtAt + 18;
+
+  // The data chunk is searched from the start of the body again: it may precede "fmt ".
+  uint64_t dataAt = 0;
+  uint32_t size = 0;
+  if (!file.FindChunk(12, bodyEnd, "data", &dataAt, &size)) return false;
+  // A data chunk that claims more than the file holds is truncated: nothing is allocated.
+  if (dataAt > file.size() || size > file.size() - dataAt || size > 0x7FFFFFFFu) return false;
+  out->dataAt = dataAt;
+  out->dataSize = size;
+  return true;
+}
+
+}  // namespace
+
 int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** data,
              int* dataSize) {
   uint8_t* fmtBlock = nullptr;
@@ -82,51 +140,19 @@ int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** da
     free(dataBlock);
     return 1;
   };
-  if (!file.ok()) return 1;
-
-  uint8_t riff[12];
-  if (!file.ReadAt(0, riff, 12)) return fail();
-  if (memcmp(riff, "RIFF", 4) != 0 || memcmp(riff + 8, "WAVE", 4) != 0) return fail();
-  // The body ends where the RIFF chunk says, or at the end of the file if that comes first.
-  uint64_t bodyEnd = 8 + static_cast<uint64_t>(Le32(riff + 4));
-  if (bodyEnd > file.size()) bodyEnd = file.size();
-
-  uint64_t fmtAt = 0;
-  uint32_t fmtSize = 0;
-  if (!file.FindChunk(12, bodyEnd, "fmt ", &fmtAt, &fmtSize) || fmtSize < 16) return fail();
-  uint8_t pcm[18] = {};
-  if (!file.ReadAt(fmtAt, pcm, 16)) return fail();
-  tu::platform::WaveFormat wf;
-  wf.formatTag = Le16(pcm);
-  wf.channels = Le16(pcm + 2);
-  wf.samplesPerSec = Le32(pcm + 4);
-  wf.avgBytesPerSec = Le32(pcm + 8);
-  wf.blockAlign = Le16(pcm + 12);
-  wf.bitsPerSample = Le16(pcm + 14);
-  wf.extraSize = 0;
-  if (wf.formatTag != tu::platform::WAVE_FORMAT_PCM) {
-    // Other formats carry an extra size and that many bytes, inside the chunk.
-    if (fmtSize < 18 || !file.ReadAt(fmtAt + 16, pcm + 16, 2)) return fail();
-    wf.extraSize = Le16(pcm + 16);
-    if (18u + wf.extraSize > fmtSize) return fail();
-  }
-  // The format's fields are not judged here: whoever makes a buffer of it does.
-
+  WaveLayout w;
+  if (!Parse(file, &w)) return fail();
+  const tu::platform::WaveFormat& wf = w.head;
   int fmtLength = 18 + wf.extraSize;
   fmtBlock = static_cast<uint8_t*>(malloc(static_cast<size_t>(fmtLength)));
   if (!fmtBlock) return fail();
   memcpy(fmtBlock, &wf, 18);
-  if (wf.extraSize > 0 && !file.ReadAt(fmtAt + 18, fmtBlock + 18, wf.extraSize)) return fail();
+  if (wf.extraSize > 0 && !file.ReadAt(w.extraAt, fmtBlock + 18, wf.extraSize)) return fail();
 
-  // The data chunk is searched from the start of the body again: it may precede "fmt ".
-  uint64_t dataAt = 0;
-  uint32_t size = 0;
-  if (!file.FindChunk(12, bodyEnd, "data", &dataAt, &size)) return fail();
-  // A data chunk that claims more than the file holds is truncated: nothing is allocated.
-  if (dataAt > file.size() || size > file.size() - dataAt || size > 0x7FFFFFFFu) return fail();
+  uint32_t size = w.dataSize;
   dataBlock = static_cast<uint8_t*>(malloc(size > 0 ? size : 1));
   if (!dataBlock) return fail();
-  if (size > 0 && !file.ReadAt(dataAt, dataBlock, size)) return fail();
+  if (size > 0 && !file.ReadAt(w.dataAt, dataBlock, size)) return fail();
 
   *format = fmtBlock;
   *formatLength = fmtLength;
@@ -136,3 +162,24 @@ int ReadWave(const char* path, uint8_t** format, int* formatLength, uint8_t** da
 }
 
 }  // namespace tuSound
+
+namespace tu::sound {
+
+bool LocateWave(const char* path, PackFormat* format, uint32_t* offset, uint32_t* size) {
+  if (!path || !format || !offset || !size) return false;
+  WaveFile file(path);
+  WaveLayout w;
+  if (!Parse(file, &w) || w.dataAt > 0xFFFFFFFFu - w.dataSize) return false;
+  *format = PackFormat{};
+  memcpy(format->block, &w.head, sizeof w.head);
+  uint32_t extra = w.head.extraSize;
+  if (extra > sizeof format->block - sizeof w.head)
+    extra = static_cast<uint32_t>(sizeof format->block - sizeof w.head);
+  if (extra > 0 && !file.ReadAt(w.extraAt, format->block + sizeof w.head, extra)) return false;
+  format->length = static_cast<uint32_t>(sizeof w.head) + extra;
+  *offset = static_cast<uint32_t>(w.dataAt);
+  *size = w.dataSize;
+  return true;
+}
+
+}  // namespace tu::sound

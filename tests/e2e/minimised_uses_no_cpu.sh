@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Minimised under a window manager the game draws nothing, lets its sound device go and uses
-# next to no processor time; restored, its frames and sound come back. The CPU time is the
-# scheduler's own nanosecond count of every thread of the process.
+# On a 1920 x 1080 screen under a window manager the game's window opens at twice the frame's
+# size, the largest whole factor whose window with its frame fits the screen. Minimised, the
+# game draws nothing, lets its sound device go and uses next to no processor time; restored,
+# its frames and sound come back. The CPU time is the scheduler's own nanosecond count of every
+# thread of the process.
 #   minimised_uses_no_cpu.sh GAME [SECONDS] [MAX_PERCENT]
 game=$1
 seconds=${2:-10}
@@ -16,6 +18,7 @@ export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$out
 "$game" >"$work/log.txt" 2>&1 &
 pid=$!
 wid=$(find_window) || exit 1
+wait_size "$wid" 1280x960
 xdotool windowactivate --sync "$wid" 2>/dev/null || true
 cpu_ns() { cat /proc/"$pid"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { print s + 0 }'; }
 sleep 1

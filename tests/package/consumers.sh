@@ -2,7 +2,8 @@
 # Installs the library's package (component tu-dev) into a staging folder and builds the game in
 # consumer/ against it twice, each from a clean folder and a copy of its source, so nothing of
 # the source tree is in reach: once with find_package(tu CONFIG), once by a compiler line from
-# pkg-config. Both programs must build and run to exit code 0.
+# pkg-config. Both programs must build and run to exit code 0. Then the game's own sources build
+# against the package the same way.
 # Arguments: the build folder, a scratch folder, CMAKE_INSTALL_LIBDIR, the C++ compiler and the
 # CMake generator.
 set -euo pipefail
@@ -38,7 +39,7 @@ version=$(pkg-config --modversion tu)
 cflags=$(pkg-config --cflags tu)
 flags=$(pkg-config --cflags --libs tu)
 # Each header a game may include compiles on its own.
-for header in keys tuSystem tuDraw tuSound version; do
+for header in keys types random tuSystem tuDraw tuSound version; do
   # shellcheck disable=SC2086  # the flags are words
   echo "#include <tu/$header.h>" | "$cxx" -std=c++20 -fsyntax-only -x c++ $cflags - ||
     { echo "<tu/$header.h> does not compile on its own"; exit 1; }
@@ -46,4 +47,13 @@ done
 # shellcheck disable=SC2086  # the flags are words
 "$cxx" -std=c++20 -DTU_EXPECTED_VERSION="\"$version\"" -o "$work/pc/consumer" "$work/src/main.cpp" $flags
 "$work/pc/consumer"
-echo "both programs built and ran"
+
+# The game itself is a program on the package too: its sources, copied away from the tree, build
+# against the installed headers and library alone.
+echo "== the game's own sources against the package"
+mkdir -p "$work/game/game"
+cp "$here"/../../src/game/*.cpp "$here"/../../src/game/*.h "$work/game/game/"
+cp "$here"/../../apps/quorbistane.cpp "$work/game/"
+# shellcheck disable=SC2086  # the flags are words
+"$cxx" -std=c++20 -I"$work/game" -o "$work/game/quorbistane" "$work/game"/*.cpp "$work/game/game"/*.cpp $flags
+echo "both programs built and ran; the game built"

@@ -136,12 +136,40 @@ std::string ShowsScaled(const tu::platform::Surface* back, int k, int x0, int y0
 uint32_t Stripes(int x, int y) { return static_cast<uint32_t>((x * 7 + y * 13) & 0xFFFF); }
 uint32_t Wide(int x, int y) { return static_cast<uint32_t>(x * 0x010203 + y * 0x030201) & 0xFFFFFF; }
 
-TEST(WindowScale, TheWindowOpensAtTheLargestFactorThatFitsInThreeQuartersOfTheDisplay) {
-  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 1024, 768), 1);
-  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 1366, 768), 1);
-  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 2560, 1440), 2);
-  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 3840, 2160), 3);
-  EXPECT_EQ(tu::platform::OpeningFactor(640, 480, 800, 600), 1);  // never below 1
+TEST(WindowScale, TheWindowOpensAtTheLargestFactorWhoseFramedWindowFitsTheUsableArea) {
+  using tu::platform::kFrameAllowanceHeight;
+  using tu::platform::kFrameAllowanceWidth;
+  struct Case {
+    int usableWidth, usableHeight, frameWidth, frameHeight, factor;
+  };
+  const Case cases[] = {
+      // Whole screens, a thin frame (borders and a title bar of 26).
+      {1920, 1080, 2, 26, 2},
+      {2560, 1440, 2, 26, 2},
+      {3840, 2160, 2, 26, 4},
+      {1366, 768, 2, 26, 1},
+      {1024, 768, 2, 26, 1},
+      // Screens less a panel, a thick frame or the allowance for one not told.
+      {1920, 1040, 2, 37, 2},
+      {2560, 1400, 10, 40, 2},
+      {3840, 2112, kFrameAllowanceWidth, kFrameAllowanceHeight, 4},
+      {1366, 728, kFrameAllowanceWidth, kFrameAllowanceHeight, 1},
+      // Exactly fitting, and one pixel short; no frame; the width the narrower side.
+      {1920, 960 + kFrameAllowanceHeight, kFrameAllowanceWidth, kFrameAllowanceHeight, 2},
+      {1920, 959 + kFrameAllowanceHeight, kFrameAllowanceWidth, kFrameAllowanceHeight, 1},
+      {1280, 960, 0, 0, 2},
+      {1279, 2000, 0, 0, 1},
+      // Never below 1, even where nothing fits.
+      {800, 600, 2, 26, 1},
+      {600, 400, 2, 26, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.usableWidth) + "x" + std::to_string(c.usableHeight) + " frame " +
+                 std::to_string(c.frameWidth) + "x" + std::to_string(c.frameHeight));
+    EXPECT_EQ(tu::platform::OpeningFactor(640, 480, c.usableWidth, c.usableHeight, c.frameWidth,
+                                          c.frameHeight),
+              c.factor);
+  }
 }
 
 TEST(WindowScale, OnlyChangedRowsAreSentAsBlocksOfTheFactor) {

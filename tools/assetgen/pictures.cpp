@@ -186,8 +186,40 @@ void DrawGarbage(Image& img, int ox, int oy, int row) {
   if (row < 3) DrawGlint(img, ox, oy, -1.0f + float(row), 0.15f);
 }
 
+// A small bevelled diamond `size` pixels across (odd), for the marks of announced garbage:
+// a dark rim, the upper-left half lit, the lower-right half shaded.
+void DrawMarkDiamond(Image& img, int ox, int oy, int size, Col base) {
+  float half = float(size) / 2.0f;
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      float dx = float(x) + 0.5f - half, dy = float(y) + 0.5f - half;
+      float edge = half - (std::fabs(dx) + std::fabs(dy));
+      if (edge < 0) continue;
+      Col c;
+      if (edge < 1.0f)
+        c = Mix(base, kBlack, 0.65f);
+      else if (edge < 2.5f)
+        c = dx + dy < 0 ? Mix(base, kWhite, 0.45f) : Mix(base, kBlack, 0.35f);
+      else
+        c = base;
+      img.set(ox + x, oy + y, c);
+    }
+}
+
+// Column 7 (the wall code, never drawn in a field): the marks of garbage announced to a player.
+// A block of stone for each block to come, a larger amber mark for a whole row of five, and a
+// red one with a white star for five rows.
+void DrawGarbageMarks(Image& img) {
+  const int ox = 7 * 32;
+  DrawMarkDiamond(img, ox, 0, 11, Col{156, 152, 146});
+  DrawMarkDiamond(img, ox, 32, 13, Col{240, 150, 40});
+  DrawMarkDiamond(img, ox, 64, 15, Col{214, 36, 56});
+  FillPolygon(img, Star(float(ox) + 7.5f, 64 + 7.5f, 4.2f, 1.7f, 4, 0), kWhite);
+}
+
 Image MakeBlock() {
   Image img(320, 128);
+  DrawGarbageMarks(img);
   for (int row = 0; row < 4; ++row) {
     int oy = row * 32;
     // Column 0, the empty cell, stays key colour: the field is drawn after the piece, so any
@@ -235,6 +267,8 @@ void DrawHighlightBar(Image& img) {
     }
   }
 }
+
+void Bevel(Image& img, int l, int t, int r, int b, int width, Col light, Col dark);
 
 bool MakeFont(TextSetter& ts, Image& img) {
   img = Image(360, 640);
@@ -288,6 +322,27 @@ bool MakeFont(TextSetter& ts, Image& img) {
   for (const Word& w : words) {
     int mx = w.onBar ? kBarMarginX : 0, my = w.onBar ? kBarMarginY : 0;
     if (!ts.Fit(img, w.l + mx, w.t + my, w.r - mx, w.b - my, w.text, w.style)) return false;
+  }
+  // The pause menu's items, as small as the continue question's answers, clear of the ends of
+  // the bar cut at their width.
+  const Word pauseItems[] = {
+      {0, 459, 150, 480, "RETURN TO TITLE", yesno},
+      {0, 482, 112, 503, "CONTINUE", yesno},
+  };
+  for (const Word& w : pauseItems)
+    if (!ts.Fit(img, w.l + kBarMarginX, w.t, w.r - kBarMarginX, w.b, w.text, w.style)) return false;
+  // The pause menu's plate, cut at any height: its top row is the edge, the rows below the inside
+  // with its sides; the menu draws the top, the inside as often as it needs, and the top row again
+  // as the bottom edge.
+  img.fillRect(0, 632, 160, 640, Col{18, 22, 52});
+  for (int x = 0; x < 160; ++x) img.set(x, 632, Col{140, 170, 240});
+  for (int y = 632; y < 640; ++y) img.set(0, y, Col{140, 170, 240}), img.set(159, y, Col{140, 170, 240});
+  // Tabs over the coming-piece boxes: a plate of their own, so they read over any background.
+  const Word tabs[] = {{262, 459, 322, 479, "NEXT", label}, {262, 482, 322, 502, "NEXT 2", label}};
+  for (const Word& w : tabs) {
+    img.fillRect(w.l, w.t, w.r, w.b, Col{18, 22, 52});
+    Bevel(img, w.l, w.t, w.r, w.b, 1, Col{156, 176, 230}, Col{46, 56, 104});
+    if (!ts.Fit(img, w.l + 3, w.t + 2, w.r - 3, w.b - 1, w.text, w.style)) return false;
   }
 
   static const int left[10] = {140, 161, 178, 197, 215, 236, 254, 273, 292, 311};
@@ -589,7 +644,12 @@ Image MockGame(const PictureSet& p) {
     int nx = pl == 0 ? 135 : 407, ax = pl == 0 ? 38 : 504;
     tile(2, 0, nx + 16, 66), tile(5, 0, nx, 82), tile(2, 0, nx + 32, 82);
     tile(4, 0, ax + 16, 63), tile(1, 0, ax, 79), tile(3, 0, ax + 32, 79);
+    draw(p.font, nx + 2, 39, 262, 459, 322, 479);
+    draw(p.font, ax + 2, 36, 262, 482, 322, 502);
   }
+  // Garbage announced to player 2: a row of five and three single blocks.
+  draw(p.block, 368, 122, 224, 32, 237, 45);
+  for (int i = 0; i < 3; ++i) draw(p.block, 383 + 13 * i, 123, 224, 0, 235, 11);
   draw(p.font, 4, 135, 0, 416, 61, 457);
   draw(p.font, 544, 135, 78, 416, 142, 457);
   draw(p.font, 371, 234, 0, 594, 160, 632);
