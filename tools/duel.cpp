@@ -19,8 +19,10 @@
 #include <utility>
 
 #include <tu/tuSystem.h>
+#include <tu/version.h>
 
 #include "base/text.h"
+#include "sim/progress.h"
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
@@ -105,7 +107,7 @@ void PrintLevel(const char* name, const Tally& t) {
 
 const char kUsage[] =
     "usage: quorbistane-duel [--games N] [--solo N] [--pair A:B] [--difficulty D] [--minutes N] [--seed N]\n"
-    "                        [--help]\n";
+    "                        [--help] [--version]\n";
 const char kHelp[] =
     "Plays the computer's strengths (0 Easy, 1 Normal, 2 Hard, 3 the hidden level) against each\n"
     "other headless, then each alone, and prints wins, chains, pieces and garbage per minute.\n"
@@ -115,6 +117,7 @@ const char kHelp[] =
     "  --difficulty D  both fields' difficulty, 0 to 3 (default 1, Normal)\n"
     "  --minutes N     the longest game in minutes of play, 1 to 1440 (default 60)\n"
     "  --seed N        0 to 4294967295 (default 1)\n"
+    "On a terminal a line on standard error tells the progress every few seconds.\n"
     "Exit status: 0 done, 1 the program ended, 2 a wrong command line.\n";
 
 int Usage(const std::string& why) {
@@ -139,6 +142,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
     if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
       printf("%s%s", kUsage, kHelp);
+      return 0;
+    } else if (!strcmp(argv[i], "--version")) {
+      printf("quorbistane-duel %s\n", TU_VERSION_STRING);
       return 0;
     }
   for (int i = 1; i < argc; i += 2) {  // every option takes a value
@@ -183,6 +189,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  const long pairings = onlyA >= 0 ? 1 : kComputerLevels * (kComputerLevels - 1) / 2;
+  sim::Progress progress("quorbistane-duel", pairings * games + kComputerLevels * solo, 3.0, "game", 1);
+  long long played = 0;
   static const char* const kDifficultyNames[4] = {"Easy", "Normal", "Hard", "the hidden difficulty"};
   if (games > 0)
     printf("games between the computer's levels (%ld per pairing, seed %ld; both fields at %s)\n", games, seed,
@@ -200,6 +209,7 @@ int main(int argc, char** argv) {
           fprintf(stderr, "quorbistane-duel: the program ended\n");
           return 1;
         }
+        progress.Frame(++played);
       }
       printf("%s against %s: %s wins %.1f%%", kNames[hi], kNames[lo], kNames[hi], 100.0 * t[1].wins / games);
       if (t[0].undecided) printf(" (%ld undecided after %ld minutes)", t[0].undecided, minutes);
@@ -223,6 +233,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "quorbistane-duel: the program ended\n");
         return 1;
       }
+      progress.Frame(++played);
       long n = t.pieces - before;
       if (least < 0 || n < least) least = n;
       if (n > most) most = n;

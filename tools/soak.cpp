@@ -4,7 +4,7 @@
 // question both ways, never presses Escape and never picks the menu's quit item. After every frame it checks the game state's invariants; the first broken
 // one is printed with the frame and the seed, and the exit code is 1.
 //
-//   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--help]   (defaults: 1000000 frames, seed 1)
+//   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--help] [--version]   (defaults: 1000000 frames, seed 1)
 //
 // --versus plays versus games only. --mix measures the sound mixed as the clock moves, as the
 // device would take it, and reports the loudest sample and the samples at full scale.
@@ -18,6 +18,7 @@
 #include <string>
 
 #include <tu/tuSystem.h>
+#include <tu/version.h>
 
 #include "base/text.h"
 #include "sim/progress.h"
@@ -308,7 +309,7 @@ int Fail(long long frame, unsigned seed, const char* what) {
 
 }  // namespace
 
-const char kUsage[] = "usage: quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--help]\n";
+const char kUsage[] = "usage: quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--help] [--version]\n";
 const char kHelp[] =
     "Plays the real game headless with random keys of both players for FRAMES frames (default\n"
     "1000000) from SEED (0 to 4294967295, default 1), and checks the game state after every frame.\n"
@@ -331,6 +332,9 @@ int main(int argc, char** argv) {
     errno = 0;
     if (a == "--help" || a == "-h") {
       printf("%s%s", kUsage, kHelp);
+      return 0;
+    } else if (a == "--version") {
+      printf("quorbistane-soak %s\n", TU_VERSION_STRING);
       return 0;
     } else if (a == "--versus") {
       versusOnly = true;
