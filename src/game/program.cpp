@@ -52,6 +52,8 @@ const char kHelp[] =
     "  turn               X / Z           J / H\n"
     "  menu               Up, Down, X     W, S, J\n"
     "  Space pauses, Escape ends the game; F11 or Alt+Enter switch to fullscreen and back.\n"
+    "  The window opens at the largest whole multiple of 640 x 480 that fits the display's\n"
+    "  usable area, frame included (2x on 1920 x 1080).\n"
     "  Game pads play too: the first connected is player 1, the second player 2.\n"
     "  The menu's VS COMPUTER is the versus game against the computer.\n"
     "\n"
