@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <vector>
 #include <string>
 
 #include <tu/tuDraw.h>
@@ -109,7 +110,12 @@ TEST_F(Catalogue, AMissingEffectIsReportedOnceAndTheRestStillLoads) {
   UseFolderWithout("SE/erase.wav");
   LoadAssets();
   ASSERT_EQ(tu::platform::RecordedBoxes().size(), 1u);
-  EXPECT_NE(tu::platform::RecordedBoxes()[0].text.find("tuSound::LoadObject"), std::string::npos);
+  EXPECT_EQ(tu::platform::RecordedBoxes()[0].text, "tuSound::LoadObject : WAVEリソースが見つかりません");
+  const std::string& shown = tu::platform::RecordedBoxes()[0].shownText;
+  EXPECT_NE(shown.find("from " + scratch_ + "/"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("file not found:\n    SE/erase.wav\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("goes on without these sounds"), std::string::npos) << shown;
+  EXPECT_EQ(tuSystem::sys.shutdownDone, 0);
   EXPECT_EQ(assets.eraseSound, -1);
   EXPECT_EQ(assets.fontSprite, 11);
   // The sounds after the missing one still load, each under an id of its own.
@@ -131,6 +137,64 @@ TEST_F(Catalogue, AMissingPictureLeavesSpriteZeroAndTheNextPicturesLoad) {
   EXPECT_GT(assets.backSprites[2], assets.backSprites[0]);
   EXPECT_GT(assets.fontSprite, assets.titleSprite);
   EXPECT_EQ(assets.buttonSound2, 11);
+}
+
+// The game started headless as the real one starts: each file that did not load is named on
+// standard error with its folder and reason, all of them in one box; a picture missing or
+// broken ends the game with status 1, sounds alone let it play.
+TEST_F(Catalogue, StartedWithoutAPictureOrASoundTheGameSaysSoOnceAndEndsOnlyForThePicture) {
+  struct Case {
+    const char* leftOut;
+    const char* broken;  // replaced by a text file
+    int status;          // Main's result; -1: the game runs
+    std::vector<std::string> said;
+  } cases[] = {
+      {"BMP/Field.bmp", nullptr, 1,
+       {"cannot load picture BMP/Field.bmp from FOLDER: file not found\n", "without the picture above: ending"}},
+      {"", "BMP/Title.bmp", 1, {"cannot load picture BMP/Title.bmp from FOLDER: not a BMP file\n"}},
+      {"SE/erase.wav", "BGM/RANK.wav", -1,
+       {"cannot load sound SE/erase.wav from FOLDER: file not found\n",
+        "cannot load sound BGM/RANK.wav from FOLDER: not a WAV file\n", "playing on without the sounds above"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.leftOut) + (c.broken ? c.broken : ""));
+    testing_support::ResetHeadless();
+    UseFolderWithout(c.broken ? c.broken : c.leftOut);
+    if (c.broken) {
+      ASSERT_EQ(std::system(("echo not a picture >'" + scratch_ + "/" + c.broken + "'").c_str()), 0);
+    }
+    if (c.broken && c.leftOut[0]) {
+      ASSERT_EQ(unlink((scratch_ + "/" + c.leftOut).c_str()), 0);
+    }
+    tuSystem::UseHeadless();
+    char arg0[] = "quorbistane";
+    char* argv[] = {arg0};
+    testing::internal::CaptureStderr();
+    int status = -1;
+    if (c.status >= 0) {
+      status = tuSystem::Main(1, argv, GameProgram());
+    } else {
+      ASSERT_EQ(tuSystem::Start(1, argv, GameProgram()), 1);
+      for (int f = 0; f < 10; ++f) ASSERT_TRUE(tuSystem::RunFrame(16));
+      EXPECT_EQ(tuSystem::sys.sceneNo, 2);  // the menu runs
+    }
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, c.status);
+    for (std::string s : c.said) {
+      if (auto at = s.find("FOLDER"); at != std::string::npos) s.replace(at, 6, scratch_ + "/");
+      EXPECT_NE(err.find(s), std::string::npos) << "missing: " << s << "\nin: " << err;
+    }
+    ASSERT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+    const tu::platform::RecordedBox& box = tu::platform::RecordedBoxes()[0];
+    EXPECT_EQ(box.caption, "エラー発生");
+    EXPECT_EQ(box.shownCaption, "Quorbistane: error");
+    // What the desktop shows is plain ASCII, which any box font can draw.
+    for (unsigned char ch : box.shownText) EXPECT_LT(ch, 0x80) << box.shownText;
+    tuSound::Release();
+    tuDraw::Release();
+    std::system(("rm -rf '" + scratch_ + "'").c_str());
+    scratch_.clear();
+  }
 }
 
 TEST_F(Catalogue, APieceAmongEmptyCellsIsDrawnPixelForPixelOverTheFrame) {

@@ -29,6 +29,75 @@ TEST_F(Diagnostics, ErrorShowsContextAndMessageBeepsAndSetsTheFlag) {
   EXPECT_EQ(tuSystem::sys.messageBoxUp, 0);
 }
 
+TEST_F(Diagnostics, ADesktopBoxAndStandardErrorReadInEnglish) {
+  testing::internal::CaptureStderr();
+  tuSystem::Error("tuSystem::SetWait", "ウェイトNoが範囲外です", 0);
+  tuSystem::Error("game", "a message of the game's own", 0);
+  // A message naming its file keeps the name; a longer message that merely starts alike is
+  // not taken for the short one.
+  tuSystem::Error("tuSound::LoadStreamFile", "Ogg Vorbisファイルを読み込めません (BGM/a.ogg)", 0);
+  tuSystem::Error("game", "ウェイトNoが範囲外ですか", 0);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err,
+            "Quorbistane: tuSystem::SetWait : the wait number is out of range\n"
+            "Quorbistane: game : a message of the game's own\n"
+            "Quorbistane: tuSound::LoadStreamFile : cannot read the Ogg Vorbis sound (BGM/a.ogg)\n"
+            "Quorbistane: game : ウェイトNoが範囲外ですか\n");
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 4u);
+  EXPECT_EQ(tu::platform::RecordedBoxes()[0].shownText, "tuSystem::SetWait : the wait number is out of range");
+  EXPECT_EQ(tu::platform::RecordedBoxes()[0].shownCaption, "Quorbistane: error");
+}
+
+TEST_F(Diagnostics, LoadFailuresAreKeptFromAMarkAndHeldBoxesShowAsOne) {
+  tu::platform::SetExeFolderOverride("/games/q/");
+  for (int i = 0; i < 3; ++i) tuSystem::LoadError("tuDraw::LoadObject", "BMPファイルを読み込めません", "picture", "A.bmp", "x");
+  const int mark = tuSystem::LoadFailureCount();
+  EXPECT_EQ(mark, 3);
+  tu::platform::ClearRecordedBoxes();
+  int beeps = tu::platform::BeepCount();
+  testing::internal::CaptureStderr();
+  tuSystem::HoldErrors(1);
+  tuSystem::LoadError("tuDraw::LoadObject", "BMPファイルを読み込めません", "picture", "BMP/Field.bmp", "file not found");
+  tuSystem::LoadError("tuSound::LoadObject", "WAVEリソースが見つかりません", "sound", "SE/set.wav", "not a WAV file");
+  tuSystem::HoldErrors(0);
+  std::string err = testing::internal::GetCapturedStderr();
+  // Each said on standard error at once; no box yet, and the flag is set.
+  EXPECT_EQ(err,
+            "Quorbistane: cannot load picture BMP/Field.bmp from /games/q/: file not found\n"
+            "Quorbistane: cannot load sound SE/set.wav from /games/q/: not a WAV file\n");
+  EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
+  EXPECT_EQ(tuSystem::ErrorRaised(), 1);
+  ASSERT_EQ(tuSystem::LoadFailureCount(), mark + 2);
+  const tuSystem::LoadFailure* f = tuSystem::LoadFailureAt(mark + 1);
+  ASSERT_NE(f, nullptr);
+  EXPECT_STREQ(f->kind, "sound");
+  EXPECT_STREQ(f->name, "SE/set.wav");
+  EXPECT_STREQ(f->folder, "/games/q/");
+  EXPECT_STREQ(f->reason, "not a WAV file");
+  EXPECT_EQ(tuSystem::LoadFailureAt(mark + 2), nullptr);
+
+  EXPECT_EQ(tuSystem::ShowHeldErrors(nullptr), 2);
+  ASSERT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+  const auto& box = tu::platform::RecordedBoxes()[0];
+  EXPECT_EQ(box.text, "tuDraw::LoadObject : BMPファイルを読み込めません\ntuSound::LoadObject : WAVEリソースが見つかりません");
+  EXPECT_EQ(box.shownText,
+            "cannot load picture BMP/Field.bmp from /games/q/: file not found\n"
+            "cannot load sound SE/set.wav from /games/q/: not a WAV file");
+  EXPECT_EQ(tu::platform::BeepCount(), beeps + 1);
+  EXPECT_EQ(tuSystem::ShowHeldErrors("again"), 0);  // shown once
+  EXPECT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+
+  // Only the latest failures are kept.
+  for (int i = 0; i < tuSystem::kMaxLoadFailures; ++i)
+    tuSystem::LoadError("c", "m", "sound", std::to_string(i).c_str(), "r");
+  const int count = tuSystem::LoadFailureCount();
+  EXPECT_EQ(tuSystem::LoadFailureAt(count - tuSystem::kMaxLoadFailures - 1), nullptr);
+  ASSERT_NE(tuSystem::LoadFailureAt(count - tuSystem::kMaxLoadFailures), nullptr);
+  EXPECT_STREQ(tuSystem::LoadFailureAt(count - tuSystem::kMaxLoadFailures)->name, "0");
+  EXPECT_STREQ(tuSystem::LoadFailureAt(count - 1)->name, std::to_string(tuSystem::kMaxLoadFailures - 1).c_str());
+  tu::platform::SetExeFolderOverride("");
+}
+
 TEST_F(Diagnostics, ExitOnErrorShutsDownOnlyAfterAnError) {
   EXPECT_EQ(tuSystem::ExitOnError(), 0);
   EXPECT_EQ(tuSystem::sys.shutdownDone, 0);

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -253,13 +254,87 @@ TEST_F(Sim, TimersAndTheFrameMeterRunOnTheManualClockFromTheStartTick) {
   EXPECT_EQ(wrap.dump["fps"], "62.5 fps ( max 62.5 / min 62.5 )");
 }
 
-TEST_F(Sim, MissingAssetsAreReportedInTheBoxesAndTheRunGoesOn) {
-  Result r = Run("--frames 3 --assets " + dir + "/nothing-here");
+// Inputs the run cannot use, and runs that would not give what was asked for: each ends with
+// its own exit code and says why, naming the file, before any frame runs where it can.
+TEST_F(Sim, BadInputsAndFailedLoadsAreNamedAndNeverReportedAsSuccess) {
+  const std::string bin = std::string(QUORBISTANE_SIM).substr(0, std::string(QUORBISTANE_SIM).rfind('/'));
+  // A game folder of links to the built files, with one picture or sound broken or missing.
+  auto folderWith = [&](const std::string& name, const std::string& broken, const std::string& missing) {
+    std::string d = dir + "/" + name;
+    std::string cmd = "mkdir -p '" + d + "' && for f in BMP BGM SE; do cp -rs '" + bin + "'/$f '" + d + "'/; done";
+    if (!broken.empty()) cmd += " && rm '" + d + "/" + broken + "' && echo junk >'" + d + "/" + broken + "'";
+    if (!missing.empty()) cmd += " && rm '" + d + "/" + missing + "'";
+    EXPECT_EQ(system(cmd.c_str()), 0) << cmd;
+    return d;
+  };
+  EXPECT_EQ(system(("mkdir -p " + dir + "/empty " + dir + "/folder").c_str()), 0);
+  std::string brokenPicture = folderWith("picture", "BMP/Title.bmp", "");
+  std::string missingSound = folderWith("sound", "", "SE/erase.wav");
+  std::string binary = Write("binary.txt", std::string("\x1b[2J\x7f") + std::string(4, '\0') + " x tap\n");
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::vector<std::string> said;  // on standard error
+    bool ran;                       // the dump and the trace were written
+  } cases[] = {
+      {"--frames 30 --assets " + dir + "/empty",
+       3,
+       {"cannot load picture BMP/Field.bmp from " + dir + "/empty/: file not found\n",
+        "cannot load sound SE/erase.wav from " + dir + "/empty/: file not found\n",
+        "raised 1 error box and ended at start-up (--allow-errors to accept)"},
+       true},
+      {"--frames 30 --assets " + brokenPicture, 3,
+       {"cannot load picture BMP/Title.bmp from " + brokenPicture + "/: not a BMP file\n"}, true},
+      {"--frames 30 --assets " + missingSound, 3,
+       {"cannot load sound SE/erase.wav from " + missingSound + "/: file not found\n", "raised 1 error box ("},
+       true},
+      {"--frames 30 --allow-errors --assets " + missingSound, 0, {"playing on without the sound above"}, true},
+      {"--assets " + dir + "/nothing-here", 2, {"--assets " + dir + "/nothing-here is not a folder"}, false},
+      {"--frames 3 --script " + dir + "/folder", 2, {"cannot read the script " + dir + "/folder: is a folder"}, false},
+      {"--script " + binary, 2, {"script line 1: bad frame number: \"\\x1B[2J\\x7F\\x00"}, false},
+      {"--frames 10 --shot 50:" + dir + "/late.png", 2, {"--shot 50: the run has frames 0 to 9\n"}, false},
+      {"--frames 1000000000", 2, {"--frames needs a number from 0 to 100000000"}, false},
+      {"--frames 10 --dump /nonexistent-folder/d.json", 1,
+       {"cannot write the dump /nonexistent-folder/d.json: its folder /nonexistent-folder: No such file"}, false},
+      {"--frames 10 --dump " + dir + "/folder", 1, {"cannot write the dump " + dir + "/folder: is a folder"}, false},
+      {"--frames 10 --shot 5:/nonexistent-folder/s.png", 1, {"cannot write the shot /nonexistent-folder/s.png"},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    remove((dir + "/trace.txt").c_str());
+    remove((dir + "/dump.json").c_str());
+    std::string cmd = std::string(QUORBISTANE_SIM) + " --dump " + dir + "/dump.json --trace " + dir + "/trace.txt " +
+                      c.args + " 2>" + dir + "/err.txt";
+    int status = system(cmd.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exitCode);
+    std::string err = Read(dir + "/err.txt");
+    for (const std::string& s : c.said) EXPECT_NE(err.find(s), std::string::npos) << "missing: " << s << "\nin: " << err;
+    for (unsigned char ch : err) EXPECT_TRUE(ch == '\n' || (ch >= 0x20 && ch < 0x7F)) << int(ch);
+    EXPECT_EQ(access((dir + "/trace.txt").c_str(), F_OK) == 0, c.ran);
+    EXPECT_EQ(access((dir + "/dump.json").c_str(), F_OK) == 0, c.ran);
+  }
+  EXPECT_NE(access((dir + "/late.png").c_str(), F_OK), 0);
+  // The dump of a run that ended at start-up says so and lists the one box.
+  Result r = Run("--frames 3 --allow-errors --assets " + dir + "/empty");
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  ASSERT_EQ(r.dump["boxes"].size(), 20u);  // eight pictures and twelve sounds
+  EXPECT_EQ(r.dump["ended"], true);
+  EXPECT_EQ(r.dump["frames"], 0);
+  EXPECT_EQ(r.dump["exitStatus"], 1);
+  ASSERT_EQ(r.dump["boxes"].size(), 1u);
   EXPECT_EQ(r.dump["boxes"][0]["caption"], "エラー発生");
   EXPECT_EQ(r.dump["boxes"][0]["text"].get<std::string>().rfind("tuDraw::LoadObject : ", 0), 0u);
-  EXPECT_EQ(r.dump["sceneNo"], 2);
+  EXPECT_NE(r.dump["boxes"][0]["shown"].get<std::string>().find("BMP/Font.bmp"), std::string::npos);
+}
+
+TEST_F(Sim, HelpAndVersionExitWithZero) {
+  for (const char* arg : {"--help", "--version"}) {
+    std::string out = dir + "/out.txt";
+    int status = system((std::string(QUORBISTANE_SIM) + " " + arg + " >" + out + " 2>&1").c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << arg;
+    EXPECT_NE(Read(out).find("quorbistane-sim"), std::string::npos) << arg;
+  }
+  EXPECT_NE(Read(dir + "/out.txt").find("quorbistane-sim 0."), std::string::npos);
 }
 
 TEST_F(Sim, SameArgumentsGiveTheSameDumpAndPictures) {

@@ -19,7 +19,10 @@
 #include <utility>
 
 #include <tu/tuSystem.h>
+#include <tu/version.h>
 
+#include "base/text.h"
+#include "sim/progress.h"
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
@@ -102,11 +105,23 @@ void PrintLevel(const char* name, const Tally& t) {
          PerMinute(t.garbage, t.frames));
 }
 
-int Usage(const char* why) {
-  fprintf(stderr,
-          "quorbistane-duel: %s\nusage: quorbistane-duel [--games N] [--solo N] [--pair A:B] [--difficulty D] "
-          "[--minutes N] [--seed N]\n",
-          why);
+const char kUsage[] =
+    "usage: quorbistane-duel [--games N] [--solo N] [--pair A:B] [--difficulty D] [--minutes N] [--seed N]\n"
+    "                        [--help] [--version]\n";
+const char kHelp[] =
+    "Plays the computer's strengths (0 Easy, 1 Normal, 2 Hard, 3 the hidden level) against each\n"
+    "other headless, then each alone, and prints wins, chains, pieces and garbage per minute.\n"
+    "  --games N       games a pairing, 0 to 100000 (default 200)\n"
+    "  --solo N        one-player games a strength, 0 to 100000 (default 20)\n"
+    "  --pair A:B      only the pairing of strengths A and B (0..3)\n"
+    "  --difficulty D  both fields' difficulty, 0 to 3 (default 1, Normal)\n"
+    "  --minutes N     the longest game in minutes of play, 1 to 1440 (default 60)\n"
+    "  --seed N        0 to 4294967295 (default 1)\n"
+    "On a terminal a line on standard error tells the progress every few seconds.\n"
+    "Exit status: 0 done, 1 the program ended, 2 a wrong command line.\n";
+
+int Usage(const std::string& why) {
+  fprintf(stderr, "quorbistane-duel: %s\n%s", why.c_str(), kUsage);
   return 2;
 }
 
@@ -124,19 +139,27 @@ bool Number(const char* s, long lo, long hi, long* out) {
 int main(int argc, char** argv) {
   long games = 200, solo = 20, seed = 1, difficulty = 1, minutes = 60;
   int onlyA = -1, onlyB = -1;
+  for (int i = 1; i < argc; ++i)
+    if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+      printf("%s%s", kUsage, kHelp);
+      return 0;
+    } else if (!strcmp(argv[i], "--version")) {
+      printf("quorbistane-duel %s\n", TU_VERSION_STRING);
+      return 0;
+    }
   for (int i = 1; i < argc; i += 2) {  // every option takes a value
     const char* a = argv[i];
     const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
     if (!strcmp(a, "--games")) {
-      if (!Number(v, 0, 100000, &games)) return Usage("--games needs a number of games");
+      if (!Number(v, 0, 100000, &games)) return Usage("--games needs a number of games from 0 to 100000");
     } else if (!strcmp(a, "--solo")) {
-      if (!Number(v, 0, 100000, &solo)) return Usage("--solo needs a number of games");
+      if (!Number(v, 0, 100000, &solo)) return Usage("--solo needs a number of games from 0 to 100000");
     } else if (!strcmp(a, "--difficulty")) {
       if (!Number(v, 0, 3, &difficulty)) return Usage("--difficulty needs a difficulty 0..3");
     } else if (!strcmp(a, "--minutes")) {
       if (!Number(v, 1, 24 * 60, &minutes)) return Usage("--minutes needs a number of minutes, 1 to 1440");
     } else if (!strcmp(a, "--seed")) {
-      if (!Number(v, 0, 4294967295L, &seed)) return Usage("--seed needs a number");
+      if (!Number(v, 0, 4294967295L, &seed)) return Usage("--seed needs a number from 0 to 4294967295");
     } else if (!strcmp(a, "--pair")) {
       if (!v || strlen(v) != 3 || v[1] != ':' || v[0] < '0' || v[0] > '3' || v[2] < '0' || v[2] > '3' || v[0] == v[2])
         return Usage("--pair needs two different levels 0..3, as A:B");
@@ -144,7 +167,7 @@ int main(int argc, char** argv) {
       onlyB = v[2] - '0';
       if (onlyA > onlyB) std::swap(onlyA, onlyB);
     } else {
-      return Usage((std::string("unknown argument '") + a + "'").c_str());
+      return Usage("unknown argument '" + tu::Printable(a) + "'");
     }
   }
 
@@ -166,6 +189,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  const long pairings = onlyA >= 0 ? 1 : kComputerLevels * (kComputerLevels - 1) / 2;
+  sim::Progress progress("quorbistane-duel", pairings * games + kComputerLevels * solo, 3.0, "game", 1);
+  long long played = 0;
   static const char* const kDifficultyNames[4] = {"Easy", "Normal", "Hard", "the hidden difficulty"};
   if (games > 0)
     printf("games between the computer's levels (%ld per pairing, seed %ld; both fields at %s)\n", games, seed,
@@ -183,6 +209,7 @@ int main(int argc, char** argv) {
           fprintf(stderr, "quorbistane-duel: the program ended\n");
           return 1;
         }
+        progress.Frame(++played);
       }
       printf("%s against %s: %s wins %.1f%%", kNames[hi], kNames[lo], kNames[hi], 100.0 * t[1].wins / games);
       if (t[0].undecided) printf(" (%ld undecided after %ld minutes)", t[0].undecided, minutes);
@@ -206,6 +233,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "quorbistane-duel: the program ended\n");
         return 1;
       }
+      progress.Frame(++played);
       long n = t.pieces - before;
       if (least < 0 || n < least) least = n;
       if (n > most) most = n;

@@ -4,11 +4,12 @@
 // question both ways, never presses Escape and never picks the menu's quit item. After every frame it checks the game state's invariants; the first broken
 // one is printed with the frame and the seed, and the exit code is 1.
 //
-//   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix]     (defaults: 1000000 frames, seed 1)
+//   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--help] [--version]   (defaults: 1000000 frames, seed 1)
 //
 // --versus plays versus games only. --mix measures the sound mixed as the clock moves, as the
 // device would take it, and reports the loudest sample and the samples at full scale.
 #include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,10 @@
 #include <string>
 
 #include <tu/tuSystem.h>
+#include <tu/version.h>
+
+#include "base/text.h"
+#include "sim/progress.h"
 
 #include "game/computer.h"
 #include "game/game.h"
@@ -305,6 +310,16 @@ int Fail(long long frame, unsigned seed, const char* what) {
 
 }  // namespace
 
+const char kUsage[] = "usage: quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--help] [--version]\n";
+const char kHelp[] =
+    "Plays the real game headless with random keys of both players for FRAMES frames (default\n"
+    "1000000) from SEED (0 to 4294967295, default 1), and checks the game state after every frame.\n"
+    "On a terminal a line on standard error tells the progress every few seconds.\n"
+    "  --versus  versus games only\n"
+    "  --mix     measure the mixed sound: the loudest sample and the samples at full scale\n"
+    "Exit status: 0 every frame kept the state whole; 1 a broken invariant (printed with its frame\n"
+    "and the seed) or the program did not start; 2 a wrong command line.\n";
+
 int main(int argc, char** argv) {
   long long frames = 1000000;
   unsigned seed = 1;
@@ -314,24 +329,36 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     char* end = nullptr;
     bool ok = true;
-    if (a == "--versus") {
+    const char* why = "unknown argument";
+    errno = 0;
+    if (a == "--help" || a == "-h") {
+      printf("%s%s", kUsage, kHelp);
+      return 0;
+    } else if (a == "--version") {
+      printf("quorbistane-soak %s\n", TU_VERSION_STRING);
+      return 0;
+    } else if (a == "--versus") {
       versusOnly = true;
     } else if (a == "--mix") {
       mix = true;
+    } else if (a.rfind("--", 0) == 0) {
+      ok = false;
     } else if (positional == 0) {
+      why = "FRAMES must be a number of frames, 0 or more, not";
       frames = strtoll(argv[i], &end, 10);
-      ok = *end == 0 && end != argv[i] && frames >= 0;
+      ok = *end == 0 && end != argv[i] && frames >= 0 && errno == 0;
       ++positional;
     } else if (positional == 1) {
-      unsigned long s = strtoul(argv[i], &end, 10);
-      ok = *end == 0 && end != argv[i];
+      why = "SEED must be a number from 0 to 4294967295, not";
+      long long s = strtoll(argv[i], &end, 10);
+      ok = *end == 0 && end != argv[i] && s >= 0 && s <= 4294967295LL && errno == 0;
       seed = static_cast<unsigned>(s);
       ++positional;
     } else {
       ok = false;
     }
     if (!ok) {
-      fprintf(stderr, "usage: quorbistane-soak [FRAMES] [SEED] [--versus] [--mix]\n");
+      fprintf(stderr, "quorbistane-soak: %s '%s'\n%s", why, tu::Printable(a).c_str(), kUsage);
       return 2;
     }
   }
@@ -355,11 +382,13 @@ int main(int argc, char** argv) {
   int lastScene = tuSystem::sys.sceneNo;
   int lastResultStep = game.resultStep;
   auto start = std::chrono::steady_clock::now();
+  sim::Progress progress("quorbistane-soak", frames);
   char buf[256];
   for (long long f = 0; f < frames; ++f) {
     driver.Input();
     if (!tuSystem::RunFrame(kFrameMs)) return Fail(f, seed, "the program ended (a quit was never asked for)");
     ++n.frames;
+    progress.Frame(n.frames);
 
     for (int pl = 0; pl < 2; ++pl)
       if (const char* why = BrokenInvariant(pl, buf, sizeof buf)) return Fail(f, seed, why);

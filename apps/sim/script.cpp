@@ -8,6 +8,8 @@
 #include <tu/keys.h>
 #include <tu/tuSystem.h>
 
+#include "base/text.h"
+
 namespace sim {
 
 int KeyCode(const std::string& name) {
@@ -61,7 +63,7 @@ bool ParseScript(const std::string& text, Script* out, std::string* error) {
     for (std::string w; in >> w;) words.push_back(w);
     if (words.empty()) continue;  // blank or comment only
     auto fail = [&](const std::string& why) {
-      *error = "script line " + std::to_string(number) + ": " + why + ": \"" + line + "\"";
+      *error = "script line " + std::to_string(number) + ": " + why + ": \"" + tu::Printable(line, 40) + "\"";
       return false;
     };
     if (words.size() < 3) return fail("expected FRAME KEY down|up|tap");
@@ -73,14 +75,14 @@ bool ParseScript(const std::string& text, Script* out, std::string* error) {
     int frame;
     if (!ParseFrame(f, &frame)) return fail("bad frame number");
     int vk = KeyCode(key);
-    if (vk < 0) return fail("unknown key '" + key + "'");
+    if (vk < 0) return fail("unknown key '" + tu::Printable(key) + "'");
     if (action == "down" || action == "up") {
       timed.push_back({{frame, vk, action == "down"}, static_cast<int>(timed.size())});
     } else if (action == "tap") {
       timed.push_back({{frame, vk, true}, static_cast<int>(timed.size())});
       timed.push_back({{frame + 1, vk, false}, static_cast<int>(timed.size())});
     } else {
-      return fail("unknown action '" + action + "'");
+      return fail("unknown action '" + tu::Printable(action) + "'");
     }
     out->lastFrame = std::max(out->lastFrame, frame);
   }

@@ -12,13 +12,21 @@
 #include <string>
 #include <vector>
 
-#include <tu/tuSystem.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+
+#include <tu/tuSystem.h>
+#include <tu/version.h>
+
+#include "base/text.h"
 #include "frame.h"
 #include "game/game.h"
 #include "game/model.h"
 #include "game/settings.h"
 #include "platform/seams.h"
+#include "progress.h"
 #include "script.h"
 #include "state.h"
 
@@ -29,7 +37,27 @@ namespace {
 const char kUsage[] =
     "usage: quorbistane-sim [--seed N] [--frame-ms N] [--frames N] [--start-tick N] [--script FILE]\n"
     "                       [--state FILE] [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]...\n"
-    "                       [--assets DIR] [--config FILE]\n";
+    "                       [--assets DIR] [--config FILE] [--allow-errors] [--help] [--version]\n";
+
+const char kHelp[] =
+    "Runs the Quorbistane game without a window, from a script of keys, and prints its state as JSON.\n"
+    "\n"
+    "  --seed N              the game's random seed, 0 to 4294967295 (default 1)\n"
+    "  --frame-ms N          milliseconds a frame, 0 to 100000 (default 16)\n"
+    "  --frames N            frames to run, 0 to 100000000 (default: to the script's last event)\n"
+    "  --start-tick N        the clock's first tick, 0 to 4294967295 (default 0)\n"
+    "  --script FILE         key events, one a line: FRAME KEY down|up|tap (- for standard input)\n"
+    "  --state FILE          JSON fields of the game to set before the first frame\n"
+    "  --dump FILE           where the final state goes (default -, standard output)\n"
+    "  --trace FILE          a line a frame: frame, scene, both phases and both scores\n"
+    "  --shot FRAME:FILE.png the screen after that frame (FRAME below --frames); repeatable\n"
+    "  --assets DIR          pictures and sounds from DIR/BMP, DIR/BGM and DIR/SE\n"
+    "  --config FILE         the settings file to read instead of the player's own\n"
+    "  --allow-errors        an error box (a file that did not load) does not fail the run\n"
+    "\n"
+    "Every output is checked for writing before the run. Exit status: 0 done; 1 an output cannot be\n"
+    "written or the program did not start; 2 bad arguments, script or state; 3 the program raised\n"
+    "an error box (without --allow-errors).\n";
 
 struct Shot {
   int frame;
@@ -44,7 +72,10 @@ struct Options {
   std::string script, state, dump = "-", trace, assets;
   std::string config;  // the settings file; empty: the player's own
   std::vector<Shot> shots;
+  bool allowErrors = false;
 };
+
+constexpr long long kMaxFrames = 100000000;
 
 bool Number(const char* s, long long lo, long long hi, long long* out) {
   if (!s || !*s) return false;
@@ -60,19 +91,49 @@ int Usage(const std::string& why) {
   return 2;
 }
 
-bool ReadAll(const std::string& name, std::string* out) {
+// Reads a whole file, or standard input for "-"; anything but a regular file is refused.
+bool ReadAll(const std::string& name, std::string* out, std::string* why) {
   if (name == "-") {
     std::ostringstream s;
     s << std::cin.rdbuf();
     *out = s.str();
     return true;
   }
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0) {
+    *why = strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *why = S_ISDIR(st.st_mode) ? "is a folder, not a file" : "is not a regular file";
+    return false;
+  }
   std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
+  if (!in) {
+    *why = strerror(errno);
+    return false;
+  }
   std::ostringstream s;
   s << in.rdbuf();
   *out = s.str();
   return true;
+}
+
+// Why `name` cannot be written (empty when it can), without touching it: an existing file must
+// be writable, a new one needs a writable folder.
+std::string CannotWrite(const std::string& name) {
+  if (name == "-") return "";
+  struct stat st;
+  if (stat(name.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return "is a folder";
+    return access(name.c_str(), W_OK) == 0 ? "" : strerror(errno);
+  }
+  if (errno != ENOENT) return strerror(errno);
+  auto slash = name.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+  if (stat(folder.c_str(), &st) != 0) return "its folder " + folder + ": " + strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+  return access(folder.c_str(), W_OK | X_OK) == 0 ? "" : "its folder " + folder + ": " + strerror(errno);
 }
 
 // Writes to a file, or to standard output for "-".
@@ -97,13 +158,14 @@ int ParseArgs(int argc, char** argv, Options* o) {
     const char* v = nullptr;
     long long n = 0;
     if (a == "--seed") {
-      if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--seed needs a number");
+      if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--seed needs a number from 0 to 4294967295");
       o->seed = static_cast<unsigned>(n);
     } else if (a == "--frame-ms") {
-      if (!value(&v) || !Number(v, 0, 100000, &n)) return Usage("--frame-ms needs a number of milliseconds");
+      if (!value(&v) || !Number(v, 0, 100000, &n))
+        return Usage("--frame-ms needs a number of milliseconds from 0 to 100000");
       o->frameMs = static_cast<int>(n);
     } else if (a == "--frames") {
-      if (!value(&v) || !Number(v, 0, 100000000, &n)) return Usage("--frames needs a number");
+      if (!value(&v) || !Number(v, 0, kMaxFrames, &n)) return Usage("--frames needs a number from 0 to 100000000");
       o->frames = static_cast<int>(n);
     } else if (a == "--start-tick") {
       if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--start-tick needs a tick from 0 to 4294967295");
@@ -123,14 +185,19 @@ int ParseArgs(int argc, char** argv, Options* o) {
       std::string s = v;
       auto colon = s.find(':');
       if (colon == std::string::npos || colon + 1 >= s.size() ||
-          !Number(s.substr(0, colon).c_str(), 0, 100000000, &n))
-        return Usage("--shot needs FRAME:FILE.png");
+          !Number(s.substr(0, colon).c_str(), 0, kMaxFrames - 1, &n))
+        return Usage("--shot needs FRAME:FILE.png, FRAME from 0 to 99999999");
       o->shots.push_back({static_cast<int>(n), s.substr(colon + 1)});
+    } else if (a == "--allow-errors") {
+      o->allowErrors = true;
     } else if (a == "--help" || a == "-h") {
-      std::cout << kUsage;
+      std::cout << kUsage << "\n" << kHelp;
+      return -1;
+    } else if (a == "--version") {
+      std::cout << "quorbistane-sim " << TU_VERSION_STRING << "\n";
       return -1;
     } else {
-      return Usage("unknown argument '" + a + "'");
+      return Usage("unknown argument '" + tu::Printable(a) + "'");
     }
   }
   return 0;
@@ -185,7 +252,7 @@ int Run(int argc, char** argv) {
   Script script;
   if (!o.script.empty()) {
     std::string text, error;
-    if (!ReadAll(o.script, &text)) return Usage("cannot read the script " + o.script);
+    if (!ReadAll(o.script, &text, &error)) return Usage("cannot read the script " + tu::Printable(o.script) + ": " + error);
     if (!ParseScript(text, &script, &error)) {
       std::cerr << "quorbistane-sim: " << error << "\n";
       return 2;
@@ -194,15 +261,37 @@ int Run(int argc, char** argv) {
   if (!o.config.empty() && !std::ifstream(o.config)) return Usage("cannot read the settings " + o.config);
   nlohmann::json state;
   if (!o.state.empty()) {
-    std::string text;
-    if (!ReadAll(o.state, &text)) return Usage("cannot read the state " + o.state);
+    std::string text, error;
+    if (!ReadAll(o.state, &text, &error)) return Usage("cannot read the state " + tu::Printable(o.state) + ": " + error);
     state = nlohmann::json::parse(text, nullptr, false);
     if (state.is_discarded()) {
-      std::cerr << "quorbistane-sim: state: " << o.state << " is not valid JSON\n";
+      std::cerr << "quorbistane-sim: state: " << tu::Printable(o.state) << " is not valid JSON\n";
       return 2;
     }
   }
   int frames = o.frames >= 0 ? o.frames : std::max(script.lastFrame + 1, 1);
+  for (const Shot& s : o.shots)
+    if (s.frame >= frames)
+      return Usage("--shot " + std::to_string(s.frame) + ": the run has frames 0 to " + std::to_string(frames - 1) +
+                   (o.frames >= 0 ? "" : " (give --frames for a longer one)"));
+
+  if (!o.assets.empty()) {
+    struct stat st;
+    if (stat(o.assets.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      return Usage("--assets " + tu::Printable(o.assets) + " is not a folder");
+  }
+
+  // Every output is checked before the run, so a long run never ends unable to say its result.
+  std::vector<std::pair<std::string, std::string>> outputs = {{"dump", o.dump}};
+  if (!o.trace.empty()) outputs.push_back({"trace", o.trace});
+  for (const Shot& s : o.shots) outputs.push_back({"shot", s.file});
+  for (const auto& [what, name] : outputs) {
+    std::string why = CannotWrite(name);
+    if (!why.empty()) {
+      std::cerr << "quorbistane-sim: cannot write the " << what << " " << tu::Printable(name) << ": " << why << "\n";
+      return 1;
+    }
+  }
 
   // The player's settings, as the game reads them; a scripted run changes nothing in the file.
   LoadSettings(o.config.empty() ? DefaultSettingsPath() : o.config);
@@ -215,11 +304,13 @@ int Run(int argc, char** argv) {
   program.seed = o.seed;
   char arg0[] = "quorbistane";
   char* args[] = {arg0};
-  if (!tuSystem::Start(1, args, program)) {
+  // A program that ends while it loads (it cannot run without its pictures) ran no frame.
+  bool ended = !tuSystem::Start(1, args, program);
+  if (ended && !tuSystem::sys.shutdownDone) {
     std::cerr << "quorbistane-sim: the program did not start\n";
     return 1;
   }
-  if (!state.is_null()) {
+  if (!state.is_null() && !ended) {
     std::string error;
     if (!ApplyState(state, &error)) {
       std::cerr << "quorbistane-sim: " << error << "\n";
@@ -231,15 +322,15 @@ int Run(int argc, char** argv) {
   if (!o.trace.empty()) {
     trace.open(o.trace);
     if (!trace) {
-      std::cerr << "quorbistane-sim: cannot write the trace " << o.trace << "\n";
+      std::cerr << "quorbistane-sim: cannot write the trace " << tu::Printable(o.trace) << "\n";
       return 1;
     }
   }
   SoundCounter sounds;
   size_t next = 0;
   int ran = 0;
-  bool ended = false;
-  for (int f = 0; f < frames; ++f) {
+  Progress progress("quorbistane-sim", frames);
+  for (int f = 0; f < frames && !ended; ++f) {
     for (; next < script.events.size() && script.events[next].frame <= f; ++next)
       tuSystem::PressKey(script.events[next].vk, script.events[next].down);
     if (!tuSystem::RunFrame(static_cast<uint32_t>(o.frameMs))) {
@@ -247,6 +338,7 @@ int Run(int argc, char** argv) {
       break;
     }
     ++ran;
+    progress.Frame(ran);
     sounds.AfterFrame();
     if (trace)
       trace << f << " " << tuSystem::sys.sceneNo << " " << game.player[0].phase << " "
@@ -270,11 +362,21 @@ int Run(int argc, char** argv) {
   for (auto& [k, v] : gameState.items()) dump[k] = v;
   dump["sounds"] = sounds.Json();
   nlohmann::ordered_json boxes = nlohmann::ordered_json::array();
-  for (const auto& b : tu::platform::RecordedBoxes()) boxes.push_back({{"caption", b.caption}, {"text", b.text}});
+  for (const auto& b : tu::platform::RecordedBoxes())
+    boxes.push_back({{"caption", b.caption}, {"text", b.text}, {"shown", b.shownText}});
   dump["boxes"] = boxes;
+  dump["exitStatus"] = tuSystem::sys.exitStatus;
   if (!WriteAll(o.dump, CompactNumberArrays(dump.dump(2)) + "\n")) {
-    std::cerr << "quorbistane-sim: cannot write the dump " << o.dump << "\n";
+    std::cerr << "quorbistane-sim: cannot write the dump " << tu::Printable(o.dump) << "\n";
     return 1;
+  }
+  // The files that did not load are named on standard error already, one a line.
+  size_t errorBoxes = 0;
+  for (const auto& b : tu::platform::RecordedBoxes()) errorBoxes += b.caption == "エラー発生";
+  if (errorBoxes > 0 && !o.allowErrors) {
+    std::cerr << "quorbistane-sim: the program raised " << errorBoxes << " error box" << (errorBoxes == 1 ? "" : "es")
+              << (ended && ran == 0 ? " and ended at start-up" : "") << " (--allow-errors to accept)\n";
+    return 3;
   }
   return 0;
 }

@@ -51,6 +51,16 @@ struct Program {
   unsigned seed = 0;
 };
 
+// A picture or sound that a loader could not load (LoadError).
+struct LoadFailure {
+  char kind[8] = {};      // "picture" or "sound"
+  char name[64] = {};     // the name the loader was given
+  char folder[256] = {};  // the folder that name is relative to (the program's), ending in "/"
+  char reason[80] = {};   // why, in English: "file not found", "not a BMP file", ...
+};
+// The load failures kept: the latest ones, when there are more.
+constexpr int kMaxLoadFailures = 64;
+
 // The shell's state: plain fields, reset by Init.
 struct SystemState {
   // Start-up, loop and scenes
@@ -96,6 +106,13 @@ struct SystemState {
   uint32_t waitStart[kWaitSlots + 1] = {};  // tick each slot was armed at
   // Diagnostics
   int errorFlag = 0;
+  int exitStatus = 0;  // what Main returns
+  int holdErrors = 0;  // error boxes are held back (HoldErrors)
+  int heldErrors = 0;
+  char heldText[4096] = {};      // the held reports, one a line, as the box records them
+  char heldReadable[4096] = {};  // the same in English
+  int loadFailureCount = 0;      // since Init; the latest kMaxLoadFailures are kept
+  LoadFailure loadFailures[kMaxLoadFailures];
   // Paths
   char path[256] = {};
   char altRoot[256] = {};
@@ -118,9 +135,14 @@ int CheckInstance(const char* title);
 void SetIme(int on);
 void OnActivate(int reason);
 int Exit();
-// The entry point: start-up, loop until quit; returns 0 in every case.
+// The entry point's result from now on (0 unless set): a program that ends because it cannot
+// run sets it before Exit.
+void SetExitStatus(int status);
+// The entry point: start-up, loop until quit; returns the exit status (SetExitStatus), 0 unless
+// the program set one.
 int Main(int argc, char** argv, const Program& program);
-// Start-up only (steps up to the loop); 1 when the loop may run, 0 when start-up ended the program.
+// Start-up only (steps up to the loop); 1 when the loop may run, 0 when start-up ended the
+// program (a second copy, no window, or Exit called while the assets loaded).
 int Start(int argc, char** argv, const Program& program);
 // One turn of the loop: one message, or a frame when the queue is empty. 0 after the quit message.
 int Turn();
@@ -187,7 +209,28 @@ void Delay(uint32_t ms);
 void ResetWaits();  // every slot to WAIT_NEVER (display set-up)
 
 // ---- Diagnostics
+// Reports a failure: a beep and an error box whose text is `context` + " : " + `message` (the
+// library's messages are Japanese); sets the error flag and returns 0. The same report goes to
+// standard error in English ("<program>: context : reason"), and an error box on a desktop
+// shows that English text, which its font can always draw. `code` is not shown.
 int Error(const char* context, const char* message, int code);
+// Reports a failed load as Error does, and keeps it as a LoadFailure: standard error and the
+// box's English text say "cannot load <kind> <name> from <folder>: <reason>". `kind` is
+// "picture" or "sound", `reason` English. Returns 0.
+int LoadError(const char* context, const char* message, const char* kind, const char* name,
+              const char* reason);
+// Load failures since Init: the count is a mark to read the later ones from with LoadFailureAt
+// (0 = the first since Init). Null for an index not kept (out of range, or older than the
+// latest kMaxLoadFailures).
+int LoadFailureCount();
+const LoadFailure* LoadFailureAt(int index);
+// Holds error boxes back while on: reports still set the flag and go to standard error, but
+// their boxes are kept for ShowHeldErrors instead of shown one by one.
+void HoldErrors(int on);
+// Shows the reports held back since the last call in one error box, whose text (recorded in
+// headless runs) is theirs, one a line; a desktop shows `readable` instead (null: their English
+// texts). Returns how many there were; none shows nothing.
+int ShowHeldErrors(const char* readable);
 int ErrorRaised();
 int ExitOnError();
 void Message(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -38,4 +38,20 @@ void FormatCut(char* out, size_t size, const char* format, va_list args) {
   if (n < 0) out[0] = 0;
 }
 
+std::string Printable(const std::string& text, size_t max) {
+  std::string out;
+  for (size_t i = 0; i < text.size() && i < max; ++i) {
+    unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b >= 0x20 && b < 0x7F) {
+      out += static_cast<char>(b);
+    } else {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02X", b);
+      out += hex;
+    }
+  }
+  if (text.size() > max) out += "...";
+  return out;
+}
+
 }  // namespace tu

@@ -39,6 +39,8 @@ namespace {
 const char kTooLong[] = "ファイル名またはリソース名が長すぎます";
 const char kTooMany[] = "オブジェクト数が多過ぎます";
 const char kCannotRead[] = "BMPファイルを読み込めません";
+const char kLongName[] = "the name is longer than 30 characters";
+const char kNoFreeSprite[] = "all 1020 sprites are in use";
 
 bool ValidId(int id) { return id >= 0 && id < kMaxSprites; }
 
@@ -92,6 +94,20 @@ tu::platform::Surface* LoadBitmapResource(const char* name, int memoryKind, Load
   return Decode(*res, true, memoryKind, met);
 }
 
+// Why the picture `name` did not load, in English, for the report.
+std::string PictureProblem(const char* name) {
+  tu::platform::FileCheck c = tu::platform::CheckFile(std::string(tuSystem::GetPath(0)) + name);
+  if (c.missing && tu::platform::FindResource("BITMAP", name)) return "the bitmap resource is damaged";
+  if (!c.problem.empty()) return c.problem;
+  if (c.headBytes < 2 || c.head[0] != 'B' || c.head[1] != 'M') return "not a BMP file";
+  return "damaged or unsupported BMP file";
+}
+
+// Reports a failed picture load under its name.
+int PictureError(const char* context, const char* message, const char* name, const std::string& reason) {
+  return tuSystem::LoadError(context, message, "picture", name, reason.c_str());
+}
+
 // File beside the program, else a bitmap resource of that name; the key is applied after the
 // image is in, on both paths, so a corner key always sees the picture.
 Loaded LoadInto(SpriteObject& e, const char* name, int memoryKind) {
@@ -105,22 +121,22 @@ Loaded LoadInto(SpriteObject& e, const char* name, int memoryKind) {
   return Loaded::Ok;
 }
 
-// Reports a failed load: a PNG picture that would not decode by its name, anything else with
-// the BMP message.
+// Reports a failed load under the picture's name: a PNG picture that would not decode with
+// the PNG message, anything else with the BMP message and what the file turned out to be.
 int ReportLoad(const char* context, Loaded met, const char* name) {
-  if (met != Loaded::BrokenPng) return tuSystem::Error(context, kCannotRead, 0);
+  if (met != Loaded::BrokenPng) return PictureError(context, kCannotRead, name, PictureProblem(name));
   char message[96];
   snprintf(message, sizeof message, "PNGファイルを読み込めません (%s)", name);
-  return tuSystem::Error(context, message, 0);
+  return PictureError(context, message, name, "damaged or unsupported PNG file");
 }
 }  // namespace
 
 int LoadObject(const char* name, int memoryKind) {
   const char* context = "tuDraw::LoadObject";
   if (!name) return tuSystem::Error(context, kCannotRead, 0);
-  if (strlen(name) > kMaxNameLength) return tuSystem::Error(context, kTooLong, 0);
+  if (strlen(name) > kMaxNameLength) return PictureError(context, kTooLong, name, kLongName);
   int id = FirstFreeEntry();
-  if (id < 0) return tuSystem::Error(context, kTooMany, 0);
+  if (id < 0) return PictureError(context, kTooMany, name, kNoFreeSprite);
   SpriteObject& e = draw.sprites[id];
   tu::CopyCut(e.name, sizeof e.name, name);
   e.fromPack = 0;
@@ -152,7 +168,7 @@ int SwapObject(const char* name, int id, int memoryKind) {
   const char* context = "tuDraw::SwapObject";
   if (!ValidId(id)) return 0;
   if (!name) return tuSystem::Error(context, kCannotRead, 0);
-  if (strlen(name) > kMaxNameLength) return tuSystem::Error(context, kTooLong, 0);
+  if (strlen(name) > kMaxNameLength) return PictureError(context, kTooLong, name, kLongName);
   char copy[sizeof SpriteObject::name];  // the name may be the entry's own
   tu::CopyCut(copy, sizeof copy, name);
   SpriteObject& e = draw.sprites[id];

@@ -9,3 +9,5 @@ void InterludeScene();
 
 // The program description handed to tuSystem::Main.
 tuSystem::Program GameProgram();
+// The game's command line (--help, --version; nothing else is taken), then tuSystem::Main.
+int GameMain(int argc, char** argv);

@@ -1,3 +1,9 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <tu/version.h>
+
 #include "game/game.h"
 #include "game/model.h"
 #include "game/settings.h"
@@ -13,4 +19,64 @@ tuSystem::Program GameProgram() {
   // The pads hold the keys bound to each player's actions (settings.h).
   p.pads = &PadKeys();
   return p;
+}
+
+namespace {
+const char kHelp[] =
+    "usage: quorbistane [--help] [--version]\n"
+    "An action puzzle game of diamond blocks for one or two players on one keyboard.\n"
+    "\n"
+    "                     player 1        player 2\n"
+    "  move               Left / Right    A / D\n"
+    "  fall faster        Down            S\n"
+    "  turn               X / Z           J / H\n"
+    "  menu               Up, Down, X     W, S, J\n"
+    "  Space pauses, Escape ends the game; F11 or Alt+Enter switch to fullscreen and back.\n"
+    "  The window opens at the largest whole multiple of 640 x 480 that fits the display's\n"
+    "  usable area, frame included (2x on 1920 x 1080).\n"
+    "  Game pads play too: the first connected is player 1, the second player 2.\n"
+    "  The menu's VS COMPUTER is the versus game against the computer.\n"
+    "\n"
+    "  --help     this text\n"
+    "  --version  the version\n"
+    "\n"
+    "The pictures and sounds are read from BMP/, BGM/ and SE/ beside the executable.\n"
+    "Exit status: 0 when the game ends, 1 when its pictures cannot be loaded, 2 for a wrong\n"
+    "command line.\n";
+
+// An argument as the terminal may show it: printable ASCII, other bytes as \xNN, cut.
+std::string Printable(const char* s) {
+  std::string out;
+  for (; *s && out.size() < 60; ++s) {
+    unsigned char b = static_cast<unsigned char>(*s);
+    char hex[8];
+    snprintf(hex, sizeof hex, "\\x%02X", b);
+    out += b >= 0x20 && b < 0x7F ? std::string(1, static_cast<char>(b)) : std::string(hex);
+  }
+  return out;
+}
+}  // namespace
+
+int GameMain(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+      fputs(kHelp, stdout);
+      return 0;
+    }
+    if (strcmp(argv[i], "--version") == 0) {
+      printf("quorbistane %s\n", TU_VERSION_STRING);
+      return 0;
+    }
+  }
+  if (argc > 1) {
+    fprintf(stderr, "quorbistane: unknown argument '%s'\nusage: quorbistane [--help] [--version]\n",
+            Printable(argv[1]).c_str());
+    return 2;
+  }
+  // The player's settings before the program starts: the pads take their keys from them.
+  LoadSettings(DefaultSettingsPath());
+  int code = tuSystem::Main(argc, argv, GameProgram());
+  // A fullscreen switch made in a game that ended the program is written now.
+  SaveSettings();
+  return code;
 }

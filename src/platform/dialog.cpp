@@ -17,11 +17,15 @@ char programName[64] = "Quorbistane";
 bool echoBoxes = false;
 }  // namespace
 
-int MessageBox(const char* text, const char* caption, unsigned style) {
+int MessageBox(const char* text, const char* caption, unsigned style, const ShownText& shown) {
   bool yesNo = (style & 0xF) == MB_YESNO;
+  if (!text) text = "";
+  if (!caption) caption = "";
+  const char* shownText = shown.text ? shown.text : text;
+  const char* shownCaption = shown.caption ? shown.caption : caption;
   if (Headless()) {
-    boxes.push_back({caption ? caption : "", text ? text : "", style});
-    if (echoBoxes) fprintf(stderr, "%s: %s: %s\n", programName, caption ? caption : "", text ? text : "");
+    boxes.push_back({caption, text, style, shownCaption, shownText});
+    if (echoBoxes && !shown.onStderr) fprintf(stderr, "%s: %s: %s\n", programName, shownCaption, shownText);
     if (!yesNo) return IDOK;
     return answerYes ? IDYES : IDNO;
   }
@@ -30,19 +34,19 @@ int MessageBox(const char* text, const char* caption, unsigned style) {
   SDL_MessageBoxButtonData okButtons[] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK, "OK"}};
   SDL_MessageBoxButtonData ynButtons[] = {
-      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "いいえ"},
-      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "はい"}};
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"},
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"}};
   SDL_MessageBoxData data{};
   data.flags = flags;
   data.window = MainSdlWindow();
-  data.title = caption;
-  data.message = text;
+  data.title = shownCaption;
+  data.message = shownText;
   data.numbuttons = yesNo ? 2 : 1;
   data.buttons = yesNo ? ynButtons : okButtons;
   int pressed = -1;
   if (SDL_ShowMessageBox(&data, &pressed) != 0) {
     // No way to show a box (no display): the text still reaches the user on stderr.
-    fprintf(stderr, "%s: %s\n", caption, text);
+    if (!shown.onStderr) fprintf(stderr, "%s: %s\n", shownCaption, shownText);
     return yesNo ? IDNO : IDOK;
   }
   if (pressed < 0) return yesNo ? IDNO : IDOK;

@@ -8,8 +8,17 @@ constexpr unsigned MB_OK = 0x0, MB_YESNO = 0x4, MB_ICONQUESTION = 0x20, MB_ICONE
                    MB_SYSTEMMODAL = 0x1000;
 constexpr int IDOK = 1, IDYES = 6, IDNO = 7;
 
-// Shows a box (UTF-8 text) and waits for it to close; returns IDOK, IDYES or IDNO.
-int MessageBox(const char* text, const char* caption, unsigned style);
+// What a desktop box displays in place of the library's own text and caption, where these are
+// Japanese and the desktop's box font may have no glyphs for them.
+struct ShownText {
+  const char* text = nullptr;     // null: the box's own text
+  const char* caption = nullptr;  // null: the box's own caption
+  bool onStderr = false;          // the caller wrote it to standard error already
+};
+
+// Shows a box (UTF-8 text) and waits for it to close; returns IDOK, IDYES or IDNO. A headless
+// box records both the text and what a desktop would show.
+int MessageBox(const char* text, const char* caption, unsigned style, const ShownText& shown = {});
 void Beep();
 
 // The name that messages on standard error begin with: the program's title ("Quorbistane"

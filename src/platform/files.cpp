@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace tu::platform {
@@ -135,6 +136,34 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
   bool ok = !ferror(f);
   fclose(f);
   return ok;
+}
+
+FileCheck CheckFile(const std::string& path) {
+  FileCheck c;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    c.missing = errno == ENOENT || errno == ENOTDIR;
+    c.problem = c.missing ? "file not found" : strerror(errno);
+    return c;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    c.problem = "is a folder, not a file";
+    return c;
+  }
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) {
+    c.problem = strerror(errno);
+    return c;
+  }
+  c.headBytes = fread(c.head, 1, sizeof c.head, f);
+  bool failed = ferror(f) != 0;
+  int err = errno;
+  fclose(f);
+  if (failed)
+    c.problem = strerror(err);
+  else if (c.headBytes == 0)
+    c.problem = "empty file";
+  return c;
 }
 
 }  // namespace tu::platform

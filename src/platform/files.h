@@ -39,4 +39,14 @@ uint64_t FreeMemoryBytes();
 // Whole-file read; false when the file cannot be read.
 bool ReadFile(const std::string& path, std::vector<uint8_t>& out);
 
+// What stands between a loader and a file, for its report.
+struct FileCheck {
+  bool missing = false;  // no such file (or folder on the way)
+  std::string problem;   // English, empty when the file reads: "file not found", "is a folder",
+                         // "empty file", or the system's reason
+  uint8_t head[16] = {};  // the file's first bytes, when it reads
+  size_t headBytes = 0;
+};
+FileCheck CheckFile(const std::string& path);
+
 }  // namespace tu::platform

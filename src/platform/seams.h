@@ -42,14 +42,16 @@ void SetHeadlessWindowOrigin(int x, int y);
 struct RecordedBox {
   std::string caption, text;
   unsigned style;
+  std::string shownCaption, shownText;  // what a desktop box displays (ShownText, dialog.h)
 };
 const std::vector<RecordedBox>& RecordedBoxes();
 void ClearRecordedBoxes();
 // Headless answer to Yes/No boxes (Yes unless set to false).
 void SetQuestionAnswer(bool yes);
 int BeepCount();
-// Headless message boxes are also written to standard error, for programs run without a
-// display by a script (a test's own boxes stay quiet).
+// Headless message boxes are also written to standard error (as a desktop would show them),
+// for programs run without a display by a script (a test's own boxes stay quiet). A box whose
+// text its caller wrote there already is not written again.
 void SetEchoBoxes(bool on);
 
 // ---- Files, resources and the instance guard (files.cpp, resources.cpp, instance.cpp)

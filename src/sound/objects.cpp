@@ -24,12 +24,12 @@ int EntryForLoad(const char* context, const char* name, const char* tooLong) {
     return e >= 0 && e < kMaxSounds ? e : -1;
   }
   if (strlen(name) > static_cast<size_t>(kNameLength)) {
-    tuSystem::Error(context, tooLong, 0);
+    tuSystem::LoadError(context, tooLong, "sound", name, "the name is longer than 30 characters");
     return -1;
   }
   for (int e = 0; e < kMaxSounds; ++e)
     if (!snd.objects[e].used) return e;
-  tuSystem::Error(context, "オブジェクト数が多過ぎます", 0);
+  tuSystem::LoadError(context, "オブジェクト数が多過ぎます", "sound", name, "all 70 sounds are in use");
   return -1;
 }
 }  // namespace tu::sound
@@ -41,6 +41,17 @@ using detail::UsedObject;
 constexpr const char* kLoadContext = "tuSound::LoadObject";
 
 int64_t Clamp(int64_t v, int64_t lo, int64_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// Why the sound `name` could not be read, in English, for the report.
+std::string SoundProblem(const char* name) {
+  tu::platform::FileCheck c = tu::platform::CheckFile(std::string(tuSystem::GetPath(0)) + name);
+  if (c.missing && (tu::platform::FindResource("WAVE", name) || tu::platform::FindResource("RCDATA", name)))
+    return "the sound resource is damaged";
+  if (!c.problem.empty()) return c.problem;
+  if (c.headBytes < 12 || memcmp(c.head, "RIFF", 4) != 0 || memcmp(c.head + 8, "WAVE", 4) != 0)
+    return "not a WAV file";
+  return "damaged or unsupported WAV file";
+}
 
 // A resource image is a canonical WAV file: format at byte 20, data size at 40, samples from
 // 44. One too short for its header or its stated data cannot be used.
@@ -192,7 +203,7 @@ int LoadObject(const char* name, int mix) {
   if (!snd.available) return -1;
   if (!name) name = "";
   if (mix > kMaxChannels || mix < -kMaxChannels) {
-    tuSystem::Error(kLoadContext, "ミックス数が多過ぎます", 0);
+    tuSystem::LoadError(kLoadContext, "ミックス数が多過ぎます", "sound", name, "more than 10 mix channels asked for");
     return -1;
   }
   int e = detail::EntryForLoad(kLoadContext, name, "ファイル名またはリソース名が長すぎます");
@@ -230,9 +241,9 @@ int LoadObject(const char* name, int mix) {
     if (!image || !ResourceImageUsable(*image)) {
       if (ogg == OggLoad::Broken) {
         std::string message = std::string("Ogg Vorbisファイルを読み込めません (") + name + ")";
-        tuSystem::Error(kLoadContext, message.c_str(), 0);
+        tuSystem::LoadError(kLoadContext, message.c_str(), "sound", name, "damaged or unsupported Ogg Vorbis file");
       } else {
-        tuSystem::Error(kLoadContext, "WAVEリソースが見つかりません", 0);
+        tuSystem::LoadError(kLoadContext, "WAVEリソースが見つかりません", "sound", name, SoundProblem(name).c_str());
       }
       return -1;
     }
@@ -253,7 +264,8 @@ int LoadObject(const char* name, int mix) {
   if (result != 0) {
     // Nothing of the failed load stays behind; a fresh entry stays free and as it was.
     if (!snd.rebuilding) o = SoundObject{};
-    tuSystem::Error(kLoadContext, "サウンドバッファが生成できません", result);
+    tuSystem::LoadError(kLoadContext, "サウンドバッファが生成できません", "sound", name,
+                        "the sound device does not take its format");
     return -1;
   }
   o.used = 1;

@@ -73,6 +73,8 @@ int Exit() {
   return 1;
 }
 
+void SetExitStatus(int status) { sys.exitStatus = status; }
+
 int ExitOnError() {
   if (sys.errorFlag) Exit();
   return sys.errorFlag;
@@ -134,6 +136,7 @@ int Start(int argc, char** argv, const Program& p) {
   srand(program.fixedSeed ? program.seed : static_cast<unsigned>(time(nullptr)));
   SetIme(0);
   if (program.loadAssets) program.loadAssets();
+  if (sys.shutdownDone) return 0;  // the loader ended the program: it cannot run
   ResetFrameTime();
   OnActivate(0);
   return 1;
@@ -223,11 +226,12 @@ bool RunToNextFrame() {
 }
 
 int Main(int argc, char** argv, const Program& p) {
-  if (!Start(argc, argv, p)) return 0;
-  while (Turn()) {
+  if (Start(argc, argv, p)) {
+    while (Turn()) {
+    }
   }
   tu::platform::DestroyMainWindow();
-  return 0;
+  return sys.exitStatus;
 }
 
 }  // namespace tuSystem

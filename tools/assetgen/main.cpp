@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <tu/version.h>
+
+#include "base/text.h"
 #include "music.h"
 #include "pictures.h"
 #include "synth.h"
@@ -13,23 +16,46 @@
 
 using namespace assetgen;
 
-static const char kUsage[] = "usage: %s GAME_FOLDER [--review REVIEW_FOLDER] [--icons ICON_FOLDER]\n";
+static const char kUsage[] =
+    "usage: quorbistane_assetgen GAME_FOLDER [--review REVIEW_FOLDER] [--icons ICON_FOLDER]\n"
+    "       quorbistane_assetgen --help | --version\n";
+static const char kHelp[] =
+    "Makes the game's pictures (BMP/*.bmp) and sounds (BGM/*.wav, SE/*.wav) in GAME_FOLDER.\n"
+    "  --review REVIEW_FOLDER  also a contact sheet of the pictures and a waveform picture of\n"
+    "                          each sound, as PNG files\n"
+    "  --icons ICON_FOLDER     also the program's icon at 48, 64, 128 and 256 pixels, laid out\n"
+    "                          as an icon theme (hicolor/NxN/apps/quorbistane.png)\n"
+    "Exit status: 0 every file written; 1 a file or folder could not be made; 2 a wrong\n"
+    "command line.\n";
+
+static int Usage(const std::string& why) {
+  std::fprintf(stderr, "quorbistane_assetgen: %s\n%s", why.c_str(), kUsage);
+  return 2;
+}
 
 int main(int argc, char** argv) {
   std::string outDir, reviewDir, iconDir;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--review") == 0 && i + 1 < argc) reviewDir = argv[++i];
-    else if (std::strcmp(argv[i], "--icons") == 0 && i + 1 < argc) iconDir = argv[++i];
-    else if (outDir.empty() && argv[i][0] != '-') outDir = argv[i];
-    else {
-      std::fprintf(stderr, kUsage, argv[0]);
-      return 2;
+    const bool hasValue = i + 1 < argc;
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("%s%s", kUsage, kHelp);
+      return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("quorbistane_assetgen %s\n", TU_VERSION_STRING);
+      return 0;
+    } else if (std::strcmp(argv[i], "--review") == 0) {
+      if (!hasValue) return Usage("--review needs a folder");
+      reviewDir = argv[++i];
+    } else if (std::strcmp(argv[i], "--icons") == 0) {
+      if (!hasValue) return Usage("--icons needs a folder");
+      iconDir = argv[++i];
+    } else if (outDir.empty() && argv[i][0] != '-') {
+      outDir = argv[i];
+    } else {
+      return Usage("unknown argument '" + tu::Printable(argv[i]) + "'");
     }
   }
-  if (outDir.empty()) {
-    std::fprintf(stderr, kUsage, argv[0]);
-    return 2;
-  }
+  if (outDir.empty()) return Usage("a game folder is needed");
   if (!MakeDirs(outDir + "/BMP") || !MakeDirs(outDir + "/BGM") || !MakeDirs(outDir + "/SE")) return 1;
   if (!reviewDir.empty() && !MakeDirs(reviewDir + "/sounds")) return 1;
 

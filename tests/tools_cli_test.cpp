@@ -1,0 +1,92 @@
+// The command lines of the shipped programs and the tools: --help and --version answer and
+// exit 0 without starting anything; a wrong argument is refused with exit code 2, its bytes
+// escaped; the pack tool names a picture it leaves out.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <tu/version.h>
+
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::string text;
+  if (FILE* f = fopen(path.c_str(), "rb")) {
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    fclose(f);
+  }
+  return text;
+}
+
+Outcome RunTool(const std::string& program, const std::string& args) {
+  char tmpl[] = "/tmp/qcliXXXXXX";
+  Outcome r;
+  if (!mkdtemp(tmpl)) return r;
+  std::string dir = tmpl;
+  std::string cmd = program + " " + args + " >" + dir + "/out 2>" + dir + "/err </dev/null";
+  int status = system(cmd.c_str());
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = Slurp(dir + "/out");
+  r.err = Slurp(dir + "/err");
+  system(("rm -rf '" + dir + "'").c_str());
+  return r;
+}
+
+TEST(ToolCommandLines, HelpVersionAndAWrongArgument) {
+  struct Program {
+    const char* path;
+    const char* name;
+  } programs[] = {{QUORBISTANE_GAME, "quorbistane"},
+                  {QUORBISTANE_SIM, "quorbistane-sim"},
+                  {QUORBISTANE_PACK, "quorbistane_pack"},
+                  {QUORBISTANE_SOAK, "quorbistane-soak"},
+                  {QUORBISTANE_DUEL, "quorbistane-duel"},
+                  {QUORBISTANE_TEXT_SHOTS, "quorbistane_text_shots"},
+                  {QUORBISTANE_ASSETGEN, "quorbistane_assetgen"}};
+  for (const Program& p : programs) {
+    SCOPED_TRACE(p.name);
+    Outcome help = RunTool(p.path, "--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind(std::string("usage: ") + p.name + " ", 0), 0u) << help.out;
+    EXPECT_GT(help.out.size(), 200u) << "the options are told, not just named";
+    Outcome version = RunTool(p.path, "--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, std::string(p.name) + " " + TU_VERSION_STRING + "\n");
+    // An argument of a terminal's control bytes reaches the terminal escaped (the shell is
+    // a plain sh: printf makes the bytes).
+    Outcome wrong = RunTool(p.path, "\"$(printf '%s\\033[2J\\007' --)\" x y z");
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_NE(wrong.err.find("usage: "), std::string::npos) << wrong.err;
+    EXPECT_NE(wrong.err.find("\\x1B[2J\\x07"), std::string::npos) << wrong.err;
+    EXPECT_EQ(wrong.err.find('\x1b'), std::string::npos);
+  }
+}
+
+TEST(ToolCommandLines, ThePackToolNamesThePicturesItLeavesOut) {
+  char tmpl[] = "/tmp/qpackXXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  std::string dir = tmpl;
+  ASSERT_EQ(system(("echo not a picture >" + dir + "/bad.bmp && : >" + dir + "/empty.bmp").c_str()), 0);
+  Outcome r = RunTool(QUORBISTANE_PACK, "pictures " + dir + "/p.pak " + dir);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("quorbistane_pack: cannot load picture bad.bmp from " + dir + "/: not a BMP file\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("quorbistane_pack: cannot load picture empty.bmp from " + dir + "/: empty file\n"),
+            std::string::npos)
+      << r.err;
+  system(("rm -rf '" + dir + "'").c_str());
+}
+
+}  // namespace
