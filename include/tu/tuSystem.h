@@ -9,7 +9,9 @@
 namespace tuSystem {
 
 constexpr uint32_t WAIT_NEVER = 999999999u;
+// Wait slots 1..kWaitSlots exist; a program uses 1..kCallerWaitSlots, the last one is Delay's.
 constexpr int kWaitSlots = 11;
+constexpr int kCallerWaitSlots = 10;
 
 // Bits of SystemState::configFlags, read by Start and the loop; all clear by default.
 constexpr uint32_t kConfigNotTopmost = 1u << 0;   // the window does not stay above the others
@@ -37,11 +39,22 @@ struct PadMapping {
   int keys[2][kPadInputs] = {};
 };
 
-// What the game hands to the entry point: its title, its asset loader and its scene routines.
+// What a game hands to the entry point: its title, its asset loader, its scene routines and
+// the switches below.
 struct Program {
-  // The window's caption, the name of the single-instance lock (title + ":TuMutex": one copy
-  // of each title runs at a time) and the prefix of start-up messages. Null or empty: the default.
-  const char* title = "Quorbistane";
+  // The window's caption, the name of the single-instance lock and the prefix of start-up
+  // messages. Null or empty: the default.
+  const char* title = "tu program";
+  // 1: one copy of each title runs at a time (a lock named title + ":TuMutex"); a second copy
+  // brings the first one's window forward and ends. 0: any number of copies run.
+  int singleInstance = 0;
+  // 1: the Escape key ends the program (tuSystem::Exit) as soon as it is pressed. 0: Escape is a
+  // key like the others, read by polling.
+  int escapeQuits = 1;
+  // 1: the library's message boxes (Error, Message, Question) are written to standard error
+  // instead of shown, and a question is answered no. 0: the boxes. Headless runs record boxes
+  // either way.
+  int errorsToStderr = 0;
   void (*loadAssets)() = nullptr;
   SceneFn scenes[4] = {};  // index = scene number 1..3; 0 unused
   // Game pads, turned on at start-up when set.
@@ -105,6 +118,10 @@ struct SystemState {
   int triggerState = 0, triggerCode = 0;
   // Keys the program holds itself (a computer player): 0 the keyboard's, 1 driven up, 2 driven down
   uint8_t drivenKeys[256] = {};
+  // Keys by frame: kFrameKey... bits of each key as the last frame step took them, and the
+  // kKeyEdge... bits its key messages left since (other bits are the loop's own).
+  uint8_t frameKeys[256] = {};
+  uint8_t keyEdges[256] = {};
 };
 extern SystemState sys;
 
@@ -180,9 +197,13 @@ uint32_t Tick();
 void Sleep(uint32_t ms);
 uint32_t ResetFrameTime();
 uint32_t UpdateFrameTime();
+// Slot n (1..kCallerWaitSlots) expires `ms` from now. 1, or 0 after a report (n out of range).
 int SetWait(int n, uint32_t ms);
+// Disarms slot n (1..kCallerWaitSlots). 1, or 0 after a report.
 int InitWait(int n);
+// 1 once slot n's deadline has come, else 0 (also for a disarmed slot or n out of 1..kWaitSlots).
 int CheckWait(int n);
+// Waits `ms` milliseconds on the last slot, then restarts the frame stopwatch.
 void Delay(uint32_t ms);
 void ResetWaits();  // every slot to WAIT_NEVER (display set-up)
 
@@ -226,9 +247,25 @@ void ReleaseKeys();
 void WatchKey(int vk);
 int GetWatchCount();
 
-// ---- Keyboard polling
+// ---- Keys by frame: what most games want. Every frame step takes each key's state once,
+// before the scene runs, from the key's messages since the last frame and from the key's state,
+// so every call in a frame gives the same answer and no press is lost between frames. A key
+// pressed and let go within one frame reads pressed, down and released in that frame. While a
+// fade, the scrolling view or key capture runs every key reads up, and a key still held after
+// it reads pressed again (as GetKey). Codes outside 1..255 read up.
+bool IsKeyPressed(int vk);   // went down in this frame
+bool IsKeyDown(int vk);      // is down, or went down in this frame
+bool IsKeyReleased(int vk);  // went up in this frame
+// All three as one state: Pressed, Released (up again after being down), Held or Up.
+tu::KeyState KeyStateOf(int vk);
+// Bits of SystemState::frameKeys and keyEdges.
+constexpr uint8_t kFrameKeyDown = 1, kFrameKeyPressed = 2, kFrameKeyReleased = 4;
+constexpr uint8_t kKeyEdgeDown = 1, kKeyEdgeUp = 2, kKeyEdgeHeld = 4;
+
+// ---- Keyboard polling: a state per key the caller keeps and advances itself
 // Advances the caller's key state: tu::kKeyStateUp, Pressed, Held or Released (<tu/keys.h>).
 void GetKey(int vk, int* state);
+void GetKey(int vk, tu::KeyState* state);
 // Takes a key from the keyboard: until released, polling sees `down` (1 down, 0 up) in place of
 // the keyboard's state, with the same transitions. Codes outside 0..255 are ignored.
 void DriveKey(int vk, int down);

@@ -11,6 +11,9 @@ constexpr int IDOK = 1, IDYES = 6, IDNO = 7;
 // Shows a box (UTF-8 text) and waits for it to close; returns IDOK, IDYES or IDNO.
 int MessageBox(const char* text, const char* caption, unsigned style);
 void Beep();
+// With a window (not headless): boxes are written to standard error instead of shown, and a
+// yes/no box answers no, as when no box can be shown.
+void SetBoxesToStderr(bool on);
 
 // The name that messages on standard error begin with: the program's title ("Quorbistane"
 // until the entry point sets it).
