@@ -98,10 +98,20 @@ struct DrawTables {
 extern DrawTables tables;
 
 // ---- Display
-// Sets up the back buffer, the internal sprites, the pixel format and tables, then starts the
-// other services. width -1 takes the shell's window size; memoryMode kScreen...Memory. 1, or 0
-// after a reported failure.
+// Screen's width that stands for the window's size (width and height from the shell).
+constexpr int kWindowSize = -1;
+// The largest width or height Screen takes.
+constexpr int kMaxScreenSide = 4096;
+// Sets up a back buffer of width x height, the internal sprites, the pixel format and tables,
+// then starts the other services. width kWindowSize takes the shell's window size; any other
+// size also becomes the window's: its client area shows the back buffer at the largest whole
+// factor whose window fits the display's usable area (a window that cannot fit at all shows
+// it reduced). memoryMode kScreen...Memory. 1, or 0 after a reported failure; a width or
+// height outside 1..kMaxScreenSide is refused that way, before anything changes.
 int Screen(int width, int height, int memoryMode);
+// The pixel value of a colour in the back buffer's layout (see tu::Pixel565): the value
+// FillRectValue, DrawNoise, SmokeFeed and DrawRotateColor take. 0 before Screen.
+int PixelOf(int red, int green, int blue);
 // Frees every sprite and the display.
 void Release();
 // The channel shifts, maxima and masks of a pixel format given by its channel masks.
