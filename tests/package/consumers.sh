@@ -40,7 +40,9 @@ version=$(pkg-config --modversion tu)
 cflags=$(pkg-config --cflags tu)
 flags=$(pkg-config --cflags --libs tu)
 # A game sees the library's headers alone: no include folder of what the library is built on.
-if [ "$(echo $cflags)" != "-I$prefix/include" ]; then
+read -r -a words <<<"$cflags"
+if [ "${#words[@]}" -ne 1 ] || [ "${words[0]:0:2}" != -I ] ||
+   [ "$(cd "${words[0]#-I}" && pwd -P)" != "$(cd "$prefix/include" && pwd -P)" ]; then
   echo "pkg-config --cflags tu gives more than the library's own headers: $cflags"; exit 1
 fi
 # Each header a game may include compiles on its own.
