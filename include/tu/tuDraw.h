@@ -9,6 +9,17 @@ struct Surface;
 }
 
 // tuDraw: display, sprites, drawing into the back buffer, text, primitives, effects, frame end.
+//
+// What a game calls, most of it every frame:
+//   Screen                           the back buffer, once, in the loader
+//   LoadObject, LoadPack             pictures into sprite ids
+//   Clear, Draw, DrawScaled          the picture, sprite by sprite
+//   Rect, Line, FillCircle, FillPolygon   shapes, in tu::Rgb colours (<tu/types.h>)
+//   BeginText, Text, TextBox, EndText     text
+//   Present                          show the frame (ends every scene)
+//   FadeOut, FadeIn, SaveScreen      transitions; a capture
+// The effect blitters are in <tu/effects.h>; the lookup tables they read, with the other
+// workings of the display, in <tu/internal/draw.h>. Both are included at the end.
 namespace tuDraw {
 
 constexpr int kMaxSprites = 1024;
@@ -84,19 +95,6 @@ struct DrawState {
 };
 extern DrawState draw;
 
-// Lookup tables of the software effects; the 16-bit ones only on a 16-bit desktop.
-struct DrawTables {
-  int sinTable[450] = {};  // trunc(360 sin(2 pi i / 360)), one and a quarter turns
-  int built16 = 0;         // the tables below are filled
-  uint8_t rgbOfPixel[65536][3] = {};
-  uint16_t fadeAddTable[3 * 32768] = {};  // [channel][level][destination][source]
-  uint16_t fadeSatTable[3 * 32768] = {};
-  uint16_t subTable[3 * 1024] = {};       // [channel][destination][source]
-  uint16_t avg3Table[94] = {};
-  uint8_t randomTable[10000] = {};
-};
-extern DrawTables tables;
-
 // ---- Display
 // Screen's width that stands for the window's size (width and height from the shell).
 constexpr int kWindowSize = -1;
@@ -114,9 +112,6 @@ int Screen(int width, int height, int memoryMode);
 int PixelOf(int red, int green, int blue);
 // Frees every sprite and the display.
 void Release();
-// The channel shifts, maxima and masks of a pixel format given by its channel masks.
-PixelFormatInfo DescribePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
-                                    int bitsPerPixel);
 void SetDepths(int depth, int fallback1, int fallback2);
 void SetClip(int left, int top, int right, int bottom);
 void SetVSync(int on);
@@ -381,3 +376,4 @@ void EndWipe();
 }  // namespace tuDraw
 
 #include <tu/effects.h>
+#include <tu/internal/draw.h>

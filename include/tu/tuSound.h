@@ -8,6 +8,14 @@ struct AudioBuffer;
 
 // tuSound: the sound device, WAV reading, the 70-entry sound object table and playback,
 // sound packs, streaming and MIDI.
+//
+// What a game calls (tuDraw::Screen opens the device):
+//   LoadObject, LoadPack             sounds into sound ids (kNoSound after a failure)
+//   Play, PlayLoop, Stop             with a channel selector: kPlayNext, or a channel number
+//   SetVolume, SetPan, SetFrequency  on one channel, kNextChannel or kAllChannels
+//   LoadStreamFile, Streaming        long music, refilled from the frame loop
+//   PlayMidi, StopMidi               MIDI music
+// Without a sound device every call is silent and the loaders give kNoSound.
 namespace tuSound {
 
 constexpr int kMaxSounds = 70;

@@ -4,8 +4,21 @@
 #include <tu/keys.h>
 #include <tu/types.h>
 
-// tuSystem: entry point and frame loop, window procedure, timing, diagnostics, paths and
-// system services, keyboard polling.
+// tuSystem: the program and its frame loop, timing, diagnostics, paths and system services,
+// keys, game pads and joysticks, the frame meter, headless runs.
+//
+// What a game calls, most of it once:
+//   Program, Main                    hand the library a title, a loader and scenes; run them
+//   sys.sceneNo, sys.sceneEntered    switch scenes; a scene's first frame
+//   sys.frameSeconds                 the last frame's length, for motion
+//   IsKeyPressed, IsKeyDown, IsKeyReleased   keys by frame (codes in <tu/keys.h>)
+//   SetWait, CheckWait, Tick         deadlines and the millisecond tick
+//   Error, Message, Question         the library's one way to report
+//   GetPath, UserFolder, ReadNumber, WriteNumber   files beside the program and the user's own
+//   Exit                             end the program
+//   UseHeadless, Start, PressKey, RunFrame   run without a display (tests, CI)
+// The loop's own workings (start-up pieces, the window procedure) are in <tu/internal/system.h>,
+// included at the end.
 namespace tuSystem {
 
 constexpr uint32_t WAIT_NEVER = 999999999u;
@@ -91,7 +104,7 @@ struct SystemState {
   int shutdownDone = 0;
   int quit = 0;  // the quit message was seen
   uint32_t frameCount = 0;  // frame steps run since start-up
-  // Window procedure
+  // Kept by the window procedure (<tu/internal/system.h>) for the library's own use
   int clientX = 0, clientY = 0;
   tu::Rect clientRect;
   int heldKey = 0, lastKey = 0, scrollKey = 0, capturedKey = 0;
@@ -130,10 +143,6 @@ extern uint32_t loadStamps[4];
 extern const double kPi;
 
 // ---- Start-up, loop, scenes, shutdown
-void Init();
-int CheckInstance(const char* title);
-void SetIme(int on);
-void OnActivate(int reason);
 int Exit();
 // The entry point: start-up, loop until quit; returns 0 in every case.
 int Main(int argc, char** argv, const Program& program);
@@ -144,8 +153,6 @@ int Turn();
 // Turns of the loop until one frame step has run (tools that drive the program frame by frame).
 // False when the program ended, or when no frame could run (the program never became active).
 bool RunToNextFrame();
-// The frame step alone.
-void FrameStep();
 const Program& CurrentProgram();
 
 // ---- Runs without a display (tests, demos, CI)
@@ -182,13 +189,6 @@ using SoundSink = void (*)(const MixedSound& sound, void* context);
 // them again.
 void SetSoundSink(SoundSink sink, void* context);
 
-// ---- Window procedure
-intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
-void KeyDownHandler(int vk);
-void ClipCursorToClient();
-void UnclipCursor();
-int CursorClipped();
-
 // ---- Frame timing and wait slots
 // The millisecond tick every timer of the library reads: 32 bits that wrap (compare ticks by
 // unsigned difference); in headless runs the manual clock.
@@ -196,7 +196,6 @@ uint32_t Tick();
 // Sleeps the calling thread for `ms` milliseconds; in headless runs the clock advances instead.
 void Sleep(uint32_t ms);
 uint32_t ResetFrameTime();
-uint32_t UpdateFrameTime();
 // Slot n (1..kCallerWaitSlots) expires `ms` from now. 1, or 0 after a report (n out of range).
 int SetWait(int n, uint32_t ms);
 // Disarms slot n (1..kCallerWaitSlots). 1, or 0 after a report.
@@ -205,7 +204,6 @@ int InitWait(int n);
 int CheckWait(int n);
 // Waits `ms` milliseconds on the last slot, then restarts the frame stopwatch.
 void Delay(uint32_t ms);
-void ResetWaits();  // every slot to WAIT_NEVER (display set-up)
 
 // ---- Diagnostics
 int Error(const char* context, const char* message, int code);
@@ -334,3 +332,5 @@ extern FpsState fps;
 void DrawFps();
 
 }  // namespace tuSystem
+
+#include <tu/internal/system.h>

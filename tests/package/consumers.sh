@@ -46,7 +46,7 @@ if [ "${#words[@]}" -ne 1 ] || [ "${words[0]:0:2}" != -I ] ||
   echo "pkg-config --cflags tu gives more than the library's own headers: $cflags"; exit 1
 fi
 # Each header a game may include compiles on its own.
-for header in keys types random tuSystem tuDraw tuSound version; do
+for header in keys types random tuSystem tuDraw tuSound version internal/system internal/draw; do
   # shellcheck disable=SC2086  # the flags are words
   echo "#include <tu/$header.h>" | "$cxx" -std=c++20 -fsyntax-only -x c++ $cflags - ||
     { echo "<tu/$header.h> does not compile on its own"; exit 1; }
