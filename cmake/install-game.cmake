@@ -38,8 +38,9 @@ function(quorbistane_install_game)
   set(QUORBISTANE_DATA_DIR ${CMAKE_INSTALL_DATAROOTDIR}/games/quorbistane)
 
   install(TARGETS quorbistane quorbistane-sim RUNTIME DESTINATION ${QUORBISTANE_EXE_DIR} COMPONENT game)
-  # Optional: the library alone can be built and installed without it (README).
-  install(TARGETS quorbistane_pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tu-dev OPTIONAL)
+  # The library's package holds the pack tool itself beside its manual page: build it with the
+  # library before installing tu-dev (README).
+  install(TARGETS quorbistane_pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tu-dev)
   foreach(file ${QUORBISTANE_ASSET_FILES})
     get_filename_component(folder ${file} DIRECTORY)
     install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${file} DESTINATION ${QUORBISTANE_DATA_DIR}/${folder}

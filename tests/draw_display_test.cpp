@@ -1,6 +1,9 @@
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "draw_support.h"
+#include "platform/window.h"
 
 using namespace draw_support;
 
@@ -55,6 +58,65 @@ TEST_F(Display, ScreenMinusOneTakesTheShellWindowSize) {
   EXPECT_EQ(tuDraw::draw.screenWidth, 400);
   EXPECT_EQ(tuDraw::draw.screenHeight, 300);
   EXPECT_EQ(tu::platform::SurfaceHeight(tuDraw::draw.backSurface), 300);
+}
+
+TEST_F(Display, AnotherSizeBecomesTheWindowsAndIsPresentedAndCapturedWhole) {
+  ASSERT_EQ(tuDraw::Screen(800, 600, 1), 1);
+  int w = 0, h = 0;
+  tu::platform::LogicalClientSize(&w, &h);
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  EXPECT_EQ(tuSystem::sys.windowWidth, 800);
+  tuDraw::Rect(790, 590, 800, 600, tu::kWhite, tu::kWhite, 1);  // the far corner
+  tuDraw::Present();
+  std::vector<uint8_t> rgb;
+  ASSERT_TRUE(tu::platform::LastFrameRgb(rgb, &w, &h));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  EXPECT_GT(rgb[(599 * 800 + 799) * 3], 200);
+  ASSERT_EQ(tuDraw::SaveScreen("wide.bmp", 800, 600), 1);
+  FILE* f = fopen((folder + "wide.bmp").c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  uint8_t header[26] = {};
+  EXPECT_EQ(fread(header, 1, sizeof header, f), sizeof header);
+  fclose(f);
+  EXPECT_EQ(header[18] | header[19] << 8, 800);
+  EXPECT_EQ(header[22] | header[23] << 8, 600);
+}
+
+TEST_F(Display, SizesItCannotMakeAreRefusedAndTheDisplayStays) {
+  ASSERT_EQ(tuDraw::Screen(320, 200, 1), 1);
+  const int sizes[][2] = {{0, 200}, {320, 0}, {-5, 10}, {tuDraw::kMaxScreenSide + 1, 200},
+                          {320, 100000}};
+  for (const auto& size : sizes) {
+    tu::platform::ClearRecordedBoxes();
+    EXPECT_EQ(tuDraw::Screen(size[0], size[1], 1), 0);
+    ASSERT_EQ(Boxes(), 1u);
+    EXPECT_NE(tu::platform::RecordedBoxes()[0].text.find("1 to 4096"), std::string::npos);
+    EXPECT_EQ(tu::platform::SurfaceWidth(tuDraw::draw.backSurface), 320);
+    EXPECT_EQ(tuSystem::sys.windowWidth, 320);
+  }
+}
+
+TEST_F(Display, ColourAndPixelHelpersMatchTheBackBuffersLayout) {
+  static_assert(tu::Rgb(0x12, 0x34, 0x56) == 0x563412u);
+  static_assert(tu::Rgb(-3, 300, 7) == 0x07FF00u);
+  static_assert(tu::Pixel565(255, 255, 255) == 0xFFFF && tu::Pixel555(255, 0, 0) == 0x7C00);
+  EXPECT_EQ(tuDraw::PixelOf(255, 255, 255), 0);  // no back buffer yet
+  ASSERT_EQ(tuDraw::Screen(64, 48, 1), 1);
+  const int colours[][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {200, 100, 50}};
+  for (const auto& c : colours) {
+    EXPECT_EQ(tuDraw::PixelOf(c[0], c[1], c[2]), tu::Pixel565(c[0], c[1], c[2]));
+    // The fill the effects make reads back as the colour a drawing call makes.
+    tuDraw::FillRectValue(0, 0, 1, 1, tuDraw::PixelOf(c[0], c[1], c[2]));
+    tuDraw::SetPixel(1, 0, tu::Rgb(c[0], c[1], c[2]));
+    int r0, g0, b0, r1, g1, b1;
+    tuDraw::GetPixel(0, 0, &r0, &g0, &b0);
+    tuDraw::GetPixel(1, 0, &r1, &g1, &b1);
+    EXPECT_EQ(r0, r1);
+    EXPECT_EQ(g0, g1);
+    EXPECT_EQ(b0, b1);
+  }
 }
 
 TEST_F(Display, PixelFormatFiguresFor565And32Bits) {

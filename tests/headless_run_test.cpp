@@ -1,4 +1,6 @@
 // The public headless mode: a program drives itself by clock and keys, and sound follows the clock.
+#include <vector>
+
 #include "platform/instance.h"
 #include "sound_support.h"
 
@@ -54,6 +56,65 @@ TEST_F(HeadlessRun, ClockKeysAndSoundMoveOnlyWhenTheProgramSaysSo) {
 
   tuSystem::PressKey(27, 1);  // Escape ends the program
   EXPECT_FALSE(tuSystem::RunToNextFrame());
+  tu::platform::ReleaseInstance();
+}
+
+// What a scene saw of 'X' by frame: pressed, down, released, each asked twice.
+int framePolls[6];
+void FrameKeysScene() {
+  for (int i = 0; i < 2; ++i) {
+    framePolls[i * 3] = tuSystem::IsKeyPressed('X');
+    framePolls[i * 3 + 1] = tuSystem::IsKeyDown('X');
+    framePolls[i * 3 + 2] = tuSystem::IsKeyReleased('X');
+  }
+}
+
+TEST_F(HeadlessRun, KeysByFrameKeepEveryPressAndAgreeWithinAFrame) {
+  tuSystem::UseHeadless();
+  tuSystem::Program program;
+  program.loadAssets = Load;
+  program.scenes[1] = FrameKeysScene;
+  char arg0[] = "headless";
+  char* argv[] = {arg0};
+  ASSERT_EQ(tuSystem::Start(1, argv, program), 1);
+  ASSERT_TRUE(tuSystem::RunFrame(16));
+  // Key events before each frame (1 down, 0 up, 2 the program drives it down, 3 gives it back)
+  // and what the frame reads.
+  struct Step {
+    std::vector<int> events;
+    int pressed, down, released;
+    tu::KeyState state;
+  };
+  const Step steps[] = {
+      {{1}, 1, 1, 0, tu::KeyState::Pressed},
+      {{}, 0, 1, 0, tu::KeyState::Held},
+      {{1}, 0, 1, 0, tu::KeyState::Held},  // the keyboard's repeat is no new press
+      {{0}, 0, 0, 1, tu::KeyState::Released},
+      {{1, 0}, 1, 1, 1, tu::KeyState::Pressed},  // a tap inside one frame
+      {{}, 0, 0, 0, tu::KeyState::Up},
+      {{1, 0, 1}, 1, 1, 1, tu::KeyState::Pressed},
+      {{}, 0, 1, 0, tu::KeyState::Held},
+      {{0, 2}, 0, 1, 1, tu::KeyState::Released},  // let go, but the program holds it
+      {{3}, 0, 0, 1, tu::KeyState::Released},
+  };
+  int n = 0;
+  for (const Step& step : steps) {
+    for (int e : step.events) {
+      if (e < 2) tuSystem::PressKey('X', e);
+      else if (e == 2) tuSystem::DriveKey('X', 1);
+      else tuSystem::ReleaseDrivenKeys();
+    }
+    ASSERT_TRUE(tuSystem::RunFrame(16));
+    SCOPED_TRACE(n++);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(framePolls[i * 3], step.pressed);
+      EXPECT_EQ(framePolls[i * 3 + 1], step.down);
+      EXPECT_EQ(framePolls[i * 3 + 2], step.released);
+    }
+    EXPECT_EQ(tuSystem::KeyStateOf('X'), step.state);
+  }
+  EXPECT_FALSE(tuSystem::IsKeyDown(0));
+  EXPECT_FALSE(tuSystem::IsKeyDown(256));
   tu::platform::ReleaseInstance();
 }
 

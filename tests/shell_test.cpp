@@ -250,17 +250,18 @@ TEST_F(Shell, AnotherInstanceHoldingTheLockRefusesTheStart) {
   unlink(path.c_str());
 }
 
-TEST_F(Shell, TheProgramsTitleNamesItsWindowAndItsLock) {
-  // A headless run holds the guard without leaving a lock file anywhere.
+TEST_F(Shell, TheProgramsTitleNamesItsWindowAndItsLockWhenItAsksForOne) {
   std::string pid = std::to_string(getpid());
   const std::string gameLock = InstanceLockPath(("Quorbistane:TuMutex-headless-" + pid).c_str());
-  StartProgram();
-  EXPECT_TRUE(InstanceHeld());
-  EXPECT_NE(access(gameLock.c_str(), F_OK), 0);
-  ReleaseInstance();
-  // Without a title of its own a program is the game: caption and lock as ever. Its lock file
-  // goes with the release.
   UseHeadlessInstanceGuard(true);
+  // Without a title or a lock of its own a program has a neutral caption and runs as often as
+  // it is started.
+  StartProgram();
+  EXPECT_STREQ(tuSystem::sys.title, "tu program");
+  EXPECT_FALSE(InstanceHeld());
+  // One that asks for a single instance holds a lock named by its title until it ends.
+  program.title = "Quorbistane";
+  program.singleInstance = 1;
   StartProgram();
   EXPECT_STREQ(tuSystem::sys.title, "Quorbistane");
   EXPECT_EQ(access(gameLock.c_str(), F_OK), 0);
@@ -271,6 +272,18 @@ TEST_F(Shell, TheProgramsTitleNamesItsWindowAndItsLock) {
   StartProgram();
   EXPECT_STREQ(tuSystem::sys.title, "Other Game");
   EXPECT_EQ(access(InstanceLockPath(("Other Game:TuMutex-headless-" + pid).c_str()).c_str(), F_OK), 0);
+}
+
+TEST_F(Shell, EscapeIsAnOrdinaryKeyWhenTheProgramSaysSo) {
+  program.escapeQuits = 0;
+  StartProgram();
+  RunFrames(1);
+  tu::platform::InjectKey(tu::kKeyEscape, true);
+  PostMessage(WM_KEYDOWN, tu::kKeyEscape, 0);
+  RunFrames(1);
+  EXPECT_EQ(tuSystem::sys.shutdownDone, 0);
+  EXPECT_TRUE(tuSystem::IsKeyPressed(tu::kKeyEscape));
+  tu::platform::InjectKey(tu::kKeyEscape, false);
 }
 
 TEST_F(Shell, MoveMessageHalvesAreSignedAndSetTheClientRect) {

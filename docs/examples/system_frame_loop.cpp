@@ -39,7 +39,7 @@ void Scene() {
 
 int main(int argc, char** argv) {
   tuSystem::Program program;
-  program.title = "Frame loop";  // caption, and one running copy per title
+  program.title = "Frame loop";  // the window's caption
   program.loadAssets = LoadAssets;
   program.scenes[1] = Scene;
   return tuSystem::Main(argc, argv, program);

@@ -18,6 +18,14 @@ constexpr int kKeyStateUp = 0;        // up at this poll and the one before
 constexpr int kKeyStatePressed = 1;   // down at this poll, up at the one before
 constexpr int kKeyStateReleased = 2;  // up at this poll, down at the one before
 constexpr int kKeyStateHeld = 3;      // down at this poll and the one before
+// The same states as a type, for code that would rather not pass bare ints (GetKey takes either;
+// tuSystem::KeyStateOf gives one).
+enum class KeyState : int {
+  Up = kKeyStateUp,
+  Pressed = kKeyStatePressed,
+  Released = kKeyStateReleased,
+  Held = kKeyStateHeld,
+};
 
 // ---- Mouse buttons: codes tuSystem::GetTrigger takes beside the keys (sys.lastButton).
 constexpr int kMouseLeft = 1;

@@ -9,6 +9,17 @@ struct Surface;
 }
 
 // tuDraw: display, sprites, drawing into the back buffer, text, primitives, effects, frame end.
+//
+// What a game calls, most of it every frame:
+//   Screen                           the back buffer, once, in the loader
+//   LoadObject, LoadPack             pictures into sprite ids
+//   Clear, Draw, DrawScaled          the picture, sprite by sprite
+//   Rect, Line, FillCircle, FillPolygon   shapes, in tu::Rgb colours (<tu/types.h>)
+//   BeginText, Text, TextBox, EndText     text
+//   Present                          show the frame (ends every scene)
+//   FadeOut, FadeIn, SaveScreen      transitions; a capture
+// The effect blitters are in <tu/effects.h>; the lookup tables they read, with the other
+// workings of the display, in <tu/internal/draw.h>. Both are included at the end.
 namespace tuDraw {
 
 constexpr int kMaxSprites = 1024;
@@ -84,29 +95,23 @@ struct DrawState {
 };
 extern DrawState draw;
 
-// Lookup tables of the software effects; the 16-bit ones only on a 16-bit desktop.
-struct DrawTables {
-  int sinTable[450] = {};  // trunc(360 sin(2 pi i / 360)), one and a quarter turns
-  int built16 = 0;         // the tables below are filled
-  uint8_t rgbOfPixel[65536][3] = {};
-  uint16_t fadeAddTable[3 * 32768] = {};  // [channel][level][destination][source]
-  uint16_t fadeSatTable[3 * 32768] = {};
-  uint16_t subTable[3 * 1024] = {};       // [channel][destination][source]
-  uint16_t avg3Table[94] = {};
-  uint8_t randomTable[10000] = {};
-};
-extern DrawTables tables;
-
 // ---- Display
-// Sets up the back buffer, the internal sprites, the pixel format and tables, then starts the
-// other services. width -1 takes the shell's window size; memoryMode kScreen...Memory. 1, or 0
-// after a reported failure.
+// Screen's width that stands for the window's size (width and height from the shell).
+constexpr int kWindowSize = -1;
+// The largest width or height Screen takes.
+constexpr int kMaxScreenSide = 4096;
+// Sets up a back buffer of width x height, the internal sprites, the pixel format and tables,
+// then starts the other services. width kWindowSize takes the shell's window size; any other
+// size also becomes the window's: its client area shows the back buffer at the largest whole
+// factor whose window fits the display's usable area (a window that cannot fit at all shows
+// it reduced). memoryMode kScreen...Memory. 1, or 0 after a reported failure; a width or
+// height outside 1..kMaxScreenSide is refused that way, before anything changes.
 int Screen(int width, int height, int memoryMode);
+// The pixel value of a colour in the back buffer's layout (see tu::Pixel565): the value
+// FillRectValue, DrawNoise, SmokeFeed and DrawRotateColor take. 0 before Screen.
+int PixelOf(int red, int green, int blue);
 // Frees every sprite and the display.
 void Release();
-// The channel shifts, maxima and masks of a pixel format given by its channel masks.
-PixelFormatInfo DescribePixelFormat(uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
-                                    int bitsPerPixel);
 void SetDepths(int depth, int fallback1, int fallback2);
 void SetClip(int left, int top, int right, int bottom);
 void SetVSync(int on);
@@ -371,3 +376,4 @@ void EndWipe();
 }  // namespace tuDraw
 
 #include <tu/effects.h>
+#include <tu/internal/draw.h>

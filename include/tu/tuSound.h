@@ -8,9 +8,18 @@ struct AudioBuffer;
 
 // tuSound: the sound device, WAV reading, the 70-entry sound object table and playback,
 // sound packs, streaming and MIDI.
+//
+// What a game calls (tuDraw::Screen opens the device):
+//   LoadObject, LoadPack             sounds into sound ids (kNoSound after a failure)
+//   Play, PlayLoop, Stop             with a channel selector: kPlayNext, or a channel number
+//   SetVolume, SetPan, SetFrequency  on one channel, kNextChannel or kAllChannels
+//   LoadStreamFile, Streaming        long music, refilled from the frame loop
+//   PlayMidi, StopMidi               MIDI music
+// Without a sound device every call is silent and the loaders give kNoSound.
 namespace tuSound {
 
 constexpr int kMaxSounds = 70;
+constexpr int kNoSound = -1;  // the sound id the loaders give after a failure
 constexpr int kMaxChannels = 10;
 constexpr int kNameLength = 30;  // characters of a stored name, without the terminator
 
@@ -104,8 +113,10 @@ constexpr int kPlayNext = -1;     // Play, PlayLoop: the channel whose turn it i
 constexpr int kPlayEcho = -2;     // Play, PlayLoop: as kPlayNext, starting an echo (mix 2..10)
 constexpr int kNextChannel = -2;  // the setters: the channel the next start will take
 constexpr int kAllChannels = -1;  // Stop, Pause and the setters: every channel
-// Other negatives are kPlayNext to Play and PlayLoop and kAllChannels to the rest; Stop and
-// Pause take -2 as kAllChannels too.
+// kPlayEcho and kNextChannel are the same number, -2, read by the call: Play and PlayLoop start
+// an echo on the channel whose turn it is; the setters change the channel the next start will
+// take; Stop and Pause take it as kAllChannels. Other negatives are kPlayNext to Play and
+// PlayLoop and kAllChannels to the rest.
 void Play(int id, int ch);
 void PlayLoop(int id, int ch);
 void Stop(int id, int ch);

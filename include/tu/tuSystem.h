@@ -4,12 +4,27 @@
 #include <tu/keys.h>
 #include <tu/types.h>
 
-// tuSystem: entry point and frame loop, window procedure, timing, diagnostics, paths and
-// system services, keyboard polling.
+// tuSystem: the program and its frame loop, timing, diagnostics, paths and system services,
+// keys, game pads and joysticks, the frame meter, headless runs.
+//
+// What a game calls, most of it once:
+//   Program, Main                    hand the library a title, a loader and scenes; run them
+//   sys.sceneNo, sys.sceneEntered    switch scenes; a scene's first frame
+//   sys.frameSeconds                 the last frame's length, for motion
+//   IsKeyPressed, IsKeyDown, IsKeyReleased   keys by frame (codes in <tu/keys.h>)
+//   SetWait, CheckWait, Tick         deadlines and the millisecond tick
+//   Error, Message, Question         the library's one way to report
+//   GetPath, UserFolder, ReadNumber, WriteNumber   files beside the program and the user's own
+//   Exit                             end the program
+//   UseHeadless, Start, PressKey, RunFrame   run without a display (tests, CI)
+// The loop's own workings (start-up pieces, the window procedure) are in <tu/internal/system.h>,
+// included at the end.
 namespace tuSystem {
 
 constexpr uint32_t WAIT_NEVER = 999999999u;
+// Wait slots 1..kWaitSlots exist; a program uses 1..kCallerWaitSlots, the last one is Delay's.
 constexpr int kWaitSlots = 11;
+constexpr int kCallerWaitSlots = 10;
 
 // Bits of SystemState::configFlags, read by Start and the loop; all clear by default.
 constexpr uint32_t kConfigNotTopmost = 1u << 0;   // the window does not stay above the others
@@ -37,11 +52,22 @@ struct PadMapping {
   int keys[2][kPadInputs] = {};
 };
 
-// What the game hands to the entry point: its title, its asset loader and its scene routines.
+// What a game hands to the entry point: its title, its asset loader, its scene routines and
+// the switches below.
 struct Program {
-  // The window's caption, the name of the single-instance lock (title + ":TuMutex": one copy
-  // of each title runs at a time) and the prefix of start-up messages. Null or empty: the default.
-  const char* title = "Quorbistane";
+  // The window's caption, the name of the single-instance lock and the prefix of start-up
+  // messages. Null or empty: the default.
+  const char* title = "tu program";
+  // 1: one copy of each title runs at a time (a lock named title + ":TuMutex"); a second copy
+  // brings the first one's window forward and ends. 0: any number of copies run.
+  int singleInstance = 0;
+  // 1: the Escape key ends the program (tuSystem::Exit) as soon as it is pressed. 0: Escape is a
+  // key like the others, read by polling.
+  int escapeQuits = 1;
+  // 1: the library's message boxes (Error, Message, Question) are written to standard error
+  // instead of shown, and a question is answered no. 0: the boxes. Headless runs record boxes
+  // either way.
+  int errorsToStderr = 0;
   void (*loadAssets)() = nullptr;
   SceneFn scenes[4] = {};  // index = scene number 1..3; 0 unused
   // Game pads, turned on at start-up when set.
@@ -88,7 +114,7 @@ struct SystemState {
   int shutdownDone = 0;
   int quit = 0;  // the quit message was seen
   uint32_t frameCount = 0;  // frame steps run since start-up
-  // Window procedure
+  // Kept by the window procedure (<tu/internal/system.h>) for the library's own use
   int clientX = 0, clientY = 0;
   tu::Rect clientRect;
   int heldKey = 0, lastKey = 0, scrollKey = 0, capturedKey = 0;
@@ -122,6 +148,10 @@ struct SystemState {
   int triggerState = 0, triggerCode = 0;
   // Keys the program holds itself (a computer player): 0 the keyboard's, 1 driven up, 2 driven down
   uint8_t drivenKeys[256] = {};
+  // Keys by frame: kFrameKey... bits of each key as the last frame step took them, and the
+  // kKeyEdge... bits its key messages left since (other bits are the loop's own).
+  uint8_t frameKeys[256] = {};
+  uint8_t keyEdges[256] = {};
 };
 extern SystemState sys;
 
@@ -130,10 +160,6 @@ extern uint32_t loadStamps[4];
 extern const double kPi;
 
 // ---- Start-up, loop, scenes, shutdown
-void Init();
-int CheckInstance(const char* title);
-void SetIme(int on);
-void OnActivate(int reason);
 int Exit();
 // The entry point's result from now on (0 unless set): a program that ends because it cannot
 // run sets it before Exit.
@@ -149,8 +175,6 @@ int Turn();
 // Turns of the loop until one frame step has run (tools that drive the program frame by frame).
 // False when the program ended, or when no frame could run (the program never became active).
 bool RunToNextFrame();
-// The frame step alone.
-void FrameStep();
 const Program& CurrentProgram();
 
 // ---- Runs without a display (tests, demos, CI)
@@ -187,13 +211,6 @@ using SoundSink = void (*)(const MixedSound& sound, void* context);
 // them again.
 void SetSoundSink(SoundSink sink, void* context);
 
-// ---- Window procedure
-intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
-void KeyDownHandler(int vk);
-void ClipCursorToClient();
-void UnclipCursor();
-int CursorClipped();
-
 // ---- Frame timing and wait slots
 // The millisecond tick every timer of the library reads: 32 bits that wrap (compare ticks by
 // unsigned difference); in headless runs the manual clock.
@@ -201,12 +218,14 @@ uint32_t Tick();
 // Sleeps the calling thread for `ms` milliseconds; in headless runs the clock advances instead.
 void Sleep(uint32_t ms);
 uint32_t ResetFrameTime();
-uint32_t UpdateFrameTime();
+// Slot n (1..kCallerWaitSlots) expires `ms` from now. 1, or 0 after a report (n out of range).
 int SetWait(int n, uint32_t ms);
+// Disarms slot n (1..kCallerWaitSlots). 1, or 0 after a report.
 int InitWait(int n);
+// 1 once slot n's deadline has come, else 0 (also for a disarmed slot or n out of 1..kWaitSlots).
 int CheckWait(int n);
+// Waits `ms` milliseconds on the last slot, then restarts the frame stopwatch.
 void Delay(uint32_t ms);
-void ResetWaits();  // every slot to WAIT_NEVER (display set-up)
 
 // ---- Diagnostics
 // Reports a failure: a beep and an error box whose text is `context` + " : " + `message` (the
@@ -273,9 +292,25 @@ void ReleaseKeys();
 void WatchKey(int vk);
 int GetWatchCount();
 
-// ---- Keyboard polling
+// ---- Keys by frame: what most games want. Every frame step takes each key's state once,
+// before the scene runs, from the key's messages since the last frame and from the key's state,
+// so every call in a frame gives the same answer and no press is lost between frames. A key
+// pressed and let go within one frame reads pressed, down and released in that frame. While a
+// fade, the scrolling view or key capture runs every key reads up, and a key still held after
+// it reads pressed again (as GetKey). Codes outside 1..255 read up.
+bool IsKeyPressed(int vk);   // went down in this frame
+bool IsKeyDown(int vk);      // is down, or went down in this frame
+bool IsKeyReleased(int vk);  // went up in this frame
+// All three as one state: Pressed, Released (up again after being down), Held or Up.
+tu::KeyState KeyStateOf(int vk);
+// Bits of SystemState::frameKeys and keyEdges.
+constexpr uint8_t kFrameKeyDown = 1, kFrameKeyPressed = 2, kFrameKeyReleased = 4;
+constexpr uint8_t kKeyEdgeDown = 1, kKeyEdgeUp = 2, kKeyEdgeHeld = 4;
+
+// ---- Keyboard polling: a state per key the caller keeps and advances itself
 // Advances the caller's key state: tu::kKeyStateUp, Pressed, Held or Released (<tu/keys.h>).
 void GetKey(int vk, int* state);
+void GetKey(int vk, tu::KeyState* state);
 // Takes a key from the keyboard: until released, polling sees `down` (1 down, 0 up) in place of
 // the keyboard's state, with the same transitions. Codes outside 0..255 are ignored.
 void DriveKey(int vk, int down);
@@ -367,3 +402,5 @@ extern FpsState fps;
 void DrawFps();
 
 }  // namespace tuSystem
+
+#include <tu/internal/system.h>

@@ -30,7 +30,7 @@ uint32_t UpdateFrameTime() {
 }
 
 int SetWait(int n, uint32_t ms) {
-  if (n < 1 || n > 10) return Error("tuSystem::SetWait", "ウェイトNoが範囲外です", 0);
+  if (n < 1 || n > kCallerWaitSlots) return Error("tuSystem::SetWait", "ウェイトNoが範囲外です", 0);
   sys.waitStart[n] = tu::platform::Tick();
   sys.waitSlots[n] = sys.waitStart[n] + ms;
   sys.waitArmed[n] = 1;
@@ -38,7 +38,7 @@ int SetWait(int n, uint32_t ms) {
 }
 
 int InitWait(int n) {
-  if (n < 1 || n > 10) return Error("tuSystem::InitWait", "ウェイトNoが範囲外です", 0);
+  if (n < 1 || n > kCallerWaitSlots) return Error("tuSystem::InitWait", "ウェイトNoが範囲外です", 0);
   sys.waitSlots[n] = WAIT_NEVER;
   sys.waitArmed[n] = 0;
   return 1;

@@ -1,7 +1,9 @@
 // Display set-up and take-down: primary surface, back buffer, internal sprites, pixel format,
 // effect tables; then the services above the display start through a hook of theirs.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +15,7 @@
 #include "platform/desktop.h"
 #include "platform/display.h"
 #include "platform/surface.h"
+#include "platform/window.h"
 
 namespace {
 void (*displayUpHook)() = nullptr;
@@ -139,14 +142,26 @@ PixelFormatInfo DescribePixelFormat(uint32_t redMask, uint32_t greenMask, uint32
 }
 
 int Screen(int width, int height, int memoryMode) {
+  if (width == kWindowSize) {
+    width = tuSystem::sys.windowWidth;
+    height = tuSystem::sys.windowHeight;
+  }
+  if (width < 1 || height < 1 || width > kMaxScreenSide || height > kMaxScreenSide) {
+    char message[160];
+    snprintf(message, sizeof message,
+             "cannot make a screen of %d x %d pixels: width and height must be 1 to %d (the "
+             "display stays as it was)",
+             width, height, kMaxScreenSide);
+    return tuSystem::Error(kContext, message, 0);
+  }
   // A second set-up replaces the first instead of leaking its surfaces.
   Release();
   draw.backSurface = nullptr;
   tuSystem::sys.errorFlag = 0;
-  if (width == -1) {
-    width = tuSystem::sys.windowWidth;
-    height = tuSystem::sys.windowHeight;
-  }
+  // The window shows the whole back buffer: another size than the window's becomes its size.
+  tu::platform::SetLogicalClientSize(width, height);
+  tuSystem::sys.windowWidth = width;
+  tuSystem::sys.windowHeight = height;
   draw.screenWidth = width;
   draw.screenHeight = height;
   SetClip(0, 0, width, height);
@@ -235,6 +250,17 @@ void Release() {
   }
   // A full-screen mode gives the desktop its own depth back.
   tu::platform::RestoreDisplayMode();
+}
+
+int PixelOf(int red, int green, int blue) {
+  uint32_t c = tu::Rgb(red, green, blue);
+  auto part = [](const Channel& ch, int v) {
+    int bits = std::popcount(ch.max);
+    return bits == 0 || bits > 8 ? 0u : (static_cast<uint32_t>(v) >> (8 - bits)) << ch.shift;
+  };
+  const PixelFormatInfo& f = draw.pixelFormat;
+  return static_cast<int>(part(f.red, tu::RedOf(c)) | part(f.green, tu::GreenOf(c)) |
+                          part(f.blue, tu::BlueOf(c)));
 }
 
 void SetDepths(int depth, int fallback1, int fallback2) {

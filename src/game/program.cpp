@@ -12,6 +12,8 @@ tuSystem::Program GameProgram() {
   // The load stamps exist by now: the game's timers start from them.
   ResetGame();
   tuSystem::Program p;
+  p.title = "Quorbistane";
+  p.singleInstance = 1;
   p.loadAssets = LoadAssets;
   p.scenes[1] = GameScene;
   p.scenes[2] = MenuScene;

@@ -15,6 +15,7 @@ bool answerYes = true;
 int beeps = 0;
 char programName[64] = "Quorbistane";
 bool echoBoxes = false;
+bool boxesToStderr = false;
 }  // namespace
 
 int MessageBox(const char* text, const char* caption, unsigned style, const ShownText& shown) {
@@ -28,6 +29,10 @@ int MessageBox(const char* text, const char* caption, unsigned style, const Show
     if (echoBoxes && !shown.onStderr) fprintf(stderr, "%s: %s: %s\n", programName, shownCaption, shownText);
     if (!yesNo) return IDOK;
     return answerYes ? IDYES : IDNO;
+  }
+  if (boxesToStderr) {
+    fprintf(stderr, "%s: %s: %s\n", programName, caption ? caption : "", text ? text : "");
+    return yesNo ? IDNO : IDOK;
   }
   Uint32 flags = (style & 0xF0) == MB_ICONEXCLAMATION ? SDL_MESSAGEBOX_WARNING
                                                       : SDL_MESSAGEBOX_INFORMATION;
@@ -68,5 +73,6 @@ void SetProgramName(const char* name) {
 }
 const char* ProgramName() { return programName; }
 void SetEchoBoxes(bool on) { echoBoxes = on; }
+void SetBoxesToStderr(bool on) { boxesToStderr = on; }
 
 }  // namespace tu::platform

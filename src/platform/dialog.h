@@ -20,6 +20,9 @@ struct ShownText {
 // box records both the text and what a desktop would show.
 int MessageBox(const char* text, const char* caption, unsigned style, const ShownText& shown = {});
 void Beep();
+// With a window (not headless): boxes are written to standard error instead of shown, and a
+// yes/no box answers no, as when no box can be shown.
+void SetBoxesToStderr(bool on);
 
 // The name that messages on standard error begin with: the program's title ("Quorbistane"
 // until the entry point sets it).

@@ -3,6 +3,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -254,6 +255,8 @@ bool CreateMainWindow(const WindowOptions& o, const char** error) {
   static const char* none = "";
   if (error) *error = none;
   closeSeen = false;
+  logicalWidth = o.width;
+  logicalHeight = o.height;
   if (Headless()) {
     headlessWindow = true;
     if (!o.hidden) PostMessage(WM_ACTIVATEAPP, 1, 0);
@@ -329,6 +332,37 @@ void ClientOrigin(int* x, int* y) {
 void LogicalClientSize(int* width, int* height) {
   *width = logicalWidth;
   *height = logicalHeight;
+}
+
+void SetLogicalClientSize(int width, int height) {
+  if (width < 1 || height < 1 || (width == logicalWidth && height == logicalHeight)) return;
+  logicalWidth = width;
+  logicalHeight = height;
+  if (!window || !scalable) return;
+  SDL_SetWindowMinimumSize(window, std::max(width / 2, 1), std::max(height / 2, 1));
+  SDL_Rect usable{};
+  if (IsFullscreen() || SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window), &usable) != 0)
+    return;
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 ||
+      (top == 0 && left == 0 && bottom == 0 && right == 0)) {
+    left = right = kFrameAllowanceWidth / 2;
+    top = kFrameAllowanceHeight - kFrameAllowanceWidth / 2;
+    bottom = kFrameAllowanceWidth / 2;
+  }
+  const int factor = OpeningFactor(width, height, usable.w, usable.h, left + right, top + bottom);
+  int w = width * factor, h = height * factor;
+  if (w > usable.w - left - right || h > usable.h - top - bottom) {
+    View fit = FitView(width, height, usable.w - left - right, usable.h - top - bottom);
+    if (fit.w > 0 && fit.h > 0) {
+      w = fit.w;
+      h = fit.h;
+    }
+  }
+  SDL_SetWindowSize(window, w, h);
+  SDL_SetWindowPosition(window, usable.x + (usable.w - w - left - right) / 2 + left,
+                        usable.y + (usable.h - h - top - bottom) / 2 + top);
+  ApplyConfinement();
 }
 
 void ToggleFullscreen() {

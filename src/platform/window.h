@@ -71,6 +71,11 @@ void ClientOrigin(int* x, int* y);
 void RaiseMainWindow();
 // The client area as the library sees it: the size the window was asked for.
 void LogicalClientSize(int* width, int* height);
+// Gives the client area a new logical size (the display's back buffer changed size). A shown
+// scalable window takes the largest whole multiple of it that fits the display's usable area,
+// or, where not even one fits, the largest size of its shape that does, and is centred there;
+// a fullscreen window keeps its size. Sizes below 1 are ignored.
+void SetLogicalClientSize(int width, int height);
 // The window between its own size and place and desktop fullscreen (scalable windows only).
 void ToggleFullscreen();
 bool IsFullscreen();

@@ -15,6 +15,7 @@
 #include "platform/dialog.h"
 #include "platform/instance.h"
 #include "platform/window.h"
+#include "system/frame_keys.h"
 
 namespace tuSystem {
 
@@ -110,7 +111,8 @@ int Start(int argc, char** argv, const Program& p) {
   Init();
   tu::CopyCut(sys.title, sizeof sys.title, title);
   tu::platform::SetProgramName(sys.title);
-  if (!CheckInstance(sys.title)) return 0;
+  tu::platform::SetBoxesToStderr(p.errorsToStderr != 0);
+  if (p.singleInstance && !CheckInstance(sys.title)) return 0;
   // The command line: the arguments joined by spaces, at most 255 characters.
   sys.commandLine[0] = 0;
   for (int i = 1; i < argc; ++i)
@@ -146,6 +148,7 @@ void FrameStep() {
   ++sys.frameCount;
   // Frame time: the second tick reading becomes the stopwatch.
   UpdateFrameTime();
+  TakeFrameKeys();
   sys.mouseMoveX = sys.mouseX - sys.prevMouseX;
   sys.mouseMoveY = sys.mouseY - sys.prevMouseY;
   if (sys.prevSceneNo == 0 && sys.sceneNo != 0) {

@@ -3,6 +3,7 @@
 #include <tu/tuSystem.h>
 
 #include "platform/window.h"
+#include "system/frame_keys.h"
 
 namespace tuSystem {
 
@@ -34,7 +35,7 @@ void KeyDownHandler(int vk) {
     sys.heldKey = vk;
     sys.lastKey = vk;
   }
-  if (vk == tu::kKeyEscape) Exit();
+  if (vk == tu::kKeyEscape && CurrentProgram().escapeQuits) Exit();
 }
 
 void ClipCursorToClient() {
@@ -55,6 +56,7 @@ int CursorClipped() { return sys.cursorClipped; }
 
 intptr_t WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   int code = static_cast<int>(wParam);
+  NoteKeyMessage(message, code);
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);

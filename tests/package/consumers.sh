@@ -17,6 +17,7 @@ chmod 700 "$work/run"
 # install time would point there and break the builds below.
 DESTDIR="$work/stage" cmake --install "$build" --prefix /nonexistent/tu --component tu-dev >"$work/install.log"
 prefix="$work/stage/nonexistent/tu"
+[ -x "$prefix/bin/quorbistane_pack" ] || { echo "the package lacks the pack tool"; exit 1; }
 cp -r "$here/consumer" "$work/src"
 
 # The programs open a window and a sound device of SDL's dummy drivers, and keep their
@@ -38,8 +39,14 @@ export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
 version=$(pkg-config --modversion tu)
 cflags=$(pkg-config --cflags tu)
 flags=$(pkg-config --cflags --libs tu)
+# A game sees the library's headers alone: no include folder of what the library is built on.
+read -r -a words <<<"$cflags"
+if [ "${#words[@]}" -ne 1 ] || [ "${words[0]:0:2}" != -I ] ||
+   [ "$(cd "${words[0]#-I}" && pwd -P)" != "$(cd "$prefix/include" && pwd -P)" ]; then
+  echo "pkg-config --cflags tu gives more than the library's own headers: $cflags"; exit 1
+fi
 # Each header a game may include compiles on its own.
-for header in keys types random tuSystem tuDraw tuSound version; do
+for header in keys types random tuSystem tuDraw tuSound version internal/system internal/draw; do
   # shellcheck disable=SC2086  # the flags are words
   echo "#include <tu/$header.h>" | "$cxx" -std=c++20 -fsyntax-only -x c++ $cflags - ||
     { echo "<tu/$header.h> does not compile on its own"; exit 1; }

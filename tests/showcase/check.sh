@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The showcase and the guide's examples, checked as an outside user would meet them:
-#  1. the guide (docs/library.md) quotes every example exactly as its file stands;
+#  1. the guide (docs/library.md and docs/first-game.md) quotes every example exactly as its
+#     file stands;
 #  2. the examples and the showcase build against the installed package (build.sh), and the
 #     headless example runs to exit code 0;
 #  3. the showcase runs headless through every scene by its key script: exit code 0, the best
@@ -28,8 +29,8 @@ for file in "$tree"/docs/examples/*.cpp; do
     state == 1 { if ($0 != "```cpp") exit 3; state = 2; next }
     state == 2 && $0 == "```" { found = 1; exit }
     state == 2 { print }
-    END { if (!found) exit 3 }' "$tree/docs/library.md") || fail "docs/library.md does not quote $name"
-  [ "$quoted" = "$(cat "$file")" ] || fail "the copy of $name in docs/library.md differs from the file"
+    END { if (!found) exit 3 }' "$tree"/docs/*.md) || fail "no page of the guide (docs/*.md) quotes $name"
+  [ "$quoted" = "$(cat "$file")" ] || fail "the guide's copy of $name differs from the file"
 done
 
 echo "== build against the installed package"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dialog.h"
 #include "platform/display.h"
 #include "platform/rows.h"
 #include "platform/seams.h"
@@ -388,6 +389,45 @@ TEST_F(WindowPresent, MousePositionsStayInTheLogicalClientAreaWhateverTheScale) 
   EXPECT_EQ(clip(), "15,30 1920x1440");
   tu::platform::UnconfineCursor();
   EXPECT_EQ(clip(), "none");
+}
+
+TEST_F(WindowPresent, ANewLogicalSizeResizesTheWindowWithinTheUsableArea) {
+  Open("framebuffer", true);
+  SDL_Window* w = tu::platform::MainSdlWindow();
+  SDL_Rect usable{};
+  ASSERT_EQ(SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(w), &usable), 0);
+  // A size that fits whole, and one too large for any whole factor: its shape, reduced.
+  const int sizes[][2] = {{320, 240}, {usable.w * 2, usable.h * 2}};
+  for (const auto& size : sizes) {
+    tu::platform::SetLogicalClientSize(size[0], size[1]);
+    int lw = 0, lh = 0, ww = 0, wh = 0;
+    tu::platform::LogicalClientSize(&lw, &lh);
+    EXPECT_EQ(lw, size[0]);
+    EXPECT_EQ(lh, size[1]);
+    for (int i = 0; i < 20; ++i) SDL_PumpEvents(), SDL_Delay(5);
+    SDL_GetWindowSize(w, &ww, &wh);
+    EXPECT_LE(ww, usable.w);
+    EXPECT_LE(wh, usable.h);
+    if (size[0] <= usable.w / 2) {
+      EXPECT_EQ(ww % size[0], 0);
+      EXPECT_EQ(ww / size[0], wh / size[1]);
+    } else {
+      EXPECT_NEAR(static_cast<double>(ww) / wh, static_cast<double>(size[0]) / size[1], 0.02);
+    }
+  }
+}
+
+TEST_F(WindowPresent, BoxesToStderrNeitherShowNorWait) {
+  Open("framebuffer");
+  tu::platform::SetBoxesToStderr(true);
+  testing::internal::CaptureStderr();
+  // A shown box would wait for a button that nobody presses here.
+  EXPECT_EQ(tu::platform::MessageBox("the disk is full", "caption",
+                                     tu::platform::MB_YESNO | tu::platform::MB_ICONQUESTION),
+            tu::platform::IDNO);
+  std::string said = testing::internal::GetCapturedStderr();
+  tu::platform::SetBoxesToStderr(false);
+  EXPECT_NE(said.find("caption: the disk is full"), std::string::npos) << said;
 }
 
 TEST_F(WindowPresent, TheRendererPathPresentsAndRecoversFromALoss) {

@@ -88,6 +88,7 @@ int Autoplay(const tuSystem::Program& game) {
 int main(int argc, char** argv) {
   tuSystem::Program program;
   program.title = "Tu Showcase";  // its own window caption and single-instance lock
+  program.singleInstance = 1;
   program.loadAssets = showcase::LoadAssets;
   program.scenes[showcase::kTitleScene] = showcase::TitleScene;
   program.scenes[showcase::kPlayScene] = showcase::PlayScene;
