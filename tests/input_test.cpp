@@ -1,6 +1,8 @@
 #include <SDL2/SDL.h>
 
+#include <cctype>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "headless.h"
@@ -211,6 +213,30 @@ TEST(KeyMapping, EveryNamedKeyMapsToAnSdlKeyAndBack) {
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+}
+
+// Names work without video (the simulator and the settings are read before any window): every
+// key of its own has a name that gives it back in any case; the generic modifiers have none.
+TEST(KeyMapping, EveryKeyOfItsOwnHasANameThatGivesItBackInAnyCase) {
+  int named = 0;
+  for (int vk = 1; vk < 256; ++vk) {
+    std::string name = tuSystem::KeyName(vk);
+    if (name.empty()) continue;
+    ++named;
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(tuSystem::KeyFromName(name.c_str()), vk) << name;
+    EXPECT_EQ(tuSystem::KeyFromName(lower.c_str()), vk) << lower;
+  }
+  EXPECT_EQ(named, 100);  // every code <tu/keys.h> names but the three that stand for either side
+  const struct {
+    const char* name;
+    int vk;
+  } cases[] = {{"Left", tu::kKeyLeft}, {"q", tu::kKeyQ}, {"KEYPAD 4", tu::kKeyPad4}, {"Right Ctrl", tu::kKeyRightControl},
+               {"Keypad Enter", tu::kKeyEnter}, {"Keypad =", 0}, {"Nonsense", 0}, {"", 0}};
+  for (const auto& c : cases) EXPECT_EQ(tuSystem::KeyFromName(c.name), c.vk) << c.name;
+  EXPECT_STREQ(tuSystem::KeyName(tu::kKeyShift), "");
+  EXPECT_STREQ(tuSystem::KeyName(tu::kKeyPad4), "Keypad 4");
 }
 
 }  // namespace

@@ -154,6 +154,18 @@ TEST_F(Paths, WithoutHomeTheUserFolderIsInTheAccountsHomeNeverInTheWorkingFolder
   EXPECT_TRUE(tu::platform::RecordedBoxes().empty());
 }
 
+// The settings folder is named, not made: a program that only reads its settings leaves no
+// folder behind.
+TEST_F(Paths, TheConfigFolderIsNamedBelowTheUsersConfigurationWithoutBeingMade) {
+  const char* folder = tuSystem::ConfigFolder("my-game");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(std::string(folder), root + "/config/my-game/");
+  struct stat st {};
+  EXPECT_NE(stat(folder, &st), 0);
+  EXPECT_EQ(tuSystem::ConfigFolder(".."), nullptr);
+  EXPECT_EQ(tu::platform::RecordedBoxes().size(), 1u);
+}
+
 TEST_F(Paths, AnOverlongRootIsCutInsteadOfOverflowingThePathBuffer) {
   std::string longRoot(400, 'r');
   WriteText(root + "/config/root.txt", "/" + longRoot);

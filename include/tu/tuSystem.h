@@ -206,6 +206,10 @@ void SetDataRoot(const char* fileName);
 // $HOME or else the user's account), created when missing, absolute, ending in "/". `name` is
 // one folder name (no "/"). Null after a report (also when there is no home at all).
 const char* UserFolder(const char* name);
+// The user's folder for a program's settings: $XDG_CONFIG_HOME/name/ (else ~/.config/name/),
+// ending in "/". Not created here: a program creates it when it first writes a file there.
+// `name` is one folder name (no "/"). Null after a report.
+const char* ConfigFolder(const char* name);
 // One integer as decimal text in a setting file, in the folder of GetPath(kPathSettings), or at
 // the path itself when the name begins with "/". ReadNumber gives 0 when the file is missing or
 // holds no number; WriteNumber skips a file it cannot write.
@@ -234,9 +238,32 @@ void GetKey(int vk, int* state);
 void DriveKey(int vk, int down);
 // Gives every driven key back to the keyboard.
 void ReleaseDrivenKeys();
+// The name of a key as the platform's keyboard layer names it ("Left", "Q", "Keypad 4",
+// "Left Shift"), the same on every layout; "" for codes with no key of their own (the generic
+// tu::kKeyShift, kKeyControl and kKeyAlt) or outside 1..255. Valid for the whole run.
+const char* KeyName(int vk);
+// The key code of a name KeyName gives, or of any other name the platform knows for that key,
+// in any case ("left", "q", "keypad 4"); 0 when no key of the library has that name.
+int KeyFromName(const char* name);
 // `codes` ends with 0; tu::kMouseLeft and tu::kMouseRight are the mouse buttons. Returns the
 // code that fired, or 0.
 int GetTrigger(const int* codes);
+
+// ---- Window switches, any time after Start; each returns the state now in force. In headless
+// runs there is no window: the on-top and scaling choices are only recorded, fullscreen stays 0.
+// Whether the window stays above other windows (Start creates it so unless configFlags has
+// kConfigNotTopmost; this switch sets or clears that bit).
+int SetWindowOnTop(int on);
+int WindowOnTop();
+// The window between its own size and desktop fullscreen, as F11 and Alt+Enter switch it.
+// FullScreen tells what the window is now, however it got there; 0 without a window.
+int SetFullScreen(int on);
+int FullScreen();
+// How the 640 x 480 picture fills a larger window or screen, keeping 4:3 with black bars.
+constexpr int kScaleWhole = 0;  // the largest whole factor, hard pixels (the default)
+constexpr int kScaleFill = 1;   // the largest 4:3 rectangle, smoothly scaled
+int SetScaling(int mode);
+int Scaling();
 
 // ---- Game pads (hot-plugged; read with the window's messages, none in headless mode)
 // Turns pads on with `mapping`; 0 when the controller layer cannot start (said on stderr):

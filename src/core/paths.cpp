@@ -70,6 +70,23 @@ const char* UserFolder(const char* name) {
   return sys.userFolder;
 }
 
+const char* ConfigFolder(const char* name) {
+  static const char kContext[] = "tuSystem::ConfigFolder";
+  static char folder[256];
+  folder[0] = 0;
+  if (!name || !name[0] || strchr(name, '/') || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
+    Error(kContext, "フォルダ名が正しくありません", 0);
+    return nullptr;
+  }
+  std::string path = tu::platform::ConfigFolder() + "/" + name;
+  if (path.size() + 2 > sizeof folder) {
+    Error(kContext, "フォルダ名が長すぎます", 0);
+    return nullptr;
+  }
+  tu::JoinCut(folder, sizeof folder, path.c_str(), "/", "");
+  return folder;
+}
+
 void WriteNumber(const char* fileName, int value) {
   char name[512];
   tu::JoinCut(name, sizeof name, fileName && fileName[0] == '/' ? "" : GetPath(1), fileName, "");

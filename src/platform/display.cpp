@@ -96,7 +96,7 @@ void OnEvent(const SDL_Event& e) {
 SDL_Rect ToDrawable(const PixelRect& dst, int drawableWidth, int drawableHeight) {
   int lw, lh;
   LogicalClientSize(&lw, &lh);
-  View v = FitView(lw, lh, drawableWidth, drawableHeight);
+  View v = FitView(lw, lh, drawableWidth, drawableHeight, FillView());
   int left = LogicalToReal(dst.left, v.x, v.w, lw), right = LogicalToReal(dst.right, v.x, v.w, lw);
   int top = LogicalToReal(dst.top, v.y, v.h, lh), bottom = LogicalToReal(dst.bottom, v.y, v.h, lh);
   return {left, top, right - left, bottom - top};

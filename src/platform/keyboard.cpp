@@ -50,6 +50,31 @@ constexpr struct {
 
 bool ScancodeDown(const Uint8* state, SDL_Scancode sc) { return sc != SDL_SCANCODE_UNKNOWN && state[sc]; }
 
+// One side's modifier keys by scancode: names give these codes, never the generic ones.
+constexpr Pair kSides[] = {{160, SDL_SCANCODE_LSHIFT}, {161, SDL_SCANCODE_RSHIFT}, {162, SDL_SCANCODE_LCTRL},
+                           {163, SDL_SCANCODE_RCTRL},  {164, SDL_SCANCODE_LALT},   {165, SDL_SCANCODE_RALT}};
+
+// Every code's name, made once: letters and digits by their character, punctuation by the
+// character it types on a US layout, the rest by SDL's scancode name. SDL's names need no
+// video and no keyboard layout, so the table is the same everywhere, headless too.
+struct NameTable {
+  char names[256][24] = {};
+  NameTable() {
+    for (int vk = 1; vk < 256; ++vk) {
+      char* out = names[vk];
+      if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) {
+        out[0] = static_cast<char>(vk);
+        continue;
+      }
+      if (vk == 16 || vk == 17 || vk == 18) continue;  // either side: no key of its own
+      for (const auto& p : kOem)
+        if (p.vk == vk) out[0] = static_cast<char>(p.key);
+      for (const auto& p : kFixed)
+        if (p.vk == vk && !out[0]) SDL_strlcpy(out, SDL_GetScancodeName(p.sc), sizeof names[vk]);
+    }
+  }
+};
+
 }  // namespace
 
 SDL_Scancode ScancodeFromVirtualKey(int vk) {
@@ -77,6 +102,23 @@ int VirtualKeyFromSdl(SDL_Keycode key, SDL_Scancode scancode) {
   for (const auto& p : kOem)
     if (p.key == key) return p.vk;
   return 0;
+}
+
+const char* KeyNameOf(int vk) {
+  static const NameTable table;
+  return vk > 0 && vk < 256 ? table.names[vk] : "";
+}
+
+int VirtualKeyFromName(const char* name) {
+  if (!name || !name[0]) return 0;
+  SDL_Keycode key = SDL_GetKeyFromName(name);
+  if (key == SDLK_UNKNOWN) return 0;
+  if (key >= 'A' && key <= 'Z') key += 'a' - 'A';
+  SDL_Scancode sc = (key & SDLK_SCANCODE_MASK) ? static_cast<SDL_Scancode>(key & ~SDLK_SCANCODE_MASK)
+                                               : SDL_GetScancodeFromName(name);
+  for (const auto& p : kSides)
+    if (p.sc == sc) return p.vk;
+  return VirtualKeyFromSdl(key, sc);
 }
 
 int KeyDownState(int vk) {

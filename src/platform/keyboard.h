@@ -14,4 +14,12 @@ int VirtualKeyFromSdl(SDL_Keycode key, SDL_Scancode scancode);
 // SDL scancode for a virtual-key code (SDL_SCANCODE_UNKNOWN when none).
 SDL_Scancode ScancodeFromVirtualKey(int vk);
 
+// SDL's name of the key a virtual-key code stands for ("Left", "Q", "Keypad 4", "Left Shift"),
+// the same on every keyboard layout; "" for codes without a key of their own (the generic
+// Shift, Ctrl and Alt codes, which stand for either side) and codes the platform does not map.
+const char* KeyNameOf(int vk);
+// The virtual-key code of a key name SDL knows, in any case ("left", "Q", "keypad 4"); one
+// side's modifier gives that side's code. 0 for names SDL does not know or keys without a code.
+int VirtualKeyFromName(const char* name);
+
 }  // namespace tu::platform

@@ -12,14 +12,21 @@ int FloorDiv(int64_t a, int64_t b) {
 }
 }  // namespace
 
-View FitView(int logicalWidth, int logicalHeight, int areaWidth, int areaHeight) {
+namespace {
+bool fillView = false;
+}  // namespace
+
+void SetFillView(bool on) { fillView = on; }
+bool FillView() { return fillView; }
+
+View FitView(int logicalWidth, int logicalHeight, int areaWidth, int areaHeight, bool fill) {
   View v;
   if (logicalWidth <= 0 || logicalHeight <= 0 || areaWidth <= 0 || areaHeight <= 0) {
     v.w = v.h = 0;
     return v;
   }
   int factor = std::min(areaWidth / logicalWidth, areaHeight / logicalHeight);
-  if (factor >= 1) {
+  if (factor >= 1 && !fill) {
     v.factor = factor;
     v.w = logicalWidth * factor;
     v.h = logicalHeight * factor;
@@ -34,6 +41,7 @@ View FitView(int logicalWidth, int logicalHeight, int areaWidth, int areaHeight)
       v.w = std::max(1, static_cast<int>(int64_t{areaHeight} * logicalWidth / logicalHeight));
     }
   }
+  if (fill && v.w % logicalWidth == 0 && v.w / logicalWidth * logicalHeight == v.h) v.factor = v.w / logicalWidth;
   v.x = (areaWidth - v.w) / 2;
   v.y = (areaHeight - v.h) / 2;
   return v;

@@ -11,9 +11,15 @@ struct View {
   int factor = 1;
 };
 
-// The largest whole factor that fits, centred with black bars around; else the largest
-// rectangle of the logical aspect, centred. An empty area gives an empty view.
-View FitView(int logicalWidth, int logicalHeight, int areaWidth, int areaHeight);
+// The largest whole factor that fits, centred with black bars around; else, or with `fill`
+// always, the largest rectangle of the logical aspect, centred (factor 0, or the whole factor
+// when that rectangle happens to be one). An empty area gives an empty view.
+View FitView(int logicalWidth, int logicalHeight, int areaWidth, int areaHeight, bool fill = false);
+
+// How the window's picture is fitted (FitView's `fill`): whole factors (the default) or the
+// largest rectangle. The next present and mouse event follow it.
+void SetFillView(bool on);
+bool FillView();
 
 // A real pixel position as a logical one (rounded down, so positions left of or above the
 // picture stay negative), and a logical edge as a real one. `pos` and `size` are the view's

@@ -79,7 +79,7 @@ Mapping CurrentMapping() {
     m.xScale = static_cast<double>(pw) / w;
     m.yScale = static_cast<double>(ph) / h;
   }
-  m.view = FitView(logicalWidth, logicalHeight, pw, ph);
+  m.view = FitView(logicalWidth, logicalHeight, pw, ph, FillView());
   return m;
 }
 
@@ -342,6 +342,16 @@ void ToggleFullscreen() {
 bool IsFullscreen() {
   return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
 }
+
+void SetFullscreen(bool on) {
+  if (IsFullscreen() != on) ToggleFullscreen();
+}
+
+void SetAlwaysOnTop(bool on) {
+  if (window) SDL_SetWindowAlwaysOnTop(window, on ? SDL_TRUE : SDL_FALSE);
+}
+
+bool AlwaysOnTop() { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_ALWAYS_ON_TOP) != 0; }
 
 void RaiseMainWindow() {
   if (!window) return;

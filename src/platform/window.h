@@ -74,6 +74,11 @@ void LogicalClientSize(int* width, int* height);
 // The window between its own size and place and desktop fullscreen (scalable windows only).
 void ToggleFullscreen();
 bool IsFullscreen();
+// Desktop fullscreen on or off (scalable windows only); nothing when it already is so.
+void SetFullscreen(bool on);
+// Whether the window stays above others; without a window, nothing, and false.
+void SetAlwaysOnTop(bool on);
+bool AlwaysOnTop();
 
 // Takes one message without waiting; false when the queue is empty.
 bool PeekMessage(Message* out);

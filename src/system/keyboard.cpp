@@ -27,6 +27,10 @@ void ReleaseDrivenKeys() {
   for (uint8_t& k : sys.drivenKeys) k = 0;
 }
 
+const char* KeyName(int vk) { return tu::platform::KeyNameOf(vk); }
+
+int KeyFromName(const char* name) { return tu::platform::VirtualKeyFromName(name); }
+
 int GetTrigger(const int* codes) {
   if (sys.triggerState == 0 && sys.heldKey == 0 && sys.buttonState == 0) sys.triggerState = 1;
   if (sys.triggerState == 1 && codes) {

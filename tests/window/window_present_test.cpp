@@ -288,6 +288,24 @@ TEST_F(WindowPresent, AScaledWindowShowsWholeMultiplesWithBarsAndOnlyChangedRows
   EXPECT_TRUE(Near(WindowColour(200, 350), 0));
 }
 
+// Filling: the largest 4:3 rectangle, smoothly scaled, in place of the largest whole factor
+// (3x: 1920 x 1440 at (15, 30) in this window).
+TEST_F(WindowPresent, FillScalingTakesTheLargestRectangleInsteadOfAWholeFactor) {
+  Open("framebuffer", true);
+  if (IsSkipped()) return;
+  const PixelRect all{0, 0, 640, 480};
+  tu::platform::Surface* flat = Make(640, 480, PixelFormat::Rgb565, [](int, int) { return 0x001F; });
+  Resize(1950, 1500);
+  tu::platform::SetFillView(true);
+  ASSERT_EQ(tu::platform::PresentFrame(flat, all, all, false), tu::platform::CopyResult::Ok);
+  tu::platform::SetFillView(false);
+  // 1950 x 1462 at (0, 19).
+  EXPECT_TRUE(Near(WindowColour(2, 21), 0xFF0000));
+  EXPECT_TRUE(Near(WindowColour(1947, 1478), 0xFF0000));
+  EXPECT_TRUE(Near(WindowColour(975, 10), 0));
+  EXPECT_TRUE(Near(WindowColour(975, 1490), 0));
+}
+
 TEST_F(WindowPresent, AfterADisplayChangeTheWholeFrameIsSentAgain) {
   Open("framebuffer");
   if (IsSkipped()) return;
