@@ -154,4 +154,26 @@ void WatchKey(int vk) {
 }
 int GetWatchCount() { return sys.watchedKeyReleases; }
 
+const char* DataFolder(const char* name) {
+  static const char kContext[] = "tuSystem::DataFolder";
+  static char folder[256];
+  folder[0] = 0;
+  if (!name || !name[0] || strchr(name, '/') || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
+    Error(kContext, "フォルダ名が正しくありません", 0);
+    return nullptr;
+  }
+  const std::string data = tu::platform::DataFolder();
+  if (data.empty()) {
+    Error(kContext, "ホームフォルダが見つかりません（HOME が設定されていません）", 0);
+    return nullptr;
+  }
+  std::string path = data + "/" + name;
+  if (path.size() + 2 > sizeof folder) {
+    Error(kContext, "フォルダ名が長すぎます", 0);
+    return nullptr;
+  }
+  tu::JoinCut(folder, sizeof folder, path.c_str(), "/", "");
+  return folder;
+}
+
 }  // namespace tuSystem
