@@ -1,3 +1,7 @@
 #include "game/game.h"
+#include "game/records.h"
 
-int main(int argc, char** argv) { return tuSystem::Main(argc, argv, GameProgram()); }
+int main(int argc, char** argv) {
+  OpenRecords(DefaultRecordsPath());
+  return tuSystem::Main(argc, argv, GameProgram());
+}

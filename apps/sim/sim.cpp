@@ -17,6 +17,7 @@
 #include "frame.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "game/records.h"
 #include "platform/seams.h"
 #include "script.h"
 #include "state.h"
@@ -28,7 +29,7 @@ namespace {
 const char kUsage[] =
     "usage: quorbistane-sim [--seed N] [--frame-ms N] [--frames N] [--start-tick N] [--script FILE]\n"
     "                       [--state FILE] [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]...\n"
-    "                       [--assets DIR]\n";
+    "                       [--assets DIR] [--records FILE]\n";
 
 struct Shot {
   int frame;
@@ -40,7 +41,7 @@ struct Options {
   int frameMs = 16;
   int frames = -1;
   uint32_t startTick = 0;
-  std::string script, state, dump = "-", trace, assets;
+  std::string script, state, dump = "-", trace, assets, records;
   std::vector<Shot> shots;
 };
 
@@ -106,12 +107,14 @@ int ParseArgs(int argc, char** argv, Options* o) {
     } else if (a == "--start-tick") {
       if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--start-tick needs a tick from 0 to 4294967295");
       o->startTick = static_cast<uint32_t>(n);
-    } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets") {
+    } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets" ||
+               a == "--records") {
       if (!value(&v)) return Usage(a + " needs a file");
       std::string& target = a == "--script" ? o->script
                             : a == "--state" ? o->state
                             : a == "--dump"  ? o->dump
                             : a == "--trace" ? o->trace
+                            : a == "--records" ? o->records
                                              : o->assets;
       target = v;
     } else if (a == "--shot") {
@@ -202,6 +205,8 @@ int Run(int argc, char** argv) {
   tuSystem::UseHeadless(o.startTick);
   tu::platform::SetEchoBoxes(false);  // the dump lists the message boxes
   if (!o.assets.empty()) tu::platform::SetExeFolderOverride(o.assets);
+  // Records only in a file named for the run: the player's own are never read or written.
+  OpenRecords(o.records);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = o.seed;
