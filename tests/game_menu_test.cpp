@@ -39,10 +39,10 @@ class Menu : public GameTest {
 TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   Frame();
   EXPECT_EQ(FindDraw(0, 0, kTitle, 0, 0), 0);
-  EXPECT_GE(FindDraw(142, 240, kFont, 0, 552), 0);  // highlight of item 0
+  EXPECT_GE(FindDraw(142, 236, kFont, 0, 552), 0);  // highlight of item 0
   Key(vk::Up, true);
   Frame();
-  EXPECT_EQ(game.gameMode, kModeQuit);  // the quit item is the last of four
+  EXPECT_EQ(game.gameMode, kModeQuit);  // the quit item is the last of six
   EXPECT_EQ(SoundCount(gameout::SoundPlay, kButton), 1);
   Frame();  // held: no repeat
   EXPECT_EQ(game.gameMode, kModeQuit);
@@ -55,8 +55,8 @@ TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   EXPECT_EQ(game.gameMode, 1);
   Tap(vk::Down);
   EXPECT_EQ(game.gameMode, kModeComputer);
-  EXPECT_GE(FindDraw(160, 332, kFont, 0, 552), 0);  // its highlight, then the item itself
-  EXPECT_GE(FindDraw(160, 332, kFont, 0, 340), 0);
+  EXPECT_GE(FindDraw(160, 312, kFont, 0, 552), 0);  // its highlight, then the item itself
+  EXPECT_GE(FindDraw(160, 312, kFont, 0, 340), 0);
   EXPECT_EQ(game.menuLevel, 0);
 }
 

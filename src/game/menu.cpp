@@ -9,6 +9,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/pages.h"
 
 namespace {
 
@@ -59,12 +60,15 @@ struct MenuItem {
   int hiRight, hiBottom;         // highlight picture: (0, 552, hiRight, hiBottom)
 };
 
-// One player, versus, versus the computer and quit, centred on the title's panel.
-constexpr MenuItem kModeItems[4] = {
-    {142, 240, 0, 0, 356, 41, 356, 593},
-    {204, 287, 0, 46, 232, 84, 232, 590},
-    {160, 332, 0, 340, 320, 381, 320, 593},
-    {175, 378, 0, 90, 289, 137, 289, 593},
+// One player, versus, versus the computer, a row of the two small page items (records, how to
+// play) and quit, centred on the title's panel.
+constexpr MenuItem kModeItems[6] = {
+    {142, 236, 0, 0, 356, 41, 356, 593},
+    {204, 275, 0, 46, 232, 84, 232, 590},
+    {160, 312, 0, 340, 320, 381, 320, 593},
+    {170, 356, 0, 642, 120, 663, 120, 573},
+    {310, 356, 130, 642, 290, 663, 160, 573},
+    {175, 380, 0, 90, 289, 137, 289, 593},
 };
 constexpr MenuItem kLevelItems[4] = {
     {255, 234, 0, 143, 133, 181, 133, 590},
@@ -99,7 +103,7 @@ void StartGame(int computer) {
 
 void ModeLevel() {
   GameKeys& k = game.keys;
-  DrawItems(kModeItems, 4, game.gameMode);
+  DrawItems(kModeItems, 6, game.gameMode);
   if (k.menuUp[0] == tu::kKeyStatePressed) {
     if (--game.gameMode < 0) game.gameMode = kModeQuit;
     gameout::Play(assets.buttonSound);
@@ -112,6 +116,8 @@ void ModeLevel() {
     game.menuLevel = 1;
     gameout::Play(assets.buttonSound2);
   }
+  if (game.menuLevel == 1 && game.gameMode == kModeRecords) game.menuLevel = kMenuRecords;
+  if (game.menuLevel == 1 && game.gameMode == kModeHowTo) game.menuLevel = kMenuHowTo;
   if (game.menuLevel == 1 && game.gameMode == kModeQuit) tuSystem::Exit();
 }
 
@@ -217,7 +223,7 @@ void MenuScene() {
     ResetCounters(p);
   }
   tuDraw::Clear();
-  gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
+  if (game.menuLevel < kMenuRecords) gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
   for (PlayerState& p : game.player) {
     p.shimmerTime = p.eraseTime = p.setTime = p.animTime = p.chainTime = 0;
     p.animCounter = 0;
@@ -250,6 +256,12 @@ void MenuScene() {
       break;
     case 2:
       SecondLevel();
+      break;
+    case kMenuRecords:
+      RecordsPage();
+      break;
+    case kMenuHowTo:
+      HowToPage();
       break;
     default:
       break;

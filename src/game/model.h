@@ -90,7 +90,10 @@ struct GameKeys {
 };
 
 // Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
-constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeQuit = 3;
+constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeRecords = 3, kModeHowTo = 4,
+              kModeQuit = 5;
+// Menu levels of the pages reached from the title menu.
+constexpr int kMenuRecords = 5, kMenuHowTo = 6;
 
 // A computer player's state between frames: its choice for the piece in play and its pace.
 struct ComputerState {
