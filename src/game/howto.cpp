@@ -76,8 +76,8 @@ void HowToPage() {
   y += kRowHeight;
   // The way left is shut on the piece's line; below the block in the way it is open.
   Tile(56, y, kGarbage);
-  Piece(88, y, piece);
-  Arrow(34, y + 24, "\xE2\x86\x99");  // down and left
+  Piece(72, y, piece);
+  Arrow(26, y + 26, "\xE2\x86\x99");  // down and left
   Keys(keys, sizeof keys, 0, 1);
   Row(3, "SLIDE", keys,
       "Hold a move key against a block above the way: as the piece falls it slides half a block "
