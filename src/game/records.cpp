@@ -101,7 +101,7 @@ void WriteFile() {
         const ScoreRecord& r = records.scores[l][rank];
         file.Set(name, std::to_string(r.score) + " " + std::to_string(r.chain) + " " + r.date);
       } else if (file.Get(name)) {
-        file.Set(name, "");  // a rank the table no longer fills (its old line was not a record)
+        file.Set(name, "");  // a rank left empty: what its line held is in another rank or broken
       }
     }
   for (int p = 0; p < kPairings; ++p) {
