@@ -165,6 +165,26 @@ TEST_F(Sim, TopOutEndsInTheGameOverPicturesAndTheContinueQuestion) {
   EXPECT_EQ(early.dump["resultStep"], 1);
 }
 
+// A game over writes records only to the file named for the run, never to the player's folders,
+// and a second run finds the first one's record there.
+TEST_F(Sim, RecordsGoOnlyToTheFileNamedForTheRun) {
+  std::string over = R"({"sceneNo": 1, "gameMode": 0, "difficulty": [1, 0], "players": [{"phase": 0, "score": 120,
+    "field": )" + Field({"12341", "2341", "34123", "4123", "12341", "2341", "34123", "4123", "12341", "2341",
+                         "34123", "4123", "12341", "2341", "34123", "4123", "12341"}) + "}]}";
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", (dir + "/home").c_str(), 1);
+  setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+  EXPECT_EQ(Run("--frames 5", "", over).exitCode, 0);
+  for (int run = 0; run < 2; ++run) EXPECT_EQ(Run("--frames 5 --records " + dir + "/r.ini", "", over).exitCode, 0);
+  setenv("HOME", home.c_str(), 1);
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_NE(access((dir + "/home").c_str(), F_OK), 0);
+  EXPECT_NE(access((dir + "/data").c_str(), F_OK), 0);
+  std::string records = Read(dir + "/r.ini");
+  EXPECT_NE(records.find("normal_1 = 120 0 "), std::string::npos) << records;
+  EXPECT_NE(records.find("normal_2 = 120 0 "), std::string::npos) << records;
+}
+
 TEST_F(Sim, SpacePausesAndResumesBothPlayers) {
   std::string script = "2 down tap\n6 x tap\n10 x tap\n14 j tap\n120 space tap\n";
   Result paused = Run("--frames 200", script);
