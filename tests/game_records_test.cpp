@@ -55,6 +55,8 @@ TEST_F(RecordsTest, ABrokenOrRefusedFileIsToldAndNothingInItIsLost) {
       {"huge", "easy_1 = 500 3 2025-05-05\n" + std::string(20000, '#'), 0, true, "larger than"},
       {"empty", "", 0, false, ""},
       {"a gap", "easy_4 = 500 3 2025-05-05\n", 1, false, ""},
+      {"out of range", "easy_1 = 99999999999999 1 2026-01-01\neasy_2 = 500 20 2026-01-01\neasy_3 = 400 3 2026-1-01\n"
+                       "easy_4 = 300 3 2026-01-01\nversus = 1 2 3\n", 1, false, ":5: not a tally"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -71,7 +73,8 @@ TEST_F(RecordsTest, ABrokenOrRefusedFileIsToldAndNothingInItIsLost) {
       EXPECT_EQ(after, c.text);
     } else {
       EXPECT_NE(after.find("easy_1 = 800 2 2026-02-03"), std::string::npos) << after;
-      if (c.text.find("future") != std::string::npos) EXPECT_NE(after.find("\xff\xfe garbage\nfuture = 1\n"), std::string::npos);
+      for (const char* line : {"\xff\xfe garbage\nfuture = 1\n", "versus = 1 2 3\n"})
+        if (c.text.find(line) != std::string::npos) EXPECT_NE(after.find(line), std::string::npos) << line;
       OpenRecords(dir.File("r.ini"));
       EXPECT_EQ(records.count[0], c.kept + 2) << after;  // each record once, in its rank
     }

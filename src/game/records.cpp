@@ -1,5 +1,6 @@
 #include "game/records.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,25 +34,31 @@ bool ValidDate(const char* s) {
   return true;
 }
 
-// "score chain date"; an empty value is a rank without a record.
-bool ParseScore(const std::string& v, ScoreRecord* r) {
-  char date[16] = {};
-  int score, chain, used = 0;
-  if (sscanf(v.c_str(), "%d %d %11s%n", &score, &chain, date, &used) != 3 || used != static_cast<int>(v.size()))
-    return false;
-  if (score < 1 || score > kScoreMax || chain < 0 || chain > 19 || !ValidDate(date)) return false;
-  r->score = score;
-  r->chain = chain;
-  memcpy(r->date, date, sizeof r->date);
+// A whole number lo..hi at *s and the blanks after it; *s moves past them.
+bool Number(const char** s, long lo, long hi, int* out) {
+  char* end = nullptr;
+  errno = 0;
+  long v = strtol(*s, &end, 10);
+  if (end == *s || errno != 0 || v < lo || v > hi) return false;
+  *out = static_cast<int>(v);
+  for (*s = end; **s == ' ' || **s == '\t';) ++*s;
   return true;
 }
 
+// "score chain date"; an empty value is a rank without a record.
+bool ParseScore(const std::string& v, ScoreRecord* r) {
+  const char* s = v.c_str();
+  if (!Number(&s, 1, kScoreMax, &r->score) || !Number(&s, 0, 19, &r->chain) || !ValidDate(s)) return false;
+  memcpy(r->date, s, sizeof r->date);
+  return true;
+}
+
+// "wins of the first side, wins of the second".
 bool ParseTally(const std::string& v, Tally* t) {
-  int a, b, used = 0;
-  if (sscanf(v.c_str(), "%d %d%n", &a, &b, &used) != 2 || used != static_cast<int>(v.size())) return false;
-  if (a < 0 || b < 0 || a > kTallyMax || b > kTallyMax) return false;
-  t->wins[0] = a;
-  t->wins[1] = b;
+  const char* s = v.c_str();
+  Tally read;
+  if (!Number(&s, 0, kTallyMax, &read.wins[0]) || !Number(&s, 0, kTallyMax, &read.wins[1]) || *s != 0) return false;
+  *t = read;
   return true;
 }
 
@@ -106,7 +113,7 @@ void WriteFile() {
     }
   for (int p = 0; p < kPairings; ++p) {
     const Tally& t = records.allTime[p];
-    if (t.wins[0] || t.wins[1] || file.Get(kPairNames[p]))
+    if (t.wins[0] || t.wins[1])  // a line that is there stays as it is until there is a win to count
       file.Set(kPairNames[p], std::to_string(t.wins[0]) + " " + std::to_string(t.wins[1]));
   }
   file.Save();
