@@ -42,7 +42,7 @@ TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   EXPECT_GE(FindDraw(142, 236, kFont, 0, 552), 0);  // highlight of item 0
   Key(vk::Up, true);
   Frame();
-  EXPECT_EQ(game.gameMode, kModeQuit);  // the quit item is the last of five
+  EXPECT_EQ(game.gameMode, kModeQuit);  // the quit item is the last of seven
   EXPECT_EQ(SoundCount(gameout::SoundPlay, kButton), 1);
   Frame();  // held: no repeat
   EXPECT_EQ(game.gameMode, kModeQuit);
@@ -59,7 +59,7 @@ TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   EXPECT_GE(FindDraw(160, 312, kFont, 0, 340), 0);
   Tap(vk::Down);
   EXPECT_EQ(game.gameMode, kModeOptions);
-  EXPECT_GE(FindDraw(202, 353, kFont, 0, 381), 0);
+  EXPECT_GE(FindDraw(105, 356, kFont, 0, 836), 0);
   EXPECT_EQ(game.menuLevel, 0);
 }
 

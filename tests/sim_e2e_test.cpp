@@ -183,6 +183,26 @@ TEST_F(Sim, TopOutEndsInTheGameOverPicturesAndTheContinueQuestion) {
   EXPECT_EQ(early.dump["resultStep"], 1);
 }
 
+// A game over writes records only to the file named for the run, never to the player's folders,
+// and a second run finds the first one's record there.
+TEST_F(Sim, RecordsGoOnlyToTheFileNamedForTheRun) {
+  std::string over = R"({"sceneNo": 1, "gameMode": 0, "difficulty": [1, 0], "players": [{"phase": 0, "score": 120,
+    "field": )" + Field({"12341", "2341", "34123", "4123", "12341", "2341", "34123", "4123", "12341", "2341",
+                         "34123", "4123", "12341", "2341", "34123", "4123", "12341"}) + "}]}";
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", (dir + "/home").c_str(), 1);
+  setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+  EXPECT_EQ(Run("--frames 5", "", over).exitCode, 0);
+  for (int run = 0; run < 2; ++run) EXPECT_EQ(Run("--frames 5 --records " + dir + "/r.ini", "", over).exitCode, 0);
+  setenv("HOME", home.c_str(), 1);
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_NE(access((dir + "/home").c_str(), F_OK), 0);
+  EXPECT_NE(access((dir + "/data").c_str(), F_OK), 0);
+  std::string records = Read(dir + "/r.ini");
+  EXPECT_NE(records.find("normal_1 = 120 0 "), std::string::npos) << records;
+  EXPECT_NE(records.find("normal_2 = 120 0 "), std::string::npos) << records;
+}
+
 TEST_F(Sim, SpacePausesAndResumesBothPlayers) {
   std::string script = "2 down tap\n6 x tap\n10 x tap\n14 j tap\n120 space tap\n";
   Result paused = Run("--frames 200", script);
@@ -271,6 +291,12 @@ TEST_F(Sim, BadInputsAndFailedLoadsAreNamedAndNeverReportedAsSuccess) {
   std::string brokenPicture = folderWith("picture", "BMP/Title.bmp", "");
   std::string missingSound = folderWith("sound", "", "SE/erase.wav");
   std::string binary = Write("binary.txt", std::string("\x1b[2J\x7f") + std::string(4, '\0') + " x tap\n");
+  // A pipe, as a shell's process substitution gives, is a script like a file; its writer waits
+  // for the run below and gives up after a minute.
+  std::string pipe = dir + "/pipe";
+  EXPECT_EQ(system(("mkfifo '" + pipe + "' && (timeout 60 sh -c \"printf '1 x tap\\n' >'" + pipe +
+                    "'\" >/dev/null 2>&1 &)").c_str()),
+            0);
   struct Case {
     std::string args;
     int exitCode;
@@ -291,6 +317,8 @@ TEST_F(Sim, BadInputsAndFailedLoadsAreNamedAndNeverReportedAsSuccess) {
       {"--frames 30 --allow-errors --assets " + missingSound, 0, {"playing on without the sound above"}, true},
       {"--assets " + dir + "/nothing-here", 2, {"--assets " + dir + "/nothing-here is not a folder"}, false},
       {"--frames 3 --script " + dir + "/folder", 2, {"cannot read the script " + dir + "/folder: is a folder"}, false},
+      {"--frames 3 --script /dev/zero", 2, {"cannot read the script /dev/zero: is neither a file nor a pipe"}, false},
+      {"--frames 3 --script " + pipe, 0, {}, true},
       {"--script " + binary, 2, {"script line 1: bad frame number: \"\\x1B[2J\\x7F\\x00"}, false},
       {"--frames 10 --shot 50:" + dir + "/late.png", 2, {"--shot 50: the run has frames 0 to 9\n"}, false},
       {"--frames 1000000000", 2, {"--frames needs a number from 0 to 100000000"}, false},

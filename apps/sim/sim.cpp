@@ -25,6 +25,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/settings.h"
+#include "game/records.h"
 #include "platform/seams.h"
 #include "progress.h"
 #include "script.h"
@@ -37,7 +38,8 @@ namespace {
 const char kUsage[] =
     "usage: quorbistane-sim [--seed N] [--frame-ms N] [--frames N] [--start-tick N] [--script FILE]\n"
     "                       [--state FILE] [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]...\n"
-    "                       [--assets DIR] [--config FILE] [--allow-errors] [--help] [--version]\n";
+    "                       [--assets DIR] [--config FILE] [--records FILE]\n"
+    "                       [--allow-errors] [--help] [--version]\n";
 
 const char kHelp[] =
     "Runs the Quorbistane game without a window, from a script of keys, and prints its state as JSON.\n"
@@ -53,6 +55,7 @@ const char kHelp[] =
     "  --shot FRAME:FILE.png the screen after that frame (FRAME below --frames); repeatable\n"
     "  --assets DIR          pictures and sounds from DIR/BMP, DIR/BGM and DIR/SE\n"
     "  --config FILE         the settings file to read instead of the player's own\n"
+    "  --records FILE        keep one-player records and versus tallies in FILE (default: none)\n"
     "  --allow-errors        an error box (a file that did not load) does not fail the run\n"
     "\n"
     "Every output is checked for writing before the run. Exit status: 0 done; 1 an output cannot be\n"
@@ -69,7 +72,7 @@ struct Options {
   int frameMs = 16;
   int frames = -1;
   uint32_t startTick = 0;
-  std::string script, state, dump = "-", trace, assets;
+  std::string script, state, dump = "-", trace, assets, records;
   std::string config;  // the settings file; empty: the player's own
   std::vector<Shot> shots;
   bool allowErrors = false;
@@ -91,7 +94,8 @@ int Usage(const std::string& why) {
   return 2;
 }
 
-// Reads a whole file, or standard input for "-"; anything but a regular file is refused.
+// Reads a whole file, or standard input for "-"; a pipe (as a shell's process substitution gives)
+// is read like a file, anything else (a folder, a device) is refused.
 bool ReadAll(const std::string& name, std::string* out, std::string* why) {
   if (name == "-") {
     std::ostringstream s;
@@ -104,8 +108,8 @@ bool ReadAll(const std::string& name, std::string* out, std::string* why) {
     *why = strerror(errno);
     return false;
   }
-  if (!S_ISREG(st.st_mode)) {
-    *why = S_ISDIR(st.st_mode) ? "is a folder, not a file" : "is not a regular file";
+  if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+    *why = S_ISDIR(st.st_mode) ? "is a folder, not a file" : "is neither a file nor a pipe";
     return false;
   }
   std::ifstream in(name, std::ios::binary);
@@ -171,14 +175,15 @@ int ParseArgs(int argc, char** argv, Options* o) {
       if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--start-tick needs a tick from 0 to 4294967295");
       o->startTick = static_cast<uint32_t>(n);
     } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets" ||
-               a == "--config") {
+               a == "--config" || a == "--records") {
       if (!value(&v) || !*v) return Usage(a + " needs a file");
-      std::string& target = a == "--script"   ? o->script
-                            : a == "--state"  ? o->state
-                            : a == "--dump"   ? o->dump
-                            : a == "--trace"  ? o->trace
-                            : a == "--config" ? o->config
-                                              : o->assets;
+      std::string& target = a == "--script"    ? o->script
+                            : a == "--state"   ? o->state
+                            : a == "--dump"    ? o->dump
+                            : a == "--trace"   ? o->trace
+                            : a == "--config"  ? o->config
+                            : a == "--records" ? o->records
+                                               : o->assets;
       target = v;
     } else if (a == "--shot") {
       if (!value(&v)) return Usage("--shot needs FRAME:FILE.png");
@@ -299,6 +304,8 @@ int Run(int argc, char** argv) {
   tuSystem::UseHeadless(o.startTick);
   tu::platform::SetEchoBoxes(false);  // the dump lists the message boxes
   if (!o.assets.empty()) tu::platform::SetExeFolderOverride(o.assets);
+  // Records only in a file named for the run: the player's own are never read or written.
+  OpenRecords(o.records);
   tuSystem::Program program = GameProgram();
   program.fixedSeed = 1;
   program.seed = o.seed;

@@ -272,6 +272,9 @@ const char* UserFolder(const char* name);
 // ending in "/", absolute. Not created here: a program creates it when it first writes a file
 // there. `name` is one folder name (no "/"). Null after a report (also when there is no home).
 const char* ConfigFolder(const char* name);
+// The same folder as UserFolder ($XDG_DATA_HOME/name/, else ~/.local/share/name/), named but
+// not made, for a program that makes it only when it first writes there. Null after a report.
+const char* DataFolder(const char* name);
 // One integer as decimal text in a setting file, in the folder of GetPath(kPathSettings), or at
 // the path itself when the name begins with "/". ReadNumber gives 0 when the file is missing or
 // holds no number; WriteNumber skips a file it cannot write.

@@ -43,54 +43,52 @@ void SetDataRoot(const char* fileName) {
   tu::CopyCut(sys.altRoot, sizeof sys.altRoot, line);
 }
 
-const char* UserFolder(const char* name) {
-  static const char kContext[] = "tuSystem::UserFolder";
-  sys.userFolder[0] = 0;
-  // One folder name of its own: no separators, nothing that climbs out of the data folder.
+namespace {
+
+// `base`/`name` as an absolute folder path ending in "/" in `out`; made on disk when `make` is
+// set. `name` is one folder name of its own: no separators, nothing that climbs out of `base`.
+// Null after a report (also when there is no home, so that the folder never lands wherever the
+// program was started from).
+const char* NamedFolder(const char* context, const std::string& base, const char* name, char* out,
+                        size_t size, bool make) {
+  out[0] = 0;
   if (!name || !name[0] || strchr(name, '/') || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
-    Error(kContext, "フォルダ名が正しくありません", 0);
+    Error(context, "フォルダ名が正しくありません", 0);
     return nullptr;
   }
-  const std::string data = tu::platform::DataFolder();
-  if (data.empty()) {
-    // Without any home the folder would land wherever the program was started from.
-    Error(kContext, "ホームフォルダが見つかりません（HOME が設定されていません）", 0);
+  if (base.empty()) {
+    Error(context, "ホームフォルダが見つかりません（HOME が設定されていません）", 0);
     return nullptr;
   }
-  std::string folder = data + "/" + name;
-  if (folder.size() + 2 > sizeof sys.userFolder) {
-    Error(kContext, "フォルダ名が長すぎます", 0);
+  std::string path = base + "/" + name;
+  if (path.size() + 2 > size) {
+    Error(context, "フォルダ名が長すぎます", 0);
     return nullptr;
   }
-  if (!tu::platform::MakeFolders(folder)) {
-    Error(kContext, "フォルダを作成できません", 0);
+  if (make && !tu::platform::MakeFolders(path)) {
+    Error(context, "フォルダを作成できません", 0);
     return nullptr;
   }
-  tu::JoinCut(sys.userFolder, sizeof sys.userFolder, folder.c_str(), "/", "");
-  return sys.userFolder;
+  tu::JoinCut(out, size, path.c_str(), "/", "");
+  return out;
+}
+
+}  // namespace
+
+const char* UserFolder(const char* name) {
+  return NamedFolder("tuSystem::UserFolder", tu::platform::DataFolder(), name, sys.userFolder,
+                     sizeof sys.userFolder, true);
 }
 
 const char* ConfigFolder(const char* name) {
-  static const char kContext[] = "tuSystem::ConfigFolder";
   static char folder[256];
-  folder[0] = 0;
-  if (!name || !name[0] || strchr(name, '/') || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
-    Error(kContext, "フォルダ名が正しくありません", 0);
-    return nullptr;
-  }
-  const std::string config = tu::platform::ConfigFolder();
-  if (config.empty()) {
-    // Without any home the folder would land wherever the program was started from.
-    Error(kContext, "ホームフォルダが見つかりません（HOME が設定されていません）", 0);
-    return nullptr;
-  }
-  std::string path = config + "/" + name;
-  if (path.size() + 2 > sizeof folder) {
-    Error(kContext, "フォルダ名が長すぎます", 0);
-    return nullptr;
-  }
-  tu::JoinCut(folder, sizeof folder, path.c_str(), "/", "");
-  return folder;
+  return NamedFolder("tuSystem::ConfigFolder", tu::platform::ConfigFolder(), name, folder, sizeof folder,
+                     false);
+}
+
+const char* DataFolder(const char* name) {
+  static char folder[256];
+  return NamedFolder("tuSystem::DataFolder", tu::platform::DataFolder(), name, folder, sizeof folder, false);
 }
 
 void WriteNumber(const char* fileName, int value) {

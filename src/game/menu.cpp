@@ -12,6 +12,7 @@
 #include "game/options.h"
 #include "game/output.h"
 #include "game/settings.h"
+#include "game/pages.h"
 
 namespace {
 
@@ -62,14 +63,16 @@ struct MenuItem {
   int hiRight, hiBottom;         // highlight picture: (0, 552, hiRight, hiBottom)
 };
 
-// One player, versus, versus the computer, options and quit, centred on the title's panel, the
-// middles of their words 38 pixels apart.
-constexpr MenuItem kModeItems[5] = {
+// One player, versus, versus the computer, a row of the three small items (options, records,
+// how to play) and quit, centred on the title's panel.
+constexpr MenuItem kModeItems[7] = {
     {142, 236, 0, 0, 356, 41, 356, 593},
     {204, 275, 0, 46, 232, 84, 232, 590},
     {160, 312, 0, 340, 320, 381, 320, 593},
-    {202, 353, 0, 381, 236, 416, 236, 587},
-    {175, 385, 0, 90, 289, 137, 289, 593},
+    {105, 356, 0, 836, 110, 857, 110, 573},
+    {235, 356, 0, 642, 120, 663, 120, 573},
+    {375, 356, 130, 642, 290, 663, 160, 573},
+    {175, 380, 0, 90, 289, 137, 289, 593},
 };
 constexpr MenuItem kLevelItems[4] = {
     {255, 234, 0, 143, 133, 181, 133, 590},
@@ -126,7 +129,7 @@ void StartGame(int computer) {
 
 void ModeLevel() {
   GameKeys& k = game.keys;
-  DrawItems(kModeItems, 5, game.gameMode);
+  DrawItems(kModeItems, 7, game.gameMode);
   if (k.menuUp[0] == tu::kKeyStatePressed) {
     if (--game.gameMode < 0) game.gameMode = kModeQuit;
     gameout::Play(assets.buttonSound);
@@ -143,6 +146,8 @@ void ModeLevel() {
     game.menuLevel = kMenuOptions;
     OpenOptions();
   }
+  if (game.menuLevel == 1 && game.gameMode == kModeRecords) game.menuLevel = kMenuRecords;
+  if (game.menuLevel == 1 && game.gameMode == kModeHowTo) game.menuLevel = kMenuHowTo;
   if (game.menuLevel == 1 && game.gameMode == kModeQuit) tuSystem::Exit();
 }
 
@@ -250,7 +255,7 @@ void MenuScene() {
     ResetCounters(p);
   }
   tuDraw::Clear();
-  if (game.menuLevel != kMenuOptions) {
+  if (game.menuLevel < kMenuOptions) {
     gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
     DrawKeyHint();
   }
@@ -288,6 +293,12 @@ void MenuScene() {
       break;
     case kMenuOptions:
       OptionsScreen();
+      break;
+    case kMenuRecords:
+      RecordsPage();
+      break;
+    case kMenuHowTo:
+      HowToPage();
       break;
     default:
       break;

@@ -89,9 +89,10 @@ struct GameKeys {
 };
 
 // Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
-constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeOptions = 3, kModeQuit = 4;
-// The menu level of the OPTIONS screen.
-constexpr int kMenuOptions = 4;
+constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeOptions = 3, kModeRecords = 4,
+              kModeHowTo = 5, kModeQuit = 6;
+// Menu levels of the screens reached from the title menu.
+constexpr int kMenuOptions = 4, kMenuRecords = 5, kMenuHowTo = 6;
 
 // A computer player's state between frames: its choice for the piece in play and its pace.
 struct ComputerState {

@@ -6,6 +6,7 @@
 
 #include "game/game.h"
 #include "game/model.h"
+#include "game/records.h"
 #include "game/settings.h"
 
 tuSystem::Program GameProgram() {
@@ -77,6 +78,7 @@ int GameMain(int argc, char** argv) {
   }
   // The player's settings before the program starts: the pads take their keys from them.
   LoadSettings(DefaultSettingsPath());
+  OpenRecords(DefaultRecordsPath());
   int code = tuSystem::Main(argc, argv, GameProgram());
   // A fullscreen switch made in a game that ended the program is written now.
   SaveSettings();

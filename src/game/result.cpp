@@ -4,6 +4,7 @@
 #include "game/assets.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/records.h"
 #include "game/settings.h"
 
 namespace {
@@ -34,11 +35,13 @@ void ResultSequence(uint32_t now) {
     case 0:
       game.resultTime = tuSystem::Tick();
       game.resultStep = 1;
+      RecordGameOver();
       break;
     case 1:
       game.levelCursor[0] = 0;
       if (!versus) {
         DrawFont(149, 234, 0, 295, 303, 333);
+        if (records.lastRank > 0) DrawFont(170, 190, 0, 754, 300, 792);
       } else if (p[0].gameOver == 0 && p[1].gameOver == 1) {
         DrawWin(93);
         DrawLose(359);

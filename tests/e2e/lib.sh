@@ -11,6 +11,8 @@ export XDG_RUNTIME_DIR=$(mktemp -d /tmp/qe2e.XXXXXX)
 export XDG_CONFIG_HOME=$XDG_RUNTIME_DIR/config
 WM_PID=
 trap '[ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+# A data folder of this run: the game reads no player's records and writes none of theirs.
+export XDG_DATA_HOME=$XDG_RUNTIME_DIR/data
 
 fail() { echo "FAIL: $*"; exit 1; }
 
