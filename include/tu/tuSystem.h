@@ -78,6 +78,7 @@ struct SystemState {
   int shutdownDone = 0;
   int quit = 0;  // the quit message was seen
   uint32_t frameCount = 0;  // frame steps run since start-up
+  unsigned seed = 0;        // what rand() was seeded with at start-up: the fixed seed or the time
   // Window procedure
   int clientX = 0, clientY = 0;
   tu::Rect clientRect;

@@ -92,7 +92,7 @@ void StartGame(int computer) {
   game.computerLevel[1] = computer;
   game.menuLevel = 0;
   game.levelCursor[0] = game.levelCursor[1] = 0;
-  tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeRandom, 1500.0f, 3);
+  StartOpeningWipe(1500.0f);
   tuSystem::sys.sceneNo = 1;
   tuSystem::sys.prevSceneNo = 0;
 }

@@ -58,7 +58,7 @@ void PhaseInit(int pl) {
 void PhaseWipeIn(int pl) {
   PlayerState& p = game.player[pl];
   if (pl == 0) {
-    tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeRandom, 500.0f, 3);
+    StartOpeningWipe(500.0f);
     tuDraw::StepWipe();
     if (tuDraw::draw.wipeDone) {
       p.phase = kPhaseControl;
