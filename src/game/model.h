@@ -208,7 +208,10 @@ int CountGroup(int pl, int slot, int line, int color, int mark);
 void PhaseMatch(int pl);
 void PhaseErase(int pl, uint32_t now);
 
-// ---- Rendering (render.cpp)
+// ---- Shimmer (shimmer.cpp): every 330 ms the next shimmer row, paused or not; part of the step
+void AdvanceShimmer(int pl, uint32_t now);
+
+// ---- Rendering (render.cpp); drawing reads the state and changes none of it
 int DrawNumber(int x, int y, int value);
 void DrawPlayer(int pl, uint32_t now);
 // The marks of announced garbage: one per five rows, one per row of five, one per single block.

@@ -289,6 +289,7 @@ void GameScene() {
   int players = game.gameMode == 0 ? 1 : 2;
   for (int pl = 0; pl < players; ++pl) {
     RunPhase(pl, now);
+    AdvanceShimmer(pl, now);
     DrawPlayer(pl, now);
     // A paused game-over sequence stays paused: the top-out is not written over the pause.
     const PlayerState& p = game.player[pl];
