@@ -216,7 +216,7 @@ void MenuScene() {
     p.score = 0;
     ResetCounters(p);
   }
-  tuDraw::Clear();
+  gameout::Clear();
   gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
   for (PlayerState& p : game.player) {
     p.shimmerTime = p.eraseTime = p.setTime = p.animTime = p.chainTime = 0;
@@ -254,5 +254,5 @@ void MenuScene() {
     default:
       break;
   }
-  tuDraw::Present();
+  gameout::Present();
 }

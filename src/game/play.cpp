@@ -10,6 +10,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/snapshot.h"
 
 namespace {
 
@@ -276,7 +277,7 @@ bool HandlePause() {
 void GameScene() {
   // The computer's hands first, so the rules see its keys like any other.
   ComputerKeys(tuSystem::Tick());
-  tuDraw::Clear();
+  gameout::Clear();
   int back = -1;
   if (game.gameMode == 0) {
     if (game.difficulty[0] >= 0 && game.difficulty[0] <= 3) back = assets.backSprites[game.difficulty[0]];
@@ -299,5 +300,21 @@ void GameScene() {
   if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) ResultSequence(now);
   // Like the game's own end, the game is left once its last frame is drawn.
   if (leave) ReturnToTitle();
-  tuDraw::Present();
+  gameout::Present();
+}
+
+void SavePauseKeys(int out[6]) {
+  for (int pl = 0; pl < 2; ++pl) {
+    out[pl] = pauseKeys.up[pl];
+    out[2 + pl] = pauseKeys.down[pl];
+    out[4 + pl] = pauseKeys.confirm[pl];
+  }
+}
+
+void LoadPauseKeys(const int in[6]) {
+  for (int pl = 0; pl < 2; ++pl) {
+    pauseKeys.up[pl] = in[pl];
+    pauseKeys.down[pl] = in[2 + pl];
+    pauseKeys.confirm[pl] = in[4 + pl];
+  }
 }

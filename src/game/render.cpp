@@ -124,7 +124,7 @@ void DrawPlayer(int pl, uint32_t now) {
     DrawTile(CellX(pl, s, l), CellY(l), p.pieceColor[k + 1], row);
   }
 
-  if (pl == 0) tuSystem::DrawFps();
+  if (pl == 0) gameout::DrawFps();
 
   gameout::Draw(L.scoreLabelX, 16, assets.fontSprite, 244, 56, 324, 75);
   DrawNumber(L.scoreNumberX, 40, p.score);
