@@ -195,7 +195,7 @@ TEST_F(Gravity, GarbageColoursComeFromTheGameGeneratorInScanOrder) {
   EXPECT_EQ(p.cells[1][16], r1);
   EXPECT_EQ(p.cells[4][16], r2);
   EXPECT_EQ(p.cells[2][15], r3);
-  EXPECT_EQ(game.random.state, g.state);
+  EXPECT_EQ(game.random, g);
   EXPECT_EQ(rand(), libraryNext);  // the library's sequence is not drawn from
 }
 
@@ -209,14 +209,14 @@ TEST_F(Gravity, GarbageThatCompletesAGroupWithEveryDrawKeepsTheLastColour) {
   DrawColor(one, 1);
   PhaseColorGarbage(0);
   EXPECT_EQ(p.cells[3][14], 1);  // never left empty
-  EXPECT_EQ(game.random.state, g.state);  // exactly 19 draws
+  EXPECT_EQ(game.random, g);  // exactly 19 draws
   // Three of a colour make no group: the first draw stays.
   p.cells[3][16] = 0;
   p.cells[3][14] = kGarbage;
   game.random = start;
   PhaseColorGarbage(0);
   EXPECT_EQ(p.cells[3][14], 1);
-  EXPECT_EQ(game.random.state, one.state);
+  EXPECT_EQ(game.random, one);
 }
 
 TEST_F(Gravity, GarbageUpToTheEntryCellsTopsOut) {

@@ -245,7 +245,7 @@ TEST_F(Menu, AFrameDrawsThirtyNineColoursInAFixedOrder) {
   int libraryNext = rand();
   srand(9);
   Frame();
-  EXPECT_EQ(game.random.state, g.state);
+  EXPECT_EQ(game.random, g);
   EXPECT_EQ(rand(), libraryNext);
   // The last draws: the pieces of the frame (player 1 with 4, player 2 with 5 colours), then
   // both players' coming pieces interleaved, all with player 1's count.

@@ -43,7 +43,7 @@ TEST_F(Play, InitSetsTheDifficultyDrawsTheColoursBuildsTheWallsAndResetsTheChain
   EXPECT_EQ(p.fallInterval, 300);
   for (int k = 0; k < 3; ++k) EXPECT_EQ(p.pieceColor[k], r[k]);
   for (int k = 0; k < 6; ++k) EXPECT_EQ(p.next[k], r[3 + k]);
-  EXPECT_EQ(game.random.state, after.state);  // nine draws
+  EXPECT_EQ(game.random, after);  // nine draws
   EXPECT_EQ(p.cells[2][7], 0);
   for (int l = 0; l < kLines; ++l) {
     EXPECT_EQ(p.cells[0][l], kWall);
@@ -213,7 +213,7 @@ TEST_F(Play, ANewPieceTakesTheNextColoursAndDrawsOneNewPiece) {
   EXPECT_EQ(p.next[1], 1);
   EXPECT_EQ(p.next[4], r[1]);
   EXPECT_EQ(p.next[5], r[2]);
-  EXPECT_EQ(game.random.state, after.state);
+  EXPECT_EQ(game.random, after);
   EXPECT_EQ(p.pieceSlot, 3);
   EXPECT_EQ(p.pieceLine, 0);
   EXPECT_EQ(PieceOrientation(p), 1);

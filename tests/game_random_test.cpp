@@ -54,7 +54,7 @@ TEST(GameRandom, LargeRangesStayInRangeAndNoRangeDrawsNothing) {
   }
   before = r;
   EXPECT_EQ(RandomBelow(r, 0), 0);
-  EXPECT_EQ(r.state, before.state);
+  EXPECT_EQ(r, before);
 }
 
 TEST(GameRandom, TheGameDealsFromItsStateAndNotFromRand) {

@@ -1,21 +1,31 @@
 #include "game/game_random.h"
 
-namespace {
-constexpr uint64_t kGamma = 0x9E3779B97F4A7C15ull;
+#include <tu/random.h>
 
-// A 64-bit mix with full avalanche: consecutive states give unrelated outputs.
-uint64_t Mix(uint64_t z) {
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
+namespace {
+
+constexpr uint64_t kGamma = 0x9E3779B97F4A7C15ull;  // the library generator's step
+
+tu::Random Load(const GameRandom& r) { return tu::Random(static_cast<uint64_t>(r.state[1]) << 32 | r.state[0]); }
+
+void Store(GameRandom& r, const tu::Random& g) {
+  r.state[0] = static_cast<uint32_t>(g.state);
+  r.state[1] = static_cast<uint32_t>(g.state >> 32);
 }
+
 }  // namespace
 
-void SeedRandom(GameRandom& r, uint32_t seed) { r.state = Mix(seed ^ 0x6A09E667F3BCC909ull); }
+void SeedRandom(GameRandom& r, uint32_t seed) {
+  // The count starts at the scrambled seed, so that near seeds start far apart.
+  tu::Random scramble((seed ^ 0x6A09E667F3BCC909ull) - kGamma);
+  Store(r, tu::Random(scramble.Next64()));
+}
 
 uint32_t NextRandom32(GameRandom& r) {
-  r.state += kGamma;
-  return static_cast<uint32_t>(Mix(r.state) >> 32);
+  tu::Random g = Load(r);
+  uint32_t x = g.Next();
+  Store(r, g);
+  return x;
 }
 
 int RandomBelow(GameRandom& r, int n) {

@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
 
-// The game's own random generator. Its whole state is one number kept in the game's state, so
-// a saved and restored game deals the same colours again; the library's effects keep drawing
-// from the C library's generator and never disturb it.
+// The game's random numbers: the library's generator (tu::Random), its count kept in the game's
+// state as two 32-bit words (which the simulator's state table can name). A saved and restored
+// game deals the same colours again; the library's effects keep drawing from the C library's
+// rand() and never disturb it.
 struct GameRandom {
-  uint64_t state = 0x853C49E6748FEA9Bull;
+  uint32_t state[2] = {0x748FEA9Bu, 0x853C49E6u};  // a 64-bit count: low word, high word
+  bool operator==(const GameRandom&) const = default;
 };
 
 // Starts the sequence that `seed` names; the same seed gives the same sequence.

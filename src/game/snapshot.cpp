@@ -18,10 +18,6 @@ class Digest {
     std::memcpy(&w, &f, sizeof w);
     Word(w);
   }
-  void Wide(uint64_t v) {
-    Word(static_cast<uint32_t>(v));
-    Word(static_cast<uint32_t>(v >> 32));
-  }
   template <size_t N>
   void Ints(const int (&a)[N]) {
     for (int v : a) Int(v);
@@ -99,7 +95,7 @@ void AddGame(Digest& d, const GameState& g) {
     d.Word(c.nextPress);
     d.Int(c.decisions);
   }
-  d.Wide(g.random.state);
+  d.Word(g.random.state[0]), d.Word(g.random.state[1]);
 }
 
 }  // namespace
