@@ -332,8 +332,11 @@ class SyncTest {
       uint64_t sum = Checksum();
       if (sum != sums_[Slot(j + 1)]) {
         if (++mismatches_ <= 10)
-          fprintf(stderr, "quorbistane-soak: sync: step %lld run again from step %lld: checksum %016llx, first run %016llx\n",
-                  j, f + 1 - back, static_cast<unsigned long long>(sum), static_cast<unsigned long long>(sums_[Slot(j + 1)]));
+          fprintf(stderr,
+                  "quorbistane-soak: sync: step %lld run again from step %lld: checksum %016llx, first run "
+                  "%016llx\n",
+                  j, f + 1 - back, static_cast<unsigned long long>(sum),
+                  static_cast<unsigned long long>(sums_[Slot(j + 1)]));
         break;
       }
     }
