@@ -26,6 +26,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/snapshot.h"
 
 extern char** environ;
 
@@ -196,5 +197,54 @@ void BM_GameStartUpToFirstMenuFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GameStartUpToFirstMenuFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Going back and running again, in a versus game with both fields full: the whole state saved
+// and put back, its checksum, and one step run again as a rollback runs it (the frame step with
+// neither drawing nor sound), to set beside BM_GameVersusFrameFull.
+GameSnapshot benchSaved;
+
+bool EnterFullVersus(benchmark::State& state) {
+  if (!StartOnce()) {
+    state.SkipWithError("the program did not start");
+    return false;
+  }
+  if (!EnterGame(true)) {
+    state.SkipWithError("no versus game started");
+    return false;
+  }
+  FillFields(2);
+  Frame();
+  return true;
+}
+
+void BM_GameSnapshotAndRestore(benchmark::State& state) {
+  if (!EnterFullVersus(state)) return;
+  for (auto _ : state) {
+    Snapshot(benchSaved);
+    Restore(benchSaved);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_GameSnapshotAndRestore);
+
+void BM_GameChecksum(benchmark::State& state) {
+  if (!EnterFullVersus(state)) return;
+  Snapshot(benchSaved);
+  for (auto _ : state) benchmark::DoNotOptimize(Checksum(benchSaved));
+}
+BENCHMARK(BM_GameChecksum);
+
+void BM_GameVersusStepRunAgain(benchmark::State& state) {
+  if (!EnterFullVersus(state)) return;
+  gameout::output = {false, false};
+  for (auto _ : state) {
+    tuSystem::SetClock(tuSystem::Tick() + 16);
+    tuSystem::FrameStep();
+  }
+  gameout::output = {true, true};
+  if (game.player[0].phase != kPhaseControl || game.player[1].phase != kPhaseControl)
+    state.SkipWithError("the step did not stay in play");
+}
+BENCHMARK(BM_GameVersusStepRunAgain);
 
 }  // namespace

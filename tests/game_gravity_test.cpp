@@ -181,39 +181,42 @@ TEST_F(Gravity, FiveGarbageBlocksFallToTheBottomAndAreThenColoured) {
   EXPECT_EQ(p.phase, kPhaseControl);
 }
 
-TEST_F(Gravity, GarbageColoursComeFromRandInScanOrder) {
+TEST_F(Gravity, GarbageColoursComeFromTheGameGeneratorInScanOrder) {
   PlayerState& p = P();
   Put({{1, 16, kGarbage}, {4, 16, kGarbage}, {2, 15, kGarbage}});
+  GameRandom g = game.random;
+  int r1 = DrawColor(g, 4), r2 = DrawColor(g, 4), r3 = DrawColor(g, 4);
   srand(7);
-  int r1 = rand(), r2 = rand(), r3 = rand(), r4 = rand();
+  int libraryNext = rand();
   srand(7);
   PhaseColorGarbage(0);
   // Lines from the bottom up, slots left to right: (1,16), (4,16), then (2,15). None of them
   // can complete a group of four, so each takes one draw.
-  EXPECT_EQ(p.cells[1][16], r1 % 4 + 1);
-  EXPECT_EQ(p.cells[4][16], r2 % 4 + 1);
-  EXPECT_EQ(p.cells[2][15], r3 % 4 + 1);
-  EXPECT_EQ(rand(), r4);
+  EXPECT_EQ(p.cells[1][16], r1);
+  EXPECT_EQ(p.cells[4][16], r2);
+  EXPECT_EQ(p.cells[2][15], r3);
+  EXPECT_EQ(game.random, g);
+  EXPECT_EQ(rand(), libraryNext);  // the library's sequence is not drawn from
 }
 
 TEST_F(Gravity, GarbageThatCompletesAGroupWithEveryDrawKeepsTheLastColour) {
   PlayerState& p = P();
   p.colorCount = 1;  // every draw is colour 1
   Put({{2, 16, 1}, {2, 15, 1}, {3, 16, 1}, {3, 14, kGarbage}});
-  srand(3);
-  std::vector<int> seq;
-  for (int i = 0; i < 20; ++i) seq.push_back(rand());
-  srand(3);
+  const GameRandom start = game.random;
+  GameRandom g = start, one = start;
+  for (int i = 0; i < 19; ++i) DrawColor(g, 1);
+  DrawColor(one, 1);
   PhaseColorGarbage(0);
   EXPECT_EQ(p.cells[3][14], 1);  // never left empty
-  EXPECT_EQ(rand(), seq[19]);    // exactly 19 draws
+  EXPECT_EQ(game.random, g);  // exactly 19 draws
   // Three of a colour make no group: the first draw stays.
   p.cells[3][16] = 0;
   p.cells[3][14] = kGarbage;
-  srand(3);
+  game.random = start;
   PhaseColorGarbage(0);
   EXPECT_EQ(p.cells[3][14], 1);
-  EXPECT_EQ(rand(), seq[1]);
+  EXPECT_EQ(game.random, one);
 }
 
 TEST_F(Gravity, GarbageUpToTheEntryCellsTopsOut) {

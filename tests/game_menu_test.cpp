@@ -237,21 +237,28 @@ TEST_F(Menu, EveryFrameLeavesEmptyFieldsAndPiecesAtTheEntry) {
 TEST_F(Menu, AFrameDrawsThirtyNineColoursInAFixedOrder) {
   P(0).colorCount = 4;
   P(1).colorCount = 5;
-  srand(9);
+  // The colour counts of the frame's draws, in order: the round reset's (player 1's piece, the
+  // coming pieces, both pieces), then the frame's own pieces and coming pieces.
+  int counts[39];
+  for (int i = 0; i < 39; ++i) counts[i] = (i >= 18 && i < 21) || (i >= 24 && i < 27) ? 5 : 4;
+  GameRandom g = game.random;
   std::vector<int> r;
-  for (int i = 0; i < 40; ++i) r.push_back(rand());
+  for (int c : counts) r.push_back(DrawColor(g, c));
+  srand(9);
+  int libraryNext = rand();
   srand(9);
   Frame();
-  EXPECT_EQ(rand(), r[39]);
+  EXPECT_EQ(game.random, g);
+  EXPECT_EQ(rand(), libraryNext);
   // The last draws: the pieces of the frame (player 1 with 4, player 2 with 5 colours), then
   // both players' coming pieces interleaved, all with player 1's count.
   for (int k = 0; k < 3; ++k) {
-    EXPECT_EQ(P(0).pieceColor[k], r[21 + k] % 4 + 1);
-    EXPECT_EQ(P(1).pieceColor[k], r[24 + k] % 5 + 1);
+    EXPECT_EQ(P(0).pieceColor[k], r[21 + k]);
+    EXPECT_EQ(P(1).pieceColor[k], r[24 + k]);
   }
   for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(P(0).next[i], r[27 + 2 * i] % 4 + 1);
-    EXPECT_EQ(P(1).next[i], r[28 + 2 * i] % 4 + 1);
+    EXPECT_EQ(P(0).next[i], r[27 + 2 * i]);
+    EXPECT_EQ(P(1).next[i], r[28 + 2 * i]);
   }
 }
 

@@ -14,11 +14,12 @@ class Play : public GameTest {
     GameTest::SetUp();
     tuSystem::sys.sceneNo = 1;
   }
-  std::vector<int> Draws(int seed, int n) {
-    srand(seed);
+  // The next `n` colours 1..count the game's generator deals, and in `after` the generator as
+  // it is once they are dealt; the game's own generator is left as it is.
+  std::vector<int> Coming(int n, int count, GameRandom* after) {
+    *after = game.random;
     std::vector<int> v;
-    for (int i = 0; i < n; ++i) v.push_back(rand());
-    srand(seed);
+    for (int i = 0; i < n; ++i) v.push_back(DrawColor(*after, count));
     return v;
   }
   // Lets the opening wipe finish, whether it takes a frame or several.
@@ -35,13 +36,14 @@ TEST_F(Play, InitSetsTheDifficultyDrawsTheColoursBuildsTheWallsAndResetsTheChain
   p.chain = 4;  // left by a previous game
   p.maxChain = 4;
   p.cells[2][7] = 3;
-  std::vector<int> r = Draws(11, 10);
+  GameRandom after;
+  std::vector<int> r = Coming(9, 5, &after);
   PhaseInit(0);
   EXPECT_EQ(p.colorCount, 5);
   EXPECT_EQ(p.fallInterval, 300);
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(p.pieceColor[k], r[k] % 5 + 1);
-  for (int k = 0; k < 6; ++k) EXPECT_EQ(p.next[k], r[3 + k] % 5 + 1);
-  EXPECT_EQ(rand(), r[9]);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(p.pieceColor[k], r[k]);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(p.next[k], r[3 + k]);
+  EXPECT_EQ(game.random, after);  // nine draws
   EXPECT_EQ(p.cells[2][7], 0);
   for (int l = 0; l < kLines; ++l) {
     EXPECT_EQ(p.cells[0][l], kWall);
@@ -199,18 +201,19 @@ TEST_F(Play, ANewPieceTakesTheNextColoursAndDrawsOneNewPiece) {
   SetOrientation(p, 3);
   p.chain = 3;
   p.offsetY[2][6] = 8;
-  std::vector<int> r = Draws(5, 4);
+  GameRandom after;
+  std::vector<int> r = Coming(3, 4, &after);
   tu::platform::AdvanceTick(1234);
   PhaseSpawn(0);
   EXPECT_EQ(p.pieceColor[0], 1);
   EXPECT_EQ(p.pieceColor[1], 2);
   EXPECT_EQ(p.pieceColor[2], 3);
   EXPECT_EQ(p.next[0], 4);
-  EXPECT_EQ(p.next[3], r[0] % 4 + 1);
+  EXPECT_EQ(p.next[3], r[0]);
   EXPECT_EQ(p.next[1], 1);
-  EXPECT_EQ(p.next[4], r[1] % 4 + 1);
-  EXPECT_EQ(p.next[5], r[2] % 4 + 1);
-  EXPECT_EQ(rand(), r[3]);
+  EXPECT_EQ(p.next[4], r[1]);
+  EXPECT_EQ(p.next[5], r[2]);
+  EXPECT_EQ(game.random, after);
   EXPECT_EQ(p.pieceSlot, 3);
   EXPECT_EQ(p.pieceLine, 0);
   EXPECT_EQ(PieceOrientation(p), 1);

@@ -4,16 +4,22 @@
 // question both ways, never presses Escape and never picks the menu's quit item. After every frame it checks the game state's invariants; the first broken
 // one is printed with the frame and the seed, and the exit code is 1.
 //
-//   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--help] [--version]   (defaults: 1000000 frames, seed 1)
+//   quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--sync] [--help] [--version]
+//   (defaults: 1000000 frames, seed 1)
 //
 // --versus plays versus games only. --mix measures the sound mixed as the clock moves, as the
-// device would take it, and reports the loudest sample and the samples at full scale.
+// device would take it, and reports the loudest sample and the samples at full scale. --sync is
+// the sync test: after every frame the game is put back 1 to 8 steps (in a fixed cycle) and those
+// steps are run again with the same keys, without drawing or sound; every step run again must
+// reach the state of its first run (the same checksum). Mismatches are printed (the first few)
+// and counted, and any gives exit code 1.
 #include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -26,7 +32,11 @@
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "game/output.h"
 #include "game/settings.h"
+#include "game/snapshot.h"
+#include "platform/keyboard.h"
+#include "platform/seams.h"
 
 namespace {
 
@@ -303,6 +313,71 @@ class MixMeter {
   int peak_ = 0;
 };
 
+// The sync test: the states after the last frames, their checksums and the keys each frame ran
+// with, in rings; after each frame the game goes back some steps and runs them again.
+class SyncTest {
+ public:
+  static constexpr int kDepth = 8;  // steps run again at most
+
+  // After frame `f` ran with `keys` down: keeps its state, then runs the last 1..kDepth steps
+  // again. The first frame is never run again: before it the loop also takes the window's
+  // start-up messages (activation, the frame clock's reset), which are no step of the game.
+  void After(long long f, const uint8_t keys[256]) {
+    std::copy(keys, keys + 256, keys_[Slot(f)]);
+    Keep(f + 1);
+    if (f == 0) return;
+    int back = static_cast<int>(f % kDepth) + 1;
+    if (back > f) back = static_cast<int>(f);
+    ++rollbacks_;
+    Restore(states_[Slot(f + 1 - back)]);
+    gameout::output = {false, false};
+    for (long long j = f + 1 - back; j <= f; ++j) {
+      Press(keys_[Slot(j)]);
+      tuSystem::SetClock(tuSystem::Tick() + kFrameMs);
+      tuSystem::FrameStep();
+      ++steps_;
+      uint64_t sum = Checksum();
+      if (sum != sums_[Slot(j + 1)]) {
+        if (++mismatches_ <= 10)
+          fprintf(stderr,
+                  "quorbistane-soak: sync: step %lld run again from step %lld: checksum %016llx, first run "
+                  "%016llx\n",
+                  j, f + 1 - back, static_cast<unsigned long long>(sum),
+                  static_cast<unsigned long long>(sums_[Slot(j + 1)]));
+        break;
+      }
+    }
+    gameout::output = {true, true};
+    // The run goes on from its own state, whatever the steps run again gave.
+    Restore(states_[Slot(f + 1)]);
+    Press(keys_[Slot(f)]);
+  }
+  void Print() const {
+    printf("sync: %lld rollbacks, %lld steps run again, %lld mismatches\n", rollbacks_, steps_, mismatches_);
+  }
+  long long Mismatches() const { return mismatches_; }
+
+ private:
+  static int Slot(long long step) { return static_cast<int>(step % (kDepth + 1)); }
+  void Keep(long long step) {
+    Snapshot(states_[Slot(step)]);
+    sums_[Slot(step)] = Checksum(states_[Slot(step)]);
+  }
+  // The keyboard as it was in that step (keys only: the window's own key messages are no input
+  // of the game's rules).
+  static void Press(const uint8_t keys[256]) {
+    for (int vk = 0; vk < 256; ++vk) {
+      bool down = keys[vk] != 0;
+      if (((tu::platform::KeyDownState(vk) & 0x80) != 0) != down) tu::platform::InjectKey(vk, down);
+    }
+  }
+
+  GameSnapshot states_[kDepth + 1];
+  uint64_t sums_[kDepth + 1] = {};
+  uint8_t keys_[kDepth + 1][256] = {};
+  long long rollbacks_ = 0, steps_ = 0, mismatches_ = 0;
+};
+
 int Fail(long long frame, unsigned seed, const char* what) {
   fprintf(stderr, "quorbistane-soak: frame %lld, seed %u: %s\n", frame, seed, what);
   return 1;
@@ -310,20 +385,21 @@ int Fail(long long frame, unsigned seed, const char* what) {
 
 }  // namespace
 
-const char kUsage[] = "usage: quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--help] [--version]\n";
+const char kUsage[] = "usage: quorbistane-soak [FRAMES] [SEED] [--versus] [--mix] [--sync] [--help] [--version]\n";
 const char kHelp[] =
     "Plays the real game headless with random keys of both players for FRAMES frames (default\n"
     "1000000) from SEED (0 to 4294967295, default 1), and checks the game state after every frame.\n"
     "On a terminal a line on standard error tells the progress every few seconds.\n"
     "  --versus  versus games only\n"
     "  --mix     measure the mixed sound: the loudest sample and the samples at full scale\n"
+    "  --sync    after every frame go back 1 to 8 steps and run them again: the same checksums\n"
     "Exit status: 0 every frame kept the state whole; 1 a broken invariant (printed with its frame\n"
-    "and the seed) or the program did not start; 2 a wrong command line.\n";
+    "and the seed), a sync mismatch, or the program did not start; 2 a wrong command line.\n";
 
 int main(int argc, char** argv) {
   long long frames = 1000000;
   unsigned seed = 1;
-  bool versusOnly = false, mix = false;
+  bool versusOnly = false, mix = false, sync = false;
   int positional = 0;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -341,6 +417,8 @@ int main(int argc, char** argv) {
       versusOnly = true;
     } else if (a == "--mix") {
       mix = true;
+    } else if (a == "--sync") {
+      sync = true;
     } else if (a.rfind("--", 0) == 0) {
       ok = false;
     } else if (positional == 0) {
@@ -381,14 +459,19 @@ int main(int argc, char** argv) {
   int lastPhase[2] = {game.player[0].phase, game.player[1].phase};
   int lastScene = tuSystem::sys.sceneNo;
   int lastResultStep = game.resultStep;
+  static SyncTest syncTest;  // nine whole states: kept off the stack
+  uint8_t keys[256];
   auto start = std::chrono::steady_clock::now();
   sim::Progress progress("quorbistane-soak", frames);
   char buf[256];
   for (long long f = 0; f < frames; ++f) {
     driver.Input();
+    if (sync)
+      for (int vk = 0; vk < 256; ++vk) keys[vk] = (tu::platform::KeyDownState(vk) & 0x80) != 0;
     if (!tuSystem::RunFrame(kFrameMs)) return Fail(f, seed, "the program ended (a quit was never asked for)");
     ++n.frames;
     progress.Frame(n.frames);
+    if (sync) syncTest.After(f, keys);
 
     for (int pl = 0; pl < 2; ++pl)
       if (const char* why = BrokenInvariant(pl, buf, sizeof buf)) return Fail(f, seed, why);
@@ -438,5 +521,9 @@ int main(int argc, char** argv) {
   printf("pieces set %lld, max chain %d\n", n.pieces, n.maxChain);
   printf("%.0f frames/s (%.1f s)\n", seconds > 0 ? n.frames / seconds : 0.0, seconds);
   if (mix) meter.Print();
+  if (sync) {
+    syncTest.Print();
+    if (syncTest.Mismatches() > 0) return 1;
+  }
   return 0;
 }

@@ -72,6 +72,8 @@ const FieldSpec kGameFields[] = {
     SIM_FIELD(Game, GameState, groupNo, kGroup),
     SIM_FIELD(Game, GameState, groupMarks, kGroup),
     SIM_FIELD(Game, GameState, computerLevel, {-1, 3}),  // -1: a person plays the field
+    // The colour generator's count, low word and high word: every value is a valid state.
+    Spec<decltype(GameRandom::state)>("random", Record::Game, offsetof(GameState, random), kTick),
 };
 
 const FieldSpec kComputerFields[] = {

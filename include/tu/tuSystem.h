@@ -114,6 +114,7 @@ struct SystemState {
   int shutdownDone = 0;
   int quit = 0;  // the quit message was seen
   uint32_t frameCount = 0;  // frame steps run since start-up
+  unsigned seed = 0;        // what rand() was seeded with at start-up: the fixed seed or the time
   // Kept by the window procedure (<tu/internal/system.h>) for the library's own use
   int clientX = 0, clientY = 0;
   tu::Rect clientRect;
@@ -187,6 +188,8 @@ void UseHeadless(uint32_t startTick = 0);
 // Moves the headless clock `ms` forward and mixes that much sound (fractions of a sample frame
 // carry over to the next call). Without UseHeadless: nothing.
 void AdvanceClock(uint32_t ms);
+// Sets the clock to `tick` without mixing (a saved state put back). Without UseHeadless: nothing.
+void SetClock(uint32_t tick);
 // One frame of a scripted run: moves the headless clock `ms` forward, runs to the next frame
 // step (RunToNextFrame's result), then mixes the sound of those `ms`, as a device takes the
 // sound of a frame while it plays. Unlike AdvanceClock before RunToNextFrame, the sounds the

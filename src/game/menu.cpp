@@ -122,7 +122,7 @@ void StartGame(int computer) {
   game.computerLevel[1] = computer;
   game.menuLevel = 0;
   game.levelCursor[0] = game.levelCursor[1] = 0;
-  tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeRandom, 1500.0f, 3);
+  StartOpeningWipe(1500.0f);
   tuSystem::sys.sceneNo = 1;
   tuSystem::sys.prevSceneNo = 0;
 }
@@ -254,7 +254,7 @@ void MenuScene() {
     p.score = 0;
     ResetCounters(p);
   }
-  tuDraw::Clear();
+  gameout::Clear();
   if (game.menuLevel < kMenuOptions) {
     gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
     DrawKeyHint();
@@ -303,5 +303,5 @@ void MenuScene() {
     default:
       break;
   }
-  tuDraw::Present();
+  gameout::Present();
 }

@@ -1,7 +1,6 @@
 #include "game/model.h"
 
-#include <cstdlib>
-
+#include <tu/tuDraw.h>
 #include <tu/tuSystem.h>
 
 GameState game;
@@ -17,10 +16,12 @@ void ResetGame() {
   game.resultTime = tuSystem::loadStamps[2];
 }
 
-int RandomColor(int colorCount) {
-  if (colorCount < 1) colorCount = 1;
-  if (colorCount > 5) colorCount = 5;
-  return rand() % colorCount + 1;
+int RandomColor(int colorCount) { return DrawColor(game.random, colorCount); }
+
+void StartOpeningWipe(float speed) {
+  if (tuDraw::draw.wipeState > 0) return;
+  int patterns = tuDraw::kWipeWideFirst - tuDraw::kWipeFromBottom + 1;
+  tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeFromBottom + RandomBelow(game.random, patterns), speed, 3);
 }
 
 int EdgeSlot(int line, Edge e) {

@@ -3,6 +3,8 @@
 
 #include <tu/keys.h>
 
+#include "game/game_random.h"
+
 // The game's state: the two players' fields and pieces, the menu and result state, the key
 // states and the constant tables. Everything is plain static data, read and set by name.
 
@@ -96,7 +98,7 @@ constexpr int kMenuOptions = 4, kMenuRecords = 5, kMenuHowTo = 6;
 
 // A computer player's state between frames: its choice for the piece in play and its pace.
 struct ComputerState {
-  uint32_t rng = 0x2545F491u;  // its own generator, so the game's rand() sequence is untouched
+  uint32_t rng = 0x2545F491u;  // its own generator, so the game's colour sequence is untouched
   int planned = 0;             // a place is chosen for the piece in play
   int replans = 0;             // choices made again for this piece after a broken path
   int slot = 3, line = 0, orientation = 1;  // where the piece is to be set
@@ -123,6 +125,8 @@ struct GameState {
   // Strength 0..3 of the computer playing each field through its keys; -1 a person.
   int computerLevel[2] = {-1, -1};
   ComputerState computer[2];
+  // Every colour the game deals comes from here, seeded once when the program starts.
+  GameRandom random;
 };
 extern GameState game;
 
@@ -166,9 +170,12 @@ void ForLiveCells(int from, int to, Fn fn) {
   }
 }
 
-// One rand() draw of a block colour 1..colorCount; a count outside 1..5 (set from outside the
-// game) is taken as the nearest valid one, so no draw divides by zero or yields a non-colour.
+// One draw of a block colour 1..colorCount from the game's generator; a count outside 1..5 (set
+// from outside the game) is taken as the nearest valid one.
 int RandomColor(int colorCount);
+// Starts the opening wipe at `speed` pixels a second, its pattern drawn from the game's
+// generator (the wipe's pace, and so the game's start, depends on it); nothing while one runs.
+void StartOpeningWipe(float speed);
 
 // ---- Menu (menu.cpp)
 int ResetRound();
@@ -203,7 +210,10 @@ int CountGroup(int pl, int slot, int line, int color, int mark);
 void PhaseMatch(int pl);
 void PhaseErase(int pl, uint32_t now);
 
-// ---- Rendering (render.cpp)
+// ---- Shimmer (shimmer.cpp): every 330 ms the next shimmer row, paused or not; part of the step
+void AdvanceShimmer(int pl, uint32_t now);
+
+// ---- Rendering (render.cpp); drawing reads the state and changes none of it
 int DrawNumber(int x, int y, int value);
 void DrawPlayer(int pl, uint32_t now);
 // The marks of announced garbage: one per five rows, one per row of five, one per single block.

@@ -12,6 +12,14 @@ struct SoundCall {
   int id;
 };
 
+// What reaches the library. A step run a second time (a rollback, the sync test) is run with both
+// off: it neither clears, draws nor presents the screen nor starts or stops a sound, and records
+// nothing.
+struct Output {
+  bool draw = true, sound = true;
+};
+extern Output output;
+
 constexpr int kMaxDraws = 2048;
 constexpr int kMaxSounds = 256;
 
@@ -25,6 +33,9 @@ struct Recorder {
 };
 extern Recorder recorder;
 
+void Clear();
+void Present();
+void DrawFps();
 void Draw(int x, int y, int id, int left, int top, int right, int bottom);
 void Play(int id);      // once, on any channel
 void PlayLoop(int id);  // looping, on any channel

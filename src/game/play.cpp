@@ -11,6 +11,7 @@
 #include "game/model.h"
 #include "game/output.h"
 #include "game/settings.h"
+#include "game/snapshot.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ void PhaseInit(int pl) {
 void PhaseWipeIn(int pl) {
   PlayerState& p = game.player[pl];
   if (pl == 0) {
-    tuDraw::StartWipe(tuDraw::kWipeOpen, tuDraw::kWipeRandom, 500.0f, 3);
+    StartOpeningWipe(500.0f);
     tuDraw::StepWipe();
     if (tuDraw::draw.wipeDone) {
       p.phase = kPhaseControl;
@@ -288,7 +289,7 @@ void GameScene() {
   NoteFullScreen();
   // The computer's hands first, so the rules see its keys like any other.
   ComputerKeys(tuSystem::Tick());
-  tuDraw::Clear();
+  gameout::Clear();
   int back = -1;
   if (game.gameMode == 0) {
     if (game.difficulty[0] >= 0 && game.difficulty[0] <= 3) back = assets.backSprites[game.difficulty[0]];
@@ -301,6 +302,7 @@ void GameScene() {
   int players = game.gameMode == 0 ? 1 : 2;
   for (int pl = 0; pl < players; ++pl) {
     RunPhase(pl, now);
+    AdvanceShimmer(pl, now);
     DrawPlayer(pl, now);
     // A paused game-over sequence stays paused: the top-out is not written over the pause.
     const PlayerState& p = game.player[pl];
@@ -310,5 +312,21 @@ void GameScene() {
   if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) ResultSequence(now);
   // Like the game's own end, the game is left once its last frame is drawn.
   if (leave) ReturnToTitle();
-  tuDraw::Present();
+  gameout::Present();
+}
+
+void SavePauseKeys(int out[6]) {
+  for (int pl = 0; pl < 2; ++pl) {
+    out[pl] = pauseKeys.up[pl];
+    out[2 + pl] = pauseKeys.down[pl];
+    out[4 + pl] = pauseKeys.confirm[pl];
+  }
+}
+
+void LoadPauseKeys(const int in[6]) {
+  for (int pl = 0; pl < 2; ++pl) {
+    pauseKeys.up[pl] = in[pl];
+    pauseKeys.down[pl] = in[2 + pl];
+    pauseKeys.confirm[pl] = in[4 + pl];
+  }
 }

@@ -9,13 +9,22 @@
 #include "game/records.h"
 #include "game/settings.h"
 
+namespace {
+// The colours the game deals follow from the seed the shell started with: the fixed seed of a
+// tool's run, else the time.
+void Load() {
+  SeedRandom(game.random, tuSystem::sys.seed);
+  LoadAssets();
+}
+}  // namespace
+
 tuSystem::Program GameProgram() {
   // The load stamps exist by now: the game's timers start from them.
   ResetGame();
   tuSystem::Program p;
   p.title = "Quorbistane";
   p.singleInstance = 1;
-  p.loadAssets = LoadAssets;
+  p.loadAssets = Load;
   p.scenes[1] = GameScene;
   p.scenes[2] = MenuScene;
   p.scenes[3] = InterludeScene;

@@ -104,7 +104,7 @@ int DrawNumber(int x, int y, int value) {
 }
 
 void DrawPlayer(int pl, uint32_t now) {
-  PlayerState& p = game.player[pl];
+  const PlayerState& p = game.player[pl];
   const PlayerLayout& L = kLayout[pl];
   // A count of 0 is no chain: the round starts with chainTime 0, which a tick just past the
   // wrap (or a clock started at 0) would otherwise read as a chain shown a moment ago.
@@ -114,16 +114,6 @@ void DrawPlayer(int pl, uint32_t now) {
     if (units < 0) units = -units;
     DrawDigit(L.chainUnitsX, L.chainUnitsY, units);
     gameout::Draw(L.chainLabelX, L.chainLabelY, assets.fontSprite, 258, 169, 355, 186);
-  }
-  if (now - p.shimmerTime > 330u) {
-    p.shimmerFrame = (p.shimmerFrame + 1) % 3;
-    for (int slot = 1; slot <= 5; ++slot)
-      for (int line = 0; line < kLines; ++line) {
-        if (slot == 5 && (line & 1)) continue;
-        int code = p.cells[slot][line];
-        if (p.tileFrame[slot][line] <= 2 && code >= 1 && code <= 5) p.tileFrame[slot][line] = p.shimmerFrame;
-      }
-    p.shimmerTime = now;
   }
   if (pl == 0) gameout::Draw(0, 0, assets.fieldSprite, 0, 0, 640, 480);
 
@@ -135,7 +125,7 @@ void DrawPlayer(int pl, uint32_t now) {
     DrawTile(CellX(pl, s, l), CellY(l), p.pieceColor[k + 1], row);
   }
 
-  if (pl == 0 && settings.fpsMeter) tuSystem::DrawFps();
+  if (pl == 0 && settings.fpsMeter) gameout::DrawFps();
 
   gameout::Draw(L.scoreLabelX, 16, assets.fontSprite, 244, 56, 324, 75);
   DrawNumber(L.scoreNumberX, 40, p.score);

@@ -60,6 +60,10 @@ void AdvanceClock(uint32_t ms) {
   MixFor(ms);
 }
 
+void SetClock(uint32_t tick) {
+  if (tu::platform::Headless()) tu::platform::SetTick(tick);
+}
+
 bool RunFrame(uint32_t ms) {
   if (!tu::platform::Headless()) return false;
   tu::platform::AdvanceTick(ms);

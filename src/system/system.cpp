@@ -135,7 +135,8 @@ int Start(int argc, char** argv, const Program& p) {
     return 0;
   }
   if (program.pads) UsePads(*program.pads);
-  srand(program.fixedSeed ? program.seed : static_cast<unsigned>(time(nullptr)));
+  sys.seed = program.fixedSeed ? program.seed : static_cast<unsigned>(time(nullptr));
+  srand(sys.seed);
   SetIme(0);
   if (program.loadAssets) program.loadAssets();
   if (sys.shutdownDone) return 0;  // the loader ended the program: it cannot run

@@ -19,7 +19,9 @@
 #include "game/computer.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "game/output.h"
 #include "game/settings.h"
+#include "game/snapshot.h"
 #include "platform/audio.h"
 
 extern "C" {
@@ -189,7 +191,7 @@ int main() {
   // The mixer is only proven if it runs: the device must be open and the game's sounds heard.
   if (!tu::platform::AudioIsOpen()) return Fail("the sound device is not open: the mixer would not run");
   tuSystem::SetSoundSink(Listen, nullptr);
-  long frameAllocs = 0, mixAllocs = 0;
+  long frameAllocs = 0, mixAllocs = 0, rollbackAllocs = 0;
   int games = 1, pieces = 0, pulls = 0;
   int lastPhase[2] = {game.player[0].phase, game.player[1].phase};
   int computerPieces = 0;
@@ -230,6 +232,22 @@ int main() {
     frameAllocs += allocations;
     if (!ran) return Fail("the program ended during play");
 
+    // What a rollback does: the state saved and checked, the next step run ahead without
+    // drawing or sound, and the state put back.
+    static GameSnapshot saved;
+    allocations = 0;
+    counting = true;
+    Snapshot(saved);
+    uint64_t sum = Checksum(saved);
+    gameout::output = {false, false};
+    tuSystem::SetClock(tuSystem::Tick() + 16);
+    tuSystem::FrameStep();
+    gameout::output = {true, true};
+    Restore(saved);
+    counting = false;
+    rollbackAllocs += allocations;
+    if (Checksum() != sum) return Fail("the restored state is not the saved one");
+
     if (tuSystem::sys.sceneNo != 1) return Fail("play left the game scene");
     for (int pl = 0; pl < 2; ++pl) {
       if (lastPhase[pl] == kPhaseControl && game.player[pl].phase == kPhaseSetFlash) {
@@ -241,13 +259,14 @@ int main() {
     }
   }
   printf("10000 versus frames and 10000 against the computer (%d games, %d pieces set, %d by the computer), %d "
-         "mixer pulls: %ld allocations in frames, %ld in the mixer\n",
-         games, pieces, computerPieces, pulls, frameAllocs, mixAllocs);
+         "mixer pulls: %ld allocations in frames, %ld in the mixer, %ld in rollbacks\n",
+         games, pieces, computerPieces, pulls, frameAllocs, mixAllocs, rollbackAllocs);
   if (pieces == 0) return Fail("no piece was set: the keys did not reach the game");
   if (computerPieces < 20) return Fail("the computer hardly played");
   if (!heard) return Fail("the mixer gave only silence: no sound was mixed");
   if (frameAllocs != 0) return Fail("frames of play allocated");
   if (mixAllocs != 0) return Fail("the mixer allocated");
+  if (rollbackAllocs != 0) return Fail("saving, checking, stepping again or restoring allocated");
 
   // A game's frame may draw primitives too: lines, hatched polygons and curves allocate nothing.
   const tuDraw::Point star[5] = {{320, 100}, {380, 300}, {220, 180}, {420, 180}, {260, 300}};

@@ -1,0 +1,166 @@
+#include "game/snapshot.h"
+
+#include <cstring>
+
+#include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+
+namespace {
+
+// Word by word: each step (h ^ w) * odd is one-to-one in h and in w, so a single changed word
+// always changes the digest.
+class Digest {
+ public:
+  void Word(uint32_t w) { h_ = (h_ ^ w) * 0x100000001B3ull; }
+  void Int(int v) { Word(static_cast<uint32_t>(v)); }
+  void Float(float f) {
+    uint32_t w;
+    std::memcpy(&w, &f, sizeof w);
+    Word(w);
+  }
+  template <size_t N>
+  void Ints(const int (&a)[N]) {
+    for (int v : a) Int(v);
+  }
+  template <size_t S, size_t L>
+  void Grid(const int (&g)[S][L]) {
+    for (const auto& row : g) Ints(row);
+  }
+  void Bytes(const uint8_t* p, size_t n) {
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      uint32_t w;
+      std::memcpy(&w, p + i, 4);
+      Word(w);
+    }
+    uint32_t tail = 0;
+    for (size_t k = 0; i < n; ++i, ++k) tail |= static_cast<uint32_t>(p[i]) << (8 * k);
+    Word(tail ^ static_cast<uint32_t>(n));
+  }
+  void Rect(const tu::Rect& r) {
+    Int(r.left), Int(r.top), Int(r.right), Int(r.bottom);
+  }
+  uint64_t Value() const { return h_; }
+
+ private:
+  uint64_t h_ = 0xCBF29CE484222325ull;
+};
+
+// A field added to one of these needs its place in the lists below; these sizes (x86-64) are
+// those of the fields listed, with the padding after the byte fields.
+static_assert(sizeof(PlayerState) == 3256, "PlayerState changed: list its new field in the digest");
+static_assert(sizeof(ComputerState) == 40, "ComputerState changed: list its new field in the digest");
+static_assert(sizeof(GameKeys) == 68, "GameKeys changed: list its new field in the digest");
+static_assert(sizeof(GameState) == 7224, "GameState changed: list its new field in the digest");
+
+void AddPlayer(Digest& d, const PlayerState& p) {
+  d.Int(p.phase);
+  d.Grid(p.cells);
+  d.Grid(p.tileFrame);
+  d.Grid(p.offsetX);
+  d.Grid(p.offsetY);
+  d.Grid(p.moveDir);
+  d.Grid(p.justSet);
+  d.Bytes(p.eraseFlag, sizeof p.eraseFlag);
+  d.Int(p.pieceSlot), d.Int(p.pieceLine);
+  d.Ints(p.pieceColor);
+  d.Ints(p.satellite[0]), d.Ints(p.satellite[1]);
+  d.Ints(p.next);
+  d.Int(p.colorCount), d.Int(p.fallInterval), d.Int(p.lockDelay);
+  d.Word(p.fallTime), d.Word(p.dropTime), d.Word(p.repeatTime);
+  d.Word(p.setTime), d.Word(p.eraseTime), d.Word(p.animTime), d.Word(p.shimmerTime), d.Word(p.chainTime);
+  const uint8_t flags[3] = {p.stepFlag, p.garbageFalling, p.gameOver};
+  d.Bytes(flags, 3);
+  d.Int(p.animCounter), d.Int(p.shimmerFrame), d.Int(p.score), d.Int(p.chain), d.Int(p.maxChain);
+  d.Int(p.chainShown), d.Int(p.erasedCount), d.Int(p.garbageIn), d.Int(p.garbageOut);
+}
+
+void AddGame(Digest& d, const GameState& g) {
+  for (const PlayerState& p : g.player) AddPlayer(d, p);
+  d.Int(g.gameMode), d.Int(g.menuLevel);
+  d.Ints(g.levelCursor), d.Ints(g.difficulty), d.Ints(g.pausedPhase);
+  d.Int(g.resultStep);
+  d.Word(g.resultTime);
+  d.Grid(g.groupMarks);
+  d.Int(g.groupNo);
+  const GameKeys& k = g.keys;
+  d.Ints(k.left), d.Ints(k.right), d.Ints(k.drop), d.Ints(k.turnCw), d.Ints(k.turnCcw);
+  d.Ints(k.menuUp), d.Ints(k.menuDown), d.Ints(k.confirm);
+  d.Int(k.pause);
+  d.Ints(g.computerLevel);
+  for (const ComputerState& c : g.computer) {
+    d.Word(c.rng);
+    d.Int(c.planned), d.Int(c.replans), d.Int(c.slot), d.Int(c.line), d.Int(c.orientation);
+    d.Int(c.aligned), d.Int(c.dropping);
+    d.Word(c.nextPress);
+    d.Int(c.decisions);
+  }
+  d.Word(g.random.state[0]), d.Word(g.random.state[1]);
+}
+
+}  // namespace
+
+void Snapshot(GameSnapshot& out) {
+  out.game = game;
+  SavePauseKeys(out.pauseKeys);
+  out.interlude = interlude;
+  const tuSystem::SystemState& sys = tuSystem::sys;
+  out.tick = tuSystem::Tick();
+  out.sceneNo = sys.sceneNo, out.prevSceneNo = sys.prevSceneNo, out.sceneEntered = sys.sceneEntered;
+  out.nextSceneNo = sys.nextSceneNo, out.scenesSuspended = sys.scenesSuspended;
+  out.keyCaptureMode = sys.keyCaptureMode;
+  out.frameSeconds = sys.frameSeconds;
+  out.lastFrameTime = sys.lastFrameTime;
+  std::memcpy(out.drivenKeys, sys.drivenKeys, sizeof out.drivenKeys);
+  const tuDraw::DrawState& dr = tuDraw::draw;
+  out.clipRect = dr.clipRect, out.wipeSaved = dr.wipeSaved;
+  out.wipeState = dr.wipeState, out.wipeDone = dr.wipeDone, out.wipeAux = dr.wipeAux;
+  out.wipeDirection = dr.wipeDirection, out.wipePattern = dr.wipePattern, out.wipeBand = dr.wipeBand;
+  out.wipeSpeed = dr.wipeSpeed;
+  out.fadeStep = dr.fadeStep, out.fadeDirection = dr.fadeDirection, out.scrollViewOn = dr.scrollViewOn;
+}
+
+void Restore(const GameSnapshot& s) {
+  game = s.game;
+  LoadPauseKeys(s.pauseKeys);
+  interlude = s.interlude;
+  tuSystem::SystemState& sys = tuSystem::sys;
+  tuSystem::SetClock(s.tick);
+  sys.sceneNo = s.sceneNo, sys.prevSceneNo = s.prevSceneNo, sys.sceneEntered = s.sceneEntered;
+  sys.nextSceneNo = s.nextSceneNo, sys.scenesSuspended = s.scenesSuspended;
+  sys.keyCaptureMode = s.keyCaptureMode;
+  sys.frameSeconds = s.frameSeconds;
+  sys.lastFrameTime = s.lastFrameTime;
+  std::memcpy(sys.drivenKeys, s.drivenKeys, sizeof s.drivenKeys);
+  tuDraw::DrawState& dr = tuDraw::draw;
+  dr.clipRect = s.clipRect, dr.wipeSaved = s.wipeSaved;
+  dr.wipeState = s.wipeState, dr.wipeDone = s.wipeDone, dr.wipeAux = s.wipeAux;
+  dr.wipeDirection = s.wipeDirection, dr.wipePattern = s.wipePattern, dr.wipeBand = s.wipeBand;
+  dr.wipeSpeed = s.wipeSpeed;
+  dr.fadeStep = s.fadeStep, dr.fadeDirection = s.fadeDirection, dr.scrollViewOn = s.scrollViewOn;
+}
+
+uint64_t Checksum(const GameSnapshot& s) {
+  Digest d;
+  AddGame(d, s.game);
+  d.Ints(s.pauseKeys);
+  d.Int(s.interlude.offset), d.Int(s.interlude.number);
+  d.Word(s.tick);
+  d.Int(s.sceneNo), d.Int(s.prevSceneNo), d.Int(s.sceneEntered), d.Int(s.nextSceneNo), d.Int(s.scenesSuspended);
+  d.Int(s.keyCaptureMode);
+  d.Float(s.frameSeconds);
+  d.Word(s.lastFrameTime);
+  d.Bytes(s.drivenKeys, sizeof s.drivenKeys);
+  d.Rect(s.clipRect), d.Rect(s.wipeSaved);
+  d.Int(s.wipeState), d.Int(s.wipeDone), d.Int(s.wipeAux), d.Int(s.wipeDirection), d.Int(s.wipePattern);
+  d.Int(s.wipeBand);
+  d.Float(s.wipeSpeed);
+  d.Int(s.fadeStep), d.Int(s.fadeDirection), d.Int(s.scrollViewOn);
+  return d.Value();
+}
+
+uint64_t Checksum() {
+  static GameSnapshot live;  // a frame allocates nothing, on the heap or in a large stack frame
+  Snapshot(live);
+  return Checksum(live);
+}
