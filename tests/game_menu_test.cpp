@@ -14,19 +14,8 @@ class Menu : public GameTest {
     GameTest::SetUp();
     tuSystem::sys.sceneNo = 2;
   }
-  void Frame() {
-    tu::platform::AdvanceTick(16);
-    gameout::recorder.Start();
-    MenuScene();
-  }
-  // Press in one frame, release over two.
-  void Tap(int vk) {
-    Key(vk, true);
-    Frame();
-    Key(vk, false);
-    Frame();
-    Frame();
-  }
+  void Frame() { SceneFrame(); }
+  void Tap(int vk) { TapIn(vk); }
   bool HighlightDrawn() {
     for (int i = 0; i < gameout::recorder.drawCount; ++i) {
       const gameout::DrawCall& d = gameout::recorder.draws[i];

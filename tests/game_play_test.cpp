@@ -295,19 +295,8 @@ class PauseMenu : public Play {
       P(pl).score = P(pl).garbageIn = P(pl).cells[2][16] = 3;
     }
   }
-  void Frame() {
-    tu::platform::AdvanceTick(16);
-    gameout::recorder.Start();
-    GameScene();
-  }
-  // A press, then up long enough for the next press to count.
-  void Tap(int vk) {
-    Key(vk, true);
-    Frame();
-    Key(vk, false);
-    Frame();
-    Frame();
-  }
+  void Frame() { SceneFrame(GameScene); }
+  void Tap(int vk) { TapIn(vk, GameScene); }
   bool Paused() { return P(0).phase == kPhasePaused && P(1).phase == kPhasePaused; }
 };
 

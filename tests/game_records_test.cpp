@@ -146,18 +146,6 @@ TEST_F(RecordsTest, TheGameOverScreenTellsANewRecord) {
 
 TEST_F(RecordsTest, TheRecordsAndHowToPlayItemsOpenTheirPagesAndEitherPlayerGoesBack) {
   tuSystem::sys.sceneNo = 2;
-  auto frame = [] {
-    tu::platform::AdvanceTick(16);
-    gameout::recorder.Start();
-    MenuScene();
-  };
-  auto tap = [&](int vk) {
-    Key(vk, true);
-    frame();
-    Key(vk, false);
-    frame();
-    frame();
-  };
   struct Case {
     int downs, level, back;
     int left, top;  // a picture only that page draws
@@ -165,17 +153,17 @@ TEST_F(RecordsTest, TheRecordsAndHowToPlayItemsOpenTheirPagesAndEitherPlayerGoes
   const Case cases[] = {{4, kMenuRecords, vk::Z, 0, 666}, {5, kMenuHowTo, vk::H, 0, 710}};
   for (const Case& c : cases) {
     game.gameMode = 0;
-    for (int i = 0; i < c.downs; ++i) tap(vk::Down);
-    tap(vk::X);
+    for (int i = 0; i < c.downs; ++i) TapIn(vk::Down);
+    TapIn(vk::X);
     ASSERT_EQ(game.menuLevel, c.level);
     EXPECT_GE(CountDraws(kFont, c.left, c.top), 1);
     EXPECT_EQ(CountDraws(kTitle, 0, 0), 0);
     EXPECT_EQ(CountDraws(kBlock, 32 * kGarbage, 0) > 0, c.level == kMenuHowTo);
-    tap(vk::Down);  // the menu keys do nothing on a page
+    TapIn(vk::Down);  // the menu keys do nothing on a page
     EXPECT_EQ(game.menuLevel, c.level);
-    tap(c.back);
+    TapIn(c.back);
     EXPECT_EQ(game.menuLevel, 0);
-    frame();
+    SceneFrame();
     EXPECT_EQ(CountDraws(kTitle, 0, 0), 1);
   }
 }

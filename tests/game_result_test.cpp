@@ -18,18 +18,8 @@ class Result : public GameTest {
     P(0).phase = P(1).phase = kPhaseOver;
     P(loser).gameOver = 1;
   }
-  void Frame(uint32_t ms = 16) {
-    tu::platform::AdvanceTick(ms);
-    gameout::recorder.Start();
-    GameScene();
-  }
-  void Tap(int vk) {
-    Key(vk, true);
-    Frame();
-    Key(vk, false);
-    Frame();
-    Frame();
-  }
+  void Frame(uint32_t ms = 16) { SceneFrame(GameScene, ms); }
+  void Tap(int vk) { TapIn(vk, GameScene); }
 };
 
 TEST_F(Result, TheGameOverPictureStaysFiveSeconds) {

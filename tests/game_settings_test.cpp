@@ -138,19 +138,8 @@ class Options : public SettingsFile {
     Tap(vk::X);
     ASSERT_EQ(game.menuLevel, kMenuOptions);
   }
-  void Frame() {
-    tu::platform::AdvanceTick(16);
-    gameout::recorder.Start();
-    MenuScene();
-  }
-  // Press in one frame, release over two: a key reads pressed again only after a poll saw it up.
-  void Tap(int vk) {
-    Key(vk, true);
-    Frame();
-    Key(vk, false);
-    Frame();
-    Frame();
-  }
+  void Frame() { SceneFrame(); }
+  void Tap(int vk) { TapIn(vk); }
 };
 
 TEST_F(Options, ANewKeyIsTakenAKeyBoundElsewhereIsRefusedAndDefaultsBringBackTheDescribedKeys) {

@@ -51,6 +51,22 @@ class GameTest : public ::testing::Test {
 
   PlayerState& P(int pl = 0) { return game.player[pl]; }
 
+  // One frame of `scene` (the menu, by default) on the manual clock, its draws and sounds recorded.
+  void SceneFrame(void (*scene)() = MenuScene, uint32_t ms = 16) {
+    tu::platform::AdvanceTick(ms);
+    gameout::recorder.Start();
+    scene();
+  }
+  // A key pressed for one frame and released over two: it reads pressed again only after a poll
+  // saw it up.
+  void TapIn(int vk, void (*scene)() = MenuScene) {
+    Key(vk, true);
+    SceneFrame(scene);
+    Key(vk, false);
+    SceneFrame(scene);
+    SceneFrame(scene);
+  }
+
   // An empty field with its walls, as a started game has it.
   void EmptyField(int pl = 0) {
     PlayerState& p = P(pl);

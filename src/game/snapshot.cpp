@@ -98,46 +98,46 @@ void AddGame(Digest& d, const GameState& g) {
   d.Word(g.random.state[0]), d.Word(g.random.state[1]);
 }
 
+// The shell's and the drawing's fields a step reads, paired with the snapshot's: `move(kept,
+// live)` copies one way or the other. One list serves both ways, so they cannot drift apart.
+template <class Move>
+void ShellFields(GameSnapshot& s, Move move) {
+  tuSystem::SystemState& sys = tuSystem::sys;
+  move(s.sceneNo, sys.sceneNo), move(s.prevSceneNo, sys.prevSceneNo), move(s.sceneEntered, sys.sceneEntered);
+  move(s.nextSceneNo, sys.nextSceneNo), move(s.scenesSuspended, sys.scenesSuspended);
+  move(s.keyCaptureMode, sys.keyCaptureMode);
+  move(s.frameSeconds, sys.frameSeconds);
+  move(s.lastFrameTime, sys.lastFrameTime);
+  move(s.drivenKeys, sys.drivenKeys);
+  tuDraw::DrawState& dr = tuDraw::draw;
+  move(s.clipRect, dr.clipRect), move(s.wipeSaved, dr.wipeSaved);
+  move(s.wipeState, dr.wipeState), move(s.wipeDone, dr.wipeDone), move(s.wipeAux, dr.wipeAux);
+  move(s.wipeDirection, dr.wipeDirection), move(s.wipePattern, dr.wipePattern), move(s.wipeBand, dr.wipeBand);
+  move(s.wipeSpeed, dr.wipeSpeed);
+  move(s.fadeStep, dr.fadeStep), move(s.fadeDirection, dr.fadeDirection), move(s.scrollViewOn, dr.scrollViewOn);
+}
+
+template <class T>
+void CopyField(T& to, const T& from) {
+  std::memcpy(&to, &from, sizeof to);  // arrays too
+}
+
 }  // namespace
 
 void Snapshot(GameSnapshot& out) {
   out.game = game;
   SavePauseKeys(out.pauseKeys);
   out.interlude = interlude;
-  const tuSystem::SystemState& sys = tuSystem::sys;
   out.tick = tuSystem::Tick();
-  out.sceneNo = sys.sceneNo, out.prevSceneNo = sys.prevSceneNo, out.sceneEntered = sys.sceneEntered;
-  out.nextSceneNo = sys.nextSceneNo, out.scenesSuspended = sys.scenesSuspended;
-  out.keyCaptureMode = sys.keyCaptureMode;
-  out.frameSeconds = sys.frameSeconds;
-  out.lastFrameTime = sys.lastFrameTime;
-  std::memcpy(out.drivenKeys, sys.drivenKeys, sizeof out.drivenKeys);
-  const tuDraw::DrawState& dr = tuDraw::draw;
-  out.clipRect = dr.clipRect, out.wipeSaved = dr.wipeSaved;
-  out.wipeState = dr.wipeState, out.wipeDone = dr.wipeDone, out.wipeAux = dr.wipeAux;
-  out.wipeDirection = dr.wipeDirection, out.wipePattern = dr.wipePattern, out.wipeBand = dr.wipeBand;
-  out.wipeSpeed = dr.wipeSpeed;
-  out.fadeStep = dr.fadeStep, out.fadeDirection = dr.fadeDirection, out.scrollViewOn = dr.scrollViewOn;
+  ShellFields(out, [](auto& kept, auto& live) { CopyField(kept, live); });
 }
 
 void Restore(const GameSnapshot& s) {
   game = s.game;
   LoadPauseKeys(s.pauseKeys);
   interlude = s.interlude;
-  tuSystem::SystemState& sys = tuSystem::sys;
   tuSystem::SetClock(s.tick);
-  sys.sceneNo = s.sceneNo, sys.prevSceneNo = s.prevSceneNo, sys.sceneEntered = s.sceneEntered;
-  sys.nextSceneNo = s.nextSceneNo, sys.scenesSuspended = s.scenesSuspended;
-  sys.keyCaptureMode = s.keyCaptureMode;
-  sys.frameSeconds = s.frameSeconds;
-  sys.lastFrameTime = s.lastFrameTime;
-  std::memcpy(sys.drivenKeys, s.drivenKeys, sizeof s.drivenKeys);
-  tuDraw::DrawState& dr = tuDraw::draw;
-  dr.clipRect = s.clipRect, dr.wipeSaved = s.wipeSaved;
-  dr.wipeState = s.wipeState, dr.wipeDone = s.wipeDone, dr.wipeAux = s.wipeAux;
-  dr.wipeDirection = s.wipeDirection, dr.wipePattern = s.wipePattern, dr.wipeBand = s.wipeBand;
-  dr.wipeSpeed = s.wipeSpeed;
-  dr.fadeStep = s.fadeStep, dr.fadeDirection = s.fadeDirection, dr.scrollViewOn = s.scrollViewOn;
+  ShellFields(const_cast<GameSnapshot&>(s), [](auto& kept, auto& live) { CopyField(live, kept); });
 }
 
 uint64_t Checksum(const GameSnapshot& s) {
