@@ -151,7 +151,7 @@ TEST_F(Catalogue, StartedWithoutAPictureOrASoundTheGameSaysSoOnceAndEndsOnlyForT
   } cases[] = {
       {"BMP/Field.bmp", nullptr, 1,
        {"cannot load picture BMP/Field.bmp from FOLDER: file not found\n", "without the picture above: ending"}},
-      {"", "BMP/Title.bmp", 1, {"cannot load picture BMP/Title.bmp from FOLDER: not a BMP file\n"}},
+      {"", "BMP/Title.bmp", 1, {"cannot load picture BMP/Title.bmp from FOLDER: not a picture (neither a BMP nor a PNG file)\n"}},
       {"SE/erase.wav", "BGM/RANK.wav", -1,
        {"cannot load sound SE/erase.wav from FOLDER: file not found\n",
         "cannot load sound BGM/RANK.wav from FOLDER: not a WAV file\n", "playing on without the sounds above"}},

@@ -310,7 +310,7 @@ TEST_F(Sim, BadInputsAndFailedLoadsAreNamedAndNeverReportedAsSuccess) {
         "raised 1 error box and ended at start-up (--allow-errors to accept)"},
        true},
       {"--frames 30 --assets " + brokenPicture, 3,
-       {"cannot load picture BMP/Title.bmp from " + brokenPicture + "/: not a BMP file\n"}, true},
+       {"cannot load picture BMP/Title.bmp from " + brokenPicture + "/: not a picture (neither a BMP nor a PNG file)\n"}, true},
       {"--frames 30 --assets " + missingSound, 3,
        {"cannot load sound SE/erase.wav from " + missingSound + "/: file not found\n", "raised 1 error box ("},
        true},

@@ -80,7 +80,7 @@ TEST(ToolCommandLines, ThePackToolNamesThePicturesItLeavesOut) {
   ASSERT_EQ(system(("echo not a picture >" + dir + "/bad.bmp && : >" + dir + "/empty.bmp").c_str()), 0);
   Outcome r = RunTool(QUORBISTANE_PACK, "pictures " + dir + "/p.pak " + dir);
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("quorbistane_pack: cannot load picture bad.bmp from " + dir + "/: not a BMP file\n"),
+  EXPECT_NE(r.err.find("quorbistane_pack: cannot load picture bad.bmp from " + dir + "/: not a picture (neither a BMP nor a PNG file)\n"),
             std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("quorbistane_pack: cannot load picture empty.bmp from " + dir + "/: empty file\n"),

@@ -99,7 +99,7 @@ std::string PictureProblem(const char* name) {
   tu::platform::FileCheck c = tu::platform::CheckFile(std::string(tuSystem::GetPath(0)) + name);
   if (c.missing && tu::platform::FindResource("BITMAP", name)) return "the bitmap resource is damaged";
   if (!c.problem.empty()) return c.problem;
-  if (c.headBytes < 2 || c.head[0] != 'B' || c.head[1] != 'M') return "not a BMP file";
+  if (c.headBytes < 2 || c.head[0] != 'B' || c.head[1] != 'M') return "not a picture (neither a BMP nor a PNG file)";
   return "damaged or unsupported BMP file";
 }
 
