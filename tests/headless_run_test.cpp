@@ -23,16 +23,20 @@ class HeadlessRun : public sound_support::SoundTest {
     tuSystem::SetSoundSink(nullptr, nullptr);  // a failed case leaves no sink behind
     SoundTest::TearDown();
   }
+  // Starts a headless program whose one scene is `scene`.
+  static bool StartHeadless(void (*scene)()) {
+    tuSystem::UseHeadless();
+    tuSystem::Program program;
+    program.loadAssets = Load;
+    program.scenes[1] = scene;
+    char arg0[] = "headless";
+    char* argv[] = {arg0};
+    return tuSystem::Start(1, argv, program) == 1;
+  }
 };
 
 TEST_F(HeadlessRun, ClockKeysAndSoundMoveOnlyWhenTheProgramSaysSo) {
-  tuSystem::UseHeadless();
-  tuSystem::Program program;
-  program.loadAssets = Load;
-  program.scenes[1] = Scene;
-  char arg0[] = "headless";
-  char* argv[] = {arg0};
-  ASSERT_EQ(tuSystem::Start(1, argv, program), 1);
+  ASSERT_TRUE(StartHeadless(Scene));
   WriteFile("one-second.wav", sound_support::Dc16(44100, 1000));
   int id = tuSound::LoadObject("one-second.wav", 1);
   ASSERT_GE(id, 0);
@@ -70,13 +74,7 @@ void FrameKeysScene() {
 }
 
 TEST_F(HeadlessRun, KeysByFrameKeepEveryPressAndAgreeWithinAFrame) {
-  tuSystem::UseHeadless();
-  tuSystem::Program program;
-  program.loadAssets = Load;
-  program.scenes[1] = FrameKeysScene;
-  char arg0[] = "headless";
-  char* argv[] = {arg0};
-  ASSERT_EQ(tuSystem::Start(1, argv, program), 1);
+  ASSERT_TRUE(StartHeadless(FrameKeysScene));
   ASSERT_TRUE(tuSystem::RunFrame(16));
   // Key events before each frame (1 down, 0 up, 2 the program drives it down, 3 gives it back)
   // and what the frame reads.
