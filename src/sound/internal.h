@@ -10,6 +10,10 @@ namespace tu::sound {
 
 using namespace ::tuSound;
 
+// Messages more than one loader gives.
+inline constexpr char kNoPack[] = "パックファイル名が指定されていません";
+inline constexpr char kCannotReadWave[] = "WAVEファイルを読み込めません";
+
 
 // The object of a used entry, or null for an id out of range, a free entry or no sound.
 SoundObject* UsedObject(int id);
@@ -43,6 +47,11 @@ struct PackFormat {
 };
 // Reads a format block of `size` bytes; the file then stands at the entry's samples.
 bool ReadPackFormat(FILE* f, uint32_t size, PackFormat* format);
+// Opens the pack at `pack` and finds the entry `name` (any case) with its format: the file then
+// stands at the entry's samples. Null after a report under `context` (no pack, or no such
+// readable entry).
+FILE* OpenPackEntry(const char* context, const char* pack, const char* name, PackEntryInfo* entry,
+                    PackFormat* format);
 // The format block of a WAV file and where its samples lie (their file offset and size),
 // without reading them. False for anything ReadWave refuses.
 bool LocateWave(const char* path, PackFormat* format, uint32_t* offset, uint32_t* size);

@@ -93,6 +93,24 @@ bool ReadPackFormat(FILE* f, uint32_t size, PackFormat* format) {
   return true;
 }
 
+FILE* OpenPackEntry(const char* context, const char* pack, const char* name, PackEntryInfo* entry,
+                    PackFormat* format) {
+  FILE* f = pack[0] ? fopen(pack, "rb") : nullptr;
+  if (!f) {
+    tuSystem::Error(context, kNoPack, 0);
+    return nullptr;
+  }
+  char upper[kNameLength + 1];
+  tu::CopyCut(upper, sizeof upper, name);
+  UpperAscii(upper);
+  if (!FindPackEntry(f, upper, entry) || !ReadPackFormat(f, entry->formatSize, format)) {
+    fclose(f);
+    tuSystem::Error(context, kCannotReadWave, 0);
+    return nullptr;
+  }
+  return f;
+}
+
 }  // namespace tu::sound
 
 namespace tuSound {
@@ -113,27 +131,16 @@ int LoadPack(const char* name, int mix) {
   }
   int e = detail::EntryForLoad(context, name, "ファイル名が長すぎます");
   if (e < 0) return -1;
-  FILE* f = packPath[0] ? fopen(packPath, "rb") : nullptr;
-  if (!f) {
-    tuSystem::Error(context, "パックファイル名が指定されていません", 0);
-    return -1;
-  }
-  char upper[kNameLength + 1];
-  tu::CopyCut(upper, sizeof upper, name);
-  detail::UpperAscii(upper);
   detail::PackEntryInfo entry;
   detail::PackFormat format;
-  uint8_t* data = nullptr;
-  bool found = detail::FindPackEntry(f, upper, &entry) &&
-               detail::ReadPackFormat(f, entry.formatSize, &format);
-  if (found) {
-    data = static_cast<uint8_t*>(malloc(entry.dataSize > 0 ? entry.dataSize : 1));
-    found = data && fread(data, 1, entry.dataSize, f) == entry.dataSize;
-  }
+  FILE* f = detail::OpenPackEntry(context, packPath, name, &entry, &format);
+  if (!f) return -1;
+  auto* data = static_cast<uint8_t*>(malloc(entry.dataSize > 0 ? entry.dataSize : 1));
+  bool read = data && fread(data, 1, entry.dataSize, f) == entry.dataSize;
   fclose(f);
-  if (!found) {
+  if (!read) {
     free(data);
-    tuSystem::Error(context, "WAVEファイルを読み込めません", 0);
+    tuSystem::Error(context, detail::kCannotReadWave, 0);
     return -1;
   }
   SoundObject& o = snd.objects[e];

@@ -17,7 +17,6 @@ namespace tuSound {
 
 namespace {
 
-const char kNoPack[] = "パックファイル名が指定されていません";
 const char kCannotStream[] = "ストリーミング再生できません";
 
 // The byte value of silence per entry: 0x80 for 8-bit samples, 0 for all others.
@@ -75,7 +74,7 @@ bool ReadSource(int id, const StreamRecord& r, uint32_t position, uint8_t* out, 
   }
   FILE* f = fopen(r.packPath, "rb");
   if (!f) {
-    tuSystem::Error(context, kNoPack, 0);
+    tuSystem::Error(context, detail::kNoPack, 0);
     return false;
   }
   if (fseek(f, static_cast<long>(position), SEEK_SET) != 0) {
@@ -210,26 +209,14 @@ int LoadStream(const char* name, int loopOffset) {
   if (e < 0) return -1;
   StreamRecord r;
   tu::CopyCut(r.packPath, sizeof r.packPath, CurrentPackPath());
-  FILE* f = r.packPath[0] ? fopen(r.packPath, "rb") : nullptr;
-  if (!f) {
-    tuSystem::Error(context, kNoPack, 0);
-    return -1;
-  }
-  char upper[kNameLength + 1];
-  tu::CopyCut(upper, sizeof upper, name);
-  detail::UpperAscii(upper);
   detail::PackEntryInfo entry;
   detail::PackFormat block;
-  if (!detail::FindPackEntry(f, upper, &entry) ||
-      !detail::ReadPackFormat(f, entry.formatSize, &block)) {
-    fclose(f);
-    tuSystem::Error(context, "WAVEファイルを読み込めません", 0);
-    return -1;
-  }
+  FILE* f = detail::OpenPackEntry(context, r.packPath, name, &entry, &block);
+  if (!f) return -1;
   tu::platform::WaveFormat format = block.Head();
   if (!FormatStreams(format)) {
     fclose(f);
-    tuSystem::Error(context, "WAVEファイルを読み込めません", 0);
+    tuSystem::Error(context, detail::kCannotReadWave, 0);
     return -1;
   }
   uint32_t avg = format.avgBytesPerSec;
@@ -291,7 +278,7 @@ int LoadStreamFile(const char* name, int loopOffset) {
              FormatStreams(block.Head())) {
     r.source = kStreamFromWave;
   } else {
-    tuSystem::Error(context, "WAVEファイルを読み込めません", 0);
+    tuSystem::Error(context, detail::kCannotReadWave, 0);
     return -1;
   }
   const uint32_t avg = block.Head().avgBytesPerSec;
