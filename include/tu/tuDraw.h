@@ -370,7 +370,10 @@ constexpr int kWipeTallFirst = 8;  // from a centred row `band` wide: up and dow
 constexpr int kWipeWideFirst = 9;  // from a centred column `band` high: sideways, then up and down
 // Starts a wipe whose edges move about `speed` pixels a second; 0 while one runs, else 1.
 int StartWipe(int direction, int pattern, float speed, int band);
+// Moves the running wipe by the frame's time (0 when none runs, else 1), or by `seconds`: a
+// game with a fixed step moves it by the step's length, whatever the display's rate.
 int StepWipe();
+int StepWipe(float seconds);
 void EndWipe();
 
 }  // namespace tuDraw

@@ -185,6 +185,8 @@ const Program& CurrentProgram();
 // the load-time stamps with it; keys come only from PressKey; message boxes are written to
 // standard error and answered OK or Yes.
 void UseHeadless(uint32_t startTick = 0);
+// Whether the program runs headless (after UseHeadless).
+bool IsHeadless();
 // Moves the headless clock `ms` forward and mixes that much sound (fractions of a sample frame
 // carry over to the next call). Without UseHeadless: nothing.
 void AdvanceClock(uint32_t ms);
@@ -317,6 +319,13 @@ constexpr uint8_t kKeyEdgeDown = 1, kKeyEdgeUp = 2, kKeyEdgeHeld = 4;
 // Advances the caller's key state: tu::kKeyStateUp, Pressed, Held or Released (<tu/keys.h>).
 void GetKey(int vk, int* state);
 void GetKey(int vk, tu::KeyState* state);
+// Whether GetKey would see the key down at this moment: a driven key as driven, else the
+// keyboard; false while a fade, the scrolling view or key capture hides the keys. A game that
+// takes its input once per step (to record it, or to replay it) reads its keys with this.
+bool KeyDownNow(int vk);
+// The key state that follows `state` when the key is seen `down` (or up): the transitions of
+// GetKey, for keys whose down state comes from elsewhere (a recording, the network).
+int NextKeyState(int state, bool down);
 // Takes a key from the keyboard: until released, polling sees `down` (1 down, 0 up) in place of
 // the keyboard's state, with the same transitions. Codes outside 0..255 are ignored.
 void DriveKey(int vk, int down);

@@ -147,9 +147,11 @@ int StartWipe(int direction, int pattern, float speed, int band) {
   return 1;
 }
 
-int StepWipe() {
+int StepWipe() { return StepWipe(tuSystem::sys.frameSeconds); }
+
+int StepWipe(float seconds) {
   if (draw.wipeState <= 0) return 0;
-  const int s = static_cast<int>(tuSystem::sys.frameSeconds * draw.wipeSpeed) + 1;
+  const int s = static_cast<int>(seconds * draw.wipeSpeed) + 1;
   if (draw.wipeDirection == kWipeOpen) {
     if (Open(draw.clipRect, draw.wipeSaved, s)) {
       draw.wipeState = 0;

@@ -54,6 +54,8 @@ void SetSoundSink(SoundSink s, void* context) {
   sinkContext = context;
 }
 
+bool IsHeadless() { return tu::platform::Headless(); }
+
 void AdvanceClock(uint32_t ms) {
   if (!tu::platform::Headless()) return;
   tu::platform::AdvanceTick(ms);

@@ -7,19 +7,26 @@
 
 namespace tuSystem {
 
+int NextKeyState(int state, bool down) {
+  if (down) return state == tu::kKeyStateUp ? tu::kKeyStatePressed : tu::kKeyStateHeld;
+  return (state == tu::kKeyStatePressed || state == tu::kKeyStateHeld) ? tu::kKeyStateReleased : tu::kKeyStateUp;
+}
+
+namespace {
+bool RawDown(int vk) {
+  bool driven = vk >= 0 && vk < 256 && sys.drivenKeys[vk] != 0;
+  return driven ? sys.drivenKeys[vk] == 2 : (tu::platform::KeyDownState(vk) & 0x80) != 0;
+}
+// Fades, the scrolling view and key capture hide the keys from polling.
+bool KeysHidden() { return tuDraw::draw.fadeStep != 0 || tuDraw::draw.scrollViewOn || sys.keyCaptureMode; }
+}  // namespace
+
 void GetKey(int vk, int* state) {
   if (!state) return;
-  bool driven = vk >= 0 && vk < 256 && sys.drivenKeys[vk] != 0;
-  bool down = driven ? sys.drivenKeys[vk] == 2 : (tu::platform::KeyDownState(vk) & 0x80) != 0;
-  if (down)
-    *state = *state == tu::kKeyStateUp ? tu::kKeyStatePressed : tu::kKeyStateHeld;
-  else
-    *state = (*state == tu::kKeyStatePressed || *state == tu::kKeyStateHeld) ? tu::kKeyStateReleased
-                                                                             : tu::kKeyStateUp;
-  // Fades, the scrolling view and key capture hide the keys from polling.
-  if (tuDraw::draw.fadeStep != 0 || tuDraw::draw.scrollViewOn || sys.keyCaptureMode)
-    *state = tu::kKeyStateUp;
+  *state = KeysHidden() ? tu::kKeyStateUp : NextKeyState(*state, RawDown(vk));
 }
+
+bool KeyDownNow(int vk) { return !KeysHidden() && RawDown(vk); }
 
 void GetKey(int vk, tu::KeyState* state) {
   if (!state) return;
@@ -29,9 +36,6 @@ void GetKey(int vk, tu::KeyState* state) {
 }
 
 namespace {
-bool KeysHidden() {
-  return tuDraw::draw.fadeStep != 0 || tuDraw::draw.scrollViewOn || sys.keyCaptureMode;
-}
 bool ValidKey(int vk) { return vk > 0 && vk < 256; }
 constexpr uint8_t kFrameKeyNow = 8;  // the key's own state when the frame was taken
 }  // namespace
