@@ -55,7 +55,7 @@ class Computer : public GameTest {
     game.computerLevel[1] = level;
   }
   void Frame() {
-    tuSystem::sys.frameSeconds = 1.0f;  // the opening wipe ends at once
+    SkipOpeningWipe();
     tu::platform::AdvanceTick(16);
     GameScene();
   }

@@ -29,7 +29,7 @@ class Control : public GameTest {
   }
   // One frame of control `ms` milliseconds after the last.
   void Frame(uint32_t ms = 16, int pl = 0) {
-    tu::platform::AdvanceTick(ms);
+    AdvanceClock(ms);
     PhaseControl(pl, Now());
   }
   // Presses a key for one frame and releases it for two (a key pressed again right after the
@@ -131,10 +131,10 @@ TEST_F(Control, BlockedTurnFromPivotAtTheBottomKicksUpAndStopsRefreshingTheFallT
   EXPECT_EQ(p.pieceLine, 10);
   // Blocked again: set once the lock delay has passed since the last refresh.
   p.cells[3][13] = 1;
-  tu::platform::SetTick(refresh + 960);
+  SetClockTo(refresh + 960);
   PhaseControl(0, Now());
   EXPECT_EQ(p.phase, kPhaseControl);
-  tu::platform::SetTick(refresh + 961);
+  SetClockTo(refresh + 961);
   PhaseControl(0, Now());
   EXPECT_EQ(p.phase, kPhaseSetFlash);
 }
@@ -198,17 +198,17 @@ TEST_F(Control, HoldingLeftAgainstAWallSlidesWhenTheFallTimerRunsOut) {
   uint32_t t0 = Now();
   p.fallTime = t0;
   Key(vk::Left, true);
-  tu::platform::SetTick(t0 + 10);
+  SetClockTo(t0 + 10);
   PhaseControl(0, Now());  // pressed: a move attempt that fails
   EXPECT_EQ(p.pieceSlot, 2);
   EXPECT_EQ(p.repeatTime, t0 + 10);
-  tu::platform::SetTick(t0 + 100);
+  SetClockTo(t0 + 100);
   PhaseControl(0, Now());  // between attempts, fall timer not out
   EXPECT_EQ(p.pieceLine, 4);
-  tu::platform::SetTick(t0 + 500);
+  SetClockTo(t0 + 500);
   PhaseControl(0, Now());  // an attempt
   EXPECT_EQ(p.repeatTime, t0 + 500);
-  tu::platform::SetTick(t0 + 610);
+  SetClockTo(t0 + 610);
   PhaseControl(0, Now());  // no attempt due, timer out: slide
   EXPECT_EQ(p.pieceLine, 5);
   EXPECT_EQ(p.pieceSlot, 1);
@@ -217,7 +217,7 @@ TEST_F(Control, HoldingLeftAgainstAWallSlidesWhenTheFallTimerRunsOut) {
   EXPECT_EQ(PieceOrientation(p), 1);
   EXPECT_EQ(p.fallTime, t0 + 610);
   // On an odd line no second slide happens.
-  tu::platform::SetTick(t0 + 1300);
+  SetClockTo(t0 + 1300);
   p.repeatTime = t0 + 1250;
   PhaseControl(0, Now());
   EXPECT_EQ(p.pieceSlot, 1);
@@ -235,10 +235,10 @@ TEST_F(Control, SlideRightUnderAnOverhangKeepsTheSlot) {
   Key(vk::Right, true);
   game.keys.right[0] = 3;  // already held
   p.repeatTime = t0 + 200;
-  tu::platform::SetTick(t0 + 300);
+  SetClockTo(t0 + 300);
   PhaseControl(0, Now());
   EXPECT_EQ(p.pieceLine, 6);  // fall timer not out yet
-  tu::platform::SetTick(t0 + 301);
+  SetClockTo(t0 + 301);
   PhaseControl(0, Now());
   EXPECT_EQ(p.pieceLine, 7);
   EXPECT_EQ(p.pieceSlot, 3);
@@ -248,7 +248,7 @@ TEST_F(Control, SlideRightUnderAnOverhangKeepsTheSlot) {
   Place(3, 6, 1);
   p.cells[4][6] = 0;
   p.fallTime = Now();
-  tu::platform::AdvanceTick(151);
+  AdvanceClock(151);
   PhaseControl(0, Now());
   EXPECT_EQ(p.pieceSlot, 4);
   EXPECT_EQ(p.pieceLine, 6);

@@ -28,7 +28,7 @@ class Gravity : public GameTest {
           glideSteps.push_back(0);
         }
       } else if (p.phase == kPhaseGlide) {
-        tu::platform::AdvanceTick(4);
+        AdvanceClock(4);
         int before = p.animCounter;
         PhaseGlide(pl);
         if (p.animCounter != before) ++glideSteps.back();
@@ -104,23 +104,23 @@ TEST_F(Gravity, GlideStepsAreFourPixelsOrEightForGarbage) {
   PhaseSettle(0);
   ASSERT_EQ(P().phase, kPhaseGlide);
   P().animTime = Now();
-  tu::platform::AdvanceTick(3);  // not more than 3 ms: no step
+  AdvanceClock(3);  // not more than 3 ms: no step
   PhaseGlide(0);
   EXPECT_EQ(P().animCounter, 32);
-  tu::platform::AdvanceTick(1);
+  AdvanceClock(1);
   PhaseGlide(0);
   EXPECT_EQ(P().animCounter, 28);
   EXPECT_EQ(P().offsetX[2][15], -14);
   EXPECT_EQ(P().offsetY[2][15], 14);
   EXPECT_EQ(P().animTime, Now());
   for (int i = 0; i < 6; ++i) {
-    tu::platform::AdvanceTick(4);
+    AdvanceClock(4);
     PhaseGlide(0);
   }
   EXPECT_EQ(P().animCounter, 4);
   EXPECT_EQ(P().offsetX[2][15], -2);
   EXPECT_EQ(P().phase, kPhaseGlide);
-  tu::platform::AdvanceTick(4);
+  AdvanceClock(4);
   PhaseGlide(0);
   EXPECT_EQ(P().phase, kPhaseSettle);
   EXPECT_EQ(P().offsetX[2][15], 0);
@@ -134,7 +134,7 @@ TEST_F(Gravity, GlideStepsAreFourPixelsOrEightForGarbage) {
   PhaseSettle(0);
   int offsets[4];
   for (int& o : offsets) {
-    tu::platform::AdvanceTick(4);
+    AdvanceClock(4);
     PhaseGlide(0);
     o = P().offsetY[3][2];
   }

@@ -82,7 +82,7 @@ TEST_F(Match, AChainOfThreeScores40Then80Then120AndSendsSixBlocksAtTheNextSpawn)
   for (int step = 0; step < 3; ++step) {
     EmptyField();
     Zigzag(2, 2 + 2 * step, 4);
-    tu::platform::AdvanceTick(500);
+    AdvanceClock(500);
     p.phase = kPhaseMatch;
     PhaseMatch(0);
     scores[step] = p.score;
@@ -205,7 +205,7 @@ TEST_F(Match, AChainThroughGravity) {
   uint32_t t = Now();
   for (int frame = 0; frame < 2000 && p.phase != kPhaseSpawn; ++frame) {
     t += 16;
-    tu::platform::SetTick(t);
+    SetClockTo(t);
     RunPhase(0, t);
   }
   ASSERT_EQ(p.phase, kPhaseSpawn);

@@ -24,7 +24,7 @@ class Play : public GameTest {
   }
   // Lets the opening wipe finish, whether it takes a frame or several.
   void FinishWipe() {
-    tuSystem::sys.frameSeconds = 1.0f;
+    SkipOpeningWipe();
     tuDraw::draw.clipRect = {0, 0, 640, 480};
     tuDraw::draw.wipeDone = 1;
   }
@@ -112,6 +112,7 @@ TEST_F(Play, WipeInWaitsForTheWipeThenStartsBothPlayersAndTheMusic) {
   FinishWipe();
   for (int i = 0; i < 5 && P(0).phase == kPhaseWipeIn; ++i) {
     PhaseWipeIn(0);
+    SkipOpeningWipe();
     PhaseWipeIn(1);
   }
   EXPECT_EQ(P(0).phase, kPhaseControl);
@@ -124,7 +125,10 @@ TEST_F(Play, WipeInWaitsForTheWipeThenStartsBothPlayersAndTheMusic) {
   PhaseInit(0);
   tuDraw::draw = tuDraw::DrawState{};
   FinishWipe();
-  for (int i = 0; i < 5 && P(0).phase == kPhaseWipeIn; ++i) PhaseWipeIn(0);
+  for (int i = 0; i < 5 && P(0).phase == kPhaseWipeIn; ++i) {
+    PhaseWipeIn(0);
+    SkipOpeningWipe();
+  }
   EXPECT_EQ(SoundCount(gameout::SoundLoop, kMusic0 + 2), 1);
 }
 
@@ -203,7 +207,7 @@ TEST_F(Play, ANewPieceTakesTheNextColoursAndDrawsOneNewPiece) {
   p.offsetY[2][6] = 8;
   GameRandom after;
   std::vector<int> r = Coming(3, 4, &after);
-  tu::platform::AdvanceTick(1234);
+  AdvanceClock(1234);
   PhaseSpawn(0);
   EXPECT_EQ(p.pieceColor[0], 1);
   EXPECT_EQ(p.pieceColor[1], 2);

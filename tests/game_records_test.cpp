@@ -136,9 +136,9 @@ TEST_F(RecordsTest, TheGameOverScreenTellsANewRecord) {
     game.resultStep = 0;
     P(0).score = 1234;
     P(0).gameOver = 1;
-    ResultSequence(Now());
+    ResultStep(Now());
     gameout::recorder.Start();
-    ResultSequence(Now());
+    DrawResult();
     EXPECT_GE(FindDraw(149, 234, kFont, 0, 295), 0);
     EXPECT_EQ(FindDraw(170, 190, kFont, 0, 754) >= 0, open);
   }

@@ -113,20 +113,16 @@ TEST_F(Render, SettledBlocksShimmerInStepEvenWhilePaused) {
   uint32_t t = Now();
   p.shimmerTime = t;
   p.shimmerFrame = 0;
-  tu::platform::SetTick(t + 330);
-  GameScene();
+  SceneAt(GameScene, t + 330);
   EXPECT_EQ(p.shimmerFrame, 0);
-  tu::platform::SetTick(t + 331);
-  GameScene();
+  SceneAt(GameScene, t + 331);
   EXPECT_EQ(p.shimmerFrame, 1);
   EXPECT_EQ(p.tileFrame[2][10], 1);
   EXPECT_EQ(p.tileFrame[3][12], 3);
   EXPECT_EQ(p.tileFrame[4][14], 1);
   EXPECT_EQ(p.phase, kPhasePaused);
-  tu::platform::SetTick(t + 662);
-  GameScene();
-  tu::platform::SetTick(t + 993);
-  GameScene();
+  SceneAt(GameScene, t + 662);
+  SceneAt(GameScene, t + 993);
   EXPECT_EQ(p.shimmerFrame, 0);
   EXPECT_EQ(p.tileFrame[2][10], 0);
 }

@@ -30,7 +30,7 @@ TEST_F(Result, TheGameOverPictureStaysFiveSeconds) {
   EXPECT_EQ(game.resultTime, start);
   Frame();
   EXPECT_GE(FindDraw(149, 234, kFont, 0, 295), 0);
-  tu::platform::SetTick(start + 4984);
+  SetClockTo(start + 4984);
   Frame();
   EXPECT_EQ(game.resultStep, 1);
   Frame(1);  // 5001 ms

@@ -112,7 +112,7 @@ TEST_F(SettingsFile, TheComputerDrivesTheKeysPlayerTwosActionsAreBoundTo) {
   game.computerLevel[1] = 3;
   int driven = 0, pieces = 0;
   for (int f = 0; f < 1500; ++f) {
-    tuSystem::sys.frameSeconds = 1.0f;
+    SkipOpeningWipe();
     tu::platform::AdvanceTick(16);
     int before = P(1).phase;
     GameScene();

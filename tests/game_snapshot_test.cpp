@@ -25,7 +25,7 @@ class Snapshots : public GameTest {
   void Frame(int f) {
     static constexpr int kKeys[] = {vk::Left, vk::Right, vk::Down, vk::X, vk::Z, vk::A, vk::D, vk::S, vk::J, vk::H};
     for (int k = 0; k < 10; ++k) Key(kKeys[k], (f * 7 + k * 13) % 23 < 3);
-    tuSystem::sys.frameSeconds = 1.0f;  // the opening wipe ends at once
+    SkipOpeningWipe();
     tu::platform::AdvanceTick(16);
     GameScene();
   }

@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include <tu/tuDraw.h>
+
 #include "game/game.h"
+#include "game/input.h"
 #include "game/model.h"
 #include "game/output.h"
 #include "game/settings.h"
@@ -42,6 +45,10 @@ class GameTest : public ::testing::Test {
   void SetUp() override {
     testing_support::ResetHeadless(100000);
     ResetGame();
+    // A step of the game's clock is a frame of the manual clock.
+    game.clockMs = 16;
+    SetPacedSteps(0);
+    UseInput(StepInput{});
     ResetSettings();
     UseTestAssets();
     gameout::recorder.Start();
@@ -54,6 +61,7 @@ class GameTest : public ::testing::Test {
   // One frame of `scene` (the menu, by default) on the manual clock, its draws and sounds recorded.
   void SceneFrame(void (*scene)() = MenuScene, uint32_t ms = 16) {
     tu::platform::AdvanceTick(ms);
+    game.clockMs = static_cast<int>(ms);  // the frame's step is as long
     gameout::recorder.Start();
     scene();
   }
@@ -113,8 +121,30 @@ class GameTest : public ::testing::Test {
     }
     return n;
   }
-  void Key(int vk, bool down) { tu::platform::InjectKey(vk, down); }
-  uint32_t Now() { return tu::platform::Tick(); }
+  // The key as the keyboard has it, and the input of a rule called directly.
+  void Key(int vk, bool down) {
+    tu::platform::InjectKey(vk, down);
+    UseInput(ReadInput());
+  }
+  uint32_t Now() { return game.clock; }
+  void SetClockTo(uint32_t t) {
+    tu::platform::SetTick(t);
+    game.clock = t;
+  }
+  // One frame of `scene` whose step runs at game time `t`.
+  void SceneAt(void (*scene)(), uint32_t t) {
+    SetClockTo(t - static_cast<uint32_t>(game.clockMs));
+    scene();
+  }
+  // A running opening wipe ends at its next step: its edges cross the screen in one.
+  void SkipOpeningWipe() {
+    if (tuDraw::draw.wipeState > 0) tuDraw::draw.wipeSpeed = 1e6f;
+  }
+  // Time passing between rules called directly: the game's clock and the shell's.
+  void AdvanceClock(uint32_t ms) {
+    tu::platform::AdvanceTick(ms);
+    game.clock += ms;
+  }
 };
 
 }  // namespace game_support

@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
   tu::platform::SetHeadless(true);
   tu::platform::SetTick(0);
   tuSystem::Program program = GameProgram();
+  game.clockMs = kFrameMs;  // a step of the game's clock is a frame of the run
   program.loadAssets = nullptr;  // no display and no sounds: the rules alone, as fast as they run
   program.fixedSeed = 1;
   program.seed = static_cast<unsigned>(seed);

@@ -443,6 +443,7 @@ int main(int argc, char** argv) {
 
   tuSystem::UseHeadless();
   tuSystem::Program program = GameProgram();
+  game.clockMs = kFrameMs;  // a step of the game's clock is a frame of the run
   program.fixedSeed = 1;
   program.seed = seed;
   char arg0[] = "quorbistane";

@@ -307,6 +307,7 @@ int Run(int argc, char** argv) {
   // Records only in a file named for the run: the player's own are never read or written.
   OpenRecords(o.records);
   tuSystem::Program program = GameProgram();
+  game.clockMs = o.frameMs;  // a step of the game's clock is a frame of the run
   program.fixedSeed = 1;
   program.seed = o.seed;
   char arg0[] = "quorbistane";

@@ -74,6 +74,10 @@ const FieldSpec kGameFields[] = {
     SIM_FIELD(Game, GameState, computerLevel, {-1, 3}),  // -1: a person plays the field
     // The colour generator's count, low word and high word: every value is a valid state.
     Spec<decltype(GameRandom::state)>("random", Record::Game, offsetof(GameState, random), kTick),
+    SIM_FIELD(Game, GameState, clock, kTick),
+    SIM_FIELD(Game, GameState, clockMs, {-1, 100000}),  // -1: 16, 17, 17 ms
+    SIM_FIELD(Game, GameState, cadence, {0, 2}),
+    SIM_FIELD(Game, GameState, gameStep, kTick),
 };
 
 const FieldSpec kComputerFields[] = {
@@ -94,7 +98,7 @@ const FieldSpec kKeyFields[] = {
     SIM_FIELD(Keys, GameKeys, drop, kKeyState),     SIM_FIELD(Keys, GameKeys, turnCw, kKeyState),
     SIM_FIELD(Keys, GameKeys, turnCcw, kKeyState),  SIM_FIELD(Keys, GameKeys, menuUp, kKeyState),
     SIM_FIELD(Keys, GameKeys, menuDown, kKeyState), SIM_FIELD(Keys, GameKeys, confirm, kKeyState),
-    SIM_FIELD(Keys, GameKeys, pause, kKeyState),
+    SIM_FIELD(Keys, GameKeys, pause, kKeyState),    SIM_FIELD(Keys, GameKeys, pauseSecond, kKeyState),
 };
 
 const FieldSpec kPlayerFields[] = {

@@ -4,6 +4,7 @@
 #include <tu/tuSystem.h>
 
 #include "game/assets.h"
+#include "game/input.h"
 #include "game/model.h"
 #include "game/output.h"
 #include "game/settings.h"
@@ -107,11 +108,11 @@ void SetOrientation(PlayerState& p, int o) {
 void PhaseControl(int pl, uint32_t now) {
   PlayerState& p = game.player[pl];
   GameKeys& k = game.keys;
-  tuSystem::GetKey(BoundKey(pl, kActLeft), &k.left[pl]);
-  tuSystem::GetKey(BoundKey(pl, kActRight), &k.right[pl]);
-  tuSystem::GetKey(BoundKey(pl, kActDown), &k.drop[pl]);
-  tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.turnCw[pl]);
-  tuSystem::GetKey(BoundKey(pl, kActTurnCcw), &k.turnCcw[pl]);
+  PollAction(pl, kActLeft, &k.left[pl]);
+  PollAction(pl, kActRight, &k.right[pl]);
+  PollAction(pl, kActDown, &k.drop[pl]);
+  PollAction(pl, kActTurnCw, &k.turnCw[pl]);
+  PollAction(pl, kActTurnCcw, &k.turnCcw[pl]);
   int left = k.left[pl], right = k.right[pl], drop = k.drop[pl];
 
   if (k.turnCw[pl] == tu::kKeyStatePressed)

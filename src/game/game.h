@@ -7,6 +7,18 @@ void MenuScene();
 void GameScene();
 void InterludeScene();
 
+// One step of a scene, as its scene routine runs them (step.cpp paces them): the game's clock
+// moves, then its rules. GameStep runs the whole of a game step without its picture.
+void GameStep();
+void MenuStep();
+// The steps due at this frame: one in a headless run; on a display by the game's cadence on
+// real time, none before the next is due and several (up to a limit) when the display is late.
+int DueSteps();
+// Runs the due steps of a scene whose steps draw too; only the last one's picture is drawn.
+void RunSteps(void (*step)());
+// Paces the steps on real time (1) or takes one a frame (0), headless or not: for tests.
+void SetPacedSteps(int on);
+
 // The program description handed to tuSystem::Main.
 tuSystem::Program GameProgram();
 // The game's command line (--help, --version; nothing else is taken), then tuSystem::Main.

@@ -71,7 +71,7 @@ void PhaseSettle(int pl) {
 void PhaseGlide(int pl) {
   PlayerState& p = game.player[pl];
   p.stepFlag = 0;
-  if (tuSystem::Tick() - p.animTime > 3u) {
+  if (GameClock() - p.animTime > 3u) {
     p.animCounter -= 4;
     if (p.garbageFalling) p.animCounter -= 4;
     int c = p.animCounter;
@@ -99,7 +99,7 @@ void PhaseGlide(int pl) {
           break;
       }
     });
-    p.animTime = tuSystem::Tick();
+    p.animTime = GameClock();
     if (landed) {
       for (int s = 0; s < kSlots; ++s)
         for (int l = 0; l < kLines; ++l) p.moveDir[s][l] = p.offsetX[s][l] = p.offsetY[s][l] = 0;

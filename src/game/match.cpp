@@ -78,7 +78,7 @@ void PhaseMatch(int pl) {
   if (p.erasedCount >= 10) p.garbageOut += 1;
   if (p.chain > p.maxChain) p.maxChain = p.chain;
   if (p.chain > 1) {
-    p.chainTime = tuSystem::Tick();
+    p.chainTime = GameClock();
     p.chainShown = p.chain;
   }
   gameout::Play(assets.eraseSound);

@@ -237,7 +237,10 @@ int ResetRound() {
   return 0;
 }
 
-void MenuScene() {
+void MenuScene() { RunSteps(MenuStep); }
+
+void MenuStep() {
+  AdvanceGameClock();
   // A fullscreen switch made in a game is written here, out of play.
   if (NoteFullScreen()) SaveSettings();
   // A computer's hold on player 2's keys ends with its game: the menu reads the keyboard.
@@ -266,7 +269,7 @@ void MenuScene() {
     p.pieceLine = 0;
     p.chain = p.chainShown = p.maxChain = p.shimmerFrame = p.score = 0;
     p.dropTime = 0;
-    p.fallTime = tuSystem::Tick();
+    p.fallTime = GameClock();
     p.lockDelay = 960;
     p.gameOver = 0;
     ResetSatellites(p);

@@ -14,6 +14,8 @@ void ResetGame() {
   game.player[0].fallTime = tuSystem::loadStamps[0];
   game.player[1].fallTime = tuSystem::loadStamps[1];
   game.resultTime = tuSystem::loadStamps[2];
+  // The game's clock starts where the shell's stands (a tool's run sets that one).
+  game.clock = tuSystem::Tick();
 }
 
 int RandomColor(int colorCount) { return DrawColor(game.random, colorCount); }

@@ -88,6 +88,7 @@ struct GameKeys {
   int menuUp[2] = {}, menuDown[2] = {};  // up arrow / W, down arrow / S in the menu
   int confirm[2] = {};                   // X / J: menu and result sequence
   int pause = 0;
+  int pauseSecond = 0;  // player 2's pause key, when it is not player 1's
 };
 
 // Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
@@ -127,11 +128,30 @@ struct GameState {
   ComputerState computer[2];
   // Every colour the game deals comes from here, seeded once when the program starts.
   GameRandom random;
+  // The game's clock, in ms: every step advances it by one step of its rule before anything
+  // else, and nothing in a step reads a real clock. `clockMs` kCadenceClock is the 60-a-second
+  // cadence of 16, 17 and 17 ms (`cadence` is the place in it); 0 or more, that many ms a step.
+  uint32_t clock = 0;
+  int clockMs = -1;
+  int cadence = 0;
+  // Steps since the game in play started: the step numbers of its replay.
+  uint32_t gameStep = 0;
 };
 extern GameState game;
 
 // Puts the whole game state back to its process-start values (timers from the load stamps).
 void ResetGame();
+
+// ---- The step's clock (step.cpp)
+constexpr int kCadenceClock = -1;
+// The length in ms of the step at `cadence` (0, 1, 2, ...) under the clock rule `clockMs`.
+uint32_t StepLength(int clockMs, int cadence);
+// Advances the game's clock by one step.
+void AdvanceGameClock();
+// The length of the step the clock last advanced by.
+uint32_t LastStepLength();
+// The game's clock: the time of the step being run.
+inline uint32_t GameClock() { return game.clock; }
 
 // ---- Tables
 struct DifficultyInfo {
@@ -225,5 +245,7 @@ GarbageMarks MarksFor(int announced);
 // pause pictures and the pause menu.
 void DrawLabels();
 
-// ---- Game over (result.cpp)
-void ResultSequence(uint32_t now);
+// ---- Game over (result.cpp): the outcome, the continue question and what its answer starts.
+// The step acts on what the frame showed: the picture is drawn before it.
+void ResultStep(uint32_t now);
+void DrawResult();

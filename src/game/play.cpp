@@ -8,6 +8,7 @@
 #include "game/assets.h"
 #include "game/computer.h"
 #include "game/game.h"
+#include "game/input.h"
 #include "game/model.h"
 #include "game/output.h"
 #include "game/settings.h"
@@ -61,7 +62,7 @@ void PhaseWipeIn(int pl) {
   PlayerState& p = game.player[pl];
   if (pl == 0) {
     StartOpeningWipe(500.0f);
-    tuDraw::StepWipe();
+    tuDraw::StepWipe(static_cast<float>(LastStepLength()) / 1000.0f);
     if (tuDraw::draw.wipeDone) {
       p.phase = kPhaseControl;
       int music = game.gameMode == 0 ? game.difficulty[0] : 4;
@@ -109,7 +110,7 @@ void PhaseSpawn(int pl) {
   p.pieceSlot = 3;
   p.pieceLine = 0;
   p.chain = 0;
-  p.fallTime = tuSystem::Tick();
+  p.fallTime = GameClock();
   if (p.fallInterval > 100)
     p.fallInterval -= 10;
   else
@@ -188,25 +189,20 @@ struct PauseKeys {
   int up[2] = {}, down[2] = {}, confirm[2] = {};
 };
 PauseKeys pauseKeys;
-// Player 2's pause key when it is not player 1's: either pauses the game for both.
-int secondPauseKey = tu::kKeyStateUp;
 
 void PollPauseKeys() {
   for (int pl = 0; pl < 2; ++pl) {
-    tuSystem::GetKey(BoundKey(pl, kActUp), &pauseKeys.up[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActDown), &pauseKeys.down[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &pauseKeys.confirm[pl]);
+    PollAction(pl, kActUp, &pauseKeys.up[pl]);
+    PollAction(pl, kActDown, &pauseKeys.down[pl]);
+    PollAction(pl, kActTurnCw, &pauseKeys.confirm[pl]);
   }
 }
 
 bool PauseKeyPressed() {
-  tuSystem::GetKey(BoundKey(0, kActPause), &game.keys.pause);
-  bool pressed = game.keys.pause == tu::kKeyStatePressed;
-  if (BoundKey(1, kActPause) != BoundKey(0, kActPause)) {
-    tuSystem::GetKey(BoundKey(1, kActPause), &secondPauseKey);
-    pressed = pressed || secondPauseKey == tu::kKeyStatePressed;
-  }
-  return pressed;
+  // A pause key both players share is player 1's in the input: player 2's then stays up.
+  PollAction(0, kActPause, &game.keys.pause);
+  PollAction(1, kActPause, &game.keys.pauseSecond);
+  return game.keys.pause == tu::kKeyStatePressed || game.keys.pauseSecond == tu::kKeyStatePressed;
 }
 
 void Resume() {
@@ -218,7 +214,7 @@ void Resume() {
 // outcome or the question: the music stops, the round is reset and the title menu follows.
 void ReturnToTitle() {
   // An opening wipe frozen by the pause would leave the menu clipped.
-  while (tuDraw::draw.wipeState > 0 && tuDraw::StepWipe()) {
+  while (tuDraw::draw.wipeState > 0 && tuDraw::StepWipe(1.0f)) {
   }
   game.menuLevel = 0;
   game.resultStep = 0;
@@ -231,9 +227,9 @@ void ReturnToTitle() {
   // The title menu's key states take the keys as they are: the confirm still held is no press there.
   GameKeys& k = game.keys;
   for (int pl = 0; pl < 2; ++pl) {
-    tuSystem::GetKey(BoundKey(pl, kActUp), &k.menuUp[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActDown), &k.menuDown[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
+    PollAction(pl, kActUp, &k.menuUp[pl]);
+    PollAction(pl, kActDown, &k.menuDown[pl]);
+    PollAction(pl, kActTurnCw, &k.confirm[pl]);
   }
 }
 
@@ -258,8 +254,8 @@ bool PauseMenu() {
     // The confirm key is also this player's clockwise turn and the game-over sequence's confirm:
     // its press is spent here.
     GameKeys& k = game.keys;
-    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.turnCw[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
+    PollAction(pl, kActTurnCw, &k.turnCw[pl]);
+    PollAction(pl, kActTurnCw, &k.confirm[pl]);
     return false;
   }
   return false;
@@ -285,10 +281,45 @@ bool HandlePause() {
   return Paused() && PauseMenu();
 }
 
-void GameScene() {
-  NoteFullScreen();
+namespace {
+
+// Set by the play of a step when the pause menu asks to leave the game; the step's close does.
+bool leavePending = false;
+
+// The play of a step: the clock, the computer's hands, the input, the pause and the players.
+void StepPlay() {
+  AdvanceGameClock();
   // The computer's hands first, so the rules see its keys like any other.
-  ComputerKeys(tuSystem::Tick());
+  ComputerKeys(GameClock());
+  UseInput(ReadInput());
+  leavePending = HandlePause();
+  int players = game.gameMode == 0 ? 1 : 2;
+  for (int pl = 0; pl < players; ++pl) {
+    RunPhase(pl, GameClock());
+    AdvanceShimmer(pl, GameClock());
+    // A paused game-over sequence stays paused: the top-out is not written over the pause.
+    const PlayerState& p = game.player[pl];
+    if (p.gameOver && p.phase != kPhasePaused) game.player[0].phase = game.player[1].phase = kPhaseOver;
+  }
+}
+
+bool GameOverShown() { return game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver; }
+
+// The close of a step, after its picture: the game-over sequence and leaving the game act on
+// what the player saw.
+void StepClose() {
+  if (GameOverShown()) ResultStep(GameClock());
+  if (leavePending) ReturnToTitle();
+  leavePending = false;
+}
+
+// Whether this step's close leaves the game for the title.
+bool StepLeavesGame() {
+  return leavePending || (GameOverShown() && game.resultStep == 3 && game.levelCursor[0] == 1);
+}
+
+// The picture of the game as it stands; reads the state and changes none of it.
+void DrawGame() {
   gameout::Clear();
   int back = -1;
   if (game.gameMode == 0) {
@@ -297,21 +328,32 @@ void GameScene() {
     back = assets.backSprites[3];
   }
   if (back >= 0) gameout::Draw(0, 0, back, 0, 0, 640, 480);
-  uint32_t now = tuSystem::Tick();
-  bool leave = HandlePause();
   int players = game.gameMode == 0 ? 1 : 2;
-  for (int pl = 0; pl < players; ++pl) {
-    RunPhase(pl, now);
-    AdvanceShimmer(pl, now);
-    DrawPlayer(pl, now);
-    // A paused game-over sequence stays paused: the top-out is not written over the pause.
-    const PlayerState& p = game.player[pl];
-    if (p.gameOver && p.phase != kPhasePaused) game.player[0].phase = game.player[1].phase = kPhaseOver;
-  }
+  for (int pl = 0; pl < players; ++pl) DrawPlayer(pl, GameClock());
   DrawLabels();
-  if (game.player[0].phase == kPhaseOver || game.player[1].phase == kPhaseOver) ResultSequence(now);
-  // Like the game's own end, the game is left once its last frame is drawn.
-  if (leave) ReturnToTitle();
+  if (GameOverShown()) DrawResult();
+}
+
+}  // namespace
+
+void GameStep() {
+  StepPlay();
+  StepClose();
+}
+
+void GameScene() {
+  NoteFullScreen();
+  int steps = DueSteps();
+  // Between steps (a display faster than the steps) the last picture is shown again.
+  if (steps == 0) DrawGame();
+  for (int i = 0; i < steps; ++i) {
+    StepPlay();
+    // A step that leaves the game shows its picture: the game is left once it is drawn.
+    bool shown = i == steps - 1 || StepLeavesGame();
+    if (shown) DrawGame();
+    StepClose();
+    if (shown) break;
+  }
   gameout::Present();
 }
 

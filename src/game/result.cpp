@@ -2,6 +2,7 @@
 #include <tu/tuSystem.h>
 
 #include "game/assets.h"
+#include "game/input.h"
 #include "game/model.h"
 #include "game/output.h"
 #include "game/records.h"
@@ -18,27 +19,11 @@ void DrawLose(int x) { DrawFont(x, 234, 176, 241, 355, 279); }
 
 }  // namespace
 
-void ResultSequence(uint32_t now) {
-  GameKeys& k = game.keys;
-  for (int pl = 0; pl < 2; ++pl) {
-    tuSystem::GetKey(BoundKey(pl, kActRight), &k.right[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActLeft), &k.left[pl]);
-  }
-  for (int pl = 0; pl < 2; ++pl) tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
+void DrawResult() {
   bool versus = game.gameMode != 0;
-  // Against the computer the outcome and the question are player 1's alone.
-  bool computer = game.gameMode == kModeComputer;
-  bool secondPlayer = versus && !computer;
-  PlayerState* p = game.player;
-
+  const PlayerState* p = game.player;
   switch (game.resultStep) {
-    case 0:
-      game.resultTime = tuSystem::Tick();
-      game.resultStep = 1;
-      RecordGameOver();
-      break;
     case 1:
-      game.levelCursor[0] = 0;
       if (!versus) {
         DrawFont(149, 234, 0, 295, 303, 333);
         if (records.lastRank > 0) DrawFont(170, 190, 0, 754, 300, 792);
@@ -49,19 +34,48 @@ void ResultSequence(uint32_t now) {
         DrawLose(71);
         DrawWin(392);
       }
-      if (now - game.resultTime > 5000u || k.confirm[0] == tu::kKeyStatePressed ||
-          (!computer && k.confirm[1] == tu::kKeyStatePressed))
-        game.resultStep = 2;
       break;
-    case 2: {
-      int& cursor = game.levelCursor[0];
-      if (cursor == 0)
+    case 2:
+      if (game.levelCursor[0] == 0)
         DrawFont(222, 284, 0, 552, 46, 573);
       else
         DrawFont(337, 284, 0, 552, 36, 573);
       DrawFont(154, 234, 0, 505, 296, 546);
       DrawFont(222, 284, 164, 462, 210, 483);
       DrawFont(337, 284, 219, 462, 255, 483);
+      break;
+    default:
+      break;
+  }
+}
+
+void ResultStep(uint32_t now) {
+  GameKeys& k = game.keys;
+  for (int pl = 0; pl < 2; ++pl) {
+    PollAction(pl, kActRight, &k.right[pl]);
+    PollAction(pl, kActLeft, &k.left[pl]);
+  }
+  for (int pl = 0; pl < 2; ++pl) PollAction(pl, kActTurnCw, &k.confirm[pl]);
+  bool versus = game.gameMode != 0;
+  // Against the computer the outcome and the question are player 1's alone.
+  bool computer = game.gameMode == kModeComputer;
+  bool secondPlayer = versus && !computer;
+  PlayerState* p = game.player;
+
+  switch (game.resultStep) {
+    case 0:
+      game.resultTime = now;
+      game.resultStep = 1;
+      RecordGameOver();
+      break;
+    case 1:
+      game.levelCursor[0] = 0;
+      if (now - game.resultTime > 5000u || k.confirm[0] == tu::kKeyStatePressed ||
+          (!computer && k.confirm[1] == tu::kKeyStatePressed))
+        game.resultStep = 2;
+      break;
+    case 2: {
+      int& cursor = game.levelCursor[0];
       bool toggle = k.right[0] == tu::kKeyStatePressed || k.left[0] == tu::kKeyStatePressed ||
                     (secondPlayer && (k.right[1] == tu::kKeyStatePressed || k.left[1] == tu::kKeyStatePressed));
       if (toggle) {

@@ -50,8 +50,8 @@ class Digest {
 // those of the fields listed, with the padding after the byte fields.
 static_assert(sizeof(PlayerState) == 3256, "PlayerState changed: list its new field in the digest");
 static_assert(sizeof(ComputerState) == 40, "ComputerState changed: list its new field in the digest");
-static_assert(sizeof(GameKeys) == 68, "GameKeys changed: list its new field in the digest");
-static_assert(sizeof(GameState) == 7224, "GameState changed: list its new field in the digest");
+static_assert(sizeof(GameKeys) == 72, "GameKeys changed: list its new field in the digest");
+static_assert(sizeof(GameState) == 7244, "GameState changed: list its new field in the digest");
 
 void AddPlayer(Digest& d, const PlayerState& p) {
   d.Int(p.phase);
@@ -86,7 +86,7 @@ void AddGame(Digest& d, const GameState& g) {
   const GameKeys& k = g.keys;
   d.Ints(k.left), d.Ints(k.right), d.Ints(k.drop), d.Ints(k.turnCw), d.Ints(k.turnCcw);
   d.Ints(k.menuUp), d.Ints(k.menuDown), d.Ints(k.confirm);
-  d.Int(k.pause);
+  d.Int(k.pause), d.Int(k.pauseSecond);
   d.Ints(g.computerLevel);
   for (const ComputerState& c : g.computer) {
     d.Word(c.rng);
@@ -96,6 +96,7 @@ void AddGame(Digest& d, const GameState& g) {
     d.Int(c.decisions);
   }
   d.Word(g.random.state[0]), d.Word(g.random.state[1]);
+  d.Word(g.clock), d.Int(g.clockMs), d.Int(g.cadence), d.Word(g.gameStep);
 }
 
 // The shell's and the drawing's fields a step reads, paired with the snapshot's: `move(kept,
