@@ -216,7 +216,7 @@ class Parser {
       case kSeed: {
         uint64_t* to = which == kRules ? &h.ruleHash : &h.seed;
         if (f.count != 2 || !Hex16(f.at[1], f.len[1], to))
-          return LineFail(std::string("the ") + kHeaderNames[which] + " is 16 hex digits");
+          return LineFail(which == kRules ? "the rule hash is 16 hex digits" : "the seed is 16 hex digits");
         return true;
       }
       case kClock:
