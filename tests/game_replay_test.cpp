@@ -103,31 +103,6 @@ Replay Sample() {
   return r;
 }
 
-void ExpectSame(const Replay& a, const Replay& b) {
-  EXPECT_EQ(a.header.gameVersion, b.header.gameVersion);
-  EXPECT_EQ(a.header.ruleHash, b.header.ruleHash);
-  EXPECT_EQ(a.header.seed, b.header.seed);
-  EXPECT_EQ(a.header.clockMs, b.header.clockMs);
-  EXPECT_EQ(a.header.clockStart, b.header.clockStart);
-  EXPECT_EQ(a.header.mode, b.header.mode);
-  EXPECT_EQ(a.header.difficulty[0], b.header.difficulty[0]);
-  EXPECT_EQ(a.header.computer[1], b.header.computer[1]);
-  EXPECT_EQ(a.header.date, b.header.date);
-  ASSERT_EQ(a.events.size(), b.events.size());
-  for (size_t i = 0; i < a.events.size(); ++i) {
-    EXPECT_EQ(a.events[i].step, b.events[i].step);
-    EXPECT_EQ(a.events[i].player, b.events[i].player);
-    EXPECT_EQ(a.events[i].action, b.events[i].action);
-    EXPECT_EQ(a.events[i].down, b.events[i].down);
-  }
-  ASSERT_EQ(a.checks.size(), b.checks.size());
-  for (size_t i = 0; i < a.checks.size(); ++i) EXPECT_EQ(a.checks[i].digest, b.checks[i].digest);
-  EXPECT_EQ(a.end.present, b.end.present);
-  EXPECT_EQ(a.end.steps, b.end.steps);
-  EXPECT_EQ(a.end.score[0], b.end.score[0]);
-  EXPECT_EQ(a.end.winner, b.end.winner);
-}
-
 TEST(ReplayFile, WhatTheWriterWritesReadsBackTheSameWithoutGrowingItsBuffer) {
   Replay r = Sample();
   ReplayWriter w;
@@ -147,7 +122,10 @@ TEST(ReplayFile, WhatTheWriterWritesReadsBackTheSameWithoutGrowingItsBuffer) {
   Replay back;
   std::string error;
   ASSERT_TRUE(ParseReplay(w.Text().data(), w.Text().size(), &back, &error)) << error;
-  ExpectSame(r, back);
+  // Every field is written, so the same text again is the same replay.
+  EXPECT_EQ(FormatReplay(back), w.Text());
+  EXPECT_EQ(back.checks[1].digest, 0xFFFFFFFFFFFFFFFFu);
+  EXPECT_EQ(back.events[5].step, 35u);
 
   // Lines ending in "\r\n" read the same; a file cut before its end line is a game cut short.
   std::string crlf;
