@@ -24,6 +24,7 @@
 #include "frame.h"
 #include "game/game.h"
 #include "game/model.h"
+#include "game/playback.h"
 #include "game/settings.h"
 #include "game/records.h"
 #include "platform/seams.h"
@@ -39,6 +40,7 @@ const char kUsage[] =
     "usage: quorbistane-sim [--seed N] [--frame-ms N] [--frames N] [--start-tick N] [--script FILE]\n"
     "                       [--state FILE] [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]...\n"
     "                       [--assets DIR] [--config FILE] [--records FILE]\n"
+    "                       [--record FILE] [--replay FILE]\n"
     "                       [--allow-errors] [--help] [--version]\n";
 
 const char kHelp[] =
@@ -56,11 +58,14 @@ const char kHelp[] =
     "  --assets DIR          pictures and sounds from DIR/BMP, DIR/BGM and DIR/SE\n"
     "  --config FILE         the settings file to read instead of the player's own\n"
     "  --records FILE        keep one-player records and versus tallies in FILE (default: none)\n"
+    "  --record FILE         the replay of the run's game (to its end, or as far as the run goes)\n"
+    "  --replay FILE         plays a replay back: its keys, seed, clock and start; --frames defaults\n"
+    "                        to its length (no --script, --state, --seed, --frame-ms, --start-tick)\n"
     "  --allow-errors        an error box (a file that did not load) does not fail the run\n"
     "\n"
     "Every output is checked for writing before the run. Exit status: 0 done; 1 an output cannot be\n"
     "written or the program did not start; 2 bad arguments, script or state; 3 the program raised\n"
-    "an error box (without --allow-errors).\n";
+    "an error box (without --allow-errors); 4 the replay was refused or diverges from its checks.\n";
 
 struct Shot {
   int frame;
@@ -74,6 +79,8 @@ struct Options {
   uint32_t startTick = 0;
   std::string script, state, dump = "-", trace, assets, records;
   std::string config;  // the settings file; empty: the player's own
+  std::string record, replay;
+  bool seedGiven = false, frameMsGiven = false, startTickGiven = false;
   std::vector<Shot> shots;
   bool allowErrors = false;
 };
@@ -164,18 +171,21 @@ int ParseArgs(int argc, char** argv, Options* o) {
     if (a == "--seed") {
       if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--seed needs a number from 0 to 4294967295");
       o->seed = static_cast<unsigned>(n);
+      o->seedGiven = true;
     } else if (a == "--frame-ms") {
       if (!value(&v) || !Number(v, 0, 100000, &n))
         return Usage("--frame-ms needs a number of milliseconds from 0 to 100000");
       o->frameMs = static_cast<int>(n);
+      o->frameMsGiven = true;
     } else if (a == "--frames") {
       if (!value(&v) || !Number(v, 0, kMaxFrames, &n)) return Usage("--frames needs a number from 0 to 100000000");
       o->frames = static_cast<int>(n);
     } else if (a == "--start-tick") {
       if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--start-tick needs a tick from 0 to 4294967295");
       o->startTick = static_cast<uint32_t>(n);
+      o->startTickGiven = true;
     } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets" ||
-               a == "--config" || a == "--records") {
+               a == "--config" || a == "--records" || a == "--record" || a == "--replay") {
       if (!value(&v) || !*v) return Usage(a + " needs a file");
       std::string& target = a == "--script"    ? o->script
                             : a == "--state"   ? o->state
@@ -183,6 +193,8 @@ int ParseArgs(int argc, char** argv, Options* o) {
                             : a == "--trace"   ? o->trace
                             : a == "--config"  ? o->config
                             : a == "--records" ? o->records
+                            : a == "--record"  ? o->record
+                            : a == "--replay"  ? o->replay
                                                : o->assets;
       target = v;
     } else if (a == "--shot") {
@@ -204,6 +216,12 @@ int ParseArgs(int argc, char** argv, Options* o) {
     } else {
       return Usage("unknown argument '" + tu::Printable(a) + "'");
     }
+  }
+  // A replay brings its own keys, seed, clock and start.
+  if (!o->replay.empty()) {
+    const char* taken = !o->script.empty() ? "--script" : !o->state.empty() ? "--state" : o->seedGiven ? "--seed"
+                        : o->frameMsGiven ? "--frame-ms" : o->startTickGiven ? "--start-tick" : nullptr;
+    if (taken) return Usage(std::string("--replay takes no ") + taken + ": the replay holds it");
   }
   return 0;
 }
@@ -274,7 +292,19 @@ int Run(int argc, char** argv) {
       return 2;
     }
   }
-  int frames = o.frames >= 0 ? o.frames : std::max(script.lastFrame + 1, 1);
+  Replay replay;
+  if (!o.replay.empty()) {
+    std::string error;
+    if (!ReadReplayFile(o.replay, &replay, &error) ||
+        !ReplayFits(replay.header, GameVersion(), RuleTableHash(), &error)) {
+      std::cerr << "quorbistane-sim: " << error << "\n";
+      return 4;
+    }
+    o.startTick = replay.header.clockStart;
+  }
+  int frames = o.frames >= 0                 ? o.frames
+               : !o.replay.empty() ? static_cast<int>(std::min<uint64_t>(ReplayLength(replay), kMaxFrames))
+                                   : std::max(script.lastFrame + 1, 1);
   for (const Shot& s : o.shots)
     if (s.frame >= frames)
       return Usage("--shot " + std::to_string(s.frame) + ": the run has frames 0 to " + std::to_string(frames - 1) +
@@ -289,6 +319,7 @@ int Run(int argc, char** argv) {
   // Every output is checked before the run, so a long run never ends unable to say its result.
   std::vector<std::pair<std::string, std::string>> outputs = {{"dump", o.dump}};
   if (!o.trace.empty()) outputs.push_back({"trace", o.trace});
+  if (!o.record.empty()) outputs.push_back({"replay", o.record});
   for (const Shot& s : o.shots) outputs.push_back({"shot", s.file});
   for (const auto& [what, name] : outputs) {
     std::string why = CannotWrite(name);
@@ -308,6 +339,8 @@ int Run(int argc, char** argv) {
   OpenRecords(o.records);
   tuSystem::Program program = GameProgram();
   game.clockMs = o.frameMs;  // a step of the game's clock is a frame of the run
+  // The run's game is recorded into its file, or nowhere: never into the player's replays.
+  RecordReplaysTo("", o.record);
   program.fixedSeed = 1;
   program.seed = o.seed;
   char arg0[] = "quorbistane";
@@ -317,6 +350,13 @@ int Run(int argc, char** argv) {
   if (ended && !tuSystem::sys.shutdownDone) {
     std::cerr << "quorbistane-sim: the program did not start\n";
     return 1;
+  }
+  if (!o.replay.empty() && !ended) {
+    std::string error;
+    if (!StartPlayback(replay, &error)) {
+      std::cerr << "quorbistane-sim: " << error << "\n";
+      return 4;
+    }
   }
   if (!state.is_null() && !ended) {
     std::string error;
@@ -341,12 +381,15 @@ int Run(int argc, char** argv) {
   for (int f = 0; f < frames && !ended; ++f) {
     for (; next < script.events.size() && script.events[next].frame <= f; ++next)
       tuSystem::PressKey(script.events[next].vk, script.events[next].down);
-    if (!tuSystem::RunFrame(static_cast<uint32_t>(o.frameMs))) {
+    // Played back, a frame is as long as the replay's step.
+    uint32_t ms = o.replay.empty() ? static_cast<uint32_t>(o.frameMs) : StepLength(game.clockMs, game.cadence);
+    if (!tuSystem::RunFrame(ms)) {
       ended = true;
       break;
     }
     ++ran;
     progress.Frame(ran);
+    if (PlaybackFinished() && !PlaybackError().empty()) break;
     sounds.AfterFrame();
     if (trace)
       trace << f << " " << tuSystem::sys.sceneNo << " " << game.player[0].phase << " "
@@ -361,6 +404,15 @@ int Run(int argc, char** argv) {
     }
   }
 
+  if (!o.record.empty()) {
+    std::string error;
+    if (RecordedText().empty()) {
+      std::cerr << "quorbistane-sim: no game was played: the replay " << tu::Printable(o.record) << " is not written\n";
+    } else if (!SaveRecording(&error)) {
+      std::cerr << "quorbistane-sim: " << error << "\n";
+      return 1;
+    }
+  }
   nlohmann::ordered_json dump;
   dump["frames"] = ran;
   dump["tick"] = tuSystem::Tick();
@@ -385,6 +437,10 @@ int Run(int argc, char** argv) {
     std::cerr << "quorbistane-sim: the program raised " << errorBoxes << " error box" << (errorBoxes == 1 ? "" : "es")
               << (ended && ran == 0 ? " and ended at start-up" : "") << " (--allow-errors to accept)\n";
     return 3;
+  }
+  if (PlaybackFinished() && !PlaybackError().empty()) {
+    std::cerr << "quorbistane-sim: " << PlaybackError() << "\n";
+    return 4;
   }
   return 0;
 }

@@ -95,7 +95,7 @@ struct GameKeys {
 constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeOptions = 3, kModeRecords = 4,
               kModeHowTo = 5, kModeQuit = 6;
 // Menu levels of the screens reached from the title menu.
-constexpr int kMenuOptions = 4, kMenuRecords = 5, kMenuHowTo = 6;
+constexpr int kMenuOptions = 4, kMenuRecords = 5, kMenuHowTo = 6, kMenuReplays = 7;
 
 // A computer player's state between frames: its choice for the piece in play and its pace.
 struct ComputerState {
@@ -210,6 +210,9 @@ void PhaseSetFlash(int pl, uint32_t now);
 // menu keys: continue, or return to the title. True when the menu asks to leave the game, which
 // the frame does once it is drawn.
 bool HandlePause();
+// Leaves the game for the menu at `level` as the game's own end does when the continue question
+// is answered no, without the outcome or the question: the music stops and the round is reset.
+void BackToMenu(int level);
 constexpr int kPauseContinue = 0, kPauseToTitle = 1;
 
 // ---- Piece control (control.cpp)

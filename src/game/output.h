@@ -19,6 +19,8 @@ struct Output {
   bool draw = true, sound = true;
 };
 extern Output output;
+// A step run a second time: nothing it does is put out or recorded again.
+inline bool Rerun() { return !output.draw && !output.sound; }
 
 constexpr int kMaxDraws = 2048;
 constexpr int kMaxSounds = 256;

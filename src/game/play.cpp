@@ -11,6 +11,7 @@
 #include "game/input.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/playback.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
 
@@ -174,6 +175,20 @@ void RunPhase(int pl, uint32_t now) {
   }
 }
 
+void BackToMenu(int level) {
+  // An opening wipe frozen by the pause would leave the menu clipped.
+  while (tuDraw::draw.wipeState > 0 && tuDraw::StepWipe(1.0f)) {
+  }
+  game.menuLevel = level;
+  game.resultStep = 0;
+  for (int id : assets.music) gameout::Stop(id);
+  ResetRound();
+  game.player[0].phase = game.player[1].phase = kPhaseInit;
+  game.levelCursor[0] = game.levelCursor[1] = 0;
+  tuSystem::sys.sceneNo = 2;
+  tuSystem::sys.prevSceneNo = 0;
+}
+
 namespace {
 
 // Either player paused means the game is paused: the pause key's own test.
@@ -210,20 +225,10 @@ void Resume() {
   game.levelCursor[1] = kPauseContinue;
 }
 
-// Leaves the game as its own end does when the continue question is answered no, without the
-// outcome or the question: the music stops, the round is reset and the title menu follows.
+// The pause menu's return to the title.
 void ReturnToTitle() {
-  // An opening wipe frozen by the pause would leave the menu clipped.
-  while (tuDraw::draw.wipeState > 0 && tuDraw::StepWipe(1.0f)) {
-  }
-  game.menuLevel = 0;
-  game.resultStep = 0;
-  for (int id : assets.music) gameout::Stop(id);
-  ResetRound();
-  game.player[0].phase = game.player[1].phase = kPhaseInit;
-  game.levelCursor[0] = game.levelCursor[1] = 0;
-  tuSystem::sys.sceneNo = 2;
-  tuSystem::sys.prevSceneNo = 0;
+  EndGameRecording();
+  BackToMenu(0);
   // The title menu's key states take the keys as they are: the confirm still held is no press there.
   GameKeys& k = game.keys;
   for (int pl = 0; pl < 2; ++pl) {
@@ -288,10 +293,12 @@ bool leavePending = false;
 
 // The play of a step: the clock, the computer's hands, the input, the pause and the players.
 void StepPlay() {
+  if (game.player[0].phase == kPhaseInit) BeginGame();
   AdvanceGameClock();
-  // The computer's hands first, so the rules see its keys like any other.
+  // The computer's hands first, so the rules see its keys like any other (played back, they
+  // think alike, but the replay's keys are the ones that count).
   ComputerKeys(GameClock());
-  UseInput(ReadInput());
+  UseInput(StepInputOf());
   leavePending = HandlePause();
   int players = game.gameMode == 0 ? 1 : 2;
   for (int pl = 0; pl < players; ++pl) {
@@ -311,6 +318,7 @@ void StepClose() {
   if (GameOverShown()) ResultStep(GameClock());
   if (leavePending) ReturnToTitle();
   leavePending = false;
+  EndStep();
 }
 
 // Whether this step's close leaves the game for the title.
@@ -332,6 +340,7 @@ void DrawGame() {
   for (int pl = 0; pl < players; ++pl) DrawPlayer(pl, GameClock());
   DrawLabels();
   if (GameOverShown()) DrawResult();
+  if (PlaybackActive()) DrawPlaybackBar();
 }
 
 }  // namespace
@@ -344,6 +353,10 @@ void GameStep() {
 void GameScene() {
   NoteFullScreen();
   int steps = DueSteps();
+  if (PlaybackActive()) {
+    steps = PlaybackFrame(steps);
+    if (!PlaybackActive()) return;  // left for the list
+  }
   // Between steps (a display faster than the steps) the last picture is shown again.
   if (steps == 0) DrawGame();
   for (int i = 0; i < steps; ++i) {

@@ -25,7 +25,7 @@ constexpr size_t kMaxLine = 200;
 constexpr size_t kMaxEvents = 4000000;
 constexpr size_t kMaxVersion = 32;
 constexpr uint32_t kMaxStep = 0x7fffffffu;
-constexpr int kMaxClockMs = 1000;
+constexpr int kMaxClockMs = 100000;
 
 const char* ModeName(int mode) { return mode >= 0 && mode <= 2 ? kModeNames[mode] : nullptr; }
 
@@ -223,11 +223,11 @@ class Parser {
         if (f.count != 4 || !f.Is(2, "start"))
           return LineFail("not a clock line (clock 16/17/17 start N, or clock MS start N)");
         if (f.Is(1, "16/17/17"))
-          h.clockMs = 0;
-        else if (Decimal(f.at[1], f.len[1], 1, kMaxClockMs, &v[0]))
+          h.clockMs = kReplayCadenceClock;
+        else if (Decimal(f.at[1], f.len[1], 0, kMaxClockMs, &v[0]))
           h.clockMs = static_cast<int>(v[0]);
         else
-          return LineFail("clock " + Quote(f.at[1], f.len[1]) + " is neither 16/17/17 nor 1 to 1000 ms");
+          return LineFail("clock " + Quote(f.at[1], f.len[1]) + " is neither 16/17/17 nor 0 to 100000 ms");
         if (!Decimal(f.at[3], f.len[3], 0, UINT32_MAX, &v[1]))
           return LineFail("clock start " + Quote(f.at[3], f.len[3]) + " out of range");
         h.clockStart = static_cast<uint32_t>(v[1]);
@@ -334,18 +334,18 @@ const char* ReplayActionName(int action) {
 void ReplayWriter::Begin(const ReplayHeader& h) {
   text_.clear();
   text_.reserve(kWriterReserve);
+  // Line by line through a buffer on the stack: a game's start allocates nothing once the
+  // writer has its room.
+  char clock[16] = "16/17/17";
+  if (h.clockMs != kReplayCadenceClock) snprintf(clock, sizeof clock, "%d", h.clockMs);
   const char* mode = ModeName(h.mode);
-  text_ += "quorbistane replay " + std::to_string(h.format) + "\n";
-  text_ += "game " + h.gameVersion + "\n";
-  text_ += "rules " + Hex(h.ruleHash) + "\n";
-  text_ += "seed " + Hex(h.seed) + "\n";
-  text_ += "clock " + (h.clockMs == 0 ? std::string("16/17/17") : std::to_string(h.clockMs)) + " start " +
-           std::to_string(h.clockStart) + "\n";
-  text_ += std::string("mode ") + (mode ? mode : "?") + "\n";
-  text_ += "difficulty " + std::to_string(h.difficulty[0]) + " " + std::to_string(h.difficulty[1]) + "\n";
-  text_ += "computer " + std::to_string(h.computer[0]) + " " + std::to_string(h.computer[1]) + "\n";
-  text_ += "date " + h.date + "\n";
-  text_ += "steps\n";
+  char line[256];
+  int n = snprintf(line, sizeof line,
+                   "quorbistane replay %d\ngame %.32s\nrules %016" PRIX64 "\nseed %016" PRIX64 "\nclock %s start %" PRIu32
+                   "\nmode %s\ndifficulty %d %d\ncomputer %d %d\ndate %.32s\nsteps\n",
+                   h.format, h.gameVersion.c_str(), h.ruleHash, h.seed, clock, h.clockStart, mode ? mode : "?",
+                   h.difficulty[0], h.difficulty[1], h.computer[0], h.computer[1], h.date.c_str());
+  text_.append(line, static_cast<size_t>(n < static_cast<int>(sizeof line) ? n : static_cast<int>(sizeof line) - 1));
 }
 
 void ReplayWriter::Event(const ReplayEvent& e) {

@@ -33,13 +33,15 @@ constexpr int kReplayFormat = 1;
 // A replay file larger than this is refused unread.
 constexpr size_t kMaxReplayBytes = 4u << 20;
 
-// `clockMs` 0: the game's own clock, 16, 17 and 17 ms repeating; otherwise that many ms a step.
+// `clockMs` kReplayCadenceClock: the game's own clock, 16, 17 and 17 ms repeating; otherwise that
+// many ms a step (0 to 100000, as the simulator's frames may be).
+constexpr int kReplayCadenceClock = -1;
 struct ReplayHeader {
   int format = kReplayFormat;
   std::string gameVersion;
   uint64_t ruleHash = 0;
   uint64_t seed = 0;  // the game's generator state when the game started
-  int clockMs = 0;
+  int clockMs = kReplayCadenceClock;
   uint32_t clockStart = 0;
   int mode = 0;  // kModeOnePlayer, kModeVersus or kModeComputer
   int difficulty[2] = {};

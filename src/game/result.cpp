@@ -5,6 +5,7 @@
 #include "game/input.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/playback.h"
 #include "game/records.h"
 #include "game/settings.h"
 
@@ -66,7 +67,9 @@ void ResultStep(uint32_t now) {
     case 0:
       game.resultTime = now;
       game.resultStep = 1;
-      RecordGameOver();
+      // A game played back is no new record, and its replay is already kept.
+      if (!PlaybackActive()) RecordGameOver();
+      EndGameRecording();
       break;
     case 1:
       game.levelCursor[0] = 0;

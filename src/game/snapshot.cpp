@@ -75,7 +75,7 @@ void AddPlayer(Digest& d, const PlayerState& p) {
   d.Int(p.chainShown), d.Int(p.erasedCount), d.Int(p.garbageIn), d.Int(p.garbageOut);
 }
 
-void AddGame(Digest& d, const GameState& g) {
+void AddGame(Digest& d, const GameState& g, bool computers = true) {
   for (const PlayerState& p : g.player) AddPlayer(d, p);
   d.Int(g.gameMode), d.Int(g.menuLevel);
   d.Ints(g.levelCursor), d.Ints(g.difficulty), d.Ints(g.pausedPhase);
@@ -89,6 +89,7 @@ void AddGame(Digest& d, const GameState& g) {
   d.Int(k.pause), d.Int(k.pauseSecond);
   d.Ints(g.computerLevel);
   for (const ComputerState& c : g.computer) {
+    if (!computers) break;
     d.Word(c.rng);
     d.Int(c.planned), d.Int(c.replans), d.Int(c.slot), d.Int(c.line), d.Int(c.orientation);
     d.Int(c.aligned), d.Int(c.dropping);
@@ -157,6 +158,20 @@ uint64_t Checksum(const GameSnapshot& s) {
   d.Int(s.wipeBand);
   d.Float(s.wipeSpeed);
   d.Int(s.fadeStep), d.Int(s.fadeDirection), d.Int(s.scrollViewOn);
+  return d.Value();
+}
+
+uint64_t ReplayDigest() {
+  Digest d;
+  AddGame(d, game, false);
+  int keys[6];
+  SavePauseKeys(keys);
+  d.Ints(keys);
+  const tuDraw::DrawState& dr = tuDraw::draw;
+  d.Rect(dr.clipRect), d.Rect(dr.wipeSaved);
+  d.Int(dr.wipeState), d.Int(dr.wipeDone), d.Int(dr.wipeAux), d.Int(dr.wipeDirection), d.Int(dr.wipePattern);
+  d.Int(dr.wipeBand);
+  d.Float(dr.wipeSpeed);
   return d.Value();
 }
 

@@ -35,6 +35,9 @@ void Restore(const GameSnapshot& s);
 uint64_t Checksum(const GameSnapshot& s);
 // The digest of the live state.
 uint64_t Checksum();
+// The digest a replay checks: the rules' state alone (the game without its computer players'
+// thoughts, which a replay does not need, the pause menu's keys and the opening wipe).
+uint64_t ReplayDigest();
 
 // The pause menu's key states (up, down and confirm of each player), kept in play.cpp.
 void SavePauseKeys(int out[6]);
