@@ -456,3 +456,43 @@ TEST_F(Sim, AGamePlayedAcrossTheTickWrapIsTheGamePlayedAnywhereElse) {
 }
 
 }  // namespace
+
+// A game the simulator records and then plays back from its replay ends in the same dump, byte
+// for byte, whoever plays; a replay whose check or version is not this game's is refused.
+TEST_F(Sim, ARecordedGamePlayedBackFromItsReplayGivesTheSameDump) {
+  const std::string keys =
+      "20 left tap\n30 x tap\n45 a down\n60 a up\n70 j tap\n90 down down\n150 down up\n160 d tap\n200 s down\n"
+      "260 s up\n300 z tap\n320 right down\n340 right up\n400 h tap\n";
+  const char* states[] = {
+      R"({"sceneNo": 1, "gameMode": 0, "difficulty": [2, 0]})",
+      R"({"sceneNo": 1, "gameMode": 1, "difficulty": [1, 3]})",
+      R"({"sceneNo": 1, "gameMode": 2, "difficulty": [1, 1], "computerLevel": [-1, 2]})",
+  };
+  const std::string replay = dir + "/game.replay";
+  for (const char* state : states) {
+    SCOPED_TRACE(state);
+    Result a = Run("--seed 4 --frames 700 --record " + replay, keys, state);
+    ASSERT_EQ(a.exitCode, 0) << a.err;
+    std::string played = Read(dir + "/dump.json");
+    Result b = Run("--replay " + replay);
+    ASSERT_EQ(b.exitCode, 0) << b.err;
+    EXPECT_EQ(Read(dir + "/dump.json"), played);
+    EXPECT_GT(Read(replay).find(" left down\n"), 0u);
+  }
+  std::string text = Read(replay);
+  std::string wrongCheck = text;
+  size_t at = wrongCheck.find("\n120 check ") + 11;
+  wrongCheck[at] = wrongCheck[at] == '0' ? '1' : '0';
+  Write("game.replay", wrongCheck);
+  Result d = Run("--replay " + replay);
+  EXPECT_EQ(d.exitCode, 4);
+  EXPECT_NE(d.err.find("replay diverges at step 120"), std::string::npos) << d.err;
+  EXPECT_EQ(d.dump["frames"], 120);
+  std::string other = text;
+  other.replace(other.find("\ngame ") + 6, 0, "9.");
+  Write("game.replay", other);
+  Result v = Run("--replay " + replay);
+  EXPECT_EQ(v.exitCode, 4);
+  EXPECT_NE(v.err.find("quorbistane 9."), std::string::npos) << v.err;
+  EXPECT_EQ(Run("--replay " + replay + " --seed 3").exitCode, 2);
+}

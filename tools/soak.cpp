@@ -33,6 +33,7 @@
 #include "game/game.h"
 #include "game/model.h"
 #include "game/output.h"
+#include "game/playback.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
 #include "platform/keyboard.h"
@@ -378,6 +379,45 @@ class SyncTest {
   long long rollbacks_ = 0, steps_ = 0, mismatches_ = 0;
 };
 
+// Every game the run plays is recorded; each, once ended, is played back from its replay with
+// the run put aside, and must end in the state the game ended in.
+class ReplayProof {
+ public:
+  void After(long long f) {
+    if (RecordingsEnded() == seen_) return;
+    seen_ = RecordingsEnded();
+    Snapshot(kept_);
+    uint64_t want = ReplayDigest();
+    Replay r;
+    std::string error;
+    bool ok = ParseReplay(RecordedText().data(), RecordedText().size(), &r, &error) && StartPlayback(r, &error);
+    if (ok) {
+      gameout::output = {false, false};
+      for (uint32_t s = 0; s < ReplayLength(r) && !PlaybackFinished(); ++s) GameStep();
+      gameout::output = {true, true};
+      ok = PlaybackError().empty() && ReplayDigest() == want;
+      if (!ok) error = PlaybackError().empty() ? "its last state differs" : PlaybackError();
+      StopPlayback();
+    }
+    Restore(kept_);
+    ++games_;
+    bytes_ += RecordedText().size();
+    if (!ok && ++failures_ <= 10)
+      fprintf(stderr, "quorbistane-soak: frame %lld: the replay of the game that ended: %s\n", f, error.c_str());
+  }
+  void Print() const {
+    printf("replays: %lld games played back, %lld differ, %.1f KB a game\n", games_, failures_,
+           games_ ? bytes_ / 1024.0 / static_cast<double>(games_) : 0.0);
+  }
+  long long Failures() const { return failures_; }
+
+ private:
+  int seen_ = 0;
+  GameSnapshot kept_;
+  long long games_ = 0, failures_ = 0;
+  size_t bytes_ = 0;
+};
+
 int Fail(long long frame, unsigned seed, const char* what) {
   fprintf(stderr, "quorbistane-soak: frame %lld, seed %u: %s\n", frame, seed, what);
   return 1;
@@ -394,7 +434,8 @@ const char kHelp[] =
     "  --mix     measure the mixed sound: the loudest sample and the samples at full scale\n"
     "  --sync    after every frame go back 1 to 8 steps and run them again: the same checksums\n"
     "Exit status: 0 every frame kept the state whole; 1 a broken invariant (printed with its frame\n"
-    "and the seed), a sync mismatch, or the program did not start; 2 a wrong command line.\n";
+    "and the seed), a sync mismatch, a game whose replay ends elsewhere, or the program did not start;\n"
+    "2 a wrong command line. Every game played is recorded and played back from its replay.\n";
 
 int main(int argc, char** argv) {
   long long frames = 1000000;
@@ -461,6 +502,7 @@ int main(int argc, char** argv) {
   int lastScene = tuSystem::sys.sceneNo;
   int lastResultStep = game.resultStep;
   static SyncTest syncTest;  // nine whole states: kept off the stack
+  static ReplayProof replays;
   uint8_t keys[256];
   auto start = std::chrono::steady_clock::now();
   sim::Progress progress("quorbistane-soak", frames);
@@ -473,6 +515,7 @@ int main(int argc, char** argv) {
     ++n.frames;
     progress.Frame(n.frames);
     if (sync) syncTest.After(f, keys);
+    replays.After(f);
 
     for (int pl = 0; pl < 2; ++pl)
       if (const char* why = BrokenInvariant(pl, buf, sizeof buf)) return Fail(f, seed, why);
@@ -522,6 +565,8 @@ int main(int argc, char** argv) {
   printf("pieces set %lld, max chain %d\n", n.pieces, n.maxChain);
   printf("%.0f frames/s (%.1f s)\n", seconds > 0 ? n.frames / seconds : 0.0, seconds);
   if (mix) meter.Print();
+  replays.Print();
+  if (replays.Failures() > 0) return 1;
   if (sync) {
     syncTest.Print();
     if (syncTest.Mismatches() > 0) return 1;

@@ -13,6 +13,7 @@
 #include "game/output.h"
 #include "game/settings.h"
 #include "game/pages.h"
+#include "game/playback.h"
 
 namespace {
 
@@ -237,7 +238,11 @@ int ResetRound() {
   return 0;
 }
 
-void MenuScene() { RunSteps(MenuStep); }
+void MenuScene() {
+  // A game played back that left for the title (its player did) goes back to the list.
+  if (PlaybackActive()) LeavePlayback();
+  RunSteps(MenuStep);
+}
 
 void MenuStep() {
   AdvanceGameClock();

@@ -32,6 +32,8 @@ void EndStep();
 void EndGameRecording();
 // The replay written so far (the simulator writes it at the end of its run).
 const std::string& RecordedText();
+// How many recordings have ended: a tool checks each one when this moves.
+int RecordingsEnded();
 // Ends the recording as it stands and writes it where RecordReplaysTo says.
 bool SaveRecording(std::string* error);
 

@@ -29,6 +29,7 @@ struct Recording {
   uint32_t steps = 0;  // steps begun
 };
 Recording rec;
+int recordingsEnded = 0;
 
 // Where recordings go: unset is the player's folder in a window, nowhere headless.
 struct Destination {
@@ -197,6 +198,8 @@ void EndGameRecording() {
 
 const std::string& RecordedText() { return rec.writer.Text(); }
 
+int RecordingsEnded() { return recordingsEnded; }
+
 bool SaveRecording(std::string* error) {
   if (!rec.on) return true;
   rec.on = false;
@@ -208,6 +211,7 @@ bool SaveRecording(std::string* error) {
   end.score[1] = p[1].score;
   if (game.gameMode != kModeOnePlayer && p[0].gameOver != p[1].gameOver) end.winner = p[0].gameOver ? 2 : 1;
   rec.writer.End(end);
+  ++recordingsEnded;
   if (!dest.set) {
     dest.set = true;
     if (!tuSystem::IsHeadless()) dest.folder = ReplayFolder();

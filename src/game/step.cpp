@@ -58,7 +58,8 @@ int DueSteps() {
     pace.cadence = (pace.cadence + 1) % 3;
     ++n;
   }
-  if (static_cast<int32_t>(now - pace.due) > kMostLateMs) pace.due = now;
+  // Too late still: the steps just taken stand for now, and the next is a step away.
+  if (static_cast<int32_t>(now - pace.due) > kMostLateMs) pace.due = now + StepLength(kCadenceClock, pace.cadence);
   return n;
 }
 
