@@ -30,7 +30,7 @@ bool Same(const Replay& a, const Replay& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Replay first;
   std::string error;
-  if (!ParseReplay(reinterpret_cast<const char*>(data), size, &first, &error)) {
+  if (!DecodeReplay(reinterpret_cast<const char*>(data), size, &first, &error)) {
     if (error.empty()) __builtin_trap();  // a refusal always says why
     return 0;
   }

@@ -136,6 +136,31 @@ TEST(ReplayFile, WhatTheWriterWritesReadsBackTheSameWithoutGrowingItsBuffer) {
   EXPECT_EQ(back.events.size(), r.events.size());
 }
 
+// Kept compressed, a replay reads back the same; broken, cut short or unpacking past the limit,
+// it is refused with a message.
+TEST(ReplayFile, ACompressedReplayReadsTheSameAndABrokenOneIsRefused) {
+  std::string text = FormatReplay(Sample());
+  std::string packed = CompressReplay(text);
+  ASSERT_LT(packed.size(), text.size());
+  Replay back;
+  std::string error;
+  ASSERT_TRUE(DecodeReplay(packed.data(), packed.size(), &back, &error)) << error;
+  EXPECT_EQ(FormatReplay(back), text);
+  std::string huge = CompressReplay(text + std::string(kMaxReplayBytes, '#'));
+  struct Case {
+    std::string data;
+    const char* words;
+  } cases[] = {
+      {packed.substr(0, packed.size() / 2), "broken or cut short"},
+      {packed.substr(0, 10) + std::string(40, 'x'), "broken or cut short"},
+      {huge, "unpacks to more than"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(DecodeReplay(c.data.data(), c.data.size(), &back, &error));
+    EXPECT_NE(error.find(c.words), std::string::npos) << error;
+  }
+}
+
 TEST(ReplayFile, AReplayOfAnotherVersionOrRuleTableNamesBoth) {
   Replay r = Sample();
   std::string error;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cinttypes>
@@ -439,8 +440,55 @@ bool ReadReplayFile(const std::string& path, Replay* out, std::string* error) {
   if (readError) return fail("cannot read " + path + ": " + strerror(readError));
   data.resize(got);
   std::string why;
-  if (!ParseReplay(data.data(), data.size(), out, &why)) return fail(path + ": " + why);
+  if (!DecodeReplay(data.data(), data.size(), out, &why)) return fail(path + ": " + why);
   return true;
+}
+
+std::string CompressReplay(const std::string& text) {
+  z_stream zs{};
+  // 16 + the window bits: a gzip wrapper, which the usual tools read.
+  if (deflateInit2(&zs, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return text;
+  std::string out(deflateBound(&zs, static_cast<uLong>(text.size())), '\0');
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  zs.avail_in = static_cast<uInt>(text.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
+  zs.avail_out = static_cast<uInt>(out.size());
+  int r = deflate(&zs, Z_FINISH);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return r == Z_STREAM_END ? out : text;
+}
+
+bool DecodeReplay(const char* data, size_t size, Replay* out, std::string* error) {
+  if (size < 2 || static_cast<unsigned char>(data[0]) != 0x1F || static_cast<unsigned char>(data[1]) != 0x8B)
+    return ParseReplay(data, size, out, error);
+  z_stream zs{};
+  if (inflateInit2(&zs, 16 + MAX_WBITS) != Z_OK) {
+    if (error) *error = "cannot unpack the replay";
+    return false;
+  }
+  std::string text;
+  char buf[16384];
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+  zs.avail_in = static_cast<uInt>(size);
+  int r = Z_OK;
+  while (r == Z_OK) {
+    zs.next_out = reinterpret_cast<Bytef*>(buf);
+    zs.avail_out = sizeof buf;
+    r = inflate(&zs, Z_NO_FLUSH);
+    text.append(buf, sizeof buf - zs.avail_out);
+    if (text.size() > kMaxReplayBytes) r = Z_MEM_ERROR;
+    // No progress with input left: the data stops short.
+    if (r == Z_BUF_ERROR || (r == Z_OK && zs.avail_in == 0 && zs.avail_out != 0)) break;
+  }
+  inflateEnd(&zs);
+  if (r != Z_STREAM_END) {
+    if (error)
+      *error = text.size() > kMaxReplayBytes ? "the replay unpacks to more than " + std::to_string(kMaxReplayBytes) + " bytes"
+                                              : "the replay's compressed data is broken or cut short";
+    return false;
+  }
+  return ParseReplay(text.data(), text.size(), out, error);
 }
 
 bool ReplayFits(const ReplayHeader& h, const std::string& version, uint64_t ruleHash, std::string* error) {

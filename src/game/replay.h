@@ -97,7 +97,12 @@ std::string FormatReplay(const Replay& r);
 // is not a well-formed replay: binary data, a missing or repeated header line, steps going
 // down, a player other than 1 or 2, numbers out of range. A missing end line is not an error.
 bool ParseReplay(const char* data, size_t size, Replay* out, std::string* error);
-// Reads and parses a file; a file over kMaxReplayBytes, missing or unreadable is refused with
+// The player's folder keeps replays gzip-compressed (a quarter of the text or less; any gzip
+// tool shows the text). DecodeReplay reads either: compressed data is inflated first, and
+// refused when it would be larger than kMaxReplayBytes.
+std::string CompressReplay(const std::string& text);
+bool DecodeReplay(const char* data, size_t size, Replay* out, std::string* error);
+// Reads and decodes a file; a file over kMaxReplayBytes, missing or unreadable is refused with
 // a message naming it.
 bool ReadReplayFile(const std::string& path, Replay* out, std::string* error);
 // False, with a message naming both, when the replay was made by another game version or
@@ -118,7 +123,7 @@ struct ReplayEntry {
 
 // The folder of the player's replays (not created).
 std::string ReplayFolder();
-// Writes `text` as a new replay in `folder` (created when missing), named after the date and
+// Writes `text`, compressed, as a new replay in `folder` (created when missing), named after the date and
 // mode ("2026-12-09-113108-versus.replay", a number added when taken), then removes the oldest
 // replays that are not kept beyond the last kReplaysKept. The new file's path in `*path`.
 bool SaveReplay(const std::string& folder, const ReplayHeader& h, const std::string& text, std::string* path,

@@ -182,7 +182,7 @@ bool SaveReplay(const std::string& folder, const ReplayHeader& h, const std::str
   int fd = mkstemp(temp.data());
   if (fd < 0) return fail("cannot write a replay in " + dir + ": " + strerror(errno));
   fchmod(fd, 0644);
-  bool ok = WriteAll(fd, text) && fsync(fd) == 0;
+  bool ok = WriteAll(fd, CompressReplay(text)) && fsync(fd) == 0;
   int e = errno;
   if (close(fd) != 0 && ok) {
     ok = false;
