@@ -358,12 +358,12 @@ void GameScene() {
     if (!PlaybackActive()) return;  // left for the list
   }
   // Between steps (a display faster than the steps) the last picture is shown again.
-  if (steps == 0) DrawGame();
+  if (steps == 0 && gameout::output.draw) DrawGame();
   for (int i = 0; i < steps; ++i) {
     StepPlay();
     // A step that leaves the game shows its picture: the game is left once it is drawn.
     bool shown = i == steps - 1 || StepLeavesGame();
-    if (shown) DrawGame();
+    if (shown && gameout::output.draw) DrawGame();
     StepClose();
     if (shown) break;
   }
