@@ -29,6 +29,8 @@ std::string Lower(std::string s) {
 bool NameChar(char c) { return isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 bool ControlChar(char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r'; }
 
+}  // namespace
+
 bool WriteAll(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {
@@ -39,8 +41,6 @@ bool WriteAll(int fd, const std::string& data) {
   }
   return true;
 }
-
-}  // namespace
 
 bool IniFile::Parse(const std::string& text, Line* line) {
   line->text = text;

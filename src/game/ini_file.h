@@ -47,3 +47,7 @@ class IniFile {
   std::vector<Line> lines_;
   bool writable_ = true;
 };
+
+// Writes all of `data` to the open file `fd`, going on after interrupted writes; false on error
+// (errno tells it). The game's files share it.
+bool WriteAll(int fd, const std::string& data);

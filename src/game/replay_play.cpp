@@ -38,15 +38,37 @@ struct Destination {
 };
 Destination dest;
 
-// The game's own choices a playback puts aside, given back when it stops.
-struct Kept {
+// The game's choices a replay names: a playback puts the game's own aside and gives them back.
+struct Choices {
   int gameMode = 0, difficulty[2] = {}, computerLevel[2] = {-1, -1}, clockMs = kCadenceClock;
   GameRandom random;
 };
 
+Choices CurrentChoices() {
+  Choices c;
+  c.gameMode = game.gameMode;
+  for (int pl = 0; pl < 2; ++pl) {
+    c.difficulty[pl] = game.difficulty[pl];
+    c.computerLevel[pl] = game.computerLevel[pl];
+  }
+  c.clockMs = game.clockMs;
+  c.random = game.random;
+  return c;
+}
+
+void UseChoices(const Choices& c) {
+  game.gameMode = c.gameMode;
+  for (int pl = 0; pl < 2; ++pl) {
+    game.difficulty[pl] = c.difficulty[pl];
+    game.computerLevel[pl] = c.computerLevel[pl];
+  }
+  game.clockMs = c.clockMs;
+  game.random = c.random;
+}
+
 struct Playback {
   bool on = false, finished = false;
-  Kept kept;
+  Choices kept;
   Replay replay;
   size_t nextEvent = 0, nextCheck = 0;
   uint32_t length = 0;  // steps to play
@@ -239,24 +261,13 @@ bool StartPlayback(const Replay& r, std::string* error) {
   rec.on = false;
   play = Playback{};
   play.on = true;
-  Kept& k = play.kept;
-  k.gameMode = game.gameMode;
-  for (int pl = 0; pl < 2; ++pl) {
-    k.difficulty[pl] = game.difficulty[pl];
-    k.computerLevel[pl] = game.computerLevel[pl];
-  }
-  k.clockMs = game.clockMs;
-  k.random = game.random;
+  play.kept = CurrentChoices();
   play.replay = r;
   play.length = ReplayLength(r);
-  game.gameMode = h.mode;
-  for (int pl = 0; pl < 2; ++pl) {
-    game.difficulty[pl] = h.difficulty[pl];
-    game.computerLevel[pl] = h.computer[pl];
-  }
-  game.random.state[0] = static_cast<uint32_t>(h.seed);
-  game.random.state[1] = static_cast<uint32_t>(h.seed >> 32);
-  game.clockMs = h.clockMs;
+  Choices c{h.mode, {h.difficulty[0], h.difficulty[1]}, {h.computer[0], h.computer[1]}, h.clockMs, {}};
+  c.random.state[0] = static_cast<uint32_t>(h.seed);
+  c.random.state[1] = static_cast<uint32_t>(h.seed >> 32);
+  UseChoices(c);
   game.clock = h.clockStart;
   game.player[0].phase = game.player[1].phase = kPhaseInit;
   tuSystem::ReleaseDrivenKeys();
@@ -272,14 +283,7 @@ const std::string& PlaybackError() { return play.error; }
 
 void StopPlayback() {
   if (!play.on) return;
-  const Kept& k = play.kept;
-  game.gameMode = k.gameMode;
-  for (int pl = 0; pl < 2; ++pl) {
-    game.difficulty[pl] = k.difficulty[pl];
-    game.computerLevel[pl] = k.computerLevel[pl];
-  }
-  game.clockMs = k.clockMs;
-  game.random = k.random;
+  UseChoices(play.kept);
   play = Playback{};
 }
 

@@ -13,6 +13,7 @@
 
 #include <tu/tuSystem.h>
 
+#include "game/ini_file.h"
 #include "game/replay.h"
 
 namespace {
@@ -49,17 +50,6 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
     return false;
   }
   return rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // "2026-12-09 11:31:08" as "2026-12-09-113108"; whatever is not a digit where one belongs
