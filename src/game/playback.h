@@ -23,8 +23,14 @@ void RecordReplaysTo(const std::string& folder, const std::string& file);
 // not the game's choice (mode, difficulties, computers, generator, clock) to its starting value,
 // the same whether the game is played or played back, and starts its recording.
 void BeginGame();
-// The input of this step: from the keys, or from the replay played back. Recorded.
+// The input of this step: from the keys, from the replay played back, or from the source set
+// by UseInputSource. Recorded (unless played back).
 StepInput StepInputOf();
+// An outside source of each step's input (an online session, which knows both players'):
+// `source(step, context)` gives the input of the game's step `step` (game.gameStep) in place
+// of the keys. Null gives the keys back.
+using InputSource = StepInput (*)(uint32_t step, void* context);
+void UseInputSource(InputSource source, void* context);
 // After the step: the checks of a recording and of a playback. A playback that does not match
 // its file stops.
 void EndStep();

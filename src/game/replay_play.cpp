@@ -78,6 +78,9 @@ struct Playback {
 };
 Playback play;
 
+InputSource inputSource = nullptr;
+void* inputContext = nullptr;
+
 class Hash {
  public:
   void Add(uint64_t v) { h_ = (h_ ^ v) * 0x100000001B3ull; }
@@ -183,7 +186,7 @@ StepInput StepInputOf() {
     }
     return play.held;
   }
-  StepInput in = ReadInput();
+  StepInput in = inputSource ? inputSource(game.gameStep, inputContext) : ReadInput();
   if (gameout::Rerun()) return in;
   rec.steps = game.gameStep + 1;
   if (rec.on && !(in == rec.last)) {
@@ -194,6 +197,11 @@ StepInput StepInputOf() {
     rec.last = in;
   }
   return in;
+}
+
+void UseInputSource(InputSource source, void* context) {
+  inputSource = source;
+  inputContext = context;
 }
 
 void EndStep() {
