@@ -93,7 +93,7 @@ struct GameKeys {
 
 // Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
 constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeOptions = 3, kModeRecords = 4,
-              kModeHowTo = 5, kModeQuit = 6;
+              kModeReplays = 5, kModeHowTo = 6, kModeQuit = 7;
 // Menu levels of the screens reached from the title menu.
 constexpr int kMenuOptions = 4, kMenuRecords = 5, kMenuHowTo = 6, kMenuReplays = 7;
 
@@ -199,6 +199,9 @@ void StartOpeningWipe(float speed);
 
 // ---- Menu (menu.cpp)
 int ResetRound();
+// Ends the menu's steps of this frame: after a step that leaves the menu for a game or a
+// playback, the frame's other steps would move the clock and the generator that start has set.
+void EndMenuSteps();
 
 // ---- Gameplay (play.cpp); `now` is the frame's tick
 void RunPhase(int pl, uint32_t now);
