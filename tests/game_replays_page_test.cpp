@@ -1,16 +1,18 @@
 // The REPLAYS page over a folder of replays in a temporary data home: the list newest first,
 // the cursor of either player, kept or not, playing one back and coming back to the page, a
-// replay that cannot be played.
+// replay that cannot be played, and the game started to play a replay at once.
 #include <sys/stat.h>
 
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "assets_support.h"
 #include "file_support.h"
 #include "game/pages.h"
 #include "game/playback.h"
 #include "game_support.h"
+#include "platform/instance.h"
 
 using namespace file_support;
 using namespace game_support;
@@ -155,6 +157,36 @@ TEST_F(ReplaysPageTest, AReplayThatCannotBePlayedIsToldAndThePageStays) {
   TapIn(vk::Z);
   EXPECT_EQ(game.menuLevel, 0);
   EXPECT_EQ(ReplaysStatus(), "");
+}
+
+// The program started to play a replay: it plays at once, and its end goes to the page.
+TEST_F(ReplaysPageTest, TheGameStartedWithAReplayPlaysItAtOnce) {
+  std::string error;
+  EXPECT_FALSE(PlayReplayAtStart(dir_.File("none.replay"), &error));
+  EXPECT_NE(error.find("none.replay"), std::string::npos) << error;
+  std::string path = SaveOne(1, kModeVersus, 1);
+  ASSERT_TRUE(PlayReplayAtStart(path, &error)) << error;
+
+  testing_support::ResetHeadless();
+  tuSystem::UseHeadless();
+  tu::platform::SetExeFolderOverride(asset_files::Dir() + "/");
+  char arg0[] = "quorbistane";
+  char* argv[] = {arg0};
+  ASSERT_EQ(tuSystem::Start(1, argv, GameProgram()), 1);
+  EXPECT_TRUE(PlaybackActive());
+  EXPECT_EQ(game.gameMode, kModeVersus);
+  for (int i = 0; i < 40 && !PlaybackFinished(); ++i) tuSystem::RunFrame(16);
+  EXPECT_TRUE(PlaybackFinished());
+  EXPECT_EQ(PlaybackError(), "");
+  tuSystem::PressKey(vk::X, 1);
+  tuSystem::RunFrame(16);
+  tuSystem::PressKey(vk::X, 0);
+  tuSystem::RunFrame(16);
+  EXPECT_FALSE(PlaybackActive());
+  EXPECT_EQ(tuSystem::sys.sceneNo, 2);
+  EXPECT_EQ(game.menuLevel, kMenuReplays);
+  tu::platform::ReleaseInstance();
+  tu::platform::SetExeFolderOverride("");
 }
 
 }  // namespace
