@@ -83,19 +83,17 @@ TEST(ToolCommandLines, TheGameRefusesAReplayItCannotPlay) {
   file_support::Write(dir + "old.replay",
                       "quorbistane replay 1\ngame 0.0.1\nrules 0123456789ABCDEF\nseed 0000000000000001\n"
                       "clock 16 start 0\nmode versus\ndifficulty 0 0\ncomputer -1 -1\ndate 2026-12-09 11:31:08\nsteps\n");
-  const struct {
-    std::string args, says;
-  } cases[] = {
-      {"--replay", "quorbistane: --replay needs a file\nusage: "},
-      {"--replay " + dir + "none.replay", "quorbistane: cannot read " + dir + "none.replay: No such file"},
-      {"--replay " + dir + "broken.replay", "quorbistane: " + dir + "broken.replay: not a replay file"},
-      {"--replay " + dir + "old.replay", "quorbistane: " + dir + "old.replay: this replay was made by quorbistane 0.0.1"},
-      {"--replay " + dir + "old.replay --replay x", "quorbistane: --replay is given twice\n"},
+  const std::string cases[][2] = {
+      {"", "--replay needs a file\nusage: "},
+      {dir + "none.replay", "cannot read " + dir + "none.replay: No such file"},
+      {dir + "broken.replay", dir + "broken.replay: not a replay file"},
+      {dir + "old.replay", dir + "old.replay: this replay was made by quorbistane 0.0.1"},
+      {dir + "old.replay --replay x", "--replay is given twice\n"},
   };
   for (const auto& c : cases) {
-    Outcome r = RunTool(QUORBISTANE_GAME, c.args);
-    EXPECT_EQ(r.exitCode, 2) << c.args;
-    EXPECT_EQ(r.err.rfind(c.says, 0), 0u) << r.err;
+    Outcome r = RunTool(QUORBISTANE_GAME, "--replay " + c[0]);
+    EXPECT_EQ(r.exitCode, 2) << c[0];
+    EXPECT_EQ(r.err.rfind("quorbistane: " + c[1], 0), 0u) << r.err;
   }
 }
 
