@@ -39,17 +39,18 @@ const Rect kFontRects[] = {
     {262, 459, 322, 479, "next tab"},     {262, 482, 322, 502, "next 2 tab"},
     {0, 632, 160, 640, "pause menu plate"},
     {0, 381, 236, 416, "options item"},
-    {0, 642, 120, 663, "records item"},   {130, 642, 290, 663, "how to play item"},
+    {0, 642, 104, 663, "records item"},   {130, 642, 262, 663, "how to play item"},
     {0, 666, 260, 707, "records heading"}, {0, 710, 340, 751, "how to play heading"},
     {0, 754, 300, 792, "new record"},     {0, 796, 150, 834, "hidden level"},
-    {0, 836, 110, 857, "options small item"},
+    {0, 836, 96, 857, "options small item"}, {110, 836, 214, 857, "replays item"},
+    {0, 860, 260, 901, "replays heading"},
 };
 const int kDigitLeft[10] = {140, 161, 178, 197, 215, 236, 254, 273, 292, 311};
 const int kDigitRight[10] = {158, 176, 196, 215, 235, 253, 272, 291, 310, 330};
 // Every cut of the highlight bar: widths and heights from its top-left corner at (0, 552).
 const int kBarCuts[][2] = {{356, 41}, {232, 38}, {289, 41}, {133, 38}, {217, 38},
                            {144, 38}, {139, 41}, {46, 21},  {36, 21},  {320, 41},
-                           {150, 21}, {112, 21}, {236, 35}, {120, 21}, {160, 21}, {110, 21}};
+                           {150, 21}, {112, 21}, {236, 35}, {104, 21}, {132, 21}, {96, 21}};
 
 bool DiamondInside(int x, int y) {  // tile pixel centre within the diamond
   return std::fabs(x + 0.5f - 16) + std::fabs(y + 0.5f - 16) <= 16.0f;
@@ -80,7 +81,7 @@ TEST(PictureFiles, EveryPictureIsA24BitBitmapOfItsSize) {
     int minW, minH;
     bool exact;
   } files[] = {
-      {"BMP/block.bmp", 320, 128, false},    {"BMP/Font.bmp", 356, 834, false},
+      {"BMP/block.bmp", 320, 128, false},    {"BMP/Font.bmp", 356, 901, false},
       {"BMP/Field.bmp", 640, 480, true},     {"BMP/EasyBack.bmp", 640, 480, true},
       {"BMP/NomalBack.bmp", 640, 480, true}, {"BMP/HardBack.bmp", 640, 480, true},
       {"BMP/BlackBack.bmp", 640, 480, true}, {"BMP/Title.bmp", 640, 480, true},
@@ -255,7 +256,7 @@ TEST_F(Pictures, GarbageMarksAreSmallDiamondsInTheUnusedWallColumn) {
 
 TEST_F(Pictures, MenuItemsKeepClearOfTheEndsOfTheBarBehindThem) {
   // The items the menu draws over the highlight bar, which is cut at each item's own size.
-  for (int i : {0, 1, 2, 3, 4, 5, 8, 18, 20, 21, 25, 26, 32}) {
+  for (int i : {0, 1, 2, 3, 4, 5, 8, 18, 20, 21, 25, 26, 27, 32, 33}) {
     const Rect& r = kFontRects[i];
     int l = r.r, rr = r.l;
     for (int y = r.t; y < r.b; ++y)

@@ -31,7 +31,7 @@ TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   EXPECT_GE(FindDraw(142, 236, kFont, 0, 552), 0);  // highlight of item 0
   Key(vk::Up, true);
   Frame();
-  EXPECT_EQ(game.gameMode, kModeQuit);  // the quit item is the last of seven
+  EXPECT_EQ(game.gameMode, kModeQuit);  // the quit item is the last of eight
   EXPECT_EQ(SoundCount(gameout::SoundPlay, kButton), 1);
   Frame();  // held: no repeat
   EXPECT_EQ(game.gameMode, kModeQuit);
@@ -48,7 +48,7 @@ TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   EXPECT_GE(FindDraw(160, 312, kFont, 0, 340), 0);
   Tap(vk::Down);
   EXPECT_EQ(game.gameMode, kModeOptions);
-  EXPECT_GE(FindDraw(105, 356, kFont, 0, 836), 0);
+  EXPECT_GE(FindDraw(102, 356, kFont, 0, 836), 0);
   EXPECT_EQ(game.menuLevel, 0);
 }
 

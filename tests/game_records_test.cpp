@@ -150,7 +150,7 @@ TEST_F(RecordsTest, TheRecordsAndHowToPlayItemsOpenTheirPagesAndEitherPlayerGoes
     int downs, level, back;
     int left, top;  // a picture only that page draws
   };
-  const Case cases[] = {{4, kMenuRecords, vk::Z, 0, 666}, {5, kMenuHowTo, vk::H, 0, 710}};
+  const Case cases[] = {{kModeRecords, kMenuRecords, vk::Z, 0, 666}, {kModeHowTo, kMenuHowTo, vk::H, 0, 710}};
   for (const Case& c : cases) {
     game.gameMode = 0;
     for (int i = 0; i < c.downs; ++i) TapIn(vk::Down);

@@ -11,6 +11,8 @@
 
 #include <tu/version.h>
 
+#include "file_support.h"
+
 namespace {
 
 struct Outcome {
@@ -70,6 +72,28 @@ TEST(ToolCommandLines, HelpVersionAndAWrongArgument) {
     EXPECT_NE(wrong.err.find("usage: "), std::string::npos) << wrong.err;
     EXPECT_NE(wrong.err.find("\\x1B[2J\\x07"), std::string::npos) << wrong.err;
     EXPECT_EQ(wrong.err.find('\x1b'), std::string::npos);
+  }
+}
+
+// A replay the game cannot play is told, as a wrong command line is, before any window opens.
+TEST(ToolCommandLines, TheGameRefusesAReplayItCannotPlay) {
+  file_support::Folder folder;
+  std::string dir = folder.File("");
+  file_support::Write(dir + "broken.replay", "not a replay\n");
+  file_support::Write(dir + "old.replay",
+                      "quorbistane replay 1\ngame 0.0.1\nrules 0123456789ABCDEF\nseed 0000000000000001\n"
+                      "clock 16 start 0\nmode versus\ndifficulty 0 0\ncomputer -1 -1\ndate 2026-12-09 11:31:08\nsteps\n");
+  const std::string cases[][2] = {
+      {"", "--replay needs a file\nusage: "},
+      {dir + "none.replay", "cannot read " + dir + "none.replay: No such file"},
+      {dir + "broken.replay", dir + "broken.replay: not a replay file"},
+      {dir + "old.replay", dir + "old.replay: this replay was made by quorbistane 0.0.1"},
+      {dir + "old.replay --replay x", "--replay is given twice\n"},
+  };
+  for (const auto& c : cases) {
+    Outcome r = RunTool(QUORBISTANE_GAME, "--replay " + c[0]);
+    EXPECT_EQ(r.exitCode, 2) << c[0];
+    EXPECT_EQ(r.err.rfind("quorbistane: " + c[1], 0), 0u) << r.err;
   }
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include <tu/tuSystem.h>
 
 // The game's scene routines and its asset loader, as the entry point calls them.
@@ -19,7 +21,11 @@ void RunSteps(void (*step)());
 // Paces the steps on real time (1) or takes one a frame (0), headless or not: for tests.
 void SetPacedSteps(int on);
 
+// Reads and checks a replay that the program plays back as soon as it has loaded (its end goes
+// to the REPLAYS page); false with a message when it cannot be played.
+bool PlayReplayAtStart(const std::string& path, std::string* error);
 // The program description handed to tuSystem::Main.
 tuSystem::Program GameProgram();
-// The game's command line (--help, --version; nothing else is taken), then tuSystem::Main.
+// The game's command line (--help, --version, --replay FILE; nothing else is taken), then
+// tuSystem::Main.
 int GameMain(int argc, char** argv);

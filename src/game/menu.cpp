@@ -64,15 +64,18 @@ struct MenuItem {
   int hiRight, hiBottom;         // highlight picture: (0, 552, hiRight, hiBottom)
 };
 
-// One player, versus, versus the computer, a row of the three small items (options, records,
-// how to play) and quit, centred on the title's panel.
-constexpr MenuItem kModeItems[7] = {
+// One player, versus, versus the computer, a row of the four small items (options, records,
+// replays, how to play) and quit, centred on the title's panel. The small items' bars meet end
+// to end: the row spans the panel.
+constexpr int kModeItemCount = kModeQuit + 1;
+constexpr MenuItem kModeItems[kModeItemCount] = {
     {142, 236, 0, 0, 356, 41, 356, 593},
     {204, 275, 0, 46, 232, 84, 232, 590},
     {160, 312, 0, 340, 320, 381, 320, 593},
-    {105, 356, 0, 836, 110, 857, 110, 573},
-    {235, 356, 0, 642, 120, 663, 120, 573},
-    {375, 356, 130, 642, 290, 663, 160, 573},
+    {102, 356, 0, 836, 96, 857, 96, 573},
+    {198, 356, 0, 642, 104, 663, 104, 573},
+    {302, 356, 110, 836, 214, 857, 104, 573},
+    {406, 356, 130, 642, 262, 663, 132, 573},
     {175, 380, 0, 90, 289, 137, 289, 593},
 };
 constexpr MenuItem kLevelItems[4] = {
@@ -130,7 +133,7 @@ void StartGame(int computer) {
 
 void ModeLevel() {
   GameKeys& k = game.keys;
-  DrawItems(kModeItems, 7, game.gameMode);
+  DrawItems(kModeItems, kModeItemCount, game.gameMode);
   if (k.menuUp[0] == tu::kKeyStatePressed) {
     if (--game.gameMode < 0) game.gameMode = kModeQuit;
     gameout::Play(assets.buttonSound);
@@ -148,6 +151,10 @@ void ModeLevel() {
     OpenOptions();
   }
   if (game.menuLevel == 1 && game.gameMode == kModeRecords) game.menuLevel = kMenuRecords;
+  if (game.menuLevel == 1 && game.gameMode == kModeReplays) {
+    game.menuLevel = kMenuReplays;
+    OpenReplaysPage();
+  }
   if (game.menuLevel == 1 && game.gameMode == kModeHowTo) game.menuLevel = kMenuHowTo;
   if (game.menuLevel == 1 && game.gameMode == kModeQuit) tuSystem::Exit();
 }
@@ -307,6 +314,9 @@ void MenuStep() {
       break;
     case kMenuHowTo:
       HowToPage();
+      break;
+    case kMenuReplays:
+      ReplaysPage();
       break;
     default:
       break;

@@ -93,7 +93,7 @@ struct GameKeys {
 
 // Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
 constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeOptions = 3, kModeRecords = 4,
-              kModeHowTo = 5, kModeQuit = 6;
+              kModeReplays = 5, kModeHowTo = 6, kModeQuit = 7;
 // Menu levels of the screens reached from the title menu.
 constexpr int kMenuOptions = 4, kMenuRecords = 5, kMenuHowTo = 6, kMenuReplays = 7;
 

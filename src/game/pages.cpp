@@ -22,9 +22,13 @@ const char* PageKeyName(int vk) {
   return name && name[0] ? name : "?";
 }
 
-void PageFrame(int left, int top, int right, int bottom) {
+void PageBackground(int left, int top, int right, int bottom) {
   gameout::Draw(0, 0, assets.backSprites[3], 0, 0, 640, 480);
   gameout::Draw((640 - (right - left)) / 2, 6, assets.fontSprite, left, top, right, bottom);
+}
+
+void PageFrame(int left, int top, int right, int bottom) {
+  PageBackground(left, top, right, bottom);
   char line[128];
   snprintf(line, sizeof line, "%s / %s : back", PageKeyName(PieceKey(0, 3)), PageKeyName(PieceKey(0, 4)));
   PageText(440, 460, 632, 478, line, 0xC8D2F0, tuDraw::kAlignRight, 12);

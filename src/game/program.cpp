@@ -6,17 +6,42 @@
 
 #include "game/game.h"
 #include "game/model.h"
+#include "game/playback.h"
 #include "game/records.h"
 #include "game/settings.h"
 
 namespace {
+// The replay the command line asked for, read and checked before the window opened.
+struct StartReplay {
+  bool set = false;
+  Replay replay;
+};
+StartReplay startReplay;
+
 // The colours the game deals follow from the seed the shell started with: the fixed seed of a
-// tool's run, else the time.
+// tool's run, else the time. A replay asked for is played back at once.
 void Load() {
   SeedRandom(game.random, tuSystem::sys.seed);
   LoadAssets();
+  if (!startReplay.set || tuSystem::sys.shutdownDone) return;
+  startReplay.set = false;
+  std::string error;
+  if (!StartPlayback(startReplay.replay, &error)) fprintf(stderr, "quorbistane: %s\n", error.c_str());
+  startReplay.replay = Replay{};
 }
 }  // namespace
+
+bool PlayReplayAtStart(const std::string& path, std::string* error) {
+  startReplay = StartReplay{};
+  bool read = ReadReplayFile(path, &startReplay.replay, error);
+  if (read && !ReplayFits(startReplay.replay.header, GameVersion(), RuleTableHash(), error)) {
+    *error = path + ": " + *error;
+    read = false;
+  }
+  if (!read) startReplay.replay = Replay{};
+  startReplay.set = read;
+  return read;
+}
 
 tuSystem::Program GameProgram() {
   // The load stamps exist by now: the game's timers start from them.
@@ -35,7 +60,7 @@ tuSystem::Program GameProgram() {
 
 namespace {
 const char kHelp[] =
-    "usage: quorbistane [--help] [--version]\n"
+    "usage: quorbistane [--replay FILE] [--help] [--version]\n"
     "An action puzzle game of diamond blocks for one or two players on one keyboard.\n"
     "\n"
     "                     player 1        player 2\n"
@@ -49,12 +74,15 @@ const char kHelp[] =
     "  Game pads play too: the first connected is player 1, the second player 2.\n"
     "  The menu's VS COMPUTER is the versus game against the computer.\n"
     "\n"
-    "  --help     this text\n"
-    "  --version  the version\n"
+    "  --replay FILE  plays the replay FILE back at once; its end goes to the REPLAYS page\n"
+    "  --help         this text\n"
+    "  --version      the version\n"
     "\n"
+    "Every game is recorded; the last 100 replays (and those marked kept) are in\n"
+    "$XDG_DATA_HOME/quorbistane/replays/ (else ~/.local/share/quorbistane/replays/).\n"
     "The pictures and sounds are read from BMP/, BGM/ and SE/ beside the executable.\n"
     "Exit status: 0 when the game ends, 1 when its pictures cannot be loaded, 2 for a wrong\n"
-    "command line.\n";
+    "command line or a replay that cannot be played.\n";
 
 // An argument as the terminal may show it: printable ASCII, other bytes as \xNN, cut.
 std::string Printable(const char* s) {
@@ -70,6 +98,7 @@ std::string Printable(const char* s) {
 }  // namespace
 
 int GameMain(int argc, char** argv) {
+  const char kUsage[] = "usage: quorbistane [--replay FILE] [--help] [--version]\n";
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
       fputs(kHelp, stdout);
@@ -80,9 +109,26 @@ int GameMain(int argc, char** argv) {
       return 0;
     }
   }
-  if (argc > 1) {
-    fprintf(stderr, "quorbistane: unknown argument '%s'\nusage: quorbistane [--help] [--version]\n",
-            Printable(argv[1]).c_str());
+  const char* replayFile = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--replay") == 0 && !replayFile) {
+      if (i + 1 == argc) {
+        fprintf(stderr, "quorbistane: --replay needs a file\n%s", kUsage);
+        return 2;
+      }
+      replayFile = argv[++i];
+      continue;
+    }
+    if (strcmp(argv[i], "--replay") == 0)
+      fprintf(stderr, "quorbistane: --replay is given twice\n%s", kUsage);
+    else
+      fprintf(stderr, "quorbistane: unknown argument '%s'\n%s", Printable(argv[i]).c_str(), kUsage);
+    return 2;
+  }
+  // A replay that cannot be played is told before any window opens.
+  std::string error;
+  if (replayFile && !PlayReplayAtStart(replayFile, &error)) {
+    fprintf(stderr, "quorbistane: %s\n", error.c_str());
     return 2;
   }
   // The player's settings before the program starts: the pads take their keys from them.

@@ -75,9 +75,11 @@ void RunSteps(void (*step)()) {
     WaitForStep();
     n = DueSteps();
   }
-  // Only the last step draws: the others catch up on a late display.
+  // Only the last step draws: the others catch up on a late display. A step that changes the
+  // scene (a game or a playback starts) is the last: the next scene takes the steps after it.
   bool draw = gameout::output.draw;
-  for (int i = 0; i < n; ++i) {
+  int scene = tuSystem::sys.sceneNo;
+  for (int i = 0; i < n && tuSystem::sys.sceneNo == scene; ++i) {
     gameout::output.draw = draw && i == n - 1;
     step();
   }

@@ -271,7 +271,7 @@ void DrawHighlightBar(Image& img) {
 void Bevel(Image& img, int l, int t, int r, int b, int width, Col light, Col dark);
 
 bool MakeFont(TextSetter& ts, Image& img) {
-  img = Image(360, 860);
+  img = Image(360, 904);
   DrawHighlightBar(img);
   // The pause picture sits on a small dark plate so it reads over a busy field.
   img.fillRect(0, 594, 160, 632, Col{18, 22, 52});
@@ -346,15 +346,18 @@ bool MakeFont(TextSetter& ts, Image& img) {
     if (!ts.Fit(img, w.l + 3, w.t + 2, w.r - 3, w.b - 1, w.text, w.style)) return false;
   }
 
-  // The title menu's small items (options, records, how to play), the records and how-to-play
-  // pages' headings, the hidden level's name, and the game-over screen's news of a record.
+  // The title menu's small items (options, records, replays, how to play: four abreast on the
+  // title's panel), the pages' headings, the hidden level's name, and the game-over screen's
+  // news of a record.
   const TextStyle hidden = Style(0xF8E6FF, 0xB46EFF, 0x1E0A36, 2.5f);
   const Word pages[] = {
-      {0, 836, 110, 857, "OPTIONS", yesno, true},
-      {0, 642, 120, 663, "RECORDS", yesno, true},
-      {130, 642, 290, 663, "HOW TO PLAY", yesno, true},
+      {0, 836, 96, 857, "OPTIONS", yesno, true},
+      {0, 642, 104, 663, "RECORDS", yesno, true},
+      {130, 642, 262, 663, "HOW TO PLAY", yesno, true},
+      {110, 836, 214, 857, "REPLAYS", yesno, true},
       {0, 666, 260, 707, "RECORDS", menu},
       {0, 710, 340, 751, "HOW TO PLAY", menu},
+      {0, 860, 260, 901, "REPLAYS", menu},
       {0, 754, 300, 792, "NEW RECORD!", win},
       {0, 796, 150, 834, "HIDDEN", hidden},
   };
