@@ -37,9 +37,11 @@ class ReplaysPageTest : public GameTest {
     GameTest::SetUp();
     old_ = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
     setenv("XDG_DATA_HOME", dir_.File("d").c_str(), 1);
+    RecordReplaysTo(ReplayFolder(), "");
   }
   void TearDown() override {
     StopPlayback();
+    RecordReplaysTo("", "");
     setenv("XDG_DATA_HOME", old_.c_str(), 1);
   }
   void Open() {

@@ -40,7 +40,7 @@ const char kUsage[] =
     "usage: quorbistane-sim [--seed N] [--frame-ms N] [--frames N] [--start-tick N] [--script FILE]\n"
     "                       [--state FILE] [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]...\n"
     "                       [--assets DIR] [--config FILE] [--records FILE]\n"
-    "                       [--record FILE] [--replay FILE]\n"
+    "                       [--record FILE] [--replay FILE] [--replays DIR]\n"
     "                       [--allow-errors] [--help] [--version]\n";
 
 const char kHelp[] =
@@ -61,6 +61,8 @@ const char kHelp[] =
     "  --record FILE         the replay of the run's game (to its end, or as far as the run goes)\n"
     "  --replay FILE         plays a replay back: its keys, seed, clock and start; --frames defaults\n"
     "                        to its length (no --script, --state, --seed, --frame-ms, --start-tick)\n"
+    "  --replays DIR         the player's replay folder for the run: the REPLAYS page lists it and\n"
+    "                        the run's games are kept there (default: none, the player's own untouched)\n"
     "  --allow-errors        an error box (a file that did not load) does not fail the run\n"
     "\n"
     "Every output is checked for writing before the run. Exit status: 0 done; 1 an output cannot be\n"
@@ -79,7 +81,7 @@ struct Options {
   uint32_t startTick = 0;
   std::string script, state, dump = "-", trace, assets, records;
   std::string config;  // the settings file; empty: the player's own
-  std::string record, replay;
+  std::string record, replay, replays;
   bool seedGiven = false, frameMsGiven = false, startTickGiven = false;
   std::vector<Shot> shots;
   bool allowErrors = false;
@@ -185,7 +187,7 @@ int ParseArgs(int argc, char** argv, Options* o) {
       o->startTick = static_cast<uint32_t>(n);
       o->startTickGiven = true;
     } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets" ||
-               a == "--config" || a == "--records" || a == "--record" || a == "--replay") {
+               a == "--config" || a == "--records" || a == "--record" || a == "--replay" || a == "--replays") {
       if (!value(&v) || !*v) return Usage(a + " needs a file");
       std::string& target = a == "--script"    ? o->script
                             : a == "--state"   ? o->state
@@ -195,6 +197,7 @@ int ParseArgs(int argc, char** argv, Options* o) {
                             : a == "--records" ? o->records
                             : a == "--record"  ? o->record
                             : a == "--replay"  ? o->replay
+                            : a == "--replays" ? o->replays
                                                : o->assets;
       target = v;
     } else if (a == "--shot") {
@@ -339,8 +342,9 @@ int Run(int argc, char** argv) {
   OpenRecords(o.records);
   tuSystem::Program program = GameProgram();
   game.clockMs = o.frameMs;  // a step of the game's clock is a frame of the run
-  // The run's game is recorded into its file, or nowhere: never into the player's replays.
-  RecordReplaysTo("", o.record);
+  // The run's game is recorded into its file, or the folder named, or nowhere: never into the
+  // player's own replays.
+  RecordReplaysTo(o.replays, o.record);
   program.fixedSeed = 1;
   program.seed = o.seed;
   char arg0[] = "quorbistane";

@@ -14,9 +14,12 @@ uint64_t RuleTableHash();
 // The game's version as replays name it.
 const char* GameVersion();
 
-// Where recorded games go: the player's replay folder (the default), a file of the caller's
-// (the simulator's --record), or nowhere ("" for both).
+// Where recorded games go: the player's replay folder (the default in a window; headless runs
+// keep none unless told), a file of the caller's (the simulator's --record), or nowhere ("" for
+// both).
 void RecordReplaysTo(const std::string& folder, const std::string& file);
+// The folder the REPLAYS page lists and recordings go to; "" for none.
+const std::string& ReplaysFolderInUse();
 
 // ---- Called by the game's step
 // A game starts at this step (its players are at their first phase): puts every field that is

@@ -137,5 +137,7 @@ int GameMain(int argc, char** argv) {
   int code = tuSystem::Main(argc, argv, GameProgram());
   // A fullscreen switch made in a game that ended the program is written now.
   SaveSettings();
+  // A game the program was closed in is kept as far as it went (its replay cut short).
+  EndGameRecording();
   return code;
 }

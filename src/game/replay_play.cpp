@@ -131,6 +131,14 @@ void RecordReplaysTo(const std::string& folder, const std::string& file) {
   dest.file = file;
 }
 
+const std::string& ReplaysFolderInUse() {
+  if (!dest.set) {
+    dest.set = true;
+    if (!tuSystem::IsHeadless()) dest.folder = ReplayFolder();
+  }
+  return dest.folder;
+}
+
 void BeginGame() {
   // The game's choices stay: mode, difficulties, computers, the generator and the clock.
   for (PlayerState& p : game.player) {
@@ -242,10 +250,7 @@ bool SaveRecording(std::string* error) {
   if (game.gameMode != kModeOnePlayer && p[0].gameOver != p[1].gameOver) end.winner = p[0].gameOver ? 2 : 1;
   rec.writer.End(end);
   ++recordingsEnded;
-  if (!dest.set) {
-    dest.set = true;
-    if (!tuSystem::IsHeadless()) dest.folder = ReplayFolder();
-  }
+  ReplaysFolderInUse();
   if (!dest.file.empty()) {
     FILE* f = fopen(dest.file.c_str(), "wb");
     const std::string& t = rec.writer.Text();

@@ -84,7 +84,7 @@ void PrimeKeys() {
 void ReadFolder() {
   std::string at = page.cursor < static_cast<int>(page.list.size()) ? page.list[page.cursor].path : "";
   page.stale = false;
-  page.folder = ReplayFolder();
+  page.folder = ReplaysFolderInUse();
   page.list = ListReplays(page.folder);
   page.cursor = 0;
   for (size_t i = 0; i < page.list.size(); ++i)
