@@ -52,6 +52,12 @@ struct LinkConditions {
   double loss = 0.0, duplicate = 0.0, reorder = 0.0;  // chances per datagram on the input channel
   uint64_t seed = 1;
 };
+// What the fake link did to the datagrams so far, for tests and tools.
+struct FakeLinkCounts {
+  uint64_t lost = 0, duplicated = 0, reordered = 0;  // chosen by chance on the input channel
+  uint64_t late = 0;        // dropped at the receiver: older than the newest input delivered
+  uint64_t overflowed = 0;  // refused because the link already held its most in flight
+};
 class FakeLink {
  public:
   explicit FakeLink(const LinkConditions& c);
@@ -61,6 +67,7 @@ class FakeLink {
   uint32_t Now() const;
   // Cuts the link: both ends see Disconnected at their next poll.
   void Cut();
+  FakeLinkCounts Counts() const;
 
  private:
   struct State;

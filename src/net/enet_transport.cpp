@@ -1,0 +1,187 @@
+// The transport on ENet over UDP: channel 0 reliable and in order, channel 1 unreliable and
+// sequenced (ENet drops a plain unreliable packet older than the newest one on its channel).
+#include <enet/enet.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "net/transport.h"
+
+namespace net {
+namespace {
+
+constexpr size_t kChannels = 2;
+constexpr size_t kMaxDatagram = sizeof(Event::data);
+// A peer that has answered nothing for this long is given up (ENet's own default is 30 s).
+constexpr enet_uint32 kTimeoutMinimumMs = 5000, kTimeoutMaximumMs = 10000;
+
+bool StartEnet(std::string* error) {
+  static std::once_flag once;
+  static bool ready = false;
+  std::call_once(once, [] {
+    ready = enet_initialize() == 0;
+    if (ready) std::atexit(enet_deinitialize);
+  });
+  if (!ready && error) *error = "cannot start the network library";
+  return ready;
+}
+
+class EnetTransport final : public Transport {
+ public:
+  EnetTransport(ENetHost* host, bool hosting) : host_(host), hosting_(hosting) {
+    host_->maximumPacketSize = kMaxDatagram;
+  }
+  ~EnetTransport() override { Close(); }
+
+  void SetPeer(ENetPeer* peer) {
+    peer_ = peer;
+    enet_peer_timeout(peer_, ENET_PEER_TIMEOUT_LIMIT, kTimeoutMinimumMs, kTimeoutMaximumMs);
+  }
+
+  bool Send(Channel channel, const uint8_t* data, size_t size) override {
+    if (!connected_ || size > kMaxDatagram || (data == nullptr && size > 0)) return false;
+    if (channel != Channel::Control && channel != Channel::Inputs) return false;
+    enet_uint32 flags = channel == Channel::Control ? ENET_PACKET_FLAG_RELIABLE : 0;
+    ENetPacket* packet = enet_packet_create(data, size, flags);
+    if (!packet) return false;
+    if (enet_peer_send(peer_, static_cast<enet_uint8>(channel), packet) < 0) {
+      enet_packet_destroy(packet);
+      return false;
+    }
+    return true;
+  }
+
+  void Poll(Event* event) override {
+    event->kind = Event::None;
+    event->size = 0;
+    if (!host_) return;
+    ENetEvent e;
+    // enet_host_service hands out one event per call and keeps the rest for the next one; the
+    // loop only goes on past events that are not given to the caller.
+    while (enet_host_service(host_, &e, 0) > 0) {
+      if (Take(e, event)) break;
+    }
+    Count();
+  }
+
+  uint32_t RoundTripMs() const override { return connected_ ? peer_->roundTripTime : 0; }
+  uint64_t BytesSent() const override { return sent_ + (host_ ? host_->totalSentData : 0); }
+  uint64_t BytesReceived() const override { return received_ + (host_ ? host_->totalReceivedData : 0); }
+
+  void Close() override {
+    if (!host_) return;
+    if (peer_) enet_peer_disconnect_now(peer_, 0);  // one unacknowledged goodbye, then gone
+    Count();
+    enet_host_destroy(host_);
+    host_ = nullptr;
+    peer_ = nullptr;
+    connected_ = false;
+  }
+
+  uint16_t Port() const { return host_ ? host_->address.port : 0; }
+
+ private:
+  // Handles one ENet event; true when it becomes the caller's event.
+  bool Take(const ENetEvent& e, Event* event) {
+    switch (e.type) {
+      case ENET_EVENT_TYPE_CONNECT:
+        if (peer_ && e.peer != peer_) {  // the host plays with one peer only
+          enet_peer_disconnect_now(e.peer, 0);
+          return false;
+        }
+        if (!peer_) SetPeer(e.peer);
+        connected_ = true;
+        event->kind = Event::Connected;
+        return true;
+      case ENET_EVENT_TYPE_RECEIVE: {
+        ENetPacket* packet = e.packet;
+        bool ours = e.peer == peer_ && connected_ && e.channelID < kChannels && packet->dataLength <= kMaxDatagram;
+        if (ours) {
+          event->kind = Event::Received;
+          event->channel = static_cast<Channel>(e.channelID);
+          event->size = packet->dataLength;
+          std::memcpy(event->data, packet->data, packet->dataLength);
+        }
+        enet_packet_destroy(packet);
+        return ours;
+      }
+      case ENET_EVENT_TYPE_DISCONNECT:
+        if (e.peer != peer_) return false;
+        connected_ = false;
+        peer_ = nullptr;
+        event->kind = Event::Disconnected;
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // Moves ENet's 32-bit byte counts into ours before they can wrap.
+  void Count() {
+    if (!host_) return;
+    sent_ += host_->totalSentData;
+    received_ += host_->totalReceivedData;
+    host_->totalSentData = 0;
+    host_->totalReceivedData = 0;
+  }
+
+  ENetHost* host_;
+  ENetPeer* peer_ = nullptr;
+  bool hosting_;
+  bool connected_ = false;
+  uint64_t sent_ = 0, received_ = 0;
+
+  friend uint16_t net::BoundPort(const Transport& hosted);
+};
+
+}  // namespace
+
+std::unique_ptr<Transport> HostOn(uint16_t port, std::string* error) {
+  if (!StartEnet(error)) return nullptr;
+  ENetAddress address;
+  address.host = ENET_HOST_ANY;
+  address.port = port;
+  // Room for a second peer, so that one more caller is told no instead of left waiting.
+  ENetHost* host = enet_host_create(&address, 2, kChannels, 0, 0);
+  if (!host) {
+    if (error) *error = "cannot listen on UDP port " + std::to_string(port) + " (is it taken?)";
+    return nullptr;
+  }
+  return std::make_unique<EnetTransport>(host, true);
+}
+
+std::unique_ptr<Transport> JoinTo(const std::string& host, uint16_t port, std::string* error) {
+  if (!StartEnet(error)) return nullptr;
+  if (port == 0) {
+    if (error) *error = "no port given for " + host;
+    return nullptr;
+  }
+  ENetAddress address;
+  if (host.empty() || enet_address_set_host(&address, host.c_str()) != 0) {
+    if (error) *error = "unknown host '" + host + "'";
+    return nullptr;
+  }
+  address.port = port;
+  ENetHost* local = enet_host_create(nullptr, 1, kChannels, 0, 0);
+  if (!local) {
+    if (error) *error = "cannot open a UDP socket";
+    return nullptr;
+  }
+  ENetPeer* peer = enet_host_connect(local, &address, kChannels, 0);
+  if (!peer) {
+    enet_host_destroy(local);
+    if (error) *error = "cannot connect to " + host + ":" + std::to_string(port);
+    return nullptr;
+  }
+  auto transport = std::make_unique<EnetTransport>(local, false);
+  transport->SetPeer(peer);
+  return transport;
+}
+
+uint16_t BoundPort(const Transport& hosted) {
+  auto* enet = dynamic_cast<const EnetTransport*>(&hosted);
+  return enet && enet->hosting_ ? enet->Port() : 0;
+}
+
+}  // namespace net

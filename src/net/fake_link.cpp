@@ -1,0 +1,255 @@
+// Two transports joined in one process, with virtual time. Datagrams in flight live in a pool
+// sized at construction; sending, delivering and dropping only move slots between lists.
+#include <cstring>
+#include <vector>
+
+#include "net/transport.h"
+
+namespace net {
+namespace {
+
+constexpr size_t kInFlight = 4096;       // datagrams on the way in both directions at most
+constexpr uint32_t kOverheadBytes = 32;  // what the wire adds to each datagram, for the byte counts
+
+// SplitMix64: small, fast, and the same sequence everywhere for a seed.
+class Generator {
+ public:
+  explicit Generator(uint64_t seed) : state_(seed) {}
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // Uniform in [0, 1).
+  double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
+  bool Chance(double p) { return p > 0 && Unit() < p; }
+  // Uniform in [0, n).
+  uint32_t Below(uint32_t n) { return n ? static_cast<uint32_t>(Next() % n) : 0; }
+
+ private:
+  uint64_t state_;
+};
+
+struct Datagram {
+  uint64_t deliverAt = 0;
+  uint64_t order = 0;     // sending order, breaks ties between equal times
+  uint32_t sequence = 0;  // per direction on the input channel
+  uint8_t to = 0;
+  bool goodbye = false;   // the other end closed: the receiver sees Disconnected
+  Channel channel = Channel::Control;
+  uint16_t size = 0;
+  uint8_t data[sizeof(Event::data)] = {};
+};
+
+class FakeEnd;
+
+struct LinkState {
+  explicit LinkState(const LinkConditions& c);
+  bool Queue(int from, Channel channel, const uint8_t* data, size_t size, bool goodbye);
+  void Put(int from, Channel channel, const uint8_t* data, size_t size, bool goodbye, uint64_t at);
+  bool Next(int side, Event* event);
+  void Release(size_t activeIndex);
+
+  LinkConditions conditions;
+  Generator generator;
+  uint64_t now = 0;
+  uint64_t order = 0;
+  std::vector<Datagram> pool;
+  std::vector<uint16_t> freeSlots;
+  std::vector<uint16_t> active;
+  struct Side {
+    bool greeted = false;   // Connected has been given
+    bool open = true;       // can send and receive
+    bool toldGone = false;  // Disconnected has been given
+    uint64_t lastControlAt = 0;  // control datagrams arrive in order: never before the last one
+    uint32_t nextSequence = 0;   // of this side's next input datagram
+    bool anyInput = false;       // an input datagram has been delivered to this side
+    uint32_t newestInput = 0;    // its sequence
+    uint64_t sent = 0, received = 0;
+  } side[2];
+  FakeLinkCounts counts;
+  std::unique_ptr<FakeEnd> ends[2];
+};
+
+class FakeEnd final : public Transport {
+ public:
+  FakeEnd(LinkState* s, int side) : s_(s), side_(side) {}
+  bool Send(Channel channel, const uint8_t* data, size_t size) override {
+    if (!s_->side[side_].open || size > sizeof(Event::data) || (data == nullptr && size > 0)) return false;
+    if (channel != Channel::Control && channel != Channel::Inputs) return false;
+    return s_->Queue(side_, channel, data, size, false);
+  }
+  void Poll(Event* event) override {
+    event->kind = Event::None;
+    event->size = 0;
+    LinkState::Side& me = s_->side[side_];
+    if (!me.greeted) {
+      me.greeted = true;
+      event->kind = Event::Connected;
+      return;
+    }
+    if (!me.open) {
+      if (!me.toldGone) {
+        me.toldGone = true;
+        event->kind = Event::Disconnected;
+      }
+      return;
+    }
+    s_->Next(side_, event);
+  }
+  uint32_t RoundTripMs() const override { return s_->conditions.roundTripMs; }
+  uint64_t BytesSent() const override { return s_->side[side_].sent; }
+  uint64_t BytesReceived() const override { return s_->side[side_].received; }
+  void Close() override {
+    LinkState::Side& me = s_->side[side_];
+    if (!me.open) return;
+    s_->Queue(side_, Channel::Control, nullptr, 0, true);
+    me.open = false;
+    me.toldGone = true;  // the end that closes is told nothing more
+  }
+
+ private:
+  LinkState* s_;
+  int side_;
+};
+
+LinkState::LinkState(const LinkConditions& c) : conditions(c), generator(c.seed), pool(kInFlight) {
+  freeSlots.reserve(kInFlight);
+  active.reserve(kInFlight);
+  for (size_t i = kInFlight; i-- > 0;) freeSlots.push_back(static_cast<uint16_t>(i));
+  for (int i = 0; i < 2; ++i) ends[i] = std::make_unique<FakeEnd>(this, i);
+}
+
+bool LinkState::Queue(int from, Channel channel, const uint8_t* data, size_t size, bool goodbye) {
+  if (freeSlots.empty()) {
+    ++counts.overflowed;
+    return false;
+  }
+  side[from].sent += size + kOverheadBytes;
+  uint32_t half = conditions.roundTripMs / 2, jitter = conditions.jitterMs;
+  auto delay = [&] {
+    int64_t d = int64_t{half} + (jitter ? int64_t{generator.Below(2 * jitter + 1)} - jitter : 0);
+    return static_cast<uint64_t>(d < 0 ? 0 : d);
+  };
+  if (channel == Channel::Control) {
+    uint64_t at = now + delay();
+    Side& link = side[from];
+    if (at < link.lastControlAt) at = link.lastControlAt;
+    link.lastControlAt = at;
+    Put(from, channel, data, size, goodbye, at);
+    return true;
+  }
+  // The input channel: each datagram may be lost, sent twice, or held back so later ones pass it.
+  bool lost = generator.Chance(conditions.loss);
+  bool twice = generator.Chance(conditions.duplicate);
+  bool late = generator.Chance(conditions.reorder);
+  uint64_t at = now + delay();
+  if (late) at += 1 + half / 2 + jitter * 2 + generator.Below(half + 16);
+  if (lost) {
+    ++counts.lost;
+    ++side[from].nextSequence;
+    return true;
+  }
+  if (late) ++counts.reordered;
+  Put(from, channel, data, size, false, at);
+  if (twice) {
+    if (freeSlots.empty()) {
+      ++counts.overflowed;
+    } else {
+      ++counts.duplicated;
+      side[from].sent += size + kOverheadBytes;
+      --side[from].nextSequence;  // the copy carries the same sequence
+      Put(from, channel, data, size, false, now + delay());
+    }
+  }
+  return true;
+}
+
+void LinkState::Put(int from, Channel channel, const uint8_t* data, size_t size, bool goodbye, uint64_t at) {
+  uint16_t slot = freeSlots.back();
+  freeSlots.pop_back();
+  Datagram& d = pool[slot];
+  d.deliverAt = at;
+  d.order = order++;
+  d.to = static_cast<uint8_t>(1 - from);
+  d.goodbye = goodbye;
+  d.channel = channel;
+  d.size = static_cast<uint16_t>(size);
+  if (size) std::memcpy(d.data, data, size);
+  d.sequence = channel == Channel::Inputs ? side[from].nextSequence++ : 0;
+  active.push_back(slot);
+}
+
+void LinkState::Release(size_t activeIndex) {
+  freeSlots.push_back(active[activeIndex]);
+  active[activeIndex] = active.back();
+  active.pop_back();
+}
+
+bool LinkState::Next(int to, Event* event) {
+  Side& me = side[to];
+  for (;;) {
+    size_t best = active.size();
+    for (size_t i = 0; i < active.size(); ++i) {
+      const Datagram& d = pool[active[i]];
+      if (d.to != to || d.deliverAt > now) continue;
+      if (best == active.size()) {
+        best = i;
+        continue;
+      }
+      const Datagram& b = pool[active[best]];
+      if (d.deliverAt < b.deliverAt || (d.deliverAt == b.deliverAt && d.order < b.order)) best = i;
+    }
+    if (best == active.size()) return false;
+    const Datagram& d = pool[active[best]];
+    if (d.goodbye) {
+      Release(best);
+      me.open = false;
+      me.toldGone = true;
+      event->kind = Event::Disconnected;
+      return true;
+    }
+    if (d.channel == Channel::Inputs) {
+      // Sequenced: one older than the newest already delivered is dropped, as the real one does.
+      if (me.anyInput && static_cast<int32_t>(d.sequence - me.newestInput) < 0) {
+        ++counts.late;
+        Release(best);
+        continue;
+      }
+      me.anyInput = true;
+      me.newestInput = d.sequence;
+    }
+    me.received += d.size + kOverheadBytes;
+    event->kind = Event::Received;
+    event->channel = d.channel;
+    event->size = d.size;
+    std::memcpy(event->data, d.data, d.size);
+    Release(best);
+    return true;
+  }
+}
+
+}  // namespace
+
+struct FakeLink::State : LinkState {
+  using LinkState::LinkState;
+};
+
+FakeLink::FakeLink(const LinkConditions& c) : state_(std::make_unique<State>(c)) {}
+FakeLink::~FakeLink() = default;
+
+Transport& FakeLink::End(int side) { return *state_->ends[side == 0 ? 0 : 1]; }
+
+void FakeLink::Advance(uint32_t ms) { state_->now += ms; }
+
+uint32_t FakeLink::Now() const { return static_cast<uint32_t>(state_->now); }
+
+void FakeLink::Cut() {
+  for (auto& s : state_->side) s.open = false;
+  while (!state_->active.empty()) state_->Release(state_->active.size() - 1);
+}
+
+FakeLinkCounts FakeLink::Counts() const { return state_->counts; }
+
+}  // namespace net
