@@ -70,7 +70,7 @@ TEST_F(Snapshots, EveryFieldCountsInTheChecksum) {
       {"a key state", [](GameSnapshot& s) { s.game.keys.pause ^= 1; }},
       {"the computer's generator", [](GameSnapshot& s) { s.game.computer[1].rng ^= 1; }},
       {"the colour generator's high half", [](GameSnapshot& s) { s.game.random.state[1] ^= 1u << 8; }},
-      {"a pause menu key", [](GameSnapshot& s) { s.pauseKeys[5] ^= 1; }},
+      {"a pause menu key", [](GameSnapshot& s) { s.game.keys.pauseConfirm[1] ^= 1; }},
       {"the interlude", [](GameSnapshot& s) { s.interlude.offset += 1; }},
       {"the clock", [](GameSnapshot& s) { s.tick += 1; }},
       {"the scene", [](GameSnapshot& s) { s.sceneNo += 1; }},

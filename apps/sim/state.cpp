@@ -99,6 +99,8 @@ const FieldSpec kKeyFields[] = {
     SIM_FIELD(Keys, GameKeys, turnCcw, kKeyState),  SIM_FIELD(Keys, GameKeys, menuUp, kKeyState),
     SIM_FIELD(Keys, GameKeys, menuDown, kKeyState), SIM_FIELD(Keys, GameKeys, confirm, kKeyState),
     SIM_FIELD(Keys, GameKeys, pause, kKeyState),    SIM_FIELD(Keys, GameKeys, pauseSecond, kKeyState),
+    SIM_FIELD(Keys, GameKeys, pauseUp, kKeyState),  SIM_FIELD(Keys, GameKeys, pauseDown, kKeyState),
+    SIM_FIELD(Keys, GameKeys, pauseConfirm, kKeyState),
 };
 
 const FieldSpec kPlayerFields[] = {

@@ -245,6 +245,33 @@ int ResetRound() {
   return 0;
 }
 
+void BackToMenu(int level) {
+  // An opening wipe frozen by the pause would leave the menu clipped.
+  while (tuDraw::draw.wipeState > 0 && tuDraw::StepWipe(1.0f)) {
+  }
+  game.menuLevel = level;
+  game.resultStep = 0;
+  for (int id : assets.music) gameout::Stop(id);
+  ResetRound();
+  game.player[0].phase = game.player[1].phase = kPhaseInit;
+  game.levelCursor[0] = game.levelCursor[1] = 0;
+  tuSystem::sys.sceneNo = 2;
+  tuSystem::sys.prevSceneNo = 0;
+}
+
+void LeavePlayback() {
+  StopPlayback();
+  BackToMenu(kMenuReplays);
+  // The list's keys take the keys as they are: the one that left is no press there.
+  GameKeys& k = game.keys;
+  for (int pl = 0; pl < 2; ++pl) {
+    tuSystem::GetKey(BoundKey(pl, kActUp), &k.menuUp[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActDown), &k.menuDown[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
+    tuSystem::GetKey(BoundKey(pl, kActTurnCcw), &k.turnCcw[pl]);
+  }
+}
+
 void MenuScene() {
   // A game played back that left for the title (its player did) goes back to the list.
   if (PlaybackActive()) LeavePlayback();

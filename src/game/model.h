@@ -89,6 +89,10 @@ struct GameKeys {
   int confirm[2] = {};                   // X / J: menu and result sequence
   int pause = 0;
   int pauseSecond = 0;  // player 2's pause key, when it is not player 1's
+  // The pause menu's own states of the menu up, down and confirm keys. The title menu's states
+  // are not used for it: a pause taken and left with the pause key must leave every other key
+  // state of the game as it was. They are primed when a pause begins.
+  int pauseUp[2] = {}, pauseDown[2] = {}, pauseConfirm[2] = {};
 };
 
 // Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
@@ -199,6 +203,9 @@ void StartOpeningWipe(float speed);
 
 // ---- Menu (menu.cpp)
 int ResetRound();
+// Leaves the game for the menu at `level` as the game's own end does when the continue question
+// is answered no, without the outcome or the question: the music stops and the round is reset.
+void BackToMenu(int level);
 
 // ---- Gameplay (play.cpp); `now` is the frame's tick
 void RunPhase(int pl, uint32_t now);
@@ -210,9 +217,6 @@ void PhaseSetFlash(int pl, uint32_t now);
 // menu keys: continue, or return to the title. True when the menu asks to leave the game, which
 // the frame does once it is drawn.
 bool HandlePause();
-// Leaves the game for the menu at `level` as the game's own end does when the continue question
-// is answered no, without the outcome or the question: the music stops and the round is reset.
-void BackToMenu(int level);
 constexpr int kPauseContinue = 0, kPauseToTitle = 1;
 
 // ---- Piece control (control.cpp)

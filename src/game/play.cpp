@@ -175,20 +175,6 @@ void RunPhase(int pl, uint32_t now) {
   }
 }
 
-void BackToMenu(int level) {
-  // An opening wipe frozen by the pause would leave the menu clipped.
-  while (tuDraw::draw.wipeState > 0 && tuDraw::StepWipe(1.0f)) {
-  }
-  game.menuLevel = level;
-  game.resultStep = 0;
-  for (int id : assets.music) gameout::Stop(id);
-  ResetRound();
-  game.player[0].phase = game.player[1].phase = kPhaseInit;
-  game.levelCursor[0] = game.levelCursor[1] = 0;
-  tuSystem::sys.sceneNo = 2;
-  tuSystem::sys.prevSceneNo = 0;
-}
-
 namespace {
 
 // Either player paused means the game is paused: the pause key's own test.
@@ -197,19 +183,12 @@ bool Paused() { return game.player[0].phase == kPhasePaused || game.player[1].ph
 // Player 2 works the pause menu in the versus game only; against the computer it is player 1's.
 bool SecondPlayerInMenu() { return game.gameMode != kModeOnePlayer && game.gameMode != kModeComputer; }
 
-// The pause menu's own key states, each player's menu up, down and confirm keys. The title
-// menu's states are not used for it: a pause taken and left with the pause key must leave every
-// key state of the game as it was. They are primed when a pause begins.
-struct PauseKeys {
-  int up[2] = {}, down[2] = {}, confirm[2] = {};
-};
-PauseKeys pauseKeys;
-
 void PollPauseKeys() {
+  GameKeys& k = game.keys;
   for (int pl = 0; pl < 2; ++pl) {
-    PollAction(pl, kActUp, &pauseKeys.up[pl]);
-    PollAction(pl, kActDown, &pauseKeys.down[pl]);
-    PollAction(pl, kActTurnCw, &pauseKeys.confirm[pl]);
+    PollAction(pl, kActUp, &k.pauseUp[pl]);
+    PollAction(pl, kActDown, &k.pauseDown[pl]);
+    PollAction(pl, kActTurnCw, &k.pauseConfirm[pl]);
   }
 }
 
@@ -241,18 +220,18 @@ void ReturnToTitle() {
 // Returns true when the game is to be left for the title at the end of this frame.
 bool PauseMenu() {
   PollPauseKeys();
-  const PauseKeys& pk = pauseKeys;
+  const GameKeys& pk = game.keys;
   int& cursor = game.levelCursor[1];
   int players = SecondPlayerInMenu() ? 2 : 1;
   bool move = false;
   for (int pl = 0; pl < players; ++pl)
-    move = move || pk.up[pl] == tu::kKeyStatePressed || pk.down[pl] == tu::kKeyStatePressed;
+    move = move || pk.pauseUp[pl] == tu::kKeyStatePressed || pk.pauseDown[pl] == tu::kKeyStatePressed;
   if (move) {
     cursor = cursor == kPauseContinue ? kPauseToTitle : kPauseContinue;
     gameout::Play(assets.buttonSound);
   }
   for (int pl = 0; pl < players; ++pl) {
-    if (pk.confirm[pl] != tu::kKeyStatePressed) continue;
+    if (pk.pauseConfirm[pl] != tu::kKeyStatePressed) continue;
     gameout::Play(assets.buttonSound2);
     if (cursor == kPauseToTitle) return true;
     Resume();
@@ -368,20 +347,4 @@ void GameScene() {
     if (shown) break;
   }
   gameout::Present();
-}
-
-void SavePauseKeys(int out[6]) {
-  for (int pl = 0; pl < 2; ++pl) {
-    out[pl] = pauseKeys.up[pl];
-    out[2 + pl] = pauseKeys.down[pl];
-    out[4 + pl] = pauseKeys.confirm[pl];
-  }
-}
-
-void LoadPauseKeys(const int in[6]) {
-  for (int pl = 0; pl < 2; ++pl) {
-    pauseKeys.up[pl] = in[pl];
-    pauseKeys.down[pl] = in[2 + pl];
-    pauseKeys.confirm[pl] = in[4 + pl];
-  }
 }

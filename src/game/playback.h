@@ -64,7 +64,7 @@ void StopPlayback();
 int PlaybackSpeed();
 void SetPlaybackSpeed(int speed);
 
-// ---- Watching (playback_view.cpp)
+// ---- Watching (playback_view.cpp; leaving in menu.cpp)
 // The frame's playback keys (player 1's pause, left and right for the speed, anticlockwise to
 // go back to the list; once finished, clockwise too) and the steps to take of the `due` ones.
 int PlaybackFrame(int due);

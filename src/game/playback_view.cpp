@@ -59,16 +59,3 @@ void DrawPlaybackBar() {
              PageKeyName(BoundKey(0, kActTurnCcw)));
   PageText(320, 460, 632, 478, right, 0xC8D2F0, tuDraw::kAlignRight, 12);
 }
-
-void LeavePlayback() {
-  StopPlayback();
-  BackToMenu(kMenuReplays);
-  // The list's keys take the keys as they are: the one that left is no press there.
-  GameKeys& k = game.keys;
-  for (int pl = 0; pl < 2; ++pl) {
-    tuSystem::GetKey(BoundKey(pl, kActUp), &k.menuUp[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActDown), &k.menuDown[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActTurnCw), &k.confirm[pl]);
-    tuSystem::GetKey(BoundKey(pl, kActTurnCcw), &k.turnCcw[pl]);
-  }
-}

@@ -155,8 +155,6 @@ void BeginGame() {
   game.keys = GameKeys{};
   game.cadence = 0;
   game.gameStep = 0;
-  const int up[6] = {};
-  LoadPauseKeys(up);
   // No wipe runs as a game starts (the scene's change ends the menu's): its fields start afresh.
   tuDraw::DrawState& dr = tuDraw::draw;
   if (dr.wipeState != 0) dr.clipRect = dr.wipeSaved;

@@ -50,8 +50,8 @@ class Digest {
 // those of the fields listed, with the padding after the byte fields.
 static_assert(sizeof(PlayerState) == 3256, "PlayerState changed: list its new field in the digest");
 static_assert(sizeof(ComputerState) == 40, "ComputerState changed: list its new field in the digest");
-static_assert(sizeof(GameKeys) == 72, "GameKeys changed: list its new field in the digest");
-static_assert(sizeof(GameState) == 7244, "GameState changed: list its new field in the digest");
+static_assert(sizeof(GameKeys) == 96, "GameKeys changed: list its new field in the digest");
+static_assert(sizeof(GameState) == 7268, "GameState changed: list its new field in the digest");
 
 void AddPlayer(Digest& d, const PlayerState& p) {
   d.Int(p.phase);
@@ -87,6 +87,7 @@ void AddGame(Digest& d, const GameState& g, bool computers = true) {
   d.Ints(k.left), d.Ints(k.right), d.Ints(k.drop), d.Ints(k.turnCw), d.Ints(k.turnCcw);
   d.Ints(k.menuUp), d.Ints(k.menuDown), d.Ints(k.confirm);
   d.Int(k.pause), d.Int(k.pauseSecond);
+  d.Ints(k.pauseUp), d.Ints(k.pauseDown), d.Ints(k.pauseConfirm);
   d.Ints(g.computerLevel);
   for (const ComputerState& c : g.computer) {
     if (!computers) break;
@@ -128,7 +129,6 @@ void CopyField(T& to, const T& from) {
 
 void Snapshot(GameSnapshot& out) {
   out.game = game;
-  SavePauseKeys(out.pauseKeys);
   out.interlude = interlude;
   out.tick = tuSystem::Tick();
   ShellFields(out, [](auto& kept, auto& live) { CopyField(kept, live); });
@@ -136,7 +136,6 @@ void Snapshot(GameSnapshot& out) {
 
 void Restore(const GameSnapshot& s) {
   game = s.game;
-  LoadPauseKeys(s.pauseKeys);
   interlude = s.interlude;
   tuSystem::SetClock(s.tick);
   ShellFields(const_cast<GameSnapshot&>(s), [](auto& kept, auto& live) { CopyField(live, kept); });
@@ -145,7 +144,6 @@ void Restore(const GameSnapshot& s) {
 uint64_t Checksum(const GameSnapshot& s) {
   Digest d;
   AddGame(d, s.game);
-  d.Ints(s.pauseKeys);
   d.Int(s.interlude.offset), d.Int(s.interlude.number);
   d.Word(s.tick);
   d.Int(s.sceneNo), d.Int(s.prevSceneNo), d.Int(s.sceneEntered), d.Int(s.nextSceneNo), d.Int(s.scenesSuspended);
@@ -164,9 +162,6 @@ uint64_t Checksum(const GameSnapshot& s) {
 uint64_t ReplayDigest() {
   Digest d;
   AddGame(d, game, false);
-  int keys[6];
-  SavePauseKeys(keys);
-  d.Ints(keys);
   const tuDraw::DrawState& dr = tuDraw::draw;
   d.Rect(dr.clipRect), d.Rect(dr.wipeSaved);
   d.Int(dr.wipeState), d.Int(dr.wipeDone), d.Int(dr.wipeAux), d.Int(dr.wipeDirection), d.Int(dr.wipePattern);

@@ -7,13 +7,12 @@
 #include "game/model.h"
 
 // The whole state a step of the game reads and changes, to be saved, put back and compared:
-// the game's own state with its generator, the pause menu's key states, the interlude, and the
+// the game's own state with its generator and every key state, the interlude, and the
 // shell's and the drawing's fields the game reads (the clock, the scene numbers, the frame time,
 // the keys a computer holds, the opening wipe). Pictures, sounds and the frame meter are output
 // and are not part of it; the keys' down state is the step's input.
 struct GameSnapshot {
   GameState game;
-  int pauseKeys[6] = {};
   InterludeState interlude;
   uint32_t tick = 0;
   int sceneNo = 0, prevSceneNo = 0, sceneEntered = 0, nextSceneNo = 0, scenesSuspended = 0, keyCaptureMode = 0;
@@ -36,9 +35,6 @@ uint64_t Checksum(const GameSnapshot& s);
 // The digest of the live state.
 uint64_t Checksum();
 // The digest a replay checks: the rules' state alone (the game without its computer players'
-// thoughts, which a replay does not need, the pause menu's keys and the opening wipe).
+// thoughts, which a replay does not need, and the opening wipe).
 uint64_t ReplayDigest();
 
-// The pause menu's key states (up, down and confirm of each player), kept in play.cpp.
-void SavePauseKeys(int out[6]);
-void LoadPauseKeys(const int in[6]);
