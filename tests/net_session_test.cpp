@@ -176,6 +176,22 @@ TEST_F(Session, ACutLinkWaitsThenEndsWithoutAResult) {
   EXPECT_LE(duel->now - cut, 10000u + 50u);
 }
 
+// The joiner starts 100 ms (6 steps) after the host: the host is told to wait a little longer
+// per step until the two run level.
+TEST_F(Session, ASideThatRunsAheadSlowsUntilLevel) {
+  net_test::Conditions quick{0, 0, 0, 5};
+  auto duel = Play(4, quick, 2);
+  duel->due[1] = 100000;
+  duel->Run(150, [] { return false; });
+  EXPECT_EQ(duel->s[0].ExtraMsPerStep(), net::Session::kMaxExtraMs);
+  EXPECT_EQ(duel->s[1].ExtraMsPerStep(), 0);
+  EXPECT_EQ(duel->s[0].CurrentStep() - duel->s[1].CurrentStep(), 6u);
+  duel->Run(3000, [] { return false; });
+  EXPECT_LE(duel->s[0].CurrentStep() - duel->s[1].CurrentStep() + 1, 2u);
+  EXPECT_EQ(duel->s[0].ExtraMsPerStep(), 0);
+  EXPECT_EQ(duel->s[0].State(), SessionState::Playing);
+}
+
 TEST_F(Session, ABadConfigurationOrMessageIsRefused) {
   net_test::Link link({0, 0, 0, 1});
   auto s = std::make_unique<net::Session>();
