@@ -227,3 +227,49 @@ TEST_F(Session, ABadConfigurationOrMessageIsRefused) {
 }
 
 }  // namespace
+
+#ifdef QUORBISTANE_NET_TRANSPORTS
+namespace {
+// The same over the encoded messages of the in-process transport, which also duplicates and
+// reorders: the sides agree; a datagram that is no message is dropped and counted; a cut ends
+// the game at once.
+TEST_F(Session, OverTheTransportTheSidesAgreeAndACutEndsTheGame) {
+  NewGame(12);
+  net::LinkConditions c;
+  c.roundTripMs = 100, c.jitterMs = 20, c.loss = 0.05, c.duplicate = 0.02, c.reorder = 0.02, c.seed = 12;
+  net::FakeLink fake(c);
+  net::TransportLink ends[2] = {net::TransportLink(fake.End(0)), net::TransportLink(fake.End(1))};
+  auto s = std::make_unique<net::Session[]>(2);
+  for (int side = 0; side < 2; ++side) {
+    net::SessionConfig config;
+    config.side = side;
+    config.record = false;
+    config.ownState = true;
+    std::string error;
+    ASSERT_TRUE(s[side].Start(config, ends[side], fake.Now(), &error)) << error;
+  }
+  const uint8_t junk[3] = {0xEE, 1, 2};
+  fake.End(1).Send(net::Channel::Control, junk, sizeof junk);  // never lost nor doubled
+  net_test::Keys keys[2] = {net_test::Keys(3), net_test::Keys(4)};
+  uint64_t d0 = 0, d1 = 0;
+  for (int ms = 0; ms < 10000 && s[1].ConfirmedSteps() < 300; ++ms) {
+    fake.Advance(1);
+    for (int side = 0; side < 2; ++side)
+      if (ms * 60 / 1000 != (ms + 1) * 60 / 1000) s[side].Step(keys[side].Next(), fake.Now());
+  }
+  for (int side = 0; side < 2; ++side) ASSERT_NE(s[side].State(), SessionState::Ended) << s[side].EndReason();
+  ASSERT_GE(s[0].ConfirmedSteps(), 300u);
+  ASSERT_GE(s[1].ConfirmedSteps(), 300u);
+  uint32_t at = std::min(s[0].ConfirmedSteps(), s[1].ConfirmedSteps());
+  ASSERT_TRUE(s[0].ConfirmedDigest(at, &d0));
+  ASSERT_TRUE(s[1].ConfirmedDigest(at, &d1));
+  EXPECT_EQ(d0, d1);
+  EXPECT_EQ(ends[0].Refused(), 1);
+  fake.Cut();
+  for (int side = 0; side < 2; ++side) {
+    EXPECT_EQ(s[side].Step(0, fake.Now()), SessionState::Ended);
+    EXPECT_EQ(s[side].EndReason(), "connection lost - no result");
+  }
+}
+}  // namespace
+#endif
