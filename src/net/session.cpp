@@ -11,7 +11,13 @@ namespace net {
 
 namespace {
 constexpr const char* kLost = "connection lost - no result";
+
+// Milliseconds from `then` to `now` on a clock that may wrap; a clock set back counts as none.
+uint32_t Since(uint32_t now, uint32_t then) {
+  int32_t d = static_cast<int32_t>(now - then);
+  return d > 0 ? static_cast<uint32_t>(d) : 0;
 }
+}  // namespace
 
 bool Session::Start(const SessionConfig& c, MessageLink& link, uint32_t nowMs, std::string* error) {
   if (c.side != 0 && c.side != 1) {
@@ -40,7 +46,7 @@ bool Session::Start(const SessionConfig& c, MessageLink& link, uint32_t nowMs, s
   return true;
 }
 
-double Session::WaitingSeconds(uint32_t nowMs) const { return (nowMs - lastInputMs_) / 1000.0; }
+double Session::WaitingSeconds(uint32_t nowMs) const { return Since(nowMs, lastInputMs_) / 1000.0; }
 
 int Session::ExtraMsPerStep() const {
   if (remoteAck_ == kNoStep) return 0;
@@ -94,10 +100,10 @@ SessionState Session::Step(uint8_t localHeld, uint32_t nowMs) {
   Receive(nowMs);
   if (state_ != SessionState::Ended && rollbackFrom_ < step_) RollBack();
   if (state_ != SessionState::Ended) Confirm();
-  if (state_ != SessionState::Ended && nowMs - lastMessageMs_ >= kTimeoutMs) End(kLost);
+  if (state_ != SessionState::Ended && Since(nowMs, lastMessageMs_) >= kTimeoutMs) End(kLost);
   if (state_ != SessionState::Ended) {
     if (step_ - confirmed_ >= static_cast<uint32_t>(kMaxAhead)) {
-      state_ = nowMs - lastInputMs_ >= kWaitingMs ? SessionState::Waiting : SessionState::Stalled;
+      state_ = Since(nowMs, lastInputMs_) >= kWaitingMs ? SessionState::Waiting : SessionState::Stalled;
     } else {
       state_ = SessionState::Playing;
       local_[localNext_ % kInputRing] = localHeld;

@@ -71,8 +71,10 @@ class Session {
   static constexpr uint32_t kTimeoutMs = 10000;
 
   // Starts from the live game state, set up by the caller for the game's first step (scene,
-  // mode, difficulties, generator): both sides must start from the same. False with a message
-  // for a bad configuration.
+  // mode, difficulties, generator, the players at their first phase): both sides must start
+  // from the same. A session plays one game: the next game starts it again. False with a
+  // message for a bad configuration. `nowMs` here and in Step: any millisecond clock (it may
+  // wrap), the same for the whole game.
   bool Start(const SessionConfig& c, MessageLink& link, uint32_t nowMs, std::string* error);
 
   // One step due: receives the other side's messages, runs the steps again that a corrected
@@ -122,7 +124,7 @@ class Session {
   SessionConfig config_;
   MessageLink* link_ = nullptr;
   SessionState state_ = SessionState::Ended;
-  std::string endReason_;
+  std::string endReason_ = "no game started";
 
   uint32_t step_ = 0;           // next step to run
   uint32_t confirmed_ = 0;      // steps confirmed
