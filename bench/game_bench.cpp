@@ -27,6 +27,7 @@
 #include "game/model.h"
 #include "game/output.h"
 #include "game/snapshot.h"
+#include "net/session.h"
 
 extern char** environ;
 
@@ -244,5 +245,54 @@ void BM_GameVersusStepRunAgain(benchmark::State& state) {
     state.SkipWithError("the step did not stay in play");
 }
 BENCHMARK(BM_GameVersusStepRunAgain);
+
+// The other side of an online game whose every input comes 8 steps late and differs from the
+// one before it: each step of the session first goes back 8 steps and runs them again.
+class LateInputs : public net::MessageLink {
+ public:
+  void Send(net::Channel, const net::Message& m) override {
+    if (m.type == net::MessageType::Inputs) newest_ = m.inputs.firstStep + m.inputs.count - 1;
+  }
+  bool Receive(net::Message* m, bool*) override {
+    // The input of the step 8 before the session's next (its newest local input is D = 2 on).
+    if (given_ || next_ + 9 > newest_) return false;
+    given_ = true;
+    m->type = net::MessageType::Inputs;
+    m->inputs.game = 1;
+    m->inputs.firstStep = next_;
+    m->inputs.count = 1;
+    m->inputs.held[0] = static_cast<uint8_t>(1u << (next_ % 2));  // left, right, left, ...
+    m->inputs.ackStep = newest_;
+    ++next_;
+    return true;
+  }
+  void NextStep() { given_ = false; }
+  uint32_t next_ = 2, newest_ = 1;
+  bool given_ = false;
+};
+
+// A session's step at 8 steps of rollback: the state put back, 8 steps run again (each kept,
+// digested, nothing drawn or played), then the new step. The goal is 100 us.
+void BM_SessionRollbackEightSteps(benchmark::State& state) {
+  if (!EnterFullVersus(state)) return;
+  static net::Session session;  // ten whole states: kept off the stack
+  LateInputs link;
+  net::SessionConfig c;
+  c.record = false;
+  std::string error;
+  if (!session.Start(c, link, 0, &error)) return state.SkipWithError(error.c_str());
+  // Run ahead until the session is 8 steps past its last confirmed one.
+  for (int i = 0; i < 10; ++i) session.Step(0, 0);
+  for (auto _ : state) {
+    link.NextStep();
+    if (session.Step(0, 0) != net::SessionState::Playing) {
+      state.SkipWithError("the session stopped");
+      break;
+    }
+  }
+  state.counters["deepest"] = session.Stats().deepest;
+  state.counters["rollbacks"] = session.Stats().rollbacks;
+}
+BENCHMARK(BM_SessionRollbackEightSteps);
 
 }  // namespace

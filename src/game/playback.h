@@ -41,9 +41,30 @@ void EndStep();
 void EndGameRecording();
 // The replay written so far (the simulator writes it at the end of its run).
 const std::string& RecordedText();
+
+// ---- An online session's recording
+// Played: steps run with output are recorded, re-runs are not (the sync test's). Online: re-runs
+// are recorded too (a session runs steps again with their final inputs after rewinding the
+// recorder), and a game's end holds its recording until SaveRecording. Off: nothing is recorded
+// (a second game in the same process).
+enum class RecordMode : uint8_t { Played, Online, Off };
+void SetRecordMode(RecordMode mode);
+// The recorder's position before a step, to rewind to when that step is run again.
+struct RecordMark {
+  size_t length = 0;
+  StepInput last;
+  uint32_t steps = 0;
+  bool on = false, held = false;
+  int64_t heldStep = -1;
+};
+RecordMark MarkRecording();
+void RewindRecording(const RecordMark& m);
+// The step whose close ended a recording that waits for SaveRecording (Online mode), or -1.
+int64_t HeldRecordingStep();
 // How many recordings have ended: a tool checks each one when this moves.
 int RecordingsEnded();
-// Ends the recording as it stands and writes it where RecordReplaysTo says.
+// Ends the recording as it stands and writes it where RecordReplaysTo says; writes a recording
+// an online game ended and held.
 bool SaveRecording(std::string* error);
 
 // ---- Playback

@@ -84,6 +84,10 @@ class ReplayWriter {
   void Check(uint32_t step, uint64_t digest);
   void End(const ReplayEnd& e);
   const std::string& Text() const { return text_; }
+  // Cuts the text back to `length` characters (a mark taken earlier), keeping its room.
+  void Truncate(size_t length) {
+    if (length < text_.size()) text_.resize(length);
+  }
 
  private:
   std::string text_;

@@ -27,8 +27,18 @@ struct Recording {
   ReplayWriter writer;
   StepInput last;
   uint32_t steps = 0;  // steps begun
+  bool held = false;   // ended, not yet written (an online game's, until its end is confirmed)
+  int64_t heldStep = -1;
 };
 Recording rec;
+RecordMode recordMode = RecordMode::Played;
+
+// Whether this step is recorded: a step run again only when an online session runs it with its
+// final inputs.
+bool Recorded() {
+  if (recordMode == RecordMode::Off) return false;
+  return recordMode == RecordMode::Online || !gameout::Rerun();
+}
 int recordingsEnded = 0;
 
 // Where recordings go: unset is the player's folder in a window, nowhere headless.
@@ -162,7 +172,7 @@ void BeginGame() {
   dr.wipeState = dr.wipeDone = dr.wipeAux = dr.wipeDirection = dr.wipePattern = dr.wipeBand = 0;
   dr.wipeSpeed = 0.0f;
 
-  if (play.on || gameout::Rerun()) return;
+  if (play.on || !Recorded()) return;
   ReplayHeader& h = rec.header;
   h.format = kReplayFormat;
   h.gameVersion.assign(GameVersion());
@@ -180,6 +190,8 @@ void BeginGame() {
   rec.last = StepInput{};
   rec.steps = 0;
   rec.on = true;
+  rec.held = false;
+  rec.heldStep = -1;
 }
 
 StepInput StepInputOf() {
@@ -193,7 +205,7 @@ StepInput StepInputOf() {
     return play.held;
   }
   StepInput in = inputSource ? inputSource(game.gameStep, inputContext) : ReadInput();
-  if (gameout::Rerun()) return in;
+  if (!Recorded()) return in;
   rec.steps = game.gameStep + 1;
   if (rec.on && !(in == rec.last)) {
     for (int pl = 0; pl < 2; ++pl)
@@ -212,7 +224,7 @@ void UseInputSource(InputSource source, void* context) {
 
 void EndStep() {
   ++game.gameStep;
-  if (rec.on && !gameout::Rerun() && game.gameStep % kCheckEvery == 0) rec.writer.Check(game.gameStep, ReplayDigest());
+  if (rec.on && Recorded() && game.gameStep % kCheckEvery == 0) rec.writer.Check(game.gameStep, ReplayDigest());
   if (!play.on || play.finished) return;
   const std::vector<ReplayCheck>& checks = play.replay.checks;
   while (play.nextCheck < checks.size() && checks[play.nextCheck].step < game.gameStep) ++play.nextCheck;
@@ -226,18 +238,8 @@ void EndStep() {
   if (game.gameStep >= play.length) play.finished = true;
 }
 
-void EndGameRecording() {
-  if (!rec.on || gameout::Rerun()) return;
-  std::string error;
-  if (!SaveRecording(&error)) fprintf(stderr, "quorbistane: the game's replay is not kept: %s\n", error.c_str());
-}
-
-const std::string& RecordedText() { return rec.writer.Text(); }
-
-int RecordingsEnded() { return recordingsEnded; }
-
-bool SaveRecording(std::string* error) {
-  if (!rec.on) return true;
+namespace {
+void CloseRecording() {
   rec.on = false;
   ReplayEnd end;
   end.present = true;
@@ -247,6 +249,44 @@ bool SaveRecording(std::string* error) {
   end.score[1] = p[1].score;
   if (game.gameMode != kModeOnePlayer && p[0].gameOver != p[1].gameOver) end.winner = p[0].gameOver ? 2 : 1;
   rec.writer.End(end);
+  rec.held = true;
+  rec.heldStep = game.gameStep;
+}
+}  // namespace
+
+void EndGameRecording() {
+  if (!rec.on || !Recorded()) return;
+  if (recordMode == RecordMode::Online) {
+    CloseRecording();  // written by SaveRecording once the session has confirmed this step
+    return;
+  }
+  std::string error;
+  if (!SaveRecording(&error)) fprintf(stderr, "quorbistane: the game's replay is not kept: %s\n", error.c_str());
+}
+
+const std::string& RecordedText() { return rec.writer.Text(); }
+
+int RecordingsEnded() { return recordingsEnded; }
+
+void SetRecordMode(RecordMode mode) { recordMode = mode; }
+
+RecordMark MarkRecording() { return {rec.writer.Text().size(), rec.last, rec.steps, rec.on, rec.held, rec.heldStep}; }
+
+void RewindRecording(const RecordMark& m) {
+  rec.writer.Truncate(m.length);
+  rec.last = m.last;
+  rec.steps = m.steps;
+  rec.on = m.on;
+  rec.held = m.held;
+  rec.heldStep = m.heldStep;
+}
+
+int64_t HeldRecordingStep() { return rec.held ? rec.heldStep : -1; }
+
+bool SaveRecording(std::string* error) {
+  if (rec.on) CloseRecording();
+  if (!rec.held) return true;
+  rec.held = false;
   ++recordingsEnded;
   ReplaysFolderInUse();
   if (!dest.file.empty()) {
@@ -270,6 +310,7 @@ bool StartPlayback(const Replay& r, std::string* error) {
     return false;
   }
   rec.on = false;
+  rec.held = false;
   play = Playback{};
   play.on = true;
   play.kept = CurrentChoices();
