@@ -8,6 +8,7 @@
 //   quorbistane-udp-proxy --listen PORT --to PORT [--delay MS] [--jitter MS] [--loss P] [--dup P]
 //                         [--reorder P] [--seed N] [--seconds N] [--stats] [--help] [--version]
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -52,8 +53,18 @@ const char kHelp[] =
     "Exit status: 0 the time ran out or a signal ended it; 1 a socket could not be opened or bound;\n"
     "2 a wrong command line.\n";
 
+// A signal sets the flag and wakes poll() through the pipe, also when it comes between the
+// flag's test and the call.
 volatile sig_atomic_t gStop = 0;
-void OnSignal(int) { gStop = 1; }
+int gWake[2] = {-1, -1};
+void OnSignal(int) {
+  gStop = 1;
+  int saved = errno;
+  char byte = 1;
+  ssize_t written = write(gWake[1], &byte, 1);  // when full, a wake is already waiting
+  (void)written;
+  errno = saved;
+}
 
 // The chances: splitmix64, the same sequence for a seed on every machine.
 class Chances {
@@ -289,8 +300,8 @@ class Relay {
         if (w.used && w.dueUs < wakeUs) wakeUs = w.dueUs;
       // Rounded up, so a datagram is never sent before its time.
       int timeoutMs = static_cast<int>((wakeUs - now + 999) / 1000);
-      pollfd fds[2] = {{front_, POLLIN, 0}, {back_, POLLIN, 0}};
-      int r = poll(fds, 2, timeoutMs);
+      pollfd fds[3] = {{front_, POLLIN, 0}, {back_, POLLIN, 0}, {gWake[0], POLLIN, 0}};
+      int r = poll(fds, 3, timeoutMs);
       if (r < 0) continue;  // a signal: the loop's test sees it
       if (fds[0].revents) ReadFront();
       if (fds[1].revents) ReadBack();
@@ -423,6 +434,10 @@ int main(int argc, char** argv) {
   if (int code = ParseArgs(argc, argv, &o, &done)) return code;
   if (done) return 0;
 
+  if (pipe2(gWake, O_NONBLOCK | O_CLOEXEC) != 0) {
+    fprintf(stderr, "quorbistane-udp-proxy: cannot open a pipe: %s\n", strerror(errno));
+    return 1;
+  }
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);
