@@ -55,7 +55,8 @@ TEST(ToolCommandLines, HelpVersionAndAWrongArgument) {
                   {QUORBISTANE_SOAK, "quorbistane-soak"},
                   {QUORBISTANE_DUEL, "quorbistane-duel"},
                   {QUORBISTANE_TEXT_SHOTS, "quorbistane_text_shots"},
-                  {QUORBISTANE_ASSETGEN, "quorbistane_assetgen"}};
+                  {QUORBISTANE_ASSETGEN, "quorbistane_assetgen"},
+                  {QUORBISTANE_UDP_PROXY, "quorbistane-udp-proxy"}};
   for (const Program& p : programs) {
     SCOPED_TRACE(p.name);
     Outcome help = RunTool(p.path, "--help");
