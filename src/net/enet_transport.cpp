@@ -2,6 +2,7 @@
 // sequenced (ENet drops a plain unreliable packet older than the newest one on its channel).
 #include <enet/enet.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -16,11 +17,62 @@ constexpr size_t kMaxDatagram = sizeof(Event::data);
 // A peer that has answered nothing for this long is given up (ENet's own default is 30 s).
 constexpr enet_uint32 kTimeoutMinimumMs = 5000, kTimeoutMaximumMs = 10000;
 
+// ENet allocates a few small blocks for every datagram: the packet and its data, the command
+// queued to send or received, the acknowledgement. Those come from a fixed pool of blocks, so that
+// a connection allocates nothing once it is up; larger blocks (the host, its peers) and any block
+// past the pool's last one come from malloc. Blocks are told apart by their address.
+class BlockPool {
+ public:
+  static constexpr size_t kBlock = 384, kBlocks = 1024;
+
+  void* Take(size_t size) {
+    if (size <= kBlock) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (free_) {
+        Free* f = free_;
+        free_ = f->next;
+        return f;
+      }
+      if (used_ < kBlocks) return store_ + kBlock * used_++;
+    }
+    return std::malloc(size ? size : 1);
+  }
+  void Give(void* p) {
+    if (!p) return;
+    auto* b = static_cast<unsigned char*>(p);
+    if (b < store_ || b >= store_ + sizeof store_) {
+      std::free(p);
+      return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto* f = static_cast<Free*>(p);
+    f->next = free_;
+    free_ = f;
+  }
+
+ private:
+  struct Free {
+    Free* next;
+  };
+  std::mutex mutex_;
+  Free* free_ = nullptr;
+  size_t used_ = 0;  // blocks handed out at least once
+  alignas(std::max_align_t) unsigned char store_[kBlock * kBlocks];
+};
+
+BlockPool& Pool() {
+  static BlockPool* pool = new BlockPool;  // kept to the end: ENet may free after exit handlers
+  return *pool;
+}
+void* PoolMalloc(size_t size) { return Pool().Take(size); }
+void PoolFree(void* p) { Pool().Give(p); }
+
 bool StartEnet(std::string* error) {
   static std::once_flag once;
   static bool ready = false;
   std::call_once(once, [] {
-    ready = enet_initialize() == 0;
+    ENetCallbacks callbacks = {PoolMalloc, PoolFree, nullptr};
+    ready = enet_initialize_with_callbacks(ENET_VERSION, &callbacks) == 0;
     if (ready) std::atexit(enet_deinitialize);
   });
   if (!ready && error) *error = "cannot start the network library";

@@ -1,0 +1,310 @@
+// Online versus games between two computers, both sides in this process: each side is a rollback
+// session with its own copy of the game, their messages carried by the in-process transport on
+// virtual time with the given round trip, jitter, loss, duplication and reordering. A side's
+// computer plays from that side's own (predicted) state; what it holds goes to the session as the
+// local input. Prints how the games went over the link: games out of sync, games cut off, the
+// rollbacks and their depths, stalled steps, steps run again, traffic and the CPU time taken.
+// The same arguments give the same figures.
+//
+//   quorbistane-netbots [--games N] [--steps N] [--rtt MS] [--jitter MS] [--loss P] [--dup P]
+//                       [--reorder P] [--seed N]
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <tu/tuDraw.h>
+#include <tu/tuSystem.h>
+#include <tu/version.h>
+
+#include "base/text.h"
+#include "game/computer.h"
+#include "game/game.h"
+#include "game/input.h"
+#include "game/model.h"
+#include "game/playback.h"
+#include "game/settings.h"
+#include "game/snapshot.h"
+#include "net/session.h"
+#include "net/transport.h"
+#include "platform/seams.h"
+#include "sim/progress.h"
+
+namespace {
+
+using net::SessionState;
+
+struct Options {
+  long games = 100, steps = 20000, seed = 1;
+  long rttMs = 100, jitterMs = 20;
+  double loss = 0.05, dup = 0.01, reorder = 0.01;
+};
+
+struct Totals {
+  long games = 0, desyncs = 0, lost = 0, finished = 0, unfinished = 0;
+  uint64_t calls = 0, stalled = 0, stepsRunAgain = 0, keyChanges = 0;
+  std::vector<uint32_t> depths;  // every rollback's depth
+  uint64_t bytesSent[2] = {}, virtualMs = 0;
+  std::string firstDesync;
+};
+
+// A small generator for the games' choices, apart from the game's own.
+uint32_t Mix(uint64_t* s) {
+  *s ^= *s << 13, *s ^= *s >> 7, *s ^= *s << 17;
+  return static_cast<uint32_t>(*s >> 11);
+}
+
+bool Over(const GameSnapshot& s) {
+  return s.game.player[0].phase == kPhaseOver || s.game.player[1].phase == kPhaseOver;
+}
+
+// The live state set for a versus game's first step, two computers of the given strengths on its
+// fields; both sessions start from it.
+void NewGame(uint32_t seed, const int level[2]) {
+  ResetGame();
+  tuSystem::sys.sceneNo = 1;
+  tuDraw::draw.clipRect = {0, 0, 640, 480};
+  game.gameMode = kModeVersus;
+  game.difficulty[0] = game.difficulty[1] = 1;
+  game.clockMs = kCadenceClock;
+  game.random.state[0] = seed * 2654435761u;
+  game.random.state[1] = seed;
+  for (int pl = 0; pl < 2; ++pl) game.computerLevel[pl] = level[pl];
+  game.player[0].phase = game.player[1].phase = kPhaseInit;
+}
+
+// One game: both sides run on virtual time one ms at a time, a step each 16.667 ms (plus the
+// pace's hint), the joiner starting a little later. A computer's keys are read from its side's
+// state after that side's step: the step ran the computer, which drove its keys.
+bool PlayGame(const Options& o, long g, Totals* t) {
+  uint64_t mix = (static_cast<uint64_t>(o.seed) << 32) ^ (static_cast<uint64_t>(g) * 0x9E3779B97F4A7C15ull) ^ 1;
+  for (int i = 0; i < 4; ++i) Mix(&mix);
+  int level[2] = {static_cast<int>(Mix(&mix) % kComputerLevels), static_cast<int>(Mix(&mix) % kComputerLevels)};
+  int delay = 2 + static_cast<int>(o.rttMs / 2 / 17);  // half the round trip in steps, 2..5
+  if (delay > 5) delay = 5;
+  NewGame(Mix(&mix) | 1, level);
+
+  net::LinkConditions c;
+  c.roundTripMs = static_cast<uint32_t>(o.rttMs);
+  c.jitterMs = static_cast<uint32_t>(o.jitterMs);
+  c.loss = o.loss, c.duplicate = o.dup, c.reorder = o.reorder;
+  c.seed = mix;
+  net::FakeLink fake(c);
+  net::TransportLink ends[2] = {net::TransportLink(fake.End(0)), net::TransportLink(fake.End(1))};
+  auto s = std::make_unique<net::Session[]>(2);
+  for (int side = 0; side < 2; ++side) {
+    net::SessionConfig config;
+    config.side = side;
+    config.inputDelay = delay;
+    config.record = false;
+    config.ownState = true;
+    std::string error;
+    if (!s[side].Start(config, ends[side], fake.Now(), &error)) {
+      fprintf(stderr, "quorbistane-netbots: game %ld did not start: %s\n", g + 1, error.c_str());
+      return false;
+    }
+  }
+  uint64_t due[2] = {0, 1000ull * (Mix(&mix) % 50)};
+  uint8_t held[2] = {0, 0};
+  uint32_t overAt[2] = {0, 0};
+  const uint32_t maxSteps = static_cast<uint32_t>(o.steps);
+  auto ended = [&] { return s[0].State() == SessionState::Ended || s[1].State() == SessionState::Ended; };
+  // A game is done once both sides have seen its end and confirmed two checks past it, so that
+  // the end itself is compared.
+  auto done = [&] {
+    for (int side = 0; side < 2; ++side)
+      if (overAt[side] == 0 || s[side].ConfirmedSteps() < overAt[side] + 2 * net::Session::kChecksumEvery) return false;
+    return true;
+  };
+  uint64_t now = 0;
+  for (; !ended() && !done() && (s[0].CurrentStep() < maxSteps || s[1].CurrentStep() < maxSteps); ++now) {
+    fake.Advance(1);
+    for (int side = 0; side < 2; ++side) {
+      if (now * 1000 < due[side] || s[side].State() == SessionState::Ended) continue;
+      net::SessionStats before = s[side].Stats();
+      SessionState state = s[side].Step(held[side], fake.Now());
+      due[side] += 16667 + 1000ull * static_cast<unsigned>(s[side].ExtraMsPerStep());
+      ++t->calls;
+      if (state == SessionState::Stalled || state == SessionState::Waiting) ++t->stalled;
+      const net::SessionStats& after = s[side].Stats();
+      if (after.rollbacks != before.rollbacks) t->depths.push_back(after.stepsRunAgain - before.stepsRunAgain);
+      // The side's own state after its step holds the keys its computer drives.
+      Restore(s[side].KeptState());
+      uint8_t nowHeld = ReadInput().held[side];
+      if (nowHeld != held[side]) ++t->keyChanges;
+      held[side] = nowHeld;
+      if (overAt[side] == 0 && Over(s[side].KeptState())) overAt[side] = s[side].CurrentStep();
+    }
+  }
+  ReleaseComputerKeys();
+  ++t->games;
+  t->virtualMs += now;
+  for (int side = 0; side < 2; ++side) {
+    t->bytesSent[side] += fake.End(side).BytesSent();
+    t->stepsRunAgain += s[side].Stats().stepsRunAgain;
+  }
+  if (ended()) {
+    const std::string& why = s[0].State() == SessionState::Ended ? s[0].EndReason() : s[1].EndReason();
+    if (why.rfind("out of sync", 0) == 0) {
+      ++t->desyncs;
+      if (t->firstDesync.empty())
+        t->firstDesync = "game " + std::to_string(g + 1) + ": " + why;
+    } else {
+      ++t->lost;
+    }
+  } else if (done()) {
+    ++t->finished;
+  } else {
+    ++t->unfinished;
+  }
+  return true;
+}
+
+uint32_t Percentile(std::vector<uint32_t>& v, double p) {
+  if (v.empty()) return 0;
+  size_t k = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+  std::nth_element(v.begin(), v.begin() + static_cast<long>(k), v.end());
+  return v[k];
+}
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+const char kUsage[] =
+    "usage: quorbistane-netbots [--games N] [--steps N] [--rtt MS] [--jitter MS] [--loss P] [--dup P]\n"
+    "                           [--reorder P] [--seed N] [--help] [--version]\n";
+const char kHelp[] =
+    "Plays online versus games between two computers (strengths chosen from the seed), both sides\n"
+    "in this process over a simulated link, and prints desyncs, lost games, rollbacks, stalls and\n"
+    "traffic.\n"
+    "  --games N     games, 1 to 100000 (default 100)\n"
+    "  --steps N     the most steps a game runs, 100 to 1000000 (default 20000)\n"
+    "  --rtt MS      round trip in ms, 0 to 2000 (default 100)\n"
+    "  --jitter MS   jitter each way in ms, 0 to 1000 (default 20)\n"
+    "  --loss P      chance a datagram is lost, 0 to 0.5 (default 0.05)\n"
+    "  --dup P       chance a datagram is doubled, 0 to 0.5 (default 0.01)\n"
+    "  --reorder P   chance a datagram is reordered, 0 to 0.5 (default 0.01)\n"
+    "  --seed N      0 to 4294967295 (default 1)\n"
+    "Exit status: 0 done, 1 a game went out of sync or the program failed, 2 a wrong command line.\n";
+
+int Usage(const std::string& why) {
+  fprintf(stderr, "quorbistane-netbots: %s\n%s", why.c_str(), kUsage);
+  return 2;
+}
+
+bool Number(const char* s, long lo, long hi, long* out) {
+  if (!s || !*s) return false;
+  char* end = nullptr;
+  long v = strtol(s, &end, 10);
+  if (*end || v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+bool Chance(const char* s, double* out) {
+  if (!s || !*s) return false;
+  char* end = nullptr;
+  double v = strtod(s, &end);
+  if (*end || !(v >= 0.0 && v <= 0.5)) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i)
+    if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+      printf("%s%s", kUsage, kHelp);
+      return 0;
+    } else if (!strcmp(argv[i], "--version")) {
+      printf("quorbistane-netbots %s\n", TU_VERSION_STRING);
+      return 0;
+    }
+  for (int i = 1; i < argc; i += 2) {  // every option takes a value
+    const char* a = argv[i];
+    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (!strcmp(a, "--games")) {
+      if (!Number(v, 1, 100000, &o.games)) return Usage("--games needs a number of games from 1 to 100000");
+    } else if (!strcmp(a, "--steps")) {
+      if (!Number(v, 100, 1000000, &o.steps)) return Usage("--steps needs a number of steps from 100 to 1000000");
+    } else if (!strcmp(a, "--rtt")) {
+      if (!Number(v, 0, 2000, &o.rttMs)) return Usage("--rtt needs a round trip in ms from 0 to 2000");
+    } else if (!strcmp(a, "--jitter")) {
+      if (!Number(v, 0, 1000, &o.jitterMs)) return Usage("--jitter needs ms from 0 to 1000");
+    } else if (!strcmp(a, "--loss")) {
+      if (!Chance(v, &o.loss)) return Usage("--loss needs a chance from 0 to 0.5");
+    } else if (!strcmp(a, "--dup")) {
+      if (!Chance(v, &o.dup)) return Usage("--dup needs a chance from 0 to 0.5");
+    } else if (!strcmp(a, "--reorder")) {
+      if (!Chance(v, &o.reorder)) return Usage("--reorder needs a chance from 0 to 0.5");
+    } else if (!strcmp(a, "--seed")) {
+      if (!Number(v, 0, 4294967295L, &o.seed)) return Usage("--seed needs a number from 0 to 4294967295");
+    } else {
+      return Usage("unknown argument '" + tu::Printable(a) + "'");
+    }
+  }
+
+  // Headless on the manual clock, without assets: the rules alone, with the default keys.
+  tu::platform::SetHeadless(true);
+  tu::platform::SetTick(0);
+  ResetSettings();
+  RecordReplaysTo("", "");
+  tuSystem::Program program = GameProgram();
+  program.loadAssets = nullptr;
+  program.fixedSeed = 1;
+  program.seed = static_cast<unsigned>(o.seed);
+  char arg0[] = "quorbistane";
+  char* args[] = {arg0};
+  if (!tuSystem::Start(1, args, program)) {
+    fprintf(stderr, "quorbistane-netbots: the program did not start\n");
+    return 1;
+  }
+  SetPacedSteps(0);
+
+  double cpu0 = CpuSeconds();
+  Totals t;
+  sim::Progress progress("quorbistane-netbots", o.games, 3.0, "game", 1);
+  for (long g = 0; g < o.games; ++g) {
+    if (!PlayGame(o, g, &t)) return 1;
+    progress.Frame(g + 1);
+  }
+  double cpu = CpuSeconds() - cpu0;
+
+  uint64_t rollbacks = t.depths.size();
+  uint32_t p50 = Percentile(t.depths, 0.50), p99 = Percentile(t.depths, 0.99);
+  uint32_t deepest = t.depths.empty() ? 0 : *std::max_element(t.depths.begin(), t.depths.end());
+  double seconds = static_cast<double>(t.virtualMs) / 1000.0;
+  printf("link: rtt %ld ms, jitter %ld ms, loss %.3g, dup %.3g, reorder %.3g; seed %ld\n", o.rttMs, o.jitterMs, o.loss,
+         o.dup, o.reorder, o.seed);
+  printf("games: %ld (%ld to their end, %ld cut at %ld steps), %.1f minutes of play\n", t.games, t.finished,
+         t.unfinished, o.steps, seconds / 60.0);
+  printf("key changes: %.0f a minute a side\n", seconds > 0 ? static_cast<double>(t.keyChanges) / (seconds / 60.0) / 2.0 : 0.0);
+  printf("desyncs: %ld\n", t.desyncs);
+  printf("ended by connection loss: %ld\n", t.lost);
+  printf("rollbacks: %llu, depth p50 %u, p99 %u, deepest %u steps\n", static_cast<unsigned long long>(rollbacks), p50,
+         p99, deepest);
+  printf("stalled steps: %llu of %llu (%.3f%%)\n", static_cast<unsigned long long>(t.stalled),
+         static_cast<unsigned long long>(t.calls), t.calls ? 100.0 * static_cast<double>(t.stalled) / static_cast<double>(t.calls) : 0.0);
+  printf("steps run again: %llu\n", static_cast<unsigned long long>(t.stepsRunAgain));
+  printf("traffic: host to joiner %.0f B/s, joiner to host %.0f B/s\n",
+         seconds > 0 ? static_cast<double>(t.bytesSent[0]) / seconds : 0.0,
+         seconds > 0 ? static_cast<double>(t.bytesSent[1]) / seconds : 0.0);
+  printf("cpu time: %.2f s\n", cpu);
+  if (t.desyncs) {
+    fprintf(stderr, "quorbistane-netbots: out of sync (first: %s)\n", t.firstDesync.c_str());
+    return 1;
+  }
+  return 0;
+}
