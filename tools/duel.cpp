@@ -125,15 +125,6 @@ int Usage(const std::string& why) {
   return 2;
 }
 
-bool Number(const char* s, long lo, long hi, long* out) {
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  long v = strtol(s, &end, 10);
-  if (*end || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,15 +142,15 @@ int main(int argc, char** argv) {
     const char* a = argv[i];
     const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
     if (!strcmp(a, "--games")) {
-      if (!Number(v, 0, 100000, &games)) return Usage("--games needs a number of games from 0 to 100000");
+      if (!tu::ParseInteger(v, 0, 100000, &games)) return Usage("--games needs a number of games from 0 to 100000");
     } else if (!strcmp(a, "--solo")) {
-      if (!Number(v, 0, 100000, &solo)) return Usage("--solo needs a number of games from 0 to 100000");
+      if (!tu::ParseInteger(v, 0, 100000, &solo)) return Usage("--solo needs a number of games from 0 to 100000");
     } else if (!strcmp(a, "--difficulty")) {
-      if (!Number(v, 0, 3, &difficulty)) return Usage("--difficulty needs a difficulty 0..3");
+      if (!tu::ParseInteger(v, 0, 3, &difficulty)) return Usage("--difficulty needs a difficulty 0..3");
     } else if (!strcmp(a, "--minutes")) {
-      if (!Number(v, 1, 24 * 60, &minutes)) return Usage("--minutes needs a number of minutes, 1 to 1440");
+      if (!tu::ParseInteger(v, 1, 24 * 60, &minutes)) return Usage("--minutes needs a number of minutes, 1 to 1440");
     } else if (!strcmp(a, "--seed")) {
-      if (!Number(v, 0, 4294967295L, &seed)) return Usage("--seed needs a number from 0 to 4294967295");
+      if (!tu::ParseInteger(v, 0, 4294967295L, &seed)) return Usage("--seed needs a number from 0 to 4294967295");
     } else if (!strcmp(a, "--pair")) {
       if (!v || strlen(v) != 3 || v[1] != ':' || v[0] < '0' || v[0] > '3' || v[2] < '0' || v[2] > '3' || v[0] == v[2])
         return Usage("--pair needs two different levels 0..3, as A:B");

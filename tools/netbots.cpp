@@ -202,15 +202,6 @@ int Usage(const std::string& why) {
   return 2;
 }
 
-bool Number(const char* s, long lo, long hi, long* out) {
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  long v = strtol(s, &end, 10);
-  if (*end || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
 bool Chance(const char* s, double* out) {
   if (!s || !*s) return false;
   char* end = nullptr;
@@ -236,13 +227,13 @@ int main(int argc, char** argv) {
     const char* a = argv[i];
     const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
     if (!strcmp(a, "--games")) {
-      if (!Number(v, 1, 100000, &o.games)) return Usage("--games needs a number of games from 1 to 100000");
+      if (!tu::ParseInteger(v, 1, 100000, &o.games)) return Usage("--games needs a number of games from 1 to 100000");
     } else if (!strcmp(a, "--steps")) {
-      if (!Number(v, 100, 1000000, &o.steps)) return Usage("--steps needs a number of steps from 100 to 1000000");
+      if (!tu::ParseInteger(v, 100, 1000000, &o.steps)) return Usage("--steps needs a number of steps from 100 to 1000000");
     } else if (!strcmp(a, "--rtt")) {
-      if (!Number(v, 0, 2000, &o.rttMs)) return Usage("--rtt needs a round trip in ms from 0 to 2000");
+      if (!tu::ParseInteger(v, 0, 2000, &o.rttMs)) return Usage("--rtt needs a round trip in ms from 0 to 2000");
     } else if (!strcmp(a, "--jitter")) {
-      if (!Number(v, 0, 1000, &o.jitterMs)) return Usage("--jitter needs ms from 0 to 1000");
+      if (!tu::ParseInteger(v, 0, 1000, &o.jitterMs)) return Usage("--jitter needs ms from 0 to 1000");
     } else if (!strcmp(a, "--loss")) {
       if (!Chance(v, &o.loss)) return Usage("--loss needs a chance from 0 to 0.5");
     } else if (!strcmp(a, "--dup")) {
@@ -250,7 +241,7 @@ int main(int argc, char** argv) {
     } else if (!strcmp(a, "--reorder")) {
       if (!Chance(v, &o.reorder)) return Usage("--reorder needs a chance from 0 to 0.5");
     } else if (!strcmp(a, "--seed")) {
-      if (!Number(v, 0, 4294967295L, &o.seed)) return Usage("--seed needs a number from 0 to 4294967295");
+      if (!tu::ParseInteger(v, 0, 4294967295L, &o.seed)) return Usage("--seed needs a number from 0 to 4294967295");
     } else {
       return Usage("unknown argument '" + tu::Printable(a) + "'");
     }

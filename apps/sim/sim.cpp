@@ -89,15 +89,6 @@ struct Options {
 
 constexpr long long kMaxFrames = 100000000;
 
-bool Number(const char* s, long long lo, long long hi, long long* out) {
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  long long v = strtoll(s, &end, 10);
-  if (*end || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
 int Usage(const std::string& why) {
   std::cerr << "quorbistane-sim: " << why << "\n" << kUsage;
   return 2;
@@ -171,19 +162,19 @@ int ParseArgs(int argc, char** argv, Options* o) {
     const char* v = nullptr;
     long long n = 0;
     if (a == "--seed") {
-      if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--seed needs a number from 0 to 4294967295");
+      if (!value(&v) || !tu::ParseInteger(v, 0, 4294967295LL, &n)) return Usage("--seed needs a number from 0 to 4294967295");
       o->seed = static_cast<unsigned>(n);
       o->seedGiven = true;
     } else if (a == "--frame-ms") {
-      if (!value(&v) || !Number(v, 0, 100000, &n))
+      if (!value(&v) || !tu::ParseInteger(v, 0, 100000, &n))
         return Usage("--frame-ms needs a number of milliseconds from 0 to 100000");
       o->frameMs = static_cast<int>(n);
       o->frameMsGiven = true;
     } else if (a == "--frames") {
-      if (!value(&v) || !Number(v, 0, kMaxFrames, &n)) return Usage("--frames needs a number from 0 to 100000000");
+      if (!value(&v) || !tu::ParseInteger(v, 0, kMaxFrames, &n)) return Usage("--frames needs a number from 0 to 100000000");
       o->frames = static_cast<int>(n);
     } else if (a == "--start-tick") {
-      if (!value(&v) || !Number(v, 0, 4294967295LL, &n)) return Usage("--start-tick needs a tick from 0 to 4294967295");
+      if (!value(&v) || !tu::ParseInteger(v, 0, 4294967295LL, &n)) return Usage("--start-tick needs a tick from 0 to 4294967295");
       o->startTick = static_cast<uint32_t>(n);
       o->startTickGiven = true;
     } else if (a == "--script" || a == "--state" || a == "--dump" || a == "--trace" || a == "--assets" ||
@@ -205,7 +196,7 @@ int ParseArgs(int argc, char** argv, Options* o) {
       std::string s = v;
       auto colon = s.find(':');
       if (colon == std::string::npos || colon + 1 >= s.size() ||
-          !Number(s.substr(0, colon).c_str(), 0, kMaxFrames - 1, &n))
+          !tu::ParseInteger(s.substr(0, colon).c_str(), 0, kMaxFrames - 1, &n))
         return Usage("--shot needs FRAME:FILE.png, FRAME from 0 to 99999999");
       o->shots.push_back({static_cast<int>(n), s.substr(colon + 1)});
     } else if (a == "--allow-errors") {
