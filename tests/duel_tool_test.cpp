@@ -6,23 +6,14 @@
 #include <cstdio>
 #include <string>
 
+#include "file_support.h"
+
 namespace {
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-};
+using file_support::Outcome;
 
 Outcome Duel(const std::string& args) {
-  Outcome r;
-  std::string cmd = std::string(QUORBISTANE_DUEL) + " " + args + " 2>&1";
-  FILE* f = popen(cmd.c_str(), "r");
-  if (!f) return r;
-  char buf[512];
-  while (fgets(buf, sizeof buf, f)) r.out += buf;
-  int status = pclose(f);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return file_support::RunCommand(std::string(QUORBISTANE_DUEL) + " " + args);
 }
 
 TEST(DuelTool, SameSeedSameFiguresAndTheHiddenLevelBeatsEasy) {

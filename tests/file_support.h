@@ -1,12 +1,14 @@
 #pragma once
-// A temporary folder removed with its contents, and whole-file reads and writes, for tests of
-// files the game keeps.
+// A temporary folder removed with its contents, whole-file reads and writes, for tests of files
+// the game keeps, and a program run for its output and exit status.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+
+#include <sys/wait.h>
 
 namespace file_support {
 
@@ -36,6 +38,24 @@ inline std::string Read(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// What a command printed (standard output and error together) and its exit status (-1 when it
+// did not exit by itself).
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+};
+inline Outcome RunCommand(const std::string& command) {
+  Outcome r;
+  FILE* f = popen((command + " 2>&1").c_str(), "r");
+  if (!f) return r;
+  char buf[512];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) r.out.append(buf, n);
+  int status = pclose(f);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
 }
 
 }  // namespace file_support

@@ -20,6 +20,8 @@
 
 #include "net/transport.h"
 
+#include "file_support.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -196,15 +198,10 @@ TEST(UdpProxy, RefusesAWrongCommandLineWithItsReason) {
       {"--listen 0 --to 9 --fast", "unknown argument '--fast'"},
   };
   for (const auto& c : cases) {
-    std::string cmd = std::string(QUORBISTANE_UDP_PROXY) + " " + c[0] + " 2>&1 </dev/null";
-    FILE* f = popen(cmd.c_str(), "r");
-    ASSERT_NE(f, nullptr);
-    std::string err;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) err.append(buf, n);
-    int status = pclose(f);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c[0];
+    file_support::Outcome r =
+        file_support::RunCommand(std::string(QUORBISTANE_UDP_PROXY) + " " + c[0] + " </dev/null");
+    const std::string& err = r.out;
+    EXPECT_EQ(r.exitCode, 2) << c[0];
     EXPECT_EQ(err.rfind(std::string("quorbistane-udp-proxy: ") + c[1], 0), 0u) << err;
     EXPECT_NE(err.find("usage: "), std::string::npos) << err;
   }
