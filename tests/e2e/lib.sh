@@ -10,11 +10,21 @@ export XDG_RUNTIME_DIR=$(mktemp -d /tmp/qe2e.XXXXXX)
 # A settings folder of this run: the game reads no player's settings and writes none of theirs.
 export XDG_CONFIG_HOME=$XDG_RUNTIME_DIR/config
 WM_PID=
+GAME_LOG=
 trap '[ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 # A data folder of this run: the game reads no player's records and writes none of theirs.
 export XDG_DATA_HOME=$XDG_RUNTIME_DIR/data
 
-fail() { echo "FAIL: $*"; exit 1; }
+# fail MESSAGE: ends the test. The message goes to standard error, so that it is seen from
+# inside $(...) too, followed by the game's output when the script keeps it in $log or GAME_LOG.
+fail() {
+  local f
+  echo "FAIL: $*" >&2
+  for f in ${log:-} ${GAME_LOG:-}; do
+    [ -s "$f" ] && { echo "--- the game's output ($f):" >&2; tail -n 40 "$f" >&2; }
+  done
+  exit 1
+}
 
 # need_pictures GAME: skips the test (exit code 77) unless the game's pictures are beside it.
 need_pictures() {
@@ -24,13 +34,14 @@ need_pictures() {
   done
 }
 
-# find_window: the id of the visible window titled "Quorbistane" (waits up to 10 s). The
+# find_window: the id of the visible window titled "Quorbistane" (waits up to 30 s: a first
+# start on a busy machine may be slow, and the wait ends as soon as the window holds). The
 # window is replaced once while the display path is chosen: the id is taken once it holds.
 # Searches are repeated: the virtual X server may refuse a client that connects too soon
 # after another one left.
 find_window() {
   local wid= again i
-  for ((i = 0; i < 50; i++)); do
+  for ((i = 0; i < 150; i++)); do
     again=$(xdotool search --onlyvisible --name '^Quorbistane$' 2>/dev/null | head -1)
     [ -n "$again" ] && [ "$again" = "$wid" ] && { echo "$wid"; return 0; }
     [ -n "$again" ] && wid=$again
@@ -91,6 +102,7 @@ wait_size() {
 # start_game GAME LOG: starts the game, its output in LOG, and waits for its window; sets
 # GAME_PID and WID.
 start_game() {
+  GAME_LOG=$2
   "$1" >"$2" 2>&1 &
   GAME_PID=$!
   WID=$(find_window) || exit 1
