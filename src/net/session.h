@@ -83,6 +83,11 @@ class Session {
   // waiting or ended (the local input of such a call is dropped). Gives the state after it.
   SessionState Step(uint8_t localHeld, uint32_t nowMs);
 
+  // Everything of Step but the step: receives, runs steps again, confirms and sends this side's
+  // inputs again (the other side may have missed the last ones). For a side that takes no step
+  // (its game is over, or a tool ends at a step) while the other side still confirms.
+  SessionState Poll(uint32_t nowMs);
+
   SessionState State() const { return state_; }
   // Why the session ended: "out of sync at step N" or "connection lost - no result".
   const std::string& EndReason() const { return endReason_; }
@@ -98,6 +103,12 @@ class Session {
   // The replay digest after `steps` confirmed steps, while still kept (the last 16); false
   // otherwise.
   bool ConfirmedDigest(uint32_t steps, uint64_t* digest) const;
+  // The state after `steps` confirmed steps while it is kept (the last kSnapshots steps run);
+  // false otherwise.
+  bool ConfirmedState(uint32_t steps, GameSnapshot* out) const;
+  // The first confirmed step after which the game's outcome was decided (its result begun), or
+  // kNoStep: the same on both sides.
+  uint32_t GameOverStep() const { return gameOverStep_; }
   const SessionStats& Stats() const { return stats_; }
   int Side() const { return config_.side; }
   // This side's state between its calls (ownState), e.g. for a test to change it.
@@ -141,6 +152,8 @@ class Session {
   GameSnapshot ring_[kSnapshots];  // the state before step s at s % kSnapshots
   RecordMark marks_[kSnapshots];
   uint64_t digests_[kDigestRing] = {};  // after step s (steps s+1) at s % kDigestRing
+  bool over_[kDigestRing] = {};         // the game's outcome decided after step s
+  uint32_t gameOverStep_ = kNoStep;
   GameSnapshot live_;
 
   struct Check {
