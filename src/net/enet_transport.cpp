@@ -123,7 +123,10 @@ class EnetTransport final : public Transport {
 
   void Close() override {
     if (!host_) return;
-    if (peer_) enet_peer_disconnect_now(peer_, 0);  // one unacknowledged goodbye, then gone
+    if (peer_) {
+      enet_host_flush(host_);  // what was queued (a last message) goes out first
+      enet_peer_disconnect_now(peer_, 0);  // one unacknowledged goodbye, then gone
+    }
     Count();
     enet_host_destroy(host_);
     host_ = nullptr;
