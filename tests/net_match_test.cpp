@@ -3,8 +3,10 @@
 // game with a new seed, a no ends the match; differing versions and a cut link are told.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "game/playback.h"
 #include "game/snapshot.h"
@@ -129,4 +131,48 @@ TEST_F(OnlineMatch, ACutLinkEndsTheMatchWithoutAResult) {
   EXPECT_EQ(host.Phase(), MatchPhase::Connecting);
 }
 
+}  // namespace
+
+namespace {
+// Over UDP on 127.0.0.1: a joiner of the same version reaches the level screen with its host,
+// and its leaving is told; one of another version is refused on both sides. Polled for 3 s at
+// most.
+TEST(OnlineMatchOnUdp, AJoinerIsTalkedToOrRefusedAndItsLeavingIsTold) {
+  for (bool sameVersion : {true, false}) {
+    SCOPED_TRACE(sameVersion);
+    net::Match host, joiner;
+    std::string error;
+    ASSERT_TRUE(host.Host(0, &error)) << error;
+    ASSERT_NE(host.Port(), 0);
+    ASSERT_TRUE(joiner.Join("127.0.0.1", host.Port(), &error)) << error;
+    if (!sameVersion) joiner.SetIdentity("0.0.1", 1);
+    MatchPhase want = sameVersion ? MatchPhase::Levels : MatchPhase::Ended;
+    auto start = std::chrono::steady_clock::now();
+    auto poll = [&](MatchPhase a, MatchPhase b) {
+      while (std::chrono::steady_clock::now() - start < std::chrono::seconds(3)) {
+        uint32_t ms = static_cast<uint32_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        MatchPhase h = host.Poll(ms), j = joiner.Poll(ms);
+        if (h == a && j == b) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      return false;
+    };
+    ASSERT_TRUE(poll(want, want)) << host.EndReason() << " / " << joiner.EndReason();
+    if (sameVersion) {
+      // The joiner's goodbye waits for the host's answer: the host is served meanwhile.
+      std::thread leaving([&] { joiner.Leave(); });
+      while (host.Phase() != MatchPhase::Ended && std::chrono::steady_clock::now() - start < std::chrono::seconds(3)) {
+        host.Poll(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      leaving.join();
+      EXPECT_EQ(joiner.EndReason(), "you left");
+      EXPECT_EQ(host.EndReason(), "the other player left");
+    } else {
+      EXPECT_EQ(host.OtherVersion(), "0.0.1");
+      EXPECT_NE(joiner.EndReason().find("this one version 0.0.1"), std::string::npos) << joiner.EndReason();
+    }
+  }
+}
 }  // namespace
