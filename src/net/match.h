@@ -43,6 +43,9 @@ class Match {
   // Keep each game's replay (default on); `ownState` as in SessionConfig (two matches in one
   // process).
   void SetRecording(bool on);
+  // The host's seeds for its games follow from `seed` (tests and tools: the same games again);
+  // by default from the machine's randomness.
+  void SetSeed(uint64_t seed) { seedState_ = seed; }
   void SetOwnState(bool on);
 
   int Side() const { return side_; }
