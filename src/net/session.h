@@ -36,7 +36,7 @@ class TransportLink : public MessageLink {
 
  private:
   Transport& transport_;
-  int refused_ = 0;
+  int refused_ = 0, nextTold_ = 1;
 };
 
 struct SessionConfig {
