@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include <tu/tuSystem.h>
 
 #include "base/text.h"
 #include "game/input.h"
@@ -143,8 +142,9 @@ int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result)
     }
     if (now - due > kMostLateMs) due = now;
     uint32_t step = session.CurrentStep();
+    // The key's state only: no frame runs to take a window message of it.
     for (; next < script.events.size() && script.events[next].frame <= static_cast<int64_t>(step); ++next)
-      tuSystem::PressKey(script.events[next].vk, script.events[next].down);
+      tu::platform::InjectKey(script.events[next].vk, script.events[next].down);
     SessionState state = match.Step(ReadInput().held[0], r.Now());
     ++result->calls;
     if (match.Phase() == MatchPhase::Ended) return Ended(match.EndReason());

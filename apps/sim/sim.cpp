@@ -447,7 +447,7 @@ int Run(int argc, char** argv) {
               << result.stepsRunAgain << " steps run again, deepest " << result.deepest << "; round trip "
               << result.roundTripMs << " ms\n";
     if (result.gameOver)
-      std::cerr << "quorbistane-sim: the game was over after step " << ran - 1 << ", before step " << frames << "\n";
+      std::cerr << "quorbistane-sim: the game ended after " << ran << " steps, before the " << frames << " asked for\n";
   }
   Progress progress("quorbistane-sim", frames);
   for (int f = 0; f < frames && !ended && !online; ++f) {
