@@ -188,8 +188,8 @@ class RelayTest : public ::testing::Test {
     ASSERT_TRUE(StartEnet(&error)) << error;
     Begin(RelayConfig());
   }
-  void Begin(RelayConfig c) {
-    c.port = 0;
+  void Begin(RelayConfig c, uint16_t port = 0) {
+    c.port = port;
     c.bindAddress = "127.0.0.1";
     c.seed = 7;
     c.log = nullptr;
@@ -366,6 +366,7 @@ TEST_F(RelayTest, RoomsEndByTimeByLimitsAndByTheRelaysStop) {
   EXPECT_EQ(third.t->EndReason(), "the relay has no room to spare");
 
   // The stop waits for the clients' answers: they are served meanwhile.
+  uint16_t port = relay->Port();
   auto stopAt = Clock::now();
   std::unique_ptr<Relay> stopping = std::move(relay);
   std::thread stop([&] { stopping->Stop(); });
@@ -376,6 +377,11 @@ TEST_F(RelayTest, RoomsEndByTimeByLimitsAndByTheRelaysStop) {
   ASSERT_TRUE(told);
   EXPECT_LT(Clock::now() - stopAt, std::chrono::seconds(2));
   for (End* e : {&host, &joiner, &second}) EXPECT_EQ(e->t->EndReason(), "relay stopping");
+
+  // A relay started again on the same port takes new rooms at once.
+  Begin(RelayConfig(), port);
+  End again = Host();
+  EXPECT_TRUE(Until({&again}, [&] { return !again.t->RoomCode().empty(); }));
 }
 
 // An address sending far more than its share is cut to its limit; the other room goes on.

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <enet/enet.h>
+#include <poll.h>
 #include <sys/random.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <deque>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -36,6 +38,8 @@ constexpr size_t kEnetMaxWaiting = 64 * 1024;
 constexpr size_t kMaxAddresses = 65536;
 constexpr size_t kMaxResting = 1u << 20;  // codes resting; past it the oldest may come back sooner
 constexpr int kMaxEventsPerPoll = 8192;
+constexpr int kTimersMs = 10;
+constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 
 uint32_t NowMs() {
   return static_cast<uint32_t>(
@@ -154,6 +158,7 @@ struct Relay::State {
   std::unordered_map<uint32_t, Address> addresses;
   RelayCounts counts;
   uint32_t lastHousekeepingMs = 0, lastForgetMs = 0;
+  std::chrono::steady_clock::time_point lastService;
 
   static thread_local State* current;  // the relay being polled, for the receive hook
 
@@ -458,6 +463,10 @@ bool Relay::Start(std::string* error) {
   h->maximumWaitingData = kEnetMaxWaiting;
   h->duplicatePeers = static_cast<size_t>(std::max(1, c.perAddress.clientsPerAddress));
   h->intercept = State::Intercept;
+  // A batch's datagrams wait in the socket: room for a few milliseconds of many rooms (the
+  // kernel may give less, up to its own maximum).
+  enet_socket_set_option(h->socket, ENET_SOCKOPT_RCVBUF, kReceiveBuffer);
+  enet_socket_set_option(h->socket, ENET_SOCKOPT_SNDBUF, kReceiveBuffer);
   s_->clients.assign(peers, State::Client());
   s_->rooms.assign(static_cast<size_t>(c.maxRooms), State::Room());
   for (int r = c.maxRooms; r-- > 0;) s_->freeRooms.push_back(r);
@@ -468,18 +477,34 @@ bool Relay::Start(std::string* error) {
 uint16_t Relay::Port() const { return s_->host ? s_->host->address.port : 0; }
 
 void Relay::Poll(int timeoutMs) {
-  if (!s_->host) return;
-  State::current = s_.get();
-  ENetEvent e;
-  int got = enet_host_service(s_->host, &e, timeoutMs > 0 ? static_cast<enet_uint32>(timeoutMs) : 0);
-  for (int n = 0; got > 0 && n < kMaxEventsPerPoll; ++n) {
-    s_->Handle(e);
-    got = enet_host_service(s_->host, &e, 0);
+  State& s = *s_;
+  if (!s.host) return;
+  // Every service of ENet walks all its peers (a few times): served once per datagram, a relay
+  // of many rooms would spend its time walking. So the datagrams are taken in batches, at most
+  // one every batchUs: those that came meanwhile wait in the socket's buffer, and each batch
+  // costs its walks once.
+  if (timeoutMs > 0) {
+    auto since = std::chrono::steady_clock::now() - s.lastService;
+    auto batch = std::chrono::microseconds(s.config.batchUs);
+    if (since < batch) std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        batch - since, std::chrono::milliseconds(timeoutMs)));
+    // ENet's own timers (resends, pings, timeouts) want a service now and then even when
+    // nothing comes.
+    pollfd fd = {s.host->socket, POLLIN, 0};
+    ::poll(&fd, 1, std::min(timeoutMs, kTimersMs));
   }
-  if (got > 0) s_->Handle(e);
+  s.lastService = std::chrono::steady_clock::now();
+  State::current = &s;
+  ENetEvent e;
+  int got = enet_host_service(s.host, &e, 0);
+  for (int n = 0; got > 0 && n < kMaxEventsPerPoll; ++n) {
+    s.Handle(e);
+    got = enet_host_check_events(s.host, &e);
+  }
+  if (got > 0) s.Handle(e);
   State::current = nullptr;
-  s_->Housekeep(NowMs());
-  enet_host_flush(s_->host);
+  s.Housekeep(NowMs());
+  enet_host_flush(s.host);
 }
 
 void Relay::Stop() {

@@ -31,6 +31,7 @@ struct RelayConfig {
   uint32_t aloneMs = 10 * 60 * 1000;  // a host waits this long for its joiner
   uint32_t idleMs = 60 * 1000;        // a paired room where nothing is sent for this long ends
   uint32_t codeReuseMs = 30 * 60 * 1000;  // an ended room's code is not given out again for this long
+  uint32_t batchUs = 1000;            // datagrams are taken and passed on in batches this far apart
   uint64_t seed = 0;                  // of the room codes; 0: the machine's randomness
   RelayLimits perAddress;
   FILE* log = stderr;                 // one line per room event; null: none
@@ -72,8 +73,9 @@ class Relay {
   // Opens the UDP port; false with a message ("cannot listen on UDP port 7380 (is it taken?)").
   bool Start(std::string* error);
   uint16_t Port() const;
-  // Services the network: waits up to `timeoutMs` for something to arrive, then handles all that
-  // came, forwards, and ends the rooms whose time is up.
+  // Services the network: waits up to `timeoutMs` for something to arrive (and at least until
+  // batchUs since the last service), then handles all that came, forwards, and ends the rooms
+  // whose time is up. Poll(0) does not wait.
   void Poll(int timeoutMs);
   // The clean stop: every room is told "relay stopping", every client is disconnected (waited
   // for half a second at most), and the port is closed.
