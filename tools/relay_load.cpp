@@ -6,7 +6,7 @@
 // that sends garbage datagrams as fast as asked. At the end the relay is stopped with SIGTERM
 // and the rooms told "relay stopping" are counted.
 //
-//   quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--relay PATH]
+//   quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--batch-us N] [--relay PATH]
 #include <arpa/inet.h>
 #include <enet/enet.h>
 #include <fcntl.h>
@@ -40,14 +40,15 @@
 
 namespace {
 
-const char kUsage[] = "usage: quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--relay PATH]\n";
+const char kUsage[] =
+    "usage: quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--batch-us N] [--relay PATH]\n";
 const char kHelp[] =
     "Starts quorbistane-relay (PATH, default: beside this program) on 127.0.0.1 and plays N rooms\n"
     "(1 to 2000) through it for S seconds (1 to 600), each of two bots on their own address that\n"
     "send 60 input datagrams a second each way. Prints the one-way time through the relay (p50,\n"
     "p99, max; the first second left out), the relay's CPU time as a share of one core, its memory,\n"
     "and its drops. --flood PPS adds an address sending PPS garbage datagrams a second (up to\n"
-    "100000). Exit status: 0 every room was paired and played; 1 not; 2 a wrong command line.\n";
+    "100000). --batch-us N is passed to the relay. Exit status: 0 every room was paired and played; 1 not; 2 a wrong command line.\n";
 
 constexpr int kRate = 60;
 constexpr size_t kPayload = 24;  // about an Inputs message of a few steps
@@ -56,7 +57,7 @@ using Clock = std::chrono::steady_clock;
 int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
 
 struct Options {
-  int rooms = 0, seconds = 0, flood = 0;
+  int rooms = 0, seconds = 0, flood = 0, batchUs = -1;
   std::string relay;
 };
 
@@ -97,8 +98,9 @@ Child StartRelay(const Options& o) {
     dup2(err, 2);
     close(out[0]);
     close(out[1]);
+    std::string batch = std::to_string(o.batchUs < 0 ? 1000 : o.batchUs);
     execl(o.relay.c_str(), o.relay.c_str(), "--bind", "127.0.0.1", "--port", "0", "--max-rooms", maxRooms.c_str(),
-          static_cast<char*>(nullptr));
+          "--batch-us", batch.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(out[1]);
@@ -256,6 +258,8 @@ int main(int argc, char** argv) {
       if (!Number(v, 600, &o.seconds) || o.seconds < 1) return Refuse("--seconds must be 1 to 600, not", v);
     } else if (a == "--flood") {
       if (!Number(v, 100000, &o.flood)) return Refuse("--flood must be 0 to 100000, not", v);
+    } else if (a == "--batch-us") {
+      if (!Number(v, 10000, &o.batchUs)) return Refuse("--batch-us must be 0 to 10000, not", v);
     } else if (a == "--relay") {
       o.relay = v;
     } else {

@@ -329,6 +329,10 @@ struct Relay::State {
     c.address = ip;
     c.connectedMs = NowMs();
     enet_peer_timeout(peer, ENET_PEER_TIMEOUT_LIMIT, kTimeoutMinimumMs, kTimeoutMaximumMs);
+    // ENet's throttle drops unreliable datagrams when the round trip swells (a busy moment is
+    // enough): the relay passes on all it was given, and tells the client to send all too.
+    // The game's inputs are few and small; each one also carries those not yet acknowledged.
+    enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
     ++counts.clients;
   }
 
