@@ -6,7 +6,7 @@
 // that sends garbage datagrams as fast as asked. At the end the relay is stopped with SIGTERM
 // and the rooms told "relay stopping" are counted.
 //
-//   quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--batch-us N] [--relay PATH]
+//   quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--batch-us N] [--kill] [--relay PATH]
 #include <arpa/inet.h>
 #include <enet/enet.h>
 #include <fcntl.h>
@@ -41,14 +41,16 @@
 namespace {
 
 const char kUsage[] =
-    "usage: quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--batch-us N] [--relay PATH]\n";
+    "usage: quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--batch-us N] [--kill] [--relay PATH]\n";
 const char kHelp[] =
     "Starts quorbistane-relay (PATH, default: beside this program) on 127.0.0.1 and plays N rooms\n"
     "(1 to 2000) through it for S seconds (1 to 600), each of two bots on their own address that\n"
     "send 60 input datagrams a second each way. Prints the one-way time through the relay (p50,\n"
     "p99, max; the first second left out), the relay's CPU time as a share of one core, its memory,\n"
     "and its drops. --flood PPS adds an address sending PPS garbage datagrams a second (up to\n"
-    "100000). --batch-us N is passed to the relay. Exit status: 0 every room was paired and played; 1 not; 2 a wrong command line.\n";
+    "100000). --batch-us N is passed to the relay. --kill ends the relay with SIGKILL instead of\n"
+    "SIGTERM and tells how long the players take to see it gone (as the game's relay client\n"
+    "does: 4 to 8 s without an answer). Exit status: 0 every room was paired and played; 1 not; 2 a wrong command line.\n";
 
 constexpr int kRate = 60;
 constexpr size_t kPayload = 24;  // about an Inputs message of a few steps
@@ -58,6 +60,7 @@ int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Cl
 
 struct Options {
   int rooms = 0, seconds = 0, flood = 0, batchUs = -1;
+  bool kill = false;
   std::string relay;
 };
 
@@ -152,7 +155,7 @@ long MemoryKb(pid_t pid, const char* key) {
 struct Pair {
   ENetHost* host = nullptr;
   ENetPeer* peer[2] = {};
-  bool connected[2] = {}, paired[2] = {}, stopping[2] = {};
+  bool connected[2] = {}, paired[2] = {}, stopping[2] = {}, gone[2] = {};
   char code[net::kRoomCodeLetters + 1] = {};
   int64_t nextSendNs[2] = {};
   uint32_t seq[2] = {};
@@ -174,8 +177,10 @@ void Service(Pair& p, ENetAddress relay, Stats* stats) {
   ENetEvent e;
   while (enet_host_service(p.host, &e, 0) > 0) {
     int side = e.peer == p.peer[0] ? 0 : 1;
+    if (e.type == ENET_EVENT_TYPE_DISCONNECT) p.gone[side] = true;
     if (e.type == ENET_EVENT_TYPE_CONNECT) {
       p.connected[side] = true;
+      enet_peer_timeout(e.peer, ENET_PEER_TIMEOUT_LIMIT, 4000, 8000);
       net::RelayMessage m;
       m.type = side == 0 ? net::RelayType::Open : net::RelayType::Join;
       m.gameProtocol = net::kProtocolVersion;
@@ -249,6 +254,10 @@ int main(int argc, char** argv) {
     if (a == "--version") {
       printf("quorbistane-relay-load %s\n", TU_VERSION_STRING);
       return 0;
+    }
+    if (a == "--kill") {
+      o.kill = true;
+      continue;
     }
     if (i + 1 >= argc) return Refuse("unknown argument or missing value", a);
     const char* v = argv[++i];
@@ -377,13 +386,13 @@ int main(int argc, char** argv) {
 
   // The relay's stop: every room is told, within a moment.
   auto stopAt = Clock::now();
-  kill(relay.pid, SIGTERM);
+  kill(relay.pid, o.kill ? SIGKILL : SIGTERM);
   size_t told = 0;
-  while (Clock::now() - stopAt < std::chrono::seconds(3) && told < pairs.size()) {
+  while (Clock::now() - stopAt < std::chrono::seconds(o.kill ? 15 : 3) && told < pairs.size()) {
     for (Pair& p : pairs) Service(p, to, &stats);
     told = 0;
-    for (const Pair& p : pairs) told += p.stopping[0] && p.stopping[1];
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (const Pair& p : pairs) told += o.kill ? p.gone[0] && p.gone[1] : p.stopping[0] && p.stopping[1];
+    std::this_thread::sleep_for(std::chrono::milliseconds(o.kill ? 10 : 1));
   }
   double toldMs = std::chrono::duration<double, std::milli>(Clock::now() - stopAt).count();
   int status = 0;
@@ -409,9 +418,13 @@ int main(int argc, char** argv) {
          stats.delayUs.size());
   printf("relay cpu %.1f %% of one core (%.2f s user %.2f s system in %.1f s); memory rss %.1f MB peak %.1f MB\n",
          100.0 * cpu / wall, user, system, wall, rss / 1024.0, hwm / 1024.0);
-  printf("relay stop: %zu of %zu rooms told \"relay stopping\" in %.0f ms; exit %d\n", told, pairs.size(), toldMs,
-         WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  if (o.kill)
+    printf("relay killed: %zu of %zu rooms saw it gone on both sides in %.0f ms\n", told, pairs.size(), toldMs);
+  else
+    printf("relay stop: %zu of %zu rooms told \"relay stopping\" in %.0f ms; exit %d\n", told, pairs.size(), toldMs,
+           WIFEXITED(status) ? WEXITSTATUS(status) : -1);
   printf("relay says: %s\n", stopped.c_str());
-  bool ok = pairedRooms == pairs.size() && stats.received > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  bool ended = o.kill ? told == pairs.size() : WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  bool ok = pairedRooms == pairs.size() && stats.received > 0 && ended;
   return ok ? 0 : 1;
 }

@@ -29,7 +29,8 @@ struct RelayConfig {
   std::string bindAddress;            // "" every address; tests use "127.0.0.1"
   int maxRooms = 1000;                // the clients taken are twice this and a few more (ENet: 4095 at most)
   uint32_t aloneMs = 10 * 60 * 1000;  // a host waits this long for its joiner
-  uint32_t idleMs = 60 * 1000;        // a paired room where nothing is sent for this long ends
+  uint32_t idleMs = 30 * 60 * 1000;   // a paired room where nothing is sent for this long ends (players
+                                      // may sit on the level screen; a dead client is found by ENet in 10 s)
   uint32_t codeReuseMs = 30 * 60 * 1000;  // an ended room's code is not given out again for this long
   uint32_t batchUs = 1000;            // datagrams are taken and passed on in batches this far apart
   uint64_t seed = 0;                  // of the room codes; 0: the machine's randomness
