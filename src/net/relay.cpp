@@ -164,11 +164,28 @@ struct Relay::State {
 
   void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-  // The receive hook: every UDP datagram is charged to its address before ENet reads it.
+  // The receive hook: every UDP datagram is charged to its address before ENet reads it, and
+  // one that is no ENet datagram for a peer of this address (or a connection request) is
+  // dropped and counted here, where ENet would drop it without a word.
   static int ENET_CALLBACK Intercept(ENetHost* host, ENetEvent*) {
     State* s = current;
     if (!s) return 0;
-    return s->Charge(host->receivedAddress.host, host->receivedDataLength) ? 0 : 1;
+    if (!s->Charge(host->receivedAddress.host, host->receivedDataLength)) return 1;
+    if (ForAPeer(host)) return 0;
+    ++s->counts.garbage;
+    return 1;
+  }
+
+  static bool ForAPeer(const ENetHost* host) {
+    if (host->receivedDataLength < sizeof(ENetProtocolHeader)) return false;
+    unsigned word = unsigned{host->receivedData[0]} << 8 | host->receivedData[1];
+    if (word & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) return false;  // nobody here compresses
+    unsigned id = word & ~unsigned{ENET_PROTOCOL_HEADER_FLAG_MASK | ENET_PROTOCOL_HEADER_SESSION_MASK};
+    if (id == ENET_PROTOCOL_MAXIMUM_PEER_ID) return true;  // a connection request
+    if (id >= host->peerCount) return false;
+    const ENetPeer& peer = host->peers[id];
+    return peer.state != ENET_PEER_STATE_DISCONNECTED && peer.state != ENET_PEER_STATE_ZOMBIE &&
+           peer.address.host == host->receivedAddress.host && peer.address.port == host->receivedAddress.port;
   }
 
   bool Charge(uint32_t ip, size_t size) {

@@ -41,7 +41,8 @@ struct RelayConfig {
 struct RelayCounts {
   uint64_t roomsOpened = 0, roomsEnded = 0, refused = 0;
   uint64_t forwarded = 0, forwardedBytes = 0;
-  uint64_t garbage = 0;     // datagrams that were neither a game message nor a fitting relay message
+  uint64_t garbage = 0;     // datagrams that were no ENet datagram for a peer, nor a game message or a
+                            // fitting relay message
   uint64_t overLimit = 0;   // UDP datagrams dropped at an address's packet or byte limit
   uint64_t turnedAway = 0;  // connections refused: the relay or the address had as many as it takes
   int roomsOpen = 0, clients = 0;
