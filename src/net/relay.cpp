@@ -74,6 +74,7 @@ std::string AddressText(uint32_t host) {
 // ---- Room codes ------------------------------------------------------------------------------
 
 struct RoomCodes::State {
+  bool seeded;
   uint64_t random;
   uint32_t reuseMs;
   std::unordered_set<uint32_t> inUse;
@@ -81,6 +82,12 @@ struct RoomCodes::State {
   std::deque<std::pair<uint32_t, uint32_t>> order;  // the same, oldest first
 
   bool Free(uint32_t code) const { return !inUse.count(code) && !resting.count(code); }
+  // Unseeded, from the kernel's secure generator: the codes so far tell nothing of the next.
+  uint64_t Draw() {
+    uint64_t v = 0;
+    if (seeded || getrandom(&v, sizeof v, 0) != static_cast<ssize_t>(sizeof v)) return Mix64(&random);
+    return v;
+  }
   void Forget(uint32_t nowMs) {
     while (!order.empty() && (nowMs - order.front().second >= reuseMs || order.size() > kMaxResting)) {
       auto it = resting.find(order.front().first);
@@ -90,7 +97,8 @@ struct RoomCodes::State {
   }
 };
 
-RoomCodes::RoomCodes(uint64_t seed, uint32_t reuseMs) : s_(new State{seed, reuseMs, {}, {}, {}}) {}
+RoomCodes::RoomCodes(uint64_t seed, uint32_t reuseMs)
+    : s_(new State{seed != 0, seed ? seed : MachineSeed(), reuseMs, {}, {}, {}}) {}
 RoomCodes::~RoomCodes() = default;
 
 bool RoomCodes::Issue(uint32_t nowMs, uint32_t* code) {
@@ -98,7 +106,7 @@ bool RoomCodes::Issue(uint32_t nowMs, uint32_t* code) {
   uint32_t pick = 0;
   bool found = false;
   for (int tries = 0; tries < 64 && !found; ++tries) {
-    pick = static_cast<uint32_t>(Mix64(&s_->random) % kRoomCodeCount);
+    pick = static_cast<uint32_t>(s_->Draw() % kRoomCodeCount);
     found = s_->Free(pick);
   }
   // Only when nearly every code is taken: the next free one after the last draw.
@@ -146,7 +154,7 @@ struct Relay::State {
     uint32_t lastMs = 0;
   };
 
-  explicit State(const RelayConfig& c) : config(c), codes(c.seed ? c.seed : MachineSeed(), c.codeReuseMs) {}
+  explicit State(const RelayConfig& c) : config(c), codes(c.seed, c.codeReuseMs) {}
 
   RelayConfig config;
   RoomCodes codes;

@@ -33,7 +33,7 @@ struct RelayConfig {
                                       // may sit on the level screen; a dead client is found by ENet in 10 s)
   uint32_t codeReuseMs = 30 * 60 * 1000;  // an ended room's code is not given out again for this long
   uint32_t batchUs = 1000;            // datagrams are taken and passed on in batches this far apart
-  uint64_t seed = 0;                  // of the room codes; 0: the machine's randomness
+  uint64_t seed = 0;                  // of the room codes (tests); 0: the kernel's secure generator
   RelayLimits perAddress;
   FILE* log = stderr;                 // one line per room event; null: none
 };
@@ -48,8 +48,9 @@ struct RelayCounts {
   int roomsOpen = 0, clients = 0;
 };
 
-// The room codes in use and lately used. Codes are drawn at random (splitmix64 from the seed)
-// among those neither in use nor ended less than `reuseMs` ago.
+// The room codes in use and lately used. Codes are drawn at random among those neither in use
+// nor ended less than `reuseMs` ago: from the kernel's secure generator, or with a seed (tests)
+// from splitmix64, the same codes for the same seed.
 class RoomCodes {
  public:
   RoomCodes(uint64_t seed, uint32_t reuseMs);
