@@ -498,6 +498,8 @@ bool Relay::Start(std::string* error) {
   enet_socket_set_option(h->socket, ENET_SOCKOPT_SNDBUF, kReceiveBuffer);
   s_->clients.assign(peers, State::Client());
   s_->rooms.assign(static_cast<size_t>(c.maxRooms), State::Room());
+  s_->freeRooms.clear();
+  s_->byCode.clear();
   for (int r = c.maxRooms; r-- > 0;) s_->freeRooms.push_back(r);
   s_->lastHousekeepingMs = s_->lastForgetMs = NowMs();
   return true;
@@ -553,8 +555,12 @@ void Relay::Stop() {
     if (got > 0) s.Handle(e);
   }
   State::current = nullptr;
-  for (State::Client& c : s.clients)
+  for (State::Client& c : s.clients) {
     if (c.peer) enet_peer_disconnect_now(c.peer, 0);
+    c = State::Client();
+  }
+  s.counts.clients = 0;
+  s.addresses.clear();
   enet_host_flush(s.host);
   enet_host_destroy(s.host);
   s.host = nullptr;
