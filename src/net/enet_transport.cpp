@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "net/enet_support.h"
 #include "net/transport.h"
 
 namespace net {
@@ -71,6 +72,8 @@ BlockPool& Pool() {
 void* PoolMalloc(size_t size) { return Pool().Take(size); }
 void PoolFree(void* p) { Pool().Give(p); }
 
+}  // namespace
+
 bool StartEnet(std::string* error) {
   static std::once_flag once;
   static bool ready = false;
@@ -82,6 +85,8 @@ bool StartEnet(std::string* error) {
   if (!ready && error) *error = "cannot start the network library";
   return ready;
 }
+
+namespace {
 
 class EnetTransport final : public Transport {
  public:
