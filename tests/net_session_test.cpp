@@ -205,8 +205,8 @@ TEST_F(Session, ABadConfigurationOrMessageIsRefused) {
   EXPECT_FALSE(s->Start(c, link.EndOf(0), 0, &error));
   EXPECT_EQ(error, "the session's side must be 0 (host) or 1 (joiner), not 2");
 
-  // Inputs past what the other side can have, an ack of a step never sent, a checksum off the
-  // grid: counted and dropped, the game goes on.
+  // Inputs past what the other side can have, an ack of a step never sent, a checksum of no
+  // step: counted and dropped, the game goes on.
   NewGame(1);
   c.side = 0;
   c.record = false;
@@ -219,7 +219,7 @@ TEST_F(Session, ABadConfigurationOrMessageIsRefused) {
   m.inputs = {1, 2, 1, {}, 900};
   other.Send(net::Channel::Inputs, m);
   m.type = net::MessageType::Checksum;
-  m.checksum = {1, 31, 5};
+  m.checksum = {1, 0, 5};
   other.Send(net::Channel::Control, m);
   link.SetNow(60);
   EXPECT_EQ(s->Step(0, 60), SessionState::Playing);

@@ -1,5 +1,6 @@
-// Online versus games between two computers, both sides in this process: each side is a rollback
-// session with its own copy of the game, their messages carried by the in-process transport on
+// Online versus games between two computers, both sides in this process: each side is an online
+// match (hello, levels, then game after game, each in a rollback session) with its own copy of
+// the game, their messages carried by the in-process transport on
 // virtual time with the given round trip, jitter, loss, duplication and reordering. A side's
 // computer plays from that side's own (predicted) state; what it holds goes to the session as the
 // local input. Prints how the games went over the link: games out of sync, games cut off, the
@@ -31,6 +32,7 @@
 #include "game/playback.h"
 #include "game/settings.h"
 #include "game/snapshot.h"
+#include "net/match.h"
 #include "net/session.h"
 #include "net/transport.h"
 #include "platform/seams.h"
@@ -38,6 +40,7 @@
 
 namespace {
 
+using net::MatchPhase;
 using net::SessionState;
 
 struct Options {
@@ -51,7 +54,7 @@ struct Totals {
   uint64_t calls = 0, stalled = 0, stepsRunAgain = 0, keyChanges = 0;
   std::vector<uint32_t> depths;  // every rollback's depth
   uint64_t bytesSent[2] = {}, virtualMs = 0;
-  std::string firstDesync;
+  std::string firstDesync, firstLoss;
 };
 
 // A small generator for the games' choices, apart from the game's own.
@@ -60,109 +63,109 @@ uint32_t Mix(uint64_t* s) {
   return static_cast<uint32_t>(*s >> 11);
 }
 
-bool Over(const GameSnapshot& s) {
-  return s.game.player[0].phase == kPhaseOver || s.game.player[1].phase == kPhaseOver;
-}
+// A match between two computers over the simulated link, game after game: both sides say yes
+// to every continue question, so a match goes on until a game does not end well.
+struct Bout {
+  explicit Bout(const net::LinkConditions& c) : fake(c) {}
+  net::FakeLink fake;
+  net::Match m[2];
+  uint32_t started[2] = {0, 0};  // the game number each side last set its computers for
+  uint64_t due[2] = {0, 0};      // each side's next call, in microseconds of virtual time
+  uint8_t held[2] = {0, 0};
+  uint64_t sentBefore[2] = {0, 0};
+};
 
-// The live state set for a versus game's first step, two computers of the given strengths on its
-// fields; both sessions start from it.
-void NewGame(uint32_t seed, const int level[2]) {
-  ResetGame();
-  tuSystem::sys.sceneNo = 1;
-  tuDraw::draw.clipRect = {0, 0, 640, 480};
-  game.gameMode = kModeVersus;
-  game.difficulty[0] = game.difficulty[1] = 1;
-  game.clockMs = kCadenceClock;
-  game.random.state[0] = seed * 2654435761u;
-  game.random.state[1] = seed;
-  for (int pl = 0; pl < 2; ++pl) game.computerLevel[pl] = level[pl];
-  game.player[0].phase = game.player[1].phase = kPhaseInit;
-}
-
-// One game: both sides run on virtual time one ms at a time, a step each 16.667 ms (plus the
-// pace's hint), the joiner starting a little later. A computer's keys are read from its side's
-// state after that side's step: the step ran the computer, which drove its keys.
-bool PlayGame(const Options& o, long g, Totals* t) {
+// One game of the match `*bout` (a new match when there is none): both sides run on virtual time
+// one ms at a time, a call each 16.667 ms (plus the pace's hint while playing), the joiner a
+// little later. A computer's keys are read from its side's state after that side's step: the
+// step ran the computer, which drove its keys.
+bool PlayGame(const Options& o, long g, Totals* t, std::unique_ptr<Bout>* bout) {
   uint64_t mix = (static_cast<uint64_t>(o.seed) << 32) ^ (static_cast<uint64_t>(g) * 0x9E3779B97F4A7C15ull) ^ 1;
   for (int i = 0; i < 4; ++i) Mix(&mix);
   int level[2] = {static_cast<int>(Mix(&mix) % kComputerLevels), static_cast<int>(Mix(&mix) % kComputerLevels)};
-  int delay = 2 + static_cast<int>(o.rttMs / 2 / 17);  // half the round trip in steps, 2..5
-  if (delay > 5) delay = 5;
-  NewGame(Mix(&mix) | 1, level);
-
-  net::LinkConditions c;
-  c.roundTripMs = static_cast<uint32_t>(o.rttMs);
-  c.jitterMs = static_cast<uint32_t>(o.jitterMs);
-  c.loss = o.loss, c.duplicate = o.dup, c.reorder = o.reorder;
-  c.seed = mix;
-  net::FakeLink fake(c);
-  net::TransportLink ends[2] = {net::TransportLink(fake.End(0)), net::TransportLink(fake.End(1))};
-  auto s = std::make_unique<net::Session[]>(2);
-  for (int side = 0; side < 2; ++side) {
-    net::SessionConfig config;
-    config.side = side;
-    config.inputDelay = delay;
-    config.record = false;
-    config.ownState = true;
-    std::string error;
-    if (!s[side].Start(config, ends[side], fake.Now(), &error)) {
-      fprintf(stderr, "quorbistane-netbots: game %ld did not start: %s\n", g + 1, error.c_str());
-      return false;
+  if (!*bout) {
+    net::LinkConditions c;
+    c.roundTripMs = static_cast<uint32_t>(o.rttMs);
+    c.jitterMs = static_cast<uint32_t>(o.jitterMs);
+    c.loss = o.loss, c.duplicate = o.dup, c.reorder = o.reorder;
+    c.seed = mix;
+    *bout = std::make_unique<Bout>(c);
+    for (int side = 0; side < 2; ++side) {
+      net::Match& m = (*bout)->m[side];
+      m.SetRecording(false);
+      m.SetOwnState(true);
+      m.SetSeed((static_cast<uint64_t>(Mix(&mix)) << 32) | Mix(&mix));
+      m.Use((*bout)->fake.End(side), side);
     }
   }
-  uint64_t due[2] = {0, 1000ull * (Mix(&mix) % 50)};
-  uint8_t held[2] = {0, 0};
-  uint32_t overAt[2] = {0, 0};
+  Bout& b = **bout;
+  net::Match* m = b.m;
+  // Into the game: both choose the middle difficulty in a new match, and say yes in a going one.
+  uint32_t game = m[0].GameNumber() + 1;
+  auto bothIn = [&] { return m[0].GameNumber() == game && m[1].GameNumber() == game; };
+  auto anyEnded = [&] { return m[0].Phase() == MatchPhase::Ended || m[1].Phase() == MatchPhase::Ended; };
+  auto over = [&] { return bothIn() && m[0].Phase() == MatchPhase::Continue && m[1].Phase() == MatchPhase::Continue; };
   const uint32_t maxSteps = static_cast<uint32_t>(o.steps);
-  auto ended = [&] { return s[0].State() == SessionState::Ended || s[1].State() == SessionState::Ended; };
-  // A game is done once both sides have seen its end and confirmed two checks past it, so that
-  // the end itself is compared.
-  auto done = [&] {
-    for (int side = 0; side < 2; ++side)
-      if (overAt[side] == 0 || s[side].ConfirmedSteps() < overAt[side] + 2 * net::Session::kChecksumEvery) return false;
-    return true;
-  };
-  uint64_t now = 0;
-  for (; !ended() && !done() && (s[0].CurrentStep() < maxSteps || s[1].CurrentStep() < maxSteps); ++now) {
-    fake.Advance(1);
+  auto tooLong = [&] { return bothIn() && m[0].Game().CurrentStep() >= maxSteps && m[1].Game().CurrentStep() >= maxSteps; };
+  uint64_t startMs = b.fake.Now();
+  for (int side = 0; side < 2; ++side) {
+    if (m[side].Phase() == MatchPhase::Continue) m[side].AnswerContinue(true);
+    b.due[side] = startMs * 1000ull + (side == 1 ? 1000ull * (Mix(&mix) % 50) : 0);
+    b.sentBefore[side] = b.fake.End(side).BytesSent();
+  }
+  while (!anyEnded() && !over() && !tooLong() && (bothIn() || b.fake.Now() - startMs < 20000)) {
+    b.fake.Advance(1);
     for (int side = 0; side < 2; ++side) {
-      if (now * 1000 < due[side] || s[side].State() == SessionState::Ended) continue;
-      net::SessionStats before = s[side].Stats();
-      SessionState state = s[side].Step(held[side], fake.Now());
-      due[side] += 16667 + 1000ull * static_cast<unsigned>(s[side].ExtraMsPerStep());
+      net::Match& s = m[side];
+      if (b.fake.Now() * 1000ull < b.due[side] || s.Phase() == MatchPhase::Ended) continue;
+      b.due[side] += 16667;
+      if (s.Phase() != MatchPhase::Playing || s.GameNumber() != game) {
+        if (s.Poll(b.fake.Now()) == MatchPhase::Levels) s.ChooseLevel(1);
+        continue;
+      }
+      if (b.started[side] != game) {
+        // The computers play both fields in each side's copy, the same on both sides.
+        b.started[side] = game;
+        for (int pl = 0; pl < 2; ++pl) s.Game().KeptState().game.computerLevel[pl] = level[pl];
+        b.held[side] = 0;
+      }
+      net::SessionStats before = s.Game().Stats();
+      SessionState state = s.Step(b.held[side], b.fake.Now());
+      b.due[side] += 1000ull * static_cast<unsigned>(s.Game().ExtraMsPerStep());
       ++t->calls;
       if (state == SessionState::Stalled || state == SessionState::Waiting) ++t->stalled;
-      const net::SessionStats& after = s[side].Stats();
+      const net::SessionStats& after = s.Game().Stats();
       if (after.rollbacks != before.rollbacks) t->depths.push_back(after.stepsRunAgain - before.stepsRunAgain);
       // The side's own state after its step holds the keys its computer drives.
-      Restore(s[side].KeptState());
+      Restore(s.Game().KeptState());
       uint8_t nowHeld = ReadInput().held[side];
-      if (nowHeld != held[side]) ++t->keyChanges;
-      held[side] = nowHeld;
-      if (overAt[side] == 0 && Over(s[side].KeptState())) overAt[side] = s[side].CurrentStep();
+      if (nowHeld != b.held[side]) ++t->keyChanges;
+      b.held[side] = nowHeld;
     }
   }
   ReleaseComputerKeys();
   ++t->games;
-  t->virtualMs += now;
+  t->virtualMs += b.fake.Now() - startMs;
   for (int side = 0; side < 2; ++side) {
-    t->bytesSent[side] += fake.End(side).BytesSent();
-    t->stepsRunAgain += s[side].Stats().stepsRunAgain;
+    t->bytesSent[side] += b.fake.End(side).BytesSent() - b.sentBefore[side];
+    t->stepsRunAgain += m[side].Game().Stats().stepsRunAgain;
   }
-  if (ended()) {
-    const std::string& why = s[0].State() == SessionState::Ended ? s[0].EndReason() : s[1].EndReason();
+  if (anyEnded()) {
+    const std::string& why = m[0].Phase() == MatchPhase::Ended ? m[0].EndReason() : m[1].EndReason();
     if (why.rfind("out of sync", 0) == 0) {
       ++t->desyncs;
-      if (t->firstDesync.empty())
-        t->firstDesync = "game " + std::to_string(g + 1) + ": " + why;
+      if (t->firstDesync.empty()) t->firstDesync = "game " + std::to_string(g + 1) + ": " + why;
     } else {
       ++t->lost;
+      if (t->firstLoss.empty()) t->firstLoss = "game " + std::to_string(g + 1) + ": " + why;
     }
-  } else if (done()) {
+  } else if (over()) {
     ++t->finished;
+    return true;  // the match goes on to its next game
   } else {
     ++t->unfinished;
   }
+  bout->reset();
   return true;
 }
 
@@ -266,9 +269,10 @@ int main(int argc, char** argv) {
 
   double cpu0 = CpuSeconds();
   Totals t;
+  std::unique_ptr<Bout> bout;
   sim::Progress progress("quorbistane-netbots", o.games, 3.0, "game", 1);
   for (long g = 0; g < o.games; ++g) {
-    if (!PlayGame(o, g, &t)) return 1;
+    if (!PlayGame(o, g, &t, &bout)) return 1;
     progress.Frame(g + 1);
   }
   double cpu = CpuSeconds() - cpu0;
@@ -293,6 +297,7 @@ int main(int argc, char** argv) {
          seconds > 0 ? static_cast<double>(t.bytesSent[0]) / seconds : 0.0,
          seconds > 0 ? static_cast<double>(t.bytesSent[1]) / seconds : 0.0);
   printf("cpu time: %.2f s\n", cpu);
+  if (!t.firstLoss.empty()) printf("first lost: %s\n", t.firstLoss.c_str());
   if (t.desyncs) {
     fprintf(stderr, "quorbistane-netbots: out of sync (first: %s)\n", t.firstDesync.c_str());
     return 1;

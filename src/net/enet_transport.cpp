@@ -2,6 +2,7 @@
 // sequenced (ENet drops a plain unreliable packet older than the newest one on its channel).
 #include <enet/enet.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@ constexpr size_t kChannels = 2;
 constexpr size_t kMaxDatagram = sizeof(Event::data);
 // A peer that has answered nothing for this long is given up (ENet's own default is 30 s).
 constexpr enet_uint32 kTimeoutMinimumMs = 5000, kTimeoutMaximumMs = 10000;
+constexpr int kCloseLingerMs = 200;
 
 // ENet allocates a few small blocks for every datagram: the packet and its data, the command
 // queued to send or received, the acknowledgement. Those come from a fixed pool of blocks, so that
@@ -123,7 +125,22 @@ class EnetTransport final : public Transport {
 
   void Close() override {
     if (!host_) return;
-    if (peer_) enet_peer_disconnect_now(peer_, 0);  // one unacknowledged goodbye, then gone
+    if (peer_ && connected_) {
+      // What was queued (a last message) is delivered first, then the goodbye, both waited for
+      // a moment at most: a peer that is gone costs a fifth of a second.
+      enet_peer_disconnect_later(peer_, 0);
+      ENetEvent e;
+      auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLingerMs);
+      bool gone = false;
+      while (!gone && std::chrono::steady_clock::now() < until) {
+        int got = enet_host_service(host_, &e, 5);
+        if (got > 0 && e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
+        gone = got < 0 || (got > 0 && e.type == ENET_EVENT_TYPE_DISCONNECT && e.peer == peer_);
+      }
+      if (!gone) enet_peer_disconnect_now(peer_, 0);
+    } else if (peer_) {
+      enet_peer_disconnect_now(peer_, 0);
+    }
     Count();
     enet_host_destroy(host_);
     host_ = nullptr;

@@ -43,6 +43,9 @@ class Match {
   // Keep each game's replay (default on); `ownState` as in SessionConfig (two matches in one
   // process).
   void SetRecording(bool on);
+  // The host's seeds for its games follow from `seed` (tests and tools: the same games again);
+  // by default from the machine's randomness.
+  void SetSeed(uint64_t seed) { seedState_ = seed; }
   void SetOwnState(bool on);
 
   int Side() const { return side_; }
@@ -90,11 +93,14 @@ class Match {
  private:
   class Link;
   void Send(const Message& m);
+  void SendHello();
   void End(const std::string& reason);
-  void TakeControl(const Message& m, uint32_t nowMs);
+  void Lost();
+  void TakeControl(const Message& m);
   void TakeHello(const Hello& h);
   void StartGame(const Start& s, uint32_t nowMs);
   void HostStarts(uint32_t nowMs);
+  void Advance(uint32_t nowMs);
   void CheckGameOver();
 
   std::unique_ptr<Transport> owned_;
@@ -107,13 +113,16 @@ class Match {
   std::string version_, otherVersion_;
   uint64_t ruleHash_ = 0;
   bool record_ = true, ownState_ = false;
-  bool connected_ = false, helloSent_ = false;
+  bool helloSent_ = false, helloTaken_ = false, otherLeft_ = false;
   int level_[2] = {-1, -1};
   bool levelSent_ = false;
   int myAnswer_ = -1, otherAnswer_ = -1;
-  Start start_;
+  Start start_;                 // the game running or last run (game 0 before the first)
+  bool pendingStart_ = false;   // a joiner's next start, taken after the call that read it
+  Start nextStart_;
   uint32_t gameOverStep_ = kNoStep;
-  uint32_t lastHeardMs_ = 0;
+  GameSnapshot overState_;      // the confirmed state at the game's end
+  uint32_t now_ = 0, lastHeardMs_ = 0, lastHelloMs_ = 0, startedMs_ = 0;
   bool clockSet_ = false;
   uint64_t seedState_ = 0;
 };

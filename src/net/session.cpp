@@ -39,6 +39,11 @@ bool Session::Start(const SessionConfig& c, MessageLink& link, uint32_t nowMs, s
   rollbackFrom_ = kNoStep;
   for (int i = 0; i < kInputRing; ++i) local_[i] = remote_[i] = used_[i] = 0;
   mineCount_ = theirsCount_ = 0;
+  for (Check& c : mine_) c = Check{};
+  for (Check& c : theirs_) c = Check{};
+  for (bool& o : over_) o = false;
+  gameOverStep_ = kNoStep;
+  lastCompared_ = 0;
   lastMessageMs_ = lastInputMs_ = nowMs;
   stats_ = SessionStats{};
   saved_ = false;
@@ -94,14 +99,20 @@ void Session::End(const std::string& reason) {
   endReason_ = reason;
 }
 
-SessionState Session::Step(uint8_t localHeld, uint32_t nowMs) {
-  if (state_ == SessionState::Ended) return state_;
-  Enter();
+// The part of a call shared by Step and Poll: the other side's messages, the steps a corrected
+// prediction changed, confirmation and the time-out. False once the session has ended.
+bool Session::Update(uint32_t nowMs) {
   Receive(nowMs);
   if (state_ != SessionState::Ended && rollbackFrom_ < step_) RollBack();
   if (state_ != SessionState::Ended) Confirm();
   if (state_ != SessionState::Ended && Since(nowMs, lastMessageMs_) >= kTimeoutMs) End(kLost);
-  if (state_ != SessionState::Ended) {
+  return state_ != SessionState::Ended;
+}
+
+SessionState Session::Step(uint8_t localHeld, uint32_t nowMs) {
+  if (state_ == SessionState::Ended) return state_;
+  Enter();
+  if (Update(nowMs)) {
     if (step_ - confirmed_ >= static_cast<uint32_t>(kMaxAhead)) {
       state_ = Since(nowMs, lastInputMs_) >= kWaitingMs ? SessionState::Waiting : SessionState::Stalled;
     } else {
@@ -116,6 +127,29 @@ SessionState Session::Step(uint8_t localHeld, uint32_t nowMs) {
   }
   Leave();
   return state_;
+}
+
+SessionState Session::Poll(uint32_t nowMs) {
+  if (state_ == SessionState::Ended) return state_;
+  Enter();
+  if (Update(nowMs)) SendInputs();
+  Leave();
+  return state_;
+}
+
+bool Session::ConfirmedState(uint32_t steps, GameSnapshot* out) const {
+  if (steps > confirmed_) return false;
+  if (steps == step_) {
+    if (config_.ownState)
+      *out = live_;
+    else
+      Snapshot(*out);
+    return true;
+  }
+  // The state before step `steps`, kept while no later step has taken its place.
+  if (steps >= step_ || step_ - steps > static_cast<uint32_t>(kSnapshots)) return false;
+  *out = ring_[steps % kSnapshots];
+  return true;
 }
 
 void Session::Receive(uint32_t nowMs) {
@@ -156,7 +190,8 @@ void Session::TakeInputs(const Inputs& in, uint32_t nowMs) {
 
 void Session::TakeChecksum(const Checksum& c) {
   if (c.game != config_.game) return;
-  if (c.step == 0 || c.step % kChecksumEvery != 0) {
+  // Every 30th step, and the step that decided the game (which need not be one of them).
+  if (c.step == 0) {
     ++stats_.messagesRefused;
     return;
   }
@@ -174,6 +209,7 @@ void Session::Compare() {
         return;
       }
       ++stats_.checksumsCompared;
+      if (m.steps > lastCompared_) lastCompared_ = m.steps;
       m.steps = t.steps = 0;
       break;
     }
@@ -189,6 +225,7 @@ void Session::RunStep(uint32_t s) {
   running_ = s;
   GameStep();
   digests_[s % kDigestRing] = ReplayDigest();
+  over_[s % kDigestRing] = game.resultStep != 0;
 }
 
 void Session::RollBack() {
@@ -210,7 +247,11 @@ void Session::Confirm() {
   uint32_t upto = remoteNext_ < step_ ? remoteNext_ : step_;
   while (confirmed_ < upto) {
     uint32_t steps = ++confirmed_;
-    if (steps % kChecksumEvery != 0) continue;
+    // The first step after which the outcome stands is compared too: no outcome is shown from
+    // a state the other side does not share.
+    bool decided = gameOverStep_ == kNoStep && over_[(steps - 1) % kDigestRing];
+    if (decided) gameOverStep_ = steps;
+    if (steps % kChecksumEvery != 0 && !decided) continue;
     uint64_t digest = digests_[(steps - 1) % kDigestRing];
     mine_[mineCount_++ % kChecks] = {steps, digest};
     Message m;

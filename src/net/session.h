@@ -36,7 +36,7 @@ class TransportLink : public MessageLink {
 
  private:
   Transport& transport_;
-  int refused_ = 0;
+  int refused_ = 0, nextTold_ = 1;
 };
 
 struct SessionConfig {
@@ -109,6 +109,8 @@ class Session {
   // The first confirmed step after which the game's outcome was decided (its result begun), or
   // kNoStep: the same on both sides.
   uint32_t GameOverStep() const { return gameOverStep_; }
+  // Whether both sides' digests of the state at GameOverStep were compared and agree.
+  bool GameOverChecked() const { return gameOverStep_ != kNoStep && lastCompared_ >= gameOverStep_; }
   const SessionStats& Stats() const { return stats_; }
   int Side() const { return config_.side; }
   // This side's state between its calls (ownState), e.g. for a test to change it.
@@ -120,6 +122,7 @@ class Session {
   static constexpr int kChecks = 8;
 
   static StepInput Source(uint32_t step, void* context);
+  bool Update(uint32_t nowMs);
   void Receive(uint32_t nowMs);
   void TakeInputs(const Inputs& in, uint32_t nowMs);
   void TakeChecksum(const Checksum& c);
@@ -154,6 +157,7 @@ class Session {
   uint64_t digests_[kDigestRing] = {};  // after step s (steps s+1) at s % kDigestRing
   bool over_[kDigestRing] = {};         // the game's outcome decided after step s
   uint32_t gameOverStep_ = kNoStep;
+  uint32_t lastCompared_ = 0;  // the latest step whose digests agreed
   GameSnapshot live_;
 
   struct Check {

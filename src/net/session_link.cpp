@@ -2,6 +2,8 @@
 // that carries the messages itself needs no encoding.
 #include "net/session.h"
 
+#include <cstdio>
+
 namespace net {
 
 void TransportLink::Send(Channel channel, const Message& m) {
@@ -21,7 +23,14 @@ bool TransportLink::Receive(Message* m, bool* lost) {
       case Event::Received: {
         const char* why = nullptr;
         if (Decode(e.data, e.size, m, &why)) return true;
-        ++refused_;  // a datagram that is no message of ours: dropped
+        // A datagram that is no message of ours: dropped, and told now and then (the first,
+        // the tenth, the hundredth...), so that a flood of them fills no log.
+        ++refused_;
+        if (refused_ >= nextTold_) {
+          fprintf(stderr, "quorbistane: dropped a datagram that is no message of the game (%s); %d so far\n", why,
+                  refused_);
+          nextTold_ *= 10;
+        }
         break;
       }
     }

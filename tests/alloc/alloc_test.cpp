@@ -27,6 +27,7 @@
 #include "game/snapshot.h"
 #include "platform/audio.h"
 #include "game/playback.h"
+#include "net/match.h"
 #include "net/session.h"
 #include "net/transport.h"
 #include "../net_test_link.h"
@@ -275,43 +276,56 @@ int main() {
   if (mixAllocs != 0) return Fail("the mixer allocated");
   if (rollbackAllocs != 0) return Fail("saving, checking, stepping again or restoring allocated");
 
-  // An online versus game of two rollback sessions in this process, over a link of 100 ms round
-  // trip with jitter and loss: after the first 300 steps, 3000 steps of each side allocate nothing.
+  // An online match of two sides in this process, over the in-process transport at 100 ms round
+  // trip with jitter, loss, duplication and reordering: the hello, the levels and the game's
+  // start may allocate, and so may the start of the next game after a top-out (both say yes);
+  // after the first 300 steps, 3000 steps of each side allocate nothing.
   for (int vk = 0; vk < 256; ++vk) SetKey(vk, false);
   RecordReplaysTo("", "");
-  game.gameMode = kModeVersus;
-  game.resultStep = 0;
-  ResetRound();
-  game.player[0].phase = game.player[1].phase = kPhaseInit;
-  static net_test::Link link({100, 20, 5, 11});
-  static net::Session sessions[2];
+  net::LinkConditions conditions;
+  conditions.roundTripMs = 100, conditions.jitterMs = 20, conditions.loss = 0.05;
+  conditions.duplicate = conditions.reorder = 0.01, conditions.seed = 11;
+  static net::FakeLink fake(conditions);
+  static net::Match matches[2];
   net_test::Keys keys[2] = {net_test::Keys(1), net_test::Keys(2)};
   for (int side = 0; side < 2; ++side) {
-    net::SessionConfig c;
-    c.side = side;
-    c.record = side == 0;
-    c.ownState = true;
-    std::string error;
-    if (!sessions[side].Start(c, link.EndOf(side), 0, &error)) return Fail(error.c_str());
+    matches[side].SetRecording(side == 0);
+    matches[side].SetOwnState(true);
+    matches[side].SetSeed(5);
+    matches[side].Use(fake.End(side), side);
   }
   long sessionAllocs = 0;
-  for (uint32_t ms = 0; sessions[1].CurrentStep() < 3300; ++ms) {
-    link.SetNow(ms);
+  uint32_t steps[2] = {0, 0}, rollbacks = 0;
+  for (uint32_t ms = 1; steps[1] < 3300; ++ms) {
+    fake.Advance(1);
+    if ((ms * 60 / 1000) == ((ms - 1) * 60 / 1000)) continue;  // 60 steps a second
     for (int side = 0; side < 2; ++side) {
-      if ((ms * 60 / 1000) == ((ms - 1) * 60 / 1000) && ms != 0) continue;  // 60 steps a second
-      bool counted = sessions[side].CurrentStep() >= 300;
+      net::Match& m = matches[side];
+      if (m.Phase() != net::MatchPhase::Playing) {
+        if (m.Poll(fake.Now()) == net::MatchPhase::Levels) m.ChooseLevel(0);
+        if (m.Phase() == net::MatchPhase::Continue) {
+          rollbacks += m.Game().Stats().rollbacks;
+          m.AnswerContinue(true);
+        }
+        if (m.Phase() == net::MatchPhase::Ended) return Fail(m.EndReason().c_str());
+        continue;
+      }
+      bool counted = steps[side] >= 300 && m.Game().CurrentStep() > 0;
       allocations = 0;
       counting = counted;
-      net::SessionState st = sessions[side].Step(keys[side].Next(), ms);
+      uint32_t before = m.Game().CurrentStep();
+      net::SessionState st = m.Step(keys[side].Next(), fake.Now());
       counting = false;
+      steps[side] += m.Game().CurrentStep() - before;
       sessionAllocs += allocations;
-      if (st == net::SessionState::Ended) return Fail(sessions[side].EndReason().c_str());
+      if (st == net::SessionState::Ended) return Fail(m.EndReason().c_str());
     }
     if (ms > 600000) return Fail("the online game did not get on");
   }
-  printf("online: %u and %u steps, %u rollbacks: %ld allocations\n", sessions[0].CurrentStep(),
-         sessions[1].CurrentStep(), sessions[0].Stats().rollbacks + sessions[1].Stats().rollbacks, sessionAllocs);
-  if (sessions[0].Stats().rollbacks == 0) return Fail("the online game never went back");
+  for (const net::Match& m : matches) rollbacks += m.Game().Stats().rollbacks;
+  printf("online: %u and %u steps in %u games, %u rollbacks: %ld allocations\n", steps[0], steps[1],
+         matches[1].GameNumber(), rollbacks, sessionAllocs);
+  if (rollbacks == 0) return Fail("the online game never went back");
   if (sessionAllocs != 0) return Fail("steps of an online game allocated");
 
   // Two ENet ends on 127.0.0.1, connected: 300 datagrams each way on both channels, every one
