@@ -67,8 +67,11 @@ TEST(OnlineAddress, TheMachinesAddressesEndWithTheLoopback) {
   std::vector<std::string> a = online::LocalAddresses();
   ASSERT_FALSE(a.empty());
   EXPECT_EQ(a.back().rfind("127.", 0), 0u) << a.back();
-  for (size_t i = 0; i + 1 < a.size(); ++i)
-    if (a[i].rfind("127.", 0) == 0) EXPECT_EQ(a[i + 1].rfind("127.", 0), 0u) << "loopback before " << a[i + 1];
+  for (size_t i = 0; i + 1 < a.size(); ++i) {
+    if (a[i].rfind("127.", 0) == 0) {
+      EXPECT_EQ(a[i + 1].rfind("127.", 0), 0u) << "loopback before " << a[i + 1];
+    }
+  }
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ void ReadOthers(Settings& s) {
     if (AddressCharsValid(*v))
       s.joinAddress = *v;
     else
-      file.Report("join_address", "is not an address (letters, digits, '.', '-' and ':', 60 at most): it is not offered");
+      file.Report("join_address", "\"" + *v + "\" is not an address (letters, digits, '.', '-' and ':', 60 at most): it is not offered");
   }
   if (const std::string* v = file.Get("scaling")) {
     if (SameText(*v, "whole"))

@@ -223,7 +223,7 @@ constexpr LevelItem kLevelItems[4] = {
     {251, 334, 0, 242, 144, 280, 144, 590},
     {253, 384, 159, 416, 298, 457, 139, 593},
 };
-const char* const kLevelNames[4] = {"EASY", "NORMAL", "HARD", "HIDDEN"};
+const char* const kLevelNames[3] = {"EASY", "NORMAL", "HARD"};
 
 void LevelsPage() {
   Backdrop();
@@ -237,18 +237,17 @@ void LevelsPage() {
   int font = assets.fontSprite;
   char line[120];
   if (!st.chosen) {
-    if (st.cursor >= 0 && st.cursor < 4) {
-      const LevelItem& it = kLevelItems[st.cursor];
-      gameout::Draw(it.x, it.y, font, 0, 552, it.hiRight, it.hiBottom);
-    }
+    const LevelItem& hi = kLevelItems[st.cursor];
+    gameout::Draw(hi.x, hi.y, font, 0, 552, hi.hiRight, hi.hiBottom);
     for (const LevelItem& it : kLevelItems) gameout::Draw(it.x, it.y, font, it.left, it.top, it.right, it.bottom);
     Keys& k = st.keys;
+    // Easy, Normal, Hard and back: an online game has no hidden level.
     if (Pressed(k.up)) {
-      if (--st.cursor < 0) st.cursor = 4;
+      st.cursor = (st.cursor + 3) % 4;
       gameout::Play(assets.buttonSound);
     }
     if (Pressed(k.down)) {
-      if (++st.cursor > 4) st.cursor = 0;
+      st.cursor = (st.cursor + 1) % 4;
       gameout::Play(assets.buttonSound);
     }
     if (Pressed(k.confirm)) {
@@ -257,18 +256,18 @@ void LevelsPage() {
         ToTitle();
         return;
       }
-      m.ChooseLevel(st.cursor == 4 ? 3 : st.cursor);
+      m.ChooseLevel(st.cursor);
       st.chosen = true;
     }
   } else {
     Box(200, 240, 600, 330);
     int mine = m.Level(side);
-    snprintf(line, sizeof line, "you: %s", mine >= 0 && mine <= 3 ? kLevelNames[mine] : "?");
+    snprintf(line, sizeof line, "you: %s", mine >= 0 && mine <= 2 ? kLevelNames[mine] : "?");
     PageText(200, 248, 600, 274, line, kCream, tuDraw::kAlignCentre, 20);
     PageText(200, 286, 600, 310, "waiting for the other player to choose...", kPale, tuDraw::kAlignCentre, 14);
   }
   int other = m.Level(1 - side);
-  if (other >= 0 && other <= 3) {
+  if (other >= 0 && other <= 2) {
     snprintf(line, sizeof line, "the other player (%s) chose %s", side == 0 ? "2P" : "1P", kLevelNames[other]);
     Text(440, 460, line, kPale, 13);
   } else if (!m.OtherVersion().empty()) {
