@@ -64,7 +64,17 @@ void PollKeys() {
   tuSystem::GetKey(BoundKey(0, kActTurnCcw), &k.back);
 }
 
+// The other side depends on this one's steps and answers: an online window runs on while it is
+// behind another or minimised.
+void RunInactive(bool on) {
+  if (on)
+    tuSystem::sys.configFlags |= tuSystem::kConfigRunInactive;
+  else
+    tuSystem::sys.configFlags &= ~tuSystem::kConfigRunInactive;
+}
+
 void Enter(Page p) {
+  RunInactive(p != Page::Off);
   st.page = p;
   st.since = Now();
   st.cursor = 0;
@@ -85,6 +95,7 @@ void ToTitle() {
   BackToMenu(0);
   game.gameMode = kModeOnline;
   st.page = Page::Off;
+  RunInactive(false);
 }
 
 void EndMatch(const std::string& reason) {
@@ -343,10 +354,16 @@ void Follow() {
       EndMatch(m.EndReason());
       break;
     case net::MatchPhase::Levels:
-      if (st.page == Page::Host || st.page == Page::Connecting) Enter(Page::Levels);
+      if (st.page == Page::Host || st.page == Page::Connecting) {
+        fprintf(stderr, "quorbistane: connected to the other player (%s), side %d\n", m.OtherVersion().c_str(),
+                m.Side() + 1);
+        Enter(Page::Levels);
+      }
       break;
     case net::MatchPhase::Playing:
       if (st.page != Page::Playing) {
+        fprintf(stderr, "quorbistane: online game %u starts: Easy, Normal or Hard %d and %d\n", m.GameNumber(),
+                m.Level(0), m.Level(1));
         StopMusic();
         Enter(Page::Playing);
       }
@@ -521,6 +538,8 @@ bool StartHost(uint16_t port) {
     return false;
   }
   st.status.clear();
+  // Told on standard error too: a host started from a terminal (or a script) learns the port.
+  fprintf(stderr, "quorbistane: hosting an online game on port %u\n", m->Port());
   st.match = std::move(m);
   Enter(Page::Host);
   return true;
