@@ -343,6 +343,7 @@ void Follow() {
   net::Match& m = *st.match;
   switch (m.Phase()) {
     case net::MatchPhase::Ended:
+      if (st.page == Page::Ended) break;
       if (st.page == Page::Playing) {
         if (m.EndReason().rfind("out of sync", 0) == 0) {
           KeepDesyncReport(m);
