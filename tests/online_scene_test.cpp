@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "file_support.h"
+#include "game/playback.h"
 #include "game_support.h"
 #include "net/match.h"
 #include "online/online.h"
@@ -129,6 +130,29 @@ TEST_F(OnlineScene, ANoEndsTheMatchOnBothSides) {
   for (int i = 0; i < 60; ++i) Frame();
   EXPECT_EQ(other.Phase(), MatchPhase::Ended);
   EXPECT_EQ(other.EndReason(), "the other player said no");
+}
+
+// A desync stops the game, says at which step, and leaves this side's state dump in the replays
+// folder for a report.
+TEST_F(OnlineScene, ADesyncStopsTheGameAndKeepsAStateDump) {
+  file_support::Folder dir;
+  RecordReplaysTo(dir.File(""), "");
+  ASSERT_TRUE(RunUntil(Page::Levels, 200));
+  Tap(vk::X);
+  other.ChooseLevel(0);
+  ASSERT_TRUE(RunUntil(Page::Playing, 200));
+  for (int i = 0; i < 20; ++i) Frame();
+  other.Game().KeptState().game.player[1].score += 10;  // the other side's game goes its own way
+  ASSERT_TRUE(RunUntil(Page::Ended, 400));
+  RecordReplaysTo("", "");
+  const std::string& reason = online::CurrentMatch()->EndReason();
+  EXPECT_EQ(reason.rfind("out of sync at step ", 0), 0u) << reason;
+  const std::string& dump = online::DesyncReport();
+  ASSERT_EQ(dump.rfind(dir.File("desync-"), 0), 0u) << dump;
+  std::ifstream in(dump);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.rfind("# " + reason + "; side 1", 0), 0u) << first;
 }
 
 TEST(OnlineStateDump, NamesTheFieldsOfBothPlayersAndTheirCells) {
