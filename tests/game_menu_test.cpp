@@ -63,7 +63,7 @@ TEST_F(Menu, TheOnlineItemComesBetweenTheSmallRowAndQuitAndOpensOnlinePlay) {
   game.gameMode = kModeHowTo;
   Tap(vk::Down);
   EXPECT_EQ(game.gameMode, kModeOnline);
-  EXPECT_GE(FindDraw(472, 393, kFont, 0, 552), 0);  // its highlight
+  EXPECT_GE(FindDraw(470, 393, kFont, 0, 552), 0);  // its highlight
   EXPECT_LT(FindDraw(175, 380, kFont, 0, 552), 0);  // none under quit
   Tap(vk::Down);
   EXPECT_EQ(game.gameMode, kModeQuit);

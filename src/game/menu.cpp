@@ -134,7 +134,7 @@ void StartGame(int computer) {
 // The ONLINE item, drawn in the small row's style beside the quit item, when the program has
 // online play. Its place in the cursor's order is between the small row and quit, so the
 // other items keep their order and numbers.
-constexpr MenuItem kOnlineItem = {472, 393, 0, 0, 0, 0, 76, 573};
+constexpr MenuItem kOnlineItem = {470, 393, 0, 0, 0, 0, 84, 573};
 
 bool OnlineItemShown() { return InstalledOnline().open != nullptr; }
 
@@ -153,7 +153,7 @@ int NextMode(int mode, int dir) {
 void DrawOnlineItem(bool highlighted) {
   const MenuItem& it = kOnlineItem;
   if (highlighted) gameout::Draw(it.x, it.y, assets.fontSprite, 0, 552, it.hiRight, it.hiBottom);
-  PageText(it.x, it.y + 1, it.x + it.hiRight, it.hiBottom - 552 + it.y, "ONLINE", 0xFFEEE6, tuDraw::kAlignCentre, 15);
+  PageText(it.x, it.y + 1, it.x + it.hiRight, it.hiBottom - 552 + it.y, "ONLINE", 0xFFEEE6, tuDraw::kAlignCentre, 16);
 }
 
 void ModeLevel() {

@@ -211,7 +211,7 @@ void JoinPage() {
     else
       st.typed.pop_back();
   }
-  tuDraw::Rect(110, 296, 530, 326, 0xC8E6FF, 0x2A0E14, 1);
+  tuDraw::Rect(110, 296, 530, 326, 0x2A0E14, 0xC8E6FF, 1);
   bool caret = (Now() / 500) % 2 == 0;
   Text(300, 324, st.typed + (caret ? "_" : " "), kCream, 18);
   Text(340, 360, "Enter: connect     Backspace on an empty line: back", kPale, 12);
