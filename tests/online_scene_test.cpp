@@ -10,6 +10,7 @@
 
 #include "file_support.h"
 #include "game/playback.h"
+#include "game/replay.h"
 #include "game_support.h"
 #include "net/match.h"
 #include "online/online.h"
@@ -27,10 +28,9 @@ class OnlineScene : public GameTest {
     c.roundTripMs = 40, c.jitterMs = 5, c.loss = 0.02, c.seed = 9;
     fake = std::make_unique<net::FakeLink>(c);
     auto mine = std::make_unique<net::Match>();
-    for (net::Match* m : {mine.get(), &other}) {
-      m->SetRecording(false);
-      m->SetOwnState(true);  // two matches in one process
-    }
+    // Two matches in one process: each keeps its own state, and only this window's records.
+    for (net::Match* m : {mine.get(), &other}) m->SetOwnState(true);
+    other.SetRecording(false);
     mine->Use(fake->End(0), 0);
     other.Use(fake->End(1), 1);
     online::UseMatch(std::move(mine), Page::Host);
@@ -113,8 +113,11 @@ TEST_F(OnlineScene, LevelsAGameItsOutcomeTheNextGameAndTheOtherLeaving) {
   EXPECT_EQ(tuSystem::sys.configFlags & tuSystem::kConfigRunInactive, 0u);
 }
 
-// The continue question answered no ends the match on both sides, and both go to the title.
-TEST_F(OnlineScene, ANoEndsTheMatchOnBothSides) {
+// The game's replay is in the replays folder and plays back to the state both sides confirmed;
+// the continue question answered no ends the match on both sides.
+TEST_F(OnlineScene, TheReplayIsKeptAndANoEndsTheMatchOnBothSides) {
+  file_support::Folder dir;
+  RecordReplaysTo(dir.File(""), "");
   ASSERT_TRUE(RunUntil(Page::Levels, 200));
   Tap(vk::X);
   other.ChooseLevel(0);
@@ -122,6 +125,22 @@ TEST_F(OnlineScene, ANoEndsTheMatchOnBothSides) {
   Key(vk::Down, true);
   ASSERT_TRUE(RunUntil(Page::Outcome, 10000));
   Key(vk::Down, false);
+  RecordReplaysTo("", "");
+  std::vector<ReplayEntry> kept = ListReplays(dir.File(""));
+  ASSERT_EQ(kept.size(), 1u);
+  Replay r;
+  std::string error;
+  ASSERT_TRUE(ReadReplayFile(kept[0].path, &r, &error)) << error;
+  EXPECT_GT(ReplayLength(r), 100u);
+  GameSnapshot confirmed = online::CurrentMatch()->Game().KeptState();
+  Restore(confirmed);
+  uint64_t end = ReplayDigest();
+  ASSERT_TRUE(StartPlayback(r, &error)) << error;
+  for (uint32_t i = 0; i < ReplayLength(r) && !PlaybackFinished(); ++i) GameStep();
+  EXPECT_TRUE(PlaybackFinished());
+  EXPECT_EQ(PlaybackError(), "");
+  EXPECT_EQ(ReplayDigest(), end);
+  StopPlayback();
   Frame();
   Tap(vk::X);
   Tap(vk::Right);
