@@ -100,6 +100,26 @@ if [ -n "$shots" ]; then
   import -window "$join_wid" "$shots/online-join.png"
 fi
 
+# The joiner stops answering for 2 s: the host's window says it is waiting; then both go on and
+# show the same fields again.
+notice() { import -window "$host_wid" -crop 340x42+150+214 +repage "$1"; }
+notice "$tmp/playing.png"
+kill -STOP "$join_pid"
+sleep 2
+notice "$tmp/waiting.png"
+kill -CONT "$join_pid"
+changed=$(compare -metric AE -fuzz 10% "$tmp/playing.png" "$tmp/waiting.png" null: 2>&1 | awk '{ printf "%d", $1 }')
+[ "$changed" -gt 3000 ] || fail "the host did not say it was waiting ($changed pixels changed)"
+sleep 2
+same=no
+for try in 1 2 3 4 5; do
+  fields "$host_wid" "$tmp/host.png"
+  fields "$join_wid" "$tmp/join.png"
+  [ "$(differs "$tmp/host.png" "$tmp/join.png")" -eq 0 ] && { same=yes; break; }
+  sleep 0.4
+done
+[ "$same" = yes ] || fail "after the wait the two windows show different fields"
+
 # Escape ends the host; the joiner is told the other player left and goes on; Escape ends it.
 key "$host_wid" Escape
 wait_exit "$host_pid" 10
