@@ -10,6 +10,7 @@
 
 #include "file_support.h"
 #include "game/playback.h"
+#include "game/records.h"
 #include "game/replay.h"
 #include "game_support.h"
 #include "net/match.h"
@@ -75,12 +76,18 @@ TEST_F(OnlineScene, LevelsAGameItsOutcomeTheNextGameAndTheOtherLeaving) {
   ASSERT_TRUE(RunUntil(Page::Playing, 200));
   EXPECT_EQ(online::CurrentMatch()->LastStart().difficulty[1], 2);
 
+  file_support::Folder dir;
+  OpenRecords(dir.File("records.ini"));
   // The pause key pressed in an online game pauses nothing: the game goes on to its end.
   for (int i = 0; i < 60; ++i) Frame();
   Tap(vk::Space);
   Key(vk::Down, true);
   ASSERT_TRUE(RunUntil(Page::Outcome, 10000)) << online::CurrentMatch()->EndReason();
   Key(vk::Down, false);
+  // The confirmed outcome counts once, whatever steps were predicted and run again before it.
+  const Tally& t = records.session[kPairPlayers];
+  EXPECT_EQ(t.wins[0] + t.wins[1], 1);
+  OpenRecords("");
   const GameSnapshot& s = online::CurrentMatch()->Game().KeptState();
   EXPECT_NE(s.game.player[0].phase, kPhasePaused);
   EXPECT_GT(online::CurrentMatch()->GameOverStep(), 100u);

@@ -14,6 +14,7 @@
 #include "game/output.h"
 #include "game/pages.h"
 #include "game/playback.h"
+#include "game/records.h"
 #include "game/settings.h"
 #include "online/address.h"
 #include "online/online.h"
@@ -373,6 +374,9 @@ void Follow() {
       if (st.page == Page::Playing) {
         std::string error;
         if (!SaveRecording(&error)) fprintf(stderr, "quorbistane: %s\n", error.c_str());
+        // The confirmed outcome counts in the versus tally (the game's own step does not count
+        // an online game's, which may be a prediction).
+        RecordGameOver();
         Enter(Page::Outcome);
       }
       break;
