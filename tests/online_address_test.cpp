@@ -5,6 +5,7 @@
 #include <tu/keys.h>
 
 #include "online/address.h"
+#include "online/online.h"
 
 namespace {
 
@@ -72,6 +73,18 @@ TEST(OnlineAddress, TheMachinesAddressesEndWithTheLoopback) {
       EXPECT_EQ(a[i + 1].rfind("127.", 0), 0u) << "loopback before " << a[i + 1];
     }
   }
+}
+
+// The end of a match is told in lines that fit the page: broken at spaces, a word longer than a
+// line cut, nothing lost.
+TEST(OnlineText, LongReasonsAreBrokenAtSpacesAndLoseNothing) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"you left", {"you left"}},
+      {"the other copy is version 9.9.9, this one 0.1.0", {"the other copy", "is version", "9.9.9, this", "one 0.1.0"}},
+      {"abcdefghijklmnop qr", {"abcdefghijklmn", "op qr"}},
+      {"", {}},
+  };
+  for (const auto& [text, lines] : cases) EXPECT_EQ(online::WrapText(text, 14), lines) << text;
 }
 
 }  // namespace

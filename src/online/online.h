@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "game/snapshot.h"
 #include "net/match.h"
@@ -52,6 +53,9 @@ net::Match* CurrentMatch();
 void UseMatch(std::unique_ptr<net::Match> match, Page page);
 // Where the last desync's files were written ("" none).
 const std::string& DesyncReport();
+
+// `text` in lines of at most `width` characters, broken at spaces where it can be.
+std::vector<std::string> WrapText(const std::string& text, size_t width);
 
 // A readable dump of a game state (name = value lines: the game's fields and both players'
 // fields, rows of cells), for a report of a desync. False with a message when it cannot be

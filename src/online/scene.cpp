@@ -441,14 +441,37 @@ void AnsweredPage() {
   Text(244, 268, "waiting for the other player's answer...", kCream, 15);
 }
 
+}  // namespace
+
+std::vector<std::string> WrapText(const std::string& text, size_t width) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.size();
+    if (end - at > width) {
+      end = text.rfind(' ', at + width);
+      if (end == std::string::npos || end <= at) end = at + width;
+    }
+    lines.push_back(text.substr(at, end - at));
+    at = end;
+    while (at < text.size() && text[at] == ' ') ++at;
+  }
+  return lines;
+}
+
+namespace {
+
 void EndedPage() {
   Backdrop();
   Box(40, 225, 600, 435);
   Text(240, 270, "THE ONLINE MATCH IS OVER", kCream, 20);
-  Text(285, 315, st.endReason, kRed, 16);
+  // A refusal names both versions and their rules: too long for one line.
+  std::vector<std::string> lines = WrapText(st.endReason, 64);
+  for (size_t i = 0; i < lines.size() && i < 3; ++i)
+    Text(276 + 18 * static_cast<int>(i), 294 + 18 * static_cast<int>(i), lines[i], kRed, 14);
   if (!st.desync.empty()) {
-    Text(325, 343, "this side's replay and state are kept for a report:", kPale, 12);
-    Text(345, 363, st.desync, kPale, 11);
+    Text(334, 350, "this side's replay and state are kept for a report:", kPale, 12);
+    Text(352, 368, st.desync, kPale, 11);
   }
   char line[80];
   uint32_t left = (kEndShownMs - std::min(kEndShownMs, Now() - st.since) + 999) / 1000;
