@@ -278,14 +278,15 @@ void LevelsPage() {
     PageText(200, 248, 600, 274, line, kCream, tuDraw::kAlignCentre, 20);
     PageText(200, 286, 600, 310, "waiting for the other player to choose...", kPale, tuDraw::kAlignCentre, 14);
   }
+  // The foot line, over the title's key line: what the other side has chosen.
   int other = m.Level(1 - side);
-  if (other >= 0 && other <= 2) {
+  if (other >= 0 && other <= 2)
     snprintf(line, sizeof line, "the other player (%s) chose %s", side == 0 ? "2P" : "1P", kLevelNames[other]);
-    Text(440, 460, line, kPale, 13);
-  } else if (!m.OtherVersion().empty()) {
-    snprintf(line, sizeof line, "playing with version %s", m.OtherVersion().c_str());
-    Text(440, 460, line, kPale, 13);
-  }
+  else
+    snprintf(line, sizeof line, "the other player (%s, version %s) is choosing", side == 0 ? "2P" : "1P",
+             m.OtherVersion().c_str());
+  Box(126, 443, 514, 470);
+  Text(446, 468, line, kPale, 13);
 }
 
 // The game as it stands, with the round trip in a corner and the notice of a silent partner.
