@@ -153,7 +153,7 @@ int NextMode(int mode, int dir) {
 void DrawOnlineItem(bool highlighted) {
   const MenuItem& it = kOnlineItem;
   if (highlighted) gameout::Draw(it.x, it.y, assets.fontSprite, 0, 552, it.hiRight, it.hiBottom);
-  PageText(it.x, it.y + 1, it.x + it.hiRight, it.hiBottom - 552 + it.y, "ONLINE", 0xFFEEE6, tuDraw::kAlignCentre, 16);
+  PageText(it.x, it.y + 1, it.x + it.hiRight, it.hiBottom - 552 + it.y, "ONLINE", 0xFFE6E0, tuDraw::kAlignCentre, 17);
 }
 
 void ModeLevel() {
