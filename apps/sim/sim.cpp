@@ -28,6 +28,7 @@
 #include "game/settings.h"
 #include "game/records.h"
 #include "platform/seams.h"
+#include "online.h"
 #include "progress.h"
 #include "script.h"
 #include "state.h"
@@ -41,6 +42,7 @@ const char kUsage[] =
     "                       [--state FILE] [--dump FILE] [--trace FILE] [--shot FRAME:FILE.png]...\n"
     "                       [--assets DIR] [--config FILE] [--records FILE]\n"
     "                       [--record FILE] [--replay FILE] [--replays DIR]\n"
+    "                       [--host PORT | --join HOST:PORT] [--level N] [--wait-seconds N]\n"
     "                       [--allow-errors] [--help] [--version]\n";
 
 const char kHelp[] =
@@ -65,9 +67,30 @@ const char kHelp[] =
     "                        the run's games are kept there (default: none, the player's own untouched)\n"
     "  --allow-errors        an error box (a file that did not load) does not fail the run\n"
     "\n"
+    "Online: two simulators play a versus game over the network, each from its own script.\n"
+    "  --host PORT           waits for a joiner on PORT, 1 to 65535, or 0 for any free one; prints\n"
+    "                        \"listening on port N\" on standard output once listening\n"
+    "  --join HOST:PORT      joins the simulator or game hosting at HOST:PORT\n"
+    "  --level N             this side's difficulty on the versus level screen, 0 to 2 (default 0):\n"
+    "                        the level is chosen by this option, not by the script\n"
+    "  --wait-seconds N      how long a host waits for a joiner, 1 to 3600 (default 60)\n"
+    "The run starts at the versus level screen of the shared game. The script's keys are this\n"
+    "side's player 1; its frame numbers and --frames count steps of the shared game from its first\n"
+    "step, paced at 60 a second. The run ends once step N is confirmed on both sides (or at the\n"
+    "step the game ended, said on standard error); --dump writes the confirmed state at it, without\n"
+    "the frame loop's fields (fps, sounds, prevSceneNo, sceneEntered, blinkOn, nextBlink: an online\n"
+    "run takes its steps without frames), and --record this side's replay. While the other side\n"
+    "is silent \"waiting for the other player... N s\" is said on standard error; after 10 s the\n"
+    "connection counts as lost. A last line there says how the link went (steps stalled,\n"
+    "rollbacks, round trip). Not taken online: --seed, --frame-ms, --start-tick, --state, --shot,\n"
+    "--trace, --replay, --replays, --records.\n"
+    "\n"
     "Every output is checked for writing before the run. Exit status: 0 done; 1 an output cannot be\n"
-    "written or the program did not start; 2 bad arguments, script or state; 3 the program raised\n"
-    "an error box (without --allow-errors); 4 the replay was refused or diverges from its checks.\n";
+    "written, the program did not start or an online run could not listen or look up its host;\n"
+    "2 bad arguments, script or state; 3 the program raised an error box (without --allow-errors);\n"
+    "4 the replay was refused or diverges from its checks; 5 online, no result: the connection was\n"
+    "lost or never made, nobody joined, or the other side left; 6 online, out of sync; 7 online,\n"
+    "the other side and this one cannot play together (versions or rules differ).\n";
 
 struct Shot {
   int frame;
@@ -85,6 +108,11 @@ struct Options {
   bool seedGiven = false, frameMsGiven = false, startTickGiven = false;
   std::vector<Shot> shots;
   bool allowErrors = false;
+  // Online: --host or --join, and the options given that an online run does not take.
+  bool host = false, join = false;
+  OnlineRun online;
+  bool levelGiven = false, waitGiven = false;
+  std::vector<std::string> offlineOnly;
 };
 
 constexpr long long kMaxFrames = 100000000;
@@ -161,7 +189,31 @@ int ParseArgs(int argc, char** argv, Options* o) {
     };
     const char* v = nullptr;
     long long n = 0;
-    if (a == "--seed") {
+    if (a == "--seed" || a == "--frame-ms" || a == "--start-tick" || a == "--state" || a == "--shot" ||
+        a == "--trace" || a == "--replay" || a == "--replays" || a == "--records")
+      o->offlineOnly.push_back(a);
+    if (a == "--host") {
+      if (!value(&v) || !tu::ParseInteger(v, 0, 65535, &n))
+        return Usage("--host needs a port from 1 to 65535, or 0 for any free one");
+      if (o->host) return Usage("--host is given twice");
+      o->host = true;
+      o->online.host = true;
+      o->online.port = static_cast<uint16_t>(n);
+    } else if (a == "--join") {
+      std::string why;
+      if (!value(&v)) return Usage("--join needs HOST:PORT");
+      if (o->join) return Usage("--join is given twice");
+      if (!ParseHostPort(v, &o->online.address, &o->online.port, &why)) return Usage("--join needs HOST:PORT: " + why);
+      o->join = true;
+    } else if (a == "--level") {
+      if (!value(&v) || !tu::ParseInteger(v, 0, 2, &n)) return Usage("--level needs a difficulty from 0 to 2");
+      o->online.level = static_cast<int>(n);
+      o->levelGiven = true;
+    } else if (a == "--wait-seconds") {
+      if (!value(&v) || !tu::ParseInteger(v, 1, 3600, &n)) return Usage("--wait-seconds needs a number from 1 to 3600");
+      o->online.waitSeconds = static_cast<int>(n);
+      o->waitGiven = true;
+    } else if (a == "--seed") {
       if (!value(&v) || !tu::ParseInteger(v, 0, 4294967295LL, &n)) return Usage("--seed needs a number from 0 to 4294967295");
       o->seed = static_cast<unsigned>(n);
       o->seedGiven = true;
@@ -210,6 +262,16 @@ int ParseArgs(int argc, char** argv, Options* o) {
     } else {
       return Usage("unknown argument '" + tu::Printable(a) + "'");
     }
+  }
+  if (o->host && o->join) return Usage("--host and --join cannot both be given: a side hosts or joins");
+  if (!o->host && !o->join) {
+    if (o->levelGiven) return Usage("--level is for an online run (--host or --join)");
+    if (o->waitGiven) return Usage("--wait-seconds is for a host (--host)");
+  } else {
+    // The shared game brings its own seed, clock and start; it draws nothing and keeps no records.
+    if (!o->offlineOnly.empty()) return Usage("an online run takes no " + o->offlineOnly.front());
+    if (o->join && o->waitGiven) return Usage("--wait-seconds is for a host (--host), not a joiner");
+    if (o->frames == 0) return Usage("--frames must be at least 1 for an online run");
   }
   // A replay brings its own keys, seed, clock and start.
   if (!o->replay.empty()) {
@@ -372,8 +434,24 @@ int Run(int argc, char** argv) {
   SoundCounter sounds;
   size_t next = 0;
   int ran = 0;
+  const bool online = o.host || o.join;
+  if (online && !ended) {
+    o.online.steps = static_cast<uint32_t>(frames);
+    OnlineResult result;
+    int status = PlayOnline(o.online, script, &result);
+    if (status != 0) return status;
+    ran = static_cast<int>(result.steps);
+    std::cerr << "quorbistane-sim: online: " << ran << " steps confirmed"
+              << (result.otherConfirmed ? " on both sides; " : " (the other side's confirmation did not arrive); ")
+              << result.stalled
+              << " of " << result.calls << " steps stalled; " << result.rollbacks << " rollbacks, "
+              << result.stepsRunAgain << " steps run again, deepest " << result.deepest << "; round trip "
+              << result.roundTripMs << " ms\n";
+    if (result.gameOver)
+      std::cerr << "quorbistane-sim: the game ended after " << ran << " steps, before the " << frames << " asked for\n";
+  }
   Progress progress("quorbistane-sim", frames);
-  for (int f = 0; f < frames && !ended; ++f) {
+  for (int f = 0; f < frames && !ended && !online; ++f) {
     for (; next < script.events.size() && script.events[next].frame <= f; ++next)
       tuSystem::PressKey(script.events[next].vk, script.events[next].down);
     // Played back, a frame is as long as the replay's step.
@@ -412,10 +490,15 @@ int Run(int argc, char** argv) {
   dump["frames"] = ran;
   dump["tick"] = tuSystem::Tick();
   dump["ended"] = ended;
-  dump["fps"] = tuSystem::fps.text;  // the frame meter's line as last drawn
+  if (!online) dump["fps"] = tuSystem::fps.text;  // the frame meter's line as last drawn
   nlohmann::ordered_json gameState = DumpGame();
   for (auto& [k, v] : gameState.items()) dump[k] = v;
-  dump["sounds"] = sounds.Json();
+  if (online) {
+    // The frame loop's own fields: an online run takes its steps without frames.
+    for (const char* k : {"prevSceneNo", "sceneEntered", "blinkOn", "nextBlink"}) dump.erase(k);
+  } else {
+    dump["sounds"] = sounds.Json();
+  }
   nlohmann::ordered_json boxes = nlohmann::ordered_json::array();
   for (const auto& b : tu::platform::RecordedBoxes())
     boxes.push_back({{"caption", b.caption}, {"text", b.text}, {"shown", b.shownText}});

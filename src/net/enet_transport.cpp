@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "net/enet_support.h"
 #include "net/transport.h"
 
 namespace net {
@@ -15,8 +16,10 @@ namespace {
 
 constexpr size_t kChannels = 2;
 constexpr size_t kMaxDatagram = sizeof(Event::data);
-// A peer that has answered nothing for this long is given up (ENet's own default is 30 s).
-constexpr enet_uint32 kTimeoutMinimumMs = 5000, kTimeoutMaximumMs = 10000;
+// A peer that has answered nothing for this long is given up (ENet's own default is 30 s). The
+// session and the match give a silent side up at 10 s and say why; the transport's limit lies
+// beyond theirs, so that a side gone says so at the same time whatever the round trip was.
+constexpr enet_uint32 kTimeoutMinimumMs = 12000, kTimeoutMaximumMs = 15000;
 constexpr int kCloseLingerMs = 200;
 
 // ENet allocates a few small blocks for every datagram: the packet and its data, the command
@@ -69,6 +72,8 @@ BlockPool& Pool() {
 void* PoolMalloc(size_t size) { return Pool().Take(size); }
 void PoolFree(void* p) { Pool().Give(p); }
 
+}  // namespace
+
 bool StartEnet(std::string* error) {
   static std::once_flag once;
   static bool ready = false;
@@ -80,6 +85,8 @@ bool StartEnet(std::string* error) {
   if (!ready && error) *error = "cannot start the network library";
   return ready;
 }
+
+namespace {
 
 class EnetTransport final : public Transport {
  public:

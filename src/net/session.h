@@ -111,6 +111,13 @@ class Session {
   uint32_t GameOverStep() const { return gameOverStep_; }
   // Whether both sides' digests of the state at GameOverStep were compared and agree.
   bool GameOverChecked() const { return gameOverStep_ != kNoStep && lastCompared_ >= gameOverStep_; }
+  // Whether the other side's inputs show it has confirmed `steps` steps: it has run them and
+  // has this side's inputs of them. A side may leave after that without costing the other its
+  // result.
+  bool OtherConfirmed(uint32_t steps) const {
+    return remoteAck_ != kNoStep && remoteAck_ + 1 >= steps &&
+           remoteNext_ >= steps + static_cast<uint32_t>(config_.inputDelay);
+  }
   const SessionStats& Stats() const { return stats_; }
   int Side() const { return config_.side; }
   // This side's state between its calls (ownState), e.g. for a test to change it.

@@ -1,0 +1,222 @@
+#include "net/relay_client.h"
+
+#include <enet/enet.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "net/enet_support.h"
+#include "net/protocol.h"
+#include "net/relay_protocol.h"
+
+namespace net {
+namespace {
+
+constexpr size_t kChannels = 2;
+// A relay gone without a word (killed, unplugged) is given up within 8 s, so a game through it
+// ends "connection lost" within 10.
+constexpr enet_uint32 kTimeoutMinimumMs = 4000, kTimeoutMaximumMs = 8000;
+constexpr int kCloseLingerMs = 200;
+
+class EnetRelayTransport final : public RelayTransport {
+ public:
+  EnetRelayTransport(ENetHost* host, ENetPeer* peer, bool hosting, const char* code)
+      : host_(host), peer_(peer), hosting_(hosting), code_(code) {
+    host_->maximumPacketSize = kMaxMessageBytes;
+    enet_peer_timeout(peer_, ENET_PEER_TIMEOUT_LIMIT, kTimeoutMinimumMs, kTimeoutMaximumMs);
+  }
+  ~EnetRelayTransport() override { Close(); }
+
+  const std::string& RoomCode() const override { return code_; }
+  bool Paired() const override { return paired_ && !ended_; }
+  const std::string& EndReason() const override { return endReason_; }
+
+  bool Send(Channel channel, const uint8_t* data, size_t size) override {
+    // Only game messages: the relay would drop anything else anyway.
+    if (!Paired() || size == 0 || size > kMaxMessageBytes || data == nullptr || data[0] >= kFirstRelayType)
+      return false;
+    if (channel != Channel::Control && channel != Channel::Inputs) return false;
+    ENetPacket* packet = enet_packet_create(data, size, channel == Channel::Control ? ENET_PACKET_FLAG_RELIABLE : 0);
+    if (!packet) return false;
+    if (enet_peer_send(peer_, static_cast<enet_uint8>(channel), packet) < 0) {
+      enet_packet_destroy(packet);
+      return false;
+    }
+    return true;
+  }
+
+  void Poll(Event* event) override {
+    event->kind = Event::None;
+    event->size = 0;
+    if (!host_) return;
+    ENetEvent e;
+    while (enet_host_service(host_, &e, 0) > 0)
+      if (Take(e, event)) break;
+    Count();
+  }
+
+  // The other player's round trip is unknown here: twice this side's to the relay stands for it.
+  uint32_t RoundTripMs() const override { return Paired() ? 2 * peer_->roundTripTime : 0; }
+  uint64_t BytesSent() const override { return sent_ + (host_ ? host_->totalSentData : 0); }
+  uint64_t BytesReceived() const override { return received_ + (host_ ? host_->totalReceivedData : 0); }
+
+  void Close() override {
+    if (!host_) return;
+    if (connected_) {
+      // What was queued (a last message) goes first, then the goodbye, waited for a moment.
+      enet_peer_disconnect_later(peer_, 0);
+      ENetEvent e;
+      auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLingerMs);
+      bool gone = false;
+      while (!gone && std::chrono::steady_clock::now() < until) {
+        int got = enet_host_service(host_, &e, 5);
+        if (got > 0 && e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
+        gone = got < 0 || (got > 0 && e.type == ENET_EVENT_TYPE_DISCONNECT);
+      }
+      if (!gone) enet_peer_disconnect_now(peer_, 0);
+    } else {
+      enet_peer_reset(peer_);
+    }
+    Count();
+    enet_host_destroy(host_);
+    host_ = nullptr;
+    peer_ = nullptr;
+    connected_ = false;
+    if (!ended_) End("closed");
+  }
+
+ private:
+  void End(const char* why) {
+    ended_ = true;
+    if (endReason_.empty()) endReason_ = why;
+  }
+
+  void Ask() {
+    RelayMessage m;
+    m.type = hosting_ ? RelayType::Open : RelayType::Join;
+    m.gameProtocol = kProtocolVersion;
+    std::memcpy(m.code, code_.c_str(), hosting_ ? 0 : kRoomCodeLetters);
+    uint8_t buf[kMaxRelayMessageBytes];
+    size_t n = EncodeRelay(m, buf);
+    ENetPacket* packet = enet_packet_create(buf, n, ENET_PACKET_FLAG_RELIABLE);
+    if (packet && enet_peer_send(peer_, 0, packet) < 0) enet_packet_destroy(packet);
+  }
+
+  // Handles one ENet event; true when it becomes the caller's event.
+  bool Take(const ENetEvent& e, Event* event) {
+    switch (e.type) {
+      case ENET_EVENT_TYPE_CONNECT:
+        connected_ = true;
+        Ask();
+        return false;
+      case ENET_EVENT_TYPE_RECEIVE: {
+        bool ours = TakeDatagram(e.channelID, e.packet->data, e.packet->dataLength, event);
+        enet_packet_destroy(e.packet);
+        return ours;
+      }
+      case ENET_EVENT_TYPE_DISCONNECT: {
+        connected_ = false;
+        if (ended_) return false;  // already told, with the relay's reason
+        End(paired_ ? "connection to the relay lost" : "cannot reach the relay");
+        event->kind = Event::Disconnected;
+        return true;
+      }
+      default:
+        return false;
+    }
+  }
+
+  bool TakeDatagram(uint8_t channel, const uint8_t* data, size_t size, Event* event) {
+    if (ended_ || size == 0 || channel >= kChannels) return false;
+    if (data[0] < kFirstRelayType) {
+      if (!paired_ || size > sizeof event->data) return false;
+      event->kind = Event::Received;
+      event->channel = static_cast<Channel>(channel);
+      event->size = size;
+      std::memcpy(event->data, data, size);
+      return true;
+    }
+    RelayMessage m;
+    if (!DecodeRelay(data, size, &m, nullptr)) return false;
+    switch (m.type) {
+      case RelayType::Code:
+        if (hosting_ && code_.empty()) code_ = m.code;
+        return false;
+      case RelayType::Paired:
+        if (paired_ || m.role != (hosting_ ? 0 : 1)) return false;
+        paired_ = true;
+        event->kind = Event::Connected;
+        return true;
+      case RelayType::Ended:
+        End(RelayEndText(m.ended));
+        event->kind = Event::Disconnected;
+        return true;
+      case RelayType::Refused:
+        End(RelayRefusalText(m.refused));
+        event->kind = Event::Disconnected;
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  void Count() {
+    if (!host_) return;
+    sent_ += host_->totalSentData;
+    received_ += host_->totalReceivedData;
+    host_->totalSentData = 0;
+    host_->totalReceivedData = 0;
+  }
+
+  ENetHost* host_;
+  ENetPeer* peer_;
+  bool hosting_;
+  std::string code_, endReason_;
+  bool connected_ = false, paired_ = false, ended_ = false;
+  uint64_t sent_ = 0, received_ = 0;
+};
+
+std::unique_ptr<RelayTransport> Connect(const std::string& relay, uint16_t port, const char* code,
+                                        std::string* error) {
+  if (!StartEnet(error)) return nullptr;
+  if (port == 0) {
+    if (error) *error = "no port given for the relay " + relay;
+    return nullptr;
+  }
+  ENetAddress address;
+  if (relay.empty() || enet_address_set_host(&address, relay.c_str()) != 0) {
+    if (error) *error = "unknown host '" + relay + "'";
+    return nullptr;
+  }
+  address.port = port;
+  ENetHost* local = enet_host_create(nullptr, 1, kChannels, 0, 0);
+  if (!local) {
+    if (error) *error = "cannot open a UDP socket";
+    return nullptr;
+  }
+  ENetPeer* peer = enet_host_connect(local, &address, kChannels, 0);
+  if (!peer) {
+    enet_host_destroy(local);
+    if (error) *error = "cannot connect to the relay " + relay + ":" + std::to_string(port);
+    return nullptr;
+  }
+  return std::make_unique<EnetRelayTransport>(local, peer, code == nullptr, code ? code : "");
+}
+
+}  // namespace
+
+std::unique_ptr<RelayTransport> HostOnRelay(const std::string& relay, uint16_t port, std::string* error) {
+  return Connect(relay, port, nullptr, error);
+}
+
+std::unique_ptr<RelayTransport> JoinOnRelay(const std::string& relay, uint16_t port, const std::string& code,
+                                            std::string* error) {
+  char canonical[kRoomCodeLetters + 1];
+  if (!ParseRoomCode(code, canonical)) {
+    if (error) *error = "not a room code: six letters, without B, I, L, O, Q, S, U, V, Z";
+    return nullptr;
+  }
+  return Connect(relay, port, canonical, error);
+}
+
+}  // namespace net
