@@ -1,3 +1,7 @@
 #include "game/game.h"
+#include "online/online.h"
 
-int main(int argc, char** argv) { return GameMain(argc, argv); }
+int main(int argc, char** argv) {
+  online::Install();
+  return GameMain(argc, argv);
+}

@@ -52,6 +52,33 @@ TEST_F(Menu, ModeChoiceWrapsAndPlaysTheButtonSound) {
   EXPECT_EQ(game.menuLevel, 0);
 }
 
+// With online play installed, ONLINE sits beside the quit item, between the small row and quit
+// in the cursor's order; the other items keep their places and numbers. Its confirm opens it.
+TEST_F(Menu, TheOnlineItemComesBetweenTheSmallRowAndQuitAndOpensOnlinePlay) {
+  static int opened;
+  opened = 0;
+  OnlineHooks hooks;
+  hooks.open = [] { ++opened; };
+  InstallOnline(hooks);
+  game.gameMode = kModeHowTo;
+  Tap(vk::Down);
+  EXPECT_EQ(game.gameMode, kModeOnline);
+  EXPECT_GE(FindDraw(470, 393, kFont, 0, 552), 0);  // its highlight
+  EXPECT_LT(FindDraw(175, 380, kFont, 0, 552), 0);  // none under quit
+  Tap(vk::Down);
+  EXPECT_EQ(game.gameMode, kModeQuit);
+  Tap(vk::Up);
+  EXPECT_EQ(game.gameMode, kModeOnline);
+  Tap(vk::X);
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(game.menuLevel, 0);
+  EXPECT_EQ(tuSystem::sys.shutdownDone, 0);
+  InstallOnline(OnlineHooks{});
+  game.gameMode = kModeHowTo;
+  Tap(vk::Down);
+  EXPECT_EQ(game.gameMode, kModeQuit) << "without online play there is no ONLINE item";
+}
+
 TEST_F(Menu, QuitItemEndsTheProgram) {
   Tap(vk::Up);
   ASSERT_EQ(game.gameMode, kModeQuit);

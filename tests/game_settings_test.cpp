@@ -90,6 +90,22 @@ TEST_F(SettingsFile, ASaveWritesWhatChangedAndKeepsTheRest) {
   EXPECT_EQ(again.effectsVolume, 40);
 }
 
+// The last address joined is offered again; one that is not an address is told and not offered.
+TEST_F(SettingsFile, TheLastAddressJoinedIsKeptAndABadOneIsNotOffered) {
+  Loaded("p1_left = Q\n");
+  EXPECT_EQ(settings.joinAddress, "");
+  settings.joinAddress = "game-host.lan:7370";
+  ASSERT_TRUE(SaveSettings());
+  EXPECT_EQ(Read(path), "p1_left = Q\njoin_address = game-host.lan:7370\n");
+  EXPECT_EQ(Loaded(Read(path)).joinAddress, "game-host.lan:7370");
+  std::string told;
+  const std::string bad[] = {"10.0.0.1:70; rm -rf", "host/7370", std::string(61, 'a')};
+  for (const std::string& b : bad) {
+    EXPECT_EQ(Loaded("join_address = " + b + "\n", &told).joinAddress, "") << b;
+    EXPECT_NE(told.find("settings.ini:1: \"" + b + "\" is not an address"), std::string::npos) << told;
+  }
+}
+
 // No home, so no folder: the defaults, and a change is told as not saved rather than written
 // wherever the game was started.
 TEST_F(SettingsFile, WithoutASettingsFolderTheDefaultsPlayAndNothingIsWritten) {

@@ -76,6 +76,32 @@ TEST(ToolCommandLines, HelpVersionAndAWrongArgument) {
   }
 }
 
+// The online starts: a port of 0..65535 after --host, host:port after --join, one of them once,
+// and never with a replay; each mistake is named with the usage line and exit code 2.
+TEST(ToolCommandLines, TheGameTakesOnlineStartsAndRefusesWrongOnes) {
+  Outcome help = RunTool(QUORBISTANE_GAME, "--help");
+  EXPECT_NE(help.out.find("--host [PORT]"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("--join HOST:PORT"), std::string::npos) << help.out;
+  const std::string cases[][2] = {
+      {"--host 70000", "--host: '70000' is not a port (0 to 65535)"},
+      {"--host 12ab", "--host: '12ab' is not a port"},
+      {"--join", "--join needs HOST:PORT"},
+      {"--join host:0", "--join: '0' is not a port (1 to 65535)"},
+      {"--join a:1:2", "--join: 'a:1:2' has more than one ':'"},
+      {"--join :7370", "--join: ':7370' does not name a host"},
+      {"--join 'a b:1'", "--join: an address has letters, digits"},
+      {"--host --join h:1", "only one of --host and --join"},
+      {"--host 1 --replay x", "--replay cannot go with an online start"},
+  };
+  for (const auto& c : cases) {
+    Outcome r = RunTool(QUORBISTANE_GAME, c[0]);
+    EXPECT_EQ(r.exitCode, 2) << c[0];
+    EXPECT_EQ(r.err.rfind("quorbistane: " + c[1], 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("usage: quorbistane [--replay FILE] [--host [PORT] | --join HOST:PORT]"), std::string::npos)
+        << r.err;
+  }
+}
+
 // A replay the game cannot play is told, as a wrong command line is, before any window opens.
 TEST(ToolCommandLines, TheGameRefusesAReplayItCannotPlay) {
   file_support::Folder folder;

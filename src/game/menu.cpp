@@ -131,20 +131,50 @@ void StartGame(int computer) {
   tuSystem::sys.prevSceneNo = 0;
 }
 
+// The ONLINE item, drawn in the small row's style beside the quit item, when the program has
+// online play. Its place in the cursor's order is between the small row and quit, so the
+// other items keep their order and numbers.
+constexpr MenuItem kOnlineItem = {470, 393, 0, 0, 0, 0, 84, 573};
+
+bool OnlineItemShown() { return InstalledOnline().open != nullptr; }
+
+// The next item from `mode` up (-1) or down (+1) the cursor's order.
+int NextMode(int mode, int dir) {
+  static constexpr int kOrder[] = {kModeOnePlayer, kModeVersus, kModeComputer, kModeOptions, kModeRecords,
+                                   kModeReplays, kModeHowTo, kModeOnline, kModeQuit};
+  constexpr int n = sizeof kOrder / sizeof kOrder[0];
+  int at = 0;
+  while (at < n && kOrder[at] != mode) ++at;
+  do at = ((at < n ? at : 0) + dir + n) % n;
+  while (kOrder[at] == kModeOnline && !OnlineItemShown());
+  return kOrder[at];
+}
+
+void DrawOnlineItem(bool highlighted) {
+  const MenuItem& it = kOnlineItem;
+  if (highlighted) gameout::Draw(it.x, it.y, assets.fontSprite, 0, 552, it.hiRight, it.hiBottom);
+  PageText(it.x, it.y + 1, it.x + it.hiRight, it.hiBottom - 552 + it.y, "ONLINE", 0xFFE6E0, tuDraw::kAlignCentre, 17);
+}
+
 void ModeLevel() {
   GameKeys& k = game.keys;
   DrawItems(kModeItems, kModeItemCount, game.gameMode);
+  if (OnlineItemShown()) DrawOnlineItem(game.gameMode == kModeOnline);
   if (k.menuUp[0] == tu::kKeyStatePressed) {
-    if (--game.gameMode < 0) game.gameMode = kModeQuit;
+    game.gameMode = NextMode(game.gameMode, -1);
     gameout::Play(assets.buttonSound);
   }
   if (k.menuDown[0] == tu::kKeyStatePressed) {
-    if (++game.gameMode > kModeQuit) game.gameMode = 0;
+    game.gameMode = NextMode(game.gameMode, +1);
     gameout::Play(assets.buttonSound);
   }
   if (k.confirm[0] == tu::kKeyStatePressed) {
     game.menuLevel = 1;
     gameout::Play(assets.buttonSound2);
+  }
+  if (game.menuLevel == 1 && game.gameMode == kModeOnline) {
+    game.menuLevel = 0;
+    if (OnlineItemShown()) InstalledOnline().open();
   }
   if (game.menuLevel == 1 && game.gameMode == kModeOptions) {
     game.menuLevel = kMenuOptions;

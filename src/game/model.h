@@ -98,6 +98,8 @@ struct GameKeys {
 // Values of `gameMode`, which is also the cursor of the menu's first level (the quit item last).
 constexpr int kModeOnePlayer = 0, kModeVersus = 1, kModeComputer = 2, kModeOptions = 3, kModeRecords = 4,
               kModeReplays = 5, kModeHowTo = 6, kModeQuit = 7;
+// The ONLINE item: beside the quit item, between the small row and quit in the cursor's order.
+constexpr int kModeOnline = 8;
 // Menu levels of the screens reached from the title menu.
 constexpr int kMenuOptions = 4, kMenuRecords = 5, kMenuHowTo = 6, kMenuReplays = 7;
 

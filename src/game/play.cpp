@@ -305,8 +305,9 @@ bool StepLeavesGame() {
   return leavePending || (GameOverShown() && game.resultStep == 3 && game.levelCursor[0] == 1);
 }
 
-// The picture of the game as it stands; reads the state and changes none of it.
-void DrawGame() {
+}  // namespace
+
+void DrawGamePicture(bool result) {
   gameout::Clear();
   int back = -1;
   if (game.gameMode == 0) {
@@ -318,10 +319,13 @@ void DrawGame() {
   int players = game.gameMode == 0 ? 1 : 2;
   for (int pl = 0; pl < players; ++pl) DrawPlayer(pl, GameClock());
   DrawLabels();
-  if (GameOverShown()) DrawResult();
+  if (result && GameOverShown()) DrawResult();
   if (PlaybackActive()) DrawPlaybackBar();
 }
 
+namespace {
+// The picture of the game as it stands; reads the state and changes none of it.
+void DrawGame() { DrawGamePicture(true); }
 }  // namespace
 
 void GameStep() {

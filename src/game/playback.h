@@ -34,6 +34,8 @@ StepInput StepInputOf();
 // of the keys. Null gives the keys back.
 using InputSource = StepInput (*)(uint32_t step, void* context);
 void UseInputSource(InputSource source, void* context);
+// Whether the steps take their input from such a source (an online game is being stepped).
+bool InputFromSource();
 // After the step: the checks of a recording and of a playback. A playback that does not match
 // its file stops.
 void EndStep();

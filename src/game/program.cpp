@@ -17,12 +17,22 @@ struct StartReplay {
   Replay replay;
 };
 StartReplay startReplay;
+OnlineHooks online;
+
+// While online play is under way it runs the frame; the game's scenes wait.
+void OnlineOrGameScene() {
+  if (!online.frame()) GameScene();
+}
+void OnlineOrMenuScene() {
+  if (!online.frame()) MenuScene();
+}
 
 // The colours the game deals follow from the seed the shell started with: the fixed seed of a
 // tool's run, else the time. A replay asked for is played back at once.
 void Load() {
   SeedRandom(game.random, tuSystem::sys.seed);
   LoadAssets();
+  if (online.started && !tuSystem::sys.shutdownDone) online.started();
   if (!startReplay.set || tuSystem::sys.shutdownDone) return;
   startReplay.set = false;
   std::string error;
@@ -30,6 +40,9 @@ void Load() {
   startReplay.replay = Replay{};
 }
 }  // namespace
+
+void InstallOnline(const OnlineHooks& hooks) { online = hooks; }
+const OnlineHooks& InstalledOnline() { return online; }
 
 bool PlayReplayAtStart(const std::string& path, std::string* error) {
   startReplay = StartReplay{};
@@ -53,6 +66,10 @@ tuSystem::Program GameProgram() {
   p.scenes[1] = GameScene;
   p.scenes[2] = MenuScene;
   p.scenes[3] = InterludeScene;
+  if (online.frame) {
+    p.scenes[1] = OnlineOrGameScene;
+    p.scenes[2] = OnlineOrMenuScene;
+  }
   // The pads hold the keys bound to each player's actions (settings.h).
   p.pads = &PadKeys();
   return p;
@@ -60,7 +77,6 @@ tuSystem::Program GameProgram() {
 
 namespace {
 const char kHelp[] =
-    "usage: quorbistane [--replay FILE] [--help] [--version]\n"
     "An action puzzle game of diamond blocks for one or two players on one keyboard.\n"
     "\n"
     "                     player 1        player 2\n"
@@ -75,6 +91,7 @@ const char kHelp[] =
     "  The menu's VS COMPUTER is the versus game against the computer.\n"
     "\n"
     "  --replay FILE  plays the replay FILE back at once; its end goes to the REPLAYS page\n"
+    "%s"
     "  --help         this text\n"
     "  --version      the version\n"
     "\n"
@@ -98,10 +115,12 @@ std::string Printable(const char* s) {
 }  // namespace
 
 int GameMain(int argc, char** argv) {
-  const char kUsage[] = "usage: quorbistane [--replay FILE] [--help] [--version]\n";
+  std::string usage = std::string("usage: quorbistane [--replay FILE]") + online.usage + " [--help] [--version]\n";
+  const char* kUsage = usage.c_str();
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
-      fputs(kHelp, stdout);
+      fputs(kUsage, stdout);
+      printf(kHelp, online.help);
       return 0;
     }
     if (strcmp(argv[i], "--version") == 0) {
@@ -110,6 +129,7 @@ int GameMain(int argc, char** argv) {
     }
   }
   const char* replayFile = nullptr;
+  bool onlineStart = false;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--replay") == 0 && !replayFile) {
       if (i + 1 == argc) {
@@ -119,10 +139,27 @@ int GameMain(int argc, char** argv) {
       replayFile = argv[++i];
       continue;
     }
+    if (online.argument) {
+      std::string why;
+      int taken = online.argument(argc, argv, i, &why);
+      if (taken < 0) {
+        fprintf(stderr, "quorbistane: %s\n%s", why.c_str(), kUsage);
+        return 2;
+      }
+      if (taken > 0) {
+        i += taken - 1;
+        onlineStart = true;
+        continue;
+      }
+    }
     if (strcmp(argv[i], "--replay") == 0)
       fprintf(stderr, "quorbistane: --replay is given twice\n%s", kUsage);
     else
       fprintf(stderr, "quorbistane: unknown argument '%s'\n%s", Printable(argv[i]).c_str(), kUsage);
+    return 2;
+  }
+  if (onlineStart && replayFile) {
+    fprintf(stderr, "quorbistane: --replay cannot go with an online start\n%s", kUsage);
     return 2;
   }
   // A replay that cannot be played is told before any window opens.
@@ -134,7 +171,11 @@ int GameMain(int argc, char** argv) {
   // The player's settings before the program starts: the pads take their keys from them.
   LoadSettings(DefaultSettingsPath());
   OpenRecords(DefaultRecordsPath());
-  int code = tuSystem::Main(argc, argv, GameProgram());
+  tuSystem::Program program = GameProgram();
+  // Two copies on one machine may play each other online.
+  if (onlineStart && online.secondCopy && online.secondCopy()) program.singleInstance = 0;
+  int code = tuSystem::Main(argc, argv, program);
+  if (online.stopped) online.stopped();
   // A fullscreen switch made in a game that ended the program is written now.
   SaveSettings();
   // A game the program was closed in is kept as far as it went (its replay cut short).

@@ -217,6 +217,8 @@ StepInput StepInputOf() {
   return in;
 }
 
+bool InputFromSource() { return inputSource != nullptr; }
+
 void UseInputSource(InputSource source, void* context) {
   inputSource = source;
   inputContext = context;

@@ -67,8 +67,10 @@ void ResultStep(uint32_t now) {
     case 0:
       game.resultTime = now;
       game.resultStep = 1;
-      // A game played back is no new record, and its replay is already kept.
-      if (!PlaybackActive()) RecordGameOver();
+      // A game played back is no new record, and its replay is already kept. An online game's
+      // step may be a prediction that a rollback takes back: its outcome is counted once the
+      // match has confirmed it.
+      if (!PlaybackActive() && !InputFromSource()) RecordGameOver();
       EndGameRecording();
       break;
     case 1:

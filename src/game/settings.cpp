@@ -88,6 +88,12 @@ void ReadOthers(Settings& s) {
     const std::string* v = file.Get(f.name);
     if (v && !Number(*v, 0, 1, &(s.*f.field))) file.Report(f.name, "\"" + *v + "\" is not 0 or 1: the default stays");
   }
+  if (const std::string* v = file.Get("join_address")) {
+    if (AddressCharsValid(*v))
+      s.joinAddress = *v;
+    else
+      file.Report("join_address", "\"" + *v + "\" is not an address (letters, digits, '.', '-' and ':', 60 at most): it is not offered");
+  }
   if (const std::string* v = file.Get("scaling")) {
     if (SameText(*v, "whole"))
       s.scaling = tuSystem::kScaleWhole;
@@ -99,6 +105,16 @@ void ReadOthers(Settings& s) {
 }
 
 }  // namespace
+
+bool AddressCharsValid(const std::string& text) {
+  if (text.size() > kMaxAddressLength) return false;
+  for (char c : text) {
+    bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '-' ||
+              c == ':';
+    if (!ok) return false;
+  }
+  return true;
+}
 
 Settings DefaultSettings() {
   Settings s;
@@ -189,6 +205,7 @@ bool SaveSettings() {
   for (const Flag& f : kFlags)
     if (settings.*f.field != inFile.*f.field) set(f.name, std::to_string(settings.*f.field));
   if (settings.scaling != inFile.scaling) set("scaling", ScalingName(settings.scaling));
+  if (settings.joinAddress != inFile.joinAddress) set("join_address", settings.joinAddress);
   if (!changed) return true;
   if (!file.Save()) return false;
   inFile = settings;

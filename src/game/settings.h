@@ -20,7 +20,14 @@ struct Settings {
   int fpsMeter = 1;
   int fullScreen = 0;  // at start; F11 changes it too
   int scaling = 0;     // tuSystem::kScaleWhole or kScaleFill
+  // The last address an online game was joined at ("host:port"), offered again; "" for none.
+  std::string joinAddress;
 };
+// The longest address the settings keep and the JOIN page takes.
+constexpr size_t kMaxAddressLength = 60;
+// Whether `text` may be an address to join: letters, digits, '.', '-' and ':' only, and not
+// longer than kMaxAddressLength.
+bool AddressCharsValid(const std::string& text);
 extern Settings settings;
 
 // Player 1 on the arrows, X and Z, player 2 on A, D, S, W, J and H; Space pauses for both.

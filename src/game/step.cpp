@@ -63,6 +63,10 @@ int DueSteps() {
   return n;
 }
 
+void DelaySteps(uint32_t ms) {
+  if (pace.started) pace.due += ms;
+}
+
 void WaitForStep() {
   int32_t wait = static_cast<int32_t>(pace.due - kEarlyMs - tuSystem::Tick());
   if (wait > 0) tuSystem::Sleep(static_cast<uint32_t>(wait));

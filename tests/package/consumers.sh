@@ -58,10 +58,14 @@ done
 # The game itself is a program on the package too: its sources, copied away from the tree, build
 # against the installed headers and library alone.
 echo "== the game's own sources against the package"
-mkdir -p "$work/game/game"
-cp "$here"/../../src/game/*.cpp "$here"/../../src/game/*.h "$work/game/game/"
+for part in game net online; do
+  mkdir -p "$work/game/$part"
+  cp "$here"/../../src/$part/*.cpp "$here"/../../src/$part/*.h "$work/game/$part/"
+done
 cp "$here"/../../apps/quorbistane.cpp "$work/game/"
 # shellcheck disable=SC2086  # the flags are words
-# The game keeps its replays compressed: zlib is its own dependency, not the library's.
-"$cxx" -std=c++20 -I"$work/game" -o "$work/game/quorbistane" "$work/game"/*.cpp "$work/game/game"/*.cpp $flags -lz
+# The game keeps its replays compressed and plays online on ENet: zlib and ENet are its own
+# dependencies, not the library's.
+"$cxx" -std=c++20 -I"$work/game" -o "$work/game/quorbistane" "$work/game"/*.cpp "$work/game/game"/*.cpp \
+  "$work/game/net"/*.cpp "$work/game/online"/*.cpp $flags -lz $(pkg-config --cflags --libs libenet)
 echo "both programs built and ran; the game built"

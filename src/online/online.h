@@ -1,0 +1,65 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "game/snapshot.h"
+#include "net/match.h"
+
+// Online play in the game's window: the ONLINE pages (host or join), the versus level screen of
+// each side, the game played through a net::Match, its outcome and the continue question, and
+// the end of a match told on screen before the title comes back. The program never ends on a
+// network failure.
+namespace online {
+
+enum class Page : uint8_t {
+  Off,        // not online: the game's scenes run
+  Choice,     // HOST, JOIN, BACK
+  Host,       // hosting: the port and this machine's addresses, waiting for a player
+  Join,       // typing host:port
+  Connecting, // joining: waiting for the host's answer
+  Levels,     // this side's difficulty, then waiting for the other's
+  Playing,    // a game in the rollback session
+  Outcome,    // the game is over: the win and lose pictures
+  Question,   // continue? yes / no
+  Answered,   // yes said: waiting for the other side
+  Ended,      // the match is over: its reason, then the title
+};
+
+// Puts online play into the game: the menu's ONLINE item, the frame hook, the command line's
+// --host [PORT] and --join HOST:PORT.
+void Install();
+
+// The hooks (game.h OnlineHooks).
+bool Frame();
+void Open();
+void Started();
+void Stopped();
+int TakeArgument(int argc, char** argv, int i, std::string* error);
+
+// Starts hosting on `port` (0: any free one) or joining `address` ("host:port"); false (and the
+// reason on the page's status line) when it cannot start.
+bool StartHost(uint16_t port);
+bool StartJoin(const std::string& address);
+
+Page CurrentPage();
+// The page's status line: what went wrong last ("" none).
+const std::string& StatusLine();
+// The text typed on the JOIN page.
+const std::string& TypedAddress();
+// The match under way (null when none); tests hand one in over a fake link.
+net::Match* CurrentMatch();
+void UseMatch(std::unique_ptr<net::Match> match, Page page);
+// Where the last desync's files were written ("" none).
+const std::string& DesyncReport();
+
+// `text` in lines of at most `width` characters, broken at spaces where it can be.
+std::vector<std::string> WrapText(const std::string& text, size_t width);
+
+// A readable dump of a game state (name = value lines: the game's fields and both players'
+// fields, rows of cells), for a report of a desync. False with a message when it cannot be
+// written.
+bool WriteStateDump(const std::string& path, const GameSnapshot& s, const std::string& heading, std::string* error);
+
+}  // namespace online
