@@ -55,6 +55,10 @@ const OnlineHooks& InstalledOnline();
 // The picture of a game as it stands (the fields, the labels, the outcome when it is over);
 // `result` false leaves the outcome and the continue question out. Reads the state only.
 void DrawGamePicture(bool result);
+// A versus game's outcome: the win and lose pictures over the two fields.
+void DrawVersusOutcome();
+// The continue question with its YES/NO cursor (0 yes, 1 no), as the result sequence shows it.
+void DrawContinueQuestion(int cursor);
 
 // The game's command line (--help, --version, --replay FILE and the online hooks' arguments;
 // nothing else is taken), then tuSystem::Main.

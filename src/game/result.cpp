@@ -20,30 +20,40 @@ void DrawLose(int x) { DrawFont(x, 234, 176, 241, 355, 279); }
 
 }  // namespace
 
+void DrawVersusOutcome() {
+  const PlayerState* p = game.player;
+  if (p[0].gameOver == 0 && p[1].gameOver == 1) {
+    DrawWin(93);
+    DrawLose(359);
+  } else if (p[0].gameOver == 1 && p[1].gameOver == 0) {
+    DrawLose(71);
+    DrawWin(392);
+  }
+}
+
+void DrawContinueQuestion(int cursor) {
+  if (cursor == 0)
+    DrawFont(222, 284, 0, 552, 46, 573);
+  else
+    DrawFont(337, 284, 0, 552, 36, 573);
+  DrawFont(154, 234, 0, 505, 296, 546);
+  DrawFont(222, 284, 164, 462, 210, 483);
+  DrawFont(337, 284, 219, 462, 255, 483);
+}
+
 void DrawResult() {
   bool versus = game.gameMode != 0;
-  const PlayerState* p = game.player;
   switch (game.resultStep) {
     case 1:
       if (!versus) {
         DrawFont(149, 234, 0, 295, 303, 333);
         if (records.lastRank > 0) DrawFont(170, 190, 0, 754, 300, 792);
-      } else if (p[0].gameOver == 0 && p[1].gameOver == 1) {
-        DrawWin(93);
-        DrawLose(359);
-      } else if (p[0].gameOver == 1 && p[1].gameOver == 0) {
-        DrawLose(71);
-        DrawWin(392);
+      } else {
+        DrawVersusOutcome();
       }
       break;
     case 2:
-      if (game.levelCursor[0] == 0)
-        DrawFont(222, 284, 0, 552, 46, 573);
-      else
-        DrawFont(337, 284, 0, 552, 36, 573);
-      DrawFont(154, 234, 0, 505, 296, 546);
-      DrawFont(222, 284, 164, 462, 210, 483);
-      DrawFont(337, 284, 219, 462, 255, 483);
+      DrawContinueQuestion(game.levelCursor[0]);
       break;
     default:
       break;

@@ -393,20 +393,9 @@ void PlayingPage() {
   Follow();
 }
 
-void DrawFont(int x, int y, int left, int top, int right, int bottom) {
-  gameout::Draw(x, y, assets.fontSprite, left, top, right, bottom);
-}
-
 void OutcomePage() {
   DrawGamePicture(false);
-  const PlayerState* p = game.player;
-  if (p[0].gameOver == 0 && p[1].gameOver == 1) {
-    DrawFont(93, 234, 220, 192, 354, 230);
-    DrawFont(359, 234, 176, 241, 355, 279);
-  } else if (p[0].gameOver == 1 && p[1].gameOver == 0) {
-    DrawFont(71, 234, 176, 241, 355, 279);
-    DrawFont(392, 234, 220, 192, 354, 230);
-  }
+  DrawVersusOutcome();
   if (Now() - st.since > kOutcomeMs || Pressed(st.keys.confirm)) Enter(Page::Question);
 }
 
@@ -417,13 +406,7 @@ void QuestionPage() {
     st.cursor = 1 - st.cursor;
     gameout::Play(assets.buttonSound);
   }
-  if (st.cursor == 0)
-    DrawFont(222, 284, 0, 552, 46, 573);
-  else
-    DrawFont(337, 284, 0, 552, 36, 573);
-  DrawFont(154, 234, 0, 505, 296, 546);
-  DrawFont(222, 284, 164, 462, 210, 483);
-  DrawFont(337, 284, 219, 462, 255, 483);
+  DrawContinueQuestion(st.cursor);
   if (!Pressed(k.confirm)) return;
   gameout::Play(assets.buttonSound2);
   bool yes = st.cursor == 0;
