@@ -365,8 +365,9 @@ void Follow() {
       break;
     case net::MatchPhase::Playing:
       if (st.page != Page::Playing) {
-        fprintf(stderr, "quorbistane: online game %u starts: Easy, Normal or Hard %d and %d\n", m.GameNumber(),
-                m.Level(0), m.Level(1));
+        static const char* const kLevels[3] = {"Easy", "Normal", "Hard"};
+        auto level = [&](int side) { return m.Level(side) >= 0 && m.Level(side) <= 2 ? kLevels[m.Level(side)] : "?"; };
+        fprintf(stderr, "quorbistane: online game %u starts: 1P %s, 2P %s\n", m.GameNumber(), level(0), level(1));
         StopMusic();
         Enter(Page::Playing);
       }
