@@ -121,7 +121,7 @@ TEST_F(OnlineMatch, ACutLinkEndsTheMatchWithoutAResult) {
     }
     p->fake.Cut();
     p->Run(12000, [&] { return p->Both(MatchPhase::Ended); });
-    for (const net::Match& s : p->m) EXPECT_EQ(s.EndReason(), "connection lost - no result");
+    for (const net::Match& s : p->m) EXPECT_EQ(s.EndReason(), "connection lost — no result");
   }
   net::FakeLink alone(Pair::Conditions(4));
   net::Match host;

@@ -171,7 +171,7 @@ TEST_F(Session, ACutLinkWaitsThenEndsWithoutAResult) {
     EXPECT_GT(s.WaitingSeconds(duel->now), 0.75);
   }
   duel->Run(12000, [&] { return duel->s[0].State() == SessionState::Ended && duel->s[1].State() == SessionState::Ended; });
-  for (const net::Session& s : duel->s) EXPECT_EQ(s.EndReason(), "connection lost - no result");
+  for (const net::Session& s : duel->s) EXPECT_EQ(s.EndReason(), "connection lost — no result");
   EXPECT_GE(duel->now - cut, 10000u - 200u);
   EXPECT_LE(duel->now - cut, 10000u + 50u);
 }
@@ -265,7 +265,7 @@ TEST_F(Session, OverTheTransportTheSidesAgreeAndACutEndsTheGame) {
   fake.Cut();
   for (int side = 0; side < 2; ++side) {
     EXPECT_EQ(s[side].Step(0, fake.Now()), SessionState::Ended);
-    EXPECT_EQ(s[side].EndReason(), "connection lost - no result");
+    EXPECT_EQ(s[side].EndReason(), "connection lost — no result");
   }
 }
 }  // namespace

@@ -201,13 +201,13 @@ TEST(SimOnline, APeerKilledLeavesTheOtherWaitingThenWithoutAResult) {
   EXPECT_EQ(host.text.find("waiting"), std::string::npos) << host.text;
   join.Finish(0);
   auto killed = Clock::now();
-  EXPECT_TRUE(host.WaitFor("waiting for the other player... ", 5)) << host.text;
+  EXPECT_TRUE(host.WaitFor("waiting for the other player… ", 5)) << host.text;
   EXPECT_LT(Since(killed), 2.0);
   EXPECT_EQ(host.Finish(20), 5) << host.text;
   double ended = std::chrono::duration<double>(host.exitedAt - killed).count();
   EXPECT_GT(ended, 9.0);
   EXPECT_LT(ended, 14.0);
-  EXPECT_NE(host.text.find("connection lost - no result"), std::string::npos) << host.text;
+  EXPECT_NE(host.text.find("connection lost — no result"), std::string::npos) << host.text;
   EXPECT_TRUE(Read(dir.File("host.json")).empty());
 }
 

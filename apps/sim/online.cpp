@@ -55,7 +55,7 @@ class Run {
     if (noted_ && now - lastNoteMs_ < 1000) return;
     noted_ = true;
     lastNoteMs_ = now;
-    fprintf(stderr, "quorbistane-sim: waiting for the other player... %ld s\n", lround(s.WaitingSeconds(now)));
+    fprintf(stderr, "quorbistane-sim: waiting for the other player… %ld s\n", lround(s.WaitingSeconds(now)));
   }
 
  private:
@@ -121,7 +121,7 @@ int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result)
       chosen = true;
     }
     if (run.host && phase == MatchPhase::Connecting && r.Now() >= static_cast<uint32_t>(run.waitSeconds) * 1000u) {
-      Say("nobody joined within " + std::to_string(run.waitSeconds) + " s - no result");
+      Say("nobody joined within " + std::to_string(run.waitSeconds) + " s — no result");
       return kExitNoResult;
     }
     usleep(1000);

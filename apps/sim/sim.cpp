@@ -80,7 +80,7 @@ const char kHelp[] =
     "step the game ended, said on standard error); --dump writes the confirmed state at it, without\n"
     "the frame loop's fields (fps, sounds, prevSceneNo, sceneEntered, blinkOn, nextBlink: an online\n"
     "run takes its steps without frames), and --record this side's replay. While the other side\n"
-    "is silent \"waiting for the other player... N s\" is said on standard error; after 10 s the\n"
+    "is silent \"waiting for the other player… N s\" is said on standard error; after 10 s the\n"
     "connection counts as lost. A last line there says how the link went (steps stalled,\n"
     "rollbacks, round trip). Not taken online: --seed, --frame-ms, --start-tick, --state, --shot,\n"
     "--trace, --replay, --replays, --records.\n"

@@ -18,7 +18,7 @@
 namespace net {
 
 namespace {
-constexpr const char* kLost = "connection lost - no result";
+constexpr const char* kLost = "connection lost — no result";
 constexpr uint32_t kHelloAgainMs = 250;
 
 uint32_t Since(uint32_t now, uint32_t then) {

@@ -52,7 +52,7 @@ class Match {
   uint16_t Port() const;  // the port a host listens on
   MatchPhase Phase() const { return phase_; }
   // Why the match ended: the other side's refusal or this side's ("the other copy is version
-  // 1.4.0 (rules 9a3c...), this one 1.5.0 (rules 41f0...)"), "connection lost - no result",
+  // 1.4.0 (rules 9a3c...), this one 1.5.0 (rules 41f0...)"), "connection lost — no result",
   // "out of sync at step N", "the other player left".
   const std::string& EndReason() const { return endReason_; }
   // The other side's version once it said hello ("" before).
@@ -61,7 +61,7 @@ class Match {
 
   // Services the connection outside a game: the hello, the levels, the starts and the answers.
   // `nowMs`: any millisecond clock, the same for the whole match. A host waits for a joiner as
-  // long as it is left waiting; every other phase ends "connection lost - no result" after
+  // long as it is left waiting; every other phase ends "connection lost — no result" after
   // Session::kTimeoutMs without a word from the other side.
   MatchPhase Poll(uint32_t nowMs);
 

@@ -10,7 +10,7 @@
 namespace net {
 
 namespace {
-constexpr const char* kLost = "connection lost - no result";
+constexpr const char* kLost = "connection lost — no result";
 
 // Milliseconds from `then` to `now` on a clock that may wrap; a clock set back counts as none.
 uint32_t Since(uint32_t now, uint32_t then) {
@@ -160,7 +160,7 @@ void Session::Receive(uint32_t nowMs) {
     switch (m.type) {
       case MessageType::Inputs: TakeInputs(m.inputs, nowMs); break;
       case MessageType::Checksum: TakeChecksum(m.checksum); break;
-      case MessageType::Bye: End("the other player left - no result"); break;
+      case MessageType::Bye: End("the other player left — no result"); break;
       default: break;  // the scenes' messages: not the running game's
     }
   }

@@ -89,7 +89,7 @@ class Session {
   SessionState Poll(uint32_t nowMs);
 
   SessionState State() const { return state_; }
-  // Why the session ended: "out of sync at step N" or "connection lost - no result".
+  // Why the session ended: "out of sync at step N" or "connection lost — no result".
   const std::string& EndReason() const { return endReason_; }
   // Seconds since the other side's last new input (what a "waiting" notice shows).
   double WaitingSeconds(uint32_t nowMs) const;

@@ -298,7 +298,7 @@ void DrawPlaying() {
   PageText(4, 462, 200, 478, line, kPale, tuDraw::kAlignLeft, 11);
   if (m.Game().State() == net::SessionState::Waiting) {
     Box(150, 214, 490, 256);
-    snprintf(line, sizeof line, "waiting for the other player... %.0f s", m.Game().WaitingSeconds(Now()));
+    snprintf(line, sizeof line, "waiting for the other player… %.0f s", m.Game().WaitingSeconds(Now()));
     Text(224, 248, line, kCream, 16);
   }
   st.drawn = true;
