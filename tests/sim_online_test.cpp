@@ -1,7 +1,8 @@
 // Two simulator processes playing online over real ENet sockets on 127.0.0.1: through the
 // project's UDP relay with delay, jitter, loss, duplication and reordering both sides end in the
 // same confirmed state, which either side's replay gives again; a side killed leaves the other
-// waiting, then without a result; wrong command lines and a host nobody answers are named.
+// waiting, then without a result; wrong command lines and a host nobody answers are named. Through
+// the relay server by room code: the same game, an unknown code, and the relay stopped.
 // Every process is bounded in time and killed at the end of its case.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -227,6 +228,11 @@ TEST(SimOnline, WrongCommandLinesAndUnreachablePeersAreNamed) {
       {"--join 127.0.0.1:7000 --wait-seconds 5", "--wait-seconds is for a host (--host), not a joiner"},
       {"--host 0 --seed 3", "an online run takes no --seed"},
       {"--host 0 --frames 0", "--frames must be at least 1 for an online run"},
+      {"--relay 127.0.0.1:7380 --host 7000", "--host takes no port with --relay"},
+      {"--relay 127.0.0.1:7380 --join ABCDEF", "--join needs a room code with --relay, not 'ABCDEF'"},
+      {"--relay 127.0.0.1:7380 --join 127.0.0.1:7000", "--join needs a room code with --relay"},
+      {"--relay 127.0.0.1 --host", "--relay needs HOST:PORT: '127.0.0.1' has no :PORT"},
+      {"--relay 127.0.0.1:7380", "--relay is for an online run"},
   };
   for (const auto& c : cases) {
     file_support::Outcome r = file_support::RunCommand(std::string(QUORBISTANE_SIM) + " " + c[0] + " </dev/null");
@@ -257,6 +263,67 @@ TEST(SimOnline, WrongCommandLinesAndUnreachablePeersAreNamed) {
   EXPECT_LT(Since(start), 15.0);
   EXPECT_NE(join.text.find("no answer from the host"), std::string::npos) << join.text;
   EXPECT_TRUE(Read(dir.File("join.json")).empty());
+}
+
+// Through the relay server by room code: a host's first line is its code, a joiner by that code
+// (any case, dashes) plays the same game to the same state, and a code nobody holds is named.
+// The relay stopped (SIGTERM) ends at once both sides of a game and a host still alone in a room.
+TEST(SimOnline, ThroughTheRelayByRoomCodeToTheSameStateAndEndedByItsStop) {
+  Folder dir;
+  Child relay, stranger, alone;
+  relay.Start({QUORBISTANE_RELAY, "--port", "0", "--bind", "127.0.0.1"}, dir.File("config"));
+  // Run as root, it says on standard error whom it runs as, maybe before its port.
+  const std::string ready = "listening on 127.0.0.1:";
+  ASSERT_TRUE(relay.WaitFor(ready, 5)) << relay.text;
+  size_t p = relay.text.find(ready) + ready.size();
+  for (auto t = Clock::now(); relay.text.find('\n', p) == std::string::npos && Since(t) < 3;) relay.Pump(10);
+  std::string at = "127.0.0.1:" + std::to_string(atoi(relay.text.c_str() + p));
+  auto host = [&](Child& c, const std::string& name, const char* frames) {
+    c.Start(SimArgs(dir, name, "10 left tap\n30 x tap\n50 down down\n90 down up\n",
+                    {"--relay", at, "--host", "--level", "1", "--frames", frames, "--wait-seconds", "20"}),
+            dir.File("config"));
+    return c.WaitFor("\n", 5) && c.text.rfind("room ", 0) == 0 ? c.text.substr(5, 6) : std::string();
+  };
+  auto join = [&](Child& c, const std::string& code, const char* frames) {
+    c.Start(SimArgs(dir, "join", "5 right tap\n25 z tap\n70 down down\n130 down up\n",
+                    {"--relay", at, "--join", code, "--level", "2", "--frames", frames}),
+            dir.File("config"));
+  };
+  auto start = Clock::now();
+  join(stranger, "ACDEFG", "10");  // no room is open yet
+  EXPECT_EQ(stranger.Finish(15), 5) << stranger.text;
+  EXPECT_LT(Since(start), 5.0);
+  EXPECT_NE(stranger.text.find("no room has that code"), std::string::npos) << stranger.text;
+
+  Child h1, j1;
+  std::string code = host(h1, "host", "240");
+  ASSERT_EQ(code.size(), 6u) << h1.text;
+  std::string given = code.substr(0, 3) + "-" + code.substr(3);
+  for (char& c : given) c = static_cast<char>(tolower(c));
+  join(j1, given, "240");
+  EXPECT_EQ(j1.Finish(30), 0) << j1.text;
+  EXPECT_EQ(h1.Finish(10), 0) << h1.text;
+  std::string dump = Read(dir.File("host.json"));
+  EXPECT_TRUE(!dump.empty() && dump == Read(dir.File("join.json")));
+  nlohmann::json state = nlohmann::json::parse(dump, nullptr, false);
+  EXPECT_EQ(state["frames"], 240);
+  EXPECT_EQ(state["difficulty"], nlohmann::json::parse("[1, 2]"));
+
+  Child h2, j2;
+  code = host(h2, "host", "6000");
+  ASSERT_EQ(code.size(), 6u) << h2.text;
+  join(j2, code, "6000");
+  ASSERT_EQ(host(alone, "alone", "10").size(), 6u) << alone.text;
+  for (start = Clock::now(); Since(start) < 2.0;) h2.Pump(10), j2.Pump(10);
+  ASSERT_TRUE(h2.Running() && j2.Running()) << h2.text << j2.text;
+  kill(relay.pid, SIGTERM);
+  auto stopped = Clock::now();
+  for (Child* side : {&h2, &j2, &alone}) {
+    EXPECT_EQ(side->Finish(12), 5) << side->text;
+    EXPECT_LT(std::chrono::duration<double>(side->exitedAt - stopped).count(), 10.0);
+    EXPECT_NE(side->text.find("relay stopping"), std::string::npos) << side->text;
+  }
+  EXPECT_EQ(relay.Finish(5), 0) << relay.text;
 }
 
 }  // namespace

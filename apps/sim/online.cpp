@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 
 #include "base/text.h"
@@ -15,6 +16,7 @@
 #include "game/model.h"
 #include "game/snapshot.h"
 #include "net/match.h"
+#include "net/relay_client.h"
 #include "platform/seams.h"
 
 namespace sim {
@@ -37,7 +39,8 @@ void Say(const std::string& text) { fprintf(stderr, "quorbistane-sim: %s\n", tex
 int Ended(const std::string& reason) {
   Say(reason);
   if (reason.rfind("out of sync", 0) == 0) return kExitOutOfSync;
-  if (reason.find("cannot play together") != std::string::npos || reason.find("refused") != std::string::npos)
+  if (reason.find("cannot play together") != std::string::npos || reason.find("refused") != std::string::npos ||
+      reason.find("another version") != std::string::npos)
     return kExitRefused;
   return kExitNoResult;
 }
@@ -98,22 +101,37 @@ bool ParseHostPort(const std::string& text, std::string* host, uint16_t* port, s
 }
 
 int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result) {
+  // Declared before the match, which uses it to the end.
+  std::unique_ptr<net::RelayTransport> relayed;
   net::Match match;
   std::string error;
-  if (run.host ? !match.Host(run.port, &error) : !match.Join(run.address, run.port, &error)) {
+  if (!run.relay.empty()) {
+    relayed = run.host ? net::HostOnRelay(run.relay, run.relayPort, &error)
+                       : net::JoinOnRelay(run.relay, run.relayPort, run.code, &error);
+    if (!relayed) {
+      Say(error);
+      return 1;
+    }
+    match.Use(*relayed, run.host ? 0 : 1);
+  } else if (run.host ? !match.Host(run.port, &error) : !match.Join(run.address, run.port, &error)) {
     Say(error);
     return 1;
-  }
-  if (run.host) {
+  } else if (run.host) {
     printf("listening on port %u\n", static_cast<unsigned>(match.Port()));
     fflush(stdout);
   }
+  bool codeShown = false;
   Run r;
 
   // The connection and the versus level screen: this side's level is the option's.
   bool chosen = false;
   for (;;) {
     MatchPhase phase = match.Poll(r.Now());
+    if (relayed && run.host && !codeShown && !relayed->RoomCode().empty()) {
+      printf("room %s\n", relayed->RoomCode().c_str());
+      fflush(stdout);
+      codeShown = true;
+    }
     if (phase == MatchPhase::Playing) break;
     if (phase == MatchPhase::Ended || phase == MatchPhase::Continue) return Ended(match.EndReason());
     if (phase == MatchPhase::Levels && !chosen) {

@@ -22,6 +22,9 @@ struct OnlineRun {
   bool host = false;       // listen for a joiner, else join `address`
   uint16_t port = 0;       // host: 0 for any free one (printed)
   std::string address;     // join: the host's address
+  std::string relay;       // through the relay at relay:relayPort when not empty: the host is
+  uint16_t relayPort = 0;  // given a room code, the joiner gives `code`
+  std::string code;
   int level = 0;           // this side's difficulty on the versus level screen
   uint32_t steps = 1;      // the shared session's steps to confirm
   int waitSeconds = 60;    // host: how long to wait for a joiner
@@ -35,7 +38,8 @@ struct OnlineResult {
   uint32_t rollbacks = 0, stepsRunAgain = 0, deepest = 0, roundTripMs = 0;
 };
 
-// Plays the match's first game. On success (0) the live game state is the confirmed state at
+// Plays the match's first game. A host through a relay prints "room CODE" on standard output
+// as soon as the relay gives the code. On success (0) the live game state is the confirmed state at
 // `result->steps` and the session's recording holds those steps; otherwise the status, with the
 // reason on standard error.
 int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result);

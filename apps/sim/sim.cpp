@@ -28,6 +28,7 @@
 #include "game/settings.h"
 #include "game/records.h"
 #include "platform/seams.h"
+#include "net/relay_protocol.h"
 #include "online.h"
 #include "progress.h"
 #include "script.h"
@@ -43,6 +44,7 @@ const char kUsage[] =
     "                       [--assets DIR] [--config FILE] [--records FILE]\n"
     "                       [--record FILE] [--replay FILE] [--replays DIR]\n"
     "                       [--host PORT | --join HOST:PORT] [--level N] [--wait-seconds N]\n"
+    "                       [--relay HOST:PORT (--host | --join CODE)]\n"
     "                       [--allow-errors] [--help] [--version]\n";
 
 const char kHelp[] =
@@ -74,6 +76,10 @@ const char kHelp[] =
     "  --level N             this side's difficulty on the versus level screen, 0 to 2 (default 0):\n"
     "                        the level is chosen by this option, not by the script\n"
     "  --wait-seconds N      how long a host waits for a joiner, 1 to 3600 (default 60)\n"
+    "  --relay HOST:PORT     plays through the relay server at HOST:PORT instead: --host (no port)\n"
+    "                        asks it for a room and prints \"room CODE\" as the first line of standard\n"
+    "                        output as soon as it has the code; --join CODE joins that room (six\n"
+    "                        letters, either case; spaces and dashes ignored)\n"
     "The run starts at the versus level screen of the shared game. The script's keys are this\n"
     "side's player 1; its frame numbers and --frames count steps of the shared game from its first\n"
     "step, paced at 60 a second. The run ends once step N is confirmed on both sides (or at the\n"
@@ -89,8 +95,10 @@ const char kHelp[] =
     "written, the program did not start or an online run could not listen or look up its host;\n"
     "2 bad arguments, script or state; 3 the program raised an error box (without --allow-errors);\n"
     "4 the replay was refused or diverges from its checks; 5 online, no result: the connection was\n"
-    "lost or never made, nobody joined, or the other side left; 6 online, out of sync; 7 online,\n"
-    "the other side and this one cannot play together (versions or rules differ).\n";
+    "lost or never made, nobody joined, or the other side left, or through a relay: it cannot be\n"
+    "reached, has no room of the code, or ended the room (\"relay stopping\"); 6 online, out of\n"
+    "sync; 7 online, the other side (or the relay) and this one cannot play together (versions or\n"
+    "rules differ).\n";
 
 struct Shot {
   int frame;
@@ -111,7 +119,7 @@ struct Options {
   // Online: --host or --join, and the options given that an online run does not take.
   bool host = false, join = false;
   OnlineRun online;
-  bool levelGiven = false, waitGiven = false;
+  bool levelGiven = false, waitGiven = false, relay = false;
   std::vector<std::string> offlineOnly;
 };
 
@@ -180,6 +188,8 @@ bool WriteAll(const std::string& name, const std::string& text) {
 }
 
 int ParseArgs(int argc, char** argv, Options* o) {
+  // --relay changes what --host and --join take, wherever it stands.
+  for (int i = 1; i + 1 < argc && !o->relay; ++i) o->relay = std::string(argv[i]) == "--relay";
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char** v) {
@@ -192,7 +202,27 @@ int ParseArgs(int argc, char** argv, Options* o) {
     if (a == "--seed" || a == "--frame-ms" || a == "--start-tick" || a == "--state" || a == "--shot" ||
         a == "--trace" || a == "--replay" || a == "--replays" || a == "--records")
       o->offlineOnly.push_back(a);
-    if (a == "--host") {
+    if (a == "--relay") {
+      std::string why;
+      if (!value(&v)) return Usage("--relay needs HOST:PORT");
+      if (!o->online.relay.empty()) return Usage("--relay is given twice");
+      if (!ParseHostPort(v, &o->online.relay, &o->online.relayPort, &why)) return Usage("--relay needs HOST:PORT: " + why);
+    } else if (a == "--host" && o->relay) {
+      if (o->host) return Usage("--host is given twice");
+      if (i + 1 < argc && argv[i + 1][0] != '-')
+        return Usage("--host takes no port with --relay: the relay gives the room a code");
+      o->host = true;
+      o->online.host = true;
+    } else if (a == "--join" && o->relay) {
+      char code[net::kRoomCodeLetters + 1];
+      if (!value(&v)) return Usage("--join needs a room code with --relay");
+      if (o->join) return Usage("--join is given twice");
+      if (!net::ParseRoomCode(v, code))
+        return Usage("--join needs a room code with --relay, not '" + tu::Printable(v) +
+                     "': six letters, without B, I, L, O, Q, S, U, V, Z");
+      o->online.code = code;
+      o->join = true;
+    } else if (a == "--host") {
       if (!value(&v) || !tu::ParseInteger(v, 0, 65535, &n))
         return Usage("--host needs a port from 1 to 65535, or 0 for any free one");
       if (o->host) return Usage("--host is given twice");
@@ -265,6 +295,7 @@ int ParseArgs(int argc, char** argv, Options* o) {
   }
   if (o->host && o->join) return Usage("--host and --join cannot both be given: a side hosts or joins");
   if (!o->host && !o->join) {
+    if (o->relay) return Usage("--relay is for an online run (--host or --join CODE)");
     if (o->levelGiven) return Usage("--level is for an online run (--host or --join)");
     if (o->waitGiven) return Usage("--wait-seconds is for a host (--host)");
   } else {

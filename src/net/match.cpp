@@ -124,6 +124,9 @@ void Match::End(const std::string& reason) {
   if (phase_ == MatchPhase::Ended) return;
   phase_ = MatchPhase::Ended;
   endReason_ = reason;
+  // A lost link whose transport knows the cause (the relay stopping) names it.
+  std::string closed = transport_ ? transport_->ClosedReason() : std::string();
+  if (reason == kLost && !closed.empty()) endReason_ = "connection lost (" + closed + ") — no result";
 }
 
 void Match::Leave() {
@@ -228,8 +231,14 @@ MatchPhase Match::Poll(uint32_t nowMs) {
   return phase_;
 }
 
-// The link went down. A host still waiting for its player goes on waiting for another.
+// The link went down. A host still waiting for its player goes on waiting for another, unless
+// its transport can take no other (a relay's room that ended): then the transport's reason ends it.
 void Match::Lost() {
+  std::string closed = transport_ ? transport_->ClosedReason() : std::string();
+  if (phase_ == MatchPhase::Connecting && !closed.empty()) {
+    End(closed);
+    return;
+  }
   if (phase_ == MatchPhase::Connecting && side_ == 0) {
     helloTaken_ = false;
     otherVersion_.clear();

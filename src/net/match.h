@@ -61,7 +61,9 @@ class Match {
 
   // Services the connection outside a game: the hello, the levels, the starts and the answers.
   // `nowMs`: any millisecond clock, the same for the whole match. A host waits for a joiner as
-  // long as it is left waiting; every other phase ends "connection lost — no result" after
+  // long as it is left waiting, or until its transport can take none (its ClosedReason, e.g. a
+  // relay's "no room has that code" or "relay stopping", is then the reason); every other phase
+  // ends "connection lost — no result" after
   // Session::kTimeoutMs without a word from the other side.
   MatchPhase Poll(uint32_t nowMs);
 

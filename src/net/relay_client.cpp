@@ -30,6 +30,8 @@ class EnetRelayTransport final : public RelayTransport {
   const std::string& RoomCode() const override { return code_; }
   bool Paired() const override { return paired_ && !ended_; }
   const std::string& EndReason() const override { return endReason_; }
+  // A room is used once: once it ended, no other player can come through it.
+  std::string ClosedReason() const override { return ended_ ? endReason_ : std::string(); }
 
   bool Send(Channel channel, const uint8_t* data, size_t size) override {
     // Only game messages: the relay would drop anything else anyway.

@@ -34,6 +34,9 @@ class Transport {
   virtual uint64_t BytesReceived() const = 0;
   // Says goodbye (best effort) and closes.
   virtual void Close() = 0;
+  // Why no connection can ever come through this transport again, "" while one may (a host on
+  // ENet takes another joiner after one left). A match's host waiting for a joiner ends on it.
+  virtual std::string ClosedReason() const { return {}; }
 };
 
 // ENet on UDP. Host listens on `port` (0: any free one, told by BoundPort) on every address and
