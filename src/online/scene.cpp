@@ -177,7 +177,7 @@ void WaitingPage() {
       snprintf(line, sizeof line, "%s:%u", addresses[i].c_str(), m.Port());
       Text(y, y + 22, line, kCream, 17);
     }
-    snprintf(line, sizeof line, "waiting for a player... %u s", (Now() - st.since) / 1000);
+    snprintf(line, sizeof line, "waiting for a player… %u s", (Now() - st.since) / 1000);
   } else {
     Text(232, 262, "JOINING", kCream, 22);
     Text(270, 292, st.typed, kCream, 17);
