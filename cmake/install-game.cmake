@@ -8,6 +8,9 @@
 # The programs find their files beside the executable's real path, so they run the same from
 # any working folder and through the links. The pack maker is a tool of the library's users:
 # bin/quorbistane_pack belongs to tu-dev.
+# The relay server (component relay, its own package): bin/quorbistane-relay, its manual page in
+# section 8 and its systemd unit. It is a service, not a game, and needs no root: bin/, not
+# games/ or sbin/.
 
 # Links are made in the build tree (in `links` of the caller) and installed as links; their
 # targets are relative, so they hold under any prefix and DESTDIR.
@@ -74,8 +77,36 @@ function(quorbistane_install_game)
   install(DIRECTORY ${QUORBISTANE_ICON_DIR}/hicolor DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons
           COMPONENT game)
 
+  # The relay and its systemd unit. Debian 12 keeps units in /lib/systemd/system (where lintian
+  # expects them); under any other prefix they go below it, so a user's own install needs no
+  # root. The unit names the program under the final prefix, known only at install time.
+  install(TARGETS quorbistane-relay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT relay)
+  install(CODE "
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+      set(unit_dir /lib/systemd/system)
+    else()
+      set(unit_dir \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
+    endif()
+    set(unit_file \"\$ENV{DESTDIR}\${unit_dir}/quorbistane-relay.service\")
+    file(READ \"${PROJECT_SOURCE_DIR}/dist/quorbistane-relay.service.in\" unit)
+    string(REPLACE \"@QUORBISTANE_RELAY_PATH@\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/quorbistane-relay\" unit \"\${unit}\")
+    message(STATUS \"Installing: \${unit_file}\")
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${unit_dir}\")
+    file(WRITE \"\${unit_file}\" \"\${unit}\")
+    file(CHMOD \"\${unit_file}\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${unit_file}\")
+  " COMPONENT relay)
+  # The manual page names the files where the Debian package puts them.
+  set(QUORBISTANE_RELAY_PATH ${CMAKE_INSTALL_FULL_BINDIR}/quorbistane-relay)
+  if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    set(QUORBISTANE_RELAY_UNIT_PATH /lib/systemd/system/quorbistane-relay.service)
+  else()
+    set(QUORBISTANE_RELAY_UNIT_PATH ${CMAKE_INSTALL_PREFIX}/lib/systemd/system/quorbistane-relay.service)
+  endif()
+
   # Manual pages and the Debian changelog, compressed (quorbistane_gzip).
-  foreach(page_component man/quorbistane.6:game man/quorbistane-sim.6:game man/quorbistane_pack.1:tu-dev)
+  foreach(page_component man/quorbistane.6:game man/quorbistane-sim.6:game man/quorbistane_pack.1:tu-dev
+                         man/quorbistane-relay.8:relay)
     string(REPLACE ":" ";" pair ${page_component})
     list(GET pair 0 page)
     list(GET pair 1 component)
@@ -87,7 +118,7 @@ function(quorbistane_install_game)
 
   # Each Debian package's own documents: the licence as a machine-readable copyright file and
   # the changelog.
-  foreach(component_package game:quorbistane tu-dev:libtu-dev)
+  foreach(component_package game:quorbistane tu-dev:libtu-dev relay:quorbistane-relay)
     string(REPLACE ":" ";" pair ${component_package})
     list(GET pair 0 component)
     list(GET pair 1 package)
@@ -115,7 +146,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_SET_DESTDIR ON)  # the prefix the install rules see is /usr, not the staging folder
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL game tu-dev)
+set(CPACK_COMPONENTS_ALL game tu-dev relay)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
@@ -135,6 +166,18 @@ and send garbage to the other player's field.
 
 The package also holds quorbistane-sim, which runs the game without a window
 from a script of keys and writes its state and chosen frames.")
+# The relay server: its libraries come from dpkg-shlibdeps alone.
+set(CPACK_DEBIAN_RELAY_PACKAGE_NAME quorbistane-relay)
+set(CPACK_DEBIAN_RELAY_PACKAGE_SECTION net)
+set(CPACK_COMPONENT_RELAY_DESCRIPTION
+  "relay server for online games of Quorbistane
+Players of Quorbistane who cannot reach each other directly both connect out
+to a relay over UDP: the host is given a room code, the joiner gives it, and
+the relay passes the game's datagrams between them. It limits what each
+address may open and send, needs no privileges and keeps no files.
+
+The package holds the server and a systemd unit that runs it as a user of
+its own with the default options; the unit is not enabled on installation.")
 # The library: a static archive, so its users need the development files of what it links.
 # Its text faces and the MIDI sound font are loaded by name when a program uses them; without
 # them text falls back to another face and MIDI stays silent.
