@@ -14,7 +14,7 @@
 namespace net {
 namespace {
 
-constexpr size_t kChannels = 2;
+constexpr size_t kChannels = kEnetChannels;
 constexpr size_t kMaxDatagram = sizeof(Event::data);
 // A peer that has answered nothing for this long is given up (ENet's own default is 30 s). The
 // session and the match give a silent side up at 10 s and say why; the transport's limit lies
@@ -86,6 +86,46 @@ bool StartEnet(std::string* error) {
   return ready;
 }
 
+ENetPeer* ConnectOut(const std::string& host, uint16_t port, const char* what, ENetHost** local, std::string* error) {
+  if (!StartEnet(error)) return nullptr;
+  std::string name = std::string(what) + (*what ? " " : "") + host;
+  if (port == 0) {
+    if (error) *error = "no port given for " + name;
+    return nullptr;
+  }
+  ENetAddress address;
+  if (host.empty() || enet_address_set_host(&address, host.c_str()) != 0) {
+    if (error) *error = "unknown host '" + host + "'";
+    return nullptr;
+  }
+  address.port = port;
+  *local = enet_host_create(nullptr, 1, kEnetChannels, 0, 0);
+  if (!*local) {
+    if (error) *error = "cannot open a UDP socket";
+    return nullptr;
+  }
+  ENetPeer* peer = enet_host_connect(*local, &address, kEnetChannels, 0);
+  if (!peer) {
+    enet_host_destroy(*local);
+    *local = nullptr;
+    if (error) *error = "cannot connect to " + name + ":" + std::to_string(port);
+  }
+  return peer;
+}
+
+void DisconnectWithLinger(ENetHost* host, ENetPeer* peer) {
+  enet_peer_disconnect_later(peer, 0);
+  ENetEvent e;
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLingerMs);
+  bool gone = false;
+  while (!gone && std::chrono::steady_clock::now() < until) {
+    int got = enet_host_service(host, &e, 5);
+    if (got > 0 && e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
+    gone = got < 0 || (got > 0 && e.type == ENET_EVENT_TYPE_DISCONNECT && e.peer == peer);
+  }
+  if (!gone) enet_peer_disconnect_now(peer, 0);
+}
+
 namespace {
 
 class EnetTransport final : public Transport {
@@ -133,18 +173,7 @@ class EnetTransport final : public Transport {
   void Close() override {
     if (!host_) return;
     if (peer_ && connected_) {
-      // What was queued (a last message) is delivered first, then the goodbye, both waited for
-      // a moment at most: a peer that is gone costs a fifth of a second.
-      enet_peer_disconnect_later(peer_, 0);
-      ENetEvent e;
-      auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLingerMs);
-      bool gone = false;
-      while (!gone && std::chrono::steady_clock::now() < until) {
-        int got = enet_host_service(host_, &e, 5);
-        if (got > 0 && e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
-        gone = got < 0 || (got > 0 && e.type == ENET_EVENT_TYPE_DISCONNECT && e.peer == peer_);
-      }
-      if (!gone) enet_peer_disconnect_now(peer_, 0);
+      DisconnectWithLinger(host_, peer_);
     } else if (peer_) {
       enet_peer_disconnect_now(peer_, 0);
     }
@@ -228,28 +257,9 @@ std::unique_ptr<Transport> HostOn(uint16_t port, std::string* error) {
 }
 
 std::unique_ptr<Transport> JoinTo(const std::string& host, uint16_t port, std::string* error) {
-  if (!StartEnet(error)) return nullptr;
-  if (port == 0) {
-    if (error) *error = "no port given for " + host;
-    return nullptr;
-  }
-  ENetAddress address;
-  if (host.empty() || enet_address_set_host(&address, host.c_str()) != 0) {
-    if (error) *error = "unknown host '" + host + "'";
-    return nullptr;
-  }
-  address.port = port;
-  ENetHost* local = enet_host_create(nullptr, 1, kChannels, 0, 0);
-  if (!local) {
-    if (error) *error = "cannot open a UDP socket";
-    return nullptr;
-  }
-  ENetPeer* peer = enet_host_connect(local, &address, kChannels, 0);
-  if (!peer) {
-    enet_host_destroy(local);
-    if (error) *error = "cannot connect to " + host + ":" + std::to_string(port);
-    return nullptr;
-  }
+  ENetHost* local = nullptr;
+  ENetPeer* peer = ConnectOut(host, port, "", &local, error);
+  if (!peer) return nullptr;
   auto transport = std::make_unique<EnetTransport>(local, false);
   transport->SetPeer(peer);
   return transport;

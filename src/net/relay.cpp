@@ -22,7 +22,7 @@
 namespace net {
 namespace {
 
-constexpr size_t kChannels = 2;
+constexpr size_t kChannels = kEnetChannels;
 // Peers that answer nothing for this long are given up, as in the game's own transport.
 constexpr enet_uint32 kTimeoutMinimumMs = 5000, kTimeoutMaximumMs = 10000;
 constexpr int kStopLingerMs = 500;

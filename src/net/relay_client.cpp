@@ -2,7 +2,6 @@
 
 #include <enet/enet.h>
 
-#include <chrono>
 #include <cstring>
 
 #include "net/enet_support.h"
@@ -12,11 +11,10 @@
 namespace net {
 namespace {
 
-constexpr size_t kChannels = 2;
+constexpr size_t kChannels = kEnetChannels;
 // A relay gone without a word (killed, unplugged) is given up within 8 s, so a game through it
 // ends "connection lost" within 10.
 constexpr enet_uint32 kTimeoutMinimumMs = 4000, kTimeoutMaximumMs = 8000;
-constexpr int kCloseLingerMs = 200;
 
 class EnetRelayTransport final : public RelayTransport {
  public:
@@ -65,17 +63,7 @@ class EnetRelayTransport final : public RelayTransport {
   void Close() override {
     if (!host_) return;
     if (connected_) {
-      // What was queued (a last message) goes first, then the goodbye, waited for a moment.
-      enet_peer_disconnect_later(peer_, 0);
-      ENetEvent e;
-      auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLingerMs);
-      bool gone = false;
-      while (!gone && std::chrono::steady_clock::now() < until) {
-        int got = enet_host_service(host_, &e, 5);
-        if (got > 0 && e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
-        gone = got < 0 || (got > 0 && e.type == ENET_EVENT_TYPE_DISCONNECT);
-      }
-      if (!gone) enet_peer_disconnect_now(peer_, 0);
+      DisconnectWithLinger(host_, peer_);
     } else {
       enet_peer_reset(peer_);
     }
@@ -180,28 +168,9 @@ class EnetRelayTransport final : public RelayTransport {
 
 std::unique_ptr<RelayTransport> Connect(const std::string& relay, uint16_t port, const char* code,
                                         std::string* error) {
-  if (!StartEnet(error)) return nullptr;
-  if (port == 0) {
-    if (error) *error = "no port given for the relay " + relay;
-    return nullptr;
-  }
-  ENetAddress address;
-  if (relay.empty() || enet_address_set_host(&address, relay.c_str()) != 0) {
-    if (error) *error = "unknown host '" + relay + "'";
-    return nullptr;
-  }
-  address.port = port;
-  ENetHost* local = enet_host_create(nullptr, 1, kChannels, 0, 0);
-  if (!local) {
-    if (error) *error = "cannot open a UDP socket";
-    return nullptr;
-  }
-  ENetPeer* peer = enet_host_connect(local, &address, kChannels, 0);
-  if (!peer) {
-    enet_host_destroy(local);
-    if (error) *error = "cannot connect to the relay " + relay + ":" + std::to_string(port);
-    return nullptr;
-  }
+  ENetHost* local = nullptr;
+  ENetPeer* peer = ConnectOut(relay, port, "the relay", &local, error);
+  if (!peer) return nullptr;
   return std::make_unique<EnetRelayTransport>(local, peer, code == nullptr, code ? code : "");
 }
 
