@@ -20,6 +20,20 @@ constexpr size_t kEnetChannels = 2;
 // the other end in that message ("" for none). The caller owns `*local` once this succeeds.
 ENetPeer* ConnectOut(const std::string& host, uint16_t port, const char* what, ENetHost** local, std::string* error);
 
+// A host's bytes sent and received so far: ENet's 32-bit counts moved into 64-bit ones (Take)
+// before they can wrap.
+struct EnetBytes {
+  uint64_t sent = 0, received = 0;
+  void Take(ENetHost* host) {
+    if (!host) return;
+    sent += host->totalSentData;
+    received += host->totalReceivedData;
+    host->totalSentData = host->totalReceivedData = 0;
+  }
+  uint64_t Sent(const ENetHost* host) const { return sent + (host ? host->totalSentData : 0); }
+  uint64_t Received(const ENetHost* host) const { return received + (host ? host->totalReceivedData : 0); }
+};
+
 // Says goodbye to a connected peer after what was queued for it (a last message) has gone, waiting
 // a fifth of a second at most for the answer (a peer that is gone costs that much); then gone.
 void DisconnectWithLinger(ENetHost* host, ENetPeer* peer);

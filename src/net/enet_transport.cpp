@@ -163,12 +163,12 @@ class EnetTransport final : public Transport {
     while (enet_host_service(host_, &e, 0) > 0) {
       if (Take(e, event)) break;
     }
-    Count();
+    bytes_.Take(host_);
   }
 
   uint32_t RoundTripMs() const override { return connected_ ? peer_->roundTripTime : 0; }
-  uint64_t BytesSent() const override { return sent_ + (host_ ? host_->totalSentData : 0); }
-  uint64_t BytesReceived() const override { return received_ + (host_ ? host_->totalReceivedData : 0); }
+  uint64_t BytesSent() const override { return bytes_.Sent(host_); }
+  uint64_t BytesReceived() const override { return bytes_.Received(host_); }
 
   void Close() override {
     if (!host_) return;
@@ -177,7 +177,7 @@ class EnetTransport final : public Transport {
     } else if (peer_) {
       enet_peer_disconnect_now(peer_, 0);
     }
-    Count();
+    bytes_.Take(host_);
     enet_host_destroy(host_);
     host_ = nullptr;
     peer_ = nullptr;
@@ -222,20 +222,12 @@ class EnetTransport final : public Transport {
     }
   }
 
-  // Moves ENet's 32-bit byte counts into ours before they can wrap.
-  void Count() {
-    if (!host_) return;
-    sent_ += host_->totalSentData;
-    received_ += host_->totalReceivedData;
-    host_->totalSentData = 0;
-    host_->totalReceivedData = 0;
-  }
 
   ENetHost* host_;
   ENetPeer* peer_ = nullptr;
   bool hosting_;
   bool connected_ = false;
-  uint64_t sent_ = 0, received_ = 0;
+  EnetBytes bytes_;
 
   friend uint16_t net::BoundPort(const Transport& hosted);
 };

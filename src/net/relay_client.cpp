@@ -52,13 +52,13 @@ class EnetRelayTransport final : public RelayTransport {
     ENetEvent e;
     while (enet_host_service(host_, &e, 0) > 0)
       if (Take(e, event)) break;
-    Count();
+    bytes_.Take(host_);
   }
 
   // The other player's round trip is unknown here: twice this side's to the relay stands for it.
   uint32_t RoundTripMs() const override { return Paired() ? 2 * peer_->roundTripTime : 0; }
-  uint64_t BytesSent() const override { return sent_ + (host_ ? host_->totalSentData : 0); }
-  uint64_t BytesReceived() const override { return received_ + (host_ ? host_->totalReceivedData : 0); }
+  uint64_t BytesSent() const override { return bytes_.Sent(host_); }
+  uint64_t BytesReceived() const override { return bytes_.Received(host_); }
 
   void Close() override {
     if (!host_) return;
@@ -67,7 +67,7 @@ class EnetRelayTransport final : public RelayTransport {
     } else {
       enet_peer_reset(peer_);
     }
-    Count();
+    bytes_.Take(host_);
     enet_host_destroy(host_);
     host_ = nullptr;
     peer_ = nullptr;
@@ -150,20 +150,13 @@ class EnetRelayTransport final : public RelayTransport {
     }
   }
 
-  void Count() {
-    if (!host_) return;
-    sent_ += host_->totalSentData;
-    received_ += host_->totalReceivedData;
-    host_->totalSentData = 0;
-    host_->totalReceivedData = 0;
-  }
 
   ENetHost* host_;
   ENetPeer* peer_;
   bool hosting_;
   std::string code_, endReason_;
   bool connected_ = false, paired_ = false, ended_ = false;
-  uint64_t sent_ = 0, received_ = 0;
+  EnetBytes bytes_;
 };
 
 std::unique_ptr<RelayTransport> Connect(const std::string& relay, uint16_t port, const char* code,
