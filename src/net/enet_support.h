@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "net/transport.h"
+
 // What the ENet users of this folder share (the transport, the relay and its client).
 namespace net {
 
@@ -19,6 +21,10 @@ constexpr size_t kEnetChannels = 2;
 // ("unknown host 'x'", "cannot connect to the relay x:7380") when it cannot start. `what` names
 // the other end in that message ("" for none). The caller owns `*local` once this succeeds.
 ENetPeer* ConnectOut(const std::string& host, uint16_t port, const char* what, ENetHost** local, std::string* error);
+
+// Queues a datagram to `peer` on `channel` with that channel's reliability (control reliable,
+// inputs not); false for another channel or when ENet refuses it.
+bool SendDatagram(ENetPeer* peer, Channel channel, const uint8_t* data, size_t size);
 
 // A host's bytes sent and received so far: ENet's 32-bit counts moved into 64-bit ones (Take)
 // before they can wrap.

@@ -113,6 +113,17 @@ ENetPeer* ConnectOut(const std::string& host, uint16_t port, const char* what, E
   return peer;
 }
 
+bool SendDatagram(ENetPeer* peer, Channel channel, const uint8_t* data, size_t size) {
+  if (channel != Channel::Control && channel != Channel::Inputs) return false;
+  ENetPacket* packet = enet_packet_create(data, size, channel == Channel::Control ? ENET_PACKET_FLAG_RELIABLE : 0);
+  if (!packet) return false;
+  if (enet_peer_send(peer, static_cast<enet_uint8>(channel), packet) < 0) {
+    enet_packet_destroy(packet);
+    return false;
+  }
+  return true;
+}
+
 void DisconnectWithLinger(ENetHost* host, ENetPeer* peer) {
   enet_peer_disconnect_later(peer, 0);
   ENetEvent e;
@@ -142,15 +153,7 @@ class EnetTransport final : public Transport {
 
   bool Send(Channel channel, const uint8_t* data, size_t size) override {
     if (!connected_ || size > kMaxDatagram || (data == nullptr && size > 0)) return false;
-    if (channel != Channel::Control && channel != Channel::Inputs) return false;
-    enet_uint32 flags = channel == Channel::Control ? ENET_PACKET_FLAG_RELIABLE : 0;
-    ENetPacket* packet = enet_packet_create(data, size, flags);
-    if (!packet) return false;
-    if (enet_peer_send(peer_, static_cast<enet_uint8>(channel), packet) < 0) {
-      enet_packet_destroy(packet);
-      return false;
-    }
-    return true;
+    return SendDatagram(peer_, channel, data, size);
   }
 
   void Poll(Event* event) override {

@@ -35,14 +35,7 @@ class EnetRelayTransport final : public RelayTransport {
     // Only game messages: the relay would drop anything else anyway.
     if (!Paired() || size == 0 || size > kMaxMessageBytes || data == nullptr || data[0] >= kFirstRelayType)
       return false;
-    if (channel != Channel::Control && channel != Channel::Inputs) return false;
-    ENetPacket* packet = enet_packet_create(data, size, channel == Channel::Control ? ENET_PACKET_FLAG_RELIABLE : 0);
-    if (!packet) return false;
-    if (enet_peer_send(peer_, static_cast<enet_uint8>(channel), packet) < 0) {
-      enet_packet_destroy(packet);
-      return false;
-    }
-    return true;
+    return SendDatagram(peer_, channel, data, size);
   }
 
   void Poll(Event* event) override {
