@@ -3,12 +3,15 @@
 // changes.
 #include "platform/ogg.h"
 
+#include <ogg/ogg.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace tu::platform {
 
@@ -56,8 +59,128 @@ int SeekFileSource(void* source, ogg_int64_t offset, int whence) {
 }
 long TellFileSource(void* source) { return ftell(static_cast<OggSound*>(source)->stream); }
 
+// The number of bits needed to write v.
+int BitsOf(long v) {
+  int n = 0;
+  for (; v > 0; v >>= 1) ++n;
+  return n;
+}
+
+// The values a lookup of type 1 holds: the largest r with r^dim <= entries.
+long LatticeValues(long entries, long dim) {
+  if (entries < 1) return 0;
+  auto fits = [&](long r) {
+    long power = 1;
+    for (long i = 0; i < dim; ++i) {
+      if (power > entries / r) return false;
+      power *= r;
+    }
+    return true;
+  };
+  long r = std::max(1L, static_cast<long>(std::floor(std::pow(static_cast<double>(entries), 1.0 / dim))));
+  while (r > 1 && !fits(r)) --r;
+  while (fits(r + 1)) ++r;
+  return r;
+}
+
+// Whether a Vorbis setup header gives a codebook of no dimension. The decoder divides by a
+// book's dimension when it decodes with it, so such a file would stop the program; no encoder
+// writes one. Codebooks come first in the header; a header damaged before its books end is
+// left to the decoder, which refuses it.
+bool HasBookWithoutDimension(ogg_packet& packet) {
+  if (packet.bytes < 8 || packet.packet[0] != 5 || memcmp(packet.packet + 1, "vorbis", 6) != 0)
+    return false;
+  oggpack_buffer b;
+  oggpack_readinit(&b, packet.packet + 7, static_cast<int>(packet.bytes - 7));
+  const long totalBits = 8 * (packet.bytes - 7);
+  const long books = oggpack_read(&b, 8) + 1;
+  for (long book = 0; book < books; ++book) {
+    if (oggpack_read(&b, 24) != 0x564342) return false;
+    const long dim = oggpack_read(&b, 16), entries = oggpack_read(&b, 24);
+    if (entries < 0) return false;
+    if (dim == 0) return true;
+    // The code lengths: one per entry (some may be unused), or runs of rising lengths.
+    if (oggpack_read(&b, 1) == 0) {
+      const bool sparse = oggpack_read(&b, 1) == 1;
+      for (long e = 0; e < entries; ++e)
+        if ((!sparse || oggpack_read(&b, 1) == 1) && oggpack_read(&b, 5) < 0) return false;
+    } else {
+      if (oggpack_read(&b, 5) < 0) return false;
+      for (long e = 0; e < entries;) {
+        const long run = oggpack_read(&b, BitsOf(entries - e));
+        if (run < 0 || run > entries - e) return false;
+        e += run;
+      }
+    }
+    // The lookup table of values, skipped.
+    const long map = oggpack_read(&b, 4);
+    if (map == 1 || map == 2) {
+      oggpack_read(&b, 32);
+      oggpack_read(&b, 32);
+      const long valueBits = oggpack_read(&b, 4) + 1;
+      if (oggpack_read(&b, 1) < 0) return false;
+      const long values = map == 1 ? LatticeValues(entries, dim) : entries * dim;
+      if (values > (totalBits - oggpack_bits(&b)) / valueBits) return false;
+      oggpack_adv(&b, static_cast<int>(values * valueBits));
+    } else if (map != 0) {
+      return false;
+    }
+  }
+  return false;
+}
+
+// Reads the whole source through the page layer and checks the setup header of every logical
+// stream in it (a chained file has one per link; the decoder reads them all when it opens).
+bool SetupHeadersSafe(size_t (*read)(void*, size_t, size_t, void*), void* source) {
+  struct Stream {
+    int serial = 0;
+    int packets = 0;
+    ogg_stream_state state{};
+  };
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  std::vector<Stream> streams;
+  bool safe = true, more = true;
+  while (safe && more) {
+    char* buffer = ogg_sync_buffer(&sync, 65536);
+    if (!buffer) break;
+    const size_t got = read(buffer, 1, 65536, source);
+    ogg_sync_wrote(&sync, static_cast<long>(got));
+    more = got > 0;
+    ogg_page page;
+    while (safe && ogg_sync_pageout(&sync, &page) == 1) {
+      const int serial = ogg_page_serialno(&page);
+      auto it = std::find_if(streams.begin(), streams.end(), [&](const Stream& s) { return s.serial == serial; });
+      if (it == streams.end()) {
+        // Only a stream's first page starts it; at most a few streams at once are followed.
+        if (!ogg_page_bos(&page) || streams.size() >= 8) continue;
+        streams.emplace_back();
+        it = streams.end() - 1;
+        it->serial = serial;
+        ogg_stream_init(&it->state, serial);
+      }
+      ogg_stream_pagein(&it->state, &page);
+      ogg_packet packet;
+      while (safe && it->packets < 3 && ogg_stream_packetout(&it->state, &packet) == 1)
+        if (++it->packets == 3) safe = !HasBookWithoutDimension(packet);
+      if (it->packets >= 3) {
+        ogg_stream_clear(&it->state);
+        streams.erase(it);
+      }
+    }
+  }
+  for (Stream& s : streams) ogg_stream_clear(&s.state);
+  ogg_sync_clear(&sync);
+  return safe;
+}
+
 // Opens the decoder on the sound's source and checks the format of its first link.
 OggSound* Start(OggSound* s, const ov_callbacks& callbacks) {
+  const bool safe = SetupHeadersSafe(callbacks.read_func, s);
+  if (!safe || callbacks.seek_func(s, 0, SEEK_SET) != 0) {
+    CloseOgg(s);
+    return nullptr;
+  }
   if (ov_open_callbacks(s, &s->file, nullptr, 0, callbacks) != 0) {
     CloseOgg(s);
     return nullptr;
