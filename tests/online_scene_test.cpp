@@ -195,6 +195,9 @@ class OnlineRelayScene : public GameTest {
  protected:
   void SetUp() override {
     GameTest::SetUp();
+    StartRelay();
+  }
+  void StartRelay() {
     net::RelayConfig c;
     c.port = 0;
     c.bindAddress = "127.0.0.1";
@@ -216,7 +219,7 @@ class OnlineRelayScene : public GameTest {
   // and the other side served.
   void Frame() {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    relay->Poll(0);
+    if (relay) relay->Poll(0);
     tu::platform::AdvanceTick(16);
     tuSystem::TakeFrameKeys();
     gameout::recorder.Start();
@@ -300,12 +303,35 @@ TEST_F(OnlineRelayScene, TheJoinPageTakesATypedCodeThroughTheRelay) {
   EXPECT_EQ(settings.joinAddress, "") << "a room's code is used once: it is not offered again";
 }
 
-// The relay's refusal ends the match on its page, then the title; without a relay the pages say
+// The relay's refusal and its stop end the match on its page; without a relay the pages say
 // where to set one.
-TEST_F(OnlineRelayScene, ACodeWithNoRoomEndsOnItsPageAndNoRelaySaysWhereToSetOne) {
+TEST_F(OnlineRelayScene, TheRelaysRefusalAndStopEndTheMatchAndNoRelaySaysWhereToSetOne) {
   EXPECT_TRUE(online::StartJoin("ACDEFG"));
   ASSERT_TRUE(Until([] { return online::CurrentPage() == Page::Ended; }));
   EXPECT_EQ(online::CurrentMatch()->EndReason(), "no room has that code");
+  // A host waiting in its room hears the relay stop.
+  online::Stopped();
+  ASSERT_TRUE(online::StartHostOnRelay()) << online::StatusLine();
+  ASSERT_TRUE(Until([] { return !online::RoomCode().empty(); }));
+  // The stop waits for its clients' goodbyes: the window runs meanwhile, as it would.
+  std::unique_ptr<net::Relay> stopping = std::move(relay);
+  std::thread stop([&] { stopping->Stop(); });
+  bool ended = Until([] { return online::CurrentPage() == Page::Ended; });
+  stop.join();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(online::CurrentMatch()->EndReason(), "relay stopping");
+  EXPECT_EQ(online::EndedReason(), "relay stopping");
+
+  // A relay stopped while the window is not served (its goodbye may not come through) after it
+  // gave the code: the end is never told as a relay that could not be reached.
+  online::Stopped();
+  ASSERT_NO_FATAL_FAILURE(StartRelay());
+  ASSERT_TRUE(online::StartHostOnRelay()) << online::StatusLine();
+  ASSERT_TRUE(Until([] { return !online::RoomCode().empty(); }));
+  relay->Stop();
+  ASSERT_TRUE(Until([] { return online::CurrentPage() == Page::Ended; }));
+  const std::string& told = online::EndedReason();
+  EXPECT_TRUE(told == "connection to the relay lost" || told == "relay stopping") << told;
 
   online::Stopped();
   settings.relayAddress = "";

@@ -52,6 +52,8 @@ Page CurrentPage();
 const std::string& StatusLine();
 // The text typed on the JOIN page.
 const std::string& TypedAddress();
+// The reason the Ended page tells.
+const std::string& EndedReason();
 // The room's code of a match through the relay ("" none, or not given yet).
 std::string RoomCode();
 // The match under way (null when none); tests hand one in over a fake link.

@@ -115,6 +115,8 @@ void ToTitle() {
 }
 
 void EndMatch(const std::string& reason) {
+  // Told on standard error too, for a window started from a script.
+  fprintf(stderr, "quorbistane: the online match is over: %s\n", reason.c_str());
   st.endReason = reason;
   Enter(Page::Ended);
 }
@@ -132,12 +134,19 @@ void Backdrop() {
   gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
 }
 
-// What went wrong last, at the foot: on two lines when it is long (a path in it).
+// What went wrong last, at the foot over the title's key line: on up to three lines when it is
+// long (a path in it).
 void StatusText() {
+  if (st.status.empty()) return;
   std::vector<std::string> lines = WrapText(st.status, 84);
-  if (lines.size() == 1) Text(440, 470, lines[0], kRed, 14);
-  for (size_t i = 0; lines.size() > 1 && i < 2; ++i)
-    Text(438 + 17 * static_cast<int>(i), 455 + 17 * static_cast<int>(i), lines[i], kRed, 12);
+  if (lines.size() == 1) {
+    Box(16, 438, 624, 474);
+    Text(440, 470, lines[0], kRed, 14);
+    return;
+  }
+  const int n = static_cast<int>(std::min<size_t>(lines.size(), 3)), top = 474 - 2 - 15 * n;
+  Box(16, top - 2, 624, 476);
+  for (int i = 0; i < n; ++i) Text(top + 15 * i, top + 15 * i + 15, lines[i], kRed, 12);
 }
 
 // The relay this run goes through: --relay's, else the settings file's ("" none).
@@ -205,7 +214,7 @@ std::string ChoiceHint(int item) {
   char line[160];
   switch (item) {
     case kHostItem:
-      snprintf(line, sizeof line, "on port %u of this machine: the other player types its address", kDefaultPort);
+      snprintf(line, sizeof line, "on port %u: the other player types this machine's address", kDefaultPort);
       return line;
     case kHostOnRelayItem:
       if (RelaySetting().empty()) return "needs a relay: relay_address in the settings file";
@@ -213,22 +222,23 @@ std::string ChoiceHint(int item) {
     case kJoinItem:
       return "type the host's address, or the room's code for a game on the relay";
     default:
-      return "back to the title";
+      return "one player on each machine, each with player 1's keys";
   }
 }
 
 void ChoicePage() {
   Backdrop();
-  // Laid out from the foot up: the two hint lines end at 430, the items stand above them.
-  const int itemsTop = 392 - 40 * kChoiceCount - 4;
-  Box(110, itemsTop - 43, 530, 435);
-  Text(itemsTop - 40, itemsTop - 10, "ONLINE", kPale, 20);
+  // Laid out from the foot up, under the title's picture: the hint line ends at 430, the items
+  // stand above it, and the page's name above them while it fits (a fifth item takes its place).
+  const int itemsTop = 410 - 40 * kChoiceCount;
+  const bool named = itemsTop - 35 >= 212;
+  Box(110, itemsTop - (named ? 35 : 5), 530, 435);
+  if (named) Text(itemsTop - 32, itemsTop - 4, "ONLINE", kPale, 20);
   Keys& k = st.keys;
   if (Pressed(k.up)) st.cursor = (st.cursor + kChoiceCount - 1) % kChoiceCount, gameout::Play(assets.buttonSound);
   if (Pressed(k.down)) st.cursor = (st.cursor + 1) % kChoiceCount, gameout::Play(assets.buttonSound);
   Items(kChoiceItems, kChoiceCount, itemsTop, st.cursor);
-  Text(392, 410, ChoiceHint(st.cursor), kPale, 12);
-  Text(412, 430, "one player on each machine, each with player 1's keys", kPale, 12);
+  Text(412, 430, ChoiceHint(st.cursor), kPale, 12);
   StatusText();
   if (Pressed(k.back)) {
     gameout::Play(assets.buttonSound2);
@@ -264,7 +274,7 @@ void WaitingPage() {
     Text(232, 262, "HOSTING ON THE RELAY", kCream, 22);
     if (code.empty()) {
       Text(300, 324, "connecting to the relay at " + st.relayName + "…", kPale, 15);
-      snprintf(line, sizeof line, "%u s", (Now() - st.since) / 1000);
+      snprintf(line, sizeof line, "waiting for the relay's answer… %u s", (Now() - st.since) / 1000);
     } else {
       Text(266, 284, "the other player joins with this room code:", kPale, 13);
       Text(290, 344, SpacedCode(code), kCream, 40);
@@ -459,6 +469,14 @@ void KeepDesyncReport(net::Match& m) {
   }
 }
 
+// Why the match ended, as the page tells it. The relay's client calls every loss before its
+// pairing "cannot reach the relay"; a host that was given its room's code did reach it.
+std::string ShownReason(const net::Match& m) {
+  if (st.relay && m.EndReason() == "cannot reach the relay" && m.Side() == 0 && !st.relay->RoomCode().empty())
+    return "connection to the relay lost";
+  return m.EndReason();
+}
+
 // After a step or a poll: the phase the match is in now decides the page.
 void Follow() {
   net::Match& m = *st.match;
@@ -473,7 +491,7 @@ void Follow() {
           if (!SaveRecording(&error)) fprintf(stderr, "quorbistane: %s\n", error.c_str());
         }
       }
-      EndMatch(m.EndReason());
+      EndMatch(ShownReason(m));
       break;
     case net::MatchPhase::Levels:
       if (st.page == Page::Host || st.page == Page::Connecting) {
@@ -626,10 +644,7 @@ void Started() {
   else
     StartJoin(st.startAddress);
   // A start that failed is told on the page that ends the match, then the title.
-  if (st.page == Page::Choice) {
-    fprintf(stderr, "quorbistane: %s\n", st.status.c_str());
-    EndMatch(st.status);
-  }
+  if (st.page == Page::Choice) EndMatch(st.status);
 }
 
 void Stopped() {
@@ -809,6 +824,7 @@ const std::string& StatusLine() { return st.status; }
 const std::string& TypedAddress() { return st.typed; }
 net::Match* CurrentMatch() { return st.match.get(); }
 const std::string& DesyncReport() { return st.desync; }
+const std::string& EndedReason() { return st.endReason; }
 std::string RoomCode() { return st.relay ? st.relay->RoomCode() : std::string(); }
 
 void UseMatch(std::unique_ptr<net::Match> match, Page page) {
