@@ -106,6 +106,40 @@ TEST_F(SettingsFile, TheLastAddressJoinedIsKeptAndABadOneIsNotOffered) {
   }
 }
 
+// The relay online play goes through: host or host:port, read as the pages will use it; one
+// that is not an address is told with its reason and no relay is used; none means none.
+TEST_F(SettingsFile, TheRelaysAddressIsCheckedAsItIsRead) {
+  struct Case {
+    const char* value;  // null: no line
+    const char* kept;
+    const char* told;  // "" nothing
+  };
+  const Case cases[] = {
+      {"relay.example.org", "relay.example.org", ""},
+      {"10.0.0.5:7999", "10.0.0.5:7999", ""},
+      {"", "", ""},
+      {nullptr, "", ""},
+      {"relay:0", "", "\"relay:0\" is not a relay's address (host or host:port): '0' is not a port"},
+      {"relay:1:2", "", "has more than one ':'"},
+      {"relay lan", "", "an address has letters, digits"},
+      {":7380", "", "does not name a host"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value ? c.value : "(no line)");
+    std::string told;
+    Settings s = Loaded(c.value ? std::string("relay_address = ") + c.value + "\n" : "mute = 1\n", &told);
+    EXPECT_EQ(s.relayAddress, c.kept);
+    if (*c.told == 0) {
+      EXPECT_EQ(told, "");
+    } else {
+      EXPECT_NE(told.find("settings.ini:1: "), std::string::npos) << told;
+      EXPECT_NE(told.find(c.told), std::string::npos) << told;
+      EXPECT_NE(told.find("goes through no relay"), std::string::npos) << told;
+    }
+  }
+  EXPECT_EQ(SettingsFilePath(), path);
+}
+
 // No home, so no folder: the defaults, and a change is told as not saved rather than written
 // wherever the game was started.
 TEST_F(SettingsFile, WithoutASettingsFolderTheDefaultsPlayAndNothingIsWritten) {

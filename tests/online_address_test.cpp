@@ -54,6 +54,44 @@ TEST(OnlineAddress, HostAndPortAreTakenApartAndEveryMistakeIsNamed) {
   EXPECT_FALSE(online::ParsePort("123456", true, &p, &error));
 }
 
+// The JOIN page and --join take an address or a room code: a code is six letters of the
+// codes' alphabet and nothing that only an address has; anything else is an address.
+TEST(OnlineAddress, TheJoinPageTellsARoomCodeFromAnAddress) {
+  struct Case {
+    const char* text;
+    const char* code;  // a room code: it, upper case
+    const char* host;  // an address: its host (port below); both null: refused
+    uint16_t port;
+  };
+  const Case cases[] = {
+      {"ACDEFG", "ACDEFG", nullptr, 0},
+      {"acdefg", "ACDEFG", nullptr, 0},
+      {"acd-efg", "ACDEFG", nullptr, 0},
+      {" hjk mnp ", "HJKMNP", nullptr, 0},
+      {"acdefg:7370", nullptr, "acdefg", 7370},  // a host of a code's letters, with its port
+      {"acdefg.lan", nullptr, "acdefg.lan", online::kDefaultPort},
+      {"abcdef", nullptr, "abcdef", online::kDefaultPort},  // B is no code's letter
+      {"acdef", nullptr, "acdef", online::kDefaultPort},    // five letters
+      {"acdefgh", nullptr, "acdefgh", online::kDefaultPort},
+      {"10.0.0.2:7371", nullptr, "10.0.0.2", 7371},
+      {"", nullptr, nullptr, 0},
+      {"host:0", nullptr, nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    online::JoinTarget t;
+    std::string error;
+    bool ok = online::ParseJoinTarget(c.text, &t, &error);
+    ASSERT_EQ(ok, c.code || c.host) << error;
+    if (!ok) continue;
+    EXPECT_EQ(t.roomCode, c.code != nullptr);
+    EXPECT_EQ(t.code, c.code ? c.code : "");
+    EXPECT_EQ(t.host, c.host ? c.host : "");
+    EXPECT_EQ(t.port, c.port);
+  }
+  EXPECT_EQ(online::SpacedCode("ACDEFG"), "A C D   E F G");
+}
+
 TEST(OnlineAddress, KeysTypeLettersDigitsDotsDashesAndTheColonOnly) {
   const std::pair<int, char> keys[] = {
       {tu::kKeyA, 'a'},          {tu::kKeyZ, 'z'},        {tu::kKey0, '0'},      {tu::kKeyPad7, '7'},

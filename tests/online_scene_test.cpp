@@ -4,8 +4,12 @@
 // side leaving, and the title after the reason is shown. And the state dump of a desync.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <chrono>
 #include <fstream>
 #include <memory>
+#include <thread>
 #include <sstream>
 
 #include "file_support.h"
@@ -14,7 +18,10 @@
 #include "game/replay.h"
 #include "game_support.h"
 #include "net/match.h"
+#include "net/relay.h"
+#include "net/relay_client.h"
 #include "online/online.h"
+#include "system/frame_keys.h"
 
 namespace {
 using namespace game_support;
@@ -179,6 +186,170 @@ TEST_F(OnlineScene, ADesyncStopsTheGameAndKeepsAStateDump) {
   std::string first;
   std::getline(in, first);
   EXPECT_EQ(first.rfind("# " + reason + "; side 1", 0), 0u) << first;
+}
+
+// The pages through a relay on 127.0.0.1 in this process: the window hosts a room (its code
+// on standard output) or joins one by typing the code; the other side is a bare match on the
+// relay's client. Each test is bounded: at most 5 s of real time for a page to come.
+class OnlineRelayScene : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    StartRelay();
+  }
+  void StartRelay() {
+    net::RelayConfig c;
+    c.port = 0;
+    c.bindAddress = "127.0.0.1";
+    c.seed = 7;
+    c.log = nullptr;
+    relay = std::make_unique<net::Relay>(c);
+    std::string error;
+    ASSERT_TRUE(relay->Start(&error)) << error;
+    settings.relayAddress = "127.0.0.1:" + std::to_string(relay->Port());
+  }
+  void TearDown() override {
+    online::Stopped();
+    other.reset();
+    otherEnd.reset();
+    relay.reset();
+    GameTest::TearDown();
+  }
+  // One frame of the window on the real clock's pace (the relay and ENet run on it), the relay
+  // and the other side served.
+  void Frame() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (relay) relay->Poll(0);
+    tu::platform::AdvanceTick(16);
+    tuSystem::TakeFrameKeys();
+    gameout::recorder.Start();
+    online::Frame();
+    if (other) other->Poll(tuSystem::Tick());
+  }
+  // A key pressed for a frame and let go for two (a key polled as released reads held, not
+  // pressed, when it goes down again at once).
+  void Tap(int vk) {
+    Key(vk, true);
+    Frame();
+    Key(vk, false);
+    Frame();
+    Frame();
+  }
+  bool Until(const std::function<bool()>& done) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+         !done() && std::chrono::steady_clock::now() < end;)
+      Frame();
+    return done();
+  }
+  // The other side's match on its own end of the relay.
+  void OtherUses(std::unique_ptr<net::RelayTransport> end, int side) {
+    otherEnd = std::move(end);
+    other = std::make_unique<net::Match>();
+    other->SetOwnState(true);
+    other->SetRecording(false);
+    other->Use(*otherEnd, side);
+  }
+  void OpenItem(int downs) {
+    online::Open();
+    Frame();
+    for (int i = 0; i < downs; ++i) Tap(vk::Down);
+    Tap(vk::X);
+  }
+  bool BothAtLevels() {
+    return online::CurrentPage() == Page::Levels && other && other->Phase() == MatchPhase::Levels;
+  }
+
+  std::unique_ptr<net::Relay> relay;
+  std::unique_ptr<net::RelayTransport> otherEnd;  // before the match that uses it
+  std::unique_ptr<net::Match> other;
+};
+
+TEST_F(OnlineRelayScene, HostOnRelayShowsTheRoomsCodeAndTheJoinerBringsBothToTheirLevels) {
+  testing::internal::CaptureStdout();
+  OpenItem(1);  // HOST ON RELAY
+  ASSERT_EQ(online::CurrentPage(), Page::Host) << online::StatusLine();
+  bool coded = Until([] { return !online::RoomCode().empty(); });
+  std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(coded);
+  const std::string code = online::RoomCode();
+  EXPECT_EQ(out, "room " + code + "\n");
+  EXPECT_TRUE(relay->RoomOpen(code));
+  std::string error;
+  OtherUses(net::JoinOnRelay("127.0.0.1", relay->Port(), code, &error), 1);
+  ASSERT_TRUE(otherEnd) << error;
+  ASSERT_TRUE(Until([&] { return BothAtLevels(); })) << other->EndReason();
+  EXPECT_EQ(online::CurrentMatch()->Side(), 0);
+}
+
+TEST_F(OnlineRelayScene, TheJoinPageTakesATypedCodeThroughTheRelay) {
+  std::string error;
+  OtherUses(net::HostOnRelay("127.0.0.1", relay->Port(), &error), 0);
+  ASSERT_TRUE(otherEnd) << error;
+  ASSERT_TRUE(Until([&] { return !otherEnd->RoomCode().empty(); }));
+  settings.joinAddress = "";
+  OpenItem(2);  // JOIN A GAME
+  ASSERT_EQ(online::CurrentPage(), Page::Join);
+  // Typed as a player would, lower case, a dash in the middle.
+  std::string code = otherEnd->RoomCode();
+  for (size_t i = 0; i < code.size(); ++i) {
+    if (i == 3) Tap(tu::kKeyMinus);
+    Tap(code[i]);
+  }
+  Tap(tu::kKeyEnter);
+  ASSERT_EQ(online::CurrentPage(), Page::Connecting) << online::StatusLine();
+  EXPECT_EQ(online::RoomCode(), code);
+  ASSERT_TRUE(Until([&] { return BothAtLevels(); })) << online::CurrentMatch()->EndReason();
+  EXPECT_EQ(online::CurrentMatch()->Side(), 1);
+  EXPECT_EQ(settings.joinAddress, "") << "a room's code is used once: it is not offered again";
+}
+
+// The relay's refusal and its stop end the match on its page; without a relay the pages say
+// where to set one.
+TEST_F(OnlineRelayScene, TheRelaysRefusalAndStopEndTheMatchAndNoRelaySaysWhereToSetOne) {
+  EXPECT_TRUE(online::StartJoin("ACDEFG"));
+  ASSERT_TRUE(Until([] { return online::CurrentPage() == Page::Ended; }));
+  EXPECT_EQ(online::CurrentMatch()->EndReason(), "no room has that code");
+  // A host waiting in its room hears the relay stop.
+  online::Stopped();
+  ASSERT_TRUE(online::StartHostOnRelay()) << online::StatusLine();
+  ASSERT_TRUE(Until([] { return !online::RoomCode().empty(); }));
+  // The stop waits for its clients' goodbyes: the window runs meanwhile, as it would.
+  std::unique_ptr<net::Relay> stopping = std::move(relay);
+  std::thread stop([&] { stopping->Stop(); });
+  bool ended = Until([] { return online::CurrentPage() == Page::Ended; });
+  stop.join();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(online::CurrentMatch()->EndReason(), "relay stopping");
+  EXPECT_EQ(online::EndedReason(), "relay stopping");
+
+  // A relay stopped while the window is not served (its goodbye may not come through) after it
+  // gave the code: the end is never told as a relay that could not be reached.
+  online::Stopped();
+  ASSERT_NO_FATAL_FAILURE(StartRelay());
+  ASSERT_TRUE(online::StartHostOnRelay()) << online::StatusLine();
+  ASSERT_TRUE(Until([] { return !online::RoomCode().empty(); }));
+  relay->Stop();
+  ASSERT_TRUE(Until([] { return online::CurrentPage() == Page::Ended; }));
+  const std::string& told = online::EndedReason();
+  EXPECT_TRUE(told == "connection to the relay lost" || told == "relay stopping") << told;
+
+  online::Stopped();
+  settings.relayAddress = "";
+  for (int downs : {1, 2}) {
+    OpenItem(downs);
+    if (downs == 2) {
+      ASSERT_EQ(online::CurrentPage(), Page::Join) << online::StatusLine();
+      for (int vk : {'a', 'c', 'd', 'e', 'f', 'g'}) Tap(vk - 'a' + 'A');
+      Tap(tu::kKeyEnter);
+      EXPECT_EQ(online::CurrentPage(), Page::Join);
+    } else {
+      EXPECT_EQ(online::CurrentPage(), Page::Choice);
+    }
+    EXPECT_EQ(online::StatusLine().rfind("no relay is set: add relay_address = HOST[:PORT] to ", 0), 0u)
+        << online::StatusLine();
+    EXPECT_NE(online::StatusLine().find("the README tells how to run a relay"), std::string::npos);
+    online::Stopped();
+  }
 }
 
 TEST(OnlineStateDump, NamesTheFieldsOfBothPlayersAndTheirCells) {

@@ -44,6 +44,9 @@ struct OnlineHooks {
   // The command line: takes argv[i] (and what follows it) when it is its own and gives the count
   // taken; 0 when not its own; -1 when it is wrong (`error` says why).
   int (*argument)(int argc, char** argv, int i, std::string* error) = nullptr;
+  // After the whole command line, when it asked for an online start: false when its online
+  // arguments do not go together (`error` says why).
+  bool (*argumentsDone)(std::string* error) = nullptr;
   // Whether the start the command line asked for may run beside another copy of the game.
   bool (*secondCopy)() = nullptr;
   const char* usage = "";  // the usage line's part, " [--host [PORT]]"

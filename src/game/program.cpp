@@ -162,6 +162,13 @@ int GameMain(int argc, char** argv) {
     fprintf(stderr, "quorbistane: --replay cannot go with an online start\n%s", kUsage);
     return 2;
   }
+  if (onlineStart && online.argumentsDone) {
+    std::string why;
+    if (!online.argumentsDone(&why)) {
+      fprintf(stderr, "quorbistane: %s\n%s", why.c_str(), kUsage);
+      return 2;
+    }
+  }
   // A replay that cannot be played is told before any window opens.
   std::string error;
   if (replayFile && !PlayReplayAtStart(replayFile, &error)) {

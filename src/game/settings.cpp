@@ -94,6 +94,15 @@ void ReadOthers(Settings& s) {
     else
       file.Report("join_address", "\"" + *v + "\" is not an address (letters, digits, '.', '-' and ':', 60 at most): it is not offered");
   }
+  if (const std::string* v = file.Get("relay_address")) {
+    std::string host, why;
+    uint16_t port = 0;
+    if (v->empty() || ParseAddress(*v, kRelayPort, &host, &port, &why))
+      s.relayAddress = *v;
+    else
+      file.Report("relay_address", "\"" + *v + "\" is not a relay's address (host or host:port): " + why +
+                                       "; online play goes through no relay");
+  }
   if (const std::string* v = file.Get("scaling")) {
     if (SameText(*v, "whole"))
       s.scaling = tuSystem::kScaleWhole;
@@ -113,6 +122,46 @@ bool AddressCharsValid(const std::string& text) {
               c == ':';
     if (!ok) return false;
   }
+  return true;
+}
+
+bool ParsePortText(const std::string& text, bool allowZero, uint16_t* port, std::string* error) {
+  bool digits = !text.empty() && text.size() <= 5;
+  for (char c : text) digits = digits && c >= '0' && c <= '9';
+  long v = digits ? std::stol(text) : -1;
+  if (v < (allowZero ? 0 : 1) || v > 65535) {
+    *error = "'" + text + "' is not a port (" + (allowZero ? "0" : "1") + " to 65535)";
+    return false;
+  }
+  *port = static_cast<uint16_t>(v);
+  return true;
+}
+
+bool ParseAddress(const std::string& text, uint16_t defaultPort, std::string* host, uint16_t* port,
+                  std::string* error) {
+  if (text.empty()) {
+    *error = "no address: type host:port";
+    return false;
+  }
+  if (!AddressCharsValid(text)) {
+    *error = "an address has letters, digits, '.', '-' and ':' only, 60 at most";
+    return false;
+  }
+  size_t colon = text.find(':');
+  if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
+    *error = "'" + text + "' has more than one ':'";
+    return false;
+  }
+  std::string name = text.substr(0, colon);
+  if (name.empty() || name.front() == '.' || name.front() == '-' || name.back() == '.' || name.back() == '-' ||
+      name.find("..") != std::string::npos) {
+    *error = "'" + text + "' does not name a host";
+    return false;
+  }
+  uint16_t p = defaultPort;
+  if (colon != std::string::npos && !ParsePortText(text.substr(colon + 1), false, &p, error)) return false;
+  *host = name;
+  *port = p;
   return true;
 }
 
@@ -169,6 +218,8 @@ std::string DefaultSettingsPath() {
   return folder ? std::string(folder) + "settings.ini" : std::string();
 }
 
+std::string SettingsFilePath() { return file.Path().empty() ? DefaultSettingsPath() : file.Path(); }
+
 void LoadSettings(const std::string& path) {
   settings = DefaultSettings();
   if (path.empty()) {
@@ -206,6 +257,7 @@ bool SaveSettings() {
     if (settings.*f.field != inFile.*f.field) set(f.name, std::to_string(settings.*f.field));
   if (settings.scaling != inFile.scaling) set("scaling", ScalingName(settings.scaling));
   if (settings.joinAddress != inFile.joinAddress) set("join_address", settings.joinAddress);
+  if (settings.relayAddress != inFile.relayAddress) set("relay_address", settings.relayAddress);
   if (!changed) return true;
   if (!file.Save()) return false;
   inFile = settings;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include <tu/tuSystem.h>
@@ -22,12 +23,23 @@ struct Settings {
   int scaling = 0;     // tuSystem::kScaleWhole or kScaleFill
   // The last address an online game was joined at ("host:port"), offered again; "" for none.
   std::string joinAddress;
+  // The relay server online play may go through ("host" or "host:port"); "" for none. The
+  // game knows no relay of its own: the player names one in the file.
+  std::string relayAddress;
 };
 // The longest address the settings keep and the JOIN page takes.
 constexpr size_t kMaxAddressLength = 60;
 // Whether `text` may be an address to join: letters, digits, '.', '-' and ':' only, and not
 // longer than kMaxAddressLength.
 bool AddressCharsValid(const std::string& text);
+// A port as typed: digits only, 0..65535 (`allowZero` false: 1..65535). False with a message.
+bool ParsePortText(const std::string& text, bool allowZero, uint16_t* port, std::string* error);
+// "host:port" (a name or a dotted IPv4 address, then a port 1..65535); the port may be left out
+// ("host"), which gives `defaultPort`. False with a message that names what is wrong.
+bool ParseAddress(const std::string& text, uint16_t defaultPort, std::string* host, uint16_t* port,
+                  std::string* error);
+// A relay's port when relay_address names none.
+constexpr uint16_t kRelayPort = 7380;
 extern Settings settings;
 
 // Player 1 on the arrows, X and Z, player 2 on A, D, S, W, J and H; Space pauses for both.
@@ -55,6 +67,8 @@ int VolumeToHundredths(int percent);
 // $XDG_CONFIG_HOME/quorbistane/settings.ini (else ~/.config/quorbistane/settings.ini); empty
 // when the user has no home.
 std::string DefaultSettingsPath();
+// The path of the settings file in use (the one LoadSettings read), else DefaultSettingsPath().
+std::string SettingsFilePath();
 // Settings from the defaults and the file; every problem with it is told on standard error and
 // the default stays; an empty path gives the defaults, never saved. Call before GameProgram,
 // which hands the pads their keys.

@@ -8,46 +8,40 @@
 #include <tu/keys.h>
 
 #include "game/settings.h"
+#include "net/relay_protocol.h"
 
 namespace online {
 
 bool ParsePort(const std::string& text, bool allowZero, uint16_t* port, std::string* error) {
-  bool digits = !text.empty() && text.size() <= 5;
-  for (char c : text) digits = digits && c >= '0' && c <= '9';
-  long v = digits ? std::stol(text) : -1;
-  if (v < (allowZero ? 0 : 1) || v > 65535) {
-    *error = "'" + text + "' is not a port (" + (allowZero ? "0" : "1") + " to 65535)";
-    return false;
-  }
-  *port = static_cast<uint16_t>(v);
-  return true;
+  return ParsePortText(text, allowZero, port, error);
 }
 
 bool ParseHostPort(const std::string& text, std::string* host, uint16_t* port, std::string* error) {
-  if (text.empty()) {
-    *error = "no address: type host:port";
-    return false;
+  return ParseAddress(text, kDefaultPort, host, port, error);
+}
+
+bool ParseJoinTarget(const std::string& text, JoinTarget* out, std::string* error) {
+  char code[net::kRoomCodeLetters + 1] = {};
+  bool plain = text.find_first_of(".:0123456789") == std::string::npos;
+  if (plain && net::ParseRoomCode(text, code)) {
+    *out = JoinTarget{};
+    out->roomCode = true;
+    out->code = code;
+    return true;
   }
-  if (!AddressCharsValid(text)) {
-    *error = "an address has letters, digits, '.', '-' and ':' only, 60 at most";
-    return false;
-  }
-  size_t colon = text.find(':');
-  if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
-    *error = "'" + text + "' has more than one ':'";
-    return false;
-  }
-  std::string name = text.substr(0, colon);
-  if (name.empty() || name.front() == '.' || name.front() == '-' || name.back() == '.' || name.back() == '-' ||
-      name.find("..") != std::string::npos) {
-    *error = "'" + text + "' does not name a host";
-    return false;
-  }
-  uint16_t p = kDefaultPort;
-  if (colon != std::string::npos && !ParsePort(text.substr(colon + 1), false, &p, error)) return false;
-  *host = name;
-  *port = p;
+  JoinTarget t;
+  if (!ParseHostPort(text, &t.host, &t.port, error)) return false;
+  *out = t;
   return true;
+}
+
+std::string SpacedCode(const std::string& code) {
+  std::string out;
+  for (size_t i = 0; i < code.size(); ++i) {
+    if (i > 0) out += i % 3 == 0 ? "   " : " ";
+    out += code[i];
+  }
+  return out;
 }
 
 char AddressChar(int vk) {

@@ -15,10 +15,11 @@ namespace online {
 
 enum class Page : uint8_t {
   Off,        // not online: the game's scenes run
-  Choice,     // HOST, JOIN, BACK
-  Host,       // hosting: the port and this machine's addresses, waiting for a player
-  Join,       // typing host:port
-  Connecting, // joining: waiting for the host's answer
+  Choice,     // HOST, HOST ON RELAY, JOIN, BACK
+  Host,       // hosting: the port and this machine's addresses, or the relay's room code;
+              // waiting for a player
+  Join,       // typing host:port or a room code
+  Connecting, // joining: waiting for the host's (or the relay's) answer
   Levels,     // this side's difficulty, then waiting for the other's
   Playing,    // a game in the rollback session
   Outcome,    // the game is over: the win and lose pictures
@@ -28,7 +29,7 @@ enum class Page : uint8_t {
 };
 
 // Puts online play into the game: the menu's ONLINE item, the frame hook, the command line's
-// --host [PORT] and --join HOST:PORT.
+// --host [PORT], --join HOST:PORT and --relay HOST[:PORT] with --host or --join CODE.
 void Install();
 
 // The hooks (game.h OnlineHooks).
@@ -37,10 +38,13 @@ void Open();
 void Started();
 void Stopped();
 int TakeArgument(int argc, char** argv, int i, std::string* error);
+bool ArgumentsDone(std::string* error);
 
-// Starts hosting on `port` (0: any free one) or joining `address` ("host:port"); false (and the
-// reason on the page's status line) when it cannot start.
+// Starts hosting on `port` (0: any free one), hosting a room on the relay (--relay's, else the
+// settings' relay_address), or joining `address` ("host:port", or a room code: through the
+// relay); false (and the reason on the page's status line) when it cannot start.
 bool StartHost(uint16_t port);
+bool StartHostOnRelay();
 bool StartJoin(const std::string& address);
 
 Page CurrentPage();
@@ -48,6 +52,10 @@ Page CurrentPage();
 const std::string& StatusLine();
 // The text typed on the JOIN page.
 const std::string& TypedAddress();
+// The reason the Ended page tells.
+const std::string& EndedReason();
+// The room's code of a match through the relay ("" none, or not given yet).
+std::string RoomCode();
 // The match under way (null when none); tests hand one in over a fake link.
 net::Match* CurrentMatch();
 void UseMatch(std::unique_ptr<net::Match> match, Page page);

@@ -18,12 +18,15 @@
 #include "game/settings.h"
 #include "online/address.h"
 #include "online/online.h"
+#include "net/relay_client.h"
+#include "net/relay_protocol.h"
 
 namespace online {
 namespace {
 
 constexpr uint32_t kOutcomeMs = 5000;   // the win and lose pictures, unless confirmed sooner
 constexpr uint32_t kEndShownMs = 4000;  // the reason a match ended, before the title
+static_assert(kRelayPort == net::kRelayDefaultPort, "the settings' relay port is the relay's");
 
 // Colours (0x00BBGGRR) of the pages' text: the menu's cream, a pale blue, a warning red.
 constexpr uint32_t kCream = 0xC8E6FF, kPale = 0xF0D2C8, kRed = 0x6060FF;
@@ -34,7 +37,11 @@ struct Keys {
 
 struct State {
   Page page = Page::Off;
+  // The relay a match goes through, if it does; before the match, which uses it to its end.
+  std::unique_ptr<net::RelayTransport> relay;
   std::unique_ptr<net::Match> match;
+  std::string relayName;  // the relay's host:port, as the pages name it
+  bool codeTold = false;  // the room's code is on standard output
   int cursor = 0;
   std::string typed;
   std::string status;
@@ -47,7 +54,9 @@ struct State {
   // The command line's start, begun once the assets are loaded.
   int startKind = 0;  // 0 none, 1 host, 2 join
   uint16_t startPort = kDefaultPort;
+  bool startPortGiven = false;
   std::string startAddress;
+  std::string relayArgument;  // --relay's, which stands for relay_address for the whole run
 } st;
 
 uint32_t Now() { return tuSystem::Tick(); }
@@ -88,10 +97,16 @@ void StopMusic() {
   for (int id : assets.music) gameout::Stop(id);
 }
 
-// Back to the title menu with the ONLINE item under the cursor.
-void ToTitle() {
+// The match says goodbye and goes, then the relay it went through.
+void DropMatch() {
   if (st.match) st.match->Leave();
   st.match.reset();
+  st.relay.reset();
+}
+
+// Back to the title menu with the ONLINE item under the cursor.
+void ToTitle() {
+  DropMatch();
   StopMusic();
   BackToMenu(0);
   game.gameMode = kModeOnline;
@@ -100,6 +115,8 @@ void ToTitle() {
 }
 
 void EndMatch(const std::string& reason) {
+  // Told on standard error too, for a window started from a script.
+  fprintf(stderr, "quorbistane: the online match is over: %s\n", reason.c_str());
   st.endReason = reason;
   Enter(Page::Ended);
 }
@@ -117,8 +134,64 @@ void Backdrop() {
   gameout::Draw(0, 0, assets.titleSprite, 0, 0, 640, 480);
 }
 
+// What went wrong last, at the foot over the title's key line: on up to three lines when it is
+// long (a path in it).
 void StatusText() {
-  if (!st.status.empty()) Text(440, 470, st.status, kRed, 14);
+  if (st.status.empty()) return;
+  std::vector<std::string> lines = WrapText(st.status, 84);
+  if (lines.size() == 1) {
+    Box(16, 438, 624, 474);
+    Text(440, 470, lines[0], kRed, 14);
+    return;
+  }
+  const int n = static_cast<int>(std::min<size_t>(lines.size(), 3)), top = 474 - 2 - 15 * n;
+  Box(16, top - 2, 624, 476);
+  for (int i = 0; i < n; ++i) Text(top + 15 * i, top + 15 * i + 15, lines[i], kRed, 12);
+}
+
+// The relay this run goes through: --relay's, else the settings file's ("" none).
+const std::string& RelaySetting() { return st.relayArgument.empty() ? settings.relayAddress : st.relayArgument; }
+
+std::string NoRelayMessage() {
+  std::string path = SettingsFilePath();
+  return "no relay is set: add relay_address = HOST[:PORT] to " + (path.empty() ? std::string("the settings file") : path) +
+         " (the README tells how to run a relay)";
+}
+
+// Starts a match through the relay: hosting (a room whose code the relay gives) or joining the
+// room of `code`. False with the reason on the status line.
+bool StartOnRelay(bool hosting, const std::string& code) {
+  std::string host, error;
+  uint16_t port = 0;
+  if (RelaySetting().empty()) {
+    st.status = NoRelayMessage();
+    return false;
+  }
+  if (!ParseAddress(RelaySetting(), kRelayPort, &host, &port, &error)) {
+    st.status = "relay_address: " + error;
+    return false;
+  }
+  std::unique_ptr<net::RelayTransport> t =
+      hosting ? net::HostOnRelay(host, port, &error) : net::JoinOnRelay(host, port, code, &error);
+  if (!t) {
+    st.status = (hosting ? "cannot host on the relay: " : "cannot join through the relay: ") + error;
+    return false;
+  }
+  DropMatch();
+  auto m = std::make_unique<net::Match>();
+  m->Use(*t, hosting ? 0 : 1);
+  st.relay = std::move(t);
+  st.match = std::move(m);
+  st.relayName = host + ":" + std::to_string(port);
+  st.codeTold = false;
+  st.status.clear();
+  if (hosting)
+    fprintf(stderr, "quorbistane: hosting an online game through the relay at %s\n", st.relayName.c_str());
+  else
+    fprintf(stderr, "quorbistane: joining room %s through the relay at %s\n", st.relay->RoomCode().c_str(),
+            st.relayName.c_str());
+  Enter(hosting ? Page::Host : Page::Connecting);
+  return true;
 }
 
 // A list of text items in the menu's style, the highlight bar under the cursor.
@@ -132,17 +205,40 @@ void Items(const char* const* items, int count, int top, int cursor) {
 
 // ---- The pages
 
-const char* const kChoiceItems[3] = {"HOST A GAME", "JOIN A GAME", "BACK"};
+// The ONLINE page's items, top to bottom; the page is laid out for as many as there are.
+enum ChoiceItem { kHostItem, kHostOnRelayItem, kJoinItem, kBackItem, kChoiceCount };
+const char* const kChoiceItems[kChoiceCount] = {"HOST A GAME", "HOST ON RELAY", "JOIN A GAME", "BACK"};
+
+// The line under the items: what the one under the cursor does.
+std::string ChoiceHint(int item) {
+  char line[160];
+  switch (item) {
+    case kHostItem:
+      snprintf(line, sizeof line, "on port %u: the other player types this machine's address", kDefaultPort);
+      return line;
+    case kHostOnRelayItem:
+      if (RelaySetting().empty()) return "needs a relay: relay_address in the settings file";
+      return "through the relay at " + RelaySetting() + ": the other player types the room's code";
+    case kJoinItem:
+      return "type the host's address, or the room's code for a game on the relay";
+    default:
+      return "one player on each machine, each with player 1's keys";
+  }
+}
 
 void ChoicePage() {
   Backdrop();
-  Box(110, 225, 530, 435);
-  Text(228, 258, "ONLINE", kPale, 20);
+  // Laid out from the foot up, under the title's picture: the hint line ends at 430, the items
+  // stand above it, and the page's name above them while it fits (a fifth item takes its place).
+  const int itemsTop = 410 - 40 * kChoiceCount;
+  const bool named = itemsTop - 35 >= 212;
+  Box(110, itemsTop - (named ? 35 : 5), 530, 435);
+  if (named) Text(itemsTop - 32, itemsTop - 4, "ONLINE", kPale, 20);
   Keys& k = st.keys;
-  if (Pressed(k.up)) st.cursor = (st.cursor + 2) % 3, gameout::Play(assets.buttonSound);
-  if (Pressed(k.down)) st.cursor = (st.cursor + 1) % 3, gameout::Play(assets.buttonSound);
-  Items(kChoiceItems, 3, 268, st.cursor);
-  Text(392, 412, "one player on each machine, each with player 1's keys", kPale, 12);
+  if (Pressed(k.up)) st.cursor = (st.cursor + kChoiceCount - 1) % kChoiceCount, gameout::Play(assets.buttonSound);
+  if (Pressed(k.down)) st.cursor = (st.cursor + 1) % kChoiceCount, gameout::Play(assets.buttonSound);
+  Items(kChoiceItems, kChoiceCount, itemsTop, st.cursor);
+  Text(412, 430, ChoiceHint(st.cursor), kPale, 12);
   StatusText();
   if (Pressed(k.back)) {
     gameout::Play(assets.buttonSound2);
@@ -151,14 +247,20 @@ void ChoicePage() {
   }
   if (!Pressed(k.confirm)) return;
   gameout::Play(assets.buttonSound2);
-  if (st.cursor == 0) {
-    StartHost(kDefaultPort);
-  } else if (st.cursor == 1) {
-    st.status.clear();
-    st.typed = settings.joinAddress;
-    Enter(Page::Join);
-  } else {
-    ToTitle();
+  switch (st.cursor) {
+    case kHostItem:
+      StartHost(kDefaultPort);
+      break;
+    case kHostOnRelayItem:
+      StartHostOnRelay();
+      break;
+    case kJoinItem:
+      st.status.clear();
+      st.typed = settings.joinAddress;
+      Enter(Page::Join);
+      break;
+    default:
+      ToTitle();
   }
 }
 
@@ -167,7 +269,24 @@ void WaitingPage() {
   Box(70, 225, 570, 435);
   net::Match& m = *st.match;
   char line[160];
-  if (st.page == Page::Host) {
+  const std::string code = st.relay ? st.relay->RoomCode() : std::string();
+  if (st.page == Page::Host && st.relay) {
+    Text(232, 262, "HOSTING ON THE RELAY", kCream, 22);
+    if (code.empty()) {
+      Text(300, 324, "connecting to the relay at " + st.relayName + "…", kPale, 15);
+      snprintf(line, sizeof line, "waiting for the relay's answer… %u s", (Now() - st.since) / 1000);
+    } else {
+      Text(266, 284, "the other player joins with this room code:", kPale, 13);
+      Text(290, 344, SpacedCode(code), kCream, 40);
+      Text(348, 366, "(JOIN A GAME, then the code typed in, in either case)", kPale, 12);
+      snprintf(line, sizeof line, "waiting for a player… %u s", (Now() - st.since) / 1000);
+    }
+  } else if (st.relay) {
+    Text(232, 262, "JOINING A ROOM", kCream, 22);
+    Text(272, 318, SpacedCode(code), kCream, 32);
+    Text(322, 340, "through the relay at " + st.relayName, kPale, 13);
+    snprintf(line, sizeof line, "connecting... %u s", (Now() - st.since) / 1000);
+  } else if (st.page == Page::Host) {
     snprintf(line, sizeof line, "HOSTING ON PORT %u", m.Port());
     Text(232, 262, line, kCream, 22);
     Text(266, 284, "the other player joins at one of these addresses:", kPale, 13);
@@ -189,17 +308,26 @@ void WaitingPage() {
   StatusText();
   if (Pressed(st.keys.back) || tuSystem::IsKeyPressed(tu::kKeyBackspace)) {
     gameout::Play(assets.buttonSound2);
-    st.match->Leave();
-    st.match.reset();
+    DropMatch();
     Enter(Page::Choice);
   }
+}
+
+// What the text typed on the JOIN page will be taken as, said under it as it is typed.
+std::string JoinKindLine(const std::string& typed) {
+  JoinTarget t;
+  std::string error;
+  if (typed.empty() || !ParseJoinTarget(typed, &t, &error)) return "";
+  if (!t.roomCode) return "an address: joins " + t.host + " on port " + std::to_string(t.port) + " directly";
+  if (RelaySetting().empty()) return "a room code: needs a relay (relay_address in the settings file)";
+  return "a room code: joins through the relay at " + RelaySetting();
 }
 
 void JoinPage() {
   Backdrop();
   Box(70, 225, 570, 435);
   Text(232, 262, "JOIN A GAME", kCream, 22);
-  Text(268, 288, "type the host's address and port (host:port)", kPale, 13);
+  Text(268, 288, "type the host's address (host:port) or the room's code", kPale, 13);
   for (int vk = 1; vk < 256; ++vk) {
     if (!tuSystem::IsKeyPressed(vk)) continue;
     char c = AddressChar(vk);
@@ -215,12 +343,13 @@ void JoinPage() {
   tuDraw::Rect(110, 296, 530, 326, 0x2A0E14, 0xC8E6FF, 1);
   bool caret = (Now() / 500) % 2 == 0;
   Text(300, 324, st.typed + (caret ? "_" : " "), kCream, 18);
-  Text(340, 360, "Enter: connect     Backspace on an empty line: back", kPale, 12);
+  Text(334, 352, JoinKindLine(st.typed), kPale, 13);
+  Text(360, 378, "Enter: connect     Backspace on an empty line: back", kPale, 12);
   StatusText();
   if (back) {
     st.status.clear();
     Enter(Page::Choice);
-    st.cursor = 1;
+    st.cursor = kJoinItem;
     return;
   }
   if (tuSystem::IsKeyPressed(tu::kKeyEnter)) StartJoin(st.typed);
@@ -340,6 +469,14 @@ void KeepDesyncReport(net::Match& m) {
   }
 }
 
+// Why the match ended, as the page tells it. The relay's client calls every loss before its
+// pairing "cannot reach the relay"; a host that was given its room's code did reach it.
+std::string ShownReason(const net::Match& m) {
+  if (st.relay && m.EndReason() == "cannot reach the relay" && m.Side() == 0 && !st.relay->RoomCode().empty())
+    return "connection to the relay lost";
+  return m.EndReason();
+}
+
 // After a step or a poll: the phase the match is in now decides the page.
 void Follow() {
   net::Match& m = *st.match;
@@ -354,7 +491,7 @@ void Follow() {
           if (!SaveRecording(&error)) fprintf(stderr, "quorbistane: %s\n", error.c_str());
         }
       }
-      EndMatch(m.EndReason());
+      EndMatch(ShownReason(m));
       break;
     case net::MatchPhase::Levels:
       if (st.page == Page::Host || st.page == Page::Connecting) {
@@ -474,12 +611,18 @@ void Install() {
   h.started = Started;
   h.stopped = Stopped;
   h.argument = TakeArgument;
+  h.argumentsDone = ArgumentsDone;
   h.secondCopy = [] { return true; };
-  h.usage = " [--host [PORT] | --join HOST:PORT]";
+  h.usage = " [--host [PORT] | --join HOST:PORT] [--relay HOST[:PORT] (--host | --join CODE)]";
   h.help =
       "  --host [PORT]  hosts an online game on PORT (7370 if left out; 0 any free one)\n"
       "  --join HOST:PORT  joins the online game hosted at HOST:PORT\n"
-      "                 (either may run beside another copy of the game, to try it on one machine)\n";
+      "  --relay HOST[:PORT] --host  hosts through the relay at HOST:PORT (7380 if left out)\n"
+      "                 and prints \"room CODE\" on standard output once the relay gives the code\n"
+      "  --relay HOST[:PORT] --join CODE  joins the room CODE through the relay\n"
+      "                 (without --relay, a CODE goes through relay_address of the settings file)\n"
+      "                 (any online start may run beside another copy of the game, to try it on\n"
+      "                 one machine)\n";
   InstallOnline(h);
 }
 
@@ -494,7 +637,9 @@ void Started() {
   st.startKind = 0;
   if (kind == 0) return;
   Open();
-  if (kind == 1)
+  if (kind == 1 && !st.relayArgument.empty())
+    StartHostOnRelay();
+  else if (kind == 1)
     StartHost(st.startPort);
   else
     StartJoin(st.startAddress);
@@ -503,12 +648,29 @@ void Started() {
 }
 
 void Stopped() {
-  if (st.match) st.match->Leave();
-  st.match.reset();
+  DropMatch();
   st.page = Page::Off;
 }
 
 int TakeArgument(int argc, char** argv, int i, std::string* error) {
+  if (strcmp(argv[i], "--relay") == 0) {
+    std::string h;
+    uint16_t port = 0;
+    if (!st.relayArgument.empty()) {
+      *error = "--relay is given twice";
+      return -1;
+    }
+    if (i + 1 == argc) {
+      *error = "--relay needs HOST[:PORT]";
+      return -1;
+    }
+    if (!ParseAddress(argv[i + 1], kRelayPort, &h, &port, error)) {
+      *error = "--relay: " + *error;
+      return -1;
+    }
+    st.relayArgument = argv[i + 1];
+    return 2;
+  }
   bool host = strcmp(argv[i], "--host") == 0, join = strcmp(argv[i], "--join") == 0;
   if (!host && !join) return 0;
   if (st.startKind != 0) {
@@ -518,7 +680,9 @@ int TakeArgument(int argc, char** argv, int i, std::string* error) {
   if (host) {
     st.startKind = 1;
     st.startPort = kDefaultPort;
+    st.startPortGiven = false;
     if (i + 1 < argc && argv[i + 1][0] != '-') {
+      st.startPortGiven = true;
       if (!ParsePort(argv[i + 1], true, &st.startPort, error)) {
         *error = "--host: " + *error;
         st.startKind = 0;
@@ -528,13 +692,12 @@ int TakeArgument(int argc, char** argv, int i, std::string* error) {
     }
     return 1;
   }
-  std::string h;
-  uint16_t port = 0;
+  JoinTarget target;
   if (i + 1 == argc) {
-    *error = "--join needs HOST:PORT";
+    *error = "--join needs HOST:PORT, or a room code with --relay";
     return -1;
   }
-  if (!ParseHostPort(argv[i + 1], &h, &port, error)) {
+  if (!ParseJoinTarget(argv[i + 1], &target, error)) {
     *error = "--join: " + *error;
     return -1;
   }
@@ -542,6 +705,23 @@ int TakeArgument(int argc, char** argv, int i, std::string* error) {
   st.startAddress = argv[i + 1];
   return 2;
 }
+
+bool ArgumentsDone(std::string* error) {
+  if (st.relayArgument.empty()) return true;
+  JoinTarget target;
+  std::string why;
+  if (st.startKind == 0)
+    *error = "--relay goes with --host or --join CODE";
+  else if (st.startKind == 1 && st.startPortGiven)
+    *error = "--host takes no port with --relay: the relay gives the room a code";
+  else if (st.startKind == 2 && !(ParseJoinTarget(st.startAddress, &target, &why) && target.roomCode))
+    *error = "--join needs a room code with --relay, not '" + st.startAddress + "'";
+  else
+    return true;
+  return false;
+}
+
+bool StartHostOnRelay() { return StartOnRelay(true, ""); }
 
 bool StartHost(uint16_t port) {
   auto m = std::make_unique<net::Match>();
@@ -559,12 +739,18 @@ bool StartHost(uint16_t port) {
 }
 
 bool StartJoin(const std::string& address) {
-  std::string host, error;
-  uint16_t port = 0;
-  if (!ParseHostPort(address, &host, &port, &error)) {
+  std::string error;
+  JoinTarget target;
+  if (!ParseJoinTarget(address, &target, &error)) {
     st.status = error;
     return false;
   }
+  if (target.roomCode) {
+    st.typed = address;
+    return StartOnRelay(false, target.code);
+  }
+  const std::string& host = target.host;
+  uint16_t port = target.port;
   auto m = std::make_unique<net::Match>();
   if (!m->Join(host, port, &error)) {
     st.status = "cannot join: " + error;
@@ -587,6 +773,13 @@ bool Frame() {
   PollKeys();
   if (st.match && st.page != Page::Playing) {
     st.match->Poll(Now());
+    // A script that started the host learns the room's code as soon as it is known.
+    if (st.relay && st.match->Side() == 0 && !st.codeTold && !st.relay->RoomCode().empty()) {
+      st.codeTold = true;
+      printf("room %s\n", st.relay->RoomCode().c_str());
+      fflush(stdout);
+      fprintf(stderr, "quorbistane: room %s on the relay at %s\n", st.relay->RoomCode().c_str(), st.relayName.c_str());
+    }
     Follow();
   }
   if (st.page != Page::Playing) gameout::Clear();
@@ -631,8 +824,11 @@ const std::string& StatusLine() { return st.status; }
 const std::string& TypedAddress() { return st.typed; }
 net::Match* CurrentMatch() { return st.match.get(); }
 const std::string& DesyncReport() { return st.desync; }
+const std::string& EndedReason() { return st.endReason; }
+std::string RoomCode() { return st.relay ? st.relay->RoomCode() : std::string(); }
 
 void UseMatch(std::unique_ptr<net::Match> match, Page page) {
+  DropMatch();
   st.match = std::move(match);
   st.status.clear();
   Enter(page);

@@ -1,0 +1,114 @@
+# Two copies of the game on one machine play an online game through a relay of their own on
+# 127.0.0.1: the host (--relay --host) shows the room's code and prints it on standard output,
+# the joiner (--relay --join CODE) joins by that code; both reach the level screen, play, and
+# show the same two fields. Escape in each ends both cleanly; the relay ends on SIGTERM.
+# Usage: online_relay_windows.sh GAME RELAY [SHOTS_DIR]
+. "$(dirname "$0")/lib.sh"
+game=$1 relay=$2 shots=${3:-}
+need_pictures "$game"
+tmp=$XDG_RUNTIME_DIR
+start_wm
+PIDS=("$WM_PID")
+trap 'for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+
+# wait_line FILE PATTERN: the first line of FILE matching PATTERN, waiting up to 20 s.
+wait_line() {
+  local i line
+  for ((i = 0; i < 200; i++)); do
+    line=$(grep -m1 -E "$2" "$1" 2>/dev/null) && { echo "$line"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+# window_of PID: that process's visible game window, once it holds for a second.
+window_of() {
+  local i w last=
+  for ((i = 0; i < 150; i++)); do
+    w=$(xdotool search --all --onlyvisible --pid "$1" --name '^Quorbistane$' 2>/dev/null | head -1)
+    if [ -n "$w" ] && [ "$w" = "$last" ]; then
+      echo "$w"
+      return 0
+    fi
+    last=$w
+    sleep 1
+  done
+  return 1
+}
+key() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
+  press "$2"
+  sleep 0.1
+}
+fields() { import -window "$1" -crop 640x444+0+12 +repage "$2"; }
+# shot WID NAME: the window's picture for the README, in few colours to keep it small.
+shot() { [ -n "$shots" ] && import -window "$1" -strip -colors 64 "png8:$shots/$2"; true; }
+
+"$relay" --port 0 --bind 127.0.0.1 >"$tmp/relay.out" 2>"$tmp/relay.log" &
+relay_pid=$!
+PIDS+=("$relay_pid")
+at=$(wait_line "$tmp/relay.out" 'listening on 127.0.0.1:[0-9]+' | grep -oE '127.0.0.1:[0-9]+$') ||
+  fail "the relay did not start"
+
+log=$tmp/host.log
+"$game" --relay "$at" --host >"$tmp/host.out" 2>"$tmp/host.log" &
+host_pid=$!
+PIDS+=("$host_pid")
+code=$(wait_line "$tmp/host.out" '^room [A-Z]{6}$' | cut -d' ' -f2) || fail "the host printed no room code"
+host_wid=$(window_of "$host_pid") || fail "no host window"
+xdotool windowmove "$host_wid" 0 0
+sleep 1
+# The code stands large in the middle of the page.
+import -window "$host_wid" "$tmp/code.png"
+[ "$(bright 100 290 440 54 "$tmp/code.png")" -gt 400 ] || fail "the host's page shows no code"
+shot "$host_wid" online-relay-code.png
+
+log=$tmp/join.log
+"$game" --relay "$at" --join "$(echo "$code" | tr A-Z a-z)" >"$tmp/join.out" 2>"$tmp/join.log" &
+join_pid=$!
+PIDS+=("$join_pid")
+join_wid=$(window_of "$join_pid") || fail "no joiner window (a second copy must run beside the first)"
+xdotool windowmove "$join_wid" 660 0
+wait_line "$tmp/join.log" 'connected to the other player' >/dev/null || fail "the joiner did not connect"
+wait_line "$tmp/host.log" 'connected to the other player' >/dev/null || fail "the host saw no player"
+grep -q "joining room $code through the relay at $at" "$tmp/join.log" || fail "the joiner did not say which room"
+sleep 1
+
+key "$host_wid" x
+key "$join_wid" Down
+key "$join_wid" x
+wait_line "$tmp/host.log" 'online game 1 starts' >/dev/null || fail "no game started on the host"
+wait_line "$tmp/join.log" 'online game 1 starts' >/dev/null || fail "no game started on the joiner"
+sleep 2
+for k in Left Left x Down; do key "$host_wid" "$k"; done
+for k in Right x x z; do key "$join_wid" "$k"; done
+sleep 2
+
+same=no
+for try in 1 2 3 4 5; do
+  fields "$host_wid" "$tmp/host.png"
+  fields "$join_wid" "$tmp/join.png"
+  d=$(differs "$tmp/host.png" "$tmp/join.png")
+  echo "try $try: the windows differ in $d % of their pixels"
+  [ "$d" -eq 0 ] && { same=yes; break; }
+  sleep 0.4
+done
+[ "$same" = yes ] || fail "the two windows show different fields"
+[ "$(bright 0 130 70 60 "$tmp/host.png")" -gt 300 ] || fail "no game in the host's window"
+shot "$join_wid" online-relay-game.png
+
+key "$host_wid" Escape
+wait_exit "$host_pid" 10
+[ "$EXIT_CODE" = 0 ] || fail "the host ended with $EXIT_CODE"
+sleep 1
+kill -0 "$join_pid" 2>/dev/null || fail "the joiner ended when the host left"
+key "$join_wid" Escape
+wait_exit "$join_pid" 10
+[ "$EXIT_CODE" = 0 ] || fail "the joiner ended with $EXIT_CODE"
+kill -TERM "$relay_pid"
+wait_exit "$relay_pid" 10
+[ "$EXIT_CODE" = 0 ] || fail "the relay ended with $EXIT_CODE"
+grep -q "$code" "$tmp/relay.log" || fail "the relay's log names no room $code"
+# A code is used once: it is not offered as the address to join next time.
+! grep -qi "join_address = $code" "$XDG_CONFIG_HOME/quorbistane/settings.ini" 2>/dev/null ||
+  fail "the room's code was kept as an address"
+echo "PASS"
