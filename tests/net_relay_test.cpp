@@ -40,14 +40,16 @@ Bytes Encoded(const RelayMessage& m) {
 }
 
 TEST(RelayProtocol, MessagesGoBothWaysAndAnythingElseIsRefusedWithAReason) {
-  RelayMessage open, join, code, paired, ended, refused;
+  RelayMessage open, join, code, paired, ended, refused, watch, watchers;
   open.type = RelayType::Open, open.gameProtocol = 0x1234;
   join.type = RelayType::Join, join.gameProtocol = 7, std::strcpy(join.code, "ACDEFG");
   code.type = RelayType::Code, std::strcpy(code.code, "YYXWTR");
   paired.type = RelayType::Paired, paired.role = 1;
   ended.type = RelayType::Ended, ended.ended = RelayEnd::RelayStopping;
-  refused.type = RelayType::Refused, refused.refused = RelayRefusal::RoomFull;
-  for (const RelayMessage& m : {open, join, code, paired, ended, refused}) {
+  refused.type = RelayType::Refused, refused.refused = RelayRefusal::TooManyWatchers;
+  watch.type = RelayType::Watch, watch.gameProtocol = 1, std::strcpy(watch.code, "XWTRYY");
+  watchers.type = RelayType::Watchers, watchers.watchers = 8, watchers.watchersJoined = 0x01020304;
+  for (const RelayMessage& m : {open, join, code, paired, ended, refused, watch, watchers}) {
     Bytes b = Encoded(m);
     ASSERT_FALSE(b.empty()) << int(m.type);
     RelayMessage back;
@@ -56,6 +58,9 @@ TEST(RelayProtocol, MessagesGoBothWaysAndAnythingElseIsRefusedWithAReason) {
     EXPECT_EQ(Encoded(back), b);
   }
   EXPECT_EQ(Encoded(open), (Bytes{0x40, 1, 0x34, 0x12}));
+  EXPECT_EQ(Encoded(watchers), (Bytes{0x47, 8, 4, 3, 2, 1}));
+  watchers.watchers = 9;
+  EXPECT_TRUE(Encoded(watchers).empty());
 
   struct Bad {
     Bytes data;
@@ -63,14 +68,19 @@ TEST(RelayProtocol, MessagesGoBothWaysAndAnythingElseIsRefusedWithAReason) {
   } bad[] = {
       {{}, "empty datagram"},
       {{0x05, 1, 2}, "unknown relay type 0x05"},  // a game message is never a relay one
-      {{0x46}, "unknown relay type 0x46"},
+      {{0x48}, "unknown relay type 0x48"},
       {{0x40, 1, 1}, "truncated relay message"},
       {{0x43, 0, 0}, "trailing bytes"},
       {{0x41, 'A', 'C', 'D', 'E', 'F', 'O'}, "room code not of the alphabet"},
       {{0x41, 'a', 'c', 'd', 'e', 'f', 'g'}, "room code not of the alphabet"},  // lower case only when typed
-      {{0x43, 2}, "Paired: role not 0 or 1"},
+      {{0x43, 3}, "Paired: role not 0, 1 or 2"},
       {{0x44, 5}, "Ended: unknown reason"},
       {{0x45, 0xFF}, "Refused: unknown reason"},
+      {{0x45, 6}, "Refused: unknown reason"},
+      {{0x46, 1, 1, 0, 'A', 'C', 'D', 'E', 'F'}, "truncated relay message"},
+      {{0x46, 1, 1, 0, 'A', 'C', 'D', 'E', 'F', '8'}, "room code not of the alphabet"},
+      {{0x47, 9, 0, 0, 0, 0}, "Watchers: more than 8"},
+      {{0x47, 1, 0, 0, 0}, "truncated relay message"},
   };
   for (const Bad& b : bad) {
     RelayMessage m;

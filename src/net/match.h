@@ -110,6 +110,7 @@ class Match {
   void HostStarts(uint32_t nowMs);
   void Advance(uint32_t nowMs);
   void CheckGameOver();
+  void Feed();
 
   std::unique_ptr<Transport> owned_;
   Transport* transport_ = nullptr;

@@ -88,7 +88,7 @@ struct WatchGame {
   uint16_t protocol = kProtocolVersion;
   char gameVersion[33] = {};
   uint64_t ruleHash = 0;
-  Start start;                  // start.game 0: none yet (the other fields then 0)
+  Start start = {0, 0, 0, {0, 0}};  // start.game 0: none yet (the other fields then 0)
   uint32_t from = 0;
   uint32_t overStep = kNoStep;  // the game was over after this step already (a catch-up)
   uint16_t chunks = 0;          // 0 for a new game; 1..1000 for a catch-up

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "game/input.h"
 #include "game/snapshot.h"
 #include "net/protocol.h"
 #include "net/transport.h"
