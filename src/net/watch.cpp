@@ -223,10 +223,7 @@ void Watcher::TakeGame(const WatchGame& g) {
 }
 
 void Watcher::TakeChunk(const Chunk& c) {
-  if (!catch_) {
-    if (!synced_) ++dropped_;  // a synced watcher lets others' catch-ups pass
-    return;
-  }
+  if (!catch_) return;  // another watcher's catch-up
   Catch& k = *catch_;
   if (c.game != k.game.start.game || c.count != k.game.chunks || c.index != k.next) {
     End("the catch-up came out of order (chunk " + std::to_string(c.index) + " of game " + std::to_string(c.game) +
@@ -266,8 +263,9 @@ void Watcher::TakeChunk(const Chunk& c) {
 }
 
 void Watcher::TakeRuns(const Runs& r) {
+  // Before its catch-up a watcher lets the feed pass; after it, a feed of another game is dropped.
   if (!synced_ || r.game != start_.game) {
-    if (synced_ || !catch_) ++dropped_;
+    if (synced_) ++dropped_;
     return;
   }
   uint32_t step = r.firstStep;
@@ -294,7 +292,7 @@ void Watcher::TakeRuns(const Runs& r) {
 
 void Watcher::TakeDigest(const Checksum& d) {
   if (!synced_ || d.game != start_.game) {
-    if (synced_ || !catch_) ++dropped_;
+    if (synced_) ++dropped_;
     return;
   }
   auto at = std::lower_bound(theirs_.begin(), theirs_.end(), std::make_pair(d.step, uint64_t{0}));
@@ -305,7 +303,7 @@ void Watcher::TakeDigest(const Checksum& d) {
 
 void Watcher::TakeOver(const Over& o) {
   if (!synced_ || o.game != start_.game || overStep_ != kNoStep) {
-    if (o.game != start_.game) ++dropped_;
+    if (synced_ && o.game != start_.game) ++dropped_;
     return;
   }
   overStep_ = o.step;
