@@ -72,6 +72,7 @@ void Watcher::Use(Transport& transport) {
   endReason_.clear();
   connected_ = sentWatch_ = synced_ = closed_ = saved_ = clockSet_ = false;
   closeReason_.clear();
+  lostReason_.clear();
   start_ = Start{};
   base_ = current_ = 0;
   overStep_ = kNoStep;
@@ -148,10 +149,16 @@ WatchPhase Watcher::Poll(uint32_t nowMs) {
   if (phase_ == WatchPhase::Ended) return phase_;
   if (lost && !closed_) {
     std::string why = transport_->ClosedReason();
-    End(phase_ == WatchPhase::Connecting && !why.empty() ? why
-        : why.empty()                                    ? kLost
-                                                         : "connection lost (" + why + ") — no result");
-    return phase_;
+    std::string reason = phase_ == WatchPhase::Connecting && !why.empty() ? why
+                         : why.empty()                                    ? kLost
+                                                                          : "connection lost (" + why + ") — no result";
+    if (phase_ != WatchPhase::Playing) {
+      End(reason);
+      return phase_;
+    }
+    // What was confirmed is shown to its last step, then the reason.
+    closed_ = true;
+    lostReason_ = reason;
   }
   if (phase_ == WatchPhase::Connecting && Since(nowMs, lastHeardMs_) >= kTimeoutMs) {
     End(connected_ ? "no answer from the host" : "cannot reach the host");
@@ -160,7 +167,9 @@ WatchPhase Watcher::Poll(uint32_t nowMs) {
   // The host said the match is over: what was sent is played out first.
   if (closed_ && (phase_ != WatchPhase::Playing || current_ >= KnownSteps() || current_ >= stopAt_)) {
     bool over = phase_ == WatchPhase::GameOver || phase_ == WatchPhase::Waiting || phase_ == WatchPhase::Connecting;
-    End(over ? "the game is over" : "the game ended without a result (" + closeReason_ + ")");
+    End(over                 ? "the game is over"
+        : !lostReason_.empty() ? lostReason_
+                               : "the game ended without a result (" + closeReason_ + ")");
   }
   return phase_;
 }

@@ -122,7 +122,7 @@ class Watcher {
   bool connected_ = false, sentWatch_ = false, synced_ = false, closed_ = false, saved_ = false;
   bool clockSet_ = false;
   uint32_t lastHeardMs_ = 0;
-  std::string closeReason_;
+  std::string closeReason_, lostReason_;
 
   Start start_;
   uint32_t base_ = 0;      // the step the game was taken up at (0, or a catch-up's snapshot)

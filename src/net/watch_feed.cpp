@@ -29,7 +29,9 @@ void PrintableInto(const std::string& text, char* out, size_t room) {
 
 WatchFeed::WatchFeed(Transport& t, const std::string* version, const uint64_t* ruleHash)
     : t_(t), version_(version), ruleHash_(ruleHash), joined_(t.WatchersJoined()) {
-  inputs_.reserve(4 * 60 * 60);
+  // An hour of steps and digests: a game's steps allocate nothing up to it.
+  inputs_.reserve(60 * 60 * 60);
+  digests_.reserve(60 * 60 * 60 / Session::kChecksumEvery);
 }
 
 void WatchFeed::Send(const Message& m) {
@@ -119,7 +121,7 @@ void WatchFeed::Flush() {
 void WatchFeed::Update(const Session& session, const GameSnapshot* overState, uint32_t overStep) {
   if (closed_) return;
   if (start_.game != 0) Collect(session);
-  if (inputs_.size() - sent_ >= kBatchSteps) Flush();
+  Flush();  // at once: the players may leave right after their last step
   if (overState && overStep_ == kNoStep && start_.game != 0 && overStep == inputs_.size()) {
     Flush();
     overStep_ = overStep;

@@ -27,10 +27,6 @@ class WatchFeed {
   // The match is over: what is confirmed goes out, then the end, once.
   void Close(const Session* session, const std::string& reason);
 
-  // Confirmed steps sent in a batch at least, unless the game ends or a watcher comes: a
-  // watcher is a second behind, so a tenth of a second more costs nothing.
-  static constexpr uint32_t kBatchSteps = 6;
-
  private:
   void Collect(const Session& session);
   void Send(const Message& m);
