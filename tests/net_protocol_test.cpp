@@ -81,7 +81,7 @@ TEST(NetProtocol, BadDatagramsAreRefusedWithTheirReason) {
     const char* why;
   } cases[] = {
       {{}, "empty datagram"},
-      {{9}, "unknown type 9"},
+      {{16}, "unknown type 16"},
       {{0}, "unknown type 0"},
       {std::vector<uint8_t>(hello.begin(), hello.end() - 1), "truncated Hello"},
       {with(hello, 3, 33), "Hello: version longer than 32 characters"},
@@ -131,3 +131,93 @@ TEST(NetProtocol, EncodeRefusesFieldsOutOfRange) {
 }
 
 }  // namespace
+
+// The watch feed's messages: each goes through unchanged at its limits, and each field out of its
+// range, a length that does not fit or a truncation is refused with its reason.
+TEST(NetProtocol, WatchFeedMessagesRoundTripAndBadOnesAreRefused) {
+  std::vector<Message> all(7);
+  all[0].type = MessageType::Watch;
+  std::strcpy(all[0].watch.gameVersion, "1.5.0");
+  all[0].watch.ruleHash = 42;
+  all[1].type = MessageType::WatchGame;
+  std::strcpy(all[1].watchGame.gameVersion, "1.5.0");
+  all[1].watchGame.start = {3, 0x1122334455667788ull, 4, {2, 0}};
+  all[1].watchGame.from = 1234;
+  all[1].watchGame.overStep = 1234;
+  all[1].watchGame.chunks = 32;
+  all[1].watchGame.snapshotBytes = 31 * kMaxChunkBytes + 1;
+  all[1].watchGame.digest = 0xDEADBEEFull;
+  all[2].type = MessageType::Chunk;
+  all[2].chunk = {3, 31, 32, kMaxChunkBytes, {}};
+  all[2].chunk.data[kMaxChunkBytes - 1] = 0xFF;
+  all[3].type = MessageType::Runs;
+  all[3].runs.game = 3;
+  all[3].runs.firstStep = 100;
+  all[3].runs.count = kMaxRunsPerMessage;
+  for (int i = 0; i < kMaxRunsPerMessage; ++i) all[3].runs.run[i] = {{static_cast<uint8_t>(i), 0x7F}, 0xFFFF};
+  all[4].type = MessageType::Digest;
+  all[4].digest = {3, 30, 99};
+  all[5].type = MessageType::Over;
+  all[5].over = {3, 1234};
+  all[6].type = MessageType::Close;
+  std::strcpy(all[6].close.reason, "the other player said no");
+  std::vector<std::vector<uint8_t>> bytes;
+  for (const Message& m : all) {
+    uint8_t b[kMaxMessageBytes];
+    size_t n = Encode(m, b);
+    ASSERT_GT(n, 0u) << int(m.type);
+    Message back;
+    const char* why = nullptr;
+    ASSERT_TRUE(Decode(b, n, &back, &why)) << int(m.type) << ": " << why;
+    uint8_t again[kMaxMessageBytes];
+    ASSERT_EQ(Encode(back, again), n);
+    EXPECT_EQ(std::memcmp(b, again, n), 0) << int(m.type);
+    bytes.emplace_back(b, b + n);
+  }
+  // No game yet: the identity alone, every other field 0.
+  Message none;
+  none.type = MessageType::WatchGame;
+  uint8_t b[kMaxMessageBytes];
+  ASSERT_GT(Encode(none, b), 0u);
+
+  auto with = [](std::vector<uint8_t> v, size_t at, uint8_t value) {
+    v[at] = value;
+    return v;
+  };
+  const std::vector<uint8_t>&game = bytes[1], &chunk = bytes[2], &runs = bytes[3];
+  // WatchGame after "1.5.0": rules at 9, game at 17, seed 21, delay 29, difficulties 30 and 31,
+  // from 32, over 36, chunks 40, bytes 42, digest 46.
+  struct Case {
+    std::vector<uint8_t> bytes;
+    const char* why;
+  } cases[] = {
+      {std::vector<uint8_t>(bytes[0].begin(), bytes[0].end() - 1), "truncated Watch"},
+      {with(game, 29, 6), "WatchGame: input delay out of range"},
+      {with(game, 31, 4), "WatchGame: difficulty out of range"},
+      {with(game, 40, 31), "WatchGame: snapshot size does not fit its chunks"},
+      {with(with(game, 40, 0xE9), 41, 0x03), "WatchGame: too many chunks"},
+      {with(game, 36, 0), "WatchGame: over step is not the snapshot's"},
+      {with(game, 17, 0), "WatchGame: fields of no game"},
+      {with(with(game, 40, 0), 41, 0), "WatchGame: a new game has no snapshot"},
+      {std::vector<uint8_t>(game.begin(), game.end() - 1), "truncated WatchGame"},
+      {with(chunk, 5, 32), "Chunk: index out of range"},
+      {with(chunk, 9, 0), "Chunk: size out of range"},
+      {with(chunk, 9, kMaxChunkBytes + 1), "Chunk: size out of range"},
+      {std::vector<uint8_t>(chunk.begin(), chunk.end() - 1), "truncated Chunk"},
+      {with(runs, 9, 0), "Runs: count out of range"},
+      {with(runs, 9, kMaxRunsPerMessage + 1), "Runs: count out of range"},
+      {with(with(runs, 12, 0), 13, 0), "Runs: run of no step"},
+      {with(runs, 10, 0x80), "Runs: unknown action bits"},
+      {with(with(runs, 7, 0xFF), 8, 0xFF), "Runs: steps run past the last"},
+      {std::vector<uint8_t>(runs.begin(), runs.end() - 2), "truncated Runs"},
+      {with(bytes[4], 5, 0), "Digest: step 0"},
+      {with(with(bytes[5], 5, 0), 6, 0), "Over: step out of range"},
+      {{15, 1, 0x80}, "Close: reason not printable"},
+  };
+  for (const Case& c : cases) {
+    Message m;
+    const char* why = nullptr;
+    EXPECT_FALSE(Decode(c.bytes.data(), c.bytes.size(), &m, &why)) << c.why;
+    EXPECT_STREQ(why, c.why);
+  }
+}

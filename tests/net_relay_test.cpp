@@ -40,14 +40,16 @@ Bytes Encoded(const RelayMessage& m) {
 }
 
 TEST(RelayProtocol, MessagesGoBothWaysAndAnythingElseIsRefusedWithAReason) {
-  RelayMessage open, join, code, paired, ended, refused;
+  RelayMessage open, join, code, paired, ended, refused, watch, watchers;
   open.type = RelayType::Open, open.gameProtocol = 0x1234;
   join.type = RelayType::Join, join.gameProtocol = 7, std::strcpy(join.code, "ACDEFG");
   code.type = RelayType::Code, std::strcpy(code.code, "YYXWTR");
   paired.type = RelayType::Paired, paired.role = 1;
   ended.type = RelayType::Ended, ended.ended = RelayEnd::RelayStopping;
-  refused.type = RelayType::Refused, refused.refused = RelayRefusal::RoomFull;
-  for (const RelayMessage& m : {open, join, code, paired, ended, refused}) {
+  refused.type = RelayType::Refused, refused.refused = RelayRefusal::TooManyWatchers;
+  watch.type = RelayType::Watch, watch.gameProtocol = 1, std::strcpy(watch.code, "XWTRYY");
+  watchers.type = RelayType::Watchers, watchers.watchers = 8, watchers.watchersJoined = 0x01020304;
+  for (const RelayMessage& m : {open, join, code, paired, ended, refused, watch, watchers}) {
     Bytes b = Encoded(m);
     ASSERT_FALSE(b.empty()) << int(m.type);
     RelayMessage back;
@@ -56,6 +58,9 @@ TEST(RelayProtocol, MessagesGoBothWaysAndAnythingElseIsRefusedWithAReason) {
     EXPECT_EQ(Encoded(back), b);
   }
   EXPECT_EQ(Encoded(open), (Bytes{0x40, 1, 0x34, 0x12}));
+  EXPECT_EQ(Encoded(watchers), (Bytes{0x47, 8, 4, 3, 2, 1}));
+  watchers.watchers = 9;
+  EXPECT_TRUE(Encoded(watchers).empty());
 
   struct Bad {
     Bytes data;
@@ -63,14 +68,19 @@ TEST(RelayProtocol, MessagesGoBothWaysAndAnythingElseIsRefusedWithAReason) {
   } bad[] = {
       {{}, "empty datagram"},
       {{0x05, 1, 2}, "unknown relay type 0x05"},  // a game message is never a relay one
-      {{0x46}, "unknown relay type 0x46"},
+      {{0x48}, "unknown relay type 0x48"},
       {{0x40, 1, 1}, "truncated relay message"},
       {{0x43, 0, 0}, "trailing bytes"},
       {{0x41, 'A', 'C', 'D', 'E', 'F', 'O'}, "room code not of the alphabet"},
       {{0x41, 'a', 'c', 'd', 'e', 'f', 'g'}, "room code not of the alphabet"},  // lower case only when typed
-      {{0x43, 2}, "Paired: role not 0 or 1"},
+      {{0x43, 3}, "Paired: role not 0, 1 or 2"},
       {{0x44, 5}, "Ended: unknown reason"},
       {{0x45, 0xFF}, "Refused: unknown reason"},
+      {{0x45, 6}, "Refused: unknown reason"},
+      {{0x46, 1, 1, 0, 'A', 'C', 'D', 'E', 'F'}, "truncated relay message"},
+      {{0x46, 1, 1, 0, 'A', 'C', 'D', 'E', 'F', '8'}, "room code not of the alphabet"},
+      {{0x47, 9, 0, 0, 0, 0}, "Watchers: more than 8"},
+      {{0x47, 1, 0, 0, 0}, "truncated relay message"},
   };
   for (const Bad& b : bad) {
     RelayMessage m;
@@ -434,6 +444,65 @@ TEST_F(RelayTest, AnOnlineMatchReachesItsLevelScreenThroughTheRelay) {
   }
   EXPECT_TRUE(levels) << m[0].EndReason() << " / " << m[1].EndReason();
   EXPECT_GT(relay->Counts().forwarded, 1u);
+}
+
+// A watcher by the room's code: both players are told the count; the host's feed reaches the
+// watcher and never the joiner; the joiner's feed and a watcher's datagrams are dropped and
+// counted; a ninth watcher is refused; the room's end is told to its watchers.
+TEST_F(RelayTest, WatchersTakeTheHostsFeedAndSendNothing) {
+  End host = Host(), joiner;
+  ASSERT_NO_FATAL_FAILURE(Pair(host, joiner, false));
+  std::string error;
+  std::vector<End> watchers;
+  for (int i = 0; i < 8; ++i) {
+    watchers.push_back({WatchRoomOnRelay("127.0.0.1", relay->Port(), host.t->RoomCode(), &error), {}});
+    ASSERT_TRUE(watchers.back().t) << error;
+  }
+  std::vector<End*> all = {&host, &joiner};
+  for (End& w : watchers) all.push_back(&w);
+  ASSERT_TRUE(Until(all, [&] { return host.t->Watchers() == 8 && joiner.t->Watchers() == 8; }));
+  EXPECT_EQ(host.t->WatchersJoined(), 8u);
+  for (End& w : watchers) EXPECT_TRUE(w.Saw(Event::Connected));
+  End ninth{WatchRoomOnRelay("127.0.0.1", relay->Port(), host.t->RoomCode(), &error), {}};
+  all.push_back(&ninth);
+  ASSERT_TRUE(Until(all, [&] { return ninth.Saw(Event::Disconnected); }));
+  EXPECT_EQ(ninth.t->EndReason(), "the game has 8 watchers already");
+
+  const Bytes feed = {static_cast<uint8_t>(MessageType::Digest), 1, 0, 0, 0, 30, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+  const Bytes game = {1, 2, 3};
+  EXPECT_FALSE(watchers[0].t->Send(Channel::Control, game.data(), game.size())) << "a watcher sends nothing";
+  ASSERT_TRUE(host.t->SendToWatchers(feed.data(), feed.size()));
+  ASSERT_TRUE(host.t->Send(Channel::Control, game.data(), game.size()));
+  ASSERT_TRUE(joiner.t->Send(Channel::Control, feed.data(), feed.size()));  // not the joiner's to send
+  ASSERT_TRUE(Until(all, [&] {
+    for (End& w : watchers)
+      if (w.Received().size() != 1) return false;
+    return joiner.Received().size() == 1;
+  }));
+  EXPECT_EQ(watchers[7].Received()[0], feed);
+  EXPECT_EQ(joiner.Received()[0], game);
+  EXPECT_TRUE(host.Received().empty());
+  EXPECT_GE(relay->Counts().garbage, 1u);
+
+  // A bare client that watches, then talks: dropped and counted.
+  Raw sly(relay->Port());
+  ASSERT_TRUE(Until(all, [&] { return sly.connected; }, {&sly}));
+  RelayMessage watch;
+  watch.type = RelayType::Watch;
+  watch.gameProtocol = kProtocolVersion;
+  std::memcpy(watch.code, host.t->RoomCode().c_str(), kRoomCodeLetters);
+  watchers[0].t->Close();
+  ASSERT_TRUE(Until(all, [&] { return host.t->Watchers() == 7; }));
+  sly.Send(Encoded(watch));
+  ASSERT_TRUE(Until(all, [&] { return host.t->Watchers() == 8; }, {&sly}));
+  sly.Send({5, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF}, 1);
+  sly.Send(game);
+  ASSERT_TRUE(Until(all, [&] { return relay->Counts().watcherDropped == 2; }, {&sly}));
+  EXPECT_EQ(joiner.Received().size(), 1u);
+
+  host.t->Close();
+  ASSERT_TRUE(Until(all, [&] { return watchers[7].Saw(Event::Disconnected); }, {&sly}));
+  EXPECT_EQ(watchers[7].t->EndReason(), "the other player left");
 }
 
 TEST(RelayClient, BadArgumentsComeWithAMessage) {

@@ -233,6 +233,10 @@ TEST(SimOnline, WrongCommandLinesAndUnreachablePeersAreNamed) {
       {"--relay 127.0.0.1:7380 --join 127.0.0.1:7000", "--join needs a room code with --relay"},
       {"--relay 127.0.0.1 --host", "--relay needs HOST:PORT: '127.0.0.1' has no :PORT"},
       {"--relay 127.0.0.1:7380", "--relay is for an online run"},
+      {"--watch 127.0.0.1", "--watch needs HOST:PORT: '127.0.0.1' has no :PORT"},
+      {"--relay 127.0.0.1:7380 --watch ABCDEF", "--watch needs a room code with --relay, not 'ABCDEF'"},
+      {"--watch 127.0.0.1:7000 --join 127.0.0.1:7000", "--watch cannot go with --host or --join"},
+      {"--watch 127.0.0.1:7000 --level 1", "--level is for a player, not a watcher"},
   };
   for (const auto& c : cases) {
     file_support::Outcome r = file_support::RunCommand(std::string(QUORBISTANE_SIM) + " " + c[0] + " </dev/null");
@@ -324,6 +328,69 @@ TEST(SimOnline, ThroughTheRelayByRoomCodeToTheSameStateAndEndedByItsStop) {
     EXPECT_NE(side->text.find("relay stopping"), std::string::npos) << side->text;
   }
   EXPECT_EQ(relay.Finish(5), 0) << relay.text;
+}
+
+// A watcher by room code through the relay, come before the game, and one straight at a host's
+// port: each ends at the players' step N in the same state (three identical dumps), with the
+// players' replay; a watcher of a room nobody holds is named.
+TEST(SimOnline, WatchersThroughTheRelayAndStraightEndInThePlayersState) {
+  Folder dir;
+  Child relay;
+  relay.Start({QUORBISTANE_RELAY, "--port", "0", "--bind", "127.0.0.1"}, dir.File("config"));
+  const std::string ready = "listening on 127.0.0.1:";
+  ASSERT_TRUE(relay.WaitFor(ready, 5)) << relay.text;
+  size_t p = relay.text.find(ready) + ready.size();
+  for (auto t = Clock::now(); relay.text.find('\n', p) == std::string::npos && Since(t) < 3;) relay.Pump(10);
+  std::string at = "127.0.0.1:" + std::to_string(atoi(relay.text.c_str() + p));
+  const char* hostKeys = "10 left tap\n30 x tap\n50 down down\n90 down up\n";
+  const char* joinKeys = "5 right tap\n25 z tap\n70 down down\n130 down up\n";
+  auto undated = [](std::string text) {
+    size_t d = text.find("\ndate ");
+    return d == std::string::npos ? text : text.erase(d, text.find('\n', d + 1) - d);
+  };
+
+  Child stranger;
+  stranger.Start(SimArgs(dir, "stranger", "", {"--relay", at, "--watch", "ACDEFG", "--frames", "10"}), dir.File("config"));
+  EXPECT_EQ(stranger.Finish(15), 5) << stranger.text;
+  EXPECT_NE(stranger.text.find("no room has that code"), std::string::npos) << stranger.text;
+
+  Child host, join, watcher;
+  host.Start(SimArgs(dir, "host", hostKeys, {"--relay", at, "--host", "--level", "1", "--frames", "300"}),
+             dir.File("config"));
+  ASSERT_TRUE(host.WaitFor("\n", 5) && host.text.rfind("room ", 0) == 0) << host.text;
+  std::string code = host.text.substr(5, 6);
+  watcher.Start(SimArgs(dir, "watch", "", {"--relay", at, "--watch", code, "--frames", "300"}), dir.File("config"));
+  for (auto t = Clock::now(); Since(t) < 1.0;) host.Pump(10), watcher.Pump(10);
+  join.Start(SimArgs(dir, "join", joinKeys, {"--relay", at, "--join", code, "--level", "2", "--frames", "300"}),
+             dir.File("config"));
+  EXPECT_EQ(join.Finish(30), 0) << join.text;
+  EXPECT_EQ(host.Finish(10), 0) << host.text;
+  EXPECT_EQ(watcher.Finish(15), 0) << watcher.text;
+  std::string dump = Read(dir.File("host.json"));
+  EXPECT_FALSE(dump.empty());
+  EXPECT_EQ(dump, Read(dir.File("join.json")));
+  EXPECT_EQ(dump, Read(dir.File("watch.json"))) << watcher.text;
+  EXPECT_EQ(undated(Read(dir.File("watch.replay"))), undated(Read(dir.File("host.replay"))));
+
+  // Straight at the host's port, come a second into the game: caught up to the same state.
+  Child host2, join2, watcher2;
+  host2.Start(SimArgs(dir, "host", hostKeys, {"--host", "0", "--frames", "300"}), dir.File("config"));
+  int port = PortAfter(host2, "listening on port ");
+  ASSERT_GT(port, 0) << host2.text;
+  join2.Start(SimArgs(dir, "join", joinKeys, {"--join", "127.0.0.1:" + std::to_string(port), "--level", "2",
+                                              "--frames", "300"}),
+              dir.File("config"));
+  for (auto t = Clock::now(); Since(t) < 2.0;) host2.Pump(10), join2.Pump(10);
+  watcher2.Start(SimArgs(dir, "watch", "", {"--watch", "127.0.0.1:" + std::to_string(port), "--frames", "300"}),
+                 dir.File("config"));
+  EXPECT_EQ(join2.Finish(30), 0) << join2.text;
+  EXPECT_EQ(host2.Finish(10), 0) << host2.text;
+  EXPECT_EQ(watcher2.Finish(15), 0) << watcher2.text;
+  dump = Read(dir.File("host.json"));
+  EXPECT_FALSE(dump.empty());
+  EXPECT_EQ(dump, Read(dir.File("watch.json"))) << watcher2.text;
+  EXPECT_EQ(undated(Read(dir.File("watch.replay"))), undated(Read(dir.File("host.replay"))));
+  relay.Finish(0.1, SIGTERM);
 }
 
 }  // namespace

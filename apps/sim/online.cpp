@@ -17,6 +17,7 @@
 #include "game/snapshot.h"
 #include "net/match.h"
 #include "net/relay_client.h"
+#include "net/watch.h"
 #include "platform/seams.h"
 
 namespace sim {
@@ -40,7 +41,8 @@ int Ended(const std::string& reason) {
   Say(reason);
   if (reason.rfind("out of sync", 0) == 0) return kExitOutOfSync;
   if (reason.find("cannot play together") != std::string::npos || reason.find("refused") != std::string::npos ||
-      reason.find("another version") != std::string::npos)
+      reason.find("another version") != std::string::npos || reason.find("cannot be watched") != std::string::npos ||
+      reason == net::kTooManyWatchers)
     return kExitRefused;
   return kExitNoResult;
 }
@@ -178,8 +180,10 @@ int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result)
   // Every step up to the end confirmed: the other side's inputs of all of them arrived. A game
   // decided by then ends at its deciding step (known once that step is confirmed).
   auto end = [&] { return std::min(target, session.GameOverStep()); };
+  // Through the match: its watchers are sent each step as it is confirmed.
   while (session.ConfirmedSteps() < end()) {
-    SessionState state = session.Poll(r.Now());
+    match.Poll(r.Now());
+    SessionState state = session.State();
     if (state == SessionState::Ended) return Ended(session.EndReason());
     if (state == SessionState::Waiting) r.NoteWaiting(session);
     if (session.ConfirmedSteps() < end()) usleep(1000);
@@ -195,7 +199,7 @@ int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result)
   // until its inputs show it has (or it left, or the time is up).
   uint32_t waitFrom = r.Now();
   while (!session.OtherConfirmed(last) && session.State() != SessionState::Ended && r.Now() - waitFrom < kGoodbyeMs) {
-    session.Poll(r.Now());
+    match.Poll(r.Now());
     usleep(1000);
   }
   result->otherConfirmed = session.OtherConfirmed(last);
@@ -210,6 +214,43 @@ int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result)
   tu::platform::SetTick(game.clock);
   result->steps = last;
   result->gameOver = last < target;
+  return 0;
+}
+
+int WatchOnline(const OnlineRun& run, OnlineResult* result) {
+  net::Watcher watcher;
+  std::string error;
+  bool started = run.relay.empty() ? watcher.WatchAt(run.address, run.port, &error)
+                                   : watcher.WatchOnRelay(run.relay, run.relayPort, run.code, &error);
+  if (!started) {
+    Say(error);
+    return 1;
+  }
+  // The run keeps its replay itself (--record); none goes to a folder unless --replays named one.
+  watcher.SetStopAt(run.steps);
+  Run r;
+  double due = r.NowExact();
+  for (;;) {
+    double now = r.NowExact();
+    if (now < due) {
+      usleep(static_cast<useconds_t>(std::min(due - now, 2.0) * 1000.0));
+      continue;
+    }
+    due = now - due > kMostLateMs ? now + kStepMs : due + kStepMs;
+    net::WatchPhase phase = watcher.Poll(r.Now());
+    if (phase == net::WatchPhase::Playing) watcher.Advance(r.Now());
+    if (watcher.CurrentStep() >= run.steps || watcher.Phase() == net::WatchPhase::GameOver) break;
+    if (watcher.Phase() == net::WatchPhase::Ended) {
+      if (watcher.CurrentStep() >= run.steps) break;
+      return Ended(watcher.EndReason());
+    }
+  }
+  result->steps = watcher.CurrentStep();
+  result->gameOver = result->steps < run.steps;
+  result->replay = watcher.ReplayText();
+  watcher.Leave();
+  // The shared game's clock is the run's, as for the players.
+  tu::platform::SetTick(game.clock);
   return 0;
 }
 

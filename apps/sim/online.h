@@ -28,6 +28,7 @@ struct OnlineRun {
   int level = 0;           // this side's difficulty on the versus level screen
   uint32_t steps = 1;      // the shared session's steps to confirm
   int waitSeconds = 60;    // host: how long to wait for a joiner
+  bool watch = false;      // watch the game at `address`:`port`, or the relay's room `code`
 };
 
 struct OnlineResult {
@@ -36,6 +37,7 @@ struct OnlineResult {
   bool otherConfirmed = false;  // the other side was seen to confirm them too before leaving
   uint64_t calls = 0, stalled = 0;  // steps asked for, and of them not taken (stalled or waiting)
   uint32_t rollbacks = 0, stepsRunAgain = 0, deepest = 0, roundTripMs = 0;
+  std::string replay;     // a watcher's replay of the game as far as it ran
 };
 
 // Plays the match's first game. A host through a relay prints "room CODE" on standard output
@@ -43,5 +45,11 @@ struct OnlineResult {
 // `result->steps` and the session's recording holds those steps; otherwise the status, with the
 // reason on standard error.
 int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result);
+
+// Watches the match's first game (run.watch) headless, a frame each 1/60 s, to the confirmed step
+// `run.steps` (or the game's end). On success (0) the live game state is the state at
+// `result->steps`, as the players' runs leave theirs, and `result->replay` its replay; otherwise
+// the status (kExitNoResult, kExitOutOfSync, kExitRefused), the reason on standard error.
+int WatchOnline(const OnlineRun& run, OnlineResult* result);
 
 }  // namespace sim

@@ -45,6 +45,7 @@ const char kUsage[] =
     "                       [--record FILE] [--replay FILE] [--replays DIR]\n"
     "                       [--host PORT | --join HOST:PORT] [--level N] [--wait-seconds N]\n"
     "                       [--relay HOST:PORT (--host | --join CODE)]\n"
+    "                       [--watch HOST:PORT | --relay HOST:PORT --watch CODE]\n"
     "                       [--allow-errors] [--help] [--version]\n";
 
 const char kHelp[] =
@@ -80,6 +81,11 @@ const char kHelp[] =
     "                        asks it for a room and prints \"room CODE\" as the first line of standard\n"
     "                        output as soon as it has the code; --join CODE joins that room (six\n"
     "                        letters, either case; spaces and dashes ignored)\n"
+    "  --watch HOST:PORT     watches the game hosted at HOST:PORT (the port its player joins on);\n"
+    "                        with --relay, --watch CODE watches that room. A watcher plays nothing:\n"
+    "                        it runs the players' confirmed steps, checks them against their digests,\n"
+    "                        and ends at step N of --frames N (or at the game's end), --dump writing\n"
+    "                        the state there as the players' runs do, --record its replay of the game\n"
     "The run starts at the versus level screen of the shared game. The script's keys are this\n"
     "side's player 1; its frame numbers and --frames count steps of the shared game from its first\n"
     "step, paced at 60 a second. The run ends once step N is confirmed on both sides (or at the\n"
@@ -98,7 +104,7 @@ const char kHelp[] =
     "lost or never made, nobody joined, or the other side left, or through a relay: it cannot be\n"
     "reached, has no room of the code, or ended the room (\"relay stopping\"); 6 online, out of\n"
     "sync; 7 online, the other side (or the relay) and this one cannot play together (versions or\n"
-    "rules differ).\n";
+    "rules differ), or a watcher is turned away (\"the game has 8 watchers already\").\n";
 
 struct Shot {
   int frame;
@@ -119,6 +125,7 @@ struct Options {
   // Online: --host or --join, and the options given that an online run does not take.
   bool host = false, join = false;
   OnlineRun online;
+  bool watch = false;
   bool levelGiven = false, waitGiven = false, relay = false;
   std::vector<std::string> offlineOnly;
 };
@@ -222,6 +229,19 @@ int ParseArgs(int argc, char** argv, Options* o) {
                      "': six letters, without B, I, L, O, Q, S, U, V, Z");
       o->online.code = code;
       o->join = true;
+    } else if (a == "--watch") {
+      std::string why;
+      char code[net::kRoomCodeLetters + 1];
+      if (o->watch) return Usage("--watch is given twice");
+      if (!value(&v)) return Usage(o->relay ? "--watch needs a room code with --relay" : "--watch needs HOST:PORT");
+      if (o->relay && !net::ParseRoomCode(v, code))
+        return Usage("--watch needs a room code with --relay, not '" + tu::Printable(v) +
+                     "': six letters, without B, I, L, O, Q, S, U, V, Z");
+      if (o->relay) o->online.code = code;
+      else if (!ParseHostPort(v, &o->online.address, &o->online.port, &why))
+        return Usage("--watch needs HOST:PORT: " + why);
+      o->watch = true;
+      o->online.watch = true;
     } else if (a == "--host") {
       if (!value(&v) || !tu::ParseInteger(v, 0, 65535, &n))
         return Usage("--host needs a port from 1 to 65535, or 0 for any free one");
@@ -294,8 +314,11 @@ int ParseArgs(int argc, char** argv, Options* o) {
     }
   }
   if (o->host && o->join) return Usage("--host and --join cannot both be given: a side hosts or joins");
-  if (!o->host && !o->join) {
-    if (o->relay) return Usage("--relay is for an online run (--host or --join CODE)");
+  if (o->watch && (o->host || o->join)) return Usage("--watch cannot go with --host or --join: a watcher plays no side");
+  if (o->watch && (o->levelGiven || o->waitGiven))
+    return Usage(std::string(o->levelGiven ? "--level" : "--wait-seconds") + " is for a player, not a watcher");
+  if (!o->host && !o->join && !o->watch) {
+    if (o->relay) return Usage("--relay is for an online run (--host, --join CODE or --watch CODE)");
     if (o->levelGiven) return Usage("--level is for an online run (--host or --join)");
     if (o->waitGiven) return Usage("--wait-seconds is for a host (--host)");
   } else {
@@ -465,8 +488,19 @@ int Run(int argc, char** argv) {
   SoundCounter sounds;
   size_t next = 0;
   int ran = 0;
-  const bool online = o.host || o.join;
-  if (online && !ended) {
+  const bool online = o.host || o.join || o.watch;
+  std::string watchedReplay;
+  if (o.watch && !ended) {
+    o.online.steps = static_cast<uint32_t>(frames);
+    OnlineResult result;
+    int status = WatchOnline(o.online, &result);
+    if (status != 0) return status;
+    ran = static_cast<int>(result.steps);
+    watchedReplay = result.replay;
+    std::cerr << "quorbistane-sim: watched " << ran << " confirmed steps\n";
+    if (result.gameOver)
+      std::cerr << "quorbistane-sim: the game ended after " << ran << " steps, before the " << frames << " asked for\n";
+  } else if (online && !ended) {
     o.online.steps = static_cast<uint32_t>(frames);
     OnlineResult result;
     int status = PlayOnline(o.online, script, &result);
@@ -508,7 +542,13 @@ int Run(int argc, char** argv) {
     }
   }
 
-  if (!o.record.empty()) {
+  if (!o.record.empty() && o.watch) {
+    // The watcher's replay is its own, written from the players' confirmed inputs.
+    if (watchedReplay.empty() || !WriteAll(o.record, watchedReplay)) {
+      std::cerr << "quorbistane-sim: cannot write the replay " << tu::Printable(o.record) << "\n";
+      return 1;
+    }
+  } else if (!o.record.empty()) {
     std::string error;
     if (RecordedText().empty()) {
       std::cerr << "quorbistane-sim: no game was played: the replay " << tu::Printable(o.record) << " is not written\n";

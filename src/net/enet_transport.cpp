@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "net/enet_support.h"
+#include "net/protocol.h"
 #include "net/transport.h"
 
 namespace net {
@@ -156,10 +157,31 @@ class EnetTransport final : public Transport {
     return SendDatagram(peer_, channel, data, size);
   }
 
+  bool SendToWatchers(const uint8_t* data, size_t size) override {
+    if (!host_ || size > kMaxDatagram || data == nullptr) return false;
+    bool any = false;
+    for (ENetPeer* w : watchers_)
+      if (w) any = SendDatagram(w, Channel::Control, data, size) || any;
+    return any;
+  }
+  int Watchers() const override {
+    int n = 0;
+    for (ENetPeer* w : watchers_) n += w != nullptr;
+    return n;
+  }
+  uint32_t WatchersJoined() const override { return watchersJoined_; }
+  uint64_t WatcherDatagramsDropped() const override { return watcherDropped_; }
+
   void Poll(Event* event) override {
     event->kind = Event::None;
     event->size = 0;
     if (!host_) return;
+    if (stashed_) {  // the first datagram of a player who came after a watcher took the first place
+      *event = stash_;
+      stashed_ = false;
+      return;
+    }
+    ExpirePending();
     ENetEvent e;
     // enet_host_service hands out one event per call and keeps the rest for the next one; the
     // loop only goes on past events that are not given to the caller.
@@ -175,10 +197,18 @@ class EnetTransport final : public Transport {
 
   void Close() override {
     if (!host_) return;
+    // The watchers are let go after what was queued for them (the match's end).
+    for (ENetPeer*& w : watchers_)
+      if (w) enet_peer_disconnect_later(w, 0);
+    for (Pending& p : pending_)
+      if (p.peer) enet_peer_disconnect_now(p.peer, 0);
     if (peer_ && connected_) {
       DisconnectWithLinger(host_, peer_);
     } else if (peer_) {
       enet_peer_disconnect_now(peer_, 0);
+      if (Watchers() > 0) Linger();
+    } else if (Watchers() > 0) {
+      Linger();
     }
     bytes_.Take(host_);
     enet_host_destroy(host_);
@@ -190,32 +220,156 @@ class EnetTransport final : public Transport {
   uint16_t Port() const { return host_ ? host_->address.port : 0; }
 
  private:
-  // Handles one ENet event; true when it becomes the caller's event.
+  // A caller besides the player: a watcher must say so in its first datagram within this long.
+  static constexpr uint32_t kHandshakeMs = 1000;
+  struct Pending {
+    ENetPeer* peer = nullptr;
+    std::chrono::steady_clock::time_point since;
+  };
+
+  // A host's goodbye to its watchers when it has no player to wait for: a fifth of a second.
+  void Linger() {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLingerMs);
+    ENetEvent e;
+    while (std::chrono::steady_clock::now() < until && Watchers() > 0) {
+      int got = enet_host_service(host_, &e, 5);
+      if (got < 0) break;
+      if (got > 0 && e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
+      if (got > 0 && e.type == ENET_EVENT_TYPE_DISCONNECT) Forget(e.peer);
+    }
+  }
+
+  void ExpirePending() {
+    auto now = std::chrono::steady_clock::now();
+    for (Pending& p : pending_)
+      if (p.peer && now - p.since >= std::chrono::milliseconds(kHandshakeMs)) {
+        enet_peer_disconnect_now(p.peer, 0);
+        p.peer = nullptr;
+      }
+  }
+
+  bool AddPending(ENetPeer* peer) {
+    for (Pending& p : pending_)
+      if (!p.peer) {
+        p.peer = peer;
+        p.since = std::chrono::steady_clock::now();
+        return true;
+      }
+    return false;
+  }
+
+  // A watcher or a caller not yet known, gone.
+  void Forget(ENetPeer* peer) {
+    for (ENetPeer*& w : watchers_)
+      if (w == peer) w = nullptr;
+    for (Pending& p : pending_)
+      if (p.peer == peer) p.peer = nullptr;
+  }
+
+  bool IsWatcher(const ENetPeer* peer) const {
+    for (ENetPeer* w : watchers_)
+      if (w == peer) return true;
+    return false;
+  }
+
+  // A caller's first datagram is a watcher's handshake: it watches, or is told why not.
+  void TakeWatcher(ENetPeer* peer) {
+    for (ENetPeer*& w : watchers_)
+      if (!w) {
+        w = peer;
+        ++watchersJoined_;
+        enet_peer_timeout(peer, ENET_PEER_TIMEOUT_LIMIT, kTimeoutMinimumMs, kTimeoutMaximumMs);
+        return;
+      }
+    uint8_t refuse[2 + 64];
+    size_t n = strlen(kTooManyWatchers);
+    refuse[0] = static_cast<uint8_t>(MessageType::Refuse);
+    refuse[1] = static_cast<uint8_t>(n);
+    std::memcpy(refuse + 2, kTooManyWatchers, n);
+    SendDatagram(peer, Channel::Control, refuse, 2 + n);
+    enet_peer_disconnect_later(peer, 0);
+  }
+
+  static bool WatchHandshake(const ENetPacket* p) {
+    return p->dataLength > 0 && p->data[0] == static_cast<uint8_t>(MessageType::Watch);
+  }
+
+  void Give(const ENetEvent& e, Event* event) {
+    event->kind = Event::Received;
+    event->channel = static_cast<Channel>(e.channelID);
+    event->size = e.packet->dataLength;
+    std::memcpy(event->data, e.packet->data, e.packet->dataLength);
+  }
+
+  // Handles one ENet event; true when it becomes the caller's event. A host's first caller is
+  // taken for its player (Connected) until its first datagram says it watches; later callers
+  // are watchers if they say so within kHandshakeMs, and else turned away, unless the player's
+  // place is still free or held by a caller who has said nothing yet.
   bool Take(const ENetEvent& e, Event* event) {
     switch (e.type) {
       case ENET_EVENT_TYPE_CONNECT:
-        if (peer_ && e.peer != peer_) {  // the host plays with one peer only
-          enet_peer_disconnect_now(e.peer, 0);
-          return false;
+        if (!hosting_) {
+          connected_ = true;
+          event->kind = Event::Connected;
+          return true;
         }
-        if (!peer_) SetPeer(e.peer);
-        connected_ = true;
-        event->kind = Event::Connected;
-        return true;
+        if (!peer_) {
+          SetPeer(e.peer);
+          connected_ = true;
+          confirmed_ = false;
+          event->kind = Event::Connected;
+          return true;
+        }
+        if (!AddPending(e.peer)) enet_peer_disconnect_now(e.peer, 0);
+        return false;
       case ENET_EVENT_TYPE_RECEIVE: {
         ENetPacket* packet = e.packet;
-        bool ours = e.peer == peer_ && connected_ && e.channelID < kChannels && packet->dataLength <= kMaxDatagram;
-        if (ours) {
-          event->kind = Event::Received;
-          event->channel = static_cast<Channel>(e.channelID);
-          event->size = packet->dataLength;
-          std::memcpy(event->data, packet->data, packet->dataLength);
+        bool fits = e.channelID < kChannels && packet->dataLength <= kMaxDatagram;
+        bool ours = false;
+        if (e.peer == peer_ && connected_) {
+          if (hosting_ && !confirmed_ && WatchHandshake(packet)) {
+            // The first caller watches after all: the player's place is free again.
+            peer_ = nullptr;
+            connected_ = false;
+            TakeWatcher(e.peer);
+          } else if (fits) {
+            confirmed_ = true;
+            Give(e, event);
+            ours = true;
+          }
+        } else if (IsWatcher(e.peer)) {
+          ++watcherDropped_;  // a watcher sends nothing after its handshake
+        } else if (hosting_) {
+          Forget(e.peer);
+          if (WatchHandshake(packet)) {
+            TakeWatcher(e.peer);
+          } else if (fits && (!peer_ || !confirmed_)) {
+            // The player, where a silent first caller held the place: that one waits as a
+            // caller not yet known.
+            if (peer_) AddPending(peer_);
+            bool told = peer_ != nullptr;
+            SetPeer(e.peer);
+            connected_ = confirmed_ = true;
+            Give(e, event);
+            if (!told) {  // Connected first, then this datagram
+              stash_ = *event;
+              stashed_ = true;
+              *event = Event{};
+              event->kind = Event::Connected;
+            }
+            ours = true;
+          } else {
+            enet_peer_disconnect_now(e.peer, 0);  // the host plays with one peer only
+          }
         }
         enet_packet_destroy(packet);
         return ours;
       }
       case ENET_EVENT_TYPE_DISCONNECT:
-        if (e.peer != peer_) return false;
+        if (e.peer != peer_) {
+          Forget(e.peer);
+          return false;
+        }
         connected_ = false;
         peer_ = nullptr;
         event->kind = Event::Disconnected;
@@ -225,11 +379,17 @@ class EnetTransport final : public Transport {
     }
   }
 
-
   ENetHost* host_;
   ENetPeer* peer_ = nullptr;
   bool hosting_;
   bool connected_ = false;
+  bool confirmed_ = true;  // the player has sent a datagram that is no watcher's
+  ENetPeer* watchers_[kMaxWatchers] = {};
+  Pending pending_[kMaxWatchers + 1];
+  uint32_t watchersJoined_ = 0;
+  uint64_t watcherDropped_ = 0;
+  Event stash_;
+  bool stashed_ = false;
   EnetBytes bytes_;
 
   friend uint16_t net::BoundPort(const Transport& hosted);
@@ -242,8 +402,9 @@ std::unique_ptr<Transport> HostOn(uint16_t port, std::string* error) {
   ENetAddress address;
   address.host = ENET_HOST_ANY;
   address.port = port;
-  // Room for a second peer, so that one more caller is told no instead of left waiting.
-  ENetHost* host = enet_host_create(&address, 2, kChannels, 0, 0);
+  // The player, its watchers, and room for one more caller, so that it is told no instead of
+  // left waiting.
+  ENetHost* host = enet_host_create(&address, 2 + kMaxWatchers, kChannels, 0, 0);
   if (!host) {
     if (error) *error = "cannot listen on UDP port " + std::to_string(port) + " (is it taken?)";
     return nullptr;

@@ -1,8 +1,10 @@
 // Two transports joined in one process, with virtual time. Datagrams in flight live in a pool
 // sized at construction; sending, delivering and dropping only move slots between lists.
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "net/protocol.h"
 #include "net/transport.h"
 
 namespace net {
@@ -10,6 +12,7 @@ namespace {
 
 constexpr size_t kInFlight = 4096;       // datagrams on the way in both directions at most
 constexpr uint32_t kOverheadBytes = 32;  // what the wire adds to each datagram, for the byte counts
+constexpr int kEnds = 2 + 2 * kMaxWatchers;  // the host, the joiner and watchers (the last ones refused)
 
 // SplitMix64: small, fast, and the same sequence everywhere for a seed.
 class Generator {
@@ -35,7 +38,7 @@ struct Datagram {
   uint64_t deliverAt = 0;
   uint64_t order = 0;     // sending order, breaks ties between equal times
   uint32_t sequence = 0;  // per direction on the input channel
-  uint8_t to = 0;
+  uint8_t to = 0, from = 0;
   bool goodbye = false;   // the other end closed: the receiver sees Disconnected
   Channel channel = Channel::Control;
   uint16_t size = 0;
@@ -46,9 +49,11 @@ class FakeEnd;
 
 struct LinkState {
   explicit LinkState(const LinkConditions& c);
-  bool Queue(int from, Channel channel, const uint8_t* data, size_t size, bool goodbye);
-  void Put(int from, Channel channel, const uint8_t* data, size_t size, bool goodbye, uint64_t at);
+  bool Queue(int from, int to, Channel channel, const uint8_t* data, size_t size, bool goodbye);
+  void Put(int from, int to, Channel channel, const uint8_t* data, size_t size, bool goodbye, uint64_t at);
   bool Next(int side, Event* event);
+  // The host's end takes a watcher's datagram: its handshake, or one dropped.
+  void FromWatcher(const Datagram& d);
   void Release(size_t activeIndex);
 
   LinkConditions conditions;
@@ -67,9 +72,14 @@ struct LinkState {
     bool anyInput = false;       // an input datagram has been delivered to this side
     uint32_t newestInput = 0;    // its sequence
     uint64_t sent = 0, received = 0;
-  } side[2];
+    enum : uint8_t { New, Watching, Refused } watch = New;  // a watcher's end, as the host sees it
+  } side[kEnds];
   FakeLinkCounts counts;
-  std::unique_ptr<FakeEnd> ends[2];
+  std::unique_ptr<FakeEnd> ends[kEnds];
+  int endsMade = 2;
+  int watchers = 0;
+  uint32_t watchersJoined = 0;
+  uint64_t watcherDropped = 0;
 };
 
 class FakeEnd final : public Transport {
@@ -78,8 +88,21 @@ class FakeEnd final : public Transport {
   bool Send(Channel channel, const uint8_t* data, size_t size) override {
     if (!s_->side[side_].open || size > sizeof(Event::data) || (data == nullptr && size > 0)) return false;
     if (channel != Channel::Control && channel != Channel::Inputs) return false;
-    return s_->Queue(side_, channel, data, size, false);
+    return s_->Queue(side_, Other(), channel, data, size, false);
   }
+  bool SendToWatchers(const uint8_t* data, size_t size) override {
+    if (side_ != 0 || !s_->side[0].open || size > sizeof(Event::data)) return false;
+    bool any = false;
+    for (int w = 2; w < s_->endsMade; ++w) {
+      LinkState::Side& them = s_->side[w];
+      if (them.watch != LinkState::Side::Watching || !them.open) continue;
+      any = s_->Queue(0, w, Channel::Control, data, size, false) || any;
+    }
+    return any;
+  }
+  int Watchers() const override { return side_ == 0 ? s_->watchers : 0; }
+  uint32_t WatchersJoined() const override { return side_ == 0 ? s_->watchersJoined : 0; }
+  uint64_t WatcherDatagramsDropped() const override { return side_ == 0 ? s_->watcherDropped : 0; }
   void Poll(Event* event) override {
     event->kind = Event::None;
     event->size = 0;
@@ -104,12 +127,16 @@ class FakeEnd final : public Transport {
   void Close() override {
     LinkState::Side& me = s_->side[side_];
     if (!me.open) return;
-    s_->Queue(side_, Channel::Control, nullptr, 0, true);
+    s_->Queue(side_, Other(), Channel::Control, nullptr, 0, true);
+    if (side_ == 0)  // the host's watchers are told too
+      for (int w = 2; w < s_->endsMade; ++w)
+        if (s_->side[w].watch == LinkState::Side::Watching) s_->Queue(0, w, Channel::Control, nullptr, 0, true);
     me.open = false;
     me.toldGone = true;  // the end that closes is told nothing more
   }
 
  private:
+  int Other() const { return side_ == 1 ? 0 : side_ == 0 ? 1 : 0; }
   LinkState* s_;
   int side_;
 };
@@ -121,7 +148,7 @@ LinkState::LinkState(const LinkConditions& c) : conditions(c), generator(c.seed)
   for (int i = 0; i < 2; ++i) ends[i] = std::make_unique<FakeEnd>(this, i);
 }
 
-bool LinkState::Queue(int from, Channel channel, const uint8_t* data, size_t size, bool goodbye) {
+bool LinkState::Queue(int from, int to, Channel channel, const uint8_t* data, size_t size, bool goodbye) {
   if (freeSlots.empty()) {
     ++counts.overflowed;
     return false;
@@ -137,7 +164,7 @@ bool LinkState::Queue(int from, Channel channel, const uint8_t* data, size_t siz
     Side& link = side[from];
     if (at < link.lastControlAt) at = link.lastControlAt;
     link.lastControlAt = at;
-    Put(from, channel, data, size, goodbye, at);
+    Put(from, to, channel, data, size, goodbye, at);
     return true;
   }
   // The input channel: each datagram may be lost, sent twice, or held back so later ones pass it.
@@ -152,7 +179,7 @@ bool LinkState::Queue(int from, Channel channel, const uint8_t* data, size_t siz
     return true;
   }
   if (late) ++counts.reordered;
-  Put(from, channel, data, size, false, at);
+  Put(from, to, channel, data, size, false, at);
   if (twice) {
     if (freeSlots.empty()) {
       ++counts.overflowed;
@@ -160,19 +187,20 @@ bool LinkState::Queue(int from, Channel channel, const uint8_t* data, size_t siz
       ++counts.duplicated;
       side[from].sent += size + kOverheadBytes;
       --side[from].nextSequence;  // the copy carries the same sequence
-      Put(from, channel, data, size, false, now + delay());
+      Put(from, to, channel, data, size, false, now + delay());
     }
   }
   return true;
 }
 
-void LinkState::Put(int from, Channel channel, const uint8_t* data, size_t size, bool goodbye, uint64_t at) {
+void LinkState::Put(int from, int to, Channel channel, const uint8_t* data, size_t size, bool goodbye, uint64_t at) {
   uint16_t slot = freeSlots.back();
   freeSlots.pop_back();
   Datagram& d = pool[slot];
   d.deliverAt = at;
   d.order = order++;
-  d.to = static_cast<uint8_t>(1 - from);
+  d.to = static_cast<uint8_t>(to);
+  d.from = static_cast<uint8_t>(from);
   d.goodbye = goodbye;
   d.channel = channel;
   d.size = static_cast<uint16_t>(size);
@@ -203,6 +231,12 @@ bool LinkState::Next(int to, Event* event) {
     }
     if (best == active.size()) return false;
     const Datagram& d = pool[active[best]];
+    if (to == 0 && d.from >= 2) {  // a watcher's: taken by the host's end itself
+      Datagram copy = d;
+      Release(best);
+      FromWatcher(copy);
+      continue;
+    }
     if (d.goodbye) {
       Release(best);
       me.open = false;
@@ -230,6 +264,34 @@ bool LinkState::Next(int to, Event* event) {
   }
 }
 
+void LinkState::FromWatcher(const Datagram& d) {
+  Side& w = side[d.from];
+  if (d.goodbye) {
+    if (w.watch == Side::Watching) --watchers;
+    w.watch = Side::Refused;
+    return;
+  }
+  if (w.watch == Side::Watching || w.watch == Side::Refused) {
+    ++watcherDropped;  // a watcher sends nothing after its handshake
+    return;
+  }
+  if (d.size == 0 || d.data[0] != static_cast<uint8_t>(MessageType::Watch) || watchers >= kMaxWatchers) {
+    w.watch = Side::Refused;
+    Message refuse;
+    refuse.type = MessageType::Refuse;
+    snprintf(refuse.refuse.reason, sizeof refuse.refuse.reason, "%s",
+             watchers >= kMaxWatchers ? kTooManyWatchers : "a watcher says so first");
+    uint8_t buf[kMaxMessageBytes];
+    size_t n = Encode(refuse, buf);
+    Queue(0, d.from, Channel::Control, buf, n, false);
+    Queue(0, d.from, Channel::Control, nullptr, 0, true);
+    return;
+  }
+  w.watch = Side::Watching;
+  ++watchers;
+  ++watchersJoined;
+}
+
 }  // namespace
 
 struct FakeLink::State : LinkState {
@@ -240,6 +302,13 @@ FakeLink::FakeLink(const LinkConditions& c) : state_(std::make_unique<State>(c))
 FakeLink::~FakeLink() = default;
 
 Transport& FakeLink::End(int side) { return *state_->ends[side == 0 ? 0 : 1]; }
+
+Transport& FakeLink::AddWatcher() {
+  LinkState& s = *state_;
+  int w = s.endsMade < kEnds ? s.endsMade++ : kEnds - 1;
+  if (!s.ends[w]) s.ends[w] = std::make_unique<FakeEnd>(&s, w);
+  return *s.ends[w];
+}
 
 void FakeLink::Advance(uint32_t ms) { state_->now += ms; }
 

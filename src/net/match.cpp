@@ -2,6 +2,8 @@
 // rollback session.
 #include "net/match.h"
 
+#include "net/watch_feed.h"
+
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -81,6 +83,9 @@ void Match::Use(Transport& transport, int side) {
   transport_ = &transport;
   link_ = std::make_unique<Link>(*this, transport);
   side_ = side == 1 ? 1 : 0;
+  // The host feeds the watchers; a joiner has none.
+  feed_.reset();
+  if (side_ == 0) feed_ = std::make_unique<WatchFeed>(transport, &version_, &ruleHash_);
   phase_ = MatchPhase::Connecting;
   endReason_.clear();
   otherVersion_.clear();
@@ -115,6 +120,13 @@ void Match::SetOwnState(bool on) { ownState_ = on; }
 
 uint16_t Match::Port() const { return owned_ ? BoundPort(*owned_) : 0; }
 uint32_t Match::RoundTripMs() const { return transport_ ? transport_->RoundTripMs() : 0; }
+int Match::Watchers() const { return transport_ ? transport_->Watchers() : 0; }
+uint64_t Match::WatcherDatagramsDropped() const { return transport_ ? transport_->WatcherDatagramsDropped() : 0; }
+
+void Match::Feed() {
+  if (feed_ && phase_ != MatchPhase::Ended)
+    feed_->Update(session_, phase_ == MatchPhase::Continue ? &overState_ : nullptr, gameOverStep_);
+}
 
 void Match::Send(const Message& m) {
   if (link_) link_->Send(Channel::Control, m);
@@ -127,6 +139,7 @@ void Match::End(const std::string& reason) {
   // A lost link whose transport knows the cause (the relay stopping) names it.
   std::string closed = transport_ ? transport_->ClosedReason() : std::string();
   if (reason == kLost && !closed.empty()) endReason_ = "connection lost (" + closed + ") — no result";
+  if (feed_) feed_->Close(start_.game != 0 ? &session_ : nullptr, endReason_);
 }
 
 void Match::Leave() {
@@ -139,6 +152,7 @@ void Match::Leave() {
   }
   transport_ = nullptr;
   link_.reset();
+  feed_.reset();
   owned_.reset();
 }
 
@@ -228,6 +242,7 @@ MatchPhase Match::Poll(uint32_t nowMs) {
     if (Since(nowMs, startedMs_) >= Session::kTimeoutMs) End("no answer from the host");
   }
   Advance(nowMs);
+  Feed();
   return phase_;
 }
 
@@ -287,6 +302,7 @@ void Match::StartGame(const Start& s, uint32_t nowMs) {
   gameOverStep_ = kNoStep;
   otherLeft_ = false;
   SetUpOnlineGame(s);
+  if (feed_) feed_->GameStarts(s);
   SessionConfig c;
   c.side = side_;
   c.game = s.game;
@@ -351,6 +367,7 @@ SessionState Match::Step(uint8_t localHeld, uint32_t nowMs) {
   // Past the decided step no step is taken: the session only waits for the digests to agree.
   SessionState s = session_.GameOverStep() == kNoStep ? session_.Step(localHeld, nowMs) : session_.Poll(nowMs);
   Advance(nowMs);
+  Feed();
   return s;
 }
 

@@ -23,6 +23,8 @@ enum class MatchPhase : uint8_t {
   Ended,       // the match is over: EndReason says why
 };
 
+class WatchFeed;
+
 class Match {
  public:
   Match();
@@ -58,6 +60,10 @@ class Match {
   // The other side's version once it said hello ("" before).
   const std::string& OtherVersion() const { return otherVersion_; }
   uint32_t RoundTripMs() const;
+  // Watchers (net/watch.h): how many watch now (a host's own count, or the relay's for both
+  // players), and what they sent besides their handshake, dropped (host).
+  int Watchers() const;
+  uint64_t WatcherDatagramsDropped() const;
 
   // Services the connection outside a game: the hello, the levels, the starts and the answers.
   // `nowMs`: any millisecond clock, the same for the whole match. A host waits for a joiner as
@@ -104,10 +110,12 @@ class Match {
   void HostStarts(uint32_t nowMs);
   void Advance(uint32_t nowMs);
   void CheckGameOver();
+  void Feed();
 
   std::unique_ptr<Transport> owned_;
   Transport* transport_ = nullptr;
   std::unique_ptr<Link> link_;
+  std::unique_ptr<WatchFeed> feed_;  // the host's feed to its watchers
   Session session_;
   int side_ = 0;
   MatchPhase phase_ = MatchPhase::Ended;

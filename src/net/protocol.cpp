@@ -12,6 +12,15 @@
 //   Checksum  u32 game, u32 step, u64 digest
 //   Continue  u32 game, u8 yes
 //   Bye       u8 reason
+//   Watch     as Hello
+//   WatchGame u16 protocol, u8 length, the version, u64 rule hash, u32 game, u64 seed, u8 input delay,
+//             u8 difficulty 1, u8 difficulty 2, u32 from, u32 over step, u16 chunks, u32 snapshot
+//             bytes, u64 snapshot digest
+//   Chunk     u32 game, u16 index, u16 count, u8 size, size bytes
+//   Runs      u32 game, u32 first step, u8 count, count x (u8 held 1, u8 held 2, u16 length)
+//   Digest    as Checksum
+//   Over      u32 game, u32 step
+//   Close     as Refuse
 namespace net {
 namespace {
 
@@ -40,6 +49,50 @@ bool InputsValid(const Inputs& in) {
   for (int i = 0; i < in.count; ++i)
     if (in.held[i] & ~kActionBits) return false;
   return true;
+}
+
+constexpr uint16_t kMaxChunks = 1000;
+
+// Why a WatchGame cannot be, or null. Game 0 carries the identity alone; a new game's feed starts
+// at step 0 without a snapshot; a catch-up's snapshot is as long as its chunks say.
+const char* WatchGameFault(const WatchGame& w) {
+  const Start& s = w.start;
+  if (s.game == 0) {
+    if (s.seed || s.inputDelay || s.difficulty[0] || s.difficulty[1] || w.from || w.overStep != kNoStep || w.chunks ||
+        w.snapshotBytes || w.digest)
+      return "WatchGame: fields of no game";
+    return nullptr;
+  }
+  if (s.inputDelay < kMinInputDelay || s.inputDelay > kMaxInputDelay) return "WatchGame: input delay out of range";
+  if (s.difficulty[0] > kMaxDifficulty || s.difficulty[1] > kMaxDifficulty) return "WatchGame: difficulty out of range";
+  if (w.chunks == 0) {
+    if (w.from || w.overStep != kNoStep || w.snapshotBytes || w.digest) return "WatchGame: a new game has no snapshot";
+    return nullptr;
+  }
+  if (w.chunks > kMaxChunks) return "WatchGame: too many chunks";
+  if (w.snapshotBytes == 0 || w.snapshotBytes > uint32_t{w.chunks} * kMaxChunkBytes ||
+      w.snapshotBytes <= uint32_t{w.chunks - 1u} * kMaxChunkBytes)
+    return "WatchGame: snapshot size does not fit its chunks";
+  if (w.overStep != kNoStep && w.overStep != w.from) return "WatchGame: over step is not the snapshot's";
+  return nullptr;
+}
+
+const char* ChunkFault(const Chunk& c) {
+  if (c.count == 0 || c.count > kMaxChunks || c.index >= c.count) return "Chunk: index out of range";
+  if (c.size == 0 || c.size > kMaxChunkBytes) return "Chunk: size out of range";
+  return nullptr;
+}
+
+const char* RunsFault(const Runs& r) {
+  if (r.count < 1 || r.count > kMaxRunsPerMessage) return "Runs: count out of range";
+  uint64_t end = r.firstStep;
+  for (int i = 0; i < r.count; ++i) {
+    if (r.run[i].length == 0) return "Runs: run of no step";
+    if ((r.run[i].held[0] | r.run[i].held[1]) & ~kActionBits) return "Runs: unknown action bits";
+    end += r.run[i].length;
+  }
+  if (end > kNoStep) return "Runs: steps run past the last";
+  return nullptr;
 }
 
 class Writer {
@@ -173,6 +226,55 @@ const char* DecodeBody(MessageType type, Reader& r, Message* m) {
     case MessageType::Bye:
       if (!r.U8(&m->bye.reason)) return "truncated Bye";
       return nullptr;
+    case MessageType::Watch: {
+      Hello& h = m->watch;
+      if (!r.U16(&h.protocol)) return "truncated Watch";
+      if (const char* why = ReadText(r, h.gameVersion, kMaxVersionChars, "truncated Watch",
+                                     "Watch: version longer than 32 characters", "Watch: version not printable"))
+        return why;
+      if (!r.U64(&h.ruleHash)) return "truncated Watch";
+      return nullptr;
+    }
+    case MessageType::WatchGame: {
+      WatchGame& w = m->watchGame;
+      if (!r.U16(&w.protocol)) return "truncated WatchGame";
+      if (const char* why = ReadText(r, w.gameVersion, kMaxVersionChars, "truncated WatchGame",
+                                     "WatchGame: version longer than 32 characters", "WatchGame: version not printable"))
+        return why;
+      Start& s = w.start;
+      if (!r.U64(&w.ruleHash) || !r.U32(&s.game) || !r.U64(&s.seed) || !r.U8(&s.inputDelay) ||
+          !r.U8(&s.difficulty[0]) || !r.U8(&s.difficulty[1]) || !r.U32(&w.from) || !r.U32(&w.overStep) ||
+          !r.U16(&w.chunks) || !r.U32(&w.snapshotBytes) || !r.U64(&w.digest))
+        return "truncated WatchGame";
+      return WatchGameFault(w);
+    }
+    case MessageType::Chunk: {
+      Chunk& c = m->chunk;
+      if (!r.U32(&c.game) || !r.U16(&c.index) || !r.U16(&c.count) || !r.U8(&c.size)) return "truncated Chunk";
+      if (const char* why = ChunkFault(c)) return why;
+      if (!r.Bytes(c.data, c.size)) return "truncated Chunk";
+      return nullptr;
+    }
+    case MessageType::Runs: {
+      Runs& rs = m->runs;
+      if (!r.U32(&rs.game) || !r.U32(&rs.firstStep) || !r.U8(&rs.count)) return "truncated Runs";
+      if (rs.count < 1 || rs.count > kMaxRunsPerMessage) return "Runs: count out of range";
+      for (int i = 0; i < rs.count; ++i)
+        if (!r.U8(&rs.run[i].held[0]) || !r.U8(&rs.run[i].held[1]) || !r.U16(&rs.run[i].length))
+          return "truncated Runs";
+      return RunsFault(rs);
+    }
+    case MessageType::Digest:
+      if (!r.U32(&m->digest.game) || !r.U32(&m->digest.step) || !r.U64(&m->digest.digest)) return "truncated Digest";
+      if (m->digest.step == 0) return "Digest: step 0";
+      return nullptr;
+    case MessageType::Over:
+      if (!r.U32(&m->over.game) || !r.U32(&m->over.step)) return "truncated Over";
+      if (m->over.step == 0 || m->over.step == kNoStep) return "Over: step out of range";
+      return nullptr;
+    case MessageType::Close:
+      return ReadText(r, m->close.reason, kMaxReasonChars, "truncated Close", "Close: reason longer than 64 characters",
+                      "Close: reason not printable");
   }
   return "unknown type";
 }
@@ -236,6 +338,72 @@ size_t Encode(const Message& m, uint8_t* out) {
     case MessageType::Bye:
       w.U8(m.bye.reason);
       break;
+    case MessageType::Watch: {
+      int n = TextLength(m.watch.gameVersion, kMaxVersionChars);
+      if (n < 0) return 0;
+      w.U16(m.watch.protocol);
+      w.U8(static_cast<uint8_t>(n));
+      w.Bytes(m.watch.gameVersion, n);
+      w.U64(m.watch.ruleHash);
+      break;
+    }
+    case MessageType::WatchGame: {
+      const WatchGame& g = m.watchGame;
+      int n = TextLength(g.gameVersion, kMaxVersionChars);
+      if (n < 0 || WatchGameFault(g)) return 0;
+      w.U16(g.protocol);
+      w.U8(static_cast<uint8_t>(n));
+      w.Bytes(g.gameVersion, n);
+      w.U64(g.ruleHash);
+      w.U32(g.start.game);
+      w.U64(g.start.seed);
+      w.U8(g.start.inputDelay);
+      w.U8(g.start.difficulty[0]);
+      w.U8(g.start.difficulty[1]);
+      w.U32(g.from);
+      w.U32(g.overStep);
+      w.U16(g.chunks);
+      w.U32(g.snapshotBytes);
+      w.U64(g.digest);
+      break;
+    }
+    case MessageType::Chunk:
+      if (ChunkFault(m.chunk)) return 0;
+      w.U32(m.chunk.game);
+      w.U16(m.chunk.index);
+      w.U16(m.chunk.count);
+      w.U8(m.chunk.size);
+      w.Bytes(m.chunk.data, m.chunk.size);
+      break;
+    case MessageType::Runs:
+      if (RunsFault(m.runs)) return 0;
+      w.U32(m.runs.game);
+      w.U32(m.runs.firstStep);
+      w.U8(m.runs.count);
+      for (int i = 0; i < m.runs.count; ++i) {
+        w.U8(m.runs.run[i].held[0]);
+        w.U8(m.runs.run[i].held[1]);
+        w.U16(m.runs.run[i].length);
+      }
+      break;
+    case MessageType::Digest:
+      if (m.digest.step == 0) return 0;
+      w.U32(m.digest.game);
+      w.U32(m.digest.step);
+      w.U64(m.digest.digest);
+      break;
+    case MessageType::Over:
+      if (m.over.step == 0 || m.over.step == kNoStep) return 0;
+      w.U32(m.over.game);
+      w.U32(m.over.step);
+      break;
+    case MessageType::Close: {
+      int n = TextLength(m.close.reason, kMaxReasonChars);
+      if (n < 0) return 0;
+      w.U8(static_cast<uint8_t>(n));
+      w.Bytes(m.close.reason, n);
+      break;
+    }
     default:
       return 0;
   }
@@ -246,7 +414,7 @@ bool Decode(const uint8_t* data, size_t size, Message* out, const char** why) {
   const char* reason = nullptr;
   if (size == 0 || data == nullptr) {
     reason = "empty datagram";
-  } else if (data[0] < static_cast<uint8_t>(MessageType::Hello) || data[0] > static_cast<uint8_t>(MessageType::Bye)) {
+  } else if (data[0] < static_cast<uint8_t>(MessageType::Hello) || data[0] > kLastWatchType) {
     thread_local char unknown[24];
     std::snprintf(unknown, sizeof unknown, "unknown type %u", unsigned{data[0]});
     reason = unknown;

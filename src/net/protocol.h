@@ -25,7 +25,23 @@ enum class MessageType : uint8_t {
   Checksum = 6,  // a side's digest of a confirmed step
   Continue = 7,  // a side's answer to the continue question
   Bye = 8,       // the side leaves
+  // The watch feed (see net/watch.h): a watcher's handshake, and what the host sends its
+  // watchers. Their types are kFirstWatchType..kLastWatchType, so that a relay tells the feed
+  // from the game's own messages by the first byte alone.
+  Watch = 9,       // watcher to host: who is watching (its first and only message)
+  WatchGame = 10,  // host: a game starts (from step 0), or a catch-up of the one running
+  Chunk = 11,      // host: a piece of a catch-up's snapshot
+  Runs = 12,       // host: both players' confirmed inputs, as runs of unchanged input
+  Digest = 13,     // host: the digest the players compared at a confirmed step
+  Over = 14,       // host: the confirmed step after which the game was over
+  Close = 15,      // host: the match is over (or the host left)
 };
+constexpr uint8_t kFirstWatchType = 9, kLastWatchType = 15;
+// The most watchers a host takes, and the most runs and snapshot bytes one message carries.
+constexpr int kMaxWatchers = 8;
+constexpr int kMaxRunsPerMessage = 60;
+constexpr int kMaxChunkBytes = 240;
+constexpr const char* kTooManyWatchers = "the game has 8 watchers already";
 
 struct Hello {
   uint16_t protocol = kProtocolVersion;
@@ -64,6 +80,42 @@ struct Bye {
   uint8_t reason = 0;
 };
 
+// Watch has Hello's fields. WatchGame: the host's identity, the game's start, and where the feed
+// goes on from: `from` 0 for a new game; for a catch-up the confirmed step of the snapshot that
+// follows in `chunks` Chunks (its digest `digest`, see Checksum(GameSnapshot)), then the runs of
+// steps 0..from-1 and the digests so far. Game 0: no game has started yet.
+struct WatchGame {
+  uint16_t protocol = kProtocolVersion;
+  char gameVersion[33] = {};
+  uint64_t ruleHash = 0;
+  Start start = {0, 0, 0, {0, 0}};  // start.game 0: none yet (the other fields then 0)
+  uint32_t from = 0;
+  uint32_t overStep = kNoStep;  // the game was over after this step already (a catch-up)
+  uint16_t chunks = 0;          // 0 for a new game; 1..1000 for a catch-up
+  uint32_t snapshotBytes = 0;
+  uint64_t digest = 0;
+};
+struct Chunk {
+  uint32_t game = 0;
+  uint16_t index = 0, count = 0;  // index < count
+  uint8_t size = 0;               // 1..kMaxChunkBytes
+  uint8_t data[kMaxChunkBytes] = {};
+};
+struct Run {
+  uint8_t held[2] = {};  // players 1 and 2
+  uint16_t length = 1;   // 1..65535 steps
+};
+struct Runs {
+  uint32_t game = 0;
+  uint32_t firstStep = 0;
+  uint8_t count = 0;  // 1..kMaxRunsPerMessage
+  Run run[kMaxRunsPerMessage];
+};
+struct Over {
+  uint32_t game = 0;
+  uint32_t step = 0;
+};
+
 struct Message {
   MessageType type = MessageType::Bye;
   Hello hello;
@@ -74,6 +126,13 @@ struct Message {
   Checksum checksum;
   Continue cont;
   Bye bye;
+  Hello watch;  // Watch
+  WatchGame watchGame;
+  Chunk chunk;
+  Runs runs;
+  Checksum digest;  // Digest
+  Over over;
+  Refuse close;  // Close: the match's end as the host told it
 };
 
 // Writes `m` into `out` (room for kMaxMessageBytes); returns its length, 0 when a field is out

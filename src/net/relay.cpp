@@ -145,6 +145,9 @@ struct Relay::State {
     char text[kRoomCodeLetters + 1] = {};
     uint16_t gameProtocol = 0;
     int player[2] = {-1, -1};  // client slots of the host and the joiner
+    int watcher[kMaxRelayWatchers] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    int watchers = 0;
+    uint32_t watchersJoined = 0;
     uint32_t openedMs = 0, lastMs = 0;
     uint64_t datagrams = 0, bytes = 0, dropped = 0;
   };
@@ -304,7 +307,58 @@ struct Relay::State {
       paired.role = static_cast<uint8_t>(role);
       SendRelay(clients[room.player[role]], paired);
     }
+    if (room.watchers > 0) TellWatchers(room);
     Log("room %s joined by %s", room.text, AddressText(c.address).c_str());
+  }
+
+  // The players are told how many watch (and how many came so far: the host sends each newcomer
+  // the game so far).
+  void TellWatchers(Room& room) {
+    RelayMessage m;
+    m.type = RelayType::Watchers;
+    m.watchers = static_cast<uint8_t>(room.watchers);
+    m.watchersJoined = room.watchersJoined;
+    for (int slot : room.player)
+      if (slot >= 0 && !clients[slot].leaving) SendRelay(clients[slot], m);
+  }
+
+  void Watch(int slot, const RelayMessage& m) {
+    Client& c = clients[slot];
+    if (m.relayProtocol != kRelayProtocolVersion) return Refuse(c, RelayRefusal::BadVersion);
+    uint32_t code = 0;
+    RoomCodeIndex(m.code, &code);
+    auto it = byCode.find(code);
+    if (it == byCode.end()) return Refuse(c, RelayRefusal::UnknownCode);
+    Room& room = rooms[it->second];
+    if (room.gameProtocol != m.gameProtocol) return Refuse(c, RelayRefusal::BadVersion);
+    if (room.watchers >= static_cast<int>(kMaxRelayWatchers)) return Refuse(c, RelayRefusal::TooManyWatchers);
+    for (int& w : room.watcher)
+      if (w < 0) {
+        w = slot;
+        break;
+      }
+    ++room.watchers;
+    ++room.watchersJoined;
+    c.room = it->second;
+    c.role = 2;
+    RelayMessage paired;
+    paired.type = RelayType::Paired;
+    paired.role = 2;
+    SendRelay(c, paired);
+    TellWatchers(room);
+    Log("room %s watched by %s (%d watching)", room.text, AddressText(c.address).c_str(), room.watchers);
+  }
+
+  void Unwatch(Client& c, int slot) {
+    Room& room = rooms[c.room];
+    for (int& w : room.watcher)
+      if (w == slot) {
+        w = -1;
+        --room.watchers;
+      }
+    c.room = -1;
+    c.role = -1;
+    TellWatchers(room);
   }
 
   // Ends a room: each player still there (but `gone`) is told why and sent away.
@@ -325,6 +379,21 @@ struct Relay::State {
       c.room = -1;
       c.role = -1;
     }
+    for (int& slot : room.watcher) {
+      if (slot < 0) continue;
+      Client& c = clients[slot];
+      if (slot != gone && c.peer && !c.leaving) {
+        RelayMessage m;
+        m.type = RelayType::Ended;
+        m.ended = why;
+        SendRelay(c, m);
+        SendAway(c);
+      }
+      c.room = -1;
+      c.role = -1;
+      slot = -1;
+    }
+    room.watchers = 0;
     Address& a = addresses[room.player[0] >= 0 ? clients[room.player[0]].address : 0];
     if (a.rooms > 0) --a.rooms;
     codes.Release(room.code, now);
@@ -365,7 +434,9 @@ struct Relay::State {
     int slot = static_cast<int>(peer - host->peers);
     Client& c = clients[slot];
     if (c.peer != peer) return;  // turned away at its connection
-    if (c.room >= 0) {
+    if (c.room >= 0 && c.role == 2) {
+      Unwatch(c, slot);  // a watcher's leaving ends nothing
+    } else if (c.room >= 0) {
       Room& room = rooms[c.room];
       End(c.room, room.player[1] >= 0 ? RelayEnd::OtherLeft : RelayEnd::HostLeft, slot);
     }
@@ -390,6 +461,8 @@ struct Relay::State {
         Open(slot, m);
       } else if (channel == 0 && DecodeRelay(data, size, &m, nullptr) && m.type == RelayType::Join) {
         Join(slot, m);
+      } else if (channel == 0 && DecodeRelay(data, size, &m, nullptr) && m.type == RelayType::Watch) {
+        Watch(slot, m);
       } else {
         ++counts.garbage;
         Refuse(c, RelayRefusal::BadRequest);
@@ -398,8 +471,35 @@ struct Relay::State {
       return;
     }
     Room& room = rooms[c.room];
-    int other = room.player[1 - c.role];
+    if (c.role == 2) {  // a watcher says nothing after its request
+      ++counts.watcherDropped;
+      ++room.dropped;
+      enet_packet_destroy(packet);
+      return;
+    }
     bool game = size >= 1 && size <= kMaxMessageBytes && data[0] < kFirstRelayType && channel < kChannels;
+    bool feed = game && data[0] >= kFirstWatchType && data[0] <= kLastWatchType;
+    if (feed) {
+      // The host's feed: to every watcher of the room, the same packet; none is the joiner's.
+      if (c.role != 0) {
+        ++counts.garbage;
+        ++room.dropped;
+      } else {
+        for (int w : room.watcher) {
+          if (w < 0 || clients[w].leaving) continue;
+          if (enet_peer_send(clients[w].peer, channel, packet) == 0) {
+            ++counts.forwarded;
+            counts.forwardedBytes += size;
+          } else {
+            ++room.dropped;
+          }
+        }
+        room.lastMs = NowMs();
+      }
+      if (packet->referenceCount == 0) enet_packet_destroy(packet);
+      return;
+    }
+    int other = room.player[1 - c.role];
     if (!game || other < 0) {
       ++counts.garbage;
       ++room.dropped;

@@ -10,7 +10,9 @@
 // on ENet. A host asks for a room and is given a code; a joiner gives that code; the relay pairs
 // them and passes each one's datagrams to the other on the same channel with the same
 // reliability, reading only their first byte and size (a game message: type below 0x40, at most
-// kMaxMessageBytes). A room ends when one of its players leaves, when its host waits alone too
+// kMaxMessageBytes). Up to 8 watchers may come into a room with its code: the host's watch feed
+// (types kFirstWatchType..kLastWatchType) goes to all of them, the players are told how many
+// watch, and a room's watchers are told when it ends. A room ends when one of its players leaves, when its host waits alone too
 // long, or when nothing is sent for too long; its code is not given out again for a while. Each
 // address has limits (rooms, connections, packets and bytes a second) so one client cannot
 // starve the others; what passes a limit, and every datagram that is not a game message, is
@@ -45,6 +47,7 @@ struct RelayCounts {
                             // fitting relay message
   uint64_t overLimit = 0;   // UDP datagrams dropped at an address's packet or byte limit
   uint64_t turnedAway = 0;  // connections refused: the relay or the address had as many as it takes
+  uint64_t watcherDropped = 0;  // what watchers sent after their request (they send nothing)
   int roomsOpen = 0, clients = 0;
 };
 

@@ -18,8 +18,9 @@ constexpr enet_uint32 kTimeoutMinimumMs = 4000, kTimeoutMaximumMs = 8000;
 
 class EnetRelayTransport final : public RelayTransport {
  public:
-  EnetRelayTransport(ENetHost* host, ENetPeer* peer, bool hosting, const char* code)
-      : host_(host), peer_(peer), hosting_(hosting), code_(code) {
+  // role 0 hosts (asks for a room), 1 joins the room of `code`, 2 watches it.
+  EnetRelayTransport(ENetHost* host, ENetPeer* peer, int role, const char* code)
+      : host_(host), peer_(peer), role_(role), hosting_(role == 0), code_(code) {
     host_->maximumPacketSize = kMaxMessageBytes;
     enet_peer_timeout(peer_, ENET_PEER_TIMEOUT_LIMIT, kTimeoutMinimumMs, kTimeoutMaximumMs);
   }
@@ -32,11 +33,22 @@ class EnetRelayTransport final : public RelayTransport {
   std::string ClosedReason() const override { return ended_ ? endReason_ : std::string(); }
 
   bool Send(Channel channel, const uint8_t* data, size_t size) override {
-    // Only game messages: the relay would drop anything else anyway.
-    if (!Paired() || size == 0 || size > kMaxMessageBytes || data == nullptr || data[0] >= kFirstRelayType)
+    // Only game messages: the relay would drop anything else anyway; a watcher sends nothing.
+    if (!Paired() || role_ == 2 || size == 0 || size > kMaxMessageBytes || data == nullptr ||
+        data[0] >= kFirstRelayType)
       return false;
     return SendDatagram(peer_, channel, data, size);
   }
+
+  // The host's feed, to the relay, which passes it to every watcher of the room.
+  bool SendToWatchers(const uint8_t* data, size_t size) override {
+    if (!hosting_ || !connected_ || ended_ || code_.empty() || watchers_ == 0 || size == 0 || size > kMaxMessageBytes ||
+        data == nullptr || data[0] < kFirstWatchType || data[0] > kLastWatchType)
+      return false;
+    return SendDatagram(peer_, Channel::Control, data, size);
+  }
+  int Watchers() const override { return ended_ ? 0 : watchers_; }
+  uint32_t WatchersJoined() const override { return watchersJoined_; }
 
   void Poll(Event* event) override {
     event->kind = Event::None;
@@ -76,7 +88,7 @@ class EnetRelayTransport final : public RelayTransport {
 
   void Ask() {
     RelayMessage m;
-    m.type = hosting_ ? RelayType::Open : RelayType::Join;
+    m.type = hosting_ ? RelayType::Open : role_ == 1 ? RelayType::Join : RelayType::Watch;
     m.gameProtocol = kProtocolVersion;
     std::memcpy(m.code, code_.c_str(), hosting_ ? 0 : kRoomCodeLetters);
     uint8_t buf[kMaxRelayMessageBytes];
@@ -126,10 +138,15 @@ class EnetRelayTransport final : public RelayTransport {
         if (hosting_ && code_.empty()) code_ = m.code;
         return false;
       case RelayType::Paired:
-        if (paired_ || m.role != (hosting_ ? 0 : 1)) return false;
+        if (paired_ || m.role != role_) return false;
         paired_ = true;
         event->kind = Event::Connected;
         return true;
+      case RelayType::Watchers:
+        if (role_ == 2) return false;
+        watchers_ = m.watchers;
+        watchersJoined_ = m.watchersJoined;
+        return false;
       case RelayType::Ended:
         End(RelayEndText(m.ended));
         event->kind = Event::Disconnected;
@@ -146,34 +163,47 @@ class EnetRelayTransport final : public RelayTransport {
 
   ENetHost* host_;
   ENetPeer* peer_;
+  int role_;
   bool hosting_;
+  int watchers_ = 0;
+  uint32_t watchersJoined_ = 0;
   std::string code_, endReason_;
   bool connected_ = false, paired_ = false, ended_ = false;
   EnetBytes bytes_;
 };
 
-std::unique_ptr<RelayTransport> Connect(const std::string& relay, uint16_t port, const char* code,
+std::unique_ptr<RelayTransport> Connect(const std::string& relay, uint16_t port, int role, const char* code,
                                         std::string* error) {
   ENetHost* local = nullptr;
   ENetPeer* peer = ConnectOut(relay, port, "the relay", &local, error);
   if (!peer) return nullptr;
-  return std::make_unique<EnetRelayTransport>(local, peer, code == nullptr, code ? code : "");
+  return std::make_unique<EnetRelayTransport>(local, peer, role, code ? code : "");
 }
 
-}  // namespace
-
-std::unique_ptr<RelayTransport> HostOnRelay(const std::string& relay, uint16_t port, std::string* error) {
-  return Connect(relay, port, nullptr, error);
-}
-
-std::unique_ptr<RelayTransport> JoinOnRelay(const std::string& relay, uint16_t port, const std::string& code,
-                                            std::string* error) {
+std::unique_ptr<RelayTransport> ToRoom(const std::string& relay, uint16_t port, int role, const std::string& code,
+                                       std::string* error) {
   char canonical[kRoomCodeLetters + 1];
   if (!ParseRoomCode(code, canonical)) {
     if (error) *error = "not a room code: six letters, without B, I, L, O, Q, S, U, V, Z";
     return nullptr;
   }
-  return Connect(relay, port, canonical, error);
+  return Connect(relay, port, role, canonical, error);
+}
+
+}  // namespace
+
+std::unique_ptr<RelayTransport> HostOnRelay(const std::string& relay, uint16_t port, std::string* error) {
+  return Connect(relay, port, 0, nullptr, error);
+}
+
+std::unique_ptr<RelayTransport> JoinOnRelay(const std::string& relay, uint16_t port, const std::string& code,
+                                            std::string* error) {
+  return ToRoom(relay, port, 1, code, error);
+}
+
+std::unique_ptr<RelayTransport> WatchRoomOnRelay(const std::string& relay, uint16_t port, const std::string& code,
+                                                 std::string* error) {
+  return ToRoom(relay, port, 2, code, error);
 }
 
 }  // namespace net

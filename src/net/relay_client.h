@@ -29,5 +29,11 @@ class RelayTransport : public Transport {
 std::unique_ptr<RelayTransport> HostOnRelay(const std::string& relay, uint16_t port, std::string* error);
 std::unique_ptr<RelayTransport> JoinOnRelay(const std::string& relay, uint16_t port, const std::string& code,
                                             std::string* error);
+// A watcher of the room `code` (net/watch.h): Connected once the relay took it, Received for the
+// host's watch feed; it sends nothing. A room with 8 watchers refuses ("the game has 8 watchers
+// already"). A host's transport takes the feed (SendToWatchers) and tells the count the relay
+// gives both players (Watchers).
+std::unique_ptr<RelayTransport> WatchRoomOnRelay(const std::string& relay, uint16_t port, const std::string& code,
+                                                 std::string* error);
 
 }  // namespace net

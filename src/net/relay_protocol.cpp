@@ -23,7 +23,7 @@ bool CanonicalCode(const char* code) {
   return code[kRoomCodeLetters] == '\0';
 }
 
-bool HasVersions(RelayType t) { return t == RelayType::Open || t == RelayType::Join; }
+bool HasVersions(RelayType t) { return t == RelayType::Open || t == RelayType::Join || t == RelayType::Watch; }
 
 }  // namespace
 
@@ -45,6 +45,7 @@ const char* RelayRefusalText(RelayRefusal reason) {
     case RelayRefusal::BadVersion: return "the room or relay has another version";
     case RelayRefusal::TooManyRooms: return "the relay has no room to spare";
     case RelayRefusal::BadRequest: return "bad request";
+    case RelayRefusal::TooManyWatchers: return "the game has 8 watchers already";
   }
   return "unknown reason";
 }
@@ -62,13 +63,19 @@ size_t EncodeRelay(const RelayMessage& m, uint8_t* out) {
       break;
     case RelayType::Code:
     case RelayType::Join:
+    case RelayType::Watch:
       if (!CanonicalCode(m.code)) return 0;
       std::memcpy(out + n, m.code, kRoomCodeLetters);
       n += kRoomCodeLetters;
       break;
     case RelayType::Paired:
-      if (m.role > 1) return 0;
+      if (m.role > 2) return 0;
       out[n++] = m.role;
+      break;
+    case RelayType::Watchers:
+      if (m.watchers > kMaxRelayWatchers) return 0;
+      out[n++] = m.watchers;
+      for (int i = 0; i < 4; ++i) out[n++] = static_cast<uint8_t>(m.watchersJoined >> (8 * i));
       break;
     case RelayType::Ended:
       if (static_cast<uint8_t>(m.ended) > kLastRelayEnd) return 0;
@@ -86,12 +93,12 @@ size_t EncodeRelay(const RelayMessage& m, uint8_t* out) {
 
 bool DecodeRelay(const uint8_t* data, size_t size, RelayMessage* out, const char** why) {
   // Every message has a fixed length, known from its type: checked before any field is read.
-  static const size_t kLength[] = {4, 1 + kRoomCodeLetters, 4 + kRoomCodeLetters, 2, 2, 2};
+  static const size_t kLength[] = {4, 1 + kRoomCodeLetters, 4 + kRoomCodeLetters, 2, 2, 2, 4 + kRoomCodeLetters, 6};
   const char* reason = nullptr;
   RelayMessage m;
   if (size == 0 || data == nullptr) {
     reason = "empty datagram";
-  } else if (data[0] < static_cast<uint8_t>(RelayType::Open) || data[0] > static_cast<uint8_t>(RelayType::Refused)) {
+  } else if (data[0] < static_cast<uint8_t>(RelayType::Open) || data[0] > static_cast<uint8_t>(RelayType::Watchers)) {
     thread_local char unknown[32];
     std::snprintf(unknown, sizeof unknown, "unknown relay type 0x%02x", unsigned{data[0]});
     reason = unknown;
@@ -110,13 +117,19 @@ bool DecodeRelay(const uint8_t* data, size_t size, RelayMessage* out, const char
     switch (m.type) {
       case RelayType::Code:
       case RelayType::Join:
+      case RelayType::Watch:
         std::memcpy(m.code, data + n, kRoomCodeLetters);
         m.code[kRoomCodeLetters] = '\0';
         if (!CanonicalCode(m.code)) reason = "room code not of the alphabet";
         break;
       case RelayType::Paired:
         m.role = data[1];
-        if (m.role > 1) reason = "Paired: role not 0 or 1";
+        if (m.role > 2) reason = "Paired: role not 0, 1 or 2";
+        break;
+      case RelayType::Watchers:
+        m.watchers = data[1];
+        m.watchersJoined = static_cast<uint32_t>(data[2] | data[3] << 8 | data[4] << 16) | uint32_t{data[5]} << 24;
+        if (m.watchers > kMaxRelayWatchers) reason = "Watchers: more than 8";
         break;
       case RelayType::Ended:
         if (data[1] > kLastRelayEnd) reason = "Ended: unknown reason";

@@ -16,6 +16,12 @@
 //   Paired   u8 role (0 host, 1 joiner)                    relay: the other player is here
 //   Ended    u8 reason (RelayEnd)                          relay: the room is over
 //   Refused  u8 reason (RelayRefusal)                      relay: no room for you
+//   Watch    u8 relay protocol, u16 game protocol, 6 letters   client: let me watch this room
+//   Watchers u8 count (0..8), u32 joins so far              relay to the players: who watches
+//
+// A watcher is paired with role 2. What the room's host sends with a watch feed type
+// (kFirstWatchType..kLastWatchType, net/protocol.h) goes to every watcher of the room, never to
+// the joiner; what a watcher sends is dropped and counted.
 namespace net {
 
 constexpr uint8_t kRelayProtocolVersion = 1;
@@ -25,7 +31,17 @@ constexpr uint8_t kFirstRelayType = 0x40, kLastRelayType = 0x4F;
 constexpr size_t kRoomCodeLetters = 6;
 constexpr size_t kMaxRelayMessageBytes = 16;
 
-enum class RelayType : uint8_t { Open = 0x40, Code = 0x41, Join = 0x42, Paired = 0x43, Ended = 0x44, Refused = 0x45 };
+enum class RelayType : uint8_t {
+  Open = 0x40,
+  Code = 0x41,
+  Join = 0x42,
+  Paired = 0x43,
+  Ended = 0x44,
+  Refused = 0x45,
+  Watch = 0x46,
+  Watchers = 0x47,
+};
+constexpr uint8_t kMaxRelayWatchers = 8;
 
 enum class RelayEnd : uint8_t {
   OtherLeft = 0,     // the other player left or was lost
@@ -39,9 +55,10 @@ enum class RelayRefusal : uint8_t {
   RoomFull = 1,        // the room already has its two players
   BadVersion = 2,      // another relay or game protocol than the room's
   TooManyRooms = 3,    // the relay, or this address, has as many rooms as it takes
-  BadRequest = 4,      // the client sent something else than Open or Join
+  BadRequest = 4,      // the client sent something else than Open, Join or Watch
+  TooManyWatchers = 5,  // the room has kMaxRelayWatchers watchers already
 };
-constexpr uint8_t kLastRelayEnd = 4, kLastRelayRefusal = 4;
+constexpr uint8_t kLastRelayEnd = 4, kLastRelayRefusal = 5;
 
 // A short text for a reason, for logs and for the player ("the room code is unknown").
 const char* RelayEndText(RelayEnd reason);
@@ -51,8 +68,10 @@ struct RelayMessage {
   RelayType type = RelayType::Open;
   uint8_t relayProtocol = kRelayProtocolVersion;  // Open, Join
   uint16_t gameProtocol = 0;                      // Open, Join
-  char code[kRoomCodeLetters + 1] = {};           // Code, Join: upper-case letters of the alphabet
-  uint8_t role = 0;                               // Paired: 0 host, 1 joiner
+  char code[kRoomCodeLetters + 1] = {};           // Code, Join, Watch: upper-case letters of the alphabet
+  uint8_t role = 0;                               // Paired: 0 host, 1 joiner, 2 watcher
+  uint8_t watchers = 0;                           // Watchers: how many watch now
+  uint32_t watchersJoined = 0;                    // Watchers: how many joined the room so far
   RelayEnd ended = RelayEnd::OtherLeft;
   RelayRefusal refused = RelayRefusal::UnknownCode;
 };

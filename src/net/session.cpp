@@ -137,6 +137,15 @@ SessionState Session::Poll(uint32_t nowMs) {
   return state_;
 }
 
+bool Session::ConfirmedInputs(uint32_t step, uint8_t held[2]) const {
+  // The other side's inputs may be taken up to kInputRing - 2 kMaxAhead steps past the confirmed
+  // ones: the ring's slots of the last 2 kMaxAhead confirmed steps are never written over.
+  if (step >= confirmed_ || confirmed_ - step > static_cast<uint32_t>(2 * kMaxAhead)) return false;
+  held[config_.side] = local_[step % kInputRing];
+  held[1 - config_.side] = remote_[step % kInputRing];
+  return true;
+}
+
 bool Session::ConfirmedState(uint32_t steps, GameSnapshot* out) const {
   if (steps > confirmed_) return false;
   if (steps == step_) {

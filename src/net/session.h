@@ -103,6 +103,9 @@ class Session {
   // The replay digest after `steps` confirmed steps, while still kept (the last 16); false
   // otherwise.
   bool ConfirmedDigest(uint32_t steps, uint64_t* digest) const;
+  // Both players' inputs (player 1's, player 2's) of a confirmed step while the input ring still
+  // holds it (the last 2 kMaxAhead confirmed steps); false otherwise.
+  bool ConfirmedInputs(uint32_t step, uint8_t held[2]) const;
   // The state after `steps` confirmed steps while it is kept (the last kSnapshots steps run);
   // false otherwise.
   bool ConfirmedState(uint32_t steps, GameSnapshot* out) const;

@@ -37,6 +37,22 @@ class Transport {
   // Why no connection can ever come through this transport again, "" while one may (a host on
   // ENet takes another joiner after one left). A match's host waiting for a joiner ends on it.
   virtual std::string ClosedReason() const { return {}; }
+
+  // ---- A host's watchers (see net/watch.h). A host's transport (ENet, relayed, fake) takes up
+  // to kMaxWatchers beside its player: each says so in its first datagram (a Watch message), so
+  // a watcher is never taken for the player, and everything a watcher sends after it is dropped
+  // and counted. A joiner's transport has none.
+  // Queues a datagram of the watch feed (reliable, in order) for every watcher; false for none.
+  virtual bool SendToWatchers(const uint8_t* data, size_t size) {
+    (void)data, (void)size;
+    return false;
+  }
+  // Watchers there now, and how many joined so far (it moves at each join: the host then sends
+  // the catch-up).
+  virtual int Watchers() const { return 0; }
+  virtual uint32_t WatchersJoined() const { return 0; }
+  // Datagrams watchers sent besides their handshake, dropped.
+  virtual uint64_t WatcherDatagramsDropped() const { return 0; }
 };
 
 // ENet on UDP. Host listens on `port` (0: any free one, told by BoundPort) on every address and
@@ -66,6 +82,9 @@ class FakeLink {
   explicit FakeLink(const LinkConditions& c);
   ~FakeLink();
   Transport& End(int side);  // 0 the host, 1 the joiner; both connected from the start
+  // A watcher's end, joined to the host's (up to 16 in all: a 9th and later are refused by the
+  // host's end as a real host refuses them). It says who it is by its first datagram.
+  Transport& AddWatcher();
   void Advance(uint32_t ms);
   uint32_t Now() const;
   // Cuts the link: both ends see Disconnected at their next poll.
