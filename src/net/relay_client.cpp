@@ -101,7 +101,7 @@ class EnetRelayTransport final : public RelayTransport {
   bool Take(const ENetEvent& e, Event* event) {
     switch (e.type) {
       case ENET_EVENT_TYPE_CONNECT:
-        connected_ = true;
+        connected_ = reached_ = true;
         Ask();
         return false;
       case ENET_EVENT_TYPE_RECEIVE: {
@@ -112,7 +112,7 @@ class EnetRelayTransport final : public RelayTransport {
       case ENET_EVENT_TYPE_DISCONNECT: {
         connected_ = false;
         if (ended_) return false;  // already told, with the relay's reason
-        End(paired_ ? "connection to the relay lost" : "cannot reach the relay");
+        End(reached_ ? "connection to the relay lost" : "cannot reach the relay");
         event->kind = Event::Disconnected;
         return true;
       }
@@ -169,6 +169,7 @@ class EnetRelayTransport final : public RelayTransport {
   uint32_t watchersJoined_ = 0;
   std::string code_, endReason_;
   bool connected_ = false, paired_ = false, ended_ = false;
+  bool reached_ = false;  // the relay answered once: a loss after it is no failure to reach it
   EnetBytes bytes_;
 };
 
