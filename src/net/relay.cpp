@@ -366,8 +366,8 @@ struct Relay::State {
     Room& room = rooms[r];
     if (!room.open) return;
     uint32_t now = NowMs();
-    for (int slot : room.player) {
-      if (slot < 0) continue;
+    auto tell = [&](int& slot, bool forget) {
+      if (slot < 0) return;
       Client& c = clients[slot];
       if (slot != gone && c.peer && !c.leaving) {
         RelayMessage m;
@@ -378,21 +378,10 @@ struct Relay::State {
       }
       c.room = -1;
       c.role = -1;
-    }
-    for (int& slot : room.watcher) {
-      if (slot < 0) continue;
-      Client& c = clients[slot];
-      if (slot != gone && c.peer && !c.leaving) {
-        RelayMessage m;
-        m.type = RelayType::Ended;
-        m.ended = why;
-        SendRelay(c, m);
-        SendAway(c);
-      }
-      c.room = -1;
-      c.role = -1;
-      slot = -1;
-    }
+      if (forget) slot = -1;
+    };
+    for (int& slot : room.player) tell(slot, false);
+    for (int& slot : room.watcher) tell(slot, true);
     room.watchers = 0;
     Address& a = addresses[room.player[0] >= 0 ? clients[room.player[0]].address : 0];
     if (a.rooms > 0) --a.rooms;
@@ -655,8 +644,11 @@ void Relay::Stop() {
     if (got > 0) s.Handle(e);
   }
   State::current = nullptr;
+  // Whoever has not answered is let go without a word more: a disconnection sent now would
+  // reach a busy client together with the unread "relay stopping", and ENet drops what it has
+  // not yet handed over when it takes a disconnection. The goodbye already sent says it all.
   for (State::Client& c : s.clients) {
-    if (c.peer) enet_peer_disconnect_now(c.peer, 0);
+    if (c.peer) enet_peer_reset(c.peer);
     c = State::Client();
   }
   s.counts.clients = 0;

@@ -84,7 +84,8 @@ class Relay {
   // whose time is up. Poll(0) does not wait.
   void Poll(int timeoutMs);
   // The clean stop: every room is told "relay stopping", every client is disconnected (waited
-  // for half a second at most), and the port is closed.
+  // for half a second at most; one that has not answered by then is let go without a word more,
+  // its goodbye already on its way), and the port is closed.
   void Stop();
   RelayCounts Counts() const;
   // Whether a room with this (upper-case) code is open now.
