@@ -85,3 +85,21 @@ TEST(NetEnet, FailuresComeWithAMessage) {
 }
 
 }  // namespace
+
+// A side that closes while the other is not served (a busy frame): its last message still
+// arrives, not dropped by a disconnection that comes with it.
+TEST(NetEnet, TheLastMessageBeforeACloseReachesASideThatWasBusy) {
+  std::string error;
+  std::unique_ptr<Transport> host = HostOn(0, &error);
+  ASSERT_TRUE(host) << error;
+  std::unique_ptr<Transport> join = JoinTo("127.0.0.1", BoundPort(*host), &error);
+  ASSERT_TRUE(join) << error;
+  Event e;
+  ASSERT_TRUE(WaitFor(*join, Event::Connected, {host.get()}, &e));
+  ASSERT_TRUE(WaitFor(*host, Event::Connected, {join.get()}, &e));
+  const uint8_t bye[] = {8, 0};
+  ASSERT_TRUE(host->Send(Channel::Control, bye, sizeof bye));
+  host->Close();
+  ASSERT_TRUE(WaitFor(*join, Event::Received, {}, &e));
+  EXPECT_EQ(e.size, sizeof bye);
+}

@@ -41,7 +41,9 @@ struct EnetBytes {
 };
 
 // Says goodbye to a connected peer after what was queued for it (a last message) has gone, waiting
-// a fifth of a second at most for the answer (a peer that is gone costs that much); then gone.
+// a fifth of a second at most for the answer (a peer that is gone costs that much); a peer that
+// has not answered by then reads the last messages later and finds the connection gone by its
+// timeout.
 void DisconnectWithLinger(ENetHost* host, ENetPeer* peer);
 
 }  // namespace net

@@ -135,7 +135,10 @@ void DisconnectWithLinger(ENetHost* host, ENetPeer* peer) {
     if (got > 0 && e.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(e.packet);
     gone = got < 0 || (got > 0 && e.type == ENET_EVENT_TYPE_DISCONNECT && e.peer == peer);
   }
-  if (!gone) enet_peer_disconnect_now(peer, 0);
+  // A side that has not answered by then is let go without a disconnection: sent now, it would
+  // reach a busy side together with the unread last messages, and ENet drops what it has not
+  // handed over yet when it takes a disconnection. Those messages are on their way already.
+  if (!gone) enet_peer_reset(peer);
 }
 
 namespace {
