@@ -43,7 +43,7 @@ struct State {
   std::unique_ptr<net::Watcher> watcher;  // watching instead of playing
   std::string watchersShown;              // the players' "N watching" line this frame
   std::string relayName;  // the relay's host:port, as the pages name it
-  std::string watched;    // what is watched, as the pages name it (a room and its relay, an address)
+  std::string watched, watchedVia;  // what is watched (a room's code, an address) and how
   bool codeTold = false;  // the room's code is on standard output
   int cursor = 0;
   std::string typed;
@@ -246,7 +246,7 @@ std::string ChoiceHint(int item) {
     case kJoinItem:
       return "type the host's address, or the room's code for a game on the relay";
     case kWatchItem:
-      return "see a game others play, a second behind: the host's address or the room's code";
+      return "a game a second behind its players: the host's address or the room's code";
     default:
       return "one player on each machine, each with player 1's keys";
   }
@@ -357,10 +357,7 @@ void JoinPage() {
   Backdrop();
   Box(70, 225, 570, 435);
   Text(232, 262, watch ? "WATCH A GAME" : "JOIN A GAME", kCream, 22);
-  Text(268, 288,
-       watch ? "type the host's address (host:port, the players' port) or the room's code"
-             : "type the host's address (host:port) or the room's code",
-       kPale, 13);
+  Text(268, 288, "type the host's address (host:port) or the room's code", kPale, 13);
   for (int vk = 1; vk < 256; ++vk) {
     if (!tuSystem::IsKeyPressed(vk)) continue;
     char c = AddressChar(vk);
@@ -676,7 +673,8 @@ void WatchWaitingPage() {
   Box(70, 225, 570, 435);
   const net::Watcher& w = *st.watcher;
   Text(232, 262, "WATCHING", kCream, 22);
-  Text(276, 300, st.watched, kCream, 17);
+  Text(272, 318, st.watched, kCream, st.watched.size() > 24 ? 17 : 32);
+  Text(322, 340, st.watchedVia, kPale, 13);
   char line[160];
   if (w.Phase() == net::WatchPhase::Connecting)
     snprintf(line, sizeof line, "connecting… %u s", (Now() - st.since) / 1000);
@@ -944,7 +942,7 @@ bool StartWatch(const std::string& address) {
     return false;
   }
   auto w = std::make_unique<net::Watcher>();
-  std::string where;
+  std::string where, via;
   if (target.roomCode) {
     std::string relay;
     uint16_t port = 0;
@@ -953,20 +951,26 @@ bool StartWatch(const std::string& address) {
       st.status = "cannot watch through the relay: " + error;
       return false;
     }
-    where = "room " + SpacedCode(target.code) + " through the relay at " + relay + ":" + std::to_string(port);
+    where = SpacedCode(target.code);
+    via = "through the relay at " + relay + ":" + std::to_string(port);
   } else {
     if (!w->WatchAt(target.host, target.port, &error)) {
       st.status = "cannot watch: " + error;
       return false;
     }
-    where = "the game hosted at " + target.host + ":" + std::to_string(target.port);
+    where = target.host + ":" + std::to_string(target.port);
+    via = "the game hosted there, directly";
   }
   DropMatch();
   st.watcher = std::move(w);
   st.watched = where;
+  st.watchedVia = via;
   st.typed = address;
   st.status.clear();
-  fprintf(stderr, "quorbistane: watching %s\n", where.c_str());
+  if (target.roomCode)
+    fprintf(stderr, "quorbistane: watching room %s %s\n", target.code.c_str(), via.c_str());
+  else
+    fprintf(stderr, "quorbistane: watching the game hosted at %s\n", where.c_str());
   Enter(Page::Connecting);
   return true;
 }
@@ -1049,7 +1053,8 @@ void UseMatch(std::unique_ptr<net::Match> match, Page page) {
 void UseWatcher(std::unique_ptr<net::Watcher> watcher, Page page) {
   DropMatch();
   st.watcher = std::move(watcher);
-  st.watched = "a game of this process";
+  st.watched = "in this process";
+  st.watchedVia.clear();
   st.status.clear();
   Enter(page);
 }
