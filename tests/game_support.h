@@ -11,6 +11,7 @@
 #include "game/model.h"
 #include "game/output.h"
 #include "game/settings.h"
+#include "game/snapshot.h"
 #include "headless.h"
 #include "game/assets.h"
 
@@ -146,5 +147,20 @@ class GameTest : public ::testing::Test {
     game.clock += ms;
   }
 };
+
+// Runs `run` as another machine would (the other side of an online game, or its players when the
+// window watches): what it does to this process's live game state, scene and output is undone.
+template <typename F>
+void AsOtherMachine(F run) {
+  GameSnapshot live;
+  Snapshot(live);
+  const int scene = tuSystem::sys.sceneNo;
+  const gameout::Output output = gameout::output;
+  gameout::output = {false, false};
+  run();
+  gameout::output = output;
+  tuSystem::sys.sceneNo = scene;
+  Restore(live);
+}
 
 }  // namespace game_support

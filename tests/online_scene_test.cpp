@@ -224,7 +224,7 @@ class OnlineRelayScene : public GameTest {
     tuSystem::TakeFrameKeys();
     gameout::recorder.Start();
     online::Frame();
-    if (other) other->Poll(tuSystem::Tick());
+    if (other) AsOtherMachine([&] { other->Poll(tuSystem::Tick()); });
   }
   // A key pressed for a frame and let go for two (a key polled as released reads held, not
   // pressed, when it goes down again at once).
@@ -303,6 +303,50 @@ TEST_F(OnlineRelayScene, TheJoinPageTakesATypedCodeThroughTheRelay) {
   EXPECT_EQ(settings.joinAddress, "") << "a room's code is used once: it is not offered again";
 }
 
+// The WATCH page takes a typed code as the JOIN page does: the window watches the room of two
+// bare matches through the relay, waits for their game and follows it.
+TEST_F(OnlineRelayScene, TheWatchPageWatchesARoomByItsCode) {
+  std::string error;
+  OtherUses(net::HostOnRelay("127.0.0.1", relay->Port(), &error), 0);
+  ASSERT_TRUE(otherEnd) << error;
+  ASSERT_TRUE(Until([&] { return !otherEnd->RoomCode().empty(); }));
+  const std::string code = otherEnd->RoomCode();
+  auto joinerEnd = net::JoinOnRelay("127.0.0.1", relay->Port(), code, &error);
+  ASSERT_TRUE(joinerEnd) << error;
+  net::Match joiner;
+  joiner.SetOwnState(true);
+  joiner.SetRecording(false);
+  joiner.Use(*joinerEnd, 1);
+  settings.joinAddress = "";
+  OpenItem(3);  // WATCH A GAME
+  ASSERT_EQ(online::CurrentPage(), Page::Watch);
+  for (char c : code) Tap(c);
+  Tap(tu::kKeyEnter);
+  ASSERT_EQ(online::CurrentPage(), Page::Connecting) << online::StatusLine();
+  ASSERT_NE(online::CurrentWatcher(), nullptr);
+  // The players step as their machines would; the window's watcher has the live state.
+  auto both = [&](auto done) {
+    AsOtherMachine([&] {
+      for (net::Match* p : {&joiner, other.get()})
+        if (p->Phase() == MatchPhase::Playing) p->Step(0, tuSystem::Tick()); else p->Poll(tuSystem::Tick());
+    });
+    return done();
+  };
+  ASSERT_TRUE(Until([&] {
+    return both([&] {
+      return online::CurrentWatcher()->Phase() == net::WatchPhase::Waiting && joiner.Phase() == MatchPhase::Levels &&
+             other->Phase() == MatchPhase::Levels;
+    });
+  })) << online::CurrentWatcher()->EndReason();
+  other->ChooseLevel(0);
+  joiner.ChooseLevel(0);
+  ASSERT_TRUE(Until([&] { return both([] { return online::CurrentPage() == Page::Playing; }); }))
+      << online::CurrentWatcher()->EndReason();
+  EXPECT_EQ(online::CurrentWatcher()->GameNumber(), 1u);
+  EXPECT_EQ(other->Watchers(), 1);
+  EXPECT_EQ(joiner.Watchers(), 1);
+}
+
 // The relay's refusal and its stop end the match on its page; without a relay the pages say
 // where to set one.
 TEST_F(OnlineRelayScene, TheRelaysRefusalAndStopEndTheMatchAndNoRelaySaysWhereToSetOne) {
@@ -335,13 +379,13 @@ TEST_F(OnlineRelayScene, TheRelaysRefusalAndStopEndTheMatchAndNoRelaySaysWhereTo
 
   online::Stopped();
   settings.relayAddress = "";
-  for (int downs : {1, 2}) {
+  for (int downs : {1, 2, 3}) {  // HOST ON RELAY, JOIN and WATCH by a code
     OpenItem(downs);
-    if (downs == 2) {
-      ASSERT_EQ(online::CurrentPage(), Page::Join) << online::StatusLine();
+    if (downs >= 2) {
+      ASSERT_EQ(online::CurrentPage(), downs == 2 ? Page::Join : Page::Watch) << online::StatusLine();
       for (int vk : {'a', 'c', 'd', 'e', 'f', 'g'}) Tap(vk - 'a' + 'A');
       Tap(tu::kKeyEnter);
-      EXPECT_EQ(online::CurrentPage(), Page::Join);
+      EXPECT_EQ(online::CurrentPage(), downs == 2 ? Page::Join : Page::Watch);
     } else {
       EXPECT_EQ(online::CurrentPage(), Page::Choice);
     }

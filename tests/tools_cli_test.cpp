@@ -76,13 +76,15 @@ TEST(ToolCommandLines, HelpVersionAndAWrongArgument) {
   }
 }
 
-// The online starts: a port of 0..65535 after --host, host:port after --join, one of them once,
-// a relay with --host (no port) or --join CODE, and never with a replay; each mistake is named with the usage line and exit code 2.
+// The online starts: a port of 0..65535 after --host, host:port after --join or --watch, one of
+// them once, a relay with --host (no port), --join CODE or --watch CODE, and never with a replay;
+// each mistake is named with the usage line and exit code 2.
 TEST(ToolCommandLines, TheGameTakesOnlineStartsAndRefusesWrongOnes) {
   Outcome help = RunTool(QUORBISTANE_GAME, "--help");
   EXPECT_NE(help.out.find("--host [PORT]"), std::string::npos) << help.out;
   EXPECT_NE(help.out.find("--join HOST:PORT"), std::string::npos) << help.out;
-  EXPECT_NE(help.out.find("--relay HOST[:PORT] --join CODE"), std::string::npos) << help.out;
+  for (const char* line : {"--relay HOST[:PORT] --join CODE", "--watch HOST:PORT", "--relay HOST[:PORT] --watch CODE"})
+    EXPECT_NE(help.out.find(line), std::string::npos) << line << " in " << help.out;
   const std::string cases[][2] = {
       {"--host 70000", "--host: '70000' is not a port (0 to 65535)"},
       {"--host 12ab", "--host: '12ab' is not a port"},
@@ -91,22 +93,28 @@ TEST(ToolCommandLines, TheGameTakesOnlineStartsAndRefusesWrongOnes) {
       {"--join a:1:2", "--join: 'a:1:2' has more than one ':'"},
       {"--join :7370", "--join: ':7370' does not name a host"},
       {"--join 'a b:1'", "--join: an address has letters, digits"},
-      {"--host --join h:1", "only one of --host and --join"},
+      {"--host --join h:1", "only one of --host, --join and --watch"},
+      {"--join h:1 --watch h:1", "only one of --host, --join and --watch"},
+      {"--watch", "--watch needs HOST:PORT"},
+      {"--watch host:0", "--watch: '0' is not a port (1 to 65535)"},
+      {"--watch 'a b:1'", "--watch: an address has letters, digits"},
+      {"--watch abcdef --replay x", "--replay cannot go with an online start"},
       {"--host 1 --replay x", "--replay cannot go with an online start"},
       {"--relay", "--relay needs HOST[:PORT]"},
       {"--relay r:0 --host", "--relay: '0' is not a port"},
       {"--relay r --relay s --host", "--relay is given twice"},
-      {"--relay r", "--relay goes with --host or --join CODE"},
+      {"--relay r", "--relay goes with --host, --join CODE or --watch CODE"},
       {"--host 7000 --relay r", "--host takes no port with --relay"},
       {"--relay r --join host:7370", "--join needs a room code with --relay, not 'host:7370'"},
       {"--join abcdef --relay r", "--join needs a room code with --relay, not 'abcdef'"},
+      {"--relay r --watch host:7370", "--watch needs a room code with --relay, not 'host:7370'"},
   };
   for (const auto& c : cases) {
     Outcome r = RunTool(QUORBISTANE_GAME, c[0]);
     EXPECT_EQ(r.exitCode, 2) << c[0];
     EXPECT_EQ(r.err.rfind("quorbistane: " + c[1], 0), 0u) << r.err;
-    EXPECT_NE(r.err.find("usage: quorbistane [--replay FILE] [--host [PORT] | --join HOST:PORT] "
-                         "[--relay HOST[:PORT] (--host | --join CODE)]"),
+    EXPECT_NE(r.err.find("usage: quorbistane [--replay FILE] [--host [PORT] | --join HOST:PORT | --watch HOST:PORT] "
+                         "[--relay HOST[:PORT] (--host | --join CODE | --watch CODE)]"),
               std::string::npos)
         << r.err;
   }

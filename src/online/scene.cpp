@@ -32,7 +32,7 @@ static_assert(kRelayPort == net::kRelayDefaultPort, "the settings' relay port is
 constexpr uint32_t kCream = 0xC8E6FF, kPale = 0xF0D2C8, kRed = 0x6060FF;
 
 struct Keys {
-  int up = 0, down = 0, left = 0, right = 0, confirm = 0, back = 0;
+  int up = 0, down = 0, left = 0, right = 0, confirm = 0, back = 0, pause = 0;
 };
 
 struct State {
@@ -40,7 +40,10 @@ struct State {
   // The relay a match goes through, if it does; before the match, which uses it to its end.
   std::unique_ptr<net::RelayTransport> relay;
   std::unique_ptr<net::Match> match;
+  std::unique_ptr<net::Watcher> watcher;  // watching instead of playing
+  std::string watchersShown;              // the players' "N watching" line this frame
   std::string relayName;  // the relay's host:port, as the pages name it
+  std::string watched, watchedVia;  // what is watched (a room's code, an address) and how
   bool codeTold = false;  // the room's code is on standard output
   int cursor = 0;
   std::string typed;
@@ -52,7 +55,7 @@ struct State {
   bool drawn = false;
   Keys keys;
   // The command line's start, begun once the assets are loaded.
-  int startKind = 0;  // 0 none, 1 host, 2 join
+  int startKind = 0;  // 0 none, 1 host, 2 join, 3 watch
   uint16_t startPort = kDefaultPort;
   bool startPortGiven = false;
   std::string startAddress;
@@ -72,6 +75,7 @@ void PollKeys() {
   tuSystem::GetKey(BoundKey(0, kActRight), &k.right);
   tuSystem::GetKey(BoundKey(0, kActTurnCw), &k.confirm);
   tuSystem::GetKey(BoundKey(0, kActTurnCcw), &k.back);
+  tuSystem::GetKey(BoundKey(0, kActPause), &k.pause);
 }
 
 // The other side depends on this one's steps and answers: an online window runs on while it is
@@ -97,11 +101,13 @@ void StopMusic() {
   for (int id : assets.music) gameout::Stop(id);
 }
 
-// The match says goodbye and goes, then the relay it went through.
+// The match says goodbye and goes, then the relay it went through; a watcher leaves.
 void DropMatch() {
   if (st.match) st.match->Leave();
   st.match.reset();
   st.relay.reset();
+  if (st.watcher) st.watcher->Leave();
+  st.watcher.reset();
 }
 
 // Back to the title menu with the ONLINE item under the cursor.
@@ -116,7 +122,8 @@ void ToTitle() {
 
 void EndMatch(const std::string& reason) {
   // Told on standard error too, for a window started from a script.
-  fprintf(stderr, "quorbistane: the online match is over: %s\n", reason.c_str());
+  fprintf(stderr, "quorbistane: %s: %s\n", st.watcher ? "watching is over" : "the online match is over",
+          reason.c_str());
   st.endReason = reason;
   Enter(Page::Ended);
 }
@@ -158,19 +165,27 @@ std::string NoRelayMessage() {
          " (the README tells how to run a relay)";
 }
 
+// The relay this run goes through, read: false with the reason on the status line (none set, or
+// a malformed one).
+bool RelayInUse(std::string* host, uint16_t* port) {
+  std::string error;
+  if (RelaySetting().empty()) {
+    st.status = NoRelayMessage();
+    return false;
+  }
+  if (!ParseAddress(RelaySetting(), kRelayPort, host, port, &error)) {
+    st.status = "relay_address: " + error;
+    return false;
+  }
+  return true;
+}
+
 // Starts a match through the relay: hosting (a room whose code the relay gives) or joining the
 // room of `code`. False with the reason on the status line.
 bool StartOnRelay(bool hosting, const std::string& code) {
   std::string host, error;
   uint16_t port = 0;
-  if (RelaySetting().empty()) {
-    st.status = NoRelayMessage();
-    return false;
-  }
-  if (!ParseAddress(RelaySetting(), kRelayPort, &host, &port, &error)) {
-    st.status = "relay_address: " + error;
-    return false;
-  }
+  if (!RelayInUse(&host, &port)) return false;
   std::unique_ptr<net::RelayTransport> t =
       hosting ? net::HostOnRelay(host, port, &error) : net::JoinOnRelay(host, port, code, &error);
   if (!t) {
@@ -194,6 +209,14 @@ bool StartOnRelay(bool hosting, const std::string& code) {
   return true;
 }
 
+// How many watch the game, for its players: a small line at the foot's right, only when any do.
+void WatchersLine() {
+  const int n = st.match ? st.match->Watchers() : 0;
+  if (n <= 0) return;
+  st.watchersShown = std::to_string(n) + " watching";
+  PageText(520, 462, 636, 478, st.watchersShown.c_str(), kPale, tuDraw::kAlignRight, 11);
+}
+
 // A list of text items in the menu's style, the highlight bar under the cursor.
 void Items(const char* const* items, int count, int top, int cursor) {
   for (int i = 0; i < count; ++i) {
@@ -206,8 +229,9 @@ void Items(const char* const* items, int count, int top, int cursor) {
 // ---- The pages
 
 // The ONLINE page's items, top to bottom; the page is laid out for as many as there are.
-enum ChoiceItem { kHostItem, kHostOnRelayItem, kJoinItem, kBackItem, kChoiceCount };
-const char* const kChoiceItems[kChoiceCount] = {"HOST A GAME", "HOST ON RELAY", "JOIN A GAME", "BACK"};
+enum ChoiceItem { kHostItem, kHostOnRelayItem, kJoinItem, kWatchItem, kBackItem, kChoiceCount };
+const char* const kChoiceItems[kChoiceCount] = {"HOST A GAME", "HOST ON RELAY", "JOIN A GAME", "WATCH A GAME",
+                                                "BACK"};
 
 // The line under the items: what the one under the cursor does.
 std::string ChoiceHint(int item) {
@@ -221,6 +245,8 @@ std::string ChoiceHint(int item) {
       return "through the relay at " + RelaySetting() + ": the other player types the room's code";
     case kJoinItem:
       return "type the host's address, or the room's code for a game on the relay";
+    case kWatchItem:
+      return "a game a second behind its players: the host's address or the room's code";
     default:
       return "one player on each machine, each with player 1's keys";
   }
@@ -255,9 +281,10 @@ void ChoicePage() {
       StartHostOnRelay();
       break;
     case kJoinItem:
+    case kWatchItem:
       st.status.clear();
       st.typed = settings.joinAddress;
-      Enter(Page::Join);
+      Enter(st.cursor == kJoinItem ? Page::Join : Page::Watch);
       break;
     default:
       ToTitle();
@@ -313,20 +340,23 @@ void WaitingPage() {
   }
 }
 
-// What the text typed on the JOIN page will be taken as, said under it as it is typed.
-std::string JoinKindLine(const std::string& typed) {
+// What the text typed on the JOIN (or WATCH) page will be taken as, said under it as it is typed.
+std::string JoinKindLine(const std::string& typed, bool watch) {
   JoinTarget t;
   std::string error;
   if (typed.empty() || !ParseJoinTarget(typed, &t, &error)) return "";
-  if (!t.roomCode) return "an address: joins " + t.host + " on port " + std::to_string(t.port) + " directly";
+  const std::string verb = watch ? "watches" : "joins";
+  if (!t.roomCode) return "an address: " + verb + " " + t.host + " on port " + std::to_string(t.port) + " directly";
   if (RelaySetting().empty()) return "a room code: needs a relay (relay_address in the settings file)";
-  return "a room code: joins through the relay at " + RelaySetting();
+  return "a room code: " + verb + " through the relay at " + RelaySetting();
 }
 
+// The JOIN page, and the WATCH page that takes the same addresses and codes.
 void JoinPage() {
+  const bool watch = st.page == Page::Watch;
   Backdrop();
   Box(70, 225, 570, 435);
-  Text(232, 262, "JOIN A GAME", kCream, 22);
+  Text(232, 262, watch ? "WATCH A GAME" : "JOIN A GAME", kCream, 22);
   Text(268, 288, "type the host's address (host:port) or the room's code", kPale, 13);
   for (int vk = 1; vk < 256; ++vk) {
     if (!tuSystem::IsKeyPressed(vk)) continue;
@@ -343,16 +373,22 @@ void JoinPage() {
   tuDraw::Rect(110, 296, 530, 326, 0x2A0E14, 0xC8E6FF, 1);
   bool caret = (Now() / 500) % 2 == 0;
   Text(300, 324, st.typed + (caret ? "_" : " "), kCream, 18);
-  Text(334, 352, JoinKindLine(st.typed), kPale, 13);
-  Text(360, 378, "Enter: connect     Backspace on an empty line: back", kPale, 12);
+  Text(334, 352, JoinKindLine(st.typed, watch), kPale, 13);
+  Text(360, 378, watch ? "Enter: watch     Backspace on an empty line: back"
+                       : "Enter: connect     Backspace on an empty line: back",
+       kPale, 12);
   StatusText();
   if (back) {
     st.status.clear();
     Enter(Page::Choice);
-    st.cursor = kJoinItem;
+    st.cursor = watch ? kWatchItem : kJoinItem;
     return;
   }
-  if (tuSystem::IsKeyPressed(tu::kKeyEnter)) StartJoin(st.typed);
+  if (!tuSystem::IsKeyPressed(tu::kKeyEnter)) return;
+  if (watch)
+    StartWatch(st.typed);
+  else
+    StartJoin(st.typed);
 }
 
 struct LevelItem {
@@ -416,6 +452,7 @@ void LevelsPage() {
              m.OtherVersion().c_str());
   Box(126, 443, 514, 470);
   Text(446, 468, line, kPale, 13);
+  WatchersLine();
 }
 
 // The game as it stands, with the round trip in a corner and the notice of a silent partner.
@@ -430,6 +467,7 @@ void DrawPlaying() {
     snprintf(line, sizeof line, "waiting for the other player… %.0f s", m.Game().WaitingSeconds(Now()));
     Text(224, 248, line, kCream, 16);
   }
+  WatchersLine();
   st.drawn = true;
 }
 
@@ -534,6 +572,7 @@ void PlayingPage() {
 void OutcomePage() {
   DrawGamePicture(false);
   DrawVersusOutcome();
+  WatchersLine();
   if (Now() - st.since > kOutcomeMs || Pressed(st.keys.confirm)) Enter(Page::Question);
 }
 
@@ -545,6 +584,7 @@ void QuestionPage() {
     gameout::Play(assets.buttonSound);
   }
   DrawContinueQuestion(st.cursor);
+  WatchersLine();
   if (!Pressed(k.confirm)) return;
   gameout::Play(assets.buttonSound2);
   bool yes = st.cursor == 0;
@@ -561,6 +601,7 @@ void AnsweredPage() {
   DrawGamePicture(false);
   Box(150, 234, 490, 276);
   Text(244, 268, "waiting for the other player's answer...", kCream, 15);
+  WatchersLine();
 }
 
 }  // namespace
@@ -586,7 +627,7 @@ namespace {
 void EndedPage() {
   Backdrop();
   Box(40, 225, 600, 435);
-  Text(240, 270, "THE ONLINE MATCH IS OVER", kCream, 20);
+  Text(240, 270, st.watcher ? "WATCHING IS OVER" : "THE ONLINE MATCH IS OVER", kCream, 20);
   // A refusal names both versions and their rules: too long for one line.
   std::vector<std::string> lines = WrapText(st.endReason, 64);
   for (size_t i = 0; i < lines.size() && i < 3; ++i)
@@ -602,6 +643,122 @@ void EndedPage() {
   if (Now() - st.since > kEndShownMs || Pressed(st.keys.confirm)) ToTitle();
 }
 
+// ---- Watching: the game drawn from the watcher's live state, as a local versus game is
+
+constexpr uint32_t kStepsPerSecond = 60;
+
+// The watcher's leaving keys: the pause key (the game's keys do nothing here) or Backspace.
+bool LeaveKeys() { return Pressed(st.keys.pause) || tuSystem::IsKeyPressed(tu::kKeyBackspace); }
+
+// The foot line under the watched game: that this is watching, which game, how far behind while
+// it catches up; and how to leave.
+void WatchFoot(const net::Watcher& w) {
+  char line[160];
+  const uint32_t behind = w.StepsBehind();
+  if (w.Phase() == net::WatchPhase::GameOver)
+    snprintf(line, sizeof line, "WATCHING · game %u is over · waiting for the next game…", w.GameNumber());
+  else if (behind > net::Watcher::kLagSteps + net::Watcher::kCatchUpSlack)
+    snprintf(line, sizeof line, "WATCHING · game %u · catching up, %.1f s behind", w.GameNumber(),
+             static_cast<double>(behind) / kStepsPerSecond);
+  else
+    snprintf(line, sizeof line, "WATCHING · game %u", w.GameNumber());
+  PageText(4, 462, 460, 478, line, kPale, tuDraw::kAlignLeft, 11);
+  snprintf(line, sizeof line, "%s or Backspace: leave", PageKeyName(BoundKey(0, kActPause)));
+  PageText(460, 462, 636, 478, line, kPale, tuDraw::kAlignRight, 11);
+}
+
+// Connecting, then connected with no game running yet.
+void WatchWaitingPage() {
+  Backdrop();
+  Box(70, 225, 570, 435);
+  const net::Watcher& w = *st.watcher;
+  Text(232, 262, "WATCHING", kCream, 22);
+  Text(272, 318, st.watched, kCream, st.watched.size() > 24 ? 17 : 32);
+  Text(322, 340, st.watchedVia, kPale, 13);
+  char line[160];
+  if (w.Phase() == net::WatchPhase::Connecting)
+    snprintf(line, sizeof line, "connecting… %u s", (Now() - st.since) / 1000);
+  else
+    snprintf(line, sizeof line, "connected: waiting for a game to start… %u s", (Now() - st.since) / 1000);
+  Text(382, 404, line, kPale, 15);
+  snprintf(line, sizeof line, "%s or Backspace: cancel", PageKeyName(BoundKey(0, kActTurnCcw)));
+  Text(408, 428, line, kPale, 12);
+  if (Pressed(st.keys.back) || LeaveKeys()) {
+    gameout::Play(assets.buttonSound2);
+    DropMatch();
+    Enter(Page::Choice);
+    st.cursor = kWatchItem;
+  }
+}
+
+void WatchStep() { st.watcher->Advance(Now()); }
+
+// The watcher's phase decides the page. A game taken up after its opening wipe (come in
+// mid-game) would stay silent: the versus music starts as the wipe's end starts it.
+void FollowWatch() {
+  net::Watcher& w = *st.watcher;
+  switch (w.Phase()) {
+    case net::WatchPhase::Ended:
+      if (st.page != Page::Ended) EndMatch(w.EndReason());
+      break;
+    case net::WatchPhase::Playing:
+      if (st.page != Page::Playing) {
+        fprintf(stderr, "quorbistane: watching game %u from step %u\n", w.GameNumber(), w.CurrentStep());
+        StopMusic();
+        if (game.player[0].phase != kPhaseWipeIn) gameout::PlayLoop(assets.music[4]);
+        Enter(Page::Playing);
+      }
+      break;
+    case net::WatchPhase::GameOver:
+      if (st.page != Page::Outcome) {
+        const net::WatchOutcome o = w.Outcome();
+        fprintf(stderr, "quorbistane: watched game %u is over at step %u: %d to %d\n", w.GameNumber(),
+                w.CurrentStep(), o.score[0], o.score[1]);
+        Enter(Page::Outcome);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// A frame while watching: the feed taken, the steps due run, the page drawn.
+void WatchFrame() {
+  if (st.page == Page::Ended) {
+    gameout::Clear();
+    EndedPage();
+    return;
+  }
+  net::Watcher& w = *st.watcher;
+  if ((st.page == Page::Playing || st.page == Page::Outcome) && LeaveKeys()) {
+    gameout::Play(assets.buttonSound2);
+    fprintf(stderr, "quorbistane: left watching\n");
+    ToTitle();
+    return;
+  }
+  w.Poll(Now());
+  if (st.page == Page::Playing) RunSteps(WatchStep);
+  FollowWatch();
+  switch (st.page) {
+    case Page::Connecting:
+      gameout::Clear();
+      WatchWaitingPage();
+      break;
+    case Page::Playing:
+    case Page::Outcome:
+      DrawGamePicture(false);
+      if (st.page == Page::Outcome) DrawVersusOutcome();
+      WatchFoot(w);
+      break;
+    case Page::Ended:
+      gameout::Clear();
+      EndedPage();
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 
 void Install() {
@@ -613,13 +770,17 @@ void Install() {
   h.argument = TakeArgument;
   h.argumentsDone = ArgumentsDone;
   h.secondCopy = [] { return true; };
-  h.usage = " [--host [PORT] | --join HOST:PORT] [--relay HOST[:PORT] (--host | --join CODE)]";
+  h.usage =
+      " [--host [PORT] | --join HOST:PORT | --watch HOST:PORT] [--relay HOST[:PORT] (--host | --join CODE | --watch "
+      "CODE)]";
   h.help =
       "  --host [PORT]  hosts an online game on PORT (7370 if left out; 0 any free one)\n"
       "  --join HOST:PORT  joins the online game hosted at HOST:PORT\n"
       "  --relay HOST[:PORT] --host  hosts through the relay at HOST:PORT (7380 if left out)\n"
       "                 and prints \"room CODE\" on standard output once the relay gives the code\n"
       "  --relay HOST[:PORT] --join CODE  joins the room CODE through the relay\n"
+      "  --watch HOST:PORT  watches the online game hosted at HOST:PORT (its players' port)\n"
+      "  --relay HOST[:PORT] --watch CODE  watches the game of the room CODE through the relay\n"
       "                 (without --relay, a CODE goes through relay_address of the settings file)\n"
       "                 (any online start may run beside another copy of the game, to try it on\n"
       "                 one machine)\n";
@@ -641,8 +802,10 @@ void Started() {
     StartHostOnRelay();
   else if (kind == 1)
     StartHost(st.startPort);
-  else
+  else if (kind == 2)
     StartJoin(st.startAddress);
+  else
+    StartWatch(st.startAddress);
   // A start that failed is told on the page that ends the match, then the title.
   if (st.page == Page::Choice) EndMatch(st.status);
 }
@@ -672,9 +835,10 @@ int TakeArgument(int argc, char** argv, int i, std::string* error) {
     return 2;
   }
   bool host = strcmp(argv[i], "--host") == 0, join = strcmp(argv[i], "--join") == 0;
-  if (!host && !join) return 0;
+  bool watch = strcmp(argv[i], "--watch") == 0;
+  if (!host && !join && !watch) return 0;
   if (st.startKind != 0) {
-    *error = "only one of --host and --join, once";
+    *error = "only one of --host, --join and --watch, once";
     return -1;
   }
   if (host) {
@@ -693,15 +857,16 @@ int TakeArgument(int argc, char** argv, int i, std::string* error) {
     return 1;
   }
   JoinTarget target;
+  const std::string option = argv[i];
   if (i + 1 == argc) {
-    *error = "--join needs HOST:PORT, or a room code with --relay";
+    *error = option + " needs HOST:PORT, or a room code with --relay";
     return -1;
   }
   if (!ParseJoinTarget(argv[i + 1], &target, error)) {
-    *error = "--join: " + *error;
+    *error = option + ": " + *error;
     return -1;
   }
-  st.startKind = 2;
+  st.startKind = watch ? 3 : 2;
   st.startAddress = argv[i + 1];
   return 2;
 }
@@ -711,11 +876,12 @@ bool ArgumentsDone(std::string* error) {
   JoinTarget target;
   std::string why;
   if (st.startKind == 0)
-    *error = "--relay goes with --host or --join CODE";
+    *error = "--relay goes with --host, --join CODE or --watch CODE";
   else if (st.startKind == 1 && st.startPortGiven)
     *error = "--host takes no port with --relay: the relay gives the room a code";
-  else if (st.startKind == 2 && !(ParseJoinTarget(st.startAddress, &target, &why) && target.roomCode))
-    *error = "--join needs a room code with --relay, not '" + st.startAddress + "'";
+  else if (st.startKind >= 2 && !(ParseJoinTarget(st.startAddress, &target, &why) && target.roomCode))
+    *error = std::string(st.startKind == 2 ? "--join" : "--watch") + " needs a room code with --relay, not '" +
+             st.startAddress + "'";
   else
     return true;
   return false;
@@ -768,9 +934,56 @@ bool StartJoin(const std::string& address) {
   return true;
 }
 
+bool StartWatch(const std::string& address) {
+  std::string error;
+  JoinTarget target;
+  if (!ParseJoinTarget(address, &target, &error)) {
+    st.status = error;
+    return false;
+  }
+  auto w = std::make_unique<net::Watcher>();
+  std::string where, via;
+  if (target.roomCode) {
+    std::string relay;
+    uint16_t port = 0;
+    if (!RelayInUse(&relay, &port)) return false;
+    if (!w->WatchOnRelay(relay, port, target.code, &error)) {
+      st.status = "cannot watch through the relay: " + error;
+      return false;
+    }
+    where = SpacedCode(target.code);
+    via = "through the relay at " + relay + ":" + std::to_string(port);
+  } else {
+    if (!w->WatchAt(target.host, target.port, &error)) {
+      st.status = "cannot watch: " + error;
+      return false;
+    }
+    where = target.host + ":" + std::to_string(target.port);
+    via = "the game hosted there, directly";
+  }
+  DropMatch();
+  st.watcher = std::move(w);
+  st.watched = where;
+  st.watchedVia = via;
+  st.typed = address;
+  st.status.clear();
+  if (target.roomCode)
+    fprintf(stderr, "quorbistane: watching room %s %s\n", target.code.c_str(), via.c_str());
+  else
+    fprintf(stderr, "quorbistane: watching the game hosted at %s\n", where.c_str());
+  Enter(Page::Connecting);
+  return true;
+}
+
 bool Frame() {
   if (st.page == Page::Off) return false;
   PollKeys();
+  st.watchersShown.clear();
+  if (st.watcher) {
+    WatchFrame();
+    gameout::Present();
+    return true;
+  }
   if (st.match && st.page != Page::Playing) {
     st.match->Poll(Now());
     // A script that started the host learns the room's code as soon as it is known.
@@ -792,6 +1005,7 @@ bool Frame() {
       WaitingPage();
       break;
     case Page::Join:
+    case Page::Watch:
       JoinPage();
       break;
     case Page::Levels:
@@ -823,6 +1037,8 @@ Page CurrentPage() { return st.page; }
 const std::string& StatusLine() { return st.status; }
 const std::string& TypedAddress() { return st.typed; }
 net::Match* CurrentMatch() { return st.match.get(); }
+net::Watcher* CurrentWatcher() { return st.watcher.get(); }
+const std::string& WatchersShown() { return st.watchersShown; }
 const std::string& DesyncReport() { return st.desync; }
 const std::string& EndedReason() { return st.endReason; }
 std::string RoomCode() { return st.relay ? st.relay->RoomCode() : std::string(); }
@@ -830,6 +1046,15 @@ std::string RoomCode() { return st.relay ? st.relay->RoomCode() : std::string();
 void UseMatch(std::unique_ptr<net::Match> match, Page page) {
   DropMatch();
   st.match = std::move(match);
+  st.status.clear();
+  Enter(page);
+}
+
+void UseWatcher(std::unique_ptr<net::Watcher> watcher, Page page) {
+  DropMatch();
+  st.watcher = std::move(watcher);
+  st.watched = "in this process";
+  st.watchedVia.clear();
   st.status.clear();
   Enter(page);
 }

@@ -1,7 +1,9 @@
 # Two copies of the game on one machine play an online game through a relay of their own on
 # 127.0.0.1: the host (--relay --host) shows the room's code and prints it on standard output,
-# the joiner (--relay --join CODE) joins by that code; both reach the level screen, play, and
-# show the same two fields. Escape in each ends both cleanly; the relay ends on SIGTERM.
+# the joiner (--relay --join CODE) joins by that code, and a third copy watches by the same code
+# (--relay --watch CODE); the players reach the level screen, play, and show the same two
+# fields, the watcher the same game a second behind. Escape in each ends them cleanly (the
+# watcher outlives the match it watched); the relay ends on SIGTERM.
 # Usage: online_relay_windows.sh GAME RELAY [SHOTS_DIR]
 . "$(dirname "$0")/lib.sh"
 game=$1 relay=$2 shots=${3:-}
@@ -71,13 +73,22 @@ xdotool windowmove "$join_wid" 660 0
 wait_line "$tmp/join.log" 'connected to the other player' >/dev/null || fail "the joiner did not connect"
 wait_line "$tmp/host.log" 'connected to the other player' >/dev/null || fail "the host saw no player"
 grep -q "joining room $code through the relay at $at" "$tmp/join.log" || fail "the joiner did not say which room"
-sleep 1
+
+# The watcher comes before the game: it waits on its page until the game starts.
+log=$tmp/watch.log
+"$game" --relay "$at" --watch "$code" >"$tmp/watch.out" 2>"$tmp/watch.log" &
+watch_pid=$!
+PIDS+=("$watch_pid")
+watch_wid=$(window_of "$watch_pid") || fail "no watcher window"
+xdotool windowmove "$watch_wid" 1320 0
+grep -q "watching room" "$tmp/watch.log" || fail "the watcher did not say what it watches"
 
 key "$host_wid" x
 key "$join_wid" Down
 key "$join_wid" x
 wait_line "$tmp/host.log" 'online game 1 starts' >/dev/null || fail "no game started on the host"
 wait_line "$tmp/join.log" 'online game 1 starts' >/dev/null || fail "no game started on the joiner"
+wait_line "$tmp/watch.log" 'watching game 1 from step' >/dev/null || fail "the watcher shows no game"
 sleep 2
 for k in Left Left x Down; do key "$host_wid" "$k"; done
 for k in Right x x z; do key "$join_wid" "$k"; done
@@ -96,6 +107,16 @@ done
 [ "$(bright 0 130 70 60 "$tmp/host.png")" -gt 300 ] || fail "no game in the host's window"
 shot "$join_wid" online-relay-game.png
 
+# The watcher draws the same versus screen a second behind: its fields hold a few pieces fewer
+# or elsewhere than the players' (a page or a title would differ in most of its pixels).
+fields "$watch_wid" "$tmp/watch.png"
+d=$(differs "$tmp/host.png" "$tmp/watch.png")
+echo "the watcher's window differs from the host's in $d % of its pixels"
+[ "$d" -le 12 ] || fail "the watcher's window does not show the players' game"
+[ "$(bright 0 130 70 60 "$tmp/watch.png")" -gt 300 ] || fail "no game in the watcher's window"
+! grep -q "watching is over" "$tmp/watch.log" || fail "watching ended early"
+shot "$watch_wid" online-watching.png
+
 key "$host_wid" Escape
 wait_exit "$host_pid" 10
 [ "$EXIT_CODE" = 0 ] || fail "the host ended with $EXIT_CODE"
@@ -104,6 +125,12 @@ kill -0 "$join_pid" 2>/dev/null || fail "the joiner ended when the host left"
 key "$join_wid" Escape
 wait_exit "$join_pid" 10
 [ "$EXIT_CODE" = 0 ] || fail "the joiner ended with $EXIT_CODE"
+# The match's end is told to the watcher, who goes back to its title and runs on.
+wait_line "$tmp/watch.log" 'watching is over' >/dev/null || fail "the watcher was not told the end"
+kill -0 "$watch_pid" 2>/dev/null || fail "the watcher ended with the match"
+key "$watch_wid" Escape
+wait_exit "$watch_pid" 10
+[ "$EXIT_CODE" = 0 ] || fail "the watcher ended with $EXIT_CODE"
 kill -TERM "$relay_pid"
 wait_exit "$relay_pid" 10
 [ "$EXIT_CODE" = 0 ] || fail "the relay ended with $EXIT_CODE"
