@@ -12,39 +12,6 @@ start_wm
 PIDS=("$WM_PID")
 trap 'for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
-# wait_line FILE PATTERN: the first line of FILE matching PATTERN, waiting up to 20 s.
-wait_line() {
-  local i line
-  for ((i = 0; i < 200; i++)); do
-    line=$(grep -m1 -E "$2" "$1" 2>/dev/null) && { echo "$line"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-# window_of PID: the id of that process's visible game window, once it holds for a second (the
-# window is replaced once while the display path is chosen); waits up to 30 s.
-window_of() {
-  local i w last=
-  for ((i = 0; i < 150; i++)); do
-    w=$(xdotool search --all --onlyvisible --pid "$1" --name '^Quorbistane$' 2>/dev/null | head -1)
-    if [ -n "$w" ] && [ "$w" = "$last" ]; then
-      echo "$w"
-      return 0
-    fi
-    last=$w
-    sleep 1
-  done
-  return 1
-}
-# key WID KEY: a key pressed in that window.
-key() {
-  xdotool windowactivate --sync "$1" 2>/dev/null || true
-  press "$2"
-  sleep 0.1
-}
-# fields WID FILE: the window's picture without its top line (the frame meter) and its bottom
-# line (each side names itself there).
-fields() { import -window "$1" -crop 640x444+0+12 +repage "$2"; }
 
 log=$tmp/host.log
 "$game" --host 0 >"$tmp/host.log" 2>&1 &
