@@ -507,14 +507,6 @@ void KeepDesyncReport(net::Match& m) {
   }
 }
 
-// Why the match ended, as the page tells it. The relay's client calls every loss before its
-// pairing "cannot reach the relay"; a host that was given its room's code did reach it.
-std::string ShownReason(const net::Match& m) {
-  if (st.relay && m.EndReason() == "cannot reach the relay" && m.Side() == 0 && !st.relay->RoomCode().empty())
-    return "connection to the relay lost";
-  return m.EndReason();
-}
-
 // After a step or a poll: the phase the match is in now decides the page.
 void Follow() {
   net::Match& m = *st.match;
@@ -529,7 +521,7 @@ void Follow() {
           if (!SaveRecording(&error)) fprintf(stderr, "quorbistane: %s\n", error.c_str());
         }
       }
-      EndMatch(ShownReason(m));
+      EndMatch(m.EndReason());
       break;
     case net::MatchPhase::Levels:
       if (st.page == Page::Host || st.page == Page::Connecting) {
