@@ -115,7 +115,10 @@ void Judge(const Spectator& v, net::Match& host, bool gameOver, long g, Totals* 
     ++t->watchersLost;
     if (t->firstWatcherLoss.empty())
       t->firstWatcherLoss = "game " + std::to_string(g + 1) + ", watcher from step " + std::to_string(v.joinStep) + ": " +
-                            (w.Phase() == net::WatchPhase::Ended ? w.EndReason() : "not at the game's end in time");
+                            (w.Phase() == net::WatchPhase::Ended ? w.EndReason() : "not at the game's end in time") +
+                            " (shown " + std::to_string(w.CurrentStep()) + " of " + std::to_string(w.KnownSteps()) +
+                            " steps known, the end at " + std::to_string(w.GameOverStep()) + "; the players' at " +
+                            std::to_string(host.GameOverStep()) + ")";
     return;
   }
   if (why.empty()) {
