@@ -1,7 +1,8 @@
 // Watchers of an online match in one process over the lossy in-process transport: one from the
 // start and one who comes mid-game both end the game in the players' state with a replay that
 // plays to the same end; a ninth is refused and what a watcher sends is dropped; a feed that is
-// out of order, false or of another game is refused with its reason, never a crash.
+// out of order, false or of another game is refused with its reason, never a crash; a catch-up
+// taken at the game's last step ends it once the end is told.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -227,6 +228,7 @@ TEST_F(Watching, AFeedOutOfOrderFalseOrOfAnotherGameIsRefused) {
     std::vector<net::Message> feed;
     const char* endsWith;  // "" : goes on
     uint32_t dropped;
+    bool over = false;     // the game's end stands (GameOver)
   } cases[] = {
       {"whole", all(Checksum(s), inOrder), "", 0},
       {"chunks swapped", all(Checksum(s), swapped), "the catch-up came out of order (chunk 3 of game 1 where chunk 2", 0},
@@ -243,6 +245,19 @@ TEST_F(Watching, AFeedOutOfOrderFalseOrOfAnotherGameIsRefused) {
          return v;
        }(), "the feed skipped from step 0 to step 5", 0},
       {"other rules", {foreign}, "the game is version", 0},
+      {"the game over at the catch-up's step, told after it", [&] {
+         auto v = all(Checksum(s), inOrder);
+         v[0].watchGame.from = 5;  // the snapshot stands for step 5, the 5 steps before it follow
+         net::Message runs, over;
+         runs.type = net::MessageType::Runs;
+         runs.runs = {1, 0, 1, {}};
+         runs.runs.run[0].length = 5;
+         over.type = net::MessageType::Over;
+         over.over = {1, 5};
+         v.push_back(runs);
+         v.push_back(over);
+         return v;
+       }(), "", 0, true},
   };
   for (const Case& c : cases) {
     net::FakeLink fake(net::LinkConditions{});
@@ -272,7 +287,7 @@ TEST_F(Watching, AFeedOutOfOrderFalseOrOfAnotherGameIsRefused) {
       EXPECT_EQ(w.Phase(), WatchPhase::Ended) << c.what;
       EXPECT_EQ(w.EndReason().rfind(c.endsWith, 0), 0u) << c.what << ": " << w.EndReason();
     } else {
-      EXPECT_EQ(w.Phase(), WatchPhase::Playing) << c.what << ": " << w.EndReason();
+      EXPECT_EQ(w.Phase(), c.over ? WatchPhase::GameOver : WatchPhase::Playing) << c.what << ": " << w.EndReason();
       EXPECT_EQ(Checksum(w.KeptState()), Checksum(s)) << c.what;
     }
     EXPECT_EQ(w.Dropped(), c.dropped) << c.what;

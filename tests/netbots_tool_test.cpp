@@ -40,6 +40,22 @@ TEST(NetbotsTool, TheSameArgumentsGiveTheSameFiguresAndTheComputersPlay) {
   EXPECT_NE(Figure(a.out, "cpu time: "), -1) << a.out;
 }
 
+// Watchers coming in mid-game follow the game to its end in the players' state; without
+// --watchers the figures say nothing of them.
+TEST(NetbotsTool, WatchersComeMidGameAndEndInThePlayersState) {
+  const std::string args = "--games 3 --steps 20000 --seed 4 --watchers 2";
+  Outcome a = Netbots(args), b = Netbots(args);
+  ASSERT_EQ(a.exitCode, 0) << a.out;
+  EXPECT_EQ(WithoutCpu(a.out), WithoutCpu(b.out));
+  EXPECT_EQ(Figure(a.out, "watcher desyncs: "), 0) << a.out;
+  EXPECT_EQ(Figure(a.out, "watchers ended otherwise: "), 0) << a.out;
+  size_t at = a.out.find("mid-game (from step ");
+  ASSERT_NE(at, std::string::npos) << a.out;
+  EXPECT_GE(Figure(a.out, "mid-game (from step "), 120) << a.out;
+  EXPECT_GE(Figure(a.out.substr(at), "), "), 2) << "watchers that saw the end\n" << a.out;
+  EXPECT_EQ(Netbots("--games 1 --steps 1500").out.find("watcher"), std::string::npos);
+}
+
 // Without delay every input comes before it is needed: nothing is run again; a round trip far
 // past what the input delay and the steps run ahead cover stalls the sides.
 TEST(NetbotsTool, AQuickLinkRollsNothingBackAndASlowOneStalls) {
@@ -58,7 +74,7 @@ TEST(NetbotsTool, AQuickLinkRollsNothingBackAndASlowOneStalls) {
 
 TEST(NetbotsTool, RefusesAWrongCommandLine) {
   for (const char* args : {"--games 0", "--steps 10", "--rtt -1", "--rtt 5000", "--loss 0.9", "--dup x", "--reorder",
-                           "--seed 4294967296", "--frobnicate"}) {
+                           "--seed 4294967296", "--watchers 5", "--watchers", "--frobnicate"}) {
     Outcome r = Netbots(args);
     EXPECT_EQ(r.exitCode, 2) << args;
     EXPECT_NE(r.out.find("usage:"), std::string::npos) << args;

@@ -5,10 +5,12 @@
 // computer plays from that side's own (predicted) state; what it holds goes to the session as the
 // local input. Prints how the games went over the link: games out of sync, games cut off, the
 // rollbacks and their depths, stalled steps, steps run again, traffic and the CPU time taken.
+// With --watchers N, N watchers come into each game at a step drawn from the seed, over the same
+// link, and must end the game in the players' state without a digest differing on the way.
 // The same arguments give the same figures.
 //
 //   quorbistane-netbots [--games N] [--steps N] [--rtt MS] [--jitter MS] [--loss P] [--dup P]
-//                       [--reorder P] [--seed N]
+//                       [--reorder P] [--seed N] [--watchers N]
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -35,6 +37,7 @@
 #include "net/match.h"
 #include "net/session.h"
 #include "net/transport.h"
+#include "net/watch.h"
 #include "platform/seams.h"
 #include "sim/progress.h"
 
@@ -45,7 +48,7 @@ using net::SessionState;
 
 struct Options {
   long games = 100, steps = 20000, seed = 1;
-  long rttMs = 100, jitterMs = 20;
+  long rttMs = 100, jitterMs = 20, watchers = 0;
   double loss = 0.05, dup = 0.01, reorder = 0.01;
 };
 
@@ -55,6 +58,11 @@ struct Totals {
   std::vector<uint32_t> depths;  // every rollback's depth
   uint64_t bytesSent[2] = {}, virtualMs = 0;
   std::string firstDesync, firstLoss;
+  // Watchers: come in mid-game; saw the game's end in the players' state; out of sync (a digest
+  // or the end differed); ended otherwise; in a game cut at --steps; whose game ended first.
+  long watchersIn = 0, watchersAgreed = 0, watcherDesyncs = 0, watchersLost = 0, watchersCut = 0, watchersLate = 0;
+  uint32_t earliestJoin = UINT32_MAX, latestJoin = 0;
+  std::string firstWatcherDesync, firstWatcherLoss;
 };
 
 // A small generator for the games' choices, apart from the game's own.
@@ -73,7 +81,54 @@ struct Bout {
   uint64_t due[2] = {0, 0};      // each side's next call, in microseconds of virtual time
   uint8_t held[2] = {0, 0};
   uint64_t sentBefore[2] = {0, 0};
+  // A link has ends for 2 * kMaxWatchers watchers in all: a match that would need more starts anew.
+  int watcherEnds = 0;
 };
+
+// A watcher of one game: it comes in once the host has confirmed `joinStep` steps and takes a
+// frame every 16.667 ms, as the simulator's does.
+struct Spectator {
+  uint32_t joinStep = 0;
+  std::unique_ptr<net::Watcher> w;
+  uint64_t due = 0;
+};
+
+// A watcher's verdict at its game's end, against the host's confirmed end.
+void Judge(const Spectator& v, net::Match& host, bool gameOver, long g, Totals* t) {
+  if (!v.w) {
+    ++t->watchersLate;
+    return;
+  }
+  const net::Watcher& w = *v.w;
+  std::string why;
+  if (w.Phase() == net::WatchPhase::Ended && w.EndReason().rfind("out of sync", 0) == 0) {
+    why = w.EndReason();
+  } else if (gameOver && w.Phase() == net::WatchPhase::GameOver) {
+    if (w.GameOverStep() != host.GameOverStep())
+      why = "ended at step " + std::to_string(w.GameOverStep()) + ", the players at " + std::to_string(host.GameOverStep());
+    else if (Checksum(w.KeptState()) != Checksum(host.Game().KeptState()))
+      why = "another state than the players' at the end";
+  } else if (!gameOver && w.Phase() != net::WatchPhase::Ended) {
+    ++t->watchersCut;
+    return;
+  } else {
+    ++t->watchersLost;
+    if (t->firstWatcherLoss.empty())
+      t->firstWatcherLoss = "game " + std::to_string(g + 1) + ", watcher from step " + std::to_string(v.joinStep) + ": " +
+                            (w.Phase() == net::WatchPhase::Ended ? w.EndReason() : "not at the game's end in time") +
+                            " (shown " + std::to_string(w.CurrentStep()) + " of " + std::to_string(w.KnownSteps()) +
+                            " steps known, the end at " + std::to_string(w.GameOverStep()) + "; the players' at " +
+                            std::to_string(host.GameOverStep()) + ")";
+    return;
+  }
+  if (why.empty()) {
+    ++t->watchersAgreed;
+    return;
+  }
+  ++t->watcherDesyncs;
+  if (t->firstWatcherDesync.empty())
+    t->firstWatcherDesync = "game " + std::to_string(g + 1) + ", watcher from step " + std::to_string(v.joinStep) + ": " + why;
+}
 
 // One game of the match `*bout` (a new match when there is none): both sides run on virtual time
 // one ms at a time, a call each 16.667 ms (plus the pace's hint while playing), the joiner a
@@ -107,14 +162,46 @@ bool PlayGame(const Options& o, long g, Totals* t, std::unique_ptr<Bout>* bout) 
   auto over = [&] { return bothIn() && m[0].Phase() == MatchPhase::Continue && m[1].Phase() == MatchPhase::Continue; };
   const uint32_t maxSteps = static_cast<uint32_t>(o.steps);
   auto tooLong = [&] { return bothIn() && m[0].Game().CurrentStep() >= maxSteps && m[1].Game().CurrentStep() >= maxSteps; };
+  // The watchers' steps of coming in: from 120 (a catch-up, not the start) to half the longest game.
+  std::vector<Spectator> specs(static_cast<size_t>(o.watchers));
+  const uint32_t span = static_cast<uint32_t>(std::max(1L, std::min(o.steps / 2, 6000L) - 119));
+  for (Spectator& v : specs) v.joinStep = 120 + Mix(&mix) % span;
+  auto watchersDone = [&] {
+    for (const Spectator& v : specs)
+      if (v.w && v.w->Phase() != net::WatchPhase::GameOver && v.w->Phase() != net::WatchPhase::Ended) return false;
+    return true;
+  };
+  uint64_t overAtMs = 0;  // when both sides were over: the watchers, a second behind, are waited for
+  auto overAndWatched = [&] {
+    if (!over()) return false;
+    if (!overAtMs) overAtMs = b.fake.Now();
+    return watchersDone() || b.fake.Now() - overAtMs > 15000;
+  };
   uint64_t startMs = b.fake.Now();
   for (int side = 0; side < 2; ++side) {
     if (m[side].Phase() == MatchPhase::Continue) m[side].AnswerContinue(true);
     b.due[side] = startMs * 1000ull + (side == 1 ? 1000ull * (Mix(&mix) % 50) : 0);
     b.sentBefore[side] = b.fake.End(side).BytesSent();
   }
-  while (!anyEnded() && !over() && !tooLong() && (bothIn() || b.fake.Now() - startMs < 20000)) {
+  while (!anyEnded() && !overAndWatched() && !tooLong() && (bothIn() || b.fake.Now() - startMs < 20000)) {
     b.fake.Advance(1);
+    for (Spectator& v : specs) {
+      if (!v.w) {
+        if (!bothIn() || m[0].Phase() != MatchPhase::Playing || m[0].Game().ConfirmedSteps() < v.joinStep) continue;
+        v.w = std::make_unique<net::Watcher>();
+        v.w->SetOwnState(true);
+        v.w->SetSaving(false);
+        v.w->Use(b.fake.AddWatcher());
+        ++b.watcherEnds;
+        v.due = b.fake.Now() * 1000ull;
+        ++t->watchersIn;
+        t->earliestJoin = std::min(t->earliestJoin, v.joinStep);
+        t->latestJoin = std::max(t->latestJoin, v.joinStep);
+      }
+      if (b.fake.Now() * 1000ull < v.due) continue;
+      v.due += 16667;
+      if (v.w->Poll(b.fake.Now()) == net::WatchPhase::Playing) v.w->Advance(b.fake.Now());
+    }
     for (int side = 0; side < 2; ++side) {
       net::Match& s = m[side];
       if (b.fake.Now() * 1000ull < b.due[side] || s.Phase() == MatchPhase::Ended) continue;
@@ -144,6 +231,10 @@ bool PlayGame(const Options& o, long g, Totals* t, std::unique_ptr<Bout>* bout) 
     }
   }
   ReleaseComputerKeys();
+  for (Spectator& v : specs) {
+    Judge(v, m[0], over(), g, t);
+    v.w.reset();  // leaves, before its link may go
+  }
   ++t->games;
   t->virtualMs += b.fake.Now() - startMs;
   for (int side = 0; side < 2; ++side) {
@@ -161,7 +252,8 @@ bool PlayGame(const Options& o, long g, Totals* t, std::unique_ptr<Bout>* bout) 
     }
   } else if (over()) {
     ++t->finished;
-    return true;  // the match goes on to its next game
+    // The match goes on to its next game, while its link has ends for the next game's watchers.
+    if (b.watcherEnds + o.watchers <= 2 * net::kMaxWatchers) return true;
   } else {
     ++t->unfinished;
   }
@@ -185,7 +277,7 @@ double CpuSeconds() {
 
 const char kUsage[] =
     "usage: quorbistane-netbots [--games N] [--steps N] [--rtt MS] [--jitter MS] [--loss P] [--dup P]\n"
-    "                           [--reorder P] [--seed N] [--help] [--version]\n";
+    "                           [--reorder P] [--seed N] [--watchers N] [--help] [--version]\n";
 const char kHelp[] =
     "Plays online versus games between two computers (strengths chosen from the seed), both sides\n"
     "in this process over a simulated link, and prints desyncs, lost games, rollbacks, stalls and\n"
@@ -198,7 +290,10 @@ const char kHelp[] =
     "  --dup P       chance a datagram is doubled, 0 to 0.5 (default 0.01)\n"
     "  --reorder P   chance a datagram is reordered, 0 to 0.5 (default 0.01)\n"
     "  --seed N      0 to 4294967295 (default 1)\n"
-    "Exit status: 0 done, 1 a game went out of sync or the program failed, 2 a wrong command line.\n";
+    "  --watchers N  watchers coming into each game mid-game, 0 to 4 (default 0); a match then goes\n"
+    "                on only while its link has ends for them (16 in all)\n"
+    "Exit status: 0 done, 1 a game or a watcher went out of sync or the program failed, 2 a wrong\n"
+    "command line.\n";
 
 int Usage(const std::string& why) {
   fprintf(stderr, "quorbistane-netbots: %s\n%s", why.c_str(), kUsage);
@@ -243,6 +338,8 @@ int main(int argc, char** argv) {
       if (!Chance(v, &o.dup)) return Usage("--dup needs a chance from 0 to 0.5");
     } else if (!strcmp(a, "--reorder")) {
       if (!Chance(v, &o.reorder)) return Usage("--reorder needs a chance from 0 to 0.5");
+    } else if (!strcmp(a, "--watchers")) {
+      if (!tu::ParseInteger(v, 0, 4, &o.watchers)) return Usage("--watchers needs a number from 0 to 4");
     } else if (!strcmp(a, "--seed")) {
       if (!tu::ParseInteger(v, 0, 4294967295L, &o.seed)) return Usage("--seed needs a number from 0 to 4294967295");
     } else {
@@ -288,6 +385,13 @@ int main(int argc, char** argv) {
   printf("key changes: %.0f a minute a side\n", seconds > 0 ? static_cast<double>(t.keyChanges) / (seconds / 60.0) / 2.0 : 0.0);
   printf("desyncs: %ld\n", t.desyncs);
   printf("ended by connection loss: %ld\n", t.lost);
+  if (o.watchers > 0) {
+    printf("watchers: %ld come mid-game (from step %u to %u), %ld saw the end in the players' state, %ld in games cut "
+           "at --steps, %ld games ended before theirs came\n",
+           t.watchersIn, t.watchersIn ? t.earliestJoin : 0, t.latestJoin, t.watchersAgreed, t.watchersCut, t.watchersLate);
+    printf("watcher desyncs: %ld\n", t.watcherDesyncs);
+    printf("watchers ended otherwise: %ld\n", t.watchersLost);
+  }
   printf("rollbacks: %llu, depth p50 %u, p99 %u, deepest %u steps\n", static_cast<unsigned long long>(rollbacks), p50,
          p99, deepest);
   printf("stalled steps: %llu of %llu (%.3f%%)\n", static_cast<unsigned long long>(t.stalled),
@@ -298,9 +402,10 @@ int main(int argc, char** argv) {
          seconds > 0 ? static_cast<double>(t.bytesSent[1]) / seconds : 0.0);
   printf("cpu time: %.2f s\n", cpu);
   if (!t.firstLoss.empty()) printf("first lost: %s\n", t.firstLoss.c_str());
-  if (t.desyncs) {
-    fprintf(stderr, "quorbistane-netbots: out of sync (first: %s)\n", t.firstDesync.c_str());
-    return 1;
-  }
+  if (!t.firstWatcherLoss.empty()) printf("first watcher ended otherwise: %s\n", t.firstWatcherLoss.c_str());
+  if (t.desyncs) fprintf(stderr, "quorbistane-netbots: out of sync (first: %s)\n", t.firstDesync.c_str());
+  if (t.watcherDesyncs)
+    fprintf(stderr, "quorbistane-netbots: a watcher out of sync (first: %s)\n", t.firstWatcherDesync.c_str());
+  if (t.desyncs || t.watcherDesyncs) return 1;
   return 0;
 }

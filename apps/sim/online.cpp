@@ -197,8 +197,15 @@ int PlayOnline(const OnlineRun& run, const Script& script, OnlineResult* result)
 
   // Leaving before the other side has confirmed the same step would cost it its result: wait
   // until its inputs show it has (or it left, or the time is up).
+  // Through a relay the joiner also lets the host leave first: a player's leaving ends the room,
+  // and the host's feed to its watchers (reliable, perhaps being sent again after a loss) would
+  // be cut short with it. The host leaves once it has seen this side confirm.
+  auto waiting = [&] {
+    if (session.State() == SessionState::Ended || match.Phase() == MatchPhase::Ended) return false;
+    return !session.OtherConfirmed(last) || (relayed && !run.host);
+  };
   uint32_t waitFrom = r.Now();
-  while (!session.OtherConfirmed(last) && session.State() != SessionState::Ended && r.Now() - waitFrom < kGoodbyeMs) {
+  while (waiting() && r.Now() - waitFrom < kGoodbyeMs) {
     match.Poll(r.Now());
     usleep(1000);
   }

@@ -41,9 +41,12 @@ struct EnetBytes {
 };
 
 // Says goodbye to a connected peer after what was queued for it (a last message) has gone, waiting
-// a fifth of a second at most for the answer (a peer that is gone costs that much); a peer that
-// has not answered by then reads the last messages later and finds the connection gone by its
-// timeout.
-void DisconnectWithLinger(ENetHost* host, ENetPeer* peer);
+// `lingerMs` at most for the answer (a peer that is gone costs that much); a peer that has not
+// answered by then reads the last messages later and finds the connection gone by its timeout.
+// A player waits kCloseLingerMs; a host with watchers kFeedLingerMs, since its feed's last
+// messages (the game's last steps and its end) may need sending again on a lossy link, and cut
+// off they would leave the watchers without the game's end.
+constexpr int kCloseLingerMs = 200, kFeedLingerMs = 2000;
+void DisconnectWithLinger(ENetHost* host, ENetPeer* peer, int lingerMs);
 
 }  // namespace net

@@ -21,7 +21,6 @@ constexpr size_t kMaxDatagram = sizeof(Event::data);
 // session and the match give a silent side up at 10 s and say why; the transport's limit lies
 // beyond theirs, so that a side gone says so at the same time whatever the round trip was.
 constexpr enet_uint32 kTimeoutMinimumMs = 12000, kTimeoutMaximumMs = 15000;
-constexpr int kCloseLingerMs = 200;
 
 // ENet allocates a few small blocks for every datagram: the packet and its data, the command
 // queued to send or received, the acknowledgement. Those come from a fixed pool of blocks, so that
@@ -125,10 +124,10 @@ bool SendDatagram(ENetPeer* peer, Channel channel, const uint8_t* data, size_t s
   return true;
 }
 
-void DisconnectWithLinger(ENetHost* host, ENetPeer* peer) {
+void DisconnectWithLinger(ENetHost* host, ENetPeer* peer, int lingerMs) {
   enet_peer_disconnect_later(peer, 0);
   ENetEvent e;
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLingerMs);
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(lingerMs);
   bool gone = false;
   while (!gone && std::chrono::steady_clock::now() < until) {
     int got = enet_host_service(host, &e, 5);
@@ -206,7 +205,8 @@ class EnetTransport final : public Transport {
     for (Pending& p : pending_)
       if (p.peer) enet_peer_disconnect_now(p.peer, 0);
     if (peer_ && connected_) {
-      DisconnectWithLinger(host_, peer_);
+      DisconnectWithLinger(host_, peer_, kCloseLingerMs);
+      if (Watchers() > 0) Linger();
     } else if (peer_) {
       enet_peer_disconnect_now(peer_, 0);
       if (Watchers() > 0) Linger();
@@ -232,7 +232,7 @@ class EnetTransport final : public Transport {
 
   // A host's goodbye to its watchers when it has no player to wait for: a fifth of a second.
   void Linger() {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseLingerMs);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFeedLingerMs);
     ENetEvent e;
     while (std::chrono::steady_clock::now() < until && Watchers() > 0) {
       int got = enet_host_service(host_, &e, 5);

@@ -68,7 +68,8 @@ class EnetRelayTransport final : public RelayTransport {
   void Close() override {
     if (!host_) return;
     if (connected_) {
-      DisconnectWithLinger(host_, peer_);
+      // The relay passes the feed on: a host whose room is watched lets it all go first.
+      DisconnectWithLinger(host_, peer_, hosting_ && watchers_ > 0 ? kFeedLingerMs : kCloseLingerMs);
     } else {
       enet_peer_reset(peer_);
     }

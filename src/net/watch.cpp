@@ -351,6 +351,10 @@ void Watcher::TakeOver(const Over& o) {
     return;
   }
   overStep_ = o.step;
+  // A catch-up taken at what turned out to be the game's last step: no step is left to run, so
+  // the end stands at once.
+  if (phase_ == WatchPhase::Playing && current_ == overStep_ && base_ == overStep_ && inputs_.size() >= overStep_)
+    Finish();
 }
 
 void Watcher::Check(uint32_t steps, uint64_t digest) {
