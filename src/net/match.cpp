@@ -21,6 +21,19 @@ namespace net {
 
 namespace {
 constexpr const char* kLost = "connection lost — no result";
+
+// A match's end as its watchers are told it: the host's own words ("you left") turned into the
+// players' (the host is player 1).
+std::string ToWatchers(const std::string& reason) {
+  static const char* const kTurned[][2] = {{"you left", "player 1 left"},
+                                           {"the other player left", "player 2 left"},
+                                           {"you said no", "player 1 said no"},
+                                           {"the other player said no", "player 2 said no"}};
+  for (const auto& t : kTurned)
+    if (reason == t[0]) return t[1];
+  return reason;
+}
+
 constexpr uint32_t kHelloAgainMs = 250;
 
 uint32_t Since(uint32_t now, uint32_t then) {
@@ -139,7 +152,7 @@ void Match::End(const std::string& reason) {
   // A lost link whose transport knows the cause (the relay stopping) names it.
   std::string closed = transport_ ? transport_->ClosedReason() : std::string();
   if (reason == kLost && !closed.empty()) endReason_ = "connection lost (" + closed + ") — no result";
-  if (feed_) feed_->Close(start_.game != 0 ? &session_ : nullptr, endReason_);
+  if (feed_) feed_->Close(start_.game != 0 ? &session_ : nullptr, ToWatchers(endReason_));
 }
 
 void Match::Leave() {
