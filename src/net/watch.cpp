@@ -90,7 +90,6 @@ void Watcher::End(const std::string& reason) {
   phase_ = WatchPhase::Ended;
   endReason_ = reason;
   catch_.reset();
-  pending_.reset();
 }
 
 void Watcher::Leave() {
@@ -219,7 +218,6 @@ void Watcher::TakeGame(const WatchGame& g) {
   outcome_ = WatchOutcome{};
   saved_ = false;
   catch_.reset();
-  pending_.reset();
   synced_ = false;
   if (g.chunks == 0) {
     SetUpOnlineGame(start_);
@@ -251,54 +249,22 @@ void Watcher::TakeChunk(const Chunk& c) {
     End("the catch-up's snapshot is shorter than it said");
     return;
   }
-  pending_ = std::make_unique<GameSnapshot>();
-  std::memcpy(static_cast<void*>(pending_.get()), k.bytes.data(), sizeof(GameSnapshot));
-  if (::Checksum(*pending_) != k.game.digest) {
-    pending_.reset();
+  GameSnapshot s;
+  std::memcpy(static_cast<void*>(&s), k.bytes.data(), sizeof s);
+  if (::Checksum(s) != k.game.digest) {
     End("the catch-up's snapshot does not match its digest");
     return;
   }
+  if (ownState_)
+    kept_ = s;
+  else
+    Restore(s);
   catch_.reset();
-  synced_ = true;  // the earlier steps' inputs come next
-  if (inputs_.size() >= base_) TakeSnapshot();
-}
-
-// The snapshot is not put in place as it came: the watcher plays the game from its start to the
-// snapshot's step on the inputs of the catch-up (a fraction of a second, unheard), checks that
-// the rules' state it reached is the snapshot's, and goes on from its own state. A host can so
-// never hand a watcher a state the rules do not reach.
-void Watcher::TakeSnapshot() {
-  Restore(*pending_);
-  const uint64_t expected = ReplayDigest();
-  pending_.reset();
-  SetUpOnlineGame(start_);
-  gameout::Output saved = gameout::output;
-  gameout::output.sound = false;
-  UseInputSource(&Watcher::Source, this);
-  SetRecordMode(RecordMode::Off);
-  auto digest = theirs_.begin();
-  bool agree = true;
-  for (current_ = 0; current_ < base_ && agree;) {
-    GameStep();
-    ++current_;
-    for (; digest != theirs_.end() && digest->first < current_; ++digest) {
-    }
-    if (digest != theirs_.end() && digest->first == current_) agree = ReplayDigest() == digest->second;
-  }
-  agree = agree && ReplayDigest() == expected;
-  gameout::output = saved;
-  UseInputSource(nullptr, nullptr);
-  SetRecordMode(RecordMode::Played);
-  if (!agree) {
-    synced_ = false;  // nothing of this game is kept
-    End("the catch-up is not the game the players play (at step " + std::to_string(current_) + ")");
-    return;
-  }
-  if (ownState_) Snapshot(kept_);
+  synced_ = true;
   phase_ = WatchPhase::Playing;
   if (overStep_ != kNoStep) {
     // Come between games: the outcome stands already.
-    const GameState& g = game;
+    const GameState& g = s.game;
     outcome_.score[0] = g.player[0].score;
     outcome_.score[1] = g.player[1].score;
     outcome_.winner = g.player[0].gameOver != g.player[1].gameOver ? (g.player[0].gameOver ? 2 : 1) : 0;
@@ -327,7 +293,6 @@ void Watcher::TakeRuns(const Runs& r) {
     for (; step < end; ++step)
       if (step == inputs_.size()) inputs_.push_back(v);  // an earlier step again: known already
   }
-  if (pending_ && inputs_.size() >= base_) TakeSnapshot();
   // The game is over with its last step: the catch-up of a game that ended shows it at once.
   if (phase_ == WatchPhase::Playing && overStep_ != kNoStep && current_ == overStep_ && base_ == overStep_ &&
       inputs_.size() >= overStep_)
@@ -380,7 +345,7 @@ void Watcher::RunStep() {
 }
 
 int Watcher::Advance(uint32_t) {
-  if (phase_ != WatchPhase::Playing || !synced_ || pending_) return 0;
+  if (phase_ != WatchPhase::Playing || !synced_) return 0;
   uint32_t known = KnownSteps();
   uint32_t end = known;
   if (overStep_ != kNoStep && overStep_ < end) end = overStep_;

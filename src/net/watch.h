@@ -104,7 +104,6 @@ class Watcher {
   void Take(const Message& m, uint32_t nowMs);
   void TakeGame(const WatchGame& g);
   void TakeChunk(const Chunk& c);
-  void TakeSnapshot();
   void TakeRuns(const Runs& r);
   void TakeDigest(const Checksum& d);
   void TakeOver(const Over& o);
@@ -134,7 +133,6 @@ class Watcher {
   std::vector<uint64_t> mine_;            // this copy's replay digest after each step from base_
   WatchOutcome outcome_;
   std::unique_ptr<Catch> catch_;          // a catch-up being received
-  std::unique_ptr<GameSnapshot> pending_;  // its snapshot, until the steps before it are in
   GameSnapshot kept_;
   uint32_t dropped_ = 0, nextTold_ = 1;
 };
