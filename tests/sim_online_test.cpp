@@ -93,6 +93,18 @@ int PortAfter(Child& c, const std::string& prefix) {
   return at == std::string::npos ? 0 : atoi(c.text.c_str() + at + prefix.size());
 }
 
+// Starts the relay program on a free port of 127.0.0.1; its "127.0.0.1:PORT", "" when it does not
+// say it listens within a few seconds. Run as root, it says on standard error whom it runs as,
+// maybe before its port.
+std::string StartRelay(Child& relay, const Folder& dir) {
+  relay.Start({QUORBISTANE_RELAY, "--port", "0", "--bind", "127.0.0.1"}, dir.File("config"));
+  const std::string ready = "listening on 127.0.0.1:";
+  if (!relay.WaitFor(ready, 5)) return {};
+  size_t p = relay.text.find(ready) + ready.size();
+  for (auto t = Clock::now(); relay.text.find('\n', p) == std::string::npos && Since(t) < 3;) relay.Pump(10);
+  return "127.0.0.1:" + std::to_string(atoi(relay.text.c_str() + p));
+}
+
 // A dump's fields that an online dump has too: the frame loop's own are left out of it.
 nlohmann::json StateOf(const std::string& text, const nlohmann::json& like) {
   nlohmann::json j = nlohmann::json::parse(text, nullptr, false), out = nlohmann::json::object();
@@ -275,13 +287,8 @@ TEST(SimOnline, WrongCommandLinesAndUnreachablePeersAreNamed) {
 TEST(SimOnline, ThroughTheRelayByRoomCodeToTheSameStateAndEndedByItsStop) {
   Folder dir;
   Child relay, stranger, alone;
-  relay.Start({QUORBISTANE_RELAY, "--port", "0", "--bind", "127.0.0.1"}, dir.File("config"));
-  // Run as root, it says on standard error whom it runs as, maybe before its port.
-  const std::string ready = "listening on 127.0.0.1:";
-  ASSERT_TRUE(relay.WaitFor(ready, 5)) << relay.text;
-  size_t p = relay.text.find(ready) + ready.size();
-  for (auto t = Clock::now(); relay.text.find('\n', p) == std::string::npos && Since(t) < 3;) relay.Pump(10);
-  std::string at = "127.0.0.1:" + std::to_string(atoi(relay.text.c_str() + p));
+  std::string at = StartRelay(relay, dir);
+  ASSERT_FALSE(at.empty()) << relay.text;
   auto host = [&](Child& c, const std::string& name, const char* frames) {
     c.Start(SimArgs(dir, name, "10 left tap\n30 x tap\n50 down down\n90 down up\n",
                     {"--relay", at, "--host", "--level", "1", "--frames", frames, "--wait-seconds", "20"}),
@@ -336,12 +343,8 @@ TEST(SimOnline, ThroughTheRelayByRoomCodeToTheSameStateAndEndedByItsStop) {
 TEST(SimOnline, WatchersThroughTheRelayAndStraightEndInThePlayersState) {
   Folder dir;
   Child relay;
-  relay.Start({QUORBISTANE_RELAY, "--port", "0", "--bind", "127.0.0.1"}, dir.File("config"));
-  const std::string ready = "listening on 127.0.0.1:";
-  ASSERT_TRUE(relay.WaitFor(ready, 5)) << relay.text;
-  size_t p = relay.text.find(ready) + ready.size();
-  for (auto t = Clock::now(); relay.text.find('\n', p) == std::string::npos && Since(t) < 3;) relay.Pump(10);
-  std::string at = "127.0.0.1:" + std::to_string(atoi(relay.text.c_str() + p));
+  std::string at = StartRelay(relay, dir);
+  ASSERT_FALSE(at.empty()) << relay.text;
   const char* hostKeys = "10 left tap\n30 x tap\n50 down down\n90 down up\n";
   const char* joinKeys = "5 right tap\n25 z tap\n70 down down\n130 down up\n";
   auto undated = [](std::string text) {

@@ -187,3 +187,18 @@ key() {
 # fields WID FILE: the window's picture without its top line (the frame meter) and its bottom
 # line (each side names itself there).
 fields() { import -window "$1" -crop 640x444+0+12 +repage "$2"; }
+
+# same_fields HOST_WID JOIN_WID: both windows show the same fields (a piece may fall between the
+# two pictures, so a few tries); their pictures are left in $tmp/host.png and $tmp/join.png.
+same_fields() {
+  local try d
+  for try in 1 2 3 4 5; do
+    fields "$1" "$tmp/host.png"
+    fields "$2" "$tmp/join.png"
+    d=$(differs "$tmp/host.png" "$tmp/join.png")
+    echo "try $try: the windows differ in $d % of their pixels"
+    [ "$d" -eq 0 ] && return 0
+    sleep 0.4
+  done
+  return 1
+}
