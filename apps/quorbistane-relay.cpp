@@ -32,7 +32,7 @@ const char kHelp[] =
     "  --bind ADDRESS  listen on this IPv4 address only (default: every address)\n"
     "  --max-rooms N   rooms open at once (1 to 2000, default 1000)\n"
     "  --batch-us N    take datagrams in batches N microseconds apart (0 to 10000, default\n"
-    "                  1000): each batch costs a walk over every connection, so a busy relay\n"
+    "                  500): each batch costs a walk over every connection, so a busy relay\n"
     "                  spends less time per room with longer batches, and adds up to N to the delay\n"
     "  --user NAME     started as root: the user it runs as once the port is open (default\n"
     "                  nobody). It needs no privileges; as another user it stays that user.\n"

@@ -505,6 +505,34 @@ TEST_F(RelayTest, WatchersTakeTheHostsFeedAndSendNothing) {
   EXPECT_EQ(watchers[7].t->EndReason(), "the other player left");
 }
 
+// A watched room outlives its joiner: the host is told, its feed's end still reaches the
+// watchers, nobody else may join, and the host's leaving ends the room for the watchers.
+TEST_F(RelayTest, AWatchedRoomOutlivesItsJoinerForTheHostsLastFeed) {
+  End host = Host(), joiner;
+  ASSERT_NO_FATAL_FAILURE(Pair(host, joiner, false));
+  std::string error;
+  End watcher{WatchRoomOnRelay("127.0.0.1", relay->Port(), host.t->RoomCode(), &error), {}};
+  ASSERT_TRUE(Until({&host, &joiner, &watcher}, [&] { return host.t->Watchers() == 1; }));
+  joiner.t->Close();
+  ASSERT_TRUE(Until({&host, &watcher}, [&] { return host.Saw(Event::Disconnected); }));
+  EXPECT_EQ(host.t->EndReason(), "the other player left");
+  const Bytes close = {static_cast<uint8_t>(MessageType::Close), 'b', 'y', 'e'};
+  const Bytes bye = {static_cast<uint8_t>(MessageType::Bye)};
+  EXPECT_FALSE(host.t->Send(Channel::Control, bye.data(), bye.size())) << "the room has no joiner";
+  ASSERT_TRUE(host.t->SendToWatchers(close.data(), close.size()));
+  ASSERT_TRUE(Until({&host, &watcher}, [&] { return watcher.Received().size() == 1; }));
+  EXPECT_EQ(watcher.Received()[0], close);
+  EXPECT_FALSE(watcher.Saw(Event::Disconnected));
+
+  End late = Join(host.t->RoomCode());
+  ASSERT_TRUE(Until({&host, &watcher, &late}, [&] { return late.Saw(Event::Disconnected); }));
+  EXPECT_EQ(late.t->EndReason(), "the room is full");
+  host.t->Close();
+  ASSERT_TRUE(Until({&watcher}, [&] { return watcher.Saw(Event::Disconnected); }));
+  EXPECT_EQ(watcher.t->EndReason(), "the other player left");
+  EXPECT_FALSE(relay->RoomOpen(host.t->RoomCode()));
+}
+
 TEST(RelayClient, BadArgumentsComeWithAMessage) {
   std::string error;
   EXPECT_FALSE(JoinOnRelay("127.0.0.1", 7380, "ABCDEF", &error));

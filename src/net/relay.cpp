@@ -29,6 +29,9 @@ constexpr int kStopLingerMs = 500;
 // A client that has asked for nothing this long after connecting is sent away.
 constexpr uint32_t kAskWithinMs = 10000;
 constexpr uint32_t kHousekeepingMs = 100;
+// A watched room whose joiner left lives this long for the host's last feed (its leaving ends
+// it sooner), so the watchers see the game to where the players confirmed it.
+constexpr uint32_t kLastFeedMs = 10000;
 // ENet takes no longer packet (longer ones are dropped before they reach the relay): a datagram
 // a bit longer than a game message is still seen, and counted, here.
 constexpr size_t kEnetMaxPacket = 1024;
@@ -148,7 +151,8 @@ struct Relay::State {
     int watcher[kMaxRelayWatchers] = {-1, -1, -1, -1, -1, -1, -1, -1};
     int watchers = 0;
     uint32_t watchersJoined = 0;
-    uint32_t openedMs = 0, lastMs = 0;
+    bool joinerGone = false;  // the joiner left while watched: only the host's feed goes on
+    uint32_t openedMs = 0, lastMs = 0, joinerGoneMs = 0;
     uint64_t datagrams = 0, bytes = 0, dropped = 0;
   };
   struct Address {
@@ -295,7 +299,7 @@ struct Relay::State {
     auto it = byCode.find(code);
     if (it == byCode.end()) return Refuse(c, RelayRefusal::UnknownCode);
     Room& room = rooms[it->second];
-    if (room.player[1] >= 0) return Refuse(c, RelayRefusal::RoomFull);
+    if (room.player[1] >= 0 || room.joinerGone) return Refuse(c, RelayRefusal::RoomFull);
     if (room.gameProtocol != m.gameProtocol) return Refuse(c, RelayRefusal::BadVersion);
     room.player[1] = slot;
     room.lastMs = NowMs();
@@ -361,6 +365,22 @@ struct Relay::State {
     TellWatchers(room);
   }
 
+  // The joiner of a watched room left: the host is told but stays, so that the end of its feed
+  // (the last confirmed inputs, the match's end) still reaches the watchers.
+  void JoinerLeft(Room& room) {
+    room.player[1] = -1;
+    room.joinerGone = true;
+    room.joinerGoneMs = NowMs();
+    Client& host = clients[room.player[0]];  // a host's leaving ends the room at once
+    if (host.peer && !host.leaving) {
+      RelayMessage m;
+      m.type = RelayType::Ended;
+      m.ended = RelayEnd::OtherLeft;
+      SendRelay(host, m);
+    }
+    Log("room %s: the joiner left; the host's feed goes on to %d watching", room.text, room.watchers);
+  }
+
   // Ends a room: each player still there (but `gone`) is told why and sent away.
   void End(int r, RelayEnd why, int gone) {
     Room& room = rooms[r];
@@ -383,6 +403,7 @@ struct Relay::State {
     for (int& slot : room.player) tell(slot, false);
     for (int& slot : room.watcher) tell(slot, true);
     room.watchers = 0;
+    room.joinerGone = false;
     Address& a = addresses[room.player[0] >= 0 ? clients[room.player[0]].address : 0];
     if (a.rooms > 0) --a.rooms;
     codes.Release(room.code, now);
@@ -427,7 +448,8 @@ struct Relay::State {
       Unwatch(c, slot);  // a watcher's leaving ends nothing
     } else if (c.room >= 0) {
       Room& room = rooms[c.room];
-      End(c.room, room.player[1] >= 0 ? RelayEnd::OtherLeft : RelayEnd::HostLeft, slot);
+      if (c.role == 1 && room.watchers > 0) JoinerLeft(room);
+      else End(c.room, room.player[1] >= 0 || room.joinerGone ? RelayEnd::OtherLeft : RelayEnd::HostLeft, slot);
     }
     Address& a = AddressOf(c);
     if (a.clients > 0) --a.clients;
@@ -490,7 +512,7 @@ struct Relay::State {
     }
     int other = room.player[1 - c.role];
     if (!game || other < 0) {
-      ++counts.garbage;
+      if (!game || !room.joinerGone) ++counts.garbage;  // not the host's last words to its joiner
       ++room.dropped;
       enet_packet_destroy(packet);
       return;
@@ -514,7 +536,9 @@ struct Relay::State {
     for (size_t r = 0; r < rooms.size(); ++r) {
       Room& room = rooms[r];
       if (!room.open) continue;
-      if (room.player[1] < 0 && now - room.openedMs >= config.aloneMs)
+      if (room.joinerGone) {
+        if (room.watchers == 0 || now - room.joinerGoneMs >= kLastFeedMs) End(static_cast<int>(r), RelayEnd::OtherLeft, -1);
+      } else if (room.player[1] < 0 && now - room.openedMs >= config.aloneMs)
         End(static_cast<int>(r), RelayEnd::Alone, -1);
       else if (room.player[1] >= 0 && now - room.lastMs >= config.idleMs)
         End(static_cast<int>(r), RelayEnd::Idle, -1);

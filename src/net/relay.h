@@ -34,7 +34,7 @@ struct RelayConfig {
   uint32_t idleMs = 30 * 60 * 1000;   // a paired room where nothing is sent for this long ends (players
                                       // may sit on the level screen; a dead client is found by ENet in 10 s)
   uint32_t codeReuseMs = 30 * 60 * 1000;  // an ended room's code is not given out again for this long
-  uint32_t batchUs = 1000;            // datagrams are taken and passed on in batches this far apart
+  uint32_t batchUs = 500;             // datagrams are taken and passed on in batches this far apart
   uint64_t seed = 0;                  // of the room codes (tests); 0: the kernel's secure generator
   RelayLimits perAddress;
   FILE* log = stderr;                 // one line per room event; null: none

@@ -42,7 +42,8 @@ class EnetRelayTransport final : public RelayTransport {
 
   // The host's feed, to the relay, which passes it to every watcher of the room.
   bool SendToWatchers(const uint8_t* data, size_t size) override {
-    if (!hosting_ || !connected_ || ended_ || code_.empty() || watchers_ == 0 || size == 0 || size > kMaxMessageBytes ||
+    // Still after the joiner left: the relay keeps a watched room for the feed's end.
+    if (!hosting_ || !connected_ || code_.empty() || watchers_ == 0 || size == 0 || size > kMaxMessageBytes ||
         data == nullptr || data[0] < kFirstWatchType || data[0] > kLastWatchType)
       return false;
     return SendDatagram(peer_, Channel::Control, data, size);
