@@ -10,8 +10,8 @@
 //   quorbistane-relay-load --rooms N --seconds S [--flood PPS] [--batch-us N] [--kill] [--bare] [--relay PATH]
 #include <arpa/inet.h>
 #include <enet/enet.h>
-#include <linux/sockios.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
