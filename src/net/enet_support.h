@@ -45,8 +45,9 @@ struct EnetBytes {
 // answered by then reads the last messages later and finds the connection gone by its timeout.
 // A player waits kCloseLingerMs; a host with watchers kFeedLingerMs, since its feed's last
 // messages (the game's last steps and its end) may need sending again on a lossy link, and cut
-// off they would leave the watchers without the game's end.
-constexpr int kCloseLingerMs = 200, kFeedLingerMs = 2000;
+// off they would leave the watchers without the game's end (on a link losing one datagram or
+// answer in five, 2 s were not always enough for two resends).
+constexpr int kCloseLingerMs = 200, kFeedLingerMs = 4000;
 void DisconnectWithLinger(ENetHost* host, ENetPeer* peer, int lingerMs);
 
 }  // namespace net

@@ -230,7 +230,8 @@ class EnetTransport final : public Transport {
     std::chrono::steady_clock::time_point since;
   };
 
-  // A host's goodbye to its watchers when it has no player to wait for: a fifth of a second.
+  // A host's goodbye to its watchers: until each has taken the feed's end and gone, kFeedLingerMs
+  // at most.
   void Linger() {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFeedLingerMs);
     ENetEvent e;

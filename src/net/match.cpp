@@ -232,6 +232,14 @@ MatchPhase Match::Poll(uint32_t nowMs) {
     lastHeardMs_ = lastHelloMs_ = nowMs;
     startedMs_ = nowMs;
   }
+  if (phase_ == MatchPhase::Ended && feed_ && transport_) {
+    // Over, a host with watchers still serves its connection until it leaves: the feed's last
+    // messages may need sending again on a lossy link. What comes in is no longer read.
+    Event e;
+    do transport_->Poll(&e);
+    while (e.kind != Event::None);
+    return phase_;
+  }
   if (phase_ == MatchPhase::Ended || !link_) return phase_;
   if (phase_ == MatchPhase::Playing || phase_ == MatchPhase::Continue) {
     // The session goes on being served: the other side may still need this side's last inputs
