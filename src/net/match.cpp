@@ -232,7 +232,7 @@ MatchPhase Match::Poll(uint32_t nowMs) {
     lastHeardMs_ = lastHelloMs_ = nowMs;
     startedMs_ = nowMs;
   }
-  if (phase_ == MatchPhase::Ended && feed_ && transport_) {
+  if (phase_ == MatchPhase::Ended && feed_ && transport_ && transport_->WatchersJoined() > 0) {
     // Over, a host with watchers still serves its connection until it leaves: the feed's last
     // messages may need sending again on a lossy link. What comes in is no longer read.
     Event e;
